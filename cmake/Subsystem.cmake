@@ -1,0 +1,21 @@
+# fw_subsystem(<name> [DEPS <targets>...])
+# Makes the static library of one subsystem from every .cpp/.h in the calling
+# folder, so adding a unit means adding its files and nothing else.
+function(fw_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  file(GLOB uis CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
+  file(GLOB qrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  if(NOT srcs)
+    # A subsystem whose units are not written yet still links.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    return()
+  endif()
+  add_library(${name} STATIC ${srcs} ${hdrs} ${uis} ${qrcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON LINKER_LANGUAGE CXX)
+endfunction()

@@ -1,0 +1,76 @@
+#pragma once
+// A thread's message queue: any thread posts, the owning thread takes.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+template <typename T>
+class TThreadMessageQueue {
+ public:
+  void Post(T msg) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      items_.push_back(std::move(msg));
+    }
+    cv_.notify_one();
+  }
+
+  // Non-blocking take.
+  std::optional<T> Peek() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return PopLocked();
+  }
+
+  // Blocks until a message arrives or Wake() is called; nullopt when woken empty.
+  std::optional<T> Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return !items_.empty() || woken_; });
+    woken_ = false;
+    return PopLocked();
+  }
+
+  // As Wait, but gives up after the time-out.
+  std::optional<T> WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, timeout, [&] { return !items_.empty() || woken_; });
+    woken_ = false;
+    return PopLocked();
+  }
+
+  // Releases one waiter even if nothing was posted (termination, flush requests).
+  void Wake() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      woken_ = true;
+    }
+    cv_.notify_all();
+  }
+
+  size_t Size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_.size();
+  }
+
+  // Takes everything queued at once.
+  std::deque<T> TakeAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::deque<T> out;
+    out.swap(items_);
+    return out;
+  }
+
+ private:
+  std::optional<T> PopLocked() {
+    if (items_.empty()) return std::nullopt;
+    T v = std::move(items_.front());
+    items_.pop_front();
+    return v;
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<T> items_;
+  bool woken_ = false;
+};
