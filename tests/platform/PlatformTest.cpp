@@ -124,3 +124,27 @@ TEST(FakeClock, ManualSleepWaitsForAdvance) {
   EXPECT_TRUE(woke);
   EXPECT_EQ(clock.SteadyMs(), 100);
 }
+
+#include "platform/Method.h"
+
+namespace {
+struct TListener {
+  int hits = 0;
+  void OnEvent(int v) { hits += v; }
+  void OnOther(int v) { hits -= v; }
+};
+}  // namespace
+
+TEST(Method, SameCodeIgnoresTheObject) {
+  TListener a, b;
+  TMethod<int> ma(&a, &TListener::OnEvent), mb(&b, &TListener::OnEvent), mo(&a, &TListener::OnOther);
+  EXPECT_TRUE(ma.SameCode(mb));
+  EXPECT_FALSE(ma.SameCode(mo));
+  ma(2);
+  mb(3);
+  EXPECT_EQ(a.hits, 2);
+  EXPECT_EQ(b.hits, 3);
+  ma.Clear();
+  EXPECT_FALSE(ma);
+  EXPECT_FALSE(ma.SameCode(mb));  // a cleared entry matches nothing
+}
