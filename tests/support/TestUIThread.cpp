@@ -9,10 +9,11 @@ TTestUIThread::TTestUIThread() {
   thread_ = std::thread([&] {
     SetMainThread(std::this_thread::get_id());
     {
+      // Notify under the lock: the constructor's locals die as soon as it sees `ready`.
       std::lock_guard<std::mutex> lock(started);
       ready = true;
+      startedCv.notify_all();
     }
-    startedCv.notify_all();
     Loop();
   });
   std::unique_lock<std::mutex> lock(started);

@@ -1,0 +1,103 @@
+#include "logstore/ExitBackup.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "logstore/FbDatabase.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TFbBackupService final : public IBackupService {
+ public:
+  void Backup(const std::string& Database, const std::string& BackupFile,
+              const std::function<void()>& OnWait) override {
+    fb::TServiceManager svc;
+    svc.Attach(Params());
+    svc.Backup(Database, BackupFile, OnWait);
+    svc.Detach();
+  }
+
+  void Restore(const std::string& BackupFile, const std::string& Database,
+               const std::function<void()>& OnWait) override {
+    fb::TServiceManager svc;
+    svc.Attach(Params());
+    svc.Restore(BackupFile, Database, OnWait);
+    svc.Detach();
+  }
+
+  TLogRowCounts Inspect(const std::string& Database) override { return InspectLogDatabase(Database); }
+
+ private:
+  static fb::TConnectParams Params() {
+    fb::TConnectParams p;
+    p.Password = kLogDatabasePassword;
+    return p;
+  }
+};
+
+std::string CountsText(const TLogRowCounts& n) {
+  return std::to_string(n.Config) + "/" + std::to_string(n.Changes) + "/" + std::to_string(n.Raw) + "/" +
+         std::to_string(n.Ext);
+}
+
+}  // namespace
+
+std::unique_ptr<IBackupService> MakeFbBackupService() { return std::make_unique<TFbBackupService>(); }
+
+TExitBackup::TExitBackup(IBackupService& Service, IClock& Clock, ISplashProgress* Splash)
+    : service_(Service), clock_(Clock), splash_(Splash) {}
+
+std::function<void()> TExitBackup::Progress(const char* Caption) {
+  if (splash_) splash_->ShowStatus(Caption, kCaptionMs);
+  auto dots = std::make_shared<std::string>();
+  auto last = std::make_shared<int64_t>(clock_.SteadyMs());
+  return [this, Caption, dots, last] {
+    const int64_t now = clock_.SteadyMs();
+    if (dots->size() < kMaxDots && now - *last > kDotMs) {
+      *dots += '.';
+      *last = now;
+      if (splash_) splash_->ShowStatus(Caption + *dots, 0);
+    }
+  };
+}
+
+TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCounts& Expected) {
+  TExitBackupResult r;
+  const std::string backup = BackupFileOf(Database);
+  const std::string scratch = ScratchFileOf(Database);
+  std::error_code ec;
+
+  try {
+    service_.Backup(Database, backup, Progress(kBackupCaption));
+  } catch (const std::exception& e) {
+    r.Error = std::string("Backup of the log database failed: ") + e.what();
+    return r;
+  }
+
+  auto fail = [&](const std::string& what) {
+    fs::remove(scratch, ec);
+    r.Error = what;
+    return r;
+  };
+  try {
+    fs::remove(scratch, ec);
+    service_.Restore(backup, scratch, Progress(kCleanCaption));
+  } catch (const std::exception& e) {
+    return fail(std::string("Restore of the log database failed: ") + e.what());
+  }
+  try {
+    const TLogRowCounts got = service_.Inspect(scratch);
+    if (!(got == Expected))
+      return fail("Restored log database differs: rows " + CountsText(got) + " instead of " +
+                  CountsText(Expected));
+  } catch (const std::exception& e) {
+    return fail(std::string("Restored log database cannot be opened: ") + e.what());
+  }
+  if (std::rename(scratch.c_str(), Database.c_str()) != 0)
+    return fail("Restored log database cannot replace " + Database);
+  r.Ok = true;
+  return r;
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The database clean-up at exit: the closed database is backed up to
+// "<name>_" and restored, which rebuilds the file and gives back the space of
+// deleted rows. The restore goes into a scratch file beside the database and
+// replaces the database only after the scratch file was checked, so a failed
+// backup or restore never costs the database.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "logstore/LogDatabase.h"
+#include "logstore/SplashProgress.h"
+#include "platform/Clock.h"
+
+class IBackupService {
+ public:
+  virtual ~IBackupService() = default;
+  // Both throw when the service reports an error. OnWait is called between
+  // polls while the service runs.
+  virtual void Backup(const std::string& Database, const std::string& BackupFile,
+                      const std::function<void()>& OnWait) = 0;
+  virtual void Restore(const std::string& BackupFile, const std::string& Database,
+                       const std::function<void()>& OnWait) = 0;
+  // Attaches to a database and counts the rows of its four tables; throws
+  // when it cannot attach or a table is missing.
+  virtual TLogRowCounts Inspect(const std::string& Database) = 0;
+};
+
+// The engine's service manager.
+std::unique_ptr<IBackupService> MakeFbBackupService();
+
+struct TExitBackupResult {
+  bool Ok = false;
+  std::string Error;  // what failed; the database and the backup file stay
+};
+
+class TExitBackup {
+ public:
+  static constexpr const char* kBackupCaption = "Backup RDS Database ";
+  static constexpr const char* kCleanCaption = "Clean RDS Database ";
+  static constexpr unsigned kCaptionMs = 100;
+  static constexpr size_t kMaxDots = 40;
+  static constexpr int64_t kDotMs = 500;
+
+  TExitBackup(IBackupService& Service, IClock& Clock, ISplashProgress* Splash);
+
+  // Backs up and restores the closed database; Expected holds the row
+  // counts it had, which the restored file must show again.
+  TExitBackupResult Run(const std::string& Database, const TLogRowCounts& Expected);
+
+  static std::string BackupFileOf(const std::string& Database) { return Database + "_"; }
+  static std::string ScratchFileOf(const std::string& Database) { return Database + ".restore"; }
+
+ private:
+  // Shows the caption, then returns the progress callback for one service run.
+  std::function<void()> Progress(const char* Caption);
+
+  IBackupService& service_;
+  IClock& clock_;
+  ISplashProgress* splash_;
+};

@@ -1,0 +1,95 @@
+/* The log database shipped with the program: the settings row and the three
+   logs. The build runs this script with isql-fb -b; any error fails the build.
+   CONFIG ships empty: the program writes its default row on first start. */
+
+SET SQL DIALECT 3;
+
+CREATE DATABASE 'RDSLOG.FDB'
+  USER 'SYSDBA'
+  PAGE_SIZE 8192
+  DEFAULT CHARACTER SET ISO8859_1;
+
+/* One row, no key: the program finds it by its database key. */
+CREATE TABLE CONFIG (
+  PLLHI    SMALLINT,
+  PLLLO    SMALLINT,
+  INF      SMALLINT,
+  ELOGTIME SMALLINT,
+  ELO1     SMALLINT,
+  ELO2     SMALLINT,
+  PRESET1  SMALLINT,
+  PRESET2  SMALLINT,
+  PRESET3  SMALLINT,
+  PRESET4  SMALLINT,
+  PRESET5  SMALLINT,
+  LOGLIVE  SMALLINT,
+  OPT1     SMALLINT NOT NULL,
+  OPT2     INTEGER,
+  OPT3     INTEGER,
+  OPT4     INTEGER,
+  OPT5     INTEGER,
+  OPT6     INTEGER,
+  OPT7     INTEGER,
+  OPT8     INTEGER,
+  OPT9     INTEGER,
+  OPT10    INTEGER,
+  OPT11    INTEGER
+);
+
+/* Change log: one row per reported change or system event. */
+CREATE TABLE LOG_CH (
+  ID   INTEGER NOT NULL,
+  DT   TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  SIG  INTEGER,
+  INTD INTEGER,
+  STR  CHAR(64),
+  CONSTRAINT PK_LOG_CH PRIMARY KEY (ID)
+);
+
+/* Raw log: one row per received RDS group. */
+CREATE TABLE LOG_RAW (
+  ID     INTEGER NOT NULL,
+  DT     TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  BLOCK0 INTEGER,
+  BLOCK1 INTEGER,
+  BLOCK2 INTEGER,
+  BLOCK3 INTEGER,
+  BLOCK4 INTEGER,
+  BLOCK5 INTEGER,
+  FREQ   INTEGER,
+  CONSTRAINT PK_LOG_RAW PRIMARY KEY (ID)
+);
+
+/* Extended log: a periodic snapshot of the decoded station data. */
+CREATE TABLE LOG_EXT (
+  ID   INTEGER NOT NULL,
+  DT   TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  FREQ INTEGER,
+  TP   INTEGER,
+  TA   INTEGER,
+  MS   INTEGER,
+  PI   INTEGER,
+  PTY  INTEGER,
+  RTA  CHAR(64),
+  RTB  CHAR(64),
+  PS   CHAR(8),
+  CT   INTEGER,
+  HMS  INTEGER,
+  AFS  INTEGER,
+  DI   INTEGER,
+  MODE CHAR(3),
+  RDS  CHAR(1),
+  AF   CHAR(255),
+  CONSTRAINT PK_LOG_EXT PRIMARY KEY (ID)
+);
+
+CREATE GENERATOR GEN_LOG_CH_ID;
+CREATE GENERATOR GEN_LOG_RAW_ID;
+CREATE GENERATOR GEN_LOG_EXT_ID;
+
+/* The start-up purge deletes by age. */
+CREATE INDEX IDX_LOG_CH_DT ON LOG_CH (DT);
+CREATE INDEX IDX_LOG_RAW_DT ON LOG_RAW (DT);
+CREATE INDEX IDX_LOG_EXT_DT ON LOG_EXT (DT);
+
+COMMIT;

@@ -1,0 +1,295 @@
+#include "receiver/RDS_Collector.h"
+
+#include <cstring>
+#include <limits>
+
+#include "receiver/communication.h"
+
+namespace {
+
+// Bit-error weight of one block by its error status: corrected bits (up to 2,
+// up to 5) or a whole uncorrectable block counted as 13 of its 26 bits.
+constexpr uint32_t kBERWeight[4] = {0, 2, 5, 13};
+// The BER is computed over windows of this many blocks.
+constexpr uint32_t kBERWindow = 45;
+constexpr double kBERBits = kBERWindow * 26.0;
+
+// Bytes 0..6 of a type-1 packet carry the block fields.
+constexpr int kBlockFieldsHigh = 6;
+
+}  // namespace
+
+TRDSCollector::TRDSCollector(TCom* ACom, IClock& AClock) : Com(ACom), Clock(AClock) {
+  if (Com) Com->RegisterDataHandler(PacketTypes({1}), TOnDataEvent(this, &TRDSCollector::ComData));
+}
+
+TRDSCollector::~TRDSCollector() {
+  // Registering the same method again removes it.
+  if (Com) Com->RegisterDataHandler(PacketTypes({1}), TOnDataEvent(this, &TRDSCollector::ComData));
+}
+
+void TRDSCollector::ComData(const uint8_t* Packet, int High) {
+  if (!Active || !Packet) return;
+  // The transport appends its 8-byte stamp; the device's bytes come before it.
+  if (High - kStampSize < kBlockFieldsHigh || Packet[0] != 1) return;
+  EventTime = Clock.Now();
+  if (ParseBlock(Packet, High)) {
+    DecodeGroup();
+  } else {
+    AddChange(dcStatistics);
+    NotifyListeners();
+  }
+}
+
+void TRDSCollector::SetPI(uint16_t v) {
+  PI = v;
+  if (v != LastPI) {
+    LastPI = v;
+    AddChange(dcPI);
+  }
+}
+
+void TRDSCollector::SetTPAndPTY(uint16_t blockB) {
+  TP = (blockB >> 10) & 1;
+  PTY = (blockB >> 5) & 31;
+  if (TP != LastTP) {
+    LastTP = TP;
+    AddChange(dcTP);
+  }
+  if (PTY != LastPTY) {
+    LastPTY = PTY;
+    AddChange(dcPTY);
+  }
+}
+
+bool TRDSCollector::ParseBlock(const uint8_t* P, int High) {
+  GroupComplete = false;
+  if (!P || High < kBlockFieldsHigh) return false;
+
+  uint8_t id = (P[1] >> 4) & 7;
+  const uint8_t status = P[1] & 3;
+  const uint16_t data = static_cast<uint16_t>(P[3] << 8 | P[4]);
+  const uint8_t prevId = (P[2] >> 5) & 7;
+  const uint8_t prevStatus = (P[2] >> 3) & 3;
+  const uint16_t prevData = static_cast<uint16_t>(P[5] << 8 | P[6]);
+
+  // A block with an error of its own or after an errored block is not used.
+  if (status != 0 || prevStatus != 0) id = idInvalid;
+
+  if (id < idInvalid) {
+    switch (id) {
+      case idA:
+        SetPI(data);
+        break;
+      case idB:
+        SetTPAndPTY(data);
+        break;
+      default:
+        PI = TP = PTY = kUnknown;
+        break;
+    }
+
+    // A valid A after four held blocks completes the group held so far.
+    if (Pos == 4 && id == idA) {
+      GroupComplete = true;
+      std::memcpy(Group, Blocks, sizeof(Group));
+      Pos = 0;
+    }
+
+    // Chaining compares ids only: the block must follow the one stored last.
+    if (Pos == 0) {
+      if (id == idA) {
+        Blocks[0] = data;
+        BlockIds[0] = id;
+        Pos = 1;
+      }
+    } else if (prevId == BlockIds[Pos - 1] && Pos < 5) {
+      Blocks[Pos] = data;
+      BlockIds[Pos] = id;
+      ++Pos;
+    } else {
+      Pos = 0;
+    }
+  }
+
+  LastBlockStatus = status;
+  LastBlockId = id;
+  LastBlockData = data;
+  LastPrevStatus = prevStatus;
+  LastPrevData = prevData;
+  LastPrevId = prevId;
+
+  if (status != 0) ++Stats.ErrorBlocks[status];
+  ++Stats.BlocksTotal;
+  Stats.BERSum += kBERWeight[status];
+  if (++Stats.BERCount >= kBERWindow) {
+    Stats.BER = Stats.BERSum / kBERBits;
+    Stats.BERSum = 0;
+    Stats.BERCount = 0;
+  }
+  for (TRDSGroupRecord& g : Stats.LastGroup) g.JustReceived = 0;
+  return GroupComplete;
+}
+
+void TRDSCollector::ProcessGroup(uint16_t A, uint16_t B, uint16_t C, uint16_t D) {
+  EventTime = Clock.Now();
+  Blocks[0] = A;
+  Blocks[1] = B;
+  Blocks[2] = C;
+  Blocks[3] = D;
+  std::memcpy(Group, Blocks, sizeof(Group));
+  SetPI(A);
+  SetTPAndPTY(B);
+  DecodeGroup();
+}
+
+void TRDSCollector::UpdateGroupStatistics() {
+  const int i = (Version & 1) * 16 + (GroupType & 15);
+  ++Stats.GroupsTotal;
+  ++Stats.GroupCount[i];
+  Stats.PrevTime[i] = Stats.LastTime[i];
+  Stats.LastTime[i] = EventTime;
+  if (Stats.PrevTime[i] != 0) {
+    int64_t ms = dt::MillisecondsBetween(Stats.PrevTime[i], Stats.LastTime[i]);
+    // A wall clock set back gives no negative interval.
+    if (ms < 0) ms = 0;
+    if (ms > std::numeric_limits<uint32_t>::max()) ms = std::numeric_limits<uint32_t>::max();
+    Stats.Interval[i] = static_cast<uint32_t>(ms);
+  }
+  Stats.IntervalSum[i] += Stats.Interval[i];
+  if (Stats.Interval[i] > Stats.IntervalMax[i]) Stats.IntervalMax[i] = Stats.Interval[i];
+  if (Stats.Interval[i] < Stats.IntervalMin[i] && Stats.Interval[i] > 0)
+    Stats.IntervalMin[i] = Stats.Interval[i];
+  TRDSGroupRecord& g = Stats.LastGroup[i];
+  std::memcpy(g.Blocks, Group, sizeof(g.Blocks));
+  g.JustReceived = 1;
+}
+
+void TRDSCollector::ResetStatistics() {
+  // The BER window and the latest groups are kept: the BER goes on with its
+  // 45-block cycle across resets.
+  Stats.GroupsTotal = 0;
+  Stats.BlocksTotal = 0;
+  for (int i = 0; i < TRDSStatistics::kTypes; ++i) {
+    Stats.GroupCount[i] = 0;
+    Stats.LastTime[i] = 0;
+    Stats.PrevTime[i] = 0;
+    Stats.Interval[i] = 0;
+    Stats.IntervalMax[i] = 0;
+    Stats.IntervalMin[i] = TRDSStatistics::kNoMinimum;
+    Stats.IntervalSum[i] = 0;
+  }
+  for (int c = 1; c <= 3; ++c) Stats.ErrorBlocks[c] = 0;
+}
+
+void TRDSCollector::Reset() {
+  // A group half assembled from the station tuned before must not be
+  // completed by blocks of the next one.
+  Pos = 0;
+  PI = PTY = TP = kUnknown;
+  LastPI = LastTP = LastPTY = kUnknown;
+  GroupType = Version = kUnknown;
+  VersionChar = 0;
+  TA = MS = kUnknown;
+  for (uint16_t& d : DI) d = kUnknown;
+
+  std::memset(PSRaw, 0, sizeof(PSRaw));
+  std::memset(PSConfirmed, 0, sizeof(PSConfirmed));
+  PSNext = 0;
+  PSMask = 0;
+  PSLastPos = 0;
+
+  // The confirmed RadioTexts, their received flags and expected positions are
+  // kept; only what is shown starts empty.
+  RTFlag = kUnknown;
+  for (TRadioText& rt : RT) {
+    std::memset(rt.Raw, 0, sizeof(rt.Raw));
+    rt.LastPos = 0;
+  }
+
+  PIN = SLCPaging = SLCWord = kUnknown;
+  ODAGroupType = ODAMessage = ODAAid = kUnknown;
+  MJD = 0;
+  CTWord = 0;
+  TDCAddress = InHouseAddress = kUnknown;
+  TDCData = InHouseData = 0;
+  PagingFlag = PagingSegment = kUnknown;
+  PagingData = 0;
+  TMCBits = TMCBlockC = TMCBlockD = kUnknown;
+  Group9Bits = Group11Bits = Group12Bits = kUnknown;
+  Group9Data = Group11Data = Group12Data = 0;
+  PTYNFlag = kUnknown;
+  std::memset(PTYN, 0, sizeof(PTYN));
+  for (uint16_t& s : EPSub) s = kUnknown;
+  EPData = 0;
+
+  EONPI = EONTP = EONVariant = EONTA = EONPTY = EONPIN = kUnknown;
+  std::memset(EONPS, 0, sizeof(EONPS));
+  std::memset(EONMapped, 0, sizeof(EONMapped));
+
+  Group15Flag = Group15MS = kUnknown;
+  for (uint16_t& d : Group15DI) d = kUnknown;
+  std::memset(Group15Text, 0, sizeof(Group15Text));
+
+  Changes.Clear();
+  // The EON list in progress is kept: other networks do not change with the
+  // tuned station's reset.
+  AFRaw.clear();
+  AF.Reset();
+  EONAF.Reset();
+  ResetStatistics();
+}
+
+void TRDSCollector::SetRBDSMode(uint8_t NewMode) {
+  NewMode = NewMode ? 1 : 0;
+  if (NewMode == Mode) return;
+  Mode = NewMode;
+  Reset();
+  EventTime = Clock.Now();
+  AddChange(dcMode);
+  NotifyListeners();
+}
+
+void TRDSCollector::SetActive(bool NewActive) {
+  if (NewActive == Active) return;
+  Active = NewActive;
+  Reset();
+}
+
+void TRDSCollector::GetExtRecord(TExtRecord& Rec) {
+  Rec.TP = LastTP;
+  Rec.TA = TA;
+  Rec.MS = MS;
+  Rec.PI = LastPI;
+  Rec.PTY = LastPTY;
+  Rec.RTA = GetRTAText();
+  Rec.RTB = GetRTBText();
+  Rec.PS = GetRawPSText();
+  Rec.CT = static_cast<int32_t>(MJD);
+  Rec.HMS = static_cast<int32_t>(CTWord);
+  if (AF.Count >= 0) {
+    Rec.AFS = AF.Count;
+    Rec.AF = GetAFListText();
+  } else {
+    Rec.AFS = 0;
+    Rec.AF.clear();
+  }
+  const int di = DINumber(DI);
+  Rec.DI = di < 0 ? 0 : di;
+}
+
+void TRDSCollector::RegisterDataChangeListener(const TOnDataChangeEvent& Listener) {
+  Listeners.Register(Listener);
+}
+
+void TRDSCollector::NotifyListeners() {
+  if (Changes.empty()) return;
+  if (!Listeners.AnyActive()) {
+    // Kept for a listener that registers later, but bounded: a decoder left
+    // without listeners must not grow by a record per block for ever.
+    Changes.Trim();
+    return;
+  }
+  Listeners.CallAll();
+  Changes.Clear();
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "controls/ToolCtrlsEx.h"
+#include "support/FakeClock.h"
+#include "support/QtApp.h"
+
+TEST(EditButtons, FaceGeometry) {
+  // Ellipsis: side 1 below 8 pixels, gaps 1 below 12, centred.
+  std::vector<QRect> dots = EllipsisDotRects(QRect(0, 0, 7, 17));
+  ASSERT_EQ(dots.size(), 3u);
+  EXPECT_EQ(dots[0], QRect(1, 8, 1, 1));
+  EXPECT_EQ(dots[1].x() - dots[0].x(), 2);
+  dots = EllipsisDotRects(QRect(0, 0, 11, 17));
+  EXPECT_EQ(dots[0].width(), 2);
+  EXPECT_EQ(dots[1].x() - dots[0].right(), 2);  // side 2, gap 1
+  dots = EllipsisDotRects(QRect(10, 0, 16, 16));
+  EXPECT_EQ(dots[0], QRect(13, 7, 2, 2));
+  EXPECT_EQ(dots[2].right(), 22);  // 3 + 2*2 + 3*2 = 10 wide, centred in 16
+
+  // Plus and minus: 4/7 of the smaller side, a third as thick, at least 1.
+  std::vector<QRect> bars = PlusMinusBarRects(QRect(0, 0, 16, 14), true);
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_EQ(bars[0], QRect(4, 6, 8, 2));
+  EXPECT_EQ(bars[1], QRect(7, 3, 2, 8));
+  EXPECT_EQ(PlusMinusBarRects(QRect(0, 0, 16, 14), false).size(), 1u);
+  bars = PlusMinusBarRects(QRect(0, 0, 1, 1), true);
+  EXPECT_EQ(bars[0].size(), QSize(1, 1));
+
+  // Up-down halves: floor(h/2) each, the odd middle line between them.
+  TUpDownHalves h = SplitUpDownFace(QRect(0, 0, 16, 17));
+  EXPECT_EQ(h.Upper, QRect(0, 0, 16, 8));
+  EXPECT_EQ(h.Lower, QRect(0, 9, 16, 8));
+  EXPECT_EQ(h.Middle, QRect(0, 8, 16, 1));
+  EXPECT_TRUE(SplitUpDownFace(QRect(0, 0, 16, 16)).Middle.isEmpty());
+  EXPECT_EQ(PressedHalfAt(ebsUpDownEx, 7, 17), 1);
+  EXPECT_EQ(PressedHalfAt(ebsUpDownEx, 8, 17), 0);
+  EXPECT_EQ(PressedHalfAt(ebsUpDownEx, 9, 17), 0);
+  EXPECT_EQ(PressedHalfAt(ebsUpDownEx, 10, 17), 2);
+  EXPECT_EQ(PressedHalfAt(ebsDropDownEx, 16, 17), 1);
+
+  // Widths and heights.
+  EXPECT_EQ(FlatButtonWidthFor(13, 16), 9);
+  EXPECT_EQ(FlatButtonWidthFor(12, 16), 9);   // 8 made odd
+  EXPECT_EQ(FlatButtonWidthFor(30, 16), 16);  // at most the scroll-bar width
+  EXPECT_EQ(EditButtonSizeFor(0, false, 9, 16, 17), QSize(16, 17));
+  EXPECT_EQ(EditButtonSizeFor(0, false, 9, 16, 40), QSize(16, 16));
+  EXPECT_EQ(EditButtonSizeFor(0, true, 9, 16, 40), QSize(9, 14));  // round(13.5) to even
+  EXPECT_EQ(EditButtonSizeFor(20, true, 9, 16, 17), QSize(20, 17));
+}
+
+TEST(EditButtons, FaceCacheDrawsEachFaceOnce) {
+  EnsureQApplication();
+  TButtonsBitmapCache& cache = TButtonsBitmapCache::Instance();
+  cache.Clear();
+  TButtonFaceKey key;
+  key.Width = 16;
+  key.Height = 17;
+  key.Style = ebsUpDownEx;
+  key.Pressed = true;
+  key.Direction = 1;
+  const QPixmap first = cache.Face(key, nullptr);
+  EXPECT_EQ(first.size(), QSize(16, 17));
+  cache.Face(key, nullptr);
+  EXPECT_EQ(cache.Count(), 1);
+  key.Direction = 2;  // the other half pressed is another face
+  cache.Face(key, nullptr);
+  key.Enabled = false;
+  cache.Face(key, nullptr);
+  EXPECT_EQ(cache.Count(), 3);
+  cache.Clear();
+}
+
+TEST(EditButtons, ItemsCollectionAndAssign) {
+  EnsureQApplication();
+  TEditButtonEx b;
+  int changes = 0;
+  b.Changed = [&] { ++changes; };
+  b.SetNumGlyphs(0);
+  EXPECT_EQ(b.NumGlyphs(), 1);
+  b.SetNumGlyphs(7);
+  EXPECT_EQ(b.NumGlyphs(), 4);
+  b.SetStyle(ebsUpDownEx);
+  b.SetStyle(ebsUpDownEx);  // unchanged: no notification
+  EXPECT_EQ(changes, 2);
+  EXPECT_FALSE(b.Visible());
+  EXPECT_TRUE(b.ShortCut().isEmpty());
+  EXPECT_EQ(TDropDownEditButtonEx().ShortCut(), QKeySequence(Qt::ALT | Qt::Key_Down));
+  EXPECT_FALSE(TDropDownEditButtonEx().Visible());
+  EXPECT_TRUE(TVisibleEditButtonEx().Visible());
+
+  bool clicked = false;
+  b.OnClick = [&](QObject*, bool&) { clicked = true; };
+  b.SetWidth(21);
+  TDropDownEditButtonEx copy;
+  copy.Assign(b);
+  EXPECT_EQ(copy.Style(), ebsUpDownEx);
+  EXPECT_EQ(copy.NumGlyphs(), 4);
+  EXPECT_EQ(copy.Width(), 21);
+  EXPECT_TRUE(copy.ShortCut().isEmpty());
+  bool handled = false;
+  copy.OnClick(nullptr, handled);
+  EXPECT_TRUE(clicked);
+
+  TEditButtonsEx items;
+  int itemChanges = 0;
+  items.Changed = [&] { ++itemChanges; };
+  TVisibleEditButtonEx* first = items.Add();
+  items.Add()->SetStyle(ebsPlusEx);  // a change of an item tells the collection
+  EXPECT_EQ(itemChanges, 3);
+  first->SetHint("x");
+  EXPECT_EQ(itemChanges, 4);
+  items.Delete(5);
+  EXPECT_EQ(items.Count(), 2);
+  items.Delete(0);
+  EXPECT_EQ(items.Items(0)->Style(), ebsPlusEx);
+  EXPECT_EQ(items.Items(1), nullptr);
+}
+
+TEST(PopupPlacement, SmallWorkAreas) {
+  const QRect work(0, 0, 800, 600);
+  // Room below: under the edit, left edges aligned, grip bottom-right.
+  TPopupPlacement p = PlacePopup(QRect(100, 100, 120, 20), QSize(184, 127), work, paLeft);
+  EXPECT_EQ(p.Rect, QRect(100, 120, 184, 127));
+  EXPECT_FALSE(p.Above);
+  EXPECT_EQ(p.GripCorner(), 2);
+  // Right-aligned and centred drop-downs.
+  EXPECT_EQ(PlacePopup(QRect(300, 100, 120, 20), QSize(184, 127), work, paRight).Rect.x(), 236);
+  EXPECT_EQ(PlacePopup(QRect(300, 100, 120, 20), QSize(184, 127), work, paCenter).Rect.x(), 268);
+  EXPECT_EQ(PlacePopup(QRect(300, 100, 120, 20), QSize(184, 127), work, paRight).GripCorner(), 3);
+  // No room below but room above: above, bottom on the edit's top.
+  p = PlacePopup(QRect(100, 550, 120, 20), QSize(184, 127), work, paLeft);
+  EXPECT_TRUE(p.Above);
+  EXPECT_EQ(p.Rect, QRect(100, 423, 184, 127));
+  EXPECT_EQ(p.GripCorner(), 1);
+  // Fits neither way: the larger side, height cut to it.
+  const QRect tiny(0, 0, 300, 200);
+  p = PlacePopup(QRect(10, 60, 100, 20), QSize(184, 150), tiny, paLeft);
+  EXPECT_FALSE(p.Above);
+  EXPECT_EQ(p.Rect, QRect(10, 80, 184, 120));
+  p = PlacePopup(QRect(10, 130, 100, 20), QSize(184, 150), tiny, paLeft);
+  EXPECT_TRUE(p.Above);
+  EXPECT_EQ(p.Rect, QRect(10, 0, 184, 130));
+  // Too wide: cut to the work area; shifted to stay inside it.
+  p = PlacePopup(QRect(250, 20, 40, 20), QSize(400, 50), tiny, paLeft);
+  EXPECT_EQ(p.Rect, QRect(0, 40, 300, 50));
+  p = PlacePopup(QRect(250, 20, 40, 20), QSize(184, 50), tiny, paLeft);
+  EXPECT_EQ(p.Rect.x(), 116);
+  p = PlacePopup(QRect(-50, 20, 40, 20), QSize(184, 50), tiny, paLeft);
+  EXPECT_EQ(p.Rect.x(), 0);
+  // A second monitor's work area.
+  p = PlacePopup(QRect(1900, 1000, 100, 20), QSize(184, 127), QRect(1280, 0, 1920, 1040), paLeft);
+  EXPECT_TRUE(p.Above);
+  EXPECT_EQ(p.Rect.topLeft(), QPoint(1900, 873));
+}
+
+TEST(MRUList, LimitCaseAndFilter) {
+  TMRUListEx m;
+  m.SetLimit(3);
+  for (const char* t : {"a", "b", "c", "d"}) m.Add(t);
+  EXPECT_EQ(m.Items(), (std::vector<std::string>{"b", "c", "d"}));
+  m.Add("B");  // case-insensitive: b moves to the end
+  EXPECT_EQ(m.Items(), (std::vector<std::string>{"c", "d", "b"}));
+  m.Add("   ");
+  m.Add(" e ");
+  EXPECT_EQ(m.Items(), (std::vector<std::string>{"d", "b", "e"}));
+  m.SetCaseSensitive(true);
+  m.Add("E");
+  EXPECT_EQ(m.Items(), (std::vector<std::string>{"b", "e", "E"}));
+  m.SetLimit(1);  // lowering trims at once
+  EXPECT_EQ(m.Items(), (std::vector<std::string>{"E"}));
+  m.SetLimit(-1);  // a negative limit counts as 0
+  EXPECT_EQ(m.Limit(), 0);
+  EXPECT_TRUE(m.Items().empty());
+  m.Add("x");
+  EXPECT_TRUE(m.Items().empty());
+
+  TMRUListEx f;
+  f.SetItems({"98.5", "87.0", "98.1", "9", "Abc", "abd", "\xC4rger"});
+  EXPECT_EQ(f.Filter("98"), (std::vector<std::string>{"98.1", "98.5"}));
+  EXPECT_EQ(f.Filter("AB"), (std::vector<std::string>{"Abc", "abd"}));
+  EXPECT_EQ(f.Filter("\xE4r"), (std::vector<std::string>{"\xC4rger"}));
+  EXPECT_EQ(f.Filter("").size(), 7u);
+  f.SetCaseSensitive(true);
+  EXPECT_EQ(f.Filter("ab"), (std::vector<std::string>{"abd"}));
+  EXPECT_TRUE(f.Filter("zz").empty());
+
+  int activity = 0;
+  f.OnActiveChange = [&] { ++activity; };
+  f.SetActive(true);
+  f.SetActive(true);
+  EXPECT_EQ(activity, 1);
+}
+
+TEST(PopupListbox, IncrementalSearchWheelAndSizeGrip) {
+  EnsureQApplication();
+  QWidget owner;
+  TFakeClock clock;
+  TMRUListboxEx list(&owner);
+  list.SetClock(&clock);
+  list.addItems({"alpha", "beta", "bravo", "charlie"});
+  list.SearchKey('b');
+  EXPECT_EQ(list.currentRow(), 1);
+  clock.Advance(1999);
+  list.SearchKey('R');  // within two seconds: the search text grows
+  EXPECT_EQ(list.SearchText(), "bR");
+  EXPECT_EQ(list.currentRow(), 2);
+  clock.Advance(2000);
+  list.SearchKey('c');  // after a pause it starts again
+  EXPECT_EQ(list.SearchText(), "c");
+  EXPECT_EQ(list.currentRow(), 3);
+  list.SearchKey('\b');
+  EXPECT_TRUE(list.SearchText().isEmpty());
+  for (int i = 0; i < 40; ++i) list.SearchKey('x');
+  EXPECT_EQ(list.SearchText().size(), 32);
+
+  list.setCurrentRow(1);
+  QWheelEvent down(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+  QApplication::sendEvent(list.viewport(), &down);
+  EXPECT_EQ(list.currentRow(), 2);
+
+  // The grip sits in the corner away from the edit and keeps the opposite
+  // edges where they are.
+  list.Popup(QRect(100, 100, 120, 90));
+  EXPECT_TRUE(list.IsOpen());
+  list.SetGripCorner(2);
+  EXPECT_EQ(list.SizeGrip()->geometry().bottomRight(), list.rect().bottomRight());
+  list.SetGripCorner(1);
+  EXPECT_EQ(list.SizeGrip()->geometry().topRight(), list.rect().topRight());
+  // Dragging the grip moves only the edges at its corner.
+  TSizeGripEx* grip = list.SizeGrip();
+  const QRect before = list.geometry();
+  QTest::mousePress(grip, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  QTest::mouseMove(grip, QPoint(32, -18));
+  QTest::mouseRelease(grip, Qt::LeftButton, Qt::NoModifier, QPoint(32, -18));
+  EXPECT_EQ(list.geometry().left(), before.left());
+  EXPECT_EQ(list.geometry().bottom(), before.bottom());
+  EXPECT_EQ(list.geometry().right(), before.right() + 30);
+  EXPECT_EQ(list.geometry().top(), before.top() - 20);
+  EXPECT_EQ(grip->geometry().topRight(), list.rect().topRight());
+  EXPECT_GT(list.VisibleRows(), 1);
+
+  bool accepted = true;
+  list.OnCloseUp = [&](bool a) { accepted = a; };
+  list.CloseUp(false);
+  EXPECT_FALSE(list.IsOpen());
+  EXPECT_FALSE(accepted);
+}

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "controls/NumberEditModel.h"
+
+namespace {
+TNumberEditModel Box(double minValue, double maxValue, int places, double increment = 1.0) {
+  TNumberEditModel m;
+  m.SetMinValue(minValue);
+  m.SetMaxValue(maxValue);
+  m.SetDecimalPlaces(places);
+  m.SetIncrement(increment);
+  return m;
+}
+
+TNumberEditModel FrequencyBox() {
+  TNumberEditModel m = Box(87.0, 108.0, 1, 0.1);
+  m.SetDisplayFormat("#.0");
+  return m;
+}
+}  // namespace
+
+TEST(NumberLimits, ClampMatrix) {
+  // Equal limits, the default 0/0 included: no clamp.
+  EXPECT_EQ(ClampToLimits(-5, 0, 0), -5);
+  EXPECT_EQ(ClampToLimits(1e9, 5, 5), 1e9);
+  // Min < Max: both bounds.
+  EXPECT_EQ(ClampToLimits(50, 87, 108), 87);
+  EXPECT_EQ(ClampToLimits(150, 87, 108), 108);
+  EXPECT_EQ(ClampToLimits(98.5, 87, 108), 98.5);
+  // Min > Max with Max 0: only the lower bound.
+  EXPECT_EQ(ClampToLimits(1, 5, 0), 5);
+  EXPECT_EQ(ClampToLimits(1e9, 5, 0), 1e9);
+  // Min > Max with Min 0: only the upper bound.
+  EXPECT_EQ(ClampToLimits(3, 0, -5), -5);
+  EXPECT_EQ(ClampToLimits(-100, 0, -5), -100);
+  // Both set, Min > Max: nothing (the remote port box).
+  EXPECT_EQ(ClampToLimits(100, 9000, 8000), 100);
+  EXPECT_EQ(ClampToLimits(65000, 9000, 8000), 65000);
+}
+
+TEST(NumberLimits, RoundingTiesToEvenAndOutOfRange) {
+  EXPECT_EQ(RoundToDecimalPlaces(0.125, 2), 0.12);  // exact tie goes to even
+  EXPECT_EQ(RoundToDecimalPlaces(0.375, 2), 0.38);
+  EXPECT_EQ(RoundToDecimalPlaces(2.5, 0), 2.0);
+  EXPECT_EQ(RoundToDecimalPlaces(3.5, 0), 4.0);
+  EXPECT_EQ(RoundToDecimalPlaces(-2.5, 0), -2.0);
+  EXPECT_EQ(RoundToDecimalPlaces(2.675, 2), 2.68);  // the scaled 267.5 is a tie: even
+  EXPECT_EQ(RoundToDecimalPlaces(2.685, 2), 2.68);  // 268.5: even again
+  EXPECT_EQ(RoundToDecimalPlaces(0.145, 2), 0.14);  // scaled just below the tie
+  EXPECT_EQ(RoundToDecimalPlaces(98.06, 1), 98.1);
+  EXPECT_EQ(RoundToDecimalPlaces(1.23456, 38), 1.23456);  // 38 and more: untouched
+  EXPECT_EQ(RoundToDecimalPlaces(1.23456, 60), 1.23456);
+  EXPECT_EQ(RoundToDecimalPlaces(1.23456, -1), 1.23456);
+  EXPECT_NEAR(RoundToDecimalPlaces(1.5e-30, 37), 1.5e-30, 1e-44);
+  // Scaled values beyond a 64-bit integer keep the value as it is.
+  EXPECT_EQ(RoundToDecimalPlaces(123456789.123456789, 15), 123456789.123456789);
+  EXPECT_EQ(RoundToDecimalPlaces(1e30, 0), 1e30);
+  EXPECT_EQ(RoundToDecimalPlaces(-1e18, 1), -1e18);
+  EXPECT_EQ(RoundToDecimalPlaces(0.5, 37), 0.5);
+  EXPECT_TRUE(std::isnan(RoundToDecimalPlaces(std::nan(""), 2)));
+  // Just inside the range still rounds.
+  EXPECT_EQ(RoundToDecimalPlaces(4503599627370495.5, 0), 4503599627370496.0);
+
+  // The clamp comes first and a clamped bound is rounded too.
+  TNumberEditModel m = Box(0.125, 1, 2);
+  EXPECT_EQ(m.CheckValue(0), 0.12);
+}
+
+TEST(NumberEditModel, SteppingAtBoundsAndFromEmpty) {
+  TNumberEditModel f = FrequencyBox();
+  EXPECT_EQ(f.StepValue(true), 87.0);  // null steps to +0.1, clamped to 87.0
+  EXPECT_EQ(f.StepValue(false), 87.0);
+  f.StoreValue(108.0);
+  EXPECT_EQ(f.StepValue(true), 108.0);
+  f.StoreValue(87.0);
+  EXPECT_EQ(f.StepValue(false), 87.0);
+  f.StoreValue(98.0);
+  EXPECT_EQ(f.StepValue(true), 98.1);
+  EXPECT_EQ(f.StepValue(false), 97.9);
+
+  TNumberEditModel free = Box(0, 0, 2);
+  EXPECT_EQ(free.StepValue(false), 1.0);  // null, Down: +Increment, not -Increment
+  free.StoreValue(0.125);                 // set by code: kept unrounded
+  EXPECT_EQ(free.StepValue(true), 1.12);  // 112.5 goes to even
+  free.StoreValue(0.375);
+  EXPECT_EQ(free.StepValue(true), 1.38);
+
+  TNumberEditModel port = Box(9000, 8000, 0);
+  port.StoreValue(8000);
+  EXPECT_EQ(port.StepValue(true), 8001);
+  port.StoreValue(100);
+  EXPECT_EQ(port.StepValue(false), 99);
+
+  TNumberEditModel noStep = Box(1, 30, 0, 0);
+  EXPECT_FALSE(noStep.StepValue(true).has_value());
+}
+
+TEST(NumberEditModel, TypingTest) {
+  TNumberEditModel f = FrequencyBox();
+  for (const char* ok : {"9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"}) EXPECT_TRUE(f.IsValidText(ok)) << ok;
+  for (const char* bad : {"98.55", "-5", "a", "1e", "9 8", "98.5x"}) EXPECT_FALSE(f.IsValidText(bad)) << bad;
+
+  TNumberEditModel z = Box(0, 20, 0);
+  EXPECT_TRUE(z.IsValidText("25"));  // too big is clamped, not refused
+  EXPECT_TRUE(z.IsValidText("12."));
+  EXPECT_FALSE(z.IsValidText("12.5"));
+
+  TNumberEditModel d = Box(1, 30, 2);
+  EXPECT_TRUE(d.IsValidText("-"));
+  EXPECT_FALSE(d.IsValidText("-3"));
+  EXPECT_TRUE(d.IsValidText("2.34"));
+  EXPECT_FALSE(d.IsValidText("2.345"));
+  EXPECT_TRUE(d.IsValidText("2.34e1"));  // decimals are counted up to the exponent
+  EXPECT_FALSE(d.IsValidText("2.345e1"));
+
+  EXPECT_TRUE(Box(0, 0, 2).IsValidText("-3"));      // no lower limit in force
+  EXPECT_FALSE(Box(9000, 8000, 0).IsValidText("-3"));  // non-negative limits
+
+  // The character replaces the selection.
+  EXPECT_TRUE(f.IsValidChar("98.5", 0, 4, '7'));
+  EXPECT_FALSE(f.IsValidChar("98.5", 4, 0, '1'));
+  EXPECT_TRUE(f.IsValidChar("98.5", 3, 1, '1'));
+  EXPECT_FALSE(f.IsValidChar("98", 0, 0, '-'));
+  EXPECT_TRUE(f.IsValidChar("", 0, 0, '-'));
+  // Grouping separators do not count.
+  EXPECT_TRUE(Box(0, 0, 2).IsValidChar("1,234", 5, 0, '5'));
+}
+
+TEST(NumberEditModel, NormaliseRegroupAndEditFormat) {
+  EXPECT_EQ(TNumberEditModel::Normalize("  1,234.5 "), "1234.5");
+  {
+    TFormatSettings fs;
+    fs.DecimalSeparator = ',';
+    fs.ThousandSeparator = '.';
+    TFormatSettingsScope scope(fs);
+    EXPECT_EQ(TNumberEditModel::Normalize("1.234,5"), "1234,5");
+  }
+  {
+    TFormatSettings fs;
+    fs.DecimalSeparator = ',';
+    fs.ThousandSeparator = ' ';
+    TFormatSettingsScope scope(fs);
+    EXPECT_EQ(TNumberEditModel::Normalize("1 234.5"), "1234,5");  // '.' typed means the decimal point
+    TNumberEditModel m = Box(0, 0, 2);
+    EXPECT_TRUE(m.IsValidText("12.5"));
+  }
+
+  EXPECT_EQ(EditFormatOf("#.0"), "#.0");
+  EXPECT_EQ(EditFormatOf("#,##0.00 'MHz'"), "#,##0.00");
+  EXPECT_EQ(EditFormatOf("0.0\"k.Hz\";(0.0)"), "0.0");
+  EXPECT_EQ(EditFormatOf("0.00E+00"), "0.00");
+  EXPECT_EQ(EditFormatOf("0.0e-000"), "0.0");  // exponent digits are no decimals
+  EXPECT_EQ(EditFormatOf("#.0 dB"), "#.0");
+
+  TNumberEditModel g = Box(0, 0, 2);
+  g.SetDisplayFormat("#,##0.00");
+  EXPECT_EQ(g.Regroup("1234567.5"), "1,234,567.5");
+  EXPECT_EQ(g.Regroup("-1234"), "-1,234");
+  EXPECT_EQ(g.Regroup("+1234e5"), "+1,234e5");
+  EXPECT_EQ(g.Regroup("1,2,3,4"), "1,234");
+  EXPECT_EQ(g.Regroup("-"), "-");
+  EXPECT_EQ(g.Regroup(""), "");
+  TNumberEditModel f = FrequencyBox();
+  EXPECT_EQ(f.Regroup("1,234"), "1234");
+
+  TNumberEditModel c = Box(0, 0, 2);
+  c.SetCurrency(true);
+  EXPECT_EQ(c.EditFormat(), ",#.00");
+  c.StoreValue(1234.5);
+  EXPECT_EQ(c.ValueText(false), "$1,234.50");
+  EXPECT_EQ(c.ValueText(true), "1,234.50");
+}
+
+TEST(NumberEditModel, DisplayTextAndParseBack) {
+  TNumberEditModel f = FrequencyBox();
+  EXPECT_EQ(f.ValueText(false), "");
+  f.StoreValue(98.0);
+  EXPECT_EQ(f.ValueText(false), "98.0");
+  EXPECT_EQ(f.ValueText(true), "98.0");
+
+  TNumberEditModel plain = Box(0, 0, 2);
+  plain.StoreValue(2.675);
+  EXPECT_EQ(plain.ValueText(false), "2.675");
+
+  TNumberEditModel z = Box(0, 20, 0);
+  EXPECT_EQ(z.ParseBack("25"), TNumberEditModel::TParse::Number);
+  EXPECT_EQ(z.Value(), 20.0);
+  EXPECT_EQ(z.ParseBack("-"), TNumberEditModel::TParse::Number);
+  EXPECT_EQ(z.Value(), 0.0);  // a lone sign is 0, not clamped
+  EXPECT_EQ(z.ParseBack("  "), TNumberEditModel::TParse::Empty);
+  EXPECT_FALSE(z.Value().has_value());
+  z.StoreValue(7);
+  EXPECT_EQ(z.ParseBack("e5"), TNumberEditModel::TParse::NotANumber);
+  EXPECT_EQ(z.Value(), 7.0);
+  EXPECT_EQ(plain.ParseBack("1,234.567"), TNumberEditModel::TParse::Number);
+  EXPECT_EQ(plain.Value(), 1234.57);
+
+  // The Text property keeps what it is given and refuses non-numbers.
+  f.SetText(" 500 ");
+  EXPECT_EQ(f.Value(), 500.0);
+  f.SetText("");
+  EXPECT_FALSE(f.Value().has_value());
+  f.StoreValue(98.5);
+  EXPECT_THROW(f.SetText("9x"), EConvertError);
+  EXPECT_EQ(f.Value(), 98.5);
+
+  // Assigned flags: an unchanged assigned limit does nothing.
+  TNumberEditModel a;
+  EXPECT_FALSE(a.IsAssigned(TNumberEditModel::avMinValue));
+  EXPECT_TRUE(a.SetMinValue(0));
+  EXPECT_TRUE(a.IsAssigned(TNumberEditModel::avMinValue));
+  EXPECT_FALSE(a.SetMinValue(0));
+  EXPECT_FALSE(a.SetDisplayFormat(""));
+  EXPECT_FALSE(a.IsAssigned(TNumberEditModel::avDisplayFormat));
+}

@@ -1,0 +1,137 @@
+// Deployment and removal of the engine files next to the program.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "LogStoreTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    names.push_back(fs::relative(e.path(), folder).string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Runs Deploy as a user that cannot write the folder. As root, permissions
+// do not hold, so the attempt runs in a child process that has given up root.
+bool DeployWithoutWriteAccess(const std::string& folder) {
+  if (::geteuid() != 0) return DeployEmbeddedDatabase(folder);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    bool ok = false;
+    try {
+      RequireEmbeddedDatabase(folder);
+      ok = true;
+    } catch (const std::runtime_error& e) {
+      if (std::string(e.what()) != kFirebirdInitError) ::_exit(4);
+    }
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 3) << "could not drop root";
+  EXPECT_NE(WEXITSTATUS(status), 4) << "wrong failure message";
+  return WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+TEST(EmbeddedEngine, DeploysRealFilesAndPrivateEnvironmentThenRemovesThem) {
+  TTempProgramFolder folder;
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder.Path()));
+
+  EXPECT_NE(ReadFile(folder.File("firebird.conf")).find("\nProviders = Engine12\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(folder.File("databases.conf")));
+  // The character set module is a real copy, not a link to the system's.
+  const std::string intl = folder.File("intl/libfbintl.so");
+  EXPECT_FALSE(fs::is_symlink(intl));
+  EXPECT_GT(fs::file_size(intl), 10000u);
+  EXPECT_TRUE(fs::is_regular_file(folder.File("udf/fbudf.so")));
+  EXPECT_TRUE(fs::is_regular_file(folder.File("udf/ib_udf.so")));
+
+  std::string root = folder.Path();
+  root.pop_back();
+  EXPECT_EQ(std::getenv("FIREBIRD"), root);
+  const std::string lock = std::getenv("FIREBIRD_LOCK");
+  EXPECT_EQ(lock, EngineLockFolder());
+  EXPECT_EQ(std::string(std::getenv("FIREBIRD_TMP")), lock);
+  struct stat st {};
+  ASSERT_EQ(::lstat(lock.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, ::geteuid());
+
+  // The engine really works from these files: ISO8859_1 needs the module.
+  {
+    TSql sql(folder.Database());
+    EXPECT_EQ(sql.Int("select count(*) from CONFIG"), 0);
+  }
+
+  EXPECT_TRUE(RemoveEmbeddedDatabase(folder.Path()));
+  EXPECT_EQ(Listing(folder.Path()), std::vector<std::string>{"RDSLOG.FDB"});
+  // Removing twice is harmless.
+  EXPECT_TRUE(RemoveEmbeddedDatabase(folder.Path()));
+}
+
+TEST(EmbeddedEngine, ExistingFoldersAreReusedAndForeignFilesKept) {
+  TTempProgramFolder folder(false);
+  fs::create_directory(folder.File("udf"));
+  fs::create_directory(folder.File("intl"));
+  std::ofstream(folder.File("udf/mine.txt")) << "keep";
+  // A stale module from an older start is replaced.
+  std::ofstream(folder.File("intl/libfbintl.so")) << "broken";
+
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder.Path()));
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder.Path()));  // a second start on the same files
+  EXPECT_GT(fs::file_size(folder.File("intl/libfbintl.so")), 10000u);
+  EXPECT_EQ(ReadFile(folder.File("udf/mine.txt")), "keep");
+  EXPECT_FALSE(fs::exists(folder.File("intl/libfbintl.so.new")));
+
+  RemoveEmbeddedDatabase(folder.Path());
+  // A folder holding something else stays; an emptied one goes.
+  EXPECT_EQ(Listing(folder.Path()), (std::vector<std::string>{"udf", "udf/mine.txt"}));
+}
+
+TEST(EmbeddedEngine, FolderThatCannotBeWrittenFailsTheStart) {
+  TTempProgramFolder folder(false);
+  fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_FALSE(DeployWithoutWriteAccess(folder.Path()));
+  EXPECT_TRUE(Listing(folder.Path()).empty());
+
+  // Folders present but the program folder itself read-only: the
+  // configuration file cannot be written.
+  fs::permissions(folder.Path(), fs::perms::owner_write, fs::perm_options::add);
+  fs::create_directory(folder.File("udf"));
+  fs::create_directory(folder.File("intl"));
+  fs::permissions(folder.Path(), fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_FALSE(DeployWithoutWriteAccess(folder.Path()));
+
+  // A program folder that does not exist: the sub-folders are made one
+  // level only, never a chain.
+  EXPECT_FALSE(DeployEmbeddedDatabase(folder.File("missing/deeper")));
+  EXPECT_FALSE(fs::exists(folder.File("missing")));
+  try {
+    RequireEmbeddedDatabase(folder.File("missing"));
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
+  }
+}

@@ -1,0 +1,256 @@
+// The backup and restore of the database at exit.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "LogStoreTestSupport.h"
+#include "logstore/DModule.h"
+#include "support/FakeClock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The real service with hooks to spoil each step.
+class TSpoiledService final : public IBackupService {
+ public:
+  std::function<void(const std::string& Database, const std::string& Backup)> AfterBackup;
+  std::function<void(const std::string& Scratch)> InsteadOfRestore;
+  int InspectDelta = 0;
+  std::string DatabaseAfterBackup;  // the database file's bytes once backed up
+
+  void Backup(const std::string& Database, const std::string& BackupFile,
+              const std::function<void()>& OnWait) override {
+    real_->Backup(Database, BackupFile, OnWait);
+    DatabaseAfterBackup = ReadFile(Database);
+    if (AfterBackup) AfterBackup(Database, BackupFile);
+  }
+  void Restore(const std::string& BackupFile, const std::string& Database,
+               const std::function<void()>& OnWait) override {
+    if (InsteadOfRestore) return InsteadOfRestore(Database);
+    real_->Restore(BackupFile, Database, OnWait);
+  }
+  TLogRowCounts Inspect(const std::string& Database) override {
+    TLogRowCounts n = real_->Inspect(Database);
+    n.Raw += InspectDelta;
+    return n;
+  }
+
+ private:
+  std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
+};
+
+struct TSnapshot {
+  std::vector<std::string> Rows;
+  bool operator==(const TSnapshot&) const = default;
+};
+
+TSnapshot Snapshot(TDModule& dm) {
+  TSnapshot s;
+  dm.ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
+    s.Rows.push_back("CH " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT) + " " + std::to_string(r.SIG) +
+                     " " + std::to_string(r.INTD) + " " + r.STR);
+  });
+  dm.ReadRawLog([&](const TRawLogRow& r) {
+    std::string line = "RAW " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT);
+    for (int b : r.BLOCK) line += " " + std::to_string(b);
+    s.Rows.push_back(line + " " + std::to_string(r.FREQ));
+  });
+  dm.ReadExtLog([&](const TExtLogRow& r) {
+    s.Rows.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF);
+  });
+  return s;
+}
+
+TSettingsRecord Logging() {
+  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
+  s.ChangeLogOn = s.RawLogOn = 1;
+  return s;
+}
+
+void WriteSome(TDModule& dm, int raws) {
+  for (int i = 0; i < raws; ++i) {
+    const uint16_t g[5] = {static_cast<uint16_t>(i), 0x2420, 0x3333, 0x4444, 0};
+    dm.LogRaw(g, i % 211);
+  }
+  dm.LogChange(6, 0, "PS NAME ");
+  dm.LogChange(37, 0, "PROGRAM CLOSED");
+  TExtRecord e;
+  e.PS = "EXTENDED";
+  e.MODE = "AR";
+  dm.LogExt(e);
+}
+
+// Opens the folder's database with a spoiled (or real) service.
+std::unique_ptr<TDModule> Open(const TDeployedFolder& folder, IClock& clock,
+                               std::unique_ptr<IBackupService> service = MakeFbBackupService()) {
+  return std::make_unique<TDModule>(MakeFbLogDatabase(), std::move(service), folder.Database(), clock);
+}
+
+}  // namespace
+
+TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
+  TDeployedFolder folder;
+  TFakeClock clock(dt::Now());
+  TSettingsRecord s;
+  TSnapshot before;
+  {
+    auto dm = Open(folder, clock);
+    dm->LoadConfig(s);
+    s = Logging();
+    s.KeepDays = 5;
+    dm->SaveConfig(s);
+    dm->BindSettings(&s);
+    WriteSome(*dm, 30000);
+    before = Snapshot(*dm);
+    TRecordingSplash splash;
+    dm->SetSplash(&splash);
+    EXPECT_TRUE(dm->Close()) << dm->CloseError();
+    ASSERT_GE(splash.Steps.size(), 2u);
+    EXPECT_EQ(splash.Steps.front().Text, "Backup RDS Database ");
+  }
+  EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+  const auto fullSize = fs::file_size(folder.Database());
+  {
+    auto dm = Open(folder, clock);
+    EXPECT_EQ(Snapshot(*dm), before);
+    TSettingsRecord again;
+    dm->LoadConfig(again);
+    EXPECT_EQ(again, s);
+    // The generators carry on after the restore.
+    dm->BindSettings(&s);
+    dm->LogChange(12, 0, "MPX");
+    int last = 0;
+    dm->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) { last = r.ID; });
+    EXPECT_EQ(last, 3);
+    s.KeepDays = 0;
+    dm->SaveConfig(s);
+  }
+  // The next start purges everything; the exit then gives the space back.
+  clock.Advance(60000);
+  {
+    auto dm = Open(folder, clock);
+    EXPECT_EQ(dm->CountRows().Raw, 0);
+  }
+  EXPECT_LT(fs::file_size(folder.Database()), fullSize / 2);
+}
+
+TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
+  TDeployedFolder folder;
+  TFakeClock clock(dt::Now());
+  TSettingsRecord s = Logging();
+  {
+    auto dm = Open(folder, clock);
+    dm->BindSettings(&s);
+    WriteSome(*dm, 2000);
+  }
+  TSnapshot good;
+  {
+    auto dm = Open(folder, clock);
+    good = Snapshot(*dm);
+  }
+  ASSERT_EQ(good.Rows.size(), 2003u);
+
+  struct TCase {
+    const char* Name;
+    std::function<void(TSpoiledService&)> Spoil;
+  } const cases[] = {
+      {"backup of garbage",
+       [](TSpoiledService& svc) {
+         svc.AfterBackup = [](const std::string&, const std::string& backup) {
+           std::ofstream(backup, std::ios::trunc) << "not a backup";
+         };
+       }},
+      {"restore that fails half-way",
+       [](TSpoiledService& svc) {
+         svc.InsteadOfRestore = [](const std::string& scratch) {
+           std::ofstream(scratch) << "half a database";
+           throw fb::EDatabaseError("disk full");
+         };
+       }},
+      {"restore that loses rows", [](TSpoiledService& svc) { svc.InspectDelta = -1; }},
+      {"restore to an unusable file",
+       [](TSpoiledService& svc) {
+         svc.InsteadOfRestore = [](const std::string& scratch) { std::ofstream(scratch) << "junk"; };
+       }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto service = std::make_unique<TSpoiledService>();
+    TSpoiledService* spoiled = service.get();
+    c.Spoil(*spoiled);
+    std::vector<std::string> faults;
+    auto dm = Open(folder, clock, std::move(service));
+    dm->SetFaultHandler(
+        TMethod<const std::string&>(std::string("fault"), [&](const std::string& m) { faults.push_back(m); }));
+    EXPECT_FALSE(dm->Close());
+    EXPECT_EQ(faults.size(), 1u);
+    EXPECT_FALSE(dm->CloseError().empty());
+    // The database file is exactly as it was closed, the backup file stays,
+    // and no scratch file is left behind.
+    EXPECT_EQ(ReadFile(folder.Database()), spoiled->DatabaseAfterBackup);
+    EXPECT_TRUE(fs::exists(folder.Database() + "_"));
+    EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+    dm.reset();
+    auto check = Open(folder, clock);
+    EXPECT_EQ(Snapshot(*check), good);
+  }
+}
+
+TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {
+  TTempProgramFolder folder(false);
+  const std::string db = folder.File("RDSLOG.FDB");
+  std::ofstream(db) << "old";
+  TFakeClock clock;
+
+  class TSlowService final : public IBackupService {
+   public:
+    explicit TSlowService(TFakeClock& c) : clock_(c) {}
+    int Polls = 0;
+    void Backup(const std::string&, const std::string& file, const std::function<void()>& wait) override {
+      Run(wait, 400, 300);  // 120 s of service time
+      std::ofstream(file) << "backup";
+    }
+    void Restore(const std::string&, const std::string& scratch, const std::function<void()>& wait) override {
+      Run(wait, 3, 600);
+      std::ofstream(scratch) << "new";
+    }
+    TLogRowCounts Inspect(const std::string&) override { return {1, 2, 3, 4}; }
+
+   private:
+    void Run(const std::function<void()>& wait, int polls, int stepMs) {
+      for (int i = 0; i < polls; ++i, ++Polls) {
+        clock_.Advance(stepMs);
+        wait();
+      }
+    }
+    TFakeClock& clock_;
+  } service(clock);
+
+  TRecordingSplash splash;
+  TExitBackup cycle(service, clock, &splash);
+  const TExitBackupResult r = cycle.Run(db, {1, 2, 3, 4});
+  EXPECT_TRUE(r.Ok) << r.Error;
+  EXPECT_EQ(ReadFile(db), "new");
+
+  std::vector<std::string> texts;
+  for (const auto& st : splash.Steps) {
+    texts.push_back(st.Text);
+    EXPECT_EQ(st.Ms, (st.Text.back() == ' ') ? 100u : 0u) << st.Text;
+  }
+  // Backup: the caption, then one more dot per call once 500 ms have passed
+  // (every other 300 ms poll), never more than 40.
+  ASSERT_EQ(texts.size(), 1u + 40u + 1u + 3u);
+  EXPECT_EQ(texts[0], "Backup RDS Database ");
+  EXPECT_EQ(texts[1], "Backup RDS Database .");
+  EXPECT_EQ(texts[40], "Backup RDS Database " + std::string(40, '.'));
+  EXPECT_EQ(texts[41], "Clean RDS Database ");
+  EXPECT_EQ(texts[42], "Clean RDS Database .");
+  EXPECT_EQ(texts[44], "Clean RDS Database ...");
+}

@@ -1,0 +1,170 @@
+// The writers and the start-up purge on the real embedded database.
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "LogStoreTestSupport.h"
+#include "logstore/DModule.h"
+#include "logstore/LogFields.h"
+#include "support/FakeClock.h"
+#include "support/QtApp.h"
+
+namespace {
+
+TSettingsRecord Logging(bool antenna) {
+  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
+  s.ChangeLogOn = s.RawLogOn = s.ExtLogOn = 1;
+  s.InputAntenna = antenna;
+  return s;
+}
+
+std::string AllBytes() {
+  std::string s;
+  for (int c = 1; c < 256; ++c) s += static_cast<char>(c);
+  return s;
+}
+
+}  // namespace
+
+TEST(LogDatabase, RowsAreStoredAsWrittenAndReadBackForTheViewer) {
+  TDeployedFolder folder;
+  TFakeClock clock(dt::Now());
+  TDModule dm(folder.Path(), clock);
+  TSettingsRecord s = Logging(false);
+  dm.BindSettings(&s);
+  const TDateTime before = dt::Now();
+
+  const std::string bytes = AllBytes();  // every byte value survives the character set
+  dm.LogChange(10, 7, bytes);            // longer than the column: cut, not an error
+  dm.LogChange(8, 115, "");
+  dm.LogChange(37, 0, "DEVICE CONNECTED");
+  const uint16_t group[5] = {0xD3C2, 0x2420, 0xE0CD, 0x4142, 0x1111};
+  dm.LogRaw(group, 115);
+  TExtRecord e;
+  e.PI = 0x54A6;
+  e.MS = 65535;
+  e.RTA = bytes.substr(0, 64);
+  e.PS = "TOO LONG PS NAME";
+  e.MODE = "MB";
+  e.RDS = "Yes";
+  e.AF = std::string("A") + char(1) + char(204) + std::string(400, 'x');
+  e.AFS = 2;
+  dm.LogExt(e);
+
+  std::vector<TChangeLogRow> ch;
+  dm.ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) { ch.push_back(r); });
+  ASSERT_EQ(ch.size(), 3u);
+  for (size_t i = 0; i < ch.size(); ++i) {
+    EXPECT_EQ(ch[i].ID, static_cast<int>(i + 1));  // from the generator
+    EXPECT_GE(ch[i].DT, before - 1.0 / 1440);     // set by the database at the insert
+    EXPECT_LE(ch[i].DT, dt::Now() + 1.0 / 1440);
+  }
+  EXPECT_EQ(ch[0].STR, bytes.substr(0, 64));
+  EXPECT_EQ(ch[1].STR, std::string(64, ' '));  // fixed-length column
+  EXPECT_EQ(ch[2].SIG, 200);
+  std::vector<int> shown;
+  dm.ReadChangeLog(TChangeLogView::NewestFirstHideSystem, [&](const TChangeLogRow& r) { shown.push_back(r.SIG); });
+  EXPECT_EQ(shown, std::vector<int>{10});  // frequency change and system event hidden
+
+  std::vector<TRawLogRow> raw;
+  dm.ReadRawLog([&](const TRawLogRow& r) { raw.push_back(r); });
+  ASSERT_EQ(raw.size(), 1u);
+  EXPECT_EQ(raw[0].BLOCK[4], 0x1111);
+  EXPECT_EQ(raw[0].BLOCK[5], 0);
+  EXPECT_EQ(RawLogFields(raw[0]).grp + " " + RawLogFields(raw[0]).FREQ1, "02A MPX");
+
+  std::vector<TExtLogRow> ext;
+  dm.ReadExtLog([&](const TExtLogRow& r) { ext.push_back(r); });
+  ASSERT_EQ(ext.size(), 1u);
+  EXPECT_EQ(ext[0].PS + "|" + ext[0].RDS + "|" + ext[0].MODE, "TOO LONG|Y|MB ");
+  EXPECT_EQ(ext[0].RTA, e.RTA);
+  EXPECT_EQ(ext[0].AF.size(), 255u);
+  EXPECT_EQ(ext[0].MS, 65535);
+  const TExtLogFields f = ExtLogFields(ext[0]);
+  EXPECT_EQ(f._MODE + " " + f._PI + " " + f._AF, "MPX+RBDS KZZY Method A 87.6 107.9");
+}
+
+TEST(LogDatabase, RowsBecomeVisibleToOthersOnlyOnceCommitted) {
+  TDeployedFolder folder;
+  TFakeClock clock(dt::Now());
+  TDModule dm(folder.Path(), clock);
+  TSettingsRecord s = Logging(true);
+  dm.BindSettings(&s);
+  const uint16_t group[5] = {1, 2, 3, 4, 5};
+  dm.LogRaw(group, 10);
+  dm.LogRaw(group, 11);
+  EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, 0);
+  clock.Advance(TDModule::kCommitAgeMs);
+  dm.CommitIfDue();
+  EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, 2);
+  // Statements prepared before the commit keep working after it.
+  dm.LogRaw(group, 12);
+  dm.Commit();
+  EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, 3);
+}
+
+TEST(LogDatabase, LastRowIsCommittedByTheTimerWhenNothingFollows) {
+  EnsureQApplication();
+  TDeployedFolder folder;
+  TDModule dm(folder.Path());  // the real clock, on the Qt thread
+  TSettingsRecord s = Logging(true);
+  dm.BindSettings(&s);
+  dm.LogChange(37, 0, "DEVICE CONNECTED");
+  EXPECT_EQ(InspectLogDatabase(folder.Database()).Changes, 0);
+  // Only the event loop runs now; no further write comes.
+  QElapsedTimer waited;
+  waited.start();
+  while (InspectLogDatabase(folder.Database()).Changes == 0 && waited.elapsed() < 10000)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_EQ(InspectLogDatabase(folder.Database()).Changes, 1);
+}
+
+TEST(LogDatabase, StartupPurgeRemovesRowsOlderThanTheKeepTime) {
+  TDeployedFolder folder;
+  const TDateTime now = dt::Now();
+  // Rows of each log aged 1 minute, 12 hours, 36 hours and 10 days.
+  const double ages[] = {1.0 / 1440, 0.5, 1.5, 10};
+  auto fill = [&] {
+    TSql sql(folder.Database());
+    sql.Exec("delete from LOG_CH");
+    sql.Exec("delete from LOG_RAW");
+    sql.Exec("delete from LOG_EXT");
+    for (double age : ages) {
+      auto at = [&](fb::TStatement& st) { st.SetTimestamp(0, now - age); };
+      sql.Exec("insert into LOG_CH (ID, DT, SIG) values (next value for GEN_LOG_CH_ID, ?, 1)", at);
+      sql.Exec("insert into LOG_RAW (ID, DT, FREQ) values (next value for GEN_LOG_RAW_ID, ?, 1)", at);
+      sql.Exec("insert into LOG_EXT (ID, DT, FREQ) values (next value for GEN_LOG_EXT_ID, ?, 1)", at);
+    }
+  };
+  auto keptAfterStart = [&] {
+    TFakeClock clock(now);
+    TDModule dm(folder.Path(), clock);
+    const TLogRowCounts n = dm.CountRows();
+    EXPECT_EQ(n.Changes, n.Raw);
+    EXPECT_EQ(n.Ext, n.Raw);
+    return n.Raw;
+  };
+  auto setLogLive = [&](const char* value) {
+    TSql sql(folder.Database());
+    sql.Exec("delete from CONFIG");
+    if (value) sql.Exec(std::string("insert into CONFIG (LOGLIVE, OPT1) values (") + value + ", 0)");
+  };
+
+  // No settings row yet (first start): one day, not "delete everything".
+  setLogLive(nullptr);
+  fill();
+  EXPECT_EQ(keptAfterStart(), 2);
+  // A row without a keep time: the same.
+  setLogLive("NULL");
+  fill();
+  EXPECT_EQ(keptAfterStart(), 2);
+  setLogLive("2");
+  fill();
+  EXPECT_EQ(keptAfterStart(), 3);
+  setLogLive("30");
+  fill();
+  EXPECT_EQ(keptAfterStart(), 4);
+  // Zero days: everything older than the start-up moment goes.
+  setLogLive("0");
+  fill();
+  EXPECT_EQ(keptAfterStart(), 0);
+}

@@ -1,0 +1,162 @@
+// The texts the log viewer shows for stored rows.
+#include <gtest/gtest.h>
+
+#include "logstore/LogFields.h"
+
+namespace {
+
+TChangeLogFields Ch(int sig, int intd, const std::string& str) {
+  TChangeLogRow r;
+  r.SIG = sig;
+  r.INTD = intd;
+  r.STR = str;
+  return ChangeLogFields(r);
+}
+
+std::string Padded(std::string s, size_t n) {
+  s.resize(n, ' ');
+  return s;
+}
+
+}  // namespace
+
+TEST(LogFields, ChangeLogWhatAndChangedTo) {
+  struct {
+    int Sig, Intd;
+    std::string Str, What, To;
+  } const cases[] = {
+      {0, 0xD3C2, "R", "PI", "D3C2"},
+      {0, 0x54A6, "B", "CALL", "KZZY"},
+      {0, 0xFFFF, "R", "PI", "----"},
+      {0, 0x1234, "", "", ""},               // PI without mode text: nothing shown
+      {0, 0x1234, Padded("", 64), "", ""},   // an empty text as the fixed column returns it
+      {1, 1, "ON", "TP", "ON"},
+      {2, 10, "R", "PTY", "Pop Music"},
+      {2, 10, "B", "PTY", "Country"},
+      {2, 10, "", "", ""},
+      {3, 0, "OFF", "TA", "OFF"},
+      {4, 1, "MUSIC", "MS", "MUSIC"},
+      {5, 9, "whatever", "DI", ""},
+      {6, 0, "RADIO 1 ", "PS", "RADIO 1 "},
+      {7, 0, "06 Sep 1982", "CT", "06 Sep 1982"},
+      {8, 115, "", "Freq Change", "98.5"},
+      {8, 0, "", "Freq Change", "87.0"},
+      {8, 210, "", "Freq Change", "108.0"},
+      {9, 3, std::string("A") + char(1) + char(115) + char(204), "AF", "3A 87.6 99.0 107.9"},
+      {9, 3, "", "", ""},
+      // A count beyond the stored codes stops at the text's end.
+      {9, 5, std::string("B") + char(115), "AF", "5B 99.0"},
+      {10, 0, "Hello", "RTA", "Hello"},
+      {11, 0, "World", "RTB", "World"},
+      {12, 0, "MPX RDS", "MPX RDS", "MPX RDS"},
+      {200, 0, "DEVICE CONNECTED", "SYSTEM", "DEVICE CONNECTED"},
+      {13, 1, "x", "", ""},
+      {37, 1, "x", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "SIG " << c.Sig << " INTD " << c.Intd);
+    const TChangeLogFields f = Ch(c.Sig, c.Intd, c.Str);
+    EXPECT_EQ(f.SIGSTR, c.What);
+    EXPECT_EQ(f.VL, c.To);
+  }
+  // Cut to the display lengths.
+  EXPECT_EQ(Ch(12, 0, std::string(64, 'm')).SIGSTR.size(), 20u);
+  EXPECT_EQ(Ch(10, 0, std::string(64, 'r')).VL.size(), 50u);
+  std::string af = "A";
+  for (int i = 0; i < 25; ++i) af += char(100 + i);
+  EXPECT_EQ(Ch(9, 25, af).VL.size(), 50u);
+}
+
+TEST(LogFields, RawLogGroupFrequencyAndBlocks) {
+  TRawLogRow r;
+  r.BLOCK[0] = 0xD3C2;
+  r.BLOCK[1] = 0x2420;
+  r.BLOCK[2] = 0xE0CD;
+  r.BLOCK[3] = 0x0042;
+  r.FREQ = 115;
+  TRawLogFields f = RawLogFields(r);
+  EXPECT_EQ(f.grp, "02A");
+  EXPECT_EQ(f.FREQ1, "98.5");
+  EXPECT_EQ(f.b0 + "," + f.b1 + "," + f.b2 + "," + f.b3, "D3C2,2420,E0CD,0042");
+  r.BLOCK[1] = 0xF800;  // 15B
+  r.FREQ = 255;
+  f = RawLogFields(r);
+  EXPECT_EQ(f.grp, "15B");
+  EXPECT_EQ(f.FREQ1, "MPX");
+  r.BLOCK[1] = 0x0000;
+  r.FREQ = 210;
+  f = RawLogFields(r);
+  EXPECT_EQ(f.grp, "00A");
+  EXPECT_EQ(f.FREQ1, "108.0");
+}
+
+TEST(LogFields, ExtendedLogTexts) {
+  TExtLogRow r;
+  r.FREQ = 115;
+  r.TP = 1;
+  r.TA = 0;
+  r.MS = 65535;
+  r.PI = 0x54A6;
+  r.PTY = 10;
+  r.DI = 9;  // stereo, dynamic
+  r.AFS = 3;
+  r.AF = Padded(std::string("A") + char(1) + char(115) + char(204), 255);
+  r.CT = 45218;
+  r.HMS = (13 << 12) | (5 << 6) | 2;
+  r.MODE = "MB ";
+  TExtLogFields f = ExtLogFields(r);
+  EXPECT_EQ(f._MODE, "MPX+RBDS");
+  EXPECT_EQ(f._FREQ, "98.5");
+  EXPECT_EQ(f._PI, "KZZY");
+  EXPECT_EQ(f._PTY, "Country");  // the RBDS table, chosen by the mode
+  EXPECT_EQ(f._TP, "ON");
+  EXPECT_EQ(f._TA, "OFF");
+  EXPECT_EQ(f._MS, "");
+  EXPECT_EQ(f._DI, "Dynamic,Not Compressed,Not AH,STEREO");
+  EXPECT_EQ(f._AFS, "3");
+  EXPECT_EQ(f._AF, "Method A 87.6 99.0 107.9");
+  EXPECT_EQ(f._CTHMS.substr(0, 17), "06 Sep 1982, Mon,");
+
+  r.MODE = "AR ";
+  f = ExtLogFields(r);
+  EXPECT_EQ(f._MODE, "ANT+RDS");
+  EXPECT_EQ(f._PI, "54A6");
+  EXPECT_EQ(f._PTY, "Pop Music");
+  // An empty mode shows "??" and counts as RDS.
+  r.MODE = "   ";
+  f = ExtLogFields(r);
+  EXPECT_EQ(f._MODE, "??");
+  EXPECT_EQ(f._PI, "54A6");
+
+  r.PI = r.PTY = r.TP = r.TA = 65535;
+  r.CT = 0;
+  f = ExtLogFields(r);
+  EXPECT_EQ(f._PI, "----");
+  EXPECT_EQ(f._PTY, "Unknown");
+  EXPECT_EQ(f._TP + f._TA, "");
+  EXPECT_EQ(f._CTHMS, "not transmitted");
+
+  // The AF count's special values, and a count with no list.
+  struct {
+    int Afs;
+    std::string Af, WantAfs, WantAf;
+  } const afs[] = {
+      {0, "A", "not transmitted", ""},
+      {255, "A", "unknown", ""},
+      {5, "", "", ""},
+      {5, Padded("", 255), "", ""},
+      {26, "Axxxxxxxxxxxxxxxxxxxxxxxxxxx", "", ""},
+      {-1, "A", "", ""},
+  };
+  for (const auto& c : afs) {
+    r.AFS = c.Afs;
+    r.AF = c.Af;
+    f = ExtLogFields(r);
+    EXPECT_EQ(f._AFS, c.WantAfs) << c.Afs;
+    EXPECT_EQ(f._AF, c.WantAf) << c.Afs;
+  }
+  // RBDS call letters longer than the field are cut to it.
+  r.MODE = "AB ";
+  r.PI = 49160;  // CJBC-1
+  EXPECT_EQ(ExtLogFields(r)._PI, "CJBC");
+}

@@ -1,0 +1,129 @@
+#pragma once
+// Helpers shared by the log store's tests: a deployed temporary program
+// folder, direct SQL on a database file, and a splash window that records.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "logstore/FbDatabase.h"
+#include "logstore/LogDatabase.h"
+#include "logstore/SplashProgress.h"
+#include "logstore/fb_embedded.h"
+#include "support/TempProgramFolder.h"
+
+// A temporary program folder with the built database and the engine files.
+class TDeployedFolder {
+ public:
+  explicit TDeployedFolder(bool WithDatabase = true) : folder_(WithDatabase) {
+    if (!DeployEmbeddedDatabase(folder_.Path())) throw std::runtime_error("deployment failed");
+  }
+  ~TDeployedFolder() { RemoveEmbeddedDatabase(folder_.Path()); }
+  const std::string& Path() const { return folder_.Path(); }
+  std::string File(const std::string& Name) const { return folder_.File(Name); }
+  std::string Database() const { return folder_.Database(); }
+
+ private:
+  TTempProgramFolder folder_;
+};
+
+// One attachment with its transaction for direct statements in tests.
+class TSql {
+ public:
+  explicit TSql(const std::string& Database) {
+    fb::TConnectParams p;
+    p.Password = kLogDatabasePassword;
+    att_.Open(Database, p);
+    tra_.Start(att_);
+  }
+  ~TSql() {
+    try {
+      tra_.Commit();
+    } catch (...) {
+    }
+  }
+  // Runs a statement; Bind sets its parameters.
+  uint64_t Exec(const std::string& Sql, const std::function<void(fb::TStatement&)>& Bind = nullptr) {
+    fb::TStatement st;
+    st.Prepare(att_, tra_, Sql);
+    if (Bind) Bind(st);
+    const uint64_t n = st.Execute();
+    tra_.CommitRetaining();
+    return n;
+  }
+  // Every row of a query, each column as text (integers in decimal).
+  std::vector<std::vector<std::string>> Rows(const std::string& Sql) {
+    fb::TStatement st;
+    st.Prepare(att_, tra_, Sql);
+    st.Open();
+    std::vector<std::vector<std::string>> rows;
+    while (st.Fetch()) {
+      std::vector<std::string> row;
+      for (unsigned c = 0; c < st.ColumnCount(); ++c) {
+        if (st.IsNull(c)) {
+          row.push_back("<null>");
+          continue;
+        }
+        try {
+          row.push_back(std::to_string(st.GetInt(c)));
+        } catch (const fb::EDatabaseError&) {
+          try {
+            row.push_back(st.GetText(c));
+          } catch (const fb::EDatabaseError&) {
+            row.push_back(dt::ToIsoText(st.GetTimestamp(c)));
+          }
+        }
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  int64_t Int(const std::string& Sql) {
+    fb::TStatement st;
+    st.Prepare(att_, tra_, Sql);
+    st.Open();
+    int64_t v = st.Fetch() ? st.GetInt(0) : -1;
+    st.CloseCursor();
+    return v;
+  }
+
+ private:
+  fb::TAttachment att_;
+  fb::TTransaction tra_;
+};
+
+class TRecordingSplash final : public ISplashProgress {
+ public:
+  struct TStep {
+    std::string Text;
+    unsigned Ms;
+  };
+  std::vector<TStep> Steps;
+  std::function<void()> OnShow;
+  void ShowStatus(const std::string& Text, unsigned Ms) override {
+    Steps.push_back({Text, Ms});
+    if (OnShow) OnShow();
+  }
+};
+
+// Runs one test of this program in a child process of its own: a fresh
+// process (the engine's threads do not survive a fork), in a new session
+// without a terminal and with nothing to read on its input, so the engine
+// can never wait for someone to type. The child test is a DISABLED_ one that
+// only the parent runs, with the given environment and a pipe the child may
+// write to (its descriptor is in FW_CHILD_PIPE).
+class TChildTest {
+ public:
+  TChildTest(const std::string& TestName, const std::vector<std::string>& Env);
+  ~TChildTest();  // a child still running is killed
+  // Reads what the child wrote to the pipe; false at its end or after TimeoutMs.
+  bool Read(std::string& Out, int TimeoutMs);
+  void Kill(int Signal);
+  // Waits for the child; its wait status.
+  int Wait();
+
+ private:
+  int pid_ = -1;
+  int pipe_ = -1;
+};

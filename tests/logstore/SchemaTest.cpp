@@ -1,0 +1,78 @@
+// The database file the build makes from schema.sql.
+#include <filesystem>
+
+#include "LogStoreTestSupport.h"
+#include "logstore/LogFields.h"
+
+namespace {
+
+int FieldType(const std::string& type) {
+  if (type == "SMALLINT") return 7;
+  if (type == "INTEGER") return 8;
+  if (type == "TIMESTAMP") return 35;
+  if (type == "CHAR") return 14;
+  return -1;
+}
+
+using TRows = std::vector<std::vector<std::string>>;
+
+}  // namespace
+
+TEST(Schema, BuiltDatabaseHasExactlyTheExpectedMetadata) {
+  TDeployedFolder folder;
+  TSql sql(folder.Database());
+
+  EXPECT_EQ(sql.Int("select MON$PAGE_SIZE from MON$DATABASE"), 8192);
+  EXPECT_EQ(sql.Int("select MON$SQL_DIALECT from MON$DATABASE"), 3);
+  EXPECT_EQ(sql.Rows("select trim(RDB$CHARACTER_SET_NAME) from RDB$DATABASE"), (TRows{{"ISO8859_1"}}));
+
+  TRows tables;
+  for (const TLogTable& t : LogTables()) tables.push_back({t.Name});
+  std::sort(tables.begin(), tables.end());
+  EXPECT_EQ(sql.Rows("select trim(RDB$RELATION_NAME) from RDB$RELATIONS "
+                     "where coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by 1"),
+            tables);
+
+  for (const TLogTable& t : LogTables()) {
+    SCOPED_TRACE(t.Name);
+    TRows expected;
+    for (const TLogColumn& c : t.Columns)
+      expected.push_back({c.Name, std::to_string(FieldType(c.Type)),
+                          c.Length ? std::to_string(c.Length) : "<null>", c.NotNull ? "1" : "0",
+                          c.Length ? "21" : "<null>"});  // 21: ISO8859_1
+    EXPECT_EQ(sql.Rows("select trim(rf.RDB$FIELD_NAME), f.RDB$FIELD_TYPE, f.RDB$CHARACTER_LENGTH, "
+                       "coalesce(rf.RDB$NULL_FLAG, f.RDB$NULL_FLAG, 0), "
+                       "case when f.RDB$FIELD_TYPE = 14 then f.RDB$CHARACTER_SET_ID end "
+                       "from RDB$RELATION_FIELDS rf join RDB$FIELDS f on f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE "
+                       "where rf.RDB$RELATION_NAME = '" + std::string(t.Name) +
+                       "' order by rf.RDB$FIELD_POSITION"),
+              expected);
+  }
+  // The settings row has exactly 23 columns, OPT1 the only NOT NULL one.
+  EXPECT_EQ(LogTables()[0].Columns.size(), 23u);
+
+  EXPECT_EQ(sql.Rows("select trim(RDB$GENERATOR_NAME) from RDB$GENERATORS "
+                     "where coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by 1"),
+            (TRows{{"GEN_LOG_CH_ID"}, {"GEN_LOG_EXT_ID"}, {"GEN_LOG_RAW_ID"}}));
+
+  // A primary key on each log's ID and a plain index on each DT; CONFIG has none.
+  EXPECT_EQ(sql.Rows("select trim(i.RDB$RELATION_NAME), trim(s.RDB$FIELD_NAME), coalesce(i.RDB$UNIQUE_FLAG, 0), "
+                     "trim(coalesce(rc.RDB$CONSTRAINT_TYPE, '-')), "
+                     "(select count(*) from RDB$INDEX_SEGMENTS x where x.RDB$INDEX_NAME = i.RDB$INDEX_NAME) "
+                     "from RDB$INDICES i join RDB$INDEX_SEGMENTS s on s.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
+                     "left join RDB$RELATION_CONSTRAINTS rc on rc.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
+                     "where coalesce(i.RDB$SYSTEM_FLAG, 0) = 0 order by 1, 2"),
+            (TRows{{"LOG_CH", "DT", "0", "-", "1"},
+                   {"LOG_CH", "ID", "1", "PRIMARY KEY", "1"},
+                   {"LOG_EXT", "DT", "0", "-", "1"},
+                   {"LOG_EXT", "ID", "1", "PRIMARY KEY", "1"},
+                   {"LOG_RAW", "DT", "0", "-", "1"},
+                   {"LOG_RAW", "ID", "1", "PRIMARY KEY", "1"}}));
+
+  // Shipped empty: the program writes the default settings row itself.
+  EXPECT_EQ(sql.Rows("select (select count(*) from CONFIG), (select count(*) from LOG_CH), "
+                     "(select count(*) from LOG_RAW), (select count(*) from LOG_EXT), "
+                     "gen_id(GEN_LOG_CH_ID, 0), gen_id(GEN_LOG_RAW_ID, 0), gen_id(GEN_LOG_EXT_ID, 0) "
+                     "from RDB$DATABASE"),
+            (TRows{{"0", "0", "0", "0", "0", "0", "0"}}));
+}

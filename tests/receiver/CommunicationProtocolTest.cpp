@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "receiver/DeviceProtocol.h"
+
+namespace {
+
+// Device bytes followed by the 8-byte stamp, as data handlers get them.
+std::vector<uint8_t> Stamped(std::vector<uint8_t> bytes, TDateTime stamp) {
+  const size_t n = bytes.size();
+  bytes.resize(n + 8);
+  dt::StampToBytes(stamp, bytes.data() + n);
+  return bytes;
+}
+
+int High(const std::vector<uint8_t>& v) { return static_cast<int>(v.size()) - 1; }
+
+}  // namespace
+
+TEST(DeviceProtocol, RdsAndStatusFields) {
+  const TDateTime stamp = dt::EncodeDate(2026, 3, 1) + dt::EncodeTime(10, 0, 0, 5);
+  // Block B (id 1) corrected (1), previous block A (id 0) uncorrectable (3),
+  // word 0x2A97 on the high side, level 9, stereo, MPX toggle set, raw 0x5A5.
+  const auto rds = Stamped({1, 0x11, 0x18, 0x20, 0x30, 0x62, 0x04, 0xEA, 0x97, 0x95, 0x85, 0xA5}, stamp);
+  proto::TRdsPacket p(rds.data(), High(rds));
+  ASSERT_TRUE(p.Valid());
+  EXPECT_EQ(p.Length(), 12);
+  EXPECT_EQ(p.Stamp(), stamp);
+  EXPECT_EQ(p.BlockId(), proto::biB);
+  EXPECT_EQ(p.ErrorStatus(), 1);
+  EXPECT_EQ(p.PrevBlockId(), proto::biA);
+  EXPECT_EQ(p.PrevErrorStatus(), 3);
+  EXPECT_EQ(p.BlockData(), 0x2030);
+  EXPECT_EQ(p.PrevBlockData(), 0x6204);
+  EXPECT_EQ(p.PLLWord(), 0x2A97);  // high byte masked with 0x3F
+  EXPECT_TRUE(p.InjectionSide());
+  EXPECT_EQ(p.Level(), 9);
+  EXPECT_TRUE(p.Stereo());
+  EXPECT_TRUE(p.Mpx().Toggle);
+  EXPECT_EQ(p.Mpx().Raw, 0x5A5);
+
+  // Below level 8 the stereo bit means nothing: level 7 is mono, 8 stereo.
+  auto weak = rds;
+  weak[9] = 0x75;
+  EXPECT_FALSE(proto::TRdsPacket(weak.data(), High(weak)).Stereo());
+  EXPECT_TRUE(proto::TRdsPacket(weak.data(), High(weak)).StereoBit());
+  weak[9] = 0x85;
+  EXPECT_TRUE(proto::TRdsPacket(weak.data(), High(weak)).Stereo());
+
+  const auto st = Stamped({2, 0x10, 0x29, 0x97, 0, 0x74, 0, 0, 0, 0, 0x03, 0xFF}, stamp);
+  proto::TStatusPacket s(st.data(), High(st));
+  ASSERT_TRUE(s.Valid());
+  EXPECT_TRUE(s.InjectionSide());
+  EXPECT_EQ(s.PLLWord(), 0x2997);
+  EXPECT_EQ(s.Level(), 7);
+  EXPECT_FALSE(s.Stereo());
+  EXPECT_FALSE(s.Mpx().Toggle);
+  EXPECT_EQ(s.Mpx().Raw, 0x3FF);
+  // A view of one type does not accept another.
+  EXPECT_FALSE(proto::TRdsPacket(st.data(), High(st)).Valid());
+}
+
+TEST(DeviceProtocol, ShortPacketsAreInvalidAndNeverReadPastTheirBytes) {
+  // Five device bytes of a type-1 packet, then the stamp: a view must not
+  // take stamp bytes for packet fields.
+  const auto shortRds = Stamped({1, 0x11, 0x18, 0x20, 0x30}, 1.0);
+  proto::TRdsPacket p(shortRds.data(), High(shortRds));
+  EXPECT_EQ(p.Length(), 5);
+  EXPECT_FALSE(p.Valid());
+  EXPECT_EQ(p.PLLWord(), 0);
+  EXPECT_EQ(p.Level(), 0);
+  EXPECT_EQ(p.Byte(5), 0);
+  EXPECT_EQ(p.Byte(-1), 0);
+  EXPECT_EQ(p.Stamp(), 1.0);
+
+  // Fewer bytes than a stamp: nothing at all.
+  const uint8_t tiny[4] = {1, 2, 3, 4};
+  proto::TRdsPacket t(tiny, 3);
+  EXPECT_EQ(t.Length(), 0);
+  EXPECT_EQ(t.Type(), 0);
+  EXPECT_FALSE(t.Valid());
+  EXPECT_EQ(proto::TRdsPacket(nullptr, 20).Length(), 0);
+
+  // As read from the device (no stamp).
+  const uint8_t scan[6] = {3, 0, 0x33, 0x9B, 0, 0xC0};
+  proto::TScanPointPacket sp(scan, 5, false);
+  ASSERT_TRUE(sp.Valid());
+  EXPECT_EQ(sp.PLLWord(), 0x339B);
+  EXPECT_EQ(sp.Level(), 12);
+  EXPECT_EQ(sp.Stamp(), 0.0);
+  EXPECT_FALSE(proto::TScanPointPacket(scan, 4, false).Valid());
+
+  std::vector<uint8_t> info(48, 0);  // one byte short of the last double
+  info[0] = proto::ptDeviceInfo;
+  proto::TDeviceInfoPacket di(info.data(), High(info), false);
+  EXPECT_FALSE(di.Valid());
+  EXPECT_EQ(di.Extra(2), 0.0);
+
+  EXPECT_EQ(proto::MinPacketLength(1), 12);
+  EXPECT_EQ(proto::MinPacketLength(3), 6);
+  EXPECT_EQ(proto::MinPacketLength(4), 49);
+  EXPECT_EQ(proto::MinPacketLength(6), 1);
+  EXPECT_EQ(proto::CommandLength(proto::cmdTune), 3);
+  EXPECT_EQ(proto::CommandLength(proto::cmdReset), 1);
+}
+
+TEST(DeviceProtocol, DeviceInformationFields) {
+  std::vector<uint8_t> info(64, 0);
+  info[0] = 4;
+  info[1] = 0x12;
+  info[2] = 1;
+  info[3] = 0xDE;
+  info[4] = 0xAD;
+  info[5] = 0xBE;
+  info[6] = 0xEF;
+  info[7] = 0x55;
+  info[8] = 0x66;
+  proto::PutDouble(&info[9], -12.5);
+  proto::PutDouble(&info[17], 0.0625);
+  proto::PutDouble(&info[25], 3.0);
+  proto::PutDouble(&info[33], std::numeric_limits<double>::quiet_NaN());
+  proto::PutDouble(&info[41], 1e-9);
+  const auto stamped = Stamped(info, 2.0);
+  proto::TDeviceInfoPacket p(stamped.data(), High(stamped));
+  ASSERT_TRUE(p.Valid());
+  EXPECT_EQ(p.Firmware(), 0x12);
+  EXPECT_EQ(p.HardwareType(), 1);
+  EXPECT_EQ(p.DeviceId(0), 0xDE);
+  EXPECT_EQ(p.DeviceId(3), 0xEF);
+  uint8_t bytes[8];
+  p.InfoBytes(bytes);
+  EXPECT_EQ(bytes[0], 0x12);
+  EXPECT_EQ(bytes[6], 0x55);
+  EXPECT_EQ(bytes[7], 0x66);
+  EXPECT_EQ(p.MPXOffset(), -12.5);  // bytes 9..16, little-endian
+  EXPECT_EQ(p.MPXScale(), 0.0625);  // bytes 17..24
+  EXPECT_EQ(p.Extra(0), 3.0);
+  EXPECT_TRUE(std::isnan(p.Extra(1)));
+  EXPECT_EQ(p.Extra(2), 1e-9);
+  EXPECT_EQ(info[17 + 7], 0x3F);  // the high byte of 0.0625 comes last
+
+  EXPECT_EQ(proto::FirmwareText(0x00), "0.0");
+  EXPECT_EQ(proto::FirmwareText(0x02), "0.2");
+  EXPECT_EQ(proto::FirmwareText(0x10), "1.0");
+  EXPECT_EQ(proto::FirmwareText(0xAF), "10.15");
+}

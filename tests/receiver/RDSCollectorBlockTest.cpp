@@ -1,0 +1,372 @@
+// Block reception, group assembly, statistics and the change queue.
+#include <random>
+#include <set>
+
+#include "RDSCollectorFixture.h"
+
+namespace {
+
+// Groups that carry their own index in block C, so every decoded group can
+// be told apart.
+std::vector<TRdsGroupLine> Numbered(const TRdsEncoder& enc, int n) {
+  std::vector<TRdsGroupLine> g;
+  for (int i = 0; i < n; ++i) g.push_back(enc.Group(5, false, 0, static_cast<uint16_t>(i), 0x5555));
+  return g;
+}
+
+std::vector<uint16_t> Range(int from, int to) {
+  std::vector<uint16_t> v;
+  for (int i = from; i < to; ++i) v.push_back(static_cast<uint16_t>(i));
+  return v;
+}
+
+}  // namespace
+
+using RDSCollectorBlocks = RDSCollectorFixture;
+
+TEST_F(RDSCollectorBlocks, CleanStreamCompletesEachGroupAtTheNextA) {
+  Feed(Numbered(enc, 5));
+  // The fifth group waits for its successor's A.
+  EXPECT_EQ(DecodedC(), Range(0, 4));
+  const auto groups = Of(dcGroup);
+  ASSERT_FALSE(groups.empty());
+  // The first group is decoded with its own A word, not the A that completed it.
+  EXPECT_EQ(groups[0].Texts[1], std::to_string(enc.PI));
+  EXPECT_EQ(dec.Stats.GroupsTotal, 4u);
+  EXPECT_EQ(dec.Stats.BlocksTotal, 20u);
+  EXPECT_EQ(dec.Stats.GroupCount[5], 4u);
+  EXPECT_EQ(dec.Stats.BER, 0.0);
+}
+
+namespace {
+
+// Decodes ten numbered groups with the given blocks errored and returns the
+// numbers of the groups decoded.
+std::vector<uint16_t> DecodeWithErrors(const TRdsEncoder& enc, TFakeClock& clock, int groups,
+                                       const std::vector<std::pair<size_t, uint8_t>>& errors) {
+  TRDSCollector d(nullptr, clock);
+  d.SetActive(true);
+  std::vector<uint16_t> decoded;
+  d.RegisterDataChangeListener(TOnDataChangeEvent(std::string("r"), [&] {
+    for (const TDataChange& ch : d.Changes)
+      if (ch.Kind == dcGroup) decoded.push_back(static_cast<uint16_t>(std::stoul(ch.Texts[3])));
+  }));
+  TRdsBlockChannel ch;
+  ch.SetStamp(true);
+  for (const auto& [block, status] : errors) ch.SetBlockError(block, status);
+  std::vector<std::vector<uint8_t>> packets;
+  ch.Add(Numbered(enc, groups), packets);
+  for (const auto& p : packets) d.ComData(p.data(), static_cast<int>(p.size()) - 1);
+  return decoded;
+}
+
+std::vector<uint16_t> AllBut(int groups, const std::set<int>& lost) {
+  std::vector<uint16_t> v;
+  for (int i = 0; i + 1 < groups; ++i)  // the last group waits for an A
+    if (!lost.count(i)) v.push_back(static_cast<uint16_t>(i));
+  return v;
+}
+
+}  // namespace
+
+TEST_F(RDSCollectorBlocks, ErroredBlocksLoseGroupsByTheirPosition) {
+  // Errors in group 3 of ten (blocks 12 A, 13 B, 14 C, 15 D).
+  struct Case {
+    std::vector<size_t> blocks;
+    std::set<int> lost;
+  };
+  const Case cases[] = {
+      {{12}, {2, 3}},  // A: its own group and the held one before it
+      {{13}, {3}},     // B: its own group only
+      {{14}, {3, 4}},  // C: its own group and the next (its A no longer chains)
+      {{15}, {3, 4}},  // D: its own group and the next (its A follows an error)
+      // A, B and C: the first valid block after them is the next A, which
+      // still completes the group held before the burst.
+      {{12, 13, 14}, {3}},
+      {{13, 14}, {3, 4}},
+      {{14, 15}, {3, 4}},
+      {{15, 16}, {3, 4}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::pair<size_t, uint8_t>> errors;
+    for (size_t b : c.blocks) errors.push_back({b, 3});
+    EXPECT_EQ(DecodeWithErrors(enc, clock, 10, errors), AllBut(10, c.lost))
+        << "errored blocks from " << c.blocks.front() << ", " << c.blocks.size() << " long";
+  }
+}
+
+TEST_F(RDSCollectorBlocks, OnePercentIsolatedErrorsLoseExactlyThePredictedGroups) {
+  // Errors at random blocks about 1% of the time, at least eight blocks
+  // apart, of any status: each one loses the groups its position predicts.
+  std::mt19937 rng(4711);
+  const int n = 20000;
+  std::vector<std::pair<size_t, uint8_t>> errors;
+  std::set<int> lost;
+  for (size_t b = 8 + rng() % 100; b < 4u * n - 8; b += 8 + rng() % 185) {
+    errors.push_back({b, static_cast<uint8_t>(1 + rng() % 3)});
+    const int k = static_cast<int>(b / 4);
+    switch (b % 4) {
+      case 0: lost.insert({k - 1, k}); break;
+      case 1: lost.insert(k); break;
+      default: lost.insert({k, k + 1}); break;
+    }
+  }
+  ASSERT_GT(errors.size(), 700u);
+  EXPECT_EQ(DecodeWithErrors(enc, clock, n, errors), AllBut(n, lost));
+}
+
+TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
+  std::vector<std::vector<uint8_t>> packets;
+  channel.SetBlockError(2, 1);  // block C of the first group, two bits corrected
+  channel.Add(Numbered(enc, 3), packets);
+  FeedPackets(packets);
+  // Group 0 is lost (its C is not used) and so is group 1 (its A no longer chains).
+  EXPECT_TRUE(DecodedC().empty());
+  EXPECT_EQ(dec.Stats.ErrorBlocks[1], 1u);
+  EXPECT_EQ(dec.Stats.ErrorBlocks[2], 0u);
+  EXPECT_EQ(dec.Stats.BERSum, 2u);
+  // The block after an errored one is reported invalid.
+  EXPECT_EQ(dec.LastBlockId, TRDSCollector::idD);
+}
+
+TEST_F(RDSCollectorBlocks, ChainingComparesIdsOnly) {
+  // C' after B is stored as the third block and, in a version-B group, taken as PI.
+  const TRdsGroupLine g0b = enc.Group(0, true, 0, 0, 0x4142);
+  TRdsGroupLine withOtherPI = g0b;
+  withOtherPI.Block[2] = 0x7777;
+  Feed({withOtherPI, enc.Group(5, false, 0, 1, 2)});
+  ASSERT_EQ(Count(dcGroup), 1u);
+  EXPECT_EQ(Of(dcGroup)[0].Texts[3], "30583");  // 0x7777
+  EXPECT_EQ(dec.LastPI, 0x7777) << "C' of a version-B group is the PI";
+  Clear();
+
+  // Two A blocks in a row, the second reporting an A before it: it is stored
+  // as the second block and the group never completes.
+  TRDSCollector d(nullptr, clock);
+  d.SetActive(true);
+  int groups = 0;
+  d.RegisterDataChangeListener(TOnDataChangeEvent(std::string("r"), [&] {
+    for (const TDataChange& ch : d.Changes) groups += ch.Kind == dcGroup;
+  }));
+  auto block = [&](uint8_t id, uint16_t data, uint8_t prevId) {
+    uint8_t p[20] = {1, static_cast<uint8_t>(id << 4), static_cast<uint8_t>(prevId << 5),
+                     static_cast<uint8_t>(data >> 8), static_cast<uint8_t>(data)};
+    d.ComData(p, 19);
+  };
+  block(0, 0x6204, 3);
+  block(0, 0x6204, 0);
+  EXPECT_EQ(d.Pos, 2);
+  block(1, 0x5000, 0);
+  block(2, 1, 1);
+  block(3, 2, 2);
+  block(0, 0x6204, 3);
+  block(1, 0x5000, 0);
+  EXPECT_EQ(groups, 0);
+}
+
+TEST_F(RDSCollectorBlocks, DroppedBlockNeverProducesAMixedGroup) {
+  // A C that never arrives: D then reports B as its predecessor and is
+  // chained in C's place, the following A lands in D's slot, and the group
+  // runs past its end; neither this group nor the next is decoded.
+  channel.DropBlock(2 * 4 + 2);
+  Feed(Numbered(enc, 6));
+  EXPECT_EQ(DecodedC(), (std::vector<uint16_t>{0, 1, 4}));
+}
+
+TEST_F(RDSCollectorBlocks, BERIsComputedOverWindowsOf45Blocks) {
+  for (int i = 0; i < 44; ++i) FeedBlock(2, 3, 0, 1, 0);
+  EXPECT_EQ(dec.Stats.BER, 0.0) << "not updated before the 45th block";
+  EXPECT_EQ(dec.Stats.BERCount, 44u);
+  FeedBlock(2, 3, 0, 1, 0);
+  EXPECT_DOUBLE_EQ(dec.Stats.BER, 0.5);
+  EXPECT_EQ(dec.Stats.BERSum, 0u);
+  EXPECT_EQ(dec.Stats.ErrorBlocks[3], 45u);
+
+  // Resetting the statistics keeps the BER and its window.
+  for (int i = 0; i < 10; ++i) FeedBlock(2, 2, 0, 1, 0);
+  dec.ResetStatistics();
+  EXPECT_EQ(dec.Stats.BlocksTotal, 0u);
+  EXPECT_EQ(dec.Stats.ErrorBlocks[2], 0u);
+  EXPECT_DOUBLE_EQ(dec.Stats.BER, 0.5);
+  EXPECT_EQ(dec.Stats.BERCount, 10u);
+  for (int i = 0; i < 35; ++i) FeedBlock(2, 0, 0, 1, 0);
+  EXPECT_DOUBLE_EQ(dec.Stats.BER, 50.0 / 1170.0);
+}
+
+TEST_F(RDSCollectorBlocks, PerTypeIntervalsMinimumAndLongRunningSums) {
+  const auto g = enc.Group(5, false, 0, 1, 2);
+  // Seen once: no interval, minimum still "none".
+  Feed({g, g});
+  EXPECT_EQ(dec.Stats.Interval[5], 0u);
+  EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
+  // A second group in the same millisecond gives interval 0, which is not a minimum.
+  Feed(g);
+  EXPECT_EQ(dec.Stats.GroupCount[5], 2u);
+  EXPECT_EQ(dec.Stats.Interval[5], 0u);
+  EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
+
+  clock.Advance(120);
+  Feed(g);
+  clock.Advance(80);
+  Feed(g);
+  EXPECT_EQ(dec.Stats.Interval[5], 80u);
+  EXPECT_EQ(dec.Stats.IntervalMin[5], 80u);
+  EXPECT_EQ(dec.Stats.IntervalMax[5], 120u);
+  EXPECT_EQ(dec.Stats.IntervalSum[5], 200u);
+  EXPECT_EQ(dec.Stats.LastGroup[5].Blocks[2], 1u);
+  EXPECT_NE(dec.Stats.PrevTime[5], 0.0);
+
+  // Weeks on one frequency: the sum passes 2^32 ms without wrapping.
+  const uint64_t step = 2ull * 86400000;
+  for (int i = 0; i < 30; ++i) {
+    clock.Advance(static_cast<int64_t>(step));
+    Feed(g);
+  }
+  EXPECT_EQ(dec.Stats.IntervalSum[5], 200u + 30 * step);
+  EXPECT_GT(dec.Stats.IntervalSum[5], 0xFFFFFFFFull);
+
+  // A statistics record carries a copy, not a view of the live statistics.
+  const TDataChange last = Of(dcStatistics).back();
+  EXPECT_EQ(last.Stats.IntervalSum[5], dec.Stats.IntervalSum[5]);
+  dec.ResetStatistics();
+  EXPECT_EQ(last.Stats.GroupCount[5], 34u);
+  EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
+  EXPECT_EQ(dec.Stats.IntervalSum[5], 0u);
+}
+
+TEST_F(RDSCollectorBlocks, QueueOrderWithinBlocksAndGroups) {
+  enc.TA = true;
+  enc.MS = false;
+  enc.DI = 0x8;  // segment 0 bit set
+  const auto ps = enc.PS("ABCDEFGH");
+  Feed(ps[0]);
+  // A: PI; B: TP then PTY; C and D: statistics only.
+  const std::vector<std::vector<uint8_t>> firstGroup = {{0, 36}, {1, 2, 36}, {36}, {36}};
+  EXPECT_EQ(notes, firstGroup);
+  Clear();
+  Feed(ps[1]);
+  // The completing A (same PI: nothing of its own), then the group's kinds,
+  // then statistics and the group record.
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes[0], (std::vector<uint8_t>{3, 4, 5, 6, 36, 35}));
+
+  // A group's statistics record already counts the group.
+  EXPECT_EQ(Of(dcStatistics)[0].Stats.GroupsTotal, 1u);
+  EXPECT_EQ(Of(dcStatistics)[0].Stats.LastGroup[0].JustReceived, 1u);
+  // and the next block clears the flag.
+  EXPECT_EQ(Of(dcStatistics)[1].Stats.LastGroup[0].JustReceived, 0u);
+}
+
+TEST_F(RDSCollectorBlocks, ProcessGroupDecodesWithoutTheBlockLayer) {
+  dec.ProcessGroup(0x1234, 0x2800, 0x4142, 0x4344);
+  EXPECT_EQ(notes.size(), 1u);
+  std::vector<uint8_t> kinds = notes[0];
+  // PI, TP, PTY, the RadioText flag, RadioText A (flag 0) text and segment.
+  EXPECT_EQ(kinds, (std::vector<uint8_t>{0, 1, 2, 20, 10, 38, 36, 35}));
+  const TDataChange g = Of(dcGroup)[0];
+  EXPECT_EQ(g.Texts[0], " 2B:1234 2800 4142 4344  ");
+  EXPECT_EQ(g.Value, 2);
+  EXPECT_EQ(g.Extra, 1);
+  EXPECT_EQ(g.Texts[1], "4660");
+  // Version B: block C' is the PI from now on.
+  EXPECT_EQ(dec.LastPI, 0x4142);
+  EXPECT_EQ(Of(dcPI)[0].Texts[0], "1234");
+  EXPECT_EQ(Of(dcPI)[0].Texts[1], "R");
+}
+
+TEST_F(RDSCollectorBlocks, InactiveDecoderIgnoresPacketsAndShortPacketsAreRefused) {
+  dec.SetActive(false);
+  Feed(enc.PS("IGNORED "));
+  EXPECT_TRUE(recs.empty());
+  EXPECT_EQ(dec.Stats.BlocksTotal, 0u);
+  dec.SetActive(true);
+  // Seven device bytes are the least a block needs; the stamp does not count.
+  uint8_t shortPacket[14] = {1, 0x00, 0x60, 0x62, 0x04, 0, 0};
+  dec.ComData(shortPacket, 13);
+  uint8_t otherType[20] = {2};
+  dec.ComData(otherType, 19);
+  EXPECT_TRUE(recs.empty());
+  uint8_t fit[15] = {1, 0x00, 0x60, 0x62, 0x04, 0, 0};
+  dec.ComData(fit, 14);
+  EXPECT_EQ(Count(dcPI), 1u);
+}
+
+TEST_F(RDSCollectorBlocks, ListenersToggleAndAnUnheardQueueStaysBounded) {
+  // Registering the same listener again unregisters it; the queue is then
+  // kept for a later listener...
+  dec.RegisterDataChangeListener(Listener());
+  Feed(Numbered(enc, 3));
+  EXPECT_TRUE(recs.empty());
+  // Statistics of twelve blocks, PI, TP and PTY, and two groups (TDC and
+  // group record each).
+  EXPECT_EQ(dec.Changes.size(), 12u + 3u + 2u * 2u);
+  // ...but not for ever: thousands of blocks later it holds a bounded number
+  // of records and has allocated no more.
+  Feed(Numbered(enc, 5000));
+  EXPECT_LE(dec.Changes.size(), TDataChangeQueue::kMaxKept);
+  EXPECT_LE(dec.Changes.Capacity(), TDataChangeQueue::kMaxKept + 8);
+  // The newest records are the ones kept.
+  std::string lastGroup;
+  for (const TDataChange& c : dec.Changes)
+    if (c.Kind == dcGroup) lastGroup = c.Texts[3];
+  EXPECT_EQ(lastGroup, "4998");
+
+  // A third registration appends a new entry: it sees the kept records once.
+  dec.RegisterDataChangeListener(Listener());
+  const size_t kept = dec.Changes.size();
+  Feed(enc.Group(5, false, 0, 7, 7));
+  ASSERT_EQ(notes.size(), 4u);
+  // The A completes the pending group: TDC, statistics, group record.
+  EXPECT_EQ(notes[0].size(), kept + 3);
+  EXPECT_EQ(notes[1].size(), 1u);
+}
+
+TEST_F(RDSCollectorBlocks, ModeChangeQueuesItsKindAloneAndSameModeDoesNothing) {
+  dec.SetRBDSMode(0);
+  EXPECT_TRUE(recs.empty());
+  // Leave some changes pending: with the listener unregistered they are kept.
+  dec.RegisterDataChangeListener(Listener());
+  Feed(enc.PS("PENDING "));
+  EXPECT_FALSE(dec.Changes.empty());
+  dec.RegisterDataChangeListener(Listener());
+  dec.SetRBDSMode(1);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0], (std::vector<uint8_t>{dcMode}));
+  EXPECT_EQ(recs[0].Value, 1);
+  EXPECT_EQ(recs[0].Texts[0], "CALL");
+  EXPECT_EQ(dec.LastPI, TRDSCollector::kUnknown) << "the mode change resets the decoder";
+  dec.SetRBDSMode(0);
+  EXPECT_EQ(recs.back().Texts[0], "PI");
+}
+
+TEST(RdsGroupFile, ParsesLinesAndPacketsCarryTheBlockBefore) {
+  const auto groups = ParseGroupText(
+      "# comment\r\n\n  6204 0130 966B 594C\r\n6204 ---- 5a6e 5243 anything after\n6204 0800 6204 4142\n");
+  ASSERT_EQ(groups.size(), 3u);
+  EXPECT_EQ(groups[0].Block[2], 0x966B);
+  EXPECT_TRUE(groups[1].Lost[1]);
+  EXPECT_EQ(groups[1].Block[2], 0x5A6E);
+  EXPECT_EQ(FormatGroupLine(groups[1]), "6204 ---- 5A6E 5243");
+  try {
+    ParseGroupText("6204 0130 966B 594C\n6204 0130 966B\n");
+    FAIL() << "a short line must be refused";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(ParseGroupText("6204 01300 966B 594C\n"), std::runtime_error);
+  EXPECT_THROW(ParseGroupText("6204 01G0 966B 594C\n"), std::runtime_error);
+
+  TRdsPacketizer pk;
+  pk.SetTunerBytes(0x21, 0x5A, 0xA5);
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& g : groups) pk.AddGroup(g, out);
+  ASSERT_EQ(out.size(), 12u);
+  // Group 1's lost B: status 3, data 0; its C reports the lost B before it.
+  EXPECT_EQ(out[5], (std::vector<uint8_t>{1, 0x13, 0x00, 0, 0, 0x62, 0x04, 0x21, 0x5A, 0xA5, 0, 0}));
+  EXPECT_EQ(out[6][2], 1 << 5 | 3 << 3);
+  // Across groups: group 2's A reports group 1's D; its C goes out as C'.
+  EXPECT_EQ(out[8][2], 3 << 5);
+  EXPECT_EQ(out[8][5] << 8 | out[8][6], 0x5243);
+  EXPECT_EQ(out[10][1] >> 4, 4);
+  EXPECT_EQ(out[11][2] >> 5, 4);
+}

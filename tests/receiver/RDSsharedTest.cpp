@@ -1,0 +1,301 @@
+// The RDS/RBDS text tables and value texts.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <set>
+
+#include "receiver/RDSshared.h"
+
+namespace {
+
+// Civil date of a Modified Julian Date (MJD 40587 = 1970-01-01), from the C
+// library's proleptic Gregorian calendar.
+struct tm CivilDate(uint32_t mjd) {
+  const time_t t = (static_cast<time_t>(mjd) - 40587) * 86400;
+  struct tm out {};
+  gmtime_r(&t, &out);
+  return out;
+}
+
+uint32_t TimeWord(unsigned hour, unsigned minute, bool negative, unsigned halfHours) {
+  return (hour << 12) | (minute << 6) | (negative ? 32u : 0u) | halfHours;
+}
+
+}  // namespace
+
+TEST(RDSsharedTest, ProgrammeTypeNamesInBothModes) {
+  EXPECT_EQ(PTYName(kModeRDS, 0), "None");
+  EXPECT_EQ(PTYName(kModeRDS, 2), "Current Affairs");
+  EXPECT_EQ(PTYName(kModeRDS, 18), "Children's Progs");
+  EXPECT_EQ(PTYName(kModeRDS, 31), "Alarm");
+  EXPECT_EQ(PTYName(kModeRBDS, 2), "Information");
+  EXPECT_EQ(PTYName(kModeRBDS, 17), "Soft R & B");
+  EXPECT_EQ(PTYName(kModeRBDS, 29), "Weather");
+  EXPECT_EQ(PTYName(kModeRBDS, 30), "Emergency Test");
+  for (uint16_t pty = 24; pty <= 28; ++pty) EXPECT_EQ(PTYName(kModeRBDS, pty), "Unassigned");
+  // The two tables differ everywhere except the first two and the unassigned.
+  EXPECT_EQ(PTYName(kModeRDS, 1), PTYName(kModeRBDS, 1));
+  EXPECT_NE(PTYName(kModeRDS, 16), PTYName(kModeRBDS, 16));
+
+  EXPECT_EQ(PTYName(kModeRDS, kRdsUnknown), "Unknown");
+  EXPECT_EQ(PTYName(kModeRBDS, kRdsUnknown), "Unknown");
+  // A value that is no 5-bit code never reads past the table.
+  EXPECT_EQ(PTYName(kModeRDS, 32), "Unknown");
+  EXPECT_EQ(PTYName(kModeRBDS, 0x8000), "Unknown");
+}
+
+TEST(RDSsharedTest, PITextAndCallLetters) {
+  EXPECT_EQ(PIText(kModeRDS, 0x54A8), "54A8");
+  EXPECT_EQ(PIText(kModeRDS, 0x00ab), "00AB");
+  EXPECT_EQ(PIText(kModeRDS, kRdsUnknown), "----");
+  EXPECT_EQ(PIText(kModeRBDS, kRdsUnknown), "----");
+
+  EXPECT_EQ(PIToCallLetters(0x1000), "KAAA");
+  EXPECT_EQ(PIToCallLetters(0x54A6), "KZZY");
+  EXPECT_EQ(PIToCallLetters(0x54A7), "KZZZ");
+  EXPECT_EQ(PIToCallLetters(0x54A8), "WAAA");
+  // The W range ends at WZZZ inclusive; the three-letter calls follow.
+  EXPECT_EQ(PIToCallLetters(0x994F), "WZZZ");
+  EXPECT_EQ(PIToCallLetters(0x9950), "KEX");
+  EXPECT_EQ(PIToCallLetters(0x996B), "KYW");
+  EXPECT_EQ(PIToCallLetters(39353), "WRC");
+  // Codes from there on without a call of their own have none.
+  EXPECT_EQ(PIToCallLetters(39265), "----");
+  EXPECT_EQ(PIToCallLetters(0x0FFF), "----");
+  EXPECT_EQ(PIToCallLetters(0x0000), "----");
+  EXPECT_EQ(PIToCallLetters(0xFFFE), "----");
+  // Short forms: AF xy is xy 00, A x yz is x 0 yz.
+  EXPECT_EQ(PIToCallLetters(0xAF12), "KATS");
+  EXPECT_EQ(PIToCallLetters(0xA123), PIToCallLetters(0x1023));
+  EXPECT_EQ(PIToCallLetters(0xA54A), PIToCallLetters(0x504A));
+  EXPECT_EQ(PIToCallLetters(0xAFA1), PIToCallLetters(0x1000));
+  // Codes with fixed calls, inside and outside the K/W range.
+  EXPECT_EQ(PIToCallLetters(941), "CKGE");
+  EXPECT_EQ(PIToCallLetters(16416), "KSFW");
+  EXPECT_EQ(PIToCallLetters(49160), "CJBC-1");
+  EXPECT_EQ(PIToCallLetters(52033), "CBA-FM");
+  EXPECT_EQ(PIToCallLetters(52045), "CBHM");
+}
+
+TEST(RDSsharedTest, EveryFourLetterCallHasExactlyOneCode) {
+  // Walking the K and W ranges gives every four-letter call once, in
+  // alphabetical order (the fixed calls inside the ranges agree with it).
+  std::set<std::string> seen;
+  std::string previous;
+  for (unsigned pi = 4096; pi <= 39247; ++pi) {
+    const std::string call = PIToCallLetters(static_cast<uint16_t>(pi));
+    ASSERT_EQ(call.size(), 4u) << pi;
+    ASSERT_EQ(call[0], pi < 21672 ? 'K' : 'W') << pi;
+    for (char c : call.substr(1)) ASSERT_TRUE(c >= 'A' && c <= 'Z') << pi << " " << call;
+    ASSERT_LT(previous, call) << pi;
+    previous = call;
+    seen.insert(call);
+  }
+  EXPECT_EQ(seen.size(), 2u * 26 * 26 * 26);
+}
+
+TEST(RDSsharedTest, FlagAndDecoderIdentificationTexts) {
+  EXPECT_EQ(MSText(2), "MUSIC");  // any non-zero value
+  EXPECT_EQ(MSText(kRdsUnknown), "");
+  EXPECT_EQ(TAText(0), "OFF");
+  EXPECT_EQ(TPText(kRdsUnknown), "");
+
+  // Each index reads its own bit of the 4-bit value.
+  EXPECT_EQ(DIBitText(0, 8), "Dynamic");
+  EXPECT_EQ(DIBitText(0, 7), "Static");
+  EXPECT_EQ(DIBitText(2, 0xD), "Not AH");
+  EXPECT_EQ(DIBitText(3, 1), "STEREO");
+  EXPECT_EQ(DIBitText(4, 0xF), "");
+
+  const uint16_t di[4] = {1, 0, 0, 1};  // dynamic, not compressed, not AH, stereo
+  EXPECT_EQ(DIText(5, di), "9");
+  EXPECT_EQ(DINumber(di), 9);
+  EXPECT_EQ(DIText(0, di), "Dynamic");
+  EXPECT_EQ(DIText(3, di), "STEREO");
+  EXPECT_EQ(DIText(6, di), "STEREO, Not AH, Not Compressed, Dynamic");
+  EXPECT_EQ(DIText(4, di), "");
+
+  const uint16_t partial[4] = {kRdsUnknown, 1, kRdsUnknown, 0};
+  EXPECT_EQ(DIText(5, partial), "??");
+  EXPECT_EQ(DINumber(partial), -1);
+  EXPECT_EQ(DIText(0, partial), "");
+  EXPECT_EQ(DIText(6, partial), "MONO, Compressed");
+  const uint16_t none[4] = {kRdsUnknown, kRdsUnknown, kRdsUnknown, kRdsUnknown};
+  EXPECT_EQ(DIText(6, none), "");
+  const uint16_t all[4] = {1, 1, 1, 1};
+  EXPECT_EQ(DIText(5, all), "15");
+}
+
+TEST(RDSsharedTest, ClockTimeOfTheWorkedExample) {
+  // MJD 45218 is Monday 6 September 1982, week 36.
+  TMJDDate d;
+  ASSERT_TRUE(DecodeMJD(45218, d));
+  EXPECT_EQ(d.Day, 6);
+  EXPECT_EQ(d.Month, 9);
+  EXPECT_EQ(d.Year, 1982);
+  EXPECT_EQ(d.WeekDay, 1);
+  EXPECT_EQ(d.Week, 36);
+
+  const uint32_t word = TimeWord(13, 5, false, 3);  // 13:05, +1:30
+  EXPECT_EQ(CTText(45218, word), "06 Sep 1982, Mon, week 36, 13:5  + 1:30");
+  const TRDSDateTime r = CTRecord(45218, word);
+  EXPECT_EQ(r.Day, "06");
+  EXPECT_EQ(r.Month, "Sep");
+  EXPECT_EQ(r.Year, "1982");
+  EXPECT_EQ(r.WeekDay, "Mon");
+  EXPECT_EQ(r.Week, "36");
+  EXPECT_EQ(r.Spare, "");
+  EXPECT_EQ(r.Hour, "13");
+  EXPECT_EQ(r.Minute, "5 ");
+  EXPECT_EQ(r.Offset, "+ 1:30");
+  EXPECT_EQ(r.Text, CTText(45218, word));
+  EXPECT_EQ(r[0], "06");
+  EXPECT_EQ(r[8], "+ 1:30");
+  EXPECT_EQ(r[9], r.Text);
+  EXPECT_EQ(r[10], "");
+
+  // A negative whole-hour offset, single-digit hour.
+  EXPECT_EQ(CTRecord(45218, TimeWord(7, 59, true, 10)).Offset, "- 5:0 ");
+  EXPECT_EQ(CTText(45218, TimeWord(7, 59, true, 10)), "06 Sep 1982, Mon, week 36, 7 :59 - 5:0 ");
+  // 23:59 on the last day of a leap February.
+  EXPECT_EQ(CTText(60369, TimeWord(23, 59, false, 0)), "29 Feb 2024, Thu, week 09, 23:59 + 0:0 ");
+}
+
+TEST(RDSsharedTest, ClockTimeNotTransmittedOrInvalid) {
+  // MJD 0, or (for the record) a time word of 0, reads "not transmitted".
+  EXPECT_EQ(CTText(0, TimeWord(12, 0, false, 2)), "not transmitted");
+  const TRDSDateTime zeroWord = CTRecord(45218, 0);
+  EXPECT_EQ(zeroWord.Text, "not transmitted");
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(zeroWord[i], "") << i;
+  EXPECT_EQ(CTRecord(0, 1234).Text, "not transmitted");
+  // The bare text keeps the date when only the time word is 0.
+  EXPECT_EQ(CTText(45218, 0), "06 Sep 1982, Mon, week 36, 0 :0  + 0:0 ");
+
+  // Dates and times that cannot be real give one fixed text, never a table
+  // read outside the month or day names.
+  const uint32_t noon = TimeWord(12, 0, false, 0);
+  for (uint32_t mjd : {1u, 100u, 14956u, 15078u}) {
+    EXPECT_EQ(CTText(mjd, noon), kCTInvalid) << mjd;
+    const TRDSDateTime r = CTRecord(mjd, noon);
+    EXPECT_EQ(r.Text, kCTInvalid) << mjd;
+    EXPECT_EQ(r.Month, "") << mjd;
+  }
+  EXPECT_NE(CTText(15079, noon), kCTInvalid);  // 1 March 1900
+  EXPECT_EQ(CTText(45218, TimeWord(24, 0, false, 0)), kCTInvalid);
+  EXPECT_EQ(CTText(45218, TimeWord(31, 0, false, 0)), kCTInvalid);
+  EXPECT_EQ(CTText(45218, TimeWord(23, 60, false, 0)), kCTInvalid);
+  EXPECT_EQ(CTText(45218, TimeWord(23, 63, true, 31)), kCTInvalid);
+  EXPECT_EQ(CTText(45218, 0x20000), kCTInvalid);  // wider than 17 bits
+  EXPECT_EQ(CTRecord(45218, TimeWord(24, 0, false, 0)).Hour, "");
+  // The largest MJD a group can carry still gives a date with real names.
+  EXPECT_NE(CTText(131071, noon), kCTInvalid);
+  EXPECT_EQ(CTText(131071, noon).size(), CTText(45218, noon).size());
+}
+
+TEST(RDSsharedTest, DateConversionAgreesWithTheCalendar) {
+  // Every day from 1 March 1900 to 28 February 2100: date, weekday and the
+  // ISO week number.
+  for (uint32_t mjd = 15079; mjd <= 88127; ++mjd) {
+    TMJDDate d;
+    ASSERT_TRUE(DecodeMJD(mjd, d)) << mjd;
+    const struct tm c = CivilDate(mjd);
+    ASSERT_EQ(d.Year, c.tm_year + 1900) << mjd;
+    ASSERT_EQ(d.Month, c.tm_mon + 1) << mjd;
+    ASSERT_EQ(d.Day, c.tm_mday) << mjd;
+    ASSERT_EQ(d.WeekDay, c.tm_wday == 0 ? 7 : c.tm_wday) << mjd;
+    char iso[4];
+    strftime(iso, sizeof iso, "%V", &c);
+    ASSERT_EQ(d.Week, std::stoi(iso)) << mjd;
+  }
+  // Beyond that the conversion still stays inside the tables.
+  for (uint32_t mjd = 88128; mjd <= 131071; ++mjd) {
+    TMJDDate d;
+    ASSERT_TRUE(DecodeMJD(mjd, d)) << mjd;
+    ASSERT_TRUE(d.Month >= 1 && d.Month <= 12 && d.Day >= 1 && d.Day <= 31) << mjd;
+    ASSERT_TRUE(d.Week >= 1 && d.Week <= 53) << mjd;
+  }
+}
+
+TEST(RDSsharedTest, CountriesByExtendedCountryCode) {
+  // Row E3 as the broadcast standard assigns it.
+  const std::pair<uint16_t, const char*> e3[] = {
+      {0x2, "IE"}, {0x3, "TR"}, {0x4, "MK"}, {0x8, "NL"}, {0x9, "LV"}, {0xA, "LB"},
+      {0xB, "AZ"}, {0xC, "HR"}, {0xD, "KZ"}, {0xE, "SE"}, {0xF, "BY"},
+      {0x1, "??"}, {0x5, "??"}, {0x6, "??"}, {0x7, "??"}};
+  for (const auto& [nibble, country] : e3)
+    EXPECT_EQ(ECCCountryText(0x00E3, static_cast<uint16_t>(nibble << 12 | 0x123)), country) << nibble;
+
+  EXPECT_EQ(ECCCountryText(0x00E0, 0xD301), "DE");
+  EXPECT_EQ(ECCCountryText(0x00E0, 0x1301), "DE");
+  EXPECT_EQ(ECCCountryText(0x00E0, 0xE301), "??");
+  EXPECT_EQ(ECCCountryText(0x00E1, 0xC201), "GB");
+  EXPECT_EQ(ECCCountryText(0x00E1, 0xF201), "FR");
+  EXPECT_EQ(ECCCountryText(0x00E2, 0x8201), "??");
+  EXPECT_EQ(ECCCountryText(0x00E2, 0xE201), "ES");
+  // Only the low byte of block C is the ECC (the high bits are variant and
+  // operator code).
+  EXPECT_EQ(ECCCountryText(0x0FE1, 0xC201), "GB");
+  EXPECT_EQ(ECCCountryText(0x00E4, 0x2201), "??");
+  EXPECT_EQ(ECCCountryText(0x00A0, 0x2201), "??");
+  EXPECT_EQ(ECCCountryText(0x00E0, 0x0201), "??");  // country nibble 0
+  EXPECT_EQ(ECCCountryText(kRdsUnknown, 0xC201), "??");
+  EXPECT_EQ(ECCCountryText(0x00E1, kRdsUnknown), "??");
+
+  EXPECT_EQ(OPCText(0x0AE1), "10");
+  EXPECT_EQ(OPCText(0x70E1), "0");
+  EXPECT_EQ(OPCText(kRdsUnknown), "??");
+}
+
+TEST(RDSsharedTest, LanguageNames) {
+  EXPECT_EQ(LanguageName(0), "Unknown/not applicable");
+  EXPECT_EQ(LanguageName(1), "Albanian");
+  EXPECT_EQ(LanguageName(8), "German");
+  EXPECT_EQ(LanguageName(43), "Walloon");
+  EXPECT_EQ(LanguageName(44), "N/A");
+  EXPECT_EQ(LanguageName(63), "N/A");
+  EXPECT_EQ(LanguageName(64), "Bgr sound");
+  EXPECT_EQ(LanguageName(68), "N/A");
+  EXPECT_EQ(LanguageName(69), "Zulu");
+  EXPECT_EQ(LanguageName(98), "Malagasay");
+  EXPECT_EQ(LanguageName(110), "Gurani");
+  EXPECT_EQ(LanguageName(113), "Georgian ");
+  EXPECT_EQ(LanguageName(127), "Amharic");
+  EXPECT_EQ(LanguageName(128), "??");
+  EXPECT_EQ(LanguageName(200), "??");
+  EXPECT_EQ(LanguageName(-1), "??");
+  for (int code = 0; code < 128; ++code) EXPECT_FALSE(LanguageName(code).empty()) << code;
+
+  EXPECT_EQ(LanguageText(0x3008), "German");  // variant 3, code 8
+  EXPECT_EQ(LanguageText(0x30C8), "??");      // code 200
+  EXPECT_EQ(LanguageText(kRdsUnknown), "??");
+}
+
+TEST(RDSsharedTest, SmallValueTexts) {
+  EXPECT_EQ(AFCodeText(0), "");
+  EXPECT_EQ(AFCodeText(205), "Filler");
+  EXPECT_EQ(AFCodeText(1), "87.6");
+  EXPECT_EQ(AFCodeText(204), "107.9");
+
+  EXPECT_DOUBLE_EQ(ConvertDeviationUnits(75, 0, 1), 100);
+  EXPECT_DOUBLE_EQ(ConvertDeviationUnits(100, 1, 0), 75);
+  EXPECT_DOUBLE_EQ(ConvertDeviationUnits(42, 1, 1), 42);
+
+  const uint16_t pin = (15 << 11) | (13 << 6) | 45;
+  EXPECT_EQ(PINText(pin), std::to_string(pin));
+  EXPECT_EQ(PINTimeText(pin), "Day:15, Hour:13, Minute:45");
+  EXPECT_EQ(PINTimeText(0xFFFE), "Day:31, Hour:31, Minute:62");
+  EXPECT_EQ(PINText(0), "0");
+  EXPECT_EQ(PINTimeText(0), "");
+  EXPECT_EQ(PINText(kRdsUnknown), "");
+  EXPECT_EQ(PINTimeText(kRdsUnknown), "");
+
+  EXPECT_EQ(EONVariantText(3), "PS");
+  EXPECT_EQ(EONVariantText(8), "AF - B FM");
+  EXPECT_EQ(EONVariantText(10), "");
+  EXPECT_EQ(EONVariantText(15), "");
+  EXPECT_EQ(EONVariantText(kRdsUnknown), "");
+
+  const uint8_t ps[8] = {'R', 0, 'D', 'S', 0xE9, 0, 0, 'x'};
+  EXPECT_EQ(BufferText(ps, 8), std::string("R DS\xE9  x"));
+  EXPECT_EQ(BufferText(ps, 0), "");
+}

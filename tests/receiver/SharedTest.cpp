@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "receiver/shared.h"
+
+TEST(SharedConversions, PllWordRoundTripsEveryChannelOnBothSides) {
+  for (int i = 0; i < kChannelCount; ++i) {
+    const double f = ChannelIndexToFreq(i);
+    EXPECT_EQ(PLLWordToFreq(FreqToPLLWord(true, f), true), f) << "channel " << i;
+    EXPECT_EQ(PLLWordToFreq(FreqToPLLWord(false, f), false), f) << "channel " << i;
+    EXPECT_EQ(FreqToChannelIndex(f), i);
+    EXPECT_EQ(FreqToTenths(f), 870 + i);
+  }
+  // The words themselves: trunc((Hz + 225000) * 4 / 32768) on the high side.
+  EXPECT_EQ(FreqToPLLWord(true, 87.0), 10647);   // 87.225e6 / 8192 = 10647.6
+  EXPECT_EQ(FreqToPLLWord(false, 87.0), 10592);  // 86.775e6 / 8192 = 10592.6
+  EXPECT_EQ(FreqToPLLWord(true, 108.0), 13211);
+  // Nonsense never wraps around the 16-bit word.
+  EXPECT_EQ(FreqToPLLWord(true, -5.0), 0);
+  EXPECT_EQ(FreqToPLLWord(true, std::nan("")), 0);
+  EXPECT_EQ(FreqToPLLWord(true, 1e6), 65535);
+  EXPECT_EQ(FreqTextToPLLWord(FormatFreq(98.5), true), FreqToPLLWord(true, 98.5));
+  EXPECT_EQ(FreqTextToPLLWord("nonsense", true), FreqToPLLWord(true, 0));
+}
+
+TEST(SharedConversions, ClampingIndexesAndText) {
+  EXPECT_EQ(ClampFreq(86.9), 87.0);
+  EXPECT_EQ(ClampFreq(108.01), 108.0);
+  EXPECT_EQ(ClampFreq(99.9), 99.9);
+  EXPECT_EQ(ClampFreq(std::nan("")), 87.0);
+  EXPECT_EQ(FreqToChannelIndex(87.0), 0);
+  EXPECT_EQ(FreqToChannelIndex(108.0), 210);
+  EXPECT_EQ(FreqToChannelIndex(120), 210);
+  EXPECT_EQ(FreqToChannelIndex(50), 0);
+  EXPECT_EQ(FreqToChannelIndex(98.25), 112);  // 982.5 rounds half to even
+  EXPECT_EQ(FreqToChannelIndex(98.35), 114);  // 983.5 -> 984
+  EXPECT_EQ(FreqToTenths(98.79), 987);        // trunc, not round
+  EXPECT_EQ(ChannelIndexToFreq(0), 87.0);
+  EXPECT_EQ(ChannelIndexToFreq(210), 108.0);
+  EXPECT_EQ(FormatFreq(87.0), "87.0");
+  EXPECT_EQ(FormatFreq(108.0), "108.0");
+  EXPECT_EQ(FormatFreq(99.95), "100.0");
+}
+
+TEST(SharedConversions, NormalizeFreqTextWithPointSeparator) {
+  ASSERT_EQ(DecimalSeparator(), '.');
+  EXPECT_EQ(NormalizeFreqText("1O1.5"), "87.0");  // letter O dropped: 11.5 is below the band
+  EXPECT_EQ(NormalizeFreqText("99.95.3"), "99.953");
+  EXPECT_EQ(NormalizeFreqText("."), "87.0");
+  EXPECT_EQ(NormalizeFreqText(""), "87.0");
+  EXPECT_EQ(NormalizeFreqText("abc"), "87.0");
+  EXPECT_EQ(NormalizeFreqText("150"), "108.0");
+  EXPECT_EQ(NormalizeFreqText("108.0001"), "108.0");
+  EXPECT_EQ(NormalizeFreqText(" 98,5 MHz"), "108.0");  // no separator here: 985
+  EXPECT_EQ(NormalizeFreqText("98.5 MHz"), "98.5");
+  EXPECT_EQ(NormalizeFreqText("87"), "87");
+}
+
+TEST(SharedConversions, LevelToDbuVPieces) {
+  EXPECT_EQ(LevelToDbuV(0), 0.0);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(0.5), 0.95);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(1), 1.9);
+  EXPECT_LT(LevelToDbuV(1.999), 7.9);
+  EXPECT_GT(LevelToDbuV(1.999), 7.88);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(2), 7.9);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(2.5), 3.7583 * 2.5 + 0.3833);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(14), 53.0);
+  EXPECT_DOUBLE_EQ(LevelToDbuV(15), 60.0);
+  // Monotonic over the receiver's range, so averages order like levels.
+  double last = -1;
+  for (double v = 0; v <= 15; v += 0.01) {
+    const double db = LevelToDbuV(v);
+    EXPECT_GE(db, last) << v;
+    last = db;
+  }
+}
+
+TEST(SharedConversions, InterpolateTableIncludingDegenerateTables) {
+  const std::vector<double> xs = {10, 5, 0};
+  const std::vector<double> ys = {100, 50, 20};
+  EXPECT_DOUBLE_EQ(InterpolateTable(10, xs, ys), 100);
+  EXPECT_DOUBLE_EQ(InterpolateTable(5, xs, ys), 50);
+  EXPECT_DOUBLE_EQ(InterpolateTable(0, xs, ys), 20);
+  EXPECT_DOUBLE_EQ(InterpolateTable(7.5, xs, ys), 75);
+  EXPECT_DOUBLE_EQ(InterpolateTable(2.5, xs, ys), 35);
+  EXPECT_DOUBLE_EQ(InterpolateTable(12, xs, ys), 120);  // extrapolated along the first segment
+  EXPECT_DOUBLE_EQ(InterpolateTable(-1, xs, ys), 20);   // below every X: the last Y
+  // Degenerate tables give a defined value instead of reading out of range
+  // or dividing by zero.
+  EXPECT_EQ(InterpolateTable(3, {}, {}), 0.0);
+  EXPECT_EQ(InterpolateTable(3, {4}, {9}), 9.0);
+  EXPECT_EQ(InterpolateTable(3, {4, 2}, {9}), 9.0);  // lengths differ: the common part
+  const double flat = InterpolateTable(7, {5, 5, 0}, {1, 2, 3});
+  EXPECT_TRUE(std::isfinite(flat));
+  EXPECT_EQ(flat, 1.0);
+  EXPECT_EQ(InterpolateTable(5, {5, 5}, {1, 2}), 1.0);
+}
+
+TEST(SharedHelpers, TablesRectAndPlatform) {
+  EXPECT_STREQ(DayNames[0], "Mon");
+  EXPECT_STREQ(DayNames[6], "Sun");
+  EXPECT_STREQ(MonthNames[0], "Jan");
+  EXPECT_STREQ(MonthNames[11], "Dec");
+  EXPECT_EQ(InflateRectBy({10, 20, 30, 40}, 2), (TRect{8, 18, 32, 42}));
+  EXPECT_EQ(InflateRectBy({10, 20, 30, 40}, -3), (TRect{13, 23, 27, 37}));
+  EXPECT_TRUE(IsXPOrLater());
+}
+
+TEST(SharedStreams, CompressRoundTripEmptyAndCorruptInput) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "RDS group " + std::to_string(i % 17) + "\n";
+  std::stringstream src(text), packed;
+  src.seekg(1234);  // compression always starts from position 0
+  packed << "HDR";  // appended after what Dest already holds
+  ASSERT_TRUE(CompressStream(src, packed));
+  const std::string packedBytes = packed.str();
+  ASSERT_GT(packedBytes.size(), 3u);
+  EXPECT_LT(packedBytes.size(), text.size() / 10);
+  EXPECT_EQ(packedBytes.substr(0, 3), "HDR");
+
+  std::stringstream in(packedBytes), out;
+  in.seekg(3);  // inflates from the current position
+  ASSERT_TRUE(DecompressStream(in, out));
+  EXPECT_EQ(out.str(), text);
+  EXPECT_EQ(out.tellg(), 0);
+
+  // Nothing left to read: nothing written, still a success.
+  std::stringstream emptyIn(packedBytes), emptyOut;
+  emptyIn.seekg(0, std::ios::end);
+  EXPECT_TRUE(DecompressStream(emptyIn, emptyOut));
+  EXPECT_EQ(emptyOut.str(), "");
+
+  // Corrupt and truncated data fail and write nothing.
+  std::string corrupt = packedBytes.substr(3);
+  corrupt[corrupt.size() / 2] ^= 0x5A;
+  corrupt[corrupt.size() / 2 + 1] ^= 0xA5;
+  std::stringstream badIn(corrupt), badOut;
+  EXPECT_FALSE(DecompressStream(badIn, badOut));
+  EXPECT_EQ(badOut.str(), "");
+
+  std::stringstream cutIn(packedBytes.substr(3, (packedBytes.size() - 3) / 2)), cutOut;
+  EXPECT_FALSE(DecompressStream(cutIn, cutOut));
+  EXPECT_EQ(cutOut.str(), "");
+
+  std::stringstream junkIn("this is not zlib data at all"), junkOut;
+  EXPECT_FALSE(DecompressStream(junkIn, junkOut));
+  EXPECT_EQ(junkOut.str(), "");
+
+  // An empty source compresses to a valid block that inflates to nothing.
+  std::stringstream none(""), nonePacked, noneOut;
+  ASSERT_TRUE(CompressStream(none, nonePacked));
+  EXPECT_GT(nonePacked.str().size(), 0u);
+  EXPECT_TRUE(DecompressStream(nonePacked, noneOut));
+  EXPECT_EQ(noneOut.str(), "");
+}

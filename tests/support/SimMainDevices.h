@@ -1,0 +1,45 @@
+#pragma once
+// The main window's device objects over the simulated receiver, for the
+// simulated build of the program and for tests that build a main window in
+// their own process. Message boxes are recorded instead of shown, and every
+// trace the program gives is kept (and, when a sink is set, passed on).
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/SimReceiver.h"
+#include "ui/MainDevices.h"
+
+class TSimMainDevices final : public IMainDevices {
+ public:
+  // Call on the GUI thread (the invoker belongs to it).
+  explicit TSimMainDevices(std::string exePath, IClock& clock = SystemClock());
+  ~TSimMainDevices() override;
+
+  TSimReceiver Receiver;
+
+  IUsbPipes& UsbPipes() override { return Receiver; }
+  IClock& Clock() override { return clock_; }
+  TMainThreadInvoker& Invoker() override { return *invoker_; }
+  std::string ExePath() override { return exePath_; }
+  void MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) override;
+  void Trace(const std::string& what, const std::string& text) override;
+
+  using TTraceSink = std::function<void(const std::string& what, const std::string& text)>;
+  void SetTraceSink(TTraceSink sink);
+  std::vector<std::pair<std::string, std::string>> Traces() const;
+  // The texts of every trace of one kind, in order.
+  std::vector<std::string> TracesOf(const std::string& what) const;
+  size_t CountOf(const std::string& what, const std::string& text) const;
+
+ private:
+  std::string exePath_;
+  IClock& clock_;
+  std::unique_ptr<TMainThreadInvoker> invoker_;
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, std::string>> traces_;
+  TTraceSink sink_;
+};

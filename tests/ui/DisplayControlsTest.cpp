@@ -1,0 +1,389 @@
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+
+#include "support/QtApp.h"
+#include "ui/ColorButton.h"
+#include "ui/DualImage1.h"
+#include "ui/FreqDisplay.h"
+#include "ui/ImageEx.h"
+#include "ui/Pictures.h"
+#include "ui/blockerror.h"
+
+namespace {
+
+class DisplayControls : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureQApplication(); }
+};
+
+// Pictures of one flat colour each, so a drawn pixel tells which one was used.
+TImageList* FlatList(int w, int h, int count, QObject* parent) {
+  auto* list = new TImageList(w, h, parent);
+  for (int i = 0; i < count; ++i) {
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(QColor(10 * i + 5, 100, 200));
+    image.setPixelColor(0, 0, QColor(255, 0, 255));  // key colour corner
+    list->Add(image);
+  }
+  return list;
+}
+
+QImage Render(QWidget& w, const QColor& background = Qt::transparent) {
+  QImage image(w.size(), QImage::Format_ARGB32);
+  image.fill(background);
+  w.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  return image;
+}
+
+void SendEnter(QWidget& w) {
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QCoreApplication::sendEvent(&w, &enter);
+}
+void SendLeave(QWidget& w) {
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(&w, &leave);
+}
+
+TEST_F(DisplayControls, FreqGlyphPlanPlacesDigitsPointAndBlank) {
+  using P = TGlyphPlacement;
+  // 98.5: blank hundreds, 9, 8, point, 5; the point goes first so the tenths
+  // digit overwrites its right-hand part.
+  EXPECT_EQ(FreqGlyphPlan(985, true), (std::array<P, 5>{{{11, 45}, {5, 50}, {8, 30}, {9, 15}, {10, 0}}}));
+  EXPECT_EQ(FreqGlyphPlan(1045, true), (std::array<P, 5>{{{11, 45}, {5, 50}, {4, 30}, {0, 15}, {1, 0}}}));
+  // A zero tens digit is drawn, only the hundreds place blanks.
+  EXPECT_EQ(FreqGlyphPlan(1000, true), (std::array<P, 5>{{{11, 45}, {0, 50}, {0, 30}, {0, 15}, {1, 0}}}));
+  // Dimmed look: every glyph from the second dozen, the blank included.
+  EXPECT_EQ(FreqGlyphPlan(870, false), (std::array<P, 5>{{{23, 45}, {12, 50}, {19, 30}, {20, 15}, {22, 0}}}));
+}
+
+TEST_F(DisplayControls, FreqDisplayClampsIgnoresWhileDisabledAndDrawsGlyphs) {
+  QWidget box;
+  box.resize(kFreqDisplayWidth, kDigitGlyphHeight);
+  std::unique_ptr<TImageList> glyphs(MakeDigitGlyphs());
+  ASSERT_EQ(glyphs->Count(), 24);
+  TFreqDisplay display(&box, glyphs.get());
+  EXPECT_EQ(display.Value(), 870);
+
+  display.SetValue(985);  // starts disabled: ignored
+  EXPECT_EQ(display.Value(), 870);
+  display.SetEnabled(true);
+  display.SetValue(1200);
+  EXPECT_EQ(display.Value(), 1080);
+  display.SetValue(10);
+  EXPECT_EQ(display.Value(), 870);
+  display.SetValue(985);
+  display.SetEnabled(false);
+  display.SetValue(1010);
+  EXPECT_EQ(display.Value(), 985);
+
+  // The box shows the bitmap; each place holds its glyph (dimmed now).
+  const QImage shown = box.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  const QImage& bitmap = display.Bitmap();
+  ASSERT_EQ(shown.size(), bitmap.size());
+  EXPECT_EQ(shown, bitmap);
+  auto glyphAt = [&](int x, int width) { return bitmap.copy(x, 0, width, kDigitGlyphHeight); };
+  auto glyph = [&](int i, int width) { return glyphs->Image(i).copy(0, 0, width, kDigitGlyphHeight); };
+  EXPECT_EQ(glyphAt(0, 15), glyph(22, 15));   // blank
+  EXPECT_EQ(glyphAt(15, 15), glyph(21, 15));  // 9
+  EXPECT_EQ(glyphAt(30, 15), glyph(20, 15));  // 8
+  EXPECT_EQ(glyphAt(45, 5), glyph(23, 5));    // point, left part
+  EXPECT_EQ(glyphAt(50, 15), glyph(17, 15));  // 5
+
+  display.SetEnabled(true);
+  display.Render();
+  EXPECT_EQ(glyphAt(15, 15), glyph(9, 15));
+  EXPECT_NE(glyphs->Image(9), glyphs->Image(21));
+}
+
+TEST_F(DisplayControls, FreqDisplayWithoutGlyphsKeepsBackground) {
+  QWidget box;
+  box.resize(65, 24);
+  TImageList empty(15, 24);
+  TFreqDisplay display(&box, &empty);
+  display.SetEnabled(true);
+  display.SetValue(985);
+  const QImage& bitmap = display.Render();
+  const QColor background = box.palette().color(box.backgroundRole());
+  for (int x = 0; x < bitmap.width(); x += 7) EXPECT_EQ(bitmap.pixelColor(x, 10), background);
+}
+
+TEST_F(DisplayControls, BlockErrorRingWrapsAndOverwrites) {
+  QWidget box;
+  box.resize(100, 40);
+  TBlockError graph(&box);
+  EXPECT_EQ(graph.Count(), 50);
+  EXPECT_DOUBLE_EQ(graph.YScale(), 12.0);
+
+  // The write position moves before writing: the first sample lands at 1,
+  // the 50th at 0 and the 51st overwrites the first.
+  for (int i = 1; i <= 50; ++i) graph.AddSample(i == 1 ? 3 : 1);
+  EXPECT_EQ(graph.Pos(), 0);
+  EXPECT_EQ(graph.Samples()[1], 3);
+  graph.AddSample(2);
+  EXPECT_EQ(graph.Pos(), 1);
+  EXPECT_EQ(graph.Samples()[1], 2);
+
+  // Out-of-range classes count as the worst one.
+  graph.AddSample(7);
+  EXPECT_EQ(graph.Samples()[2], 3);
+  graph.AddSample(-1);
+  EXPECT_EQ(graph.Samples()[3], 0);
+
+  graph.Reset();
+  EXPECT_EQ(graph.Pos(), 0);
+  for (uint8_t s : graph.Samples()) EXPECT_EQ(s, 0);
+
+  // A box narrower than one sample holds none and survives samples.
+  QWidget thin;
+  thin.resize(1, 40);
+  TBlockError none(&thin);
+  EXPECT_EQ(none.Count(), 0);
+  none.AddSample(3);
+  EXPECT_EQ(none.Pos(), 0);
+}
+
+TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
+  // Heights: class 3 at the top (y = 1), class 0 at 3 * YScale + 1.
+  const std::vector<uint8_t> four{3, 0, 1, 2};
+  const auto segs = BlockErrorTrace(four, 4, 2, 12.0);
+  ASSERT_EQ(segs.size(), 3u);  // the last sample has no following segment
+  EXPECT_EQ(segs[0], (TTraceSegment{0, 1, 2, 37, kBlockErrorLime}));
+  EXPECT_EQ(segs[1], (TTraceSegment{2, 37, 4, 25, kBlockErrorLime}));
+  EXPECT_EQ(segs[2], (TTraceSegment{4, 25, 6, 13, kBlockErrorLime}));
+  // Heights round half to even: YScale 0.5 puts class 2 at round(0.5) + 1 = 1.
+  EXPECT_EQ(BlockErrorTrace({2, 1}, 2, 2, 0.5)[0].Y1, 1);
+  EXPECT_EQ(BlockErrorTrace({0, 1}, 2, 2, 0.5)[0].Y1, 3);  // round(1.5) = 2
+
+  // Segments before the write position are lime; from it on the old sweep
+  // fades in from the background, 1280 per segment, up to 65280.
+  const std::vector<uint8_t> ring(150, 1);
+  const auto trace = BlockErrorTrace(ring, 10, 2, 12.0);
+  ASSERT_EQ(trace.size(), 149u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(trace[i].Color, kBlockErrorLime) << i;
+  EXPECT_EQ(trace[10].Color, kBlockErrorBackground);
+  EXPECT_EQ(trace[11].Color, kBlockErrorBackground | 1280);
+  EXPECT_EQ(trace[12].Color, kBlockErrorBackground | 2560);
+  EXPECT_EQ(trace[10 + 51].Color, kBlockErrorBackground | 65280);
+  EXPECT_EQ(trace[148].Color, kBlockErrorBackground | 65280);
+
+  // The bitmap: lime just left of the write position, background beside it.
+  QWidget box;
+  box.resize(100, 40);
+  TBlockError graph(&box);
+  for (int i = 0; i < 20; ++i) graph.AddSample(3);
+  const QImage bitmap = box.grab().toImage();
+  EXPECT_EQ(bitmap.pixelColor(10, 1), QColor(0, 255, 0));
+  EXPECT_EQ(bitmap.pixelColor(10, 20), ColorFromTColor(kBlockErrorBackground));
+  EXPECT_EQ(ColorFromTColor(kBlockErrorBackground), QColor(0x17, 0x37, 0x1C));
+}
+
+TEST_F(DisplayControls, ColorButtonStatesAndSizing) {
+  // Picture choice: disabled wins, pressed counts only over the button.
+  EXPECT_EQ(ColorButtonPictureIndex(4, false, true, true), 5);
+  EXPECT_EQ(ColorButtonPictureIndex(4, true, true, true), 7);
+  EXPECT_EQ(ColorButtonPictureIndex(4, true, true, false), 6);
+  EXPECT_EQ(ColorButtonPictureIndex(4, true, false, true), 4);
+  EXPECT_EQ(ColorButtonPictureIndex(4, true, false, false), 4);
+
+  // Without an image list: 30 x 30 and nothing drawn.
+  TColorButton bare;
+  EXPECT_EQ(bare.size(), QSize(30, 30));
+  EXPECT_EQ(bare.PictureIndex(), -1);
+  const QImage nothing = Render(bare);
+  for (int y = 0; y < 30; y += 5)
+    for (int x = 0; x < 30; x += 5) EXPECT_EQ(qAlpha(nothing.pixel(x, y)), 0);
+
+  QWidget form;
+  TColorButton button(&form);
+  QPointer<TImageList> list = FlatList(20, 24, 8, &form);
+  button.SetStates(list);
+  EXPECT_EQ(button.size(), QSize(20, 24));
+  TImageList empty(16, 16);
+  button.SetStates(&empty);
+  EXPECT_EQ(button.size(), QSize(30, 30));
+  button.SetStates(list);
+  button.SetStartIndex(4);
+  EXPECT_EQ(button.PictureIndex(), 4);
+
+  // Key-colour corner is left out while Transparent, drawn otherwise.
+  QImage shown = Render(button, Qt::blue);
+  EXPECT_EQ(shown.pixelColor(0, 0), QColor(Qt::blue));
+  EXPECT_EQ(shown.pixelColor(10, 10), QColor(45, 100, 200));
+  button.SetTransparent(false);
+  shown = Render(button, Qt::blue);
+  EXPECT_EQ(shown.pixelColor(0, 0), QColor(255, 0, 255));
+
+  // Removing the list from the form leaves the button drawing nothing.
+  delete list;
+  EXPECT_EQ(button.States(), nullptr);
+  EXPECT_EQ(button.PictureIndex(), -1);
+  Render(button);
+
+  EXPECT_EQ(button.BorderColor(3), QColor(255, 0, 0));
+  EXPECT_EQ(button.BorderColor(1), QColor(0xB0, 0xAC, 0xD8));
+  EXPECT_FALSE(button.BorderColor(5).isValid());
+}
+
+TEST_F(DisplayControls, ColorButtonMouseFlagsAndClick) {
+  QWidget form;
+  TColorButton button(&form);
+  button.SetStates(FlatList(30, 30, 16, &form));
+  button.SetStartIndex(8);
+  int clicks = 0;
+  QObject* sender = nullptr;
+  button.OnClick = [&](QObject* s) {
+    ++clicks;
+    sender = s;
+  };
+
+  SendEnter(button);
+  EXPECT_EQ(button.PictureIndex(), 10);
+  QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(button.PictureIndex(), 11);
+  // Dragged off while held: back to normal, and releasing there is no click.
+  QMouseEvent drag(QEvent::MouseMove, QPointF(50, 10), QPointF(50, 10), Qt::NoButton, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(&button, &drag);
+  EXPECT_FALSE(button.MouseInside());
+  EXPECT_EQ(button.PictureIndex(), 8);
+  QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(50, 10));
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(button.MouseDown());
+
+  SendEnter(button);
+  QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(sender, &button);
+  EXPECT_EQ(button.PictureIndex(), 10);
+  QTest::mouseClick(&button, Qt::RightButton, {}, QPoint(10, 10));
+  EXPECT_EQ(clicks, 1);
+  SendLeave(button);
+  EXPECT_EQ(button.PictureIndex(), 8);
+
+  // Disabled while held: the disabled picture, no stale pressed look after.
+  SendEnter(button);
+  QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
+  button.setEnabled(false);
+  EXPECT_EQ(button.PictureIndex(), 9);
+  EXPECT_FALSE(button.MouseDown());
+  button.setEnabled(true);
+  EXPECT_EQ(button.PictureIndex(), 10);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(DisplayControls, DualImageShowsStateAndFallsBackToPicture) {
+  QWidget form;
+  TDualImage1 lamp(&form);
+  QImage own(12, 12, QImage::Format_ARGB32);
+  own.fill(Qt::yellow);
+  lamp.SetPicture(own);
+  EXPECT_EQ(lamp.PictureIndex(), -1);
+  EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(Qt::yellow));
+
+  TImageList* list = FlatList(14, 14, 4, &form);
+  lamp.SetStates(list);
+  EXPECT_EQ(lamp.size(), QSize(14, 14));
+  lamp.SetStartIndex(2);
+  EXPECT_EQ(lamp.PictureIndex(), 2);
+  EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(25, 100, 200));
+  lamp.SetEnabled(false);
+  EXPECT_EQ(lamp.PictureIndex(), 3);
+  EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(35, 100, 200));
+  // The widget's input enabling does not touch the lamp's state.
+  lamp.SetEnabled(true);
+  form.setEnabled(false);
+  EXPECT_EQ(lamp.PictureIndex(), 2);
+
+  // A start index past the list draws nothing rather than failing.
+  lamp.SetStartIndex(10);
+  EXPECT_EQ(qAlpha(Render(lamp).pixel(5, 5)), 0);
+  delete list;
+  EXPECT_EQ(lamp.PictureIndex(), -1);
+  EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(Qt::yellow));
+}
+
+TEST_F(DisplayControls, ImageExFiresEnterLeaveAndMouseUp) {
+  TImageEx image;
+  image.resize(40, 20);
+  SendEnter(image);  // unassigned events are fine
+  SendLeave(image);
+
+  std::vector<std::string> seen;
+  image.OnMouseEnter = [&](QObject* s) { seen.push_back(s == &image ? "enter" : "?"); };
+  image.OnMouseLeave = [&](QObject* s) { seen.push_back(s == &image ? "leave" : "?"); };
+  image.OnMouseUp = [&](QObject*, Qt::MouseButton b, QPoint p) {
+    seen.push_back(b == Qt::LeftButton && p == QPoint(3, 4) ? "up" : "?");
+  };
+  SendEnter(image);
+  QTest::mouseClick(&image, Qt::LeftButton, {}, QPoint(3, 4));
+  SendLeave(image);
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "up", "leave"}));
+}
+
+TEST_F(DisplayControls, KeyColourTransparencyAndShape) {
+  QImage picture(6, 3, QImage::Format_ARGB32);
+  picture.fill(QColor(255, 0, 255));
+  // Row 0: key key X X key key; row 1: all X except a hole at 3; row 2: all key.
+  for (int x = 2; x < 4; ++x) picture.setPixelColor(x, 0, Qt::red);
+  for (int x = 0; x < 6; ++x) picture.setPixelColor(x, 1, x == 3 ? QColor(255, 0, 255) : QColor(Qt::green));
+  // A colour one step away from the key is not the key.
+  picture.setPixelColor(0, 1, QColor(254, 0, 255));
+
+  const QRegion region = RegionWithoutKeyColor(picture);
+  QRegion expected = QRegion(2, 0, 2, 1) + QRegion(0, 1, 3, 1) + QRegion(4, 1, 2, 1);
+  EXPECT_EQ(region, expected);
+
+  const QImage clear = KeyColorTransparent(picture);
+  EXPECT_EQ(qAlpha(clear.pixel(0, 0)), 0);
+  EXPECT_EQ(qAlpha(clear.pixel(3, 1)), 0);
+  EXPECT_EQ(clear.pixelColor(0, 1), QColor(254, 0, 255));
+  EXPECT_EQ(clear.pixelColor(2, 0), QColor(Qt::red));
+
+  QImage flat(4, 4, QImage::Format_ARGB32);
+  flat.fill(Qt::white);
+  EXPECT_TRUE(RegionWithoutKeyColor(flat).isEmpty());
+  EXPECT_TRUE(RegionWithoutKeyColor(QImage()).isEmpty());
+}
+
+TEST_F(DisplayControls, DrawnPicturesFitTheirControls) {
+  std::unique_ptr<TImageList> arrows(MakeArrowButtonStates());
+  ASSERT_EQ(arrows->Count(), 16);
+  const QColor key(255, 0, 255);
+  for (int i = 0; i < 16; ++i) {
+    const QImage p = arrows->Image(i);
+    EXPECT_EQ(p.size(), QSize(30, 30));
+    EXPECT_EQ(p.pixelColor(0, 0), key) << i;
+    EXPECT_NE(p.pixelColor(15, 3), key) << i;  // the round body is solid
+  }
+  // Each button's four looks differ from each other and from the other buttons.
+  for (int i = 0; i < 16; ++i)
+    for (int j = i + 1; j < 16; ++j) EXPECT_NE(arrows->Image(i), arrows->Image(j)) << i << " " << j;
+
+  std::unique_ptr<TImageList> digits(MakeDigitGlyphs());
+  for (int i = 0; i < 24; ++i)
+    for (int j = i + 1; j < 24; ++j) EXPECT_NE(digits->Image(i), digits->Image(j)) << i << " " << j;
+  // The point stays in the five columns the next digit leaves uncovered.
+  const QImage point = digits->Image(11), blank = digits->Image(10);
+  const QColor background = point.pixelColor(14, 0);
+  for (int y = 0; y < kDigitGlyphHeight; ++y)
+    for (int x = 5; x < kDigitGlyphWidth; ++x) ASSERT_EQ(point.pixelColor(x, y), background) << x << "," << y;
+  EXPECT_NE(point.copy(0, 0, 5, kDigitGlyphHeight), blank.copy(0, 0, 5, kDigitGlyphHeight));
+
+  std::unique_ptr<TImageList> lamps(MakeTextLampStates({"ST", "RDS"}, 30, 14));
+  EXPECT_EQ(lamps->Count(), 4);
+  EXPECT_NE(lamps->Image(0), lamps->Image(1));
+  std::unique_ptr<TImageList> round(MakeLampStates());
+  EXPECT_EQ(round->Count(), 6);
+
+  EXPECT_FALSE(MakeLogoPicture().isNull());
+  const QImage about = MakeAboutPicture();
+  EXPECT_EQ(about.pixelColor(0, 0), key);
+  EXPECT_TRUE(RegionWithoutKeyColor(about).contains(QPoint(about.width() / 2, about.height() / 2)));
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#pragma once
+// A main window built in the test's own process over the simulated receiver,
+// in a throw-away program folder with a copy of the built database.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "logstore/LogDatabase.h"
+#include "logstore/fb_embedded.h"
+#include "support/QtApp.h"
+#include "support/SimMainDevices.h"
+#include "support/TempProgramFolder.h"
+#include "ui/Main.h"
+
+// Waits (serving the GUI thread's events) until done() or the time-out.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// Serves events for a while (to show that something does not happen).
+inline void PumpFor(int ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+inline std::string SourceDir() {
+  if (const char* s = std::getenv("FW_SOURCE_DIR"); s && *s) return s;
+  // tests/ui/ of the source tree this file is in.
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
+}
+inline std::string DataFile(const std::string& name) { return SourceDir() + "/tests/ui/data/" + name; }
+
+class TMainWindowHarness {
+ public:
+  explicit TMainWindowHarness(bool withDatabase = true) : folder_(withDatabase) {
+    EnsureQApplication();
+    QApplication::setApplicationName("Fenwisk");
+    devices = std::make_unique<TSimMainDevices>(folder_.Path() + "fenwisk_sim");
+  }
+  ~TMainWindowHarness() {
+    form.reset();
+    devices.reset();
+  }
+
+  // Builds and shows the window (the start-up runs in the constructor).
+  void Start(const std::string& scenario = DataFile("scenario.txt"), TMessageBus* bus = nullptr) {
+    if (!scenario.empty()) devices->Receiver.LoadScenario(scenario);
+    form = std::make_unique<TMainForm>(*devices, nullptr, bus);
+    form->show();
+  }
+  bool WaitTuned(const std::string& freq = "87.0", size_t times = 1) {
+    return PumpUntil([&] { return devices->CountOf("tuned", freq) >= times; });
+  }
+  // Destroys the window: the whole shut-down.
+  void Stop() { form.reset(); }
+
+  const std::string& Folder() const { return folder_.Path(); }
+  std::string Database() const { return folder_.Database(); }
+
+  // The change log rows (SIG, INTD, STR trimmed), read while the window runs.
+  std::vector<TChangeLogRow> ChangeRows() {
+    std::vector<TChangeLogRow> rows;
+    form->DM->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
+      TChangeLogRow t = r;
+      t.STR.erase(t.STR.find_last_not_of(' ') + 1);
+      rows.push_back(t);
+    });
+    return rows;
+  }
+  size_t CountRows(int sig, const std::string& str) {
+    const auto rows = ChangeRows();
+    return std::count_if(rows.begin(), rows.end(), [&](const TChangeLogRow& r) { return r.SIG == sig && r.STR == str; });
+  }
+  size_t CountSig(int sig) {
+    const auto rows = ChangeRows();
+    return std::count_if(rows.begin(), rows.end(), [&](const TChangeLogRow& r) { return r.SIG == sig; });
+  }
+
+  // After the window is gone: the change log as stored in the file.
+  std::vector<TChangeLogRow> StoredChangeRows() {
+    std::vector<TChangeLogRow> rows;
+    if (!DeployEmbeddedDatabase(folder_.Path())) return rows;
+    {
+      auto db = MakeFbLogDatabase();
+      db->Open(folder_.Database());
+      db->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
+        TChangeLogRow t = r;
+        t.STR.erase(t.STR.find_last_not_of(' ') + 1);
+        rows.push_back(t);
+      });
+      db->Close();
+    }
+    RemoveEmbeddedDatabase(folder_.Path());
+    return rows;
+  }
+
+  std::unique_ptr<TSimMainDevices> devices;
+  std::unique_ptr<TMainForm> form;
+
+ private:
+  TTempProgramFolder folder_;
+};
+
+template <typename T>
+T* Find(QWidget* parent, const char* name) {
+  T* w = parent->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}

@@ -1,0 +1,448 @@
+// The main window over the simulated receiver, built in this process: its
+// start-up and shut-down, the device callbacks, the RDS pages, the group
+// lamps, the logs and the statistics display.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocalSocket>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "MainWindowSupport.h"
+#include "controls/DBCtrlsEx.h"
+#include "receiver/shared.h"
+#include "ui/DualImage1.h"
+#include "ui/FreqDisplay.h"
+#include "ui/MainStatistics.h"
+#include "ui/groupanalyze.h"
+
+namespace {
+
+const std::vector<std::string> kStartSteps = {
+    "Prepare Settings",      "Prepare USB Communication", "Initialize Tuner",     "Prepare Remote Objects",
+    "Prepare RDS Module",    "Open USB Communication",    "Prepare Group Analyzer", "Prepare Band Analyzer",
+    "Prepare MPX Analyzer",  "Prepare Main Module",       "Starting..."};
+const std::vector<std::string> kStopSteps = {"Unloading Modules", "Terminating Tuner", "Terminating Remote Objects",
+                                             "Terminating Communication"};
+
+using TBytes = std::vector<uint8_t>;
+
+QString LabelText(QWidget* w, const char* name) {
+  auto* l = w->findChild<QLabel*>(name);
+  return l ? l->text() : QString("<no %1>").arg(name);
+}
+
+bool Lit(QWidget* w, const char* name) {
+  auto* l = w->findChild<TDualImage1*>(name);
+  return l && l->Enabled();
+}
+
+size_t RawRows(TMainForm& f) {
+  size_t n = 0;
+  f.DM->ReadRawLog([&](const TRawLogRow&) { ++n; });
+  return n;
+}
+
+std::vector<TExtLogRow> ExtRows(TMainForm& f) {
+  std::vector<TExtLogRow> rows;
+  f.DM->ReadExtLog([&](const TExtLogRow& r) { rows.push_back(r); });
+  return rows;
+}
+
+}  // namespace
+
+TEST(MainWindow, StartsTunesAndShutsDownInOrder) {
+  TMainWindowHarness h;
+  h.Start();
+  EXPECT_EQ(h.devices->TracesOf("splash"), kStartSteps);
+  EXPECT_EQ(h.form->windowTitle(), "Fenwisk - Quorvane Broadcast Ltd.");
+  EXPECT_EQ(h.form->size(), QSize(668, 586));
+  EXPECT_EQ(LabelText(h.form.get(), "pr1"), "<no pr1>");  // a button, not a label
+  EXPECT_EQ(h.form->findChild<QPushButton*>("pr1")->text(), "87.0");
+
+  ASSERT_TRUE(h.WaitTuned());
+  ASSERT_TRUE(PumpUntil([&] { return LabelText(h.form.get(), "lblTuned") == "Tuned at: 87.0"; }));
+  EXPECT_EQ(h.form->FreqDisplay->Value(), 870);
+  EXPECT_TRUE(h.form->FreqDisplay->Enabled());
+  auto* edFreq = h.form->findChild<TDBNumberEditEx*>("edFreq");
+  EXPECT_EQ(edFreq->Value(), 87.0);
+  EXPECT_EQ(edFreq->MinValue(), 87.0);
+  EXPECT_EQ(edFreq->MaxValue(), 108.0);
+  EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
+  EXPECT_TRUE(h.form->findChild<QPushButton*>("btnSET")->isEnabled());
+  EXPECT_EQ(h.CountRows(200, "DEVICE CONNECTED"), 1u);
+  // The tuned frequency is stored as the settings' PLL word.
+  EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 87.0));
+
+  // Identification, the configuration set from the default settings, the tune.
+  const std::vector<TBytes> start = {{0x09}, {0x20}, {0x00}, {0x03}, {0x11}, {0x17},
+                                     {0x15}, {0x30}, {0x08}, {0x06, 0x29, 0x97}};
+  const auto commands = h.devices->Receiver.Commands();
+  ASSERT_GE(commands.size(), start.size());
+  EXPECT_EQ(std::vector<TBytes>(commands.begin(), commands.begin() + start.size()), start);
+
+  h.Stop();
+  const auto splash = h.devices->TracesOf("splash");
+  std::vector<std::string> stop(splash.begin() + kStartSteps.size(), splash.end());
+  ASSERT_GE(stop.size(), kStopSteps.size() + 2);
+  EXPECT_EQ(std::vector<std::string>(stop.begin(), stop.begin() + 4), kStopSteps);
+  EXPECT_EQ(stop[4], "Backup RDS Database ");
+  EXPECT_NE(std::find(stop.begin(), stop.end(), "Clean RDS Database "), stop.end());
+
+  EXPECT_EQ(h.devices->Receiver.Commands().back(), TBytes{0x09});
+  EXPECT_TRUE(std::filesystem::exists(h.Folder() + "RDSLOG.FDB_"));
+  EXPECT_FALSE(std::filesystem::exists(h.Folder() + "firebird.conf"));
+  EXPECT_FALSE(std::filesystem::exists(h.Folder() + "intl"));
+
+  const auto rows = h.StoredChangeRows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back().SIG, 200);
+  EXPECT_EQ(rows.back().STR, "PROGRAM CLOSED");
+  // The shut-down's own disconnection is not a device event.
+  for (const auto& r : rows) EXPECT_NE(r.STR, "DEVICE DISCONNECTED");
+}
+
+TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(h.WaitTuned());
+  auto* set = h.form->findChild<QPushButton*>("btnSET");
+  auto* pages = h.form->findChild<QTabWidget*>("pcRDS");
+  EXPECT_TRUE(set->isEnabled());
+
+  h.devices->Receiver.Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("system", "DEVICE DISCONNECTED") == 1; }));
+  PumpFor(1500);  // the reader keeps failing to reconnect; that is no new event
+  EXPECT_EQ(h.devices->CountOf("system", "DEVICE DISCONNECTED"), 1u);
+  EXPECT_EQ(h.CountRows(200, "DEVICE DISCONNECTED"), 1u);
+  EXPECT_FALSE(set->isEnabled());
+  EXPECT_FALSE(pages->isEnabled());
+  EXPECT_FALSE(h.form->FreqDisplay->Enabled());
+  EXPECT_FALSE(Lit(h.form.get(), "imgUSB"));
+  EXPECT_EQ(h.form->findChild<QProgressBar*>("pbLevel")->value(), 0);
+
+  // Plugged in again: identified, configured and tuned anew.
+  h.devices->Receiver.Plug();
+  ASSERT_TRUE(h.WaitTuned("87.0", 2));
+  EXPECT_EQ(h.devices->CountOf("system", "DEVICE CONNECTED"), 2u);
+  EXPECT_TRUE(set->isEnabled());
+  EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
+}
+
+TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(h.WaitTuned());
+  QWidget* f = h.form.get();
+  h.form->Settings.ChangeLogOn = 1;
+  h.form->Settings.RawLogOn = 1;
+  h.form->GroupAnalyzer->show();
+  const size_t raw0 = RawRows(*h.form);
+  const uint32_t groups0 = h.form->RDSCollector->Stats.GroupsTotal;
+
+  bool lampSeen = false;
+  auto* rtb = f->findChild<QPlainTextEdit*>("memRTB");
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        lampSeen = lampSeen || Lit(f, "imgGroup0A");
+        return LabelText(f, "lbl14PS") == "OTHER FM" && LabelText(f, "lblPSConfirmed") == "RADIO 99" &&
+               rtb->toPlainText().startsWith("Now playing") && LabelText(f, "lbl10PTYN") == "POPHITS ";
+      },
+      40000));
+  EXPECT_TRUE(lampSeen);
+
+  // Basic page.
+  EXPECT_EQ(LabelText(f, "lblPI"), "D318");
+  EXPECT_EQ(LabelText(f, "lblPICaption"), "PI");
+  EXPECT_EQ(LabelText(f, "lblPTY"), "Pop Music");
+  EXPECT_EQ(LabelText(f, "lblTP"), "ON");
+  EXPECT_EQ(LabelText(f, "lblTA"), "OFF");
+  EXPECT_EQ(LabelText(f, "lblMS"), "MUSIC");
+  EXPECT_EQ(LabelText(f, "lblDI"), "1");
+  EXPECT_EQ(LabelText(f, "lbl0DI3"), "STEREO");
+  EXPECT_EQ(LabelText(f, "lblAFCount"), "3");
+  EXPECT_EQ(LabelText(f, "lblAFMethod"), "A");
+  EXPECT_EQ(f->findChild<QListWidget*>("lstAF")->count(), f->findChild<QListWidget*>("lst0AF")->count());
+  EXPECT_GE(f->findChild<QListWidget*>("lstAF")->count(), 1);
+  EXPECT_TRUE(f->findChild<QPlainTextEdit*>("memRTA")->toPlainText().startsWith("Radio 99 - the best hits"));
+  EXPECT_TRUE(f->findChild<QLineEdit*>("ed2RTB")->text().startsWith("Now playing"));
+  EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->text(), "RADIO 99");
+  EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->selectedText().size(), 2);
+  EXPECT_TRUE(LabelText(f, "lblCT").startsWith("01 May 2024")) << LabelText(f, "lblCT").toStdString();
+  EXPECT_EQ(LabelText(f, "lblCT"), LabelText(f, "lbl4CT"));
+  EXPECT_EQ(LabelText(f, "lbl4Year"), "2024");
+  EXPECT_EQ(LabelText(f, "lbl1Country"), "DE");
+  EXPECT_EQ(LabelText(f, "lbl1PIN"), "2816");
+  EXPECT_EQ(LabelText(f, "lbl14PI"), "D319");
+  EXPECT_FALSE(LabelText(f, "lbl0AFFirst").isEmpty());
+
+  // Bounded memos.
+  EXPECT_LE(f->findChild<QPlainTextEdit*>("memGroups")->document()->blockCount(), 6);
+  EXPECT_LE(h.form->GroupAnalyzer->Memo1()->document()->blockCount(), 7);
+  // The group analyzer counts while it is shown.
+  EXPECT_GT(LabelText(h.form->GroupAnalyzer, "GroupCount").toInt(), 0);
+  const QString cell0A = h.form->GroupAnalyzer->grpGrid()->item(1, 1)->text();
+  EXPECT_NE(cell0A, "  0% (0)");
+  EXPECT_TRUE(cell0A.endsWith(")"));
+  EXPECT_TRUE(LabelText(h.form->GroupAnalyzer, "ber").startsWith("BER: "));
+
+  // The enabled kinds of change are logged; every decoded group is a raw row.
+  EXPECT_GE(h.CountRows(0, "R"), 1u);
+  EXPECT_GE(h.CountRows(6, "RADIO 99"), 1u);
+  EXPECT_GE(h.CountSig(10), 1u);
+  EXPECT_GE(h.CountSig(11), 1u);
+  EXPECT_GE(h.CountSig(7), 1u);
+  EXPECT_GE(h.CountSig(9), 1u);
+  EXPECT_EQ(RawRows(*h.form) - raw0, h.form->RDSCollector->Stats.GroupsTotal - groups0);
+
+  // Tuning away resets the tagged controls; the lamps go dark without groups.
+  h.form->Tuner->SetFrequency(98.5);
+  ASSERT_TRUE(h.WaitTuned("98.5"));
+  EXPECT_EQ(h.form->FreqDisplay->Value(), 985);
+  EXPECT_EQ(f->findChild<TDBNumberEditEx*>("edFreq")->Value(), 98.5);
+  EXPECT_EQ(f->findChild<QSlider*>("RadioTrack")->value(), 115);
+  EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 98.5));
+  EXPECT_EQ(LabelText(f, "lblPI"), "");
+  EXPECT_EQ(LabelText(f, "lblPTY"), "unknown");
+  EXPECT_EQ(LabelText(f, "lblCT"), "not transmitted");
+  EXPECT_EQ(f->findChild<QListWidget*>("lstAF")->count(), 0);
+  EXPECT_TRUE(f->findChild<QPlainTextEdit*>("memRTA")->toPlainText().isEmpty());
+  ASSERT_TRUE(PumpUntil([&] {
+    for (int t = 0; t < 16; ++t)
+      for (const char* v : {"A", "B"})
+        if (Lit(f, ("imgGroup" + std::to_string(t) + v).c_str())) return false;
+    return true;
+  }, 5000));
+
+  // The 500 ms rule itself.
+  const TDateTime now = h.devices->Clock().Now();
+  h.form->GroupSeen[2] = dt::AddMilliseconds(now, -300);
+  h.form->GroupSeen[16 + 15] = dt::AddMilliseconds(now, -300);
+  h.form->GroupSeen[3] = dt::AddMilliseconds(now, -700);
+  h.form->GroupLighterTimer();
+  EXPECT_TRUE(Lit(f, "imgGroup2A"));
+  EXPECT_TRUE(Lit(f, "imgGroup15B"));
+  EXPECT_FALSE(Lit(f, "imgGroup3A"));
+
+  // A DI change while a segment is unknown: shown, not logged.
+  const size_t di0 = h.CountSig(5);
+  h.form->RDSCollector->ProcessGroup(0xD318, 0x0548 | 0x0004, 0xE36E, 0x5241);  // 0A, DI segment 0 = 1
+  PumpFor(50);
+  EXPECT_EQ(LabelText(f, "lblDI"), "??");
+  EXPECT_EQ(LabelText(f, "lbl0DI0"), "Dynamic");
+  EXPECT_EQ(h.CountSig(5), di0);
+}
+
+TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(h.WaitTuned());
+  TMainForm& f = *h.form;
+  IClock& clock = h.devices->Clock();
+  const size_t e0 = ExtRows(f).size();
+
+  // Switched off: nothing, however long ago the last row was.
+  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -5 * 60000);
+  PumpFor(500);
+  EXPECT_EQ(ExtRows(f).size(), e0);
+
+  f.Settings.ExtLogOn = 1;
+  f.Settings.ExtLogMinutes = 1;
+  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
+  PumpFor(500);
+  EXPECT_EQ(ExtRows(f).size(), e0);  // not yet a whole minute
+  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
+  ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 1; }, 5000));
+  PumpFor(1000);
+  const auto rows = ExtRows(f);
+  ASSERT_EQ(rows.size(), e0 + 1);
+  EXPECT_EQ(rows.back().FREQ, 0);  // channel index of 87.0
+  EXPECT_EQ(rows.back().MODE.substr(0, 2), "AR");
+  EXPECT_EQ(rows.back().RDS.substr(0, 1), "Y");
+
+  // On hold (a remote band scan): nothing; released: the row follows.
+  f.Tuner->SetHold(true);
+  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
+  PumpFor(1000);
+  EXPECT_EQ(ExtRows(f).size(), e0 + 1);
+  f.Tuner->SetHold(false);
+  ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 2; }, 5000));
+
+  // Untuned (the device is gone): a packet writes nothing.
+  h.devices->Receiver.Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return !f.Tuner->Tuned(); }));
+  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
+  uint8_t packet[1 + kStampSize] = {6};
+  f.ComData(packet, static_cast<int>(sizeof packet) - 1);
+  EXPECT_EQ(ExtRows(f).size(), e0 + 2);
+}
+
+TEST(MainWindow, GaugesAndStatisticsDisplay) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();  // nothing live overwrites what the test shows
+  h.Start();
+  TMainForm& f = *h.form;
+
+  auto* buffer = f.findChild<QProgressBar*>("pbBuffer");
+  EXPECT_EQ(buffer->maximum(), 1000);
+  const auto colour = [&] { return buffer->palette().color(QPalette::Highlight); };
+  f.ComStats(TState{500, 0, 50.0, 0, 0});
+  EXPECT_EQ(buffer->value(), 500);
+  EXPECT_EQ(colour(), QColor(Qt::green));
+  f.ComStats(TState{501, 0, 50.0, 0, 0});
+  EXPECT_EQ(colour(), QColor(Qt::red));
+  f.ComStats(TState{-4, 0, 50.0, 0, 0});  // a counter that went negative after a reconnection
+  EXPECT_EQ(buffer->value(), 0);
+  f.ComStats(TState{1000000, 0, 50.0, 0, 0});
+  EXPECT_EQ(buffer->value(), 1000);
+
+  TGroupAnalyzeForm& ga = *f.GroupAnalyzer;
+  TRDSStatistics s;
+  // Hidden analyzer: only the main window's BER label changes.
+  s.BER = 0.5;
+  f.ShowStatistics(s);
+  EXPECT_EQ(LabelText(&f, "lblBER"), "BER: 0.5000");
+  EXPECT_TRUE(LabelText(&ga, "ber").isEmpty());
+
+  ga.show();
+  f.ShowStatistics(s);
+  EXPECT_EQ(LabelText(&ga, "ber"), "BER: 0.5000");
+  EXPECT_EQ(LabelText(&ga, "GroupCount"), "0");
+  for (int r = 1; r <= 16; ++r)
+    for (int c = 1; c <= 2; ++c) EXPECT_EQ(ga.grpGrid()->item(r, c)->text(), "  0% (0)");
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(ga.errGrid()->item(1, c)->text(), "0%");
+  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 0");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage: 0%");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 0");
+  EXPECT_EQ(LabelText(&ga, "minTime"), "Min: ??");
+  EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: ??");
+  EXPECT_TRUE(LabelText(&ga, "avgTime").isEmpty());  // no group of the type yet
+
+  // Two 0A and one 2A, 12 blocks with one of each error class.
+  s.GroupsTotal = 3;
+  s.GroupCount[0] = 2;
+  s.GroupCount[2] = 1;
+  s.BlocksTotal = 12;
+  s.ErrorBlocks[1] = s.ErrorBlocks[2] = s.ErrorBlocks[3] = 1;
+  s.LastTime[0] = dt::EncodeDate(2026, 1, 1) + dt::EncodeTime(10, 0, 1, 5);
+  s.PrevTime[0] = dt::EncodeDate(2026, 1, 1) + dt::EncodeTime(10, 0, 0, 905);
+  s.Interval[0] = s.IntervalMax[0] = s.IntervalMin[0] = s.IntervalSum[0] = 100;
+  s.LastGroup[0] = {{0xD318, 0x0548, 0x4142, 0x0A43}, 1};
+  ga.SelectGroup(0);
+  for (int i = 0; i < 10; ++i) f.ShowStatistics(s);
+  EXPECT_EQ(ga.grpGrid()->item(1, 1)->text(), " 67% (2)");
+  EXPECT_EQ(ga.grpGrid()->item(3, 1)->text(), " 33% (1)");
+  EXPECT_EQ(ga.grpGrid()->item(1, 2)->text(), "  0% (0)");
+  EXPECT_EQ(LabelText(&ga, "GroupCount"), "3");
+  EXPECT_EQ(LabelText(&ga, "grpSelName"), "0A");
+  EXPECT_EQ(LabelText(&ga, "insertTime"), "Last appear: 10:00:01.005");
+  EXPECT_EQ(LabelText(&ga, "pinsertTime"), "Previous appear: 10:00:00.905");
+  EXPECT_EQ(LabelText(&ga, "deltaTime"), "Delta time: 100 ms (0.10 sec)");
+  EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 50 ms (0.05 sec)");
+  EXPECT_EQ(ga.errGrid()->item(1, 0)->text(), " 8%");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  25%  1.00 epg");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 3");
+  // The data flow of the selected group, never more than seven lines.
+  const QStringList flow = ga.Memo1()->toPlainText().split('\n');
+  EXPECT_EQ(flow.size(), 7);
+  EXPECT_EQ(flow.last(), " 0A d318 0548 4142 AB 0a43  C ");
+
+  // A selection on a fixed cell selects no group: nothing is read for it.
+  ga.grpGrid()->setCurrentCell(0, 0);
+  ga.Memo1()->clear();
+  f.ShowStatistics(s);
+  EXPECT_TRUE(ga.Memo1()->toPlainText().isEmpty());
+
+  // The analyzer's reset clears its memo and the decoder's statistics.
+  f.RDSCollector->Stats.GroupsTotal = 9;
+  AppendBoundedLine(ga.Memo1(), "x", 7);
+  ga.findChild<QPushButton*>("Button1")->click();
+  EXPECT_TRUE(ga.Memo1()->toPlainText().isEmpty());
+  EXPECT_EQ(f.RDSCollector->Stats.GroupsTotal, 0u);
+}
+
+TEST(MainWindow, FailedStartUpCleansUpAndReports) {
+  // The engine cannot be deployed: the start-up stops with its message.
+  {
+    TMainWindowHarness h;
+    h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "missing/folder/fenwisk_sim");
+    try {
+      h.Start();
+      FAIL() << "no exception";
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
+    }
+    EXPECT_TRUE(h.devices->TracesOf("splash").empty());
+    PumpFor(300);
+    EXPECT_EQ(h.devices->Receiver.TotalOpens(), 0);
+  }
+  // The database is missing: the data module fails; the engine files go.
+  {
+    TMainWindowHarness h(false);
+    EXPECT_ANY_THROW(h.Start());
+    EXPECT_EQ(h.devices->TracesOf("splash"), std::vector<std::string>{"Prepare Settings"});
+    EXPECT_FALSE(std::filesystem::exists(h.Folder() + "firebird.conf"));
+    EXPECT_FALSE(std::filesystem::exists(h.Folder() + "intl"));
+  }
+}
+
+TEST(MainWindow, ShutDownStopsTimersMessagesAndCallbacksFirst) {
+  QTemporaryDir dir;
+  TMessageBus bus(dir.path().toStdString() + "/bus");
+  TMainWindowHarness h;
+  h.Start(DataFile("scenario.txt"), &bus);
+  ASSERT_TRUE(h.WaitTuned());
+  TMainForm* f = h.form.get();
+
+  // A second start brings the window back from the task bar.
+  f->showMinimized();
+  PumpFor(50);
+  ASSERT_TRUE(TMessageBus::SendToRunning(bus.SocketPath(), kOneInstanceName, 0, 0, 3000));
+  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("message", "RZ4410_ONEINSTANCE") == 1; }, 5000));
+  EXPECT_FALSE(f->isMinimized());
+
+  // A peer (a log-replay controller) hears the shut-down notice.
+  QLocalSocket peer;
+  peer.connectToServer(QString::fromStdString(bus.SocketPath()));
+  ASSERT_TRUE(peer.waitForConnected(3000));
+  ASSERT_TRUE(PumpUntil([&] { return bus.PeerCount() == 1; }, 5000));
+
+  bool checked = false, checkedLate = false;
+  bool hookGone = false, timersStopped = false;
+  h.devices->SetTraceSink([&](const std::string& what, const std::string& text) {
+    if (what != "splash") return;
+    if (text == "Unloading Modules") {
+      checked = true;
+      hookGone = !bus.Dispatch(f->OneInstanceId, 0, 0);
+      timersStopped = true;
+      for (QTimer* t : f->findChildren<QTimer*>())
+        if (t->isActive() && t->interval() >= 1000) timersStopped = false;
+      // Callbacks that arrive now are ignored.
+      f->ComStatus(stDisconnected);
+      f->TunerStatus(tnsPostTune);
+    }
+    if (text == "Terminating Tuner") {
+      // The decoder is gone by now; late callbacks must not reach for it.
+      checkedLate = true;
+      f->RDSDataChange();
+      f->TunerStatus(tnsTune);
+      uint8_t packet[12 + kStampSize] = {1, 0x03};
+      f->ComData(packet, static_cast<int>(sizeof packet) - 1);
+    }
+  });
+  h.Stop();
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(checkedLate);
+  EXPECT_TRUE(hookGone);
+  EXPECT_TRUE(timersStopped);
+  EXPECT_EQ(h.devices->CountOf("system", "DEVICE DISCONNECTED"), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return peer.canReadLine(); }, 5000));
+  EXPECT_EQ(peer.readLine().toStdString(), "RZ4410_REMOTERESMESSAGE 1 0\n");
+  EXPECT_EQ(h.devices->Receiver.Commands().back(), TBytes{0x09});
+}

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "support/QtApp.h"
+#include "ui/ImageEx.h"
+#include "ui/Pictures.h"
+#include "ui/Splash.h"
+#include "ui/about.h"
+#include "ui/progress.h"
+
+namespace {
+
+// Records the waits instead of waiting.
+class TRecordingClock : public IClock {
+ public:
+  TDateTime Now() override { return 0; }
+  int64_t SteadyMs() override { return 0; }
+  void SleepMs(int ms) override { Sleeps.push_back(ms); }
+  std::vector<int> Sleeps;
+};
+
+class Windows : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureQApplication(); }
+};
+
+TEST_F(Windows, SplashTakesItsPictureAndShowsSteps) {
+  TRecordingClock clock;
+  TSplashForm splash(nullptr, clock);
+  EXPECT_EQ(splash.size(), splash.ImageAbout->size());
+  EXPECT_FALSE(splash.ImageAbout->Picture().isNull());
+  EXPECT_EQ(splash.ImageAbout->Picture(), splash.Image2->Picture());
+  EXPECT_TRUE(splash.infoLabel->text().isEmpty());
+  EXPECT_TRUE(splash.Image1->isHidden() && splash.Image2->isHidden() && splash.Image3->isHidden());
+  EXPECT_FALSE(splash.ImageAbout->isHidden());
+  EXPECT_EQ(splash.infoLabel->alignment(), Qt::AlignCenter);
+  splash.show();
+
+  // A 0 ms step: text shown, pending events handled once, no wait.
+  bool handled = false;
+  QTimer::singleShot(0, &splash, [&] { handled = true; });
+  splash.ShowStatus(QStringLiteral("Database backup ...."), 0);
+  EXPECT_EQ(splash.infoLabel->text(), QStringLiteral("Database backup ...."));
+  EXPECT_TRUE(handled);
+  EXPECT_TRUE(clock.Sleeps.empty());
+
+  ISplashProgress& progress = splash;
+  progress.ShowStatus("Prepare Settings", 100);
+  EXPECT_EQ(splash.infoLabel->text(), QStringLiteral("Prepare Settings"));
+  EXPECT_EQ(clock.Sleeps, std::vector<int>{100});
+}
+
+TEST_F(Windows, ProgressLocksRegisteredControlsWhileShown) {
+  QWidget owner;
+  auto* a = new QPushButton(&owner);
+  auto* b = new QPushButton(&owner);
+  auto* gone = new QPushButton(&owner);
+  TProgressForm progress(&owner);
+  EXPECT_EQ(progress.windowTitle(), QStringLiteral("Processing"));
+  EXPECT_TRUE(progress.InfoLabel->text().isEmpty());
+  EXPECT_TRUE(progress.windowFlags() & Qt::WindowStaysOnTopHint);
+
+  EXPECT_EQ(progress.RegisterControl(a), 1);
+  EXPECT_EQ(progress.RegisterControl(b), 2);
+  EXPECT_EQ(progress.RegisterControl(a), 1);
+  EXPECT_EQ(progress.RegisterControl(gone), 3);
+  EXPECT_EQ(progress.ControlCount(), 3);
+  delete gone;  // a registered control freed early is skipped, not touched
+
+  progress.show();
+  EXPECT_FALSE(a->isEnabled());
+  EXPECT_FALSE(b->isEnabled());
+  // The user cannot close it; only its owner hides it.
+  EXPECT_FALSE(progress.close());
+  EXPECT_TRUE(progress.isVisible());
+  QTest::keyClick(&progress, Qt::Key_Escape);
+  EXPECT_TRUE(progress.isVisible());
+  EXPECT_FALSE(a->isEnabled());
+  progress.hide();
+  EXPECT_TRUE(a->isEnabled());
+  EXPECT_TRUE(b->isEnabled());
+}
+
+TEST_F(Windows, ProgressFrameIsWhiteThenBlue) {
+  TProgressForm progress;
+  progress.resize(200, 60);
+  const QImage frame = progress.grab().toImage();
+  const QColor white(Qt::white), blue(0, 0, 255);
+  for (const QPoint& p : {QPoint(0, 0), QPoint(100, 0), QPoint(199, 59), QPoint(1, 30), QPoint(198, 58)})
+    EXPECT_EQ(frame.pixelColor(p), white) << p.x() << "," << p.y();
+  for (const QPoint& p : {QPoint(2, 2), QPoint(100, 3), QPoint(197, 30), QPoint(196, 56)})
+    EXPECT_EQ(frame.pixelColor(p), blue) << p.x() << "," << p.y();
+  EXPECT_NE(frame.pixelColor(4, 30), blue);
+}
+
+TEST_F(Windows, AboutShowsIdentityAndVersion) {
+  EXPECT_EQ(FirmwareText(0x21), " 2.1");
+  EXPECT_EQ(FirmwareText(0xFF), " 15.15");
+  EXPECT_EQ(DeviceIdText({0x21, 1, 0x0A, 0x1B, 0xC2, 0xFE, 9, 9}), " 0A1BC2FE");
+
+  QWidget main;
+  TAboutForm fresh(&main, TDeviceInfoBytes{}, TFileVersion{1, 0});
+  EXPECT_EQ(fresh.windowTitle(), QStringLiteral("About"));
+  EXPECT_EQ(fresh.VersionLabel->text(), QStringLiteral("Software Ver: 1.0"));
+  EXPECT_EQ(fresh.IDLabel->text(), QStringLiteral("Device ID: 00000000"));
+  EXPECT_EQ(fresh.FirmwareLabel->text(), QStringLiteral("Firmware Ver: 0.0"));
+  EXPECT_TRUE(fresh.ImageAboutPro->isHidden() && fresh.ImageAboutGPS->isHidden());
+  EXPECT_FALSE(fresh.ContactLabel1->isHidden());
+
+  TAboutForm unversioned(&main, TDeviceInfoBytes{0x12, 1, 0xDE, 0xAD, 0x00, 0x01, 0, 0}, std::nullopt);
+  EXPECT_EQ(unversioned.VersionLabel->text(), QStringLiteral("Software Ver: "));
+  EXPECT_EQ(unversioned.IDLabel->text(), QStringLiteral("Device ID: DEAD0001"));
+  EXPECT_EQ(unversioned.FirmwareLabel->text(), QStringLiteral("Firmware Ver: 1.2"));
+
+  // The compiled-in version is the one shown by default.
+  ASSERT_TRUE(ProgramFileVersion().has_value());
+  TAboutForm standard(&main, TDeviceInfoBytes{});
+  EXPECT_EQ(standard.VersionLabel->text().toStdString(), "Software Ver: " + VersionText(ProgramFileVersion()));
+}
+
+TEST_F(Windows, AboutTakesPictureOutlineAndClosesOnClick) {
+  TAboutForm about(nullptr, TDeviceInfoBytes{});
+  EXPECT_EQ(about.size(), about.ImageAbout->size());
+  const QRegion shape = about.mask();
+  EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+  EXPECT_FALSE(shape.contains(QPoint(about.width() - 1, about.height() - 1)));
+  EXPECT_TRUE(shape.contains(QPoint(about.width() / 2, 0)));
+  EXPECT_TRUE(shape.contains(QPoint(about.width() / 2, about.height() / 2)));
+  EXPECT_EQ(shape, RegionWithoutKeyColor(about.ImageAbout->Picture()));
+
+  about.show();
+  QTest::mousePress(about.ImageAbout, Qt::LeftButton, {}, QPoint(200, 20));
+  EXPECT_FALSE(about.isVisible());
+  about.show();
+  about.OKButton->click();
+  EXPECT_FALSE(about.isVisible());
+  EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+// Pictures of the splash and about windows for the documentation; they are
+// written only when FW_SCREENSHOT_DIR names a folder.
+TEST_F(Windows, Screenshots) {
+  TRecordingClock clock;
+  TSplashForm splash(nullptr, clock);
+  splash.show();
+  splash.ShowStatus(QStringLiteral("Prepare USB Communication"), 0);
+  const QPixmap splashShot = splash.grab();
+  EXPECT_EQ(splashShot.size(), splash.size());
+  SaveScreenshot(&splash, "splash");
+
+  TAboutForm about(nullptr, TDeviceInfoBytes{0x21, 1, 0x4F, 0x57, 0x10, 0x2C, 0, 0}, TFileVersion{1, 0});
+  about.show();
+  QApplication::processEvents();
+  EXPECT_FALSE(about.grab().isNull());
+  SaveScreenshot(&about, "about");
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+#pragma once
+// The main window. It owns the device objects (transport, tuner, RDS decoder),
+// the data module, the remote variable table and the settings record; its
+// creation builds them in a fixed order while the splash window reports each
+// step, and its destruction takes them down in reverse, logs the end and
+// lets the data module back the database up. Between the two, the device
+// callbacks keep the window and the remote variables current, and the RDS
+// change listener fills the RDS pages.
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "logstore/DModule.h"
+#include "platform/DateTime.h"
+#include "receiver/RDS_Collector.h"
+#include "receiver/Tuner.h"
+#include "receiver/communication.h"
+#include "ui/MainDevices.h"
+#include "ui/SingleInstance.h"
+
+namespace Ui {
+class TMainForm;
+}
+class QLabel;
+class QTimer;
+class TBlockError;
+class TDualImage1;
+class TFreqDisplay;
+class TGroupAnalyzeForm;
+class TImageList;
+class TProgressForm;
+class TRemoteObject;
+class TSplashForm;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Runs the whole start-up, reporting each step on `splash` (may be null).
+  // `bus` carries the registered messages (null: none). A failing step frees
+  // what was built, removes the deployed engine files and rethrows.
+  TMainForm(IMainDevices& devices, TSplashForm* splash, TMessageBus* bus = nullptr);
+  // Runs the shut-down (unless it already ran).
+  ~TMainForm() override;
+
+  // The shut-down: announced on a splash window of its own, in reverse order
+  // of the start-up. Runs once.
+  void FormDestroy();
+
+  // ---- Device callbacks (GUI thread) ------------------------------------------
+  void TunerStatus(TTunerState Status);
+  void ComData(const uint8_t* Packet, int High);
+  void ComStatus(TStatus Status);
+  void ComStats(const TState& AState);
+  void RDSDataChange();
+
+  // ---- Display ------------------------------------------------------------------
+  void EnableControls(bool Flag);
+  void ResetDisplay();
+  void GroupLighterTimer();
+  void ShowStatistics(const TRDSStatistics& S);
+
+  // ---- State (read by the other windows and the remote server) -------------------
+  std::string ExePath;
+  std::unique_ptr<TDModule> DM;
+  TSettingsRecord Settings{};
+  TComUSB* ComUSB = nullptr;
+  TTuner* Tuner = nullptr;
+  TRDSCollector* RDSCollector = nullptr;
+  TFreqDisplay* FreqDisplay = nullptr;
+  TBlockError* BlockError = nullptr;
+  TRemoteObject* RemoteObject = nullptr;
+  TGroupAnalyzeForm* GroupAnalyzer = nullptr;
+  TProgressForm* ProgressForm = nullptr;
+  TDateTime LastExtLogTime = 0;
+  bool RemoteActive = false;
+  bool ReplayMode = false;
+  bool Closing = false;
+  // Time of the last group of each type, indexed version * 16 + type.
+  std::array<TDateTime, 32> GroupSeen{};
+
+  uint32_t RemoteMessageId = 0;
+  uint32_t RemoteResMessageId = 0;
+  uint32_t OneInstanceId = 0;
+
+  // The group memo keeps this many lines.
+  static constexpr int kGroupMemoLines = 6;
+  static constexpr int kLampTagBase = 200;
+
+  Ui::TMainForm* Form() const { return ui_.get(); }
+  IMainDevices& Devices() const { return devices_; }
+  // True while the band analyzer scans or analyses (it then owns the receiver).
+  bool BandAnalyzerBusy() const { return false; }
+
+ signals:
+  // The window was closed by the user, a signal or the program: the message
+  // loop ends and the owner destroys the window.
+  void Closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  // Frees whatever the start-up built; `completed` tells a normal shut-down
+  // (logged, announced) from the clean-up after a failed start-up.
+  void Teardown(bool completed);
+  void Step(const char* text);
+  bool MessageHook(uint32_t msg, int64_t wParam, int64_t lParam);
+  void ApplyConfigCodes();
+  void UpdateRemoteRdsVars();
+  void CheckExtendedLog();
+  void PrepareControls();
+  void SetDisplayBackground(uint32_t tcolor);
+  void SetFreqEdit(double MHz);
+
+  // RDS pages (MainRdsPages.cpp).
+  void ShowChange(const TDataChange& c);
+  void ClearTaggedControls(QWidget* parent);
+  void LogChange(int kind, int value, const std::string& text);
+  void DatabaseFault(const std::string& what);
+
+  IMainDevices& devices_;
+  std::unique_ptr<Ui::TMainForm> ui_;
+  TSplashForm* splash_ = nullptr;  // the start-up's or the shut-down's splash
+  TMessageBus* bus_ = nullptr;
+  TMessageHook previousHook_;
+  bool hookInstalled_ = false;
+  bool engineDeployed_ = false;
+  bool shown_ = false;
+  bool tunerListening_ = false;
+  bool rdsListening_ = false;
+  bool comHandlersRegistered_ = false;
+  TSplashForm* ownSplash_ = nullptr;  // the shut-down's splash
+  bool destroyed_ = false;
+  QTimer* groupLighter_ = nullptr;
+  QTimer* radioTrackWatch_ = nullptr;
+  TImageList* digitGlyphs_ = nullptr;
+  TImageList* lampStates_ = nullptr;
+  TImageList* textLampStates_ = nullptr;
+  TImageList* arrowStates_ = nullptr;
+  std::array<TDualImage1*, 32> groupLamps_{};
+};

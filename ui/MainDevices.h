@@ -1,0 +1,35 @@
+#pragma once
+// What the main window needs from outside to build its device objects: the
+// USB pipes behind the transport, the clock, the main-thread invoker, the
+// program file's name and the way message boxes are answered. The program
+// hands it libusb; the simulated build and the tests hand it a simulated
+// receiver, a private program folder and, where they like, their own clock.
+#include <memory>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/MainThreadInvoker.h"
+#include "platform/UsbPipes.h"
+
+class IMainDevices {
+ public:
+  virtual ~IMainDevices() = default;
+
+  virtual IUsbPipes& UsbPipes() = 0;
+  virtual IClock& Clock() = 0;
+  virtual TMainThreadInvoker& Invoker() = 0;
+  // The program file's full name; its folder is the program folder, where
+  // RDSLOG.FDB lies and the engine files are deployed.
+  virtual std::string ExePath() = 0;
+  // A message box: a modal box with one OK button. Headless runs answer it
+  // themselves.
+  enum class TBoxIcon { Information, Warning, Error };
+  virtual void MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon);
+
+  // Every splash step, message box and system event passes here, so a test
+  // run can follow the program from outside. The product ignores it.
+  virtual void Trace(const std::string& what, const std::string& text) {}
+};
+
+// The program folder (with a trailing '/') of a program file name.
+std::string ProgramFolderOf(const std::string& exePath);

@@ -1,0 +1,266 @@
+// The simulated build: the real program with the simulated receiver in place
+// of libusb. A test tool; the product itself takes no options.
+//
+//   fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE]
+//               [--screenshots DIR] [--quit-after MS] [--unplug-after MS]
+//
+// --program-folder  the folder taken as the program's own (RDSLOG.FDB, the
+//                   engine files); default: the folder of this program file
+// --trace FILE      writes every splash step, message box, system event and,
+//                   at the end, every command the device received, one
+//                   "what<TAB>text" line each
+// --screenshots DIR waits for live data, photographs every window into DIR
+//                   and closes the program
+// --quit-after MS   closes the main window after MS milliseconds
+// --unplug-after MS unplugs the simulated receiver MS milliseconds after it
+//                   was first tuned
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "support/SimMainDevices.h"
+#include "ui/Main.h"
+#include "ui/Program.h"
+#include "ui/Splash.h"
+#include "ui/about.h"
+#include "ui/groupanalyze.h"
+#include "ui/progress.h"
+
+namespace {
+
+struct TSimOptions {
+  std::string Scenario;
+  std::string ProgramFolder;
+  std::string TraceFile;
+  std::string ScreenshotDir;
+  int QuitAfterMs = -1;
+  int UnplugAfterMs = -1;
+};
+
+bool ParseOptions(int argc, char** argv, TSimOptions& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--program-folder") {
+      if (!value(o.ProgramFolder)) return false;
+    } else if (a == "--trace") {
+      if (!value(o.TraceFile)) return false;
+    } else if (a == "--screenshots") {
+      if (!value(o.ScreenshotDir)) return false;
+    } else if (a == "--quit-after") {
+      if (!value(v)) return false;
+      o.QuitAfterMs = std::atoi(v.c_str());
+    } else if (a == "--unplug-after") {
+      if (!value(v)) return false;
+      o.UnplugAfterMs = std::atoi(v.c_str());
+    } else if (!a.empty() && a[0] == '-') {
+      return false;
+    } else if (o.Scenario.empty()) {
+      o.Scenario = a;
+    } else {
+      return false;
+    }
+  }
+  return !o.Scenario.empty();
+}
+
+class TTraceFile {
+ public:
+  void Open(const std::string& path) {
+    if (!path.empty()) file_ = std::fopen(path.c_str(), "w");
+  }
+  ~TTraceFile() {
+    if (file_) std::fclose(file_);
+  }
+  void Line(const std::string& what, const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_) return;
+    // One line per entry: line breaks inside a text are written as "\n".
+    std::string t;
+    for (char c : text) {
+      if (c == '\n') t += "\\n";
+      else if (c != '\r') t += c;
+    }
+    std::fprintf(file_, "%s\t%s\n", what.c_str(), t.c_str());
+    std::fflush(file_);
+  }
+
+ private:
+  std::mutex mutex_;
+  FILE* file_ = nullptr;
+};
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string s;
+  char buf[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, s.empty() ? "%02X" : " %02X", b);
+    s += buf;
+  }
+  return s;
+}
+
+void Save(QWidget* w, const QString& dir, const QString& name) {
+  QApplication::processEvents();
+  w->grab().save(QDir(dir).filePath(name + ".png"), "PNG");
+}
+
+// Waits (serving events) until done() or the time-out.
+bool Wait(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return true;
+}
+
+// The group analyzer's place: its left edge at the main window's right edge.
+void GroupAnalyzerBeside(TMainForm& form) {
+  if (!form.GroupAnalyzer) return;
+  form.GroupAnalyzer->move(form.frameGeometry().right() + 1, form.frameGeometry().top());
+  form.GroupAnalyzer->show();
+}
+
+// Photographs every window the program has, with live data on the main
+// window's pages and in the group analyzer.
+void TakeScreenshots(TMainForm& form, TSimMainDevices& devices, const QString& dir) {
+  QDir().mkpath(dir);
+  auto* confirmedPS = form.findChild<QLabel*>("lblPSConfirmed");
+  auto* rtb = form.findChild<QPlainTextEdit*>("memRTB");
+  auto* eonPS = form.findChild<QLabel*>("lbl14PS");
+  Wait([&] { return !devices.TracesOf("tuned").empty(); }, 20000);
+  GroupAnalyzerBeside(form);
+  // One whole loop of the station's groups: PS, both RadioTexts, EON.
+  Wait([&] {
+    return confirmedPS && !confirmedPS->text().isEmpty() && rtb && !rtb->toPlainText().trimmed().isEmpty() &&
+           eonPS && !eonPS->text().trimmed().isEmpty();
+  },
+       30000);
+  Wait([] { return false; }, 1500);  // a few more groups for the statistics
+
+  if (auto* pages = form.findChild<QTabWidget*>("pcRDS")) {
+    for (int i = 0; i < pages->count(); ++i) {
+      pages->setCurrentIndex(i);
+      QString tab = pages->tabText(i);
+      tab.replace(' ', "");
+      Save(&form, dir, "main_" + tab);
+    }
+    pages->setCurrentIndex(0);
+  }
+  Save(&form, dir, "main");
+  if (form.GroupAnalyzer) Save(form.GroupAnalyzer, dir, "group_analyzer");
+
+  TDeviceInfoBytes info{};
+  if (form.Tuner) info = form.Tuner->Calibration().Info;
+  {
+    TAboutForm about(&form, info);
+    about.show();
+    Save(&about, dir, "about");
+  }
+  {
+    TSplashForm splash(nullptr, devices.Clock());
+    splash.show();
+    splash.ShowStatus(std::string("Prepare RDS Module"), 0);
+    Save(&splash, dir, "splash");
+  }
+  {
+    TProgressForm progress(nullptr);
+    progress.InfoLabel->setText("Processing");
+    progress.show();
+    Save(&progress, dir, "progress");
+    progress.hide();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TSimOptions options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE] [--screenshots DIR]"
+                 " [--quit-after MS] [--unplug-after MS]\n");
+    return 64;
+  }
+  if (!options.ScreenshotDir.empty() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  // A bad scenario is a usage error, found before anything starts.
+  try {
+    std::ifstream in(options.Scenario);
+    if (!in) throw std::runtime_error("cannot read " + options.Scenario);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string base = QFileInfo(QString::fromStdString(options.Scenario)).absolutePath().toStdString();
+    TSimReceiver::ParseScenario(text, base);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "fenwisk_sim: %s\n", e.what());
+    return 65;
+  }
+
+  TTraceFile trace;
+  trace.Open(options.TraceFile);
+
+  TProgramHooks hooks;
+  if (!options.ProgramFolder.empty()) {
+    std::string folder = options.ProgramFolder;
+    if (folder.back() != '/') folder += '/';
+    hooks.ExePath = folder + "fenwisk_sim";
+  }
+  TSimMainDevices* sim = nullptr;
+  hooks.MainShown = [&](TMainForm& form, IMainDevices&) {
+    if (options.UnplugAfterMs >= 0) {
+      // Traces of the tuner come on the GUI thread, so the timer may start there.
+      auto armed = std::make_shared<bool>(false);
+      sim->SetTraceSink([&trace, &form, armed, sim, &options](const std::string& w, const std::string& t) {
+        trace.Line(w, t);
+        if (w != "tuned" || *armed) return;
+        *armed = true;
+        QTimer::singleShot(options.UnplugAfterMs, &form, [sim] {
+          sim->Trace("sim", "unplug");
+          sim->Receiver.Unplug();
+        });
+      });
+    }
+    if (options.QuitAfterMs >= 0) QTimer::singleShot(options.QuitAfterMs, &form, [&form] { form.close(); });
+    if (!options.ScreenshotDir.empty()) {
+      QTimer::singleShot(0, &form, [&form, &options, &sim] {
+        TakeScreenshots(form, *sim, QString::fromStdString(options.ScreenshotDir));
+        form.close();
+      });
+    }
+  };
+  hooks.Finished = [&](IMainDevices&) {
+    for (const auto& c : sim->Receiver.Commands()) trace.Line("command", Hex(c));
+    trace.Line("sim", "finished");
+  };
+
+  return RunProgram(argc, argv,
+                    [&](const std::string& exePath) -> std::unique_ptr<IMainDevices> {
+                      auto devices = std::make_unique<TSimMainDevices>(exePath);
+                      devices->SetTraceSink([&trace](const std::string& w, const std::string& t) { trace.Line(w, t); });
+                      devices->Receiver.LoadScenario(options.Scenario);
+                      sim = devices.get();
+                      return devices;
+                    },
+                    hooks);
+}
