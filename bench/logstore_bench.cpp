@@ -67,10 +67,8 @@ BENCHMARK(BM_RawLogInsert)->MinTime(5.0)->UseRealTime()->Unit(benchmark::kMicros
 
 // Fills LOG_RAW with the given number of rows inside the engine.
 void FillRaw(const std::string& database, int rows) {
-  fb::TConnectParams p;
-  p.Password = kLogDatabasePassword;
   fb::TAttachment att;
-  att.Open(database, p);
+  att.Open(database, LogDatabaseConnectParams());
   fb::TTransaction tra;
   tra.Start(att);
   fb::TStatement st;

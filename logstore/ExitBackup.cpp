@@ -1,5 +1,8 @@
 #include "logstore/ExitBackup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,7 +18,7 @@ class TFbBackupService final : public IBackupService {
   void Backup(const std::string& Database, const std::string& BackupFile,
               const std::function<void()>& OnWait) override {
     fb::TServiceManager svc;
-    svc.Attach(Params());
+    svc.Attach(LogDatabaseConnectParams());
     svc.Backup(Database, BackupFile, OnWait);
     svc.Detach();
   }
@@ -23,20 +26,22 @@ class TFbBackupService final : public IBackupService {
   void Restore(const std::string& BackupFile, const std::string& Database,
                const std::function<void()>& OnWait) override {
     fb::TServiceManager svc;
-    svc.Attach(Params());
+    svc.Attach(LogDatabaseConnectParams());
     svc.Restore(BackupFile, Database, OnWait);
     svc.Detach();
   }
 
   TLogRowCounts Inspect(const std::string& Database) override { return InspectLogDatabase(Database); }
-
- private:
-  static fb::TConnectParams Params() {
-    fb::TConnectParams p;
-    p.Password = kLogDatabasePassword;
-    return p;
-  }
 };
+
+// Forces a file's (or a folder's) contents to the disk.
+bool SyncToDisk(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
 
 std::string CountsText(const TLogRowCounts& n) {
   return std::to_string(n.Config) + "/" + std::to_string(n.Changes) + "/" + std::to_string(n.Raw) + "/" +
@@ -96,8 +101,14 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
   } catch (const std::exception& e) {
     return fail(std::string("Restored log database cannot be opened: ") + e.what());
   }
+  // The restored file is on the disk before it takes the database's name, so
+  // a power cut right after the exit leaves the old file or the new one,
+  // never a name without its contents.
+  if (!SyncToDisk(scratch, 0)) return fail("Restored log database cannot be written to the disk");
   if (std::rename(scratch.c_str(), Database.c_str()) != 0)
     return fail("Restored log database cannot replace " + Database);
+  const fs::path folder = fs::path(Database).parent_path();
+  SyncToDisk(folder.empty() ? std::string(".") : folder.string(), O_DIRECTORY);
   r.Ok = true;
   return r;
 }

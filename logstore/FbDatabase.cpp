@@ -59,22 +59,58 @@ TAttachment::~TAttachment() {
   att_ = nullptr;
 }
 
+namespace {
+
+// A parameter block under construction (database or service attachment);
+// every call is checked, and the builder is disposed of on every path.
+class TParamBlock {
+ public:
+  explicit TParamBlock(unsigned kind, const char* what) : what_(what) {
+    b_ = Master()->getUtilInterface()->getXpbBuilder(st_(), kind, nullptr, 0);
+    st_.Check(what_);
+  }
+  ~TParamBlock() { b_->dispose(); }
+  TParamBlock(const TParamBlock&) = delete;
+  TParamBlock& operator=(const TParamBlock&) = delete;
+
+  void Add(unsigned char tag, const std::string& value) {
+    b_->insertString(st_(), tag, value.c_str());
+    st_.Check(what_);
+  }
+  // The user name and, when there is one, the password.
+  void AddLogin(const TConnectParams& params, unsigned char userTag, unsigned char passwordTag) {
+    Add(userTag, params.User);
+    if (!params.Password.empty()) Add(passwordTag, params.Password);
+  }
+  unsigned Length() {
+    const unsigned n = b_->getBufferLength(st_());
+    st_.Check(what_);
+    return n;
+  }
+  const unsigned char* Buffer() {
+    const unsigned char* p = b_->getBuffer(st_());
+    st_.Check(what_);
+    return p;
+  }
+
+ private:
+  const char* what_;
+  TStatus st_;
+  IXpbBuilder* b_ = nullptr;
+};
+
+}  // namespace
+
 void TAttachment::Open(const std::string& path, const TConnectParams& params) {
   if (att_) throw EDatabaseError("attach: already attached");
+  TParamBlock dpb(IXpbBuilder::DPB, "attach");
+  dpb.AddLogin(params, isc_dpb_user_name, isc_dpb_password);
+  if (!params.Charset.empty()) dpb.Add(isc_dpb_lc_ctype, params.Charset);
+  const unsigned length = dpb.Length();
+  const unsigned char* buffer = dpb.Buffer();
   TStatus st;
-  IUtil* util = Master()->getUtilInterface();
-  IXpbBuilder* dpb = util->getXpbBuilder(st(), IXpbBuilder::DPB, nullptr, 0);
-  st.Check("attach");
-  struct TDispose {
-    IXpbBuilder* b;
-    ~TDispose() { b->dispose(); }
-  } guard{dpb};
-  dpb->insertString(st(), isc_dpb_user_name, params.User.c_str());
-  if (!params.Password.empty()) dpb->insertString(st(), isc_dpb_password, params.Password.c_str());
-  if (!params.Charset.empty()) dpb->insertString(st(), isc_dpb_lc_ctype, params.Charset.c_str());
-  st.Check("attach");
   IProvider* prov = Master()->getDispatcher();
-  IAttachment* att = prov->attachDatabase(st(), path.c_str(), dpb->getBufferLength(st()), dpb->getBuffer(st()));
+  IAttachment* att = prov->attachDatabase(st(), path.c_str(), length, buffer);
   prov->release();
   st.Check(("attach " + path).c_str());
   att_ = att;
@@ -128,20 +164,11 @@ void TTransaction::Commit() {
   tra_ = nullptr;
 }
 
-void TTransaction::Rollback() {
-  if (!tra_) return;
-  TStatus st;
-  tra_->rollback(st());
-  if (st.Failed()) tra_->release();
-  tra_ = nullptr;
-  st.Check("rollback");
-}
-
 // ---------------------------------------------------------------- TStatement
 
-TStatement::~TStatement() { ReleaseAll(); }
+TStatement::~TStatement() { Free(); }
 
-void TStatement::ReleaseAll() {
+void TStatement::Free() {
   if (cursor_) {
     cursor_->close(status_());
     if (status_.Failed()) cursor_->release();
@@ -162,8 +189,6 @@ void TStatement::ReleaseAll() {
   tra_ = nullptr;
 }
 
-void TStatement::Free() { ReleaseAll(); }
-
 std::vector<TStatement::TField> TStatement::Describe(IMessageMetadata* meta) {
   TStatus st;
   std::vector<TField> fields;
@@ -172,36 +197,46 @@ std::vector<TStatement::TField> TStatement::Describe(IMessageMetadata* meta) {
   fields.resize(n);
   for (unsigned i = 0; i < n; ++i) {
     TField& f = fields[i];
-    f.Type = meta->getType(st(), i) & ~1u;
-    f.Length = meta->getLength(st(), i);
-    f.Scale = meta->getScale(st(), i);
-    f.Offset = meta->getOffset(st(), i);
-    f.NullOffset = meta->getNullOffset(st(), i);
-    const char* alias = meta->getAlias(st(), i);
-    st.Check("describe");
-    f.Name = alias ? alias : "";
+    // Each call clears the status of the one before: check every one.
+    auto get = [&](auto value) {
+      st.Check("describe");
+      return value;
+    };
+    f.Type = get(meta->getType(st(), i)) & ~1u;
+    f.Length = get(meta->getLength(st(), i));
+    f.Scale = get(meta->getScale(st(), i));
+    f.Offset = get(meta->getOffset(st(), i));
+    f.NullOffset = get(meta->getNullOffset(st(), i));
   }
   return fields;
 }
 
 void TStatement::Prepare(TAttachment& att, TTransaction& tra, const std::string& sql) {
-  ReleaseAll();
+  Free();
   if (!att.Active() || !tra.Active()) throw EDatabaseError("prepare: no transaction");
-  stmt_ = att.Handle()->prepare(status_(), tra.Handle(), 0, sql.c_str(), 3,
-                                IStatement::PREPARE_PREFETCH_METADATA);
-  status_.Check(("prepare \"" + sql + "\"").c_str());
-  tra_ = &tra;
-  inMeta_ = stmt_->getInputMetadata(status_());
-  status_.Check("prepare");
-  outMeta_ = stmt_->getOutputMetadata(status_());
-  status_.Check("prepare");
-  inFields_ = Describe(inMeta_);
-  outFields_ = Describe(outMeta_);
-  const unsigned inLen = inMeta_->getMessageLength(status_());
-  const unsigned outLen = outMeta_->getMessageLength(status_());
-  status_.Check("prepare");
-  inBuf_.assign(inLen / 8 + 1, 0);
-  outBuf_.assign(outLen / 8 + 1, 0);
+  try {
+    stmt_ = att.Handle()->prepare(status_(), tra.Handle(), 0, sql.c_str(), 3,
+                                  IStatement::PREPARE_PREFETCH_METADATA);
+    status_.Check(("prepare \"" + sql + "\"").c_str());
+    tra_ = &tra;
+    inMeta_ = stmt_->getInputMetadata(status_());
+    status_.Check("prepare");
+    outMeta_ = stmt_->getOutputMetadata(status_());
+    status_.Check("prepare");
+    inFields_ = Describe(inMeta_);
+    outFields_ = Describe(outMeta_);
+    const unsigned inLen = inMeta_->getMessageLength(status_());
+    status_.Check("prepare");
+    const unsigned outLen = outMeta_->getMessageLength(status_());
+    status_.Check("prepare");
+    inBuf_.assign(inLen / 8 + 1, 0);
+    outBuf_.assign(outLen / 8 + 1, 0);
+  } catch (...) {
+    // Never left half prepared: a statement without its buffers would hand
+    // the engine a null message.
+    Free();
+    throw;
+  }
   // Every parameter starts out NULL.
   auto* in = reinterpret_cast<unsigned char*>(inBuf_.data());
   for (const TField& f : inFields_) *reinterpret_cast<short*>(in + f.NullOffset) = -1;
@@ -215,12 +250,6 @@ const TStatement::TField& TStatement::In(unsigned i) const {
 const TStatement::TField& TStatement::Out(unsigned i) const {
   if (i >= outFields_.size()) throw EDatabaseError("column " + std::to_string(i) + " out of range");
   return outFields_[i];
-}
-
-void TStatement::SetNull(unsigned i) {
-  const TField& f = In(i);
-  auto* in = reinterpret_cast<unsigned char*>(inBuf_.data());
-  *reinterpret_cast<short*>(in + f.NullOffset) = -1;
 }
 
 void TStatement::SetInt(unsigned i, int64_t value) {
@@ -400,20 +429,13 @@ TServiceManager::~TServiceManager() {
 
 void TServiceManager::Attach(const TConnectParams& params) {
   if (svc_) return;
+  TParamBlock spb(IXpbBuilder::SPB_ATTACH, "attach service manager");
+  spb.AddLogin(params, isc_spb_user_name, isc_spb_password);
+  const unsigned length = spb.Length();
+  const unsigned char* buffer = spb.Buffer();
   TStatus st;
-  IUtil* util = Master()->getUtilInterface();
-  IXpbBuilder* spb = util->getXpbBuilder(st(), IXpbBuilder::SPB_ATTACH, nullptr, 0);
-  st.Check("attach service manager");
-  struct TDispose {
-    IXpbBuilder* b;
-    ~TDispose() { b->dispose(); }
-  } guard{spb};
-  spb->insertString(st(), isc_spb_user_name, params.User.c_str());
-  if (!params.Password.empty()) spb->insertString(st(), isc_spb_password, params.Password.c_str());
-  st.Check("attach service manager");
   IProvider* prov = Master()->getDispatcher();
-  IService* svc = prov->attachServiceManager(st(), "service_mgr", spb->getBufferLength(st()),
-                                              spb->getBuffer(st()));
+  IService* svc = prov->attachServiceManager(st(), "service_mgr", length, buffer);
   prov->release();
   st.Check("attach service manager");
   svc_ = svc;

@@ -92,7 +92,6 @@ class TTransaction {
   void Start(TAttachment& att);
   void CommitRetaining();
   void Commit();
-  void Rollback();
   bool Active() const { return tra_ != nullptr; }
   Firebird::ITransaction* Handle() const { return tra_; }
 
@@ -112,10 +111,8 @@ class TStatement {
 
   void Prepare(TAttachment& att, TTransaction& tra, const std::string& sql);
   void Free();
-  bool Prepared() const { return stmt_ != nullptr; }
 
-  unsigned ParamCount() const { return static_cast<unsigned>(inFields_.size()); }
-  void SetNull(unsigned i);
+  // Every parameter is NULL until it is set.
   void SetInt(unsigned i, int64_t value);  // out of the column's range: EDatabaseError
   void SetText(unsigned i, const std::string& value);
   void SetTimestamp(unsigned i, TDateTime value);
@@ -129,7 +126,6 @@ class TStatement {
   void CloseCursor();
 
   unsigned ColumnCount() const { return static_cast<unsigned>(outFields_.size()); }
-  std::string ColumnName(unsigned i) const { return outFields_.at(i).Name; }
   bool IsNull(unsigned i) const;
   int64_t GetInt(unsigned i) const;  // NULL reads as 0
   std::string GetText(unsigned i) const;  // NULL reads as empty; CHAR keeps its padding
@@ -142,12 +138,10 @@ class TStatement {
     int Scale = 0;
     unsigned Offset = 0;
     unsigned NullOffset = 0;
-    std::string Name;
   };
   static std::vector<TField> Describe(Firebird::IMessageMetadata* meta);
   const TField& In(unsigned i) const;
   const TField& Out(unsigned i) const;
-  void ReleaseAll();
 
   TTransaction* tra_ = nullptr;
   Firebird::IStatement* stmt_ = nullptr;

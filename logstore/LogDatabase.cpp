@@ -19,12 +19,6 @@ std::string ConfigColumnList() {
   return s;
 }
 
-fb::TConnectParams ConnectParams() {
-  fb::TConnectParams p;
-  p.Password = kLogDatabasePassword;
-  return p;
-}
-
 const char* const kCountSql =
     "select (select count(*) from CONFIG), (select count(*) from LOG_CH), "
     "(select count(*) from LOG_RAW), (select count(*) from LOG_EXT) from RDB$DATABASE";
@@ -54,7 +48,7 @@ class TFbLogDatabase final : public ILogDatabase {
 
   void Open(const std::string& path) override {
     if (att_.Active()) throw fb::EDatabaseError("log database already open");
-    att_.Open(path, ConnectParams());
+    att_.Open(path, LogDatabaseConnectParams());
     tra_.Start(att_);
     const std::string cols = ConfigColumnList();
     std::string marks, sets;
@@ -253,11 +247,17 @@ class TFbLogDatabase final : public ILogDatabase {
 
 }  // namespace
 
+fb::TConnectParams LogDatabaseConnectParams() {
+  fb::TConnectParams p;
+  p.Password = kLogDatabasePassword;
+  return p;
+}
+
 std::unique_ptr<ILogDatabase> MakeFbLogDatabase() { return std::make_unique<TFbLogDatabase>(); }
 
 TLogRowCounts InspectLogDatabase(const std::string& path) {
   fb::TAttachment att;
-  att.Open(path, ConnectParams());
+  att.Open(path, LogDatabaseConnectParams());
   TLogRowCounts n;
   {
     fb::TTransaction tra;

@@ -13,6 +13,9 @@
 #include "platform/DateTime.h"
 
 struct TExtRecord;
+namespace fb {
+struct TConnectParams;
+}
 
 // The CONFIG row as stored: 23 integer columns, NULL read as 0.
 struct TConfigRow {
@@ -113,6 +116,8 @@ class ILogDatabase {
 // The database password the program attaches with.
 inline constexpr const char* kLogDatabasePassword = "plumecord";
 inline constexpr const char* kLogDatabaseFile = "RDSLOG.FDB";
+// The user and password every attachment to the log database uses.
+fb::TConnectParams LogDatabaseConnectParams();
 
 std::unique_ptr<ILogDatabase> MakeFbLogDatabase();
 

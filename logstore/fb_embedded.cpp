@@ -68,9 +68,8 @@ void WriteFile(const std::string& path, const std::string& data) {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot create " + path);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.flush();
+    out.close();  // a write error may show only when the file is closed
     if (!out) {
-      out.close();
       ::unlink(temp.c_str());
       throw std::runtime_error("cannot write " + path);
     }

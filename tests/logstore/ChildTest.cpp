@@ -27,7 +27,11 @@ TChildTest::TChildTest(const std::string& TestName, const std::vector<std::strin
   envp.push_back(nullptr);
 
   pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error("fork");
+  if (pid_ < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    throw std::runtime_error("fork");
+  }
   if (pid_ == 0) {
     ::setsid();
     const int null = ::open("/dev/null", O_RDWR);

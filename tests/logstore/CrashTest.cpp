@@ -112,8 +112,7 @@ TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
    public:
     void Backup(const std::string& Database, const std::string& File, const std::function<void()>& W) override {
       real_->Backup(Database, File, W);
-      std::ifstream in(Database, std::ios::binary);
-      Closed.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      Closed = ReadFile(Database);
       fs::resize_file(File, fs::file_size(File) / 2);
     }
     void Restore(const std::string& File, const std::string& Database, const std::function<void()>& W) override {
@@ -130,8 +129,7 @@ TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
   const TExitBackupResult r = cycle.Run(folder.Database(), before);
   EXPECT_FALSE(r.Ok);
   EXPECT_FALSE(r.Error.empty());
-  std::ifstream after(folder.Database(), std::ios::binary);
-  EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()) == service.Closed);
+  EXPECT_TRUE(ReadFile(folder.Database()) == service.Closed);
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   EXPECT_TRUE(fs::exists(folder.Database() + "_"));
   EXPECT_EQ(InspectLogDatabase(folder.Database()), before);

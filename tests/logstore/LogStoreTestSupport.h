@@ -3,7 +3,9 @@
 // folder, direct SQL on a database file, and a splash window that records.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,12 @@
 #include "logstore/SplashProgress.h"
 #include "logstore/fb_embedded.h"
 #include "support/TempProgramFolder.h"
+
+// A whole file's bytes (empty when it cannot be read).
+inline std::string ReadFile(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 // A temporary program folder with the built database and the engine files.
 class TDeployedFolder {
@@ -32,9 +40,7 @@ class TDeployedFolder {
 class TSql {
  public:
   explicit TSql(const std::string& Database) {
-    fb::TConnectParams p;
-    p.Password = kLogDatabasePassword;
-    att_.Open(Database, p);
+    att_.Open(Database, LogDatabaseConnectParams());
     tra_.Start(att_);
   }
   ~TSql() {

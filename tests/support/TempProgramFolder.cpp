@@ -20,11 +20,16 @@ TTempProgramFolder::TTempProgramFolder(bool WithDatabase) {
   buf.push_back('\0');
   if (!::mkdtemp(buf.data())) throw std::runtime_error("cannot create a temporary program folder");
   path_ = std::string(buf.data()) + "/";
-  if (WithDatabase) {
+  if (!WithDatabase) return;
+  try {
     const std::string built = BuiltDatabase();
     if (!fs::exists(built)) throw std::runtime_error("the build's database is missing: " + built);
     fs::copy_file(built, Database());
     fs::permissions(Database(), fs::perms::owner_read | fs::perms::owner_write);
+  } catch (...) {
+    std::error_code ec;
+    fs::remove_all(path_, ec);  // no destructor runs for a half-made folder
+    throw;
   }
 }
 
