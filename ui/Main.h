@@ -23,7 +23,6 @@
 namespace Ui {
 class TMainForm;
 }
-class QLabel;
 class QTimer;
 class TBlockError;
 class TDualImage1;
@@ -115,12 +114,12 @@ class TMainForm : public QMainWindow {
   void PrepareControls();
   void SetDisplayBackground(uint32_t tcolor);
   void SetFreqEdit(double MHz);
+  void LogChange(int kind, int value, const std::string& text);
+  void DatabaseFault(const std::string& what);
 
   // RDS pages (MainRdsPages.cpp).
   void ShowChange(const TDataChange& c);
   void ClearTaggedControls(QWidget* parent);
-  void LogChange(int kind, int value, const std::string& text);
-  void DatabaseFault(const std::string& what);
 
   IMainDevices& devices_;
   std::unique_ptr<Ui::TMainForm> ui_;

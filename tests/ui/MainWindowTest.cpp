@@ -16,7 +16,9 @@
 
 #include "MainWindowSupport.h"
 #include "controls/DBCtrlsEx.h"
+#include "platform/Format.h"
 #include "receiver/shared.h"
+#include "ui/RemoteObject.h"
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
 #include "ui/MainStatistics.h"
@@ -115,6 +117,7 @@ TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
   auto* set = h.form->findChild<QPushButton*>("btnSET");
   auto* pages = h.form->findChild<QTabWidget*>("pcRDS");
   EXPECT_TRUE(set->isEnabled());
+  h.form->RemoteActive = true;  // the remote server runs
 
   h.devices->Receiver.Unplug();
   ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("system", "DEVICE DISCONNECTED") == 1; }));
@@ -126,6 +129,11 @@ TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
   EXPECT_FALSE(h.form->FreqDisplay->Enabled());
   EXPECT_FALSE(Lit(h.form.get(), "imgUSB"));
   EXPECT_EQ(h.form->findChild<QProgressBar*>("pbLevel")->value(), 0);
+  // The remote client learns that the receiver is gone, and nothing else.
+  const auto vars = h.form->RemoteObject->Vars();
+  ASSERT_EQ(vars.size(), 1u);
+  EXPECT_EQ(vars[0].Name, "USB");
+  EXPECT_EQ(vars[0].Value, "0");
 
   // Plugged in again: identified, configured and tuned anew.
   h.devices->Receiver.Plug();
@@ -133,6 +141,9 @@ TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
   EXPECT_EQ(h.devices->CountOf("system", "DEVICE CONNECTED"), 2u);
   EXPECT_TRUE(set->isEnabled());
   EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
+  const int freq = h.form->RemoteObject->IndexOf("FREQ");
+  ASSERT_GE(freq, 0);
+  EXPECT_EQ(h.form->RemoteObject->Vars()[freq].Value, "870");
 }
 
 TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
@@ -142,6 +153,7 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   QWidget* f = h.form.get();
   h.form->Settings.ChangeLogOn = 1;
   h.form->Settings.RawLogOn = 1;
+  h.form->ResetDisplay();  // the station's values are reported anew, now logged
   h.form->GroupAnalyzer->show();
   const size_t raw0 = RawRows(*h.form);
   const uint32_t groups0 = h.form->RDSCollector->Stats.GroupsTotal;
@@ -201,6 +213,25 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   EXPECT_GE(h.CountSig(9), 1u);
   EXPECT_EQ(RawRows(*h.form) - raw0, h.form->RDSCollector->Stats.GroupsTotal - groups0);
 
+  // While the remote server runs, the decoder's values go to its table.
+  h.form->RemoteActive = true;
+  const auto remote = [&](const std::string& name) {
+    const int i = h.form->RemoteObject->IndexOf(name);
+    return i < 0 ? std::string("<none>") : h.form->RemoteObject->Vars()[i].Value;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return remote("PS") == "RADIO 99" && remote("STEREO") == "1"; }, 10000));
+  EXPECT_EQ(remote("PI"), "D318");
+  EXPECT_EQ(remote("PTY"), "Pop Music");
+  EXPECT_EQ(remote("TP"), "ON");
+  EXPECT_EQ(remote("TA"), "OFF");
+  EXPECT_EQ(remote("MS"), "MUSIC");
+  EXPECT_EQ(remote("AFN"), "3A");
+  EXPECT_EQ(remote("RDS"), "1");
+  EXPECT_EQ(remote("LVL"), Format("%3.1f", LevelToDbuV(12)));
+  EXPECT_EQ(remote("RTA").substr(0, 8), "Radio 99");
+  EXPECT_EQ(remote("CT").substr(0, 11), "01 May 2024");
+  ASSERT_TRUE(PumpUntil([&] { return remote("BER").rfind("BER: ", 0) == 0; }, 10000));
+
   // Tuning away resets the tagged controls; the lamps go dark without groups.
   h.form->Tuner->SetFrequency(98.5);
   ASSERT_TRUE(h.WaitTuned("98.5"));
@@ -208,6 +239,8 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   EXPECT_EQ(f->findChild<TDBNumberEditEx*>("edFreq")->Value(), 98.5);
   EXPECT_EQ(f->findChild<QSlider*>("RadioTrack")->value(), 115);
   EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 98.5));
+  EXPECT_EQ(h.form->RemoteObject->IndexOf("FREQ"), 0);  // the table starts anew with the frequency
+  EXPECT_EQ(remote("FREQ"), "985");
   EXPECT_EQ(LabelText(f, "lblPI"), "");
   EXPECT_EQ(LabelText(f, "lblPTY"), "unknown");
   EXPECT_EQ(LabelText(f, "lblCT"), "not transmitted");
