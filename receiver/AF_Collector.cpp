@@ -7,11 +7,7 @@
 
 namespace {
 
-constexpr int kFiller = 205;
-constexpr uint16_t kFillerPair = (kFiller << 8) | kFiller;
-
-bool IsCountCode(int code) { return code >= 224 && code <= 249; }
-bool IsFrequencyCode(int code) { return code >= 1 && code <= 204; }
+constexpr uint16_t kFillerPair = (kAFFiller << 8) | kAFFiller;
 
 std::string FreqText(int code) { return Format("%3.1f", (code + 875) / 10.0); }
 
@@ -35,16 +31,16 @@ void TAFCollector::AddList(const uint8_t* Raw, size_t Len) {
   FirstCode = -1;
   PairCount = -1;
   LastList.clear();
-  if (Raw == nullptr || Len < 2 || Len % 2 != 0 || !IsCountCode(Raw[0])) return;
+  if (Raw == nullptr || Len < 2 || Len % 2 != 0 || !IsAFCountCode(Raw[0])) return;
 
   Announced = Raw[0] - 224;
-  if (Raw[1] >= 1 && Raw[1] <= kFiller) FirstCode = Raw[1];
+  if (Raw[1] >= 1 && Raw[1] <= kAFFiller) FirstCode = Raw[1];
 
   LastList.reserve(Len / 2);
   size_t frequencies = 0;
   for (size_t i = 0; i < Len; i += 2) {
     LastList.push_back(static_cast<uint16_t>((Raw[i] << 8) | Raw[i + 1]));
-    frequencies += IsFrequencyCode(Raw[i]) + IsFrequencyCode(Raw[i + 1]);
+    frequencies += IsAFFrequencyCode(Raw[i]) + IsAFFrequencyCode(Raw[i + 1]);
   }
   PairCount = static_cast<int32_t>(LastList.size());
   if (frequencies != static_cast<size_t>(Announced)) return;
@@ -76,20 +72,20 @@ void TAFCollector::BuildLines() {
       codes.push_back(list[i] & 0xFF);
     }
 
-    if (codes[0] != kFiller) {
+    if (codes[0] != kAFFiller) {
       tn = codes[0];
       ++Count;
     }
     bool methodB = false;
     for (size_t i = 1; i < codes.size(); ++i) {
       if (codes[i] == tn) methodB = true;
-      if (codes[i] != kFiller) ++Count;
+      if (codes[i] != kAFFiller) ++Count;
     }
 
     if (!methodB) {
       Method = 'A';
       for (int code : codes)
-        if (code != kFiller) Lines.push_back(FreqText(code));
+        if (code != kAFFiller) Lines.push_back(FreqText(code));
       continue;
     }
 
@@ -99,7 +95,7 @@ void TAFCollector::BuildLines() {
       const int a = codes[i], b = codes[i + 1];
       const int alternative = (a == tn) ? b : a;
       // A filler in a pair names no frequency.
-      if (alternative == kFiller) continue;
+      if (alternative == kAFFiller) continue;
       if (b > a)
         Lines.push_back(FreqText(alternative) + " (same)");
       else if (b < a)

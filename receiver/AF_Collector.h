@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// The kinds of AF code (see above).
+inline constexpr int kAFFiller = 205;
+constexpr bool IsAFFrequencyCode(int Code) { return Code >= 1 && Code <= 204; }
+constexpr bool IsAFCountCode(int Code) { return Code >= 224 && Code <= 249; }
+
 class TAFCollector {
  public:
   TAFCollector();

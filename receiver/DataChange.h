@@ -149,7 +149,6 @@ class TDataChangeListeners {
  public:
   void Register(const TOnDataChangeEvent& listener);
   bool AnyActive() const;
-  size_t Entries() const { return list_.size(); }
   // Calls every active listener in registration order.
   void CallAll() const;
 

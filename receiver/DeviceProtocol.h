@@ -52,8 +52,15 @@ constexpr int MinPacketLength(uint8_t type) {
   }
 }
 
-// Block identifiers of a type-1 packet.
+// Block identifiers of a type-1 packet (5 takes part in group assembly like
+// C and D; 6 and 7 are not valid).
 enum TBlockId : uint8_t { biA = 0, biB = 1, biC = 2, biD = 3, biC2 = 4 };
+
+// MPX deviation reading carried by types 1 and 2 (bytes 10, 11).
+struct TMpxReading {
+  bool Toggle;   // a new reading when it differs from the last one seen
+  uint16_t Raw;  // 11 bits
+};
 
 // Base of the views: a packet as handed to data handlers (device bytes
 // followed by the 8-byte stamp, High = index of the last byte) or as read from
@@ -64,7 +71,6 @@ class TPacketView {
   // Bytes the device sent (stamp excluded); 0 for a null packet.
   int Length() const { return length_; }
   uint8_t Type() const { return length_ > 0 ? p_[0] : 0; }
-  bool HasStamp() const { return hasStamp_; }
   // Receive stamp (TDateTime); 0 when the view has none.
   double Stamp() const;
   // Byte i, or 0 when the device did not send it.
@@ -74,16 +80,16 @@ class TPacketView {
  protected:
   bool Holds(uint8_t type) const { return Type() == type && length_ >= MinPacketLength(type); }
   uint16_t Word(int hi, int lo) const { return static_cast<uint16_t>(Byte(hi) << 8 | Byte(lo)); }
+  // A 14-bit PLL word: byte hi masked with 0x3F, then the byte after it.
+  uint16_t PLLWordAt(int hi) const { return static_cast<uint16_t>((Byte(hi) & 0x3F) << 8 | Byte(hi + 1)); }
+  // The MPX deviation reading that types 1 and 2 carry in bytes 10, 11.
+  TMpxReading MpxReading() const {
+    return {static_cast<bool>(Byte(10) & 0x80), static_cast<uint16_t>((Byte(10) & 0x07) << 8 | Byte(11))};
+  }
 
   const uint8_t* p_;
   int length_;
   bool hasStamp_;
-};
-
-// MPX deviation reading carried by types 1 and 2 (bytes 10, 11).
-struct TMpxReading {
-  bool Toggle;   // a new reading when it differs from the last one seen
-  uint16_t Raw;  // 11 bits
 };
 
 // Type 1: RDS block + tuner status.
@@ -97,15 +103,13 @@ class TRdsPacket : public TPacketView {
   uint8_t PrevErrorStatus() const { return (Byte(2) >> 3) & 0x03; }
   uint16_t BlockData() const { return Word(3, 4); }
   uint16_t PrevBlockData() const { return Word(5, 6); }
-  uint16_t PLLWord() const { return static_cast<uint16_t>((Byte(7) & 0x3F) << 8 | Byte(8)); }
+  uint16_t PLLWord() const { return PLLWordAt(7); }
   bool InjectionSide() const { return Byte(9) & 0x01; }
   bool StereoBit() const { return Byte(9) & 0x04; }
   uint8_t Level() const { return Byte(9) >> 4; }
   // Stereo as reported: never below level 8.
   bool Stereo() const { return StereoBit() && Level() >= 8; }
-  TMpxReading Mpx() const {
-    return {static_cast<bool>(Byte(10) & 0x80), static_cast<uint16_t>((Byte(10) & 0x07) << 8 | Byte(11))};
-  }
+  TMpxReading Mpx() const { return MpxReading(); }
 };
 
 // Type 2: tuner status.
@@ -114,13 +118,11 @@ class TStatusPacket : public TPacketView {
   using TPacketView::TPacketView;
   bool Valid() const { return Holds(ptStatus); }
   bool InjectionSide() const { return Byte(1) & 0x10; }
-  uint16_t PLLWord() const { return static_cast<uint16_t>((Byte(2) & 0x3F) << 8 | Byte(3)); }
+  uint16_t PLLWord() const { return PLLWordAt(2); }
   bool StereoBit() const { return Byte(5) & 0x04; }
   uint8_t Level() const { return Byte(5) >> 4; }
   bool Stereo() const { return StereoBit() && Level() >= 8; }
-  TMpxReading Mpx() const {
-    return {static_cast<bool>(Byte(10) & 0x80), static_cast<uint16_t>((Byte(10) & 0x07) << 8 | Byte(11))};
-  }
+  TMpxReading Mpx() const { return MpxReading(); }
 };
 
 // Type 3: band-scan point.
@@ -128,7 +130,7 @@ class TScanPointPacket : public TPacketView {
  public:
   using TPacketView::TPacketView;
   bool Valid() const { return Holds(ptScanPoint); }
-  uint16_t PLLWord() const { return static_cast<uint16_t>((Byte(2) & 0x3F) << 8 | Byte(3)); }
+  uint16_t PLLWord() const { return PLLWordAt(2); }
   uint8_t Level() const { return Byte(5) >> 4; }
 };
 

@@ -28,14 +28,11 @@ void SetNumber(std::string& dst, uint16_t v) {
     SetText(dst, "%u", unsigned(v));
 }
 
-// A raw character buffer, a 0 byte shown as a blank.
-void SetBuffer(std::string& dst, const uint8_t* buf, size_t n) {
-  dst.assign(n, ' ');
-  for (size_t i = 0; i < n; ++i)
-    if (buf[i]) dst[i] = static_cast<char>(buf[i]);
+// Groups 5, 6, 9, 11 and 12: [0] the address bits, [1] the data in hex.
+void SetAddressAndData(std::string* t, uint16_t bits, uint32_t data) {
+  SetNumber(t[0], bits);
+  SetText(t[1], "%.16x", unsigned(data));
 }
-
-constexpr bool IsCountCode(int a) { return a >= 224 && a <= 249; }
 
 }  // namespace
 
@@ -106,6 +103,11 @@ void TRDSCollector::GetCTText(TRDSDateTime& Out) const { Out = CTRecord(MJD, CTW
 // ---- Change records --------------------------------------------------------------
 
 void TRDSCollector::AddChange(uint8_t Kind) {
+  EventTime = Clock.Now();
+  QueueChange(Kind);
+}
+
+void TRDSCollector::QueueChange(uint8_t Kind) {
   TDataChange& c = Changes.Append(Kind, EventTime);
   FillChange(c);
 }
@@ -143,7 +145,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       break;
     case dcPSSegment:
       c.Value = PSLastPos;
-      SetBuffer(t[0], PSRaw, 8);
+      AssignBufferText(t[0], PSRaw, 8);
       break;
     case dcAFCount:
       c.Value = static_cast<uint16_t>(AF.Count);
@@ -161,7 +163,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       const TRadioText& rt =
           RT[c.Kind == dcRTBText || c.Kind == dcRTBConfirmed || c.Kind == dcRTBSegment ? 1 : 0];
       c.Value = rt.LastPos;
-      SetBuffer(t[0], rt.Raw, 64);
+      AssignBufferText(t[0], rt.Raw, 64);
       c.Extra = rt.CharsPerSegment;
       break;
     }
@@ -170,7 +172,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       t[0] = Mode == 1 ? "CALL" : "PI";
       break;
     case dcPSConfirmed:
-      SetBuffer(t[1], PSConfirmed, 8);
+      AssignBufferText(t[1], PSConfirmed, 8);
       break;
     case dcClockTime: {
       // The time word has 17 bits: Value holds the low 16, Extra the whole word.
@@ -240,12 +242,10 @@ void TRDSCollector::FillChange(TDataChange& c) {
       SetNumber(t[2], ODAAid);
       break;
     case dcTDC:
-      SetNumber(t[0], TDCAddress);
-      SetText(t[1], "%.16x", unsigned(TDCData));
+      SetAddressAndData(t, TDCAddress, TDCData);
       break;
     case dcInHouse:
-      SetNumber(t[0], InHouseAddress);
-      SetText(t[1], "%.16x", unsigned(InHouseData));
+      SetAddressAndData(t, InHouseAddress, InHouseData);
       break;
     case dcPaging:
       SetNumber(t[0], PagingFlag);
@@ -258,20 +258,17 @@ void TRDSCollector::FillChange(TDataChange& c) {
       SetNumber(t[2], TMCBlockD);
       break;
     case dcGroup9:
-      SetNumber(t[0], Group9Bits);
-      SetText(t[1], "%.16x", unsigned(Group9Data));
+      SetAddressAndData(t, Group9Bits, Group9Data);
       break;
     case dcPTYN:
       c.Value = PTYNFlag;
-      SetBuffer(t[0], PTYN, 8);
+      AssignBufferText(t[0], PTYN, 8);
       break;
     case dcGroup11:
-      SetNumber(t[0], Group11Bits);
-      SetText(t[1], "%.16x", unsigned(Group11Data));
+      SetAddressAndData(t, Group11Bits, Group11Data);
       break;
     case dcGroup12:
-      SetNumber(t[0], Group12Bits);
-      SetText(t[1], "%.16x", unsigned(Group12Data));
+      SetAddressAndData(t, Group12Bits, Group12Data);
       break;
     case dcEnhancedPaging:
       for (int i = 0; i < 4; ++i) SetNumber(t[i], EPSub[i]);
@@ -285,7 +282,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       t[3] = GetEONTAText();
       t[4] = GetEONPTYText();
       t[5] = PINText(EONPIN);
-      SetBuffer(t[6], EONPS, 8);
+      AssignBufferText(t[6], EONPS, 8);
       if (EONMapped[0] == 1) {
         // Built in place: EON groups are frequent, the record's string is reused.
         SetText(t[7], "AF Total: %d >> ", int(EONAF.Count));
@@ -296,7 +293,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
         t[7] += ' ';
       }
       const int hi = EONMapped[1] >> 8, lo = EONMapped[1] & 0xFF;
-      if (!IsCountCode(hi)) {
+      if (!IsAFCountCode(hi)) {
         t[8] = AFCodeText(hi);
         t[8] += " + ";
       }
@@ -309,7 +306,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       for (int i = 0; i < 4; ++i) t[1 + i] = GetGroup15BDIText(i);
       t[5] = GetGroup15BTAText();
       t[6] = GetGroup15BMSText();
-      SetBuffer(t[7], Group15Text, 8);
+      AssignBufferText(t[7], Group15Text, 8);
       break;
     case dcGroup:
       c.Value = GroupType;

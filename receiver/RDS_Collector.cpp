@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "receiver/DeviceProtocol.h"
 #include "receiver/communication.h"
 
 namespace {
@@ -31,12 +32,11 @@ TRDSCollector::~TRDSCollector() {
 void TRDSCollector::ComData(const uint8_t* Packet, int High) {
   if (!Active || !Packet) return;
   // The transport appends its 8-byte stamp; the device's bytes come before it.
-  if (High - kStampSize < kBlockFieldsHigh || Packet[0] != 1) return;
-  EventTime = Clock.Now();
+  if (High - kStampSize < kBlockFieldsHigh || Packet[0] != proto::ptRDS) return;
   if (ParseBlock(Packet, High)) {
     DecodeGroup();
   } else {
-    AddChange(dcStatistics);
+    QueueChange(dcStatistics);
     NotifyListeners();
   }
 }
@@ -45,7 +45,7 @@ void TRDSCollector::SetPI(uint16_t v) {
   PI = v;
   if (v != LastPI) {
     LastPI = v;
-    AddChange(dcPI);
+    QueueChange(dcPI);
   }
 }
 
@@ -54,34 +54,39 @@ void TRDSCollector::SetTPAndPTY(uint16_t blockB) {
   PTY = (blockB >> 5) & 31;
   if (TP != LastTP) {
     LastTP = TP;
-    AddChange(dcTP);
+    QueueChange(dcTP);
   }
   if (PTY != LastPTY) {
     LastPTY = PTY;
-    AddChange(dcPTY);
+    QueueChange(dcPTY);
   }
 }
 
 bool TRDSCollector::ParseBlock(const uint8_t* P, int High) {
   GroupComplete = false;
   if (!P || High < kBlockFieldsHigh) return false;
+  // Every record this block queues, and the group it may complete, carry the
+  // time it arrived, however the block layer is driven.
+  EventTime = Clock.Now();
 
-  uint8_t id = (P[1] >> 4) & 7;
-  const uint8_t status = P[1] & 3;
-  const uint16_t data = static_cast<uint16_t>(P[3] << 8 | P[4]);
-  const uint8_t prevId = (P[2] >> 5) & 7;
-  const uint8_t prevStatus = (P[2] >> 3) & 3;
-  const uint16_t prevData = static_cast<uint16_t>(P[5] << 8 | P[6]);
+  // Only bytes 1..6 are read, so a receive stamp after them does not matter.
+  const proto::TRdsPacket packet(P, High, false);
+  uint8_t id = packet.BlockId();
+  const uint8_t status = packet.ErrorStatus();
+  const uint16_t data = packet.BlockData();
+  const uint8_t prevId = packet.PrevBlockId();
+  const uint8_t prevStatus = packet.PrevErrorStatus();
+  const uint16_t prevData = packet.PrevBlockData();
 
   // A block with an error of its own or after an errored block is not used.
-  if (status != 0 || prevStatus != 0) id = idInvalid;
+  if (status != 0 || prevStatus != 0) id = kInvalidBlockId;
 
-  if (id < idInvalid) {
+  if (id < kInvalidBlockId) {
     switch (id) {
-      case idA:
+      case proto::biA:
         SetPI(data);
         break;
-      case idB:
+      case proto::biB:
         SetTPAndPTY(data);
         break;
       default:
@@ -90,7 +95,7 @@ bool TRDSCollector::ParseBlock(const uint8_t* P, int High) {
     }
 
     // A valid A after four held blocks completes the group held so far.
-    if (Pos == 4 && id == idA) {
+    if (Pos == 4 && id == proto::biA) {
       GroupComplete = true;
       std::memcpy(Group, Blocks, sizeof(Group));
       Pos = 0;
@@ -98,7 +103,7 @@ bool TRDSCollector::ParseBlock(const uint8_t* P, int High) {
 
     // Chaining compares ids only: the block must follow the one stored last.
     if (Pos == 0) {
-      if (id == idA) {
+      if (id == proto::biA) {
         Blocks[0] = data;
         BlockIds[0] = id;
         Pos = 1;
@@ -245,7 +250,6 @@ void TRDSCollector::SetRBDSMode(uint8_t NewMode) {
   if (NewMode == Mode) return;
   Mode = NewMode;
   Reset();
-  EventTime = Clock.Now();
   AddChange(dcMode);
   NotifyListeners();
 }

@@ -54,9 +54,9 @@ struct TRadioText {
 class TRDSCollector {
  public:
   static constexpr uint16_t kUnknown = 0xFFFF;
-  static constexpr uint8_t kUnknownByte = 0xFF;
-  // Block ids as the receiver reports them; 6 marks a block that is not used.
-  enum : uint8_t { idA = 0, idB = 1, idC = 2, idD = 3, idC2 = 4, id5 = 5, idInvalid = 6 };
+  // The block id kept for a block that is not used (it or its predecessor
+  // had an error); the receiver's own ids are 0..5.
+  static constexpr uint8_t kInvalidBlockId = 6;
   // A raw AF list longer than this can hold no valid list (at most 25 AFs,
   // a count code and a filler); further pairs are not kept.
   static constexpr size_t kMaxRawAF = 64;
@@ -93,7 +93,8 @@ class TRDSCollector {
   void GetExtRecord(TExtRecord& Rec);
 
   // ---- Change queue ------------------------------------------------------------
-  // Appends one record of the kind with its payload read from the current state.
+  // Appends one record of the kind, stamped now, with its payload read from
+  // the current state.
   void AddChange(uint8_t Kind);
   // Toggle: a listener whose method is registered is cleared, else appended.
   void RegisterDataChangeListener(const TOnDataChangeEvent& Listener);
@@ -253,8 +254,15 @@ class TRDSCollector {
   void PutPSChar(int p, uint8_t c);
   // Returns true when the raw text changed.
   bool PutRTChar(int ab, int p, uint8_t c, int n);
-  void AddAFPair(std::vector<uint8_t>& raw, uint8_t a, uint8_t b);
+  // The AF steps of 0A and of 14A variant 4 on one raw list and its
+  // collector: a count code hands the list in progress over (AddList, then
+  // BuildLines) and starts the next one; a frequency code appends its pair.
+  // Returns true when a list was handed over; CountChanged then tells
+  // whether the collector's count moved.
+  bool FeedAF(std::vector<uint8_t>& Raw, TAFCollector& Collector, uint16_t C, bool& CountChanged);
 
+  // Appends one record stamped with the time of the event being handled.
+  void QueueChange(uint8_t Kind);
   // Payload of one change record.
   void FillChange(TDataChange& c);
 

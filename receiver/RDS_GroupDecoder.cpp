@@ -6,8 +6,21 @@
 
 namespace {
 
-constexpr bool IsCountCode(uint8_t a) { return a >= 224 && a <= 249; }
-constexpr bool IsFrequencyCode(uint8_t a) { return a >= 1 && a <= 204; }
+// Groups 5, 6, 9, 11 and 12 share one layout: B bits 4..0, and as data C and
+// D as one 32-bit word in version A, D alone in version B.
+void TakeAddressAndData(uint16_t B, uint16_t C, uint16_t D, uint16_t Version, uint16_t& Bits,
+                        uint32_t& Data) {
+  Bits = B & 31;
+  Data = Version == 0 ? (uint32_t(C) << 16 | D) : D;
+}
+
+// The four characters C high, C low, D high, D low at positions 4s..4s+3.
+void PutFourChars(uint8_t* Text, int s, uint16_t C, uint16_t D) {
+  Text[4 * s] = C >> 8;
+  Text[4 * s + 1] = C & 0xFF;
+  Text[4 * s + 2] = D >> 8;
+  Text[4 * s + 3] = D & 0xFF;
+}
 
 }  // namespace
 
@@ -34,28 +47,26 @@ void TRDSCollector::DecodeGroup() {
         ODAGroupType = B & 31;
         ODAMessage = C;
         ODAAid = D;
-        AddChange(dcODA);
+        QueueChange(dcODA);
       }
       break;
     case 4:
       if (Version == 0) DecodeGroup4(B, C, D);
       break;
     case 5:
-      TDCAddress = B & 31;
-      TDCData = Version == 0 ? (uint32_t(C) << 16 | D) : D;
-      AddChange(dcTDC);
+      TakeAddressAndData(B, C, D, Version, TDCAddress, TDCData);
+      QueueChange(dcTDC);
       break;
     case 6:
-      InHouseAddress = B & 31;
-      InHouseData = Version == 0 ? (uint32_t(C) << 16 | D) : D;
-      AddChange(dcInHouse);
+      TakeAddressAndData(B, C, D, Version, InHouseAddress, InHouseData);
+      QueueChange(dcInHouse);
       break;
     case 7:
       if (Version == 0) {
         PagingFlag = (B >> 4) & 1;
         PagingSegment = B & 15;
         PagingData = uint32_t(C) << 16 | D;
-        AddChange(dcPaging);
+        QueueChange(dcPaging);
       }
       break;
     case 8:
@@ -63,34 +74,27 @@ void TRDSCollector::DecodeGroup() {
         TMCBits = B & 31;
         TMCBlockC = C;
         TMCBlockD = D;
-        AddChange(dcTMC);
+        QueueChange(dcTMC);
       }
       break;
     case 9:
-      Group9Bits = B & 31;
-      Group9Data = Version == 0 ? (uint32_t(C) << 16 | D) : D;
-      AddChange(dcGroup9);
+      TakeAddressAndData(B, C, D, Version, Group9Bits, Group9Data);
+      QueueChange(dcGroup9);
       break;
     case 10:
       if (Version == 0) {
         PTYNFlag = (B >> 4) & 1;
-        const int s = B & 1;
-        PTYN[4 * s] = C >> 8;
-        PTYN[4 * s + 1] = C & 0xFF;
-        PTYN[4 * s + 2] = D >> 8;
-        PTYN[4 * s + 3] = D & 0xFF;
-        AddChange(dcPTYN);
+        PutFourChars(PTYN, B & 1, C, D);
+        QueueChange(dcPTYN);
       }
       break;
     case 11:
-      Group11Bits = B & 31;
-      Group11Data = Version == 0 ? (uint32_t(C) << 16 | D) : D;
-      AddChange(dcGroup11);
+      TakeAddressAndData(B, C, D, Version, Group11Bits, Group11Data);
+      QueueChange(dcGroup11);
       break;
     case 12:
-      Group12Bits = B & 31;
-      Group12Data = Version == 0 ? (uint32_t(C) << 16 | D) : D;
-      AddChange(dcGroup12);
+      TakeAddressAndData(B, C, D, Version, Group12Bits, Group12Data);
+      QueueChange(dcGroup12);
       break;
     case 13:
       if (Version == 0) {
@@ -99,7 +103,7 @@ void TRDSCollector::DecodeGroup() {
         EPSub[2] = (D >> 12) & 15;
         EPSub[3] = (D >> 10) & 3;
         EPData = uint32_t(D & 0x1FF) << 16 | D;
-        AddChange(dcEnhancedPaging);
+        QueueChange(dcEnhancedPaging);
       }
       break;
     case 14:
@@ -111,8 +115,8 @@ void TRDSCollector::DecodeGroup() {
   }
 
   UpdateGroupStatistics();
-  AddChange(dcStatistics);
-  AddChange(dcGroup);
+  QueueChange(dcStatistics);
+  QueueChange(dcGroup);
   NotifyListeners();
 }
 
@@ -120,50 +124,53 @@ void TRDSCollector::DecodeGroup0(uint16_t B, uint16_t C, uint16_t D) {
   const uint16_t ta = (B >> 4) & 1;
   if (ta != TA) {
     TA = ta;
-    AddChange(dcTA);
+    QueueChange(dcTA);
   }
   const uint16_t ms = (B >> 3) & 1;
   if (ms != MS) {
     MS = ms;
-    AddChange(dcMS);
+    QueueChange(dcMS);
   }
   const uint16_t di = (B >> 2) & 1;
   if (di != DI[B & 3]) {
     DI[B & 3] = di;
-    AddChange(dcDI);
+    QueueChange(dcDI);
   }
 
-  if (Version == 0) {
-    const uint8_t a = C >> 8, b = C & 0xFF;
-    if (IsCountCode(a)) {
-      // The next count code ends the list in progress.
-      const int32_t before = AF.Count;
-      AF.AddList(AFRaw);
-      AF.BuildLines();
-      if (AF.Announced != -1) AddChange(dcAFList);
-      if (AF.Count != before) AddChange(dcAFCount);
-      AFRaw.clear();
-      AFRaw.push_back(a);
-      AFRaw.push_back(b);
-    } else if (IsFrequencyCode(a)) {
-      AddAFPair(AFRaw, a, b);
-    }
+  bool countChanged = false;
+  if (Version == 0 && FeedAF(AFRaw, AF, C, countChanged)) {
+    if (AF.Announced != -1) QueueChange(dcAFList);
+    if (countChanged) QueueChange(dcAFCount);
   }
 
   const int p = (B & 3) * 2;
   PutPSChar(p, D >> 8);
   PutPSChar(p + 1, D & 0xFF);
   PSLastPos = static_cast<uint8_t>(p);
-  AddChange(dcPSSegment);
+  QueueChange(dcPSSegment);
 }
 
-void TRDSCollector::AddAFPair(std::vector<uint8_t>& raw, uint8_t a, uint8_t b) {
+bool TRDSCollector::FeedAF(std::vector<uint8_t>& Raw, TAFCollector& Collector, uint16_t C,
+                           bool& CountChanged) {
+  const uint8_t a = C >> 8, b = C & 0xFF;
+  CountChanged = false;
+  if (IsAFCountCode(a)) {
+    // The next count code ends the list in progress.
+    const int32_t before = Collector.Count;
+    Collector.AddList(Raw);
+    Collector.BuildLines();
+    CountChanged = Collector.Count != before;
+    Raw.assign({a, b});
+    return true;
+  }
   // Every appended pair holds at least one frequency, so a list longer than
   // the bound counts more AFs than any count code can announce and would be
   // rejected anyway; a stream without count codes must not grow it for ever.
-  if (raw.size() + 2 > kMaxRawAF) return;
-  raw.push_back(a);
-  raw.push_back(b);
+  if (IsAFFrequencyCode(a) && Raw.size() + 2 <= kMaxRawAF) {
+    Raw.push_back(a);
+    Raw.push_back(b);
+  }
+  return false;
 }
 
 void TRDSCollector::PutPSChar(int p, uint8_t c) {
@@ -180,7 +187,7 @@ void TRDSCollector::PutPSChar(int p, uint8_t c) {
     PSMask = 0;
     if (std::memcmp(PSRaw, PSConfirmed, sizeof(PSRaw)) != 0) {
       std::memcpy(PSConfirmed, PSRaw, sizeof(PSRaw));
-      AddChange(dcPSConfirmed);
+      QueueChange(dcPSConfirmed);
     }
   }
 }
@@ -188,12 +195,12 @@ void TRDSCollector::PutPSChar(int p, uint8_t c) {
 void TRDSCollector::DecodeGroup1(uint16_t B, uint16_t C, uint16_t D) {
   if (D != PIN) {
     PIN = D;
-    AddChange(dcPIN);
+    QueueChange(dcPIN);
   }
   if (Version == 0) {
     SLCPaging = B & 31;
     SLCWord = C;
-    AddChange(dcSlowLabelling);
+    QueueChange(dcSlowLabelling);
   }
 }
 
@@ -215,7 +222,7 @@ bool TRDSCollector::PutRTChar(int ab, int p, uint8_t c, int n) {
     rt.Next = 0;
     if (std::memcmp(rt.Raw, rt.Confirmed, static_cast<size_t>(n)) != 0) {
       std::memcpy(rt.Confirmed, rt.Raw, static_cast<size_t>(n));
-      AddChange(ab ? dcRTBConfirmed : dcRTAConfirmed);
+      QueueChange(ab ? dcRTBConfirmed : dcRTAConfirmed);
     }
   }
   return changed;
@@ -225,7 +232,7 @@ void TRDSCollector::DecodeGroup2(uint16_t B, uint16_t C, uint16_t D) {
   const uint16_t flag = (B >> 4) & 1;
   if (flag != RTFlag) {
     RTFlag = flag;
-    AddChange(dcRTFlag);
+    QueueChange(dcRTFlag);
   }
   const int s = B & 15;
   const int ab = flag;  // flag 1 writes RadioText B
@@ -239,15 +246,15 @@ void TRDSCollector::DecodeGroup2(uint16_t B, uint16_t C, uint16_t D) {
     changed |= PutRTChar(ab, 4 * s + 1, C & 0xFF, 64);
     changed |= PutRTChar(ab, 4 * s + 2, D >> 8, 64);
     changed |= PutRTChar(ab, 4 * s + 3, D & 0xFF, 64);
-    if (changed) AddChange(ab ? dcRTBText : dcRTAText);
+    if (changed) QueueChange(ab ? dcRTBText : dcRTAText);
   } else {
     rt.CharsPerSegment = 2;
     rt.LastPos = static_cast<uint8_t>(2 * s);
     PutRTChar(ab, 2 * s, D >> 8, 32);
     PutRTChar(ab, 2 * s + 1, D & 0xFF, 32);
-    AddChange(ab ? dcRTBText : dcRTAText);
+    QueueChange(ab ? dcRTBText : dcRTAText);
   }
-  AddChange(ab ? dcRTBSegment : dcRTASegment);
+  QueueChange(ab ? dcRTBSegment : dcRTASegment);
 }
 
 void TRDSCollector::DecodeGroup4(uint16_t B, uint16_t C, uint16_t D) {
@@ -256,8 +263,8 @@ void TRDSCollector::DecodeGroup4(uint16_t B, uint16_t C, uint16_t D) {
   if (mjd != MJD || word != CTWord) {
     MJD = mjd;
     CTWord = word;
-    AddChange(dcClockDate);
-    AddChange(dcClockTime);
+    QueueChange(dcClockDate);
+    QueueChange(dcClockTime);
   }
 }
 
@@ -272,18 +279,8 @@ void TRDSCollector::DecodeGroup14(uint16_t B, uint16_t C, uint16_t D) {
       EONPS[2 * v + 1] = C & 0xFF;
     } else if (v == 4) {
       EONMapped[1] = C;
-      const uint8_t a = C >> 8, b = C & 0xFF;
-      if (IsCountCode(a)) {
-        const int32_t before = EONAF.Count;
-        EONAF.AddList(EONAFRaw);
-        EONAF.BuildLines();
-        if (EONAF.Count != before) EONMapped[0] = 1;
-        EONAFRaw.clear();
-        EONAFRaw.push_back(a);
-        EONAFRaw.push_back(b);
-      } else if (IsFrequencyCode(a)) {
-        AddAFPair(EONAFRaw, a, b);
-      }
+      bool countChanged = false;
+      if (FeedAF(EONAFRaw, EONAF, C, countChanged) && countChanged) EONMapped[0] = 1;
     } else if (v <= 9) {
       EONMapped[2 * (v - 4)] = C >> 8;
       EONMapped[2 * (v - 4) + 1] = C & 0xFF;
@@ -296,21 +293,17 @@ void TRDSCollector::DecodeGroup14(uint16_t B, uint16_t C, uint16_t D) {
   } else {
     EONTA = (B >> 3) & 1;
   }
-  AddChange(dcEON);
+  QueueChange(dcEON);
 }
 
 void TRDSCollector::DecodeGroup15(uint16_t B, uint16_t C, uint16_t D) {
   if (Version == 0) {
     Group15Flag = (B >> 4) & 1;
-    const int s = B & 1;
-    Group15Text[4 * s] = C >> 8;
-    Group15Text[4 * s + 1] = C & 0xFF;
-    Group15Text[4 * s + 2] = D >> 8;
-    Group15Text[4 * s + 3] = D & 0xFF;
+    PutFourChars(Group15Text, B & 1, C, D);
   } else {
     Group15Flag = (B >> 4) & 1;
     Group15MS = (B >> 3) & 1;
     Group15DI[B & 3] = (B >> 2) & 1;
   }
-  AddChange(dcGroup15);
+  QueueChange(dcGroup15);
 }

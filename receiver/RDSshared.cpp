@@ -254,10 +254,15 @@ std::string EONVariantText(uint16_t Variant) {
 }
 
 std::string BufferText(const uint8_t* Buffer, size_t Len) {
-  std::string s(Len, ' ');
-  for (size_t i = 0; i < Len; ++i)
-    if (Buffer[i] != 0) s[i] = static_cast<char>(Buffer[i]);
+  std::string s;
+  AssignBufferText(s, Buffer, Len);
   return s;
+}
+
+void AssignBufferText(std::string& Dst, const uint8_t* Buffer, size_t Len) {
+  Dst.assign(Len, ' ');
+  for (size_t i = 0; i < Len; ++i)
+    if (Buffer[i] != 0) Dst[i] = static_cast<char>(Buffer[i]);
 }
 
 // ---- Clock time ------------------------------------------------------------------

@@ -91,6 +91,8 @@ std::string EONVariantText(uint16_t Variant);
 
 // A raw RDS character buffer as text: exactly Len bytes, a 0 byte as a blank.
 std::string BufferText(const uint8_t* Buffer, size_t Len);
+// The same written into Dst, reusing its storage.
+void AssignBufferText(std::string& Dst, const uint8_t* Buffer, size_t Len);
 
 // ---- Clock time record -------------------------------------------------------
 

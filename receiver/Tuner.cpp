@@ -277,12 +277,12 @@ void TTuner::PacketHandler(const uint8_t* Packet, int High) {
   switch (view.Type()) {
     case proto::ptRDS: {
       const proto::TRdsPacket p(Packet, High);
-      if (p.Valid()) ApplyTunerStatus(p.PLLWord(), p.InjectionSide(), p.Level(), p.StereoBit(), true);
+      if (p.Valid()) ApplyTunerStatus(p.PLLWord(), p.InjectionSide(), p.Level(), p.Stereo(), true);
       break;
     }
     case proto::ptStatus: {
       const proto::TStatusPacket p(Packet, High);
-      if (p.Valid()) ApplyTunerStatus(p.PLLWord(), p.InjectionSide(), p.Level(), p.StereoBit(), false);
+      if (p.Valid()) ApplyTunerStatus(p.PLLWord(), p.InjectionSide(), p.Level(), p.Stereo(), false);
       break;
     }
     case proto::ptDeviceInfo: {
@@ -295,14 +295,14 @@ void TTuner::PacketHandler(const uint8_t* Packet, int High) {
   }
 }
 
-void TTuner::ApplyTunerStatus(uint16_t Word, bool Side, int NewLevel, bool StereoBit, bool Type1) {
+void TTuner::ApplyTunerStatus(uint16_t Word, bool Side, int NewLevel, bool NewStereo, bool Type1) {
   std::lock_guard<std::mutex> lock(Lock_);
   if (!Configured_) return;
   PLLWord_ = Word;
   PLLBytes_ = {static_cast<uint8_t>(Word & 0xFF), static_cast<uint8_t>(Word >> 8)};
   InjectionSide_ = Side;
   Level_ = NewLevel;
-  Stereo_ = StereoBit && NewLevel >= 8;
+  Stereo_ = NewStereo;  // the packet views report mono below level 8
   CurrentFreq_ = ClampFreq(PLLWordToFreq(Word, Side));
   FreqTenths_ = static_cast<int32_t>(std::nearbyint(CurrentFreq_ * 10));
   FreqIndex_ = static_cast<int32_t>(std::nearbyint(CurrentFreq_ * 10 - 870));
@@ -384,18 +384,15 @@ void TTuner::Reconfigure(bool Flag) {
   SetStateLocked(tnsInit);
 }
 
-void TTuner::SeekUp() {
-  std::lock_guard<std::mutex> lock(Lock_);
-  if (State_ == tnsTune || State_ == tnsSearchForward || State_ == tnsSearchBackward) return;
-  Tuned_ = false;
-  SetStateLocked(tnsSearchForward);
-}
+void TTuner::SeekUp() { StartSeek(tnsSearchForward); }
 
-void TTuner::SeekDown() {
+void TTuner::SeekDown() { StartSeek(tnsSearchBackward); }
+
+void TTuner::StartSeek(TTunerState SeekState) {
   std::lock_guard<std::mutex> lock(Lock_);
   if (State_ == tnsTune || State_ == tnsSearchForward || State_ == tnsSearchBackward) return;
   Tuned_ = false;
-  SetStateLocked(tnsSearchBackward);
+  SetStateLocked(SeekState);
 }
 
 void TTuner::RegisterStateListener(const TOnTunerEvent& Listener) {

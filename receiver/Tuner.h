@@ -141,6 +141,7 @@ class TTuner : public TThread {
   int Seek(uint8_t Command);
 
   // Machine helpers.
+  void StartSeek(TTunerState SeekState);  // a seek request: unless tuning or seeking
   void NotifyListeners(TTunerState State);
   void SetStateLocked(TTunerState NewState);  // an outside write: bumps the serial and wakes
   // Nothing outside the machine has set the state since this cycle began.
@@ -152,7 +153,7 @@ class TTuner : public TThread {
   static bool SameTenths(double A, double B);
   int64_t SinceMs(int64_t Then) const;
 
-  void ApplyTunerStatus(uint16_t Word, bool Side, int NewLevel, bool StereoBit, bool Type1);
+  void ApplyTunerStatus(uint16_t Word, bool Side, int NewLevel, bool NewStereo, bool Type1);
   void ApplyDeviceInfo(const proto::TDeviceInfoPacket& Packet);
 
   TCom& Com_;

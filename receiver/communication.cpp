@@ -84,16 +84,20 @@ void TBuffer::Flush() {
     drained = Queue.TakeAll();
     FlushPending.store(false);
   }
+  DropPackets(std::move(drained));
+  DeliverStatuses();
+}
+
+void TBuffer::DropPackets(std::deque<TMessage> drained) {
   if (Carry) drained.push_front(std::move(*Carry));
   Carry.reset();
-  int32_t dropped = 0;
+  uint32_t dropped = 0;
   for (TMessage& m : drained) {
     if (m.IsStatus) PendingStatus.push_back(m.Status);
     else ++dropped;
   }
   delivered_.fetch_add(dropped);
   UpdateBacklog();
-  DeliverStatuses();
 }
 
 void TBuffer::HandleMessage(TMessage& msg) {
@@ -129,7 +133,7 @@ void TBuffer::DeliverPackets() {
     }
   });
   // Not handled (flush, or the call cancelled at shut-down): dropped.
-  delivered_.fetch_add(static_cast<int32_t>(Current.size() - handled));
+  delivered_.fetch_add(static_cast<uint32_t>(Current.size() - handled));
   Current.clear();
 }
 
@@ -145,16 +149,7 @@ void TBuffer::DeliverStatuses() {
 void TBuffer::UpdateBacklog() { Owner.Backlog.store(Owner.CurrentBacklog()); }
 
 void TBuffer::DrainAfterStop() {
-  std::deque<TMessage> drained = Queue.TakeAll();
-  if (Carry) drained.push_front(std::move(*Carry));
-  Carry.reset();
-  int32_t dropped = 0;
-  for (TMessage& m : drained) {
-    if (m.IsStatus) PendingStatus.push_back(m.Status);
-    else ++dropped;
-  }
-  delivered_.fetch_add(dropped);
-  UpdateBacklog();
+  DropPackets(Queue.TakeAll());
   if (MainThread.IsMainThread()) DeliverStatuses();
   PendingStatus.clear();
   FlushPending.store(false);
@@ -217,18 +212,31 @@ std::vector<TDataHandler> TCom::DataHandlers() const {
   return out;
 }
 
-std::vector<TOnStatusEvent> TCom::StatusHandlers() const {
+template <typename T>
+std::vector<T> TCom::Methods(const TList<T>& list) const {
   std::lock_guard<std::mutex> lock(listLock_);
-  std::vector<TOnStatusEvent> out;
-  for (const auto& e : statusHandlers_) out.push_back(e->Method);
+  std::vector<T> out;
+  for (const auto& e : list) out.push_back(e->Method);
   return out;
 }
 
-std::vector<TOnStateEvent> TCom::StatsHandlers() const {
-  std::lock_guard<std::mutex> lock(listLock_);
-  std::vector<TOnStateEvent> out;
-  for (const auto& e : statsHandlers_) out.push_back(e->Method);
-  return out;
+std::vector<TOnStatusEvent> TCom::StatusHandlers() const { return Methods(statusHandlers_); }
+
+std::vector<TOnStateEvent> TCom::StatsHandlers() const { return Methods(statsHandlers_); }
+
+template <typename T, typename F>
+void TCom::ForEachActive(const TList<T>& list, F&& call) {
+  // Handlers may register or unregister while being called: walk by index
+  // and hold each entry while it runs.
+  for (size_t i = 0;; ++i) {
+    std::shared_ptr<const TEntry<T>> e;
+    {
+      std::lock_guard<std::mutex> lock(listLock_);
+      if (i >= list.size()) break;
+      e = list[i];
+    }
+    if (e->Method) Guarded([&] { call(*e); });
+  }
 }
 
 bool TCom::IsConnected() { return Connected.load() && !Buffer->FlushPending.load(); }
@@ -244,47 +252,28 @@ void TCom::DeliverPacketToHandlers(const TArray& packet) {
   const int length = static_cast<int>(packet.size()) - kStampSize;
   const TState state{CurrentBacklog(), Queued.load(), IntervalMs.load(),
                      dt::StampFromBytes(packet.data() + length), 0};
-  // Handlers may register or unregister while being called: walk by index
-  // and hold each entry while it runs.
-  for (size_t i = 0;; ++i) {
-    std::shared_ptr<const TEntry<TOnStateEvent>> e;
-    {
-      std::lock_guard<std::mutex> lock(listLock_);
-      if (i >= statsHandlers_.size()) break;
-      e = statsHandlers_[i];
-    }
-    if (e->Method) Guarded([&] { e->Method(state); });
-  }
+  ForEachActive(statsHandlers_, [&](const TEntry<TOnStateEvent>& e) { e.Method(state); });
   const uint8_t type = packet[0];
   // Types 16 and up reach no data handler; neither does a packet shorter
   // than its type's layout.
   if (type >= 16 || length < proto::MinPacketLength(type)) return;
   const TPacketTypes bit = static_cast<TPacketTypes>(1u << type);
   const int high = static_cast<int>(packet.size()) - 1;
-  for (size_t i = 0;; ++i) {
-    std::shared_ptr<const TEntry<TOnDataEvent>> e;
-    {
-      std::lock_guard<std::mutex> lock(listLock_);
-      if (i >= dataHandlers_.size()) break;
-      e = dataHandlers_[i];
-    }
-    if (e->Method && (e->Types & bit)) Guarded([&] { e->Method(packet.data(), high); });
-  }
+  ForEachActive(dataHandlers_, [&](const TEntry<TOnDataEvent>& e) {
+    if (e.Types & bit) e.Method(packet.data(), high);
+  });
 }
 
 void TCom::DeliverStatusToHandlers(uint8_t status) {
-  for (size_t i = 0;; ++i) {
-    std::shared_ptr<const TEntry<TOnStatusEvent>> e;
-    {
-      std::lock_guard<std::mutex> lock(listLock_);
-      if (i >= statusHandlers_.size()) break;
-      e = statusHandlers_[i];
-    }
-    if (e->Method) Guarded([&] { e->Method(static_cast<TStatus>(status)); });
-  }
+  ForEachActive(statusHandlers_,
+                [&](const TEntry<TOnStatusEvent>& e) { e.Method(static_cast<TStatus>(status)); });
 }
 
-int32_t TCom::CurrentBacklog() const { return posted_.load() - Buffer->Delivered(); }
+int32_t TCom::CurrentBacklog() const {
+  // The counters wrap after 2^32 packets (years at the device's rate); their
+  // difference modulo 2^32 stays right.
+  return static_cast<int32_t>(posted_.load() - Buffer->Delivered());
+}
 
 bool TCom::PostPacket(const uint8_t* data, int n) {
   if (n <= 0) return true;  // an empty read carries nothing to deliver

@@ -8,6 +8,7 @@
 // the other way through Send.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -95,8 +96,9 @@ class TBuffer final : public TThread {
   // the queued statuses, delivers them and clears the flag.
   std::atomic<bool> FlushPending{false};
 
-  // Packets taken from the queue (delivered or dropped by a flush); never reset.
-  int32_t Delivered() const { return delivered_.load(); }
+  // Packets taken from the queue (delivered or dropped by a flush), modulo
+  // 2^32; never reset.
+  uint32_t Delivered() const { return delivered_.load(); }
 
   // After the thread has ended: drops every queued packet; queued statuses are
   // delivered when called on the GUI thread, otherwise dropped (a synchronous
@@ -119,6 +121,9 @@ class TBuffer final : public TThread {
 
   std::optional<TMessage> TakeNext(bool wait);
   void Flush();
+  // Drops the packets among the messages (a carried status first), counting
+  // them as taken; their statuses join PendingStatus in order.
+  void DropPackets(std::deque<TMessage> drained);
   void HandleMessage(TMessage& msg);
   void DeliverPackets();
   void DeliverStatuses();
@@ -129,7 +134,7 @@ class TBuffer final : public TThread {
   std::vector<TArray> Current;         // packets being delivered
   std::optional<TMessage> Carry;       // a status taken while collecting packets
   std::vector<uint8_t> PendingStatus;  // statuses waiting for delivery
-  std::atomic<int32_t> delivered_{0};
+  std::atomic<uint32_t> delivered_{0};
   TThreadMessageQueue<TMessage> Queue;
 };
 
@@ -172,9 +177,9 @@ class TCom : public TThread {
 
   // Packets posted since creation; never reset, so the backlog stays right
   // across reconnections.
-  int32_t Posted() const { return posted_.load(); }
+  int32_t Posted() const { return static_cast<int32_t>(posted_.load()); }
   // Packets read but dropped because the backlog was full or a flush pending.
-  int32_t Dropped() const { return dropped_.load(); }
+  int32_t Dropped() const { return static_cast<int32_t>(dropped_.load()); }
 
   // Snapshots of the handler lists (entries stay after unregistering).
   std::vector<TDataHandler> DataHandlers() const;
@@ -213,14 +218,21 @@ class TCom : public TThread {
   using TList = std::vector<std::shared_ptr<const TEntry<T>>>;
   template <typename T>
   static void Toggle(TList<T>& list, const T& method, TPacketTypes types);
+  // Snapshot of a list's methods (cleared entries included).
+  template <typename T>
+  std::vector<T> Methods(const TList<T>& list) const;
+  // Calls call(entry) for every active entry in order, each guarded so a
+  // throwing handler does not stop the others.
+  template <typename T, typename F>
+  void ForEachActive(const TList<T>& list, F&& call);
 
   mutable std::mutex listLock_;
   TList<TOnDataEvent> dataHandlers_;
   TList<TOnStatusEvent> statusHandlers_;
   TList<TOnStateEvent> statsHandlers_;
 
-  std::atomic<int32_t> posted_{0};
-  std::atomic<int32_t> dropped_{0};
+  std::atomic<uint32_t> posted_{0};
+  std::atomic<uint32_t> dropped_{0};
   bool deliveryStopped_ = false;
 
   // Running average of the packet interval; reader thread only.

@@ -17,16 +17,7 @@ TColorButton::TColorButton(QWidget* parent) : QWidget(parent) {
   resize(30, 30);
 }
 
-void TColorButton::SetStates(TImageList* states) {
-  if (States_) disconnect(States_, nullptr, this, nullptr);
-  States_ = states;
-  if (states) connect(states, &QObject::destroyed, this, qOverload<>(&QWidget::update));
-  if (states && states->Count() > 0)
-    resize(states->Width(), states->Height());
-  else
-    resize(30, 30);
-  update();
-}
+void TColorButton::SetStates(TImageList* states) { AttachImageList(this, States_, states); }
 
 void TColorButton::SetStartIndex(int index) {
   if (index == StartIndex_) return;

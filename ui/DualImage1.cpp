@@ -4,17 +4,8 @@
 
 TDualImage1::TDualImage1(QWidget* parent) : TImage(parent) {}
 
-void TDualImage1::SetStates(TImageList* states) {
-  if (States_) disconnect(States_, nullptr, this, nullptr);
-  States_ = states;
-  // A list freed elsewhere leaves the control showing its own picture.
-  if (states) connect(states, &QObject::destroyed, this, qOverload<>(&QWidget::update));
-  if (states && states->Count() > 0)
-    resize(states->Width(), states->Height());
-  else
-    resize(30, 30);
-  update();
-}
+// A list freed elsewhere leaves the control showing its own picture.
+void TDualImage1::SetStates(TImageList* states) { AttachImageList(this, States_, states); }
 
 void TDualImage1::SetStartIndex(int index) {
   if (index == StartIndex_) return;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "receiver/shared.h"
 #include "ui/Pictures.h"
 
 class QWidget;
@@ -28,8 +29,9 @@ std::array<TGlyphPlacement, 5> FreqGlyphPlan(int32_t tenths, bool enabled);
 class TFreqDisplay : public QObject {
   Q_OBJECT
  public:
-  static constexpr int32_t kMinTenths = 870;
-  static constexpr int32_t kMaxTenths = 1080;
+  // The band in tenths of MHz.
+  static constexpr int32_t kMinTenths = static_cast<int32_t>(kBandLowMHz * 10);
+  static constexpr int32_t kMaxTenths = static_cast<int32_t>(kBandHighMHz * 10);
 
   // Takes over the box's painting; the glyph list is not owned.
   TFreqDisplay(QWidget* Box, TImageList* Glyphs);

@@ -26,6 +26,7 @@
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
 #include "ui/RemoteObject.h"
+#include "ui/SettingsApply.h"
 #include "ui/Splash.h"
 #include "ui/blockerror.h"
 #include "ui/groupanalyze.h"
@@ -129,7 +130,8 @@ void TMainForm::PrepareControls() {
   groupLighter_->setInterval(1000);
   connect(groupLighter_, &QTimer::timeout, this, [this] { GroupLighterTimer(); });
   radioTrackWatch_ = new QTimer(this);
-  radioTrackWatch_->setInterval(2000);
+  radioTrackWatch_->setInterval(kTrackSettleMs);
+  ConnectControls();
 }
 
 void TMainForm::Step(const char* text) {
@@ -226,14 +228,9 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ApplyConfigCodes() {
-  TTuner::TConfigCodes codes{};
-  codes[0] = Settings.RBDS ? cmdModeRBDS : cmdModeRDS;
-  codes[1] = Settings.InputAntenna ? cmdInputAntenna : cmdInputMPX;
-  codes[2] = cmdStopLevel0 + Settings.SearchStopLevel;
-  codes[3] = Settings.SensitivityDX ? cmdSensitivityDX : cmdSensitivityLocal;
-  codes[4] = cmdSpacing0 + Settings.Spacing;
-  codes[5] = Settings.DeEmphasis ? cmdDeemphasisOn : cmdDeemphasisOff;
-  Tuner->SetConfigCodes(codes);
+  // Each code stays within its own commands, whatever the row holds (a stored
+  // spacing of 3 must not become the sensitivity command).
+  Tuner->SetConfigCodes(ConfigCodesFromSettings(Settings));
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -371,12 +368,13 @@ void TMainForm::TunerStatus(TTunerState Status) {
       EnableControls(true);
       FreqDisplay->SetValue(FreqToTenths(target));
       ui_->lblTuned->setText(QString::fromStdString(Format("Tuned at: %3.1f", target)));
-      ui_->RadioTrack->setValue(FreqToChannelIndex(target));
+      SetTrackPosition(FreqToChannelIndex(target));
       SetFreqEdit(target);
       const uint16_t word = FreqToPLLWord(true, target);
       Settings.PLLHi = static_cast<uint8_t>(word >> 8);
       Settings.PLLLo = static_cast<uint8_t>(word & 0xFF);
-      DM->SaveConfig(Settings);
+      // On the tuner's synchronous call: a failing save must not reach its thread.
+      SaveSettings();
       LogChange(8, Tuner->FreqIndex(), "");
       RDSCollector->SetActive(true);
       ui_->imgTuned->SetEnabled(true);
@@ -499,13 +497,15 @@ void TMainForm::SetFreqEdit(double MHz) { ui_->edFreq->SetValue(MHz); }
 void TMainForm::EnableControls(bool Flag) {
   const bool antenna = Settings.InputAntenna != 0;
   // Tuning belongs to the antenna input; with the MPX input it stays off.
-  QWidget* tuning[] = {ui_->edFreq,         ui_->btnSET,  ui_->btnLeft, ui_->btnRight, ui_->btnSearchLeft,
-                       ui_->btnSearchRight, ui_->RadioTrack, ui_->pr1,  ui_->pr2,      ui_->pr3,
-                       ui_->pr4,            ui_->pr5,     ui_->prs1,    ui_->prs2,     ui_->prs3,
-                       ui_->prs4,           ui_->prs5,    ui_->btnBandAnalyzer};
+  QWidget* tuning[] = {ui_->edFreq,         ui_->btnSET,     ui_->btnLeft, ui_->btnRight, ui_->btnSearchLeft,
+                       ui_->btnSearchRight, ui_->RadioTrack, ui_->pr1,     ui_->pr2,      ui_->pr3,
+                       ui_->pr4,            ui_->pr5,        ui_->prs1,    ui_->prs2,     ui_->prs3,
+                       ui_->prs4,           ui_->prs5};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
-  for (QWidget* w : {static_cast<QWidget*>(ui_->btnMPXGraph), static_cast<QWidget*>(ui_->btnGroupAnalyze),
-                     static_cast<QWidget*>(ui_->btnRemote), static_cast<QWidget*>(ui_->rbANT),
+  // The band analyzer, the MPX analyzer, the log viewer and the remote window
+  // do not exist yet: their buttons stay disabled whatever the state.
+  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView, ui_->btnRemote}) w->setEnabled(false);
+  for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),
                      static_cast<QWidget*>(ui_->FreqBox), static_cast<QWidget*>(ui_->imgStereo),
                      static_cast<QWidget*>(ui_->imgRDS), static_cast<QWidget*>(ui_->imgTuned)})

@@ -7,6 +7,7 @@
 // callbacks keep the window and the remote variables current, and the RDS
 // change listener fills the RDS pages.
 #include <QMainWindow>
+#include <QPoint>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -60,6 +61,55 @@ class TMainForm : public QMainWindow {
   void GroupLighterTimer();
   void ShowStatistics(const TRDSStatistics& S);
 
+  // ---- Controls (MainControls.cpp) ------------------------------------------------
+  // Tuning entry: Enter in edFreq, and SET.
+  void edFreqKeyUp(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+  void btnSETClick();
+  // One channel step by the stored spacing; only while the tuner is tuned.
+  void btnLeftClick();
+  void btnRightClick();
+  // Seek; only while the tuner is tuned.
+  void btnSearchLeftClick();
+  void btnSearchRightClick();
+  // A user move of the slider arms the settle timer; the timer tunes once the
+  // slider has rested kTrackSettleMs.
+  void RadioTrackChange();
+  void RadioTrackWatchTimer();
+  bool RadioTrackWatchActive() const;
+  // pr1..pr5 tune to their caption; prs1..prs5 store the tuned frequency.
+  void PresetRecall(QObject* Sender);
+  void PresetSave(QObject* Sender);
+  void rbANTClick();
+  void rbMPXClick();
+  void rbRDSClick();
+  void rbRBDSClick();
+  void btnQuitClick();
+  void btnHelpClick();
+  void btnAboutClick();
+  void btnRadioSettingsClick();
+  void btnPresetsClick();
+  void btnLogSettingsClick();
+  void btnLogViewClick();
+  void btnBandAnalyzerClick();
+  void btnMPXGraphClick();
+  void btnGroupAnalyzeClick();
+  void btnRemoteClick();
+  void ImageEx1MouseUp(QObject* Sender, Qt::MouseButton Button, QPoint Pos);
+  void ImageEx1MouseEnter(QObject* Sender);
+  void ImageEx1MouseLeave(QObject* Sender);
+  // A maximise request does not maximise: the window goes to the left edge of
+  // the screen with its bottom on the work area's bottom. True when handled.
+  bool WMSysCommand(Qt::WindowStates Requested);
+  // The group analyzer moves along with the main window.
+  void WMMove();
+
+  // The help file: the program file's name with the extension ".chm".
+  std::string HelpFileName() const;
+  // Rewrites the CONFIG row from Settings. Never throws: a failure is
+  // reported to the user once (until a save succeeds again) and the program
+  // goes on with the settings in memory.
+  bool SaveSettings();
+
   // ---- State (read by the other windows and the remote server) -------------------
   std::string ExePath;
   std::unique_ptr<TDModule> DM;
@@ -78,6 +128,8 @@ class TMainForm : public QMainWindow {
   bool Closing = false;
   // Time of the last group of each type, indexed version * 16 + type.
   std::array<TDateTime, 32> GroupSeen{};
+  // Steady time (ms) of the last user move of the slider.
+  int64_t LastTrackMoveMs = 0;
 
   uint32_t RemoteMessageId = 0;
   uint32_t RemoteResMessageId = 0;
@@ -86,6 +138,8 @@ class TMainForm : public QMainWindow {
   // The group memo keeps this many lines.
   static constexpr int kGroupMemoLines = 6;
   static constexpr int kLampTagBase = 200;
+  // The slider has to rest this long before it tunes; the timer ticks as often.
+  static constexpr int kTrackSettleMs = 2000;
 
   Ui::TMainForm* Form() const { return ui_.get(); }
   IMainDevices& Devices() const { return devices_; }
@@ -100,6 +154,8 @@ class TMainForm : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void FormCreate();
@@ -121,6 +177,15 @@ class TMainForm : public QMainWindow {
   void ShowChange(const TDataChange& c);
   void ClearTaggedControls(QWidget* parent);
 
+  // Controls (MainControls.cpp).
+  void ConnectControls();
+  void TuneTo(double MHz);
+  void StepChannel(int Direction);
+  // The one-byte input or mode command after the tuner's code was set.
+  void SendModeCommand(int CodeIndex, uint8_t Command);
+  // Sets the slider from the tuner without counting it as a user move.
+  void SetTrackPosition(int Index);
+
   IMainDevices& devices_;
   std::unique_ptr<Ui::TMainForm> ui_;
   TSplashForm* splash_ = nullptr;  // the start-up's or the shut-down's splash
@@ -136,6 +201,7 @@ class TMainForm : public QMainWindow {
   bool destroyed_ = false;
   QTimer* groupLighter_ = nullptr;
   QTimer* radioTrackWatch_ = nullptr;
+  bool settingsFaultReported_ = false;
   TImageList* digitGlyphs_ = nullptr;
   TImageList* lampStates_ = nullptr;
   TImageList* textLampStates_ = nullptr;

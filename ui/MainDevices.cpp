@@ -1,7 +1,9 @@
 #include "ui/MainDevices.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QUrl>
 
 void IMainDevices::MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) {
   Trace("message", caption + "|" + text);
@@ -11,6 +13,11 @@ void IMainDevices::MessageBox(const std::string& text, const std::string& captio
   QMessageBox box(qicon, QString::fromStdString(caption), QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.exec();
+}
+
+void IMainDevices::OpenUrl(const std::string& url) {
+  Trace("open", url);
+  QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 std::string ProgramFolderOf(const std::string& exePath) {

@@ -25,6 +25,9 @@ class IMainDevices {
   // themselves.
   enum class TBoxIcon { Information, Warning, Error };
   virtual void MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon);
+  // Opens a document or web address with the desktop's default application
+  // (the help file, the maker's web page). Headless runs only record it.
+  virtual void OpenUrl(const std::string& url);
 
   // Every splash step, message box and system event passes here, so a test
   // run can follow the program from outside. The product ignores it.

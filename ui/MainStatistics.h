@@ -6,13 +6,14 @@
 #include <string>
 
 #include "platform/DateTime.h"
+#include "receiver/DataChange.h"
 
 namespace stats {
 
 // Group types are indexed version * 16 + type (0 = 0A, 16 = 0B, 31 = 15B).
-constexpr int kGroupKinds = 32;
+constexpr int kGroupKinds = TRDSStatistics::kTypes;
 // IntervalMin holds this until a second group of the type arrived.
-constexpr uint32_t kNoMinimum = 100000;
+constexpr uint32_t kNoMinimum = TRDSStatistics::kNoMinimum;
 
 // "BER: %1.4f".
 std::string BerText(double ber);

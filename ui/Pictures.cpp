@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QWidget>
 #include <cmath>
 
 namespace {
@@ -208,6 +209,17 @@ QImage TImageList::Image(int index) const {
 void TImageList::Draw(QPainter& painter, int x, int y, int index) const {
   if (index < 0 || index >= Count()) return;
   painter.drawImage(x, y, Images[static_cast<size_t>(index)]);
+}
+
+void AttachImageList(QWidget* control, QPointer<TImageList>& slot, TImageList* list) {
+  if (slot) QObject::disconnect(slot, nullptr, control, nullptr);
+  slot = list;
+  if (list) QObject::connect(list, &QObject::destroyed, control, qOverload<>(&QWidget::update));
+  if (list && list->Count() > 0)
+    control->resize(list->Width(), list->Height());
+  else
+    control->resize(30, 30);
+  control->update();
 }
 
 QImage KeyColorTransparent(const QImage& picture) {

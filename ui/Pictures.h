@@ -6,6 +6,7 @@
 // top-left colour into transparency.
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QRegion>
 #include <QSize>
 #include <QStringList>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QPainter;
+class QWidget;
 
 // A colour value stored the way the window layouts and the device pages give
 // it: 0x00BBGGRR (red in the lowest byte).
@@ -40,6 +42,11 @@ class TImageList : public QObject {
   QSize Size;
   std::vector<QImage> Images;
 };
+
+// Points a picture control's `slot` at an image list: the control takes the
+// size of the list's pictures (30 x 30 when it has none) and repaints, also
+// when the list is freed elsewhere.
+void AttachImageList(QWidget* control, QPointer<TImageList>& slot, TImageList* list);
 
 // The picture with every pixel of exactly its top-left colour made fully
 // transparent (the key-colour transparency of the picture buttons).

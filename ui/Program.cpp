@@ -7,9 +7,12 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 
+#include "controls/ToolCtrlsEx.h"
 #include "logstore/LogDatabase.h"
 #include "ui/Main.h"
 #include "ui/SingleInstance.h"
@@ -68,10 +71,40 @@ class TSignalCloser {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// Errors that reach the event loop are shown through the program's own
+// message box, which the simulated build records instead of showing.
+class TErrorReportScope {
+ public:
+  explicit TErrorReportScope(IMainDevices& devices) {
+    SetControlExceptionHandler([&devices](const std::exception& e) {
+      devices.MessageBox(e.what(), QApplication::applicationDisplayName().toStdString(),
+                         IMainDevices::TBoxIcon::Error);
+    });
+  }
+  ~TErrorReportScope() { SetControlExceptionHandler(nullptr); }
+  TErrorReportScope(const TErrorReportScope&) = delete;
+  TErrorReportScope& operator=(const TErrorReportScope&) = delete;
+};
+
 }  // namespace
 
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowControlException(e);
+  } catch (...) {
+    ShowControlException(std::runtime_error("Unknown error"));
+  }
+  return false;
+}
+
 int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const TProgramHooks& hooks) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
   // One instance per session: a second start hands over and ends.
@@ -85,6 +118,7 @@ int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const
   const std::string exePath =
       hooks.ExePath.empty() ? QCoreApplication::applicationFilePath().toStdString() : hooks.ExePath;
   std::unique_ptr<IMainDevices> devices = makeDevices(exePath);
+  TErrorReportScope errorReports(*devices);
 
   // The database lies beside the program file, whatever the current folder.
   std::error_code ec;

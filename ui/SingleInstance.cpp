@@ -12,28 +12,52 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QWidget>
+#include <pwd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 
+bool MakePrivateFolder(const std::string& dir) {
+  if (dir.empty()) return false;
+  ::mkdir(dir.c_str(), 0700);
+  struct stat st {};
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  return (st.st_mode & 077) == 0 || ::chmod(dir.c_str(), 0700) == 0;
+}
+
 std::string RuntimeFolder() {
   if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg) {
     struct stat st {};
     if (stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
   }
-  std::string dir = "/tmp/fenwisk-" + std::to_string(getuid());
-  mkdir(dir.c_str(), 0700);
-  return dir;
+  const std::string shared = "/tmp/fenwisk-" + std::to_string(::getuid());
+  if (MakePrivateFolder(shared)) return shared;
+  // Someone else holds that name: the files go to the home folder instead.
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir) {
+    const std::string home = std::string(pw->pw_dir) + "/.fenwisk";
+    if (MakePrivateFolder(home)) return home;
+  }
+  return shared;  // the lock file then refuses anything that is not ours
 }
 
 // --- named mutex --------------------------------------------------------------
 
 TNamedMutex::TNamedMutex(const std::string& name, const std::string& folder)
     : path_(folder + "/" + name + ".lock") {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // No link is followed and no fifo waited on: a name planted by someone
+  // else must neither stall the start nor have us truncate the file it
+  // points to.
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd_ < 0) return;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    ::close(fd_);
+    fd_ = -1;
+    return;
+  }
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     alreadyExists_ = (errno == EWOULDBLOCK);
     ::close(fd_);
@@ -172,7 +196,12 @@ void TMessageBus::Broadcast(uint32_t msg, int64_t wParam, int64_t lParam) {
   const std::string name = RegisteredMessageName(msg);
   if (name.empty()) return;
   const QByteArray line = QByteArray::fromStdString(FormatMessageLine(name, wParam, lParam));
-  for (QLocalSocket* p : peers_) {
+  const std::vector<QLocalSocket*> peers = peers_;  // DropPeer changes the list
+  for (QLocalSocket* p : peers) {
+    if (p->bytesToWrite() > kMaxPendingOutput) {
+      DropPeer(p);
+      continue;
+    }
     p->write(line);
     p->flush();
   }

@@ -28,8 +28,14 @@ inline constexpr const char* kRemoteMessageName = "RZ4410_REMOTEMESSAGE";
 inline constexpr const char* kRemoteResMessageName = "RZ4410_REMOTERESMESSAGE";
 
 // The per-user folder of the lock file and the message socket
-// ($XDG_RUNTIME_DIR, else a private folder under the temporary folder).
+// ($XDG_RUNTIME_DIR, else a private folder under the temporary folder, else
+// one in the user's home folder).
 std::string RuntimeFolder();
+// Creates `dir` (mode 0700) when missing; true when it is a real folder (no
+// link) of this user that nobody else may write to - lax permissions of our
+// own folder are tightened. Anyone can create a folder of the expected name
+// under the shared temporary folder first and plant links in it.
+bool MakePrivateFolder(const std::string& dir);
 
 class TNamedMutex {
  public:
@@ -76,6 +82,8 @@ class TMessageBus : public QObject {
  public:
   static constexpr int kMaxLine = 200;   // longer lines drop the peer
   static constexpr int kMaxPeers = 16;   // further peers are refused
+  // A peer that lets this much of our output pile up unread is dropped.
+  static constexpr int kMaxPendingOutput = 64 * 1024;
 
   // socketPath: the local socket's file name; by default in RuntimeFolder().
   explicit TMessageBus(std::string socketPath = DefaultSocketPath(), QObject* parent = nullptr);
@@ -94,7 +102,8 @@ class TMessageBus : public QObject {
   // Hands a message to the hook; false when there is none or it declined.
   bool Dispatch(uint32_t msg, int64_t wParam, int64_t lParam);
 
-  // Sends one message line to every connected peer.
+  // Sends one message line to every connected peer (dropping those that
+  // stopped reading).
   void Broadcast(uint32_t msg, int64_t wParam, int64_t lParam);
   int PeerCount() const { return static_cast<int>(peers_.size()); }
 

@@ -26,7 +26,7 @@ struct TFileVersion {
 std::optional<TFileVersion> ProgramFileVersion();
 // "major.minor", or "" without a version.
 std::string VersionText(const std::optional<TFileVersion>& version);
-// " " and the device ID as eight hex digits.
+// " " and the device ID as eight lower-case hex digits.
 std::string DeviceIdText(const TDeviceInfoBytes& info);
 // " major.minor" from the firmware byte (high and low nibble).
 std::string FirmwareText(uint8_t firmware);

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "RDSCollectorFixture.h"
+#include "receiver/DeviceProtocol.h"
 
 namespace {
 
@@ -125,8 +126,8 @@ TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
   EXPECT_EQ(dec.Stats.ErrorBlocks[1], 1u);
   EXPECT_EQ(dec.Stats.ErrorBlocks[2], 0u);
   EXPECT_EQ(dec.Stats.BERSum, 2u);
-  // The block after an errored one is reported invalid.
-  EXPECT_EQ(dec.LastBlockId, TRDSCollector::idD);
+  // The last block, a clean D after a clean C, keeps its own id.
+  EXPECT_EQ(dec.LastBlockId, proto::biD);
 }
 
 TEST_F(RDSCollectorBlocks, ChainingComparesIdsOnly) {
@@ -272,6 +273,34 @@ TEST_F(RDSCollectorBlocks, ProcessGroupDecodesWithoutTheBlockLayer) {
   EXPECT_EQ(dec.LastPI, 0x4142);
   EXPECT_EQ(Of(dcPI)[0].Texts[0], "1234");
   EXPECT_EQ(Of(dcPI)[0].Texts[1], "R");
+}
+
+TEST_F(RDSCollectorBlocks, DirectCallsStampRecordsAndGroupTimesWithTheirOwnTime) {
+  // The block layer driven by hand, as a tool does: ParseBlock, then
+  // DecodeGroup when it reports a completed group.
+  const auto g = enc.Group(5, false, 0, 1, 2);
+  std::vector<std::vector<uint8_t>> packets;
+  channel.Add(std::vector<TRdsGroupLine>{g, g, g}, packets);
+  std::vector<TDateTime> blockTimes, groupTimes;
+  for (const auto& p : packets) {
+    clock.Advance(10);
+    blockTimes.push_back(clock.Now());
+    if (dec.ParseBlock(p.data(), static_cast<int>(p.size()) - 1)) {
+      dec.DecodeGroup();
+      groupTimes.push_back(clock.Now());
+    }
+  }
+  ASSERT_EQ(groupTimes.size(), 2u);
+  ASSERT_EQ(Of(dcGroup).size(), 2u);
+  EXPECT_EQ(Of(dcGroup)[1].Time, groupTimes[1]);
+  EXPECT_EQ(Of(dcPI)[0].Time, blockTimes[0]) << "the first A block";
+  EXPECT_EQ(dec.Stats.LastTime[5], groupTimes[1]);
+  EXPECT_EQ(dec.Stats.Interval[5], 40u);
+
+  // A change added from outside carries the time it was added.
+  clock.Advance(500);
+  dec.AddChange(dcStatistics);
+  EXPECT_EQ(dec.Changes.back().Time, clock.Now());
 }
 
 TEST_F(RDSCollectorBlocks, InactiveDecoderIgnoresPacketsAndShortPacketsAreRefused) {

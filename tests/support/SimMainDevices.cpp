@@ -9,6 +9,13 @@ void TSimMainDevices::MessageBox(const std::string& text, const std::string& cap
   Trace("message", caption + "|" + text);
 }
 
+void TSimMainDevices::OpenUrl(const std::string& url) {
+  if (OpenUrlsForReal)
+    IMainDevices::OpenUrl(url);
+  else
+    Trace("open", url);
+}
+
 void TSimMainDevices::Trace(const std::string& what, const std::string& text) {
   TTraceSink sink;
   {

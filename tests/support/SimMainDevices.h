@@ -26,6 +26,10 @@ class TSimMainDevices final : public IMainDevices {
   TMainThreadInvoker& Invoker() override { return *invoker_; }
   std::string ExePath() override { return exePath_; }
   void MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) override;
+  // Recorded as an "open" trace; passed to the desktop only when
+  // OpenUrlsForReal is set (the simulated program run by hand).
+  void OpenUrl(const std::string& url) override;
+  bool OpenUrlsForReal = false;
   void Trace(const std::string& what, const std::string& text) override;
 
   using TTraceSink = std::function<void(const std::string& what, const std::string& text)>;

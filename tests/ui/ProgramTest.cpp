@@ -10,10 +10,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "MainWindowSupport.h"
+#include "controls/ToolCtrlsEx.h"
+#include "platform/Format.h"
+#include "receiver/shared.h"
 #include "ui/Program.h"
 
 namespace {
@@ -122,7 +129,64 @@ std::vector<TChangeLogRow> StoredRows(const std::string& folder) {
   return rows;
 }
 
+// A folder with a locale whose decimal separator is a comma, compiled for the
+// tests (the machine may have none installed); empty when it cannot be made.
+std::string CommaLocaleFolder() {
+  namespace fs = std::filesystem;
+  const std::string dir = QDir::tempPath().toStdString() + "/fenwisk-test-locales";
+  if (fs::exists(dir + "/de_DE.UTF-8/LC_NUMERIC")) return dir;
+  const std::string building = dir + "." + std::to_string(::getpid());
+  std::error_code ec;
+  fs::create_directories(building, ec);
+  const std::string command = "localedef -i de_DE -f UTF-8 " + building + "/de_DE.UTF-8 >/dev/null 2>&1";
+  [[maybe_unused]] const int rc = std::system(command.c_str());
+  if (fs::exists(building + "/de_DE.UTF-8/LC_NUMERIC")) fs::rename(building, dir, ec);  // another run may have won
+  fs::remove_all(building, ec);
+  return fs::exists(dir + "/de_DE.UTF-8/LC_NUMERIC") ? dir : std::string();
+}
+
+// Runs in a process of its own (the application object is one per process)
+// and ends it: code 0 when every check passed.
+[[noreturn]] void CheckApplicationObject(const std::string& locales) {
+  std::string failures;
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!locales.empty()) {
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    // The environment really asks for a decimal comma.
+    if (!std::setlocale(LC_NUMERIC, "") || std::localeconv()->decimal_point[0] != ',')
+      failures += "comma locale unusable; ";
+    std::setlocale(LC_NUMERIC, "C");
+  }
+  static int argc = 1;
+  static char name[] = "fenwisk";
+  static char* argv[] = {name, nullptr};
+  TApplication app(argc, argv);
+  if (Format("%3.1f", 87.5) != "87.5") failures += "Format gives " + Format("%3.1f", 87.5) + "; ";
+  if (DecimalSeparator() != '.') failures += "separator; ";
+
+  std::vector<std::string> reported;
+  SetControlExceptionHandler([&](const std::exception& e) { reported.push_back(e.what()); });
+  QTimer::singleShot(0, &app, [] { throw std::runtime_error("handler failed"); });
+  // Queued behind the throwing one: runs only if the loop survived it.
+  QTimer::singleShot(0, &app, [&app] { QTimer::singleShot(0, &app, &QCoreApplication::quit); });
+  app.exec();
+  if (reported != std::vector<std::string>{"handler failed"}) failures += "exception not reported; ";
+  std::fprintf(stderr, "%s\n", failures.c_str());
+  std::_Exit(failures.empty() ? 0 : 1);
+}
+
 }  // namespace
+
+// The application object in a process of its own: started in a locale that
+// writes decimal commas, it still writes and reads numbers with a point; an
+// exception thrown by an event handler is reported and the loop goes on.
+TEST(Program, ApplicationNumbersIgnoreTheLocaleAndHandlerExceptionsAreReported) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string locales = CommaLocaleFolder();
+  if (locales.empty()) std::fprintf(stderr, "no comma locale could be made; only exceptions are checked\n");
+  EXPECT_EXIT(CheckApplicationObject(locales), ::testing::ExitedWithCode(0), "");
+}
 
 TEST(Program, EndToEndOverTheSimulatedReceiver) {
   EnsureQApplication();

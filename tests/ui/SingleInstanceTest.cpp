@@ -1,12 +1,16 @@
 // The named mutex (lock file) and the registered messages between processes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "support/QtApp.h"
@@ -51,6 +55,53 @@ TEST(SingleInstance, MutexIsHeldUntilItsOwnerGoesAndStaleFilesAreTakenOver) {
   TNamedMutex nowhere("RZ4410_ONEINSTANCE", folder + "/missing/folder");
   EXPECT_FALSE(nowhere.AlreadyExists());
   EXPECT_FALSE(nowhere.Valid());
+}
+
+TEST(SingleInstance, NamesPlantedByOthersAreNeitherFollowedNorTrusted) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  auto contents = [](const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  };
+
+  // A link under the lock file's name: the file it points to stays as it was.
+  const std::string victim = folder + "/victim.txt";
+  std::ofstream(victim) << "precious\n";
+  ASSERT_EQ(::symlink(victim.c_str(), (folder + "/RZ4410_ONEINSTANCE.lock").c_str()), 0);
+  {
+    TNamedMutex linked("RZ4410_ONEINSTANCE", folder);
+    EXPECT_FALSE(linked.Valid());
+    EXPECT_FALSE(linked.AlreadyExists());
+  }
+  EXPECT_EQ(contents(victim), "precious\n");
+
+  // A fifo under that name does not stall the start (opening it would wait
+  // for a writer).
+  ASSERT_EQ(::mkfifo((folder + "/OTHER.lock").c_str(), 0600), 0);
+  TNamedMutex fifo("OTHER", folder);
+  EXPECT_FALSE(fifo.Valid());
+
+  // The folder for the files: ours and private, or not used.
+  const std::string lax = folder + "/lax";
+  ASSERT_EQ(::mkdir(lax.c_str(), 0777), 0);
+  ::chmod(lax.c_str(), 0777);
+  EXPECT_TRUE(MakePrivateFolder(lax));
+  struct stat st {};
+  ASSERT_EQ(::stat(lax.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_TRUE(MakePrivateFolder(folder + "/fresh"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder + "/fresh"));
+  ASSERT_EQ(::symlink(lax.c_str(), (folder + "/link").c_str()), 0);
+  EXPECT_FALSE(MakePrivateFolder(folder + "/link"));
+  EXPECT_FALSE(MakePrivateFolder(victim));
+  const std::string foreign = folder + "/foreign";
+  ASSERT_EQ(::mkdir(foreign.c_str(), 0777), 0);
+  if (::geteuid() == 0 && ::chown(foreign.c_str(), 12345, 12345) == 0) {
+    EXPECT_FALSE(MakePrivateFolder(foreign));  // someone else's
+  }
 }
 
 TEST(SingleInstance, MessageLinesAreParsedStrictly) {
@@ -116,6 +167,23 @@ TEST(SingleInstance, BusDeliversRegisteredMessagesAndBroadcastsToPeers) {
   bus.Broadcast(0x7777, 1, 0);  // unregistered ids go nowhere
   ASSERT_TRUE(PumpUntil([&] { return peer.canReadLine(); }));
   EXPECT_EQ(peer.readLine().toStdString(), "RZ4410_REMOTERESMESSAGE 1 0\n");
+
+  // A peer that stops reading is dropped before our output to it piles up
+  // without bound.
+  QLocalSocket deaf;
+  deaf.connectToServer(QString::fromStdString(path));
+  ASSERT_TRUE(deaf.waitForConnected(3000));
+  ASSERT_TRUE(PumpUntil([&] { return bus.PeerCount() == 2; }));
+  auto drain = [](QLocalSocket& s) {
+    while (s.waitForReadyRead(0)) s.readAll();
+    s.readAll();
+  };
+  for (int i = 0; i < 200000 && bus.PeerCount() == 2; ++i) {
+    bus.Broadcast(res, i, 0);
+    if (i % 64 == 0) drain(peer);  // the other peer keeps reading
+  }
+  EXPECT_EQ(bus.PeerCount(), 1);
+  drain(peer);
 
   // A peer that sends a line longer than any message is dropped; the bus goes on.
   peer.write(QByteArray(TMessageBus::kMaxLine * 3, 'X') + "\n");

@@ -103,7 +103,7 @@ TEST_F(Windows, ProgressFrameIsWhiteThenBlue) {
 TEST_F(Windows, AboutShowsIdentityAndVersion) {
   EXPECT_EQ(FirmwareText(0x21), " 2.1");
   EXPECT_EQ(FirmwareText(0xFF), " 15.15");
-  EXPECT_EQ(DeviceIdText({0x21, 1, 0x0A, 0x1B, 0xC2, 0xFE, 9, 9}), " 0A1BC2FE");
+  EXPECT_EQ(DeviceIdText({0x21, 1, 0x0A, 0x1B, 0xC2, 0xFE, 9, 9}), " 0a1bc2fe");
 
   QWidget main;
   TAboutForm fresh(&main, TDeviceInfoBytes{}, TFileVersion{1, 0});
@@ -116,7 +116,7 @@ TEST_F(Windows, AboutShowsIdentityAndVersion) {
 
   TAboutForm unversioned(&main, TDeviceInfoBytes{0x12, 1, 0xDE, 0xAD, 0x00, 0x01, 0, 0}, std::nullopt);
   EXPECT_EQ(unversioned.VersionLabel->text(), QStringLiteral("Software Ver: "));
-  EXPECT_EQ(unversioned.IDLabel->text(), QStringLiteral("Device ID: DEAD0001"));
+  EXPECT_EQ(unversioned.IDLabel->text(), QStringLiteral("Device ID: dead0001"));
   EXPECT_EQ(unversioned.FirmwareLabel->text(), QStringLiteral("Firmware Ver: 1.2"));
 
   // The compiled-in version is the one shown by default.

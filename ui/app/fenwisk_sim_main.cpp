@@ -259,6 +259,8 @@ int main(int argc, char** argv) {
                       auto devices = std::make_unique<TSimMainDevices>(exePath);
                       devices->SetTraceSink([&trace](const std::string& w, const std::string& t) { trace.Line(w, t); });
                       devices->Receiver.LoadScenario(options.Scenario);
+                      // Run by hand, the help file and the logo open as in the product.
+                      devices->OpenUrlsForReal = options.ScreenshotDir.empty() && options.QuitAfterMs < 0;
                       sim = devices.get();
                       return devices;
                     },

@@ -1,0 +1,743 @@
+// The main window's controls over the simulated receiver, built in this
+// process: tuning entry, channel steps, seek, the slider, the presets, the
+// input and presentation buttons, the three settings dialogs, the tool
+// buttons, the window's move and maximise handling, and what happens when the
+// settings row cannot be written.
+#include <algorithm>
+#include <QApplication>
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <fstream>
+
+#include "MainWindowSupport.h"
+#include "controls/DBCtrlsEx.h"
+#include "logstore/DModule.h"
+#include "receiver/shared.h"
+#include "support/FakeLogDatabase.h"
+#include "ui/ColorButton.h"
+#include "ui/ImageEx.h"
+#include "ui/RadioSettings.h"
+#include "ui/SettingsApply.h"
+#include "ui/about.h"
+#include "ui/groupanalyze.h"
+#include "ui/log_settings.h"
+#include "ui/presets.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+TBytes TuneCommand(double mhz) {
+  const uint16_t word = FreqToPLLWord(true, mhz);
+  return {0x06, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
+}
+
+size_t CountCommand(TMainWindowHarness& h, const TBytes& command) {
+  const auto all = h.devices->Receiver.Commands();
+  return static_cast<size_t>(std::count(all.begin(), all.end(), command));
+}
+
+size_t CountTuneCommands(TMainWindowHarness& h) {
+  const auto all = h.devices->Receiver.Commands();
+  return static_cast<size_t>(std::count_if(all.begin(), all.end(), [](const TBytes& c) { return c[0] == 0x06; }));
+}
+
+// Runs Act on the modal dialog that Run opens, once it is shown.
+void WithModal(const std::function<void(QDialog*)>& Act, const std::function<void()>& Run) {
+  bool done = false;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || done || !dialog->isVisible()) return;
+    done = true;
+    poll.stop();
+    Act(dialog);
+  });
+  poll.start();
+  Run();
+  EXPECT_TRUE(done) << "the dialog was never shown";
+}
+
+template <typename T>
+T* Child(TMainWindowHarness& h, const char* name) {
+  return Find<T>(h.form.get(), name);
+}
+
+void ClickButton(TMainWindowHarness& h, const char* name) {
+  QWidget* w = Child<QWidget>(h, name);
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(w->isEnabled()) << name;
+  QTest::mouseClick(w, Qt::LeftButton);
+}
+
+QString Caption(TMainWindowHarness& h, const char* name) { return Child<QAbstractButton>(h, name)->text(); }
+
+// The tuner reports itself tuned at `freq` for the n-th time.
+bool TunedAt(TMainWindowHarness& h, const std::string& freq, size_t times) {
+  return h.WaitTuned(freq, times) && PumpUntil([&] { return h.form->Tuner->Tuned(); });
+}
+
+// A backup service that refuses, so closing a data module over a fake
+// database touches no file.
+class TNoBackup final : public IBackupService {
+ public:
+  void Backup(const std::string&, const std::string&, const std::function<void()>&) override {
+    throw std::runtime_error("no backup here");
+  }
+  void Restore(const std::string&, const std::string&, const std::function<void()>&) override {}
+  TLogRowCounts Inspect(const std::string&) override { return {}; }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- tuning
+
+TEST(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+  ASSERT_EQ(f.Settings.Spacing, 1);
+
+  // 100 kHz: up from 87.0 sends the tune command of 87.1, down comes back.
+  h.devices->Receiver.ClearCommands();
+  ClickButton(h, "btnRight");
+  ASSERT_TRUE(TunedAt(h, "87.1", 1));
+  EXPECT_EQ(h.devices->Receiver.Commands().front(), TuneCommand(87.1));
+  ClickButton(h, "btnLeft");
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+
+  // At the band's ends the arrow pointing out of it does nothing.
+  h.devices->Receiver.ClearCommands();
+  f.btnLeftClick();
+  EXPECT_EQ(f.Tuner->TargetFreq(), 87.0);
+  EXPECT_TRUE(f.Tuner->Tuned());
+  f.Tuner->SetFrequency(108.0);
+  ASSERT_TRUE(TunedAt(h, "108.0", 1));
+  const size_t tunes = CountTuneCommands(h);
+  f.btnRightClick();
+  EXPECT_EQ(f.Tuner->TargetFreq(), 108.0);
+  EXPECT_TRUE(f.Tuner->Tuned());
+  PumpFor(300);
+  EXPECT_EQ(CountTuneCommands(h), tunes);
+
+  // 200 kHz keeps the receiver on odd tenths: 98.0 up is 98.1, down 97.9.
+  f.Settings.Spacing = 2;
+  f.Tuner->SetFrequency(98.0);
+  ASSERT_TRUE(TunedAt(h, "98.0", 1));
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "98.1", 1));
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "98.3", 1));
+  f.Tuner->SetFrequency(98.0);
+  ASSERT_TRUE(TunedAt(h, "98.0", 2));
+  f.btnLeftClick();
+  ASSERT_TRUE(TunedAt(h, "97.9", 1));
+  // 107.9 + 0.2 leaves the band: nothing.
+  f.Tuner->SetFrequency(107.9);
+  ASSERT_TRUE(TunedAt(h, "107.9", 1));
+  f.btnRightClick();
+  EXPECT_TRUE(f.Tuner->Tuned());
+  EXPECT_EQ(f.Tuner->TargetFreq(), 107.9);
+
+  // A stored spacing of 0 (the dialog never offers it) retunes where it is.
+  f.Settings.Spacing = 0;
+  h.devices->Receiver.ClearCommands();
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "107.9", 2));
+  EXPECT_EQ(CountCommand(h, TuneCommand(107.9)), 1u);
+
+  // While the tuner is not tuned the arrows do nothing.
+  f.Settings.Spacing = 1;
+  f.Tuner->SetFrequency(99.0);
+  f.btnRightClick();
+  f.btnLeftClick();
+  ASSERT_TRUE(TunedAt(h, "99.0", 1));
+  PumpFor(300);
+  EXPECT_EQ(f.Tuner->TargetFreq(), 99.0);
+  EXPECT_EQ(h.devices->CountOf("tuned", "99.1"), 0u);
+  EXPECT_EQ(h.devices->CountOf("tuned", "98.9"), 0u);
+}
+
+TEST(MainControls, FrequencyEntryAndSeek) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+  auto* ed = Child<TDBNumberEditEx>(h, "edFreq");
+
+  // Typed and confirmed with Enter.
+  ed->setFocus();
+  ed->selectAll();
+  QTest::keyClicks(ed, "98.5");
+  QTest::keyClick(ed, Qt::Key_Return);
+  ASSERT_TRUE(TunedAt(h, "98.5", 1));
+  // Other keys do nothing.
+  QTest::keyClick(ed, Qt::Key_Tab);
+  EXPECT_TRUE(f.Tuner->Tuned());
+
+  // Out of the band is clamped and written back, never refused.
+  ed->SetValue(150.0);
+  ClickButton(h, "btnSET");
+  EXPECT_EQ(ed->Value(), 108.0);
+  ASSERT_TRUE(TunedAt(h, "108.0", 1));
+  ed->SetValue(12.0);
+  f.btnSETClick();
+  EXPECT_EQ(ed->Value(), 87.0);
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  // An empty entry is 87.0.
+  f.Tuner->SetFrequency(98.5);
+  ASSERT_TRUE(TunedAt(h, "98.5", 2));
+  ed->SetValue(std::nullopt);
+  f.btnSETClick();
+  EXPECT_EQ(ed->Value(), 87.0);
+  ASSERT_TRUE(TunedAt(h, "87.0", 3));
+
+  // Seek up finds the station at 98.5 with 0x04, seek down the one at 87.0
+  // with 0x05.
+  h.devices->Receiver.ClearCommands();
+  ClickButton(h, "btnSearchRight");
+  ASSERT_TRUE(TunedAt(h, "98.5", 3));
+  EXPECT_EQ(CountCommand(h, {0x04}), 1u);
+  ClickButton(h, "btnSearchLeft");
+  ASSERT_TRUE(TunedAt(h, "87.0", 4));
+  EXPECT_EQ(CountCommand(h, {0x05}), 1u);
+
+  // Not tuned: no seek.
+  h.devices->Receiver.ClearCommands();
+  f.Tuner->SetFrequency(90.0);
+  f.btnSearchRightClick();
+  f.btnSearchLeftClick();
+  ASSERT_TRUE(TunedAt(h, "90.0", 1));
+  EXPECT_EQ(CountCommand(h, {0x04}), 0u);
+  EXPECT_EQ(CountCommand(h, {0x05}), 0u);
+}
+
+TEST(MainControls, SliderTunesOnceAfterItHasRested) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+  auto* track = Child<QSlider>(h, "RadioTrack");
+  auto* ed = Child<TDBNumberEditEx>(h, "edFreq");
+  // The tuner setting the slider is no move of the user's.
+  EXPECT_FALSE(f.RadioTrackWatchActive());
+
+  // A drag over several positions, ending at 98.5.
+  h.devices->Receiver.ClearCommands();
+  for (int index : {10, 20, 60, 115}) track->setValue(index);
+  EXPECT_EQ(ed->Value(), 98.5);
+  EXPECT_TRUE(f.RadioTrackWatchActive());
+  // A tick before the slider has rested tunes nothing.
+  f.RadioTrackWatchTimer();
+  EXPECT_EQ(f.Tuner->TargetFreq(), 87.0);
+  EXPECT_TRUE(f.RadioTrackWatchActive());
+
+  // One tune, to where the slider rests, and the timer is off.
+  ASSERT_TRUE(TunedAt(h, "98.5", 1));
+  EXPECT_FALSE(f.RadioTrackWatchActive());
+  PumpFor(2500);
+  EXPECT_EQ(CountTuneCommands(h), 1u);
+  EXPECT_EQ(h.devices->Receiver.Commands().front(), TuneCommand(98.5));
+
+  // The settle rule itself, driven without waiting.
+  track->setValue(0);
+  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  f.RadioTrackWatchTimer();
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+
+  // Moved back to where the receiver is: nothing to tune, the timer stops.
+  track->setValue(30);
+  track->setValue(0);
+  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  const size_t tunes = CountTuneCommands(h);
+  f.RadioTrackWatchTimer();
+  EXPECT_FALSE(f.RadioTrackWatchActive());
+  EXPECT_EQ(CountTuneCommands(h), tunes);
+
+  // Moved while the tuner is not tuned: the tick waits for it.
+  f.Tuner->SetFrequency(90.0);
+  track->setValue(50);
+  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  f.RadioTrackWatchTimer();
+  EXPECT_TRUE(f.RadioTrackWatchActive());
+  ASSERT_TRUE(TunedAt(h, "90.0", 1));
+
+  // Something else retunes the receiver behind the window's back (the
+  // listeners are muted while a remote band scan holds the tuner): a slider
+  // at rest must not pull it back.
+  ASSERT_TRUE(PumpUntil([&] { return !f.RadioTrackWatchActive(); }, 10000));
+  EXPECT_EQ(track->value(), FreqToChannelIndex(f.Tuner->TargetFreq()));
+  f.Tuner->SetHold(true);
+  f.Tuner->SetFrequency(98.5);
+  ASSERT_TRUE(PumpUntil([&] { return f.Tuner->Tuned() && f.Tuner->CurrentFreq() == 98.5; }));
+  f.Tuner->SetHold(false);
+  PumpFor(TMainForm::kTrackSettleMs + 500);
+  EXPECT_EQ(f.Tuner->TargetFreq(), 98.5);
+}
+
+// ---------------------------------------------------------------- presets
+
+TEST(MainControls, PresetsStoredRecalledAndKeptOverARestart) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+
+  // Store 98.5 as preset 2.
+  h.form->Tuner->SetFrequency(98.5);
+  ASSERT_TRUE(TunedAt(h, "98.5", 1));
+  ClickButton(h, "prs2");
+  EXPECT_EQ(Caption(h, "pr2"), "98.5");
+  EXPECT_EQ(h.form->Settings.Presets[1], 115);
+
+  // A button without a caption tunes to 87.0.
+  Child<QPushButton>(h, "pr3")->setText("");
+  ClickButton(h, "pr3");
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  // A caption out of the band is brought into it.
+  Child<QPushButton>(h, "pr3")->setText("150");
+  ClickButton(h, "pr3");
+  ASSERT_TRUE(TunedAt(h, "108.0", 1));
+
+  // The presets dialog: cancelled changes nothing, saved sets the captions.
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TPresetsForm*>(d);
+        form->pr1->SetValue(100.0);
+        QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+      },
+      [&] { h.form->btnPresetsClick(); });
+  EXPECT_EQ(Caption(h, "pr1"), "87.0");
+  EXPECT_EQ(h.form->Settings.Presets[0], 0);
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TPresetsForm*>(d);
+        EXPECT_EQ(form->pr2->Value(), 98.5);
+        form->pr4->SetValue(107.9);
+        form->pr5->SetValue(std::nullopt);  // left empty: 87.0
+        QTest::mouseClick(form->btnSave, Qt::LeftButton);
+      },
+      [&] { h.form->btnPresetsClick(); });
+  EXPECT_EQ(Caption(h, "pr4"), "107.9");
+  EXPECT_EQ(Caption(h, "pr5"), "87.0");
+  EXPECT_EQ(h.form->Settings.Presets[3], 209);
+
+  // After a restart of the program the presets are back and recall.
+  h.Stop();
+  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
+  h.Start();
+  EXPECT_EQ(Caption(h, "pr2"), "98.5");
+  EXPECT_EQ(Caption(h, "pr4"), "107.9");
+  EXPECT_EQ(h.form->Settings.Presets[1], 115);
+  ASSERT_TRUE(TunedAt(h, "108.0", 1));  // the last tuned frequency
+  ClickButton(h, "pr2");
+  ASSERT_TRUE(TunedAt(h, "98.5", 1));
+  ClickButton(h, "pr4");
+  ASSERT_TRUE(TunedAt(h, "107.9", 1));
+}
+
+// ---------------------------------------------------------------- input and mode
+
+TEST(MainControls, InputAndPresentationButtonsSendOnlyOnAChange) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+  TSimReceiver& rx = h.devices->Receiver;
+  const auto modeRows = [&] { return h.CountSig(12); };
+
+  // Antenna while on antenna: nothing sent, nothing logged.
+  rx.ClearCommands();
+  ClickButton(h, "rbANT");
+  PumpFor(200);
+  EXPECT_TRUE(rx.Commands().empty());
+  EXPECT_EQ(modeRows(), 0u);
+
+  // MPX: the one byte, the row, the tuning controls off.
+  ClickButton(h, "rbMPX");
+  ASSERT_TRUE(rx.WaitForCommands(1));
+  EXPECT_EQ(rx.Commands(), std::vector<TBytes>{{0x02}});
+  EXPECT_EQ(f.Settings.InputAntenna, 0);
+  EXPECT_EQ(f.Tuner->ConfigCodes()[ccInput], 0x02);
+  EXPECT_EQ(h.CountRows(12, "MODE=MPX"), 1u);
+  EXPECT_FALSE(Child<QWidget>(h, "btnSET")->isEnabled());
+  EXPECT_FALSE(Child<QWidget>(h, "RadioTrack")->isEnabled());
+  EXPECT_TRUE(Child<QRadioButton>(h, "rbMPX")->isChecked());
+  f.rbMPXClick();
+  EXPECT_EQ(rx.Commands().size(), 1u);
+
+  ClickButton(h, "rbANT");
+  ASSERT_TRUE(rx.WaitForCommands(2));
+  EXPECT_EQ(rx.Commands().back(), TBytes{0x03});
+  EXPECT_EQ(h.CountRows(12, "MODE=ANT"), 1u);
+  EXPECT_TRUE(Child<QWidget>(h, "btnSET")->isEnabled());
+
+  // RBDS and back.
+  auto* piCaption = Child<QLabel>(h, "lblPICaption");
+  ClickButton(h, "rbRBDS");
+  ASSERT_TRUE(rx.WaitForCommands(3));
+  EXPECT_EQ(rx.Commands().back(), TBytes{0x01});
+  EXPECT_EQ(piCaption->text(), "CALL");
+  EXPECT_EQ(f.Settings.RBDS, 1);
+  EXPECT_EQ(f.Tuner->ConfigCodes()[ccMode], 0x01);
+  EXPECT_EQ(h.CountRows(12, "MODE=RBDS"), 1u);
+  f.rbRBDSClick();
+  EXPECT_EQ(rx.Commands().size(), 3u);
+  ClickButton(h, "rbRDS");
+  ASSERT_TRUE(rx.WaitForCommands(4));
+  EXPECT_EQ(rx.Commands().back(), TBytes{0x00});
+  EXPECT_EQ(piCaption->text(), "PI");
+  EXPECT_EQ(h.CountRows(12, "MODE=RDS"), 1u);
+
+  // During a log replay RBDS only changes the presentation.
+  f.ReplayMode = true;
+  f.DM->SetReplayMode(true);
+  ClickButton(h, "rbRBDS");
+  PumpFor(200);
+  EXPECT_EQ(piCaption->text(), "CALL");
+  EXPECT_EQ(f.Settings.RBDS, 0);
+  EXPECT_EQ(rx.Commands().size(), 4u);
+  EXPECT_EQ(modeRows(), 4u);
+  f.ReplayMode = false;
+  f.DM->SetReplayMode(false);
+}
+
+// ---------------------------------------------------------------- settings dialogs
+
+TEST(MainControls, TunerSettingsSendTheirBytesInOrderAndPersist) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TSimReceiver& rx = h.devices->Receiver;
+  // The stored settings: 100 kHz, level 1, 50 us, DX.
+  ASSERT_EQ(h.form->Tuner->ConfigCodes(), (TTuner::TConfigCodes{0x00, 0x03, 0x11, 0x17, 0x15, 0x30}));
+
+  // Cancelled half-way: nothing sent, nothing changed.
+  rx.ClearCommands();
+  const TSettingsRecord before = h.form->Settings;
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TRadioSettingsForm*>(d);
+        EXPECT_TRUE(form->sp100->isChecked() && form->l5->isChecked() && form->deem50->isChecked() &&
+                    form->snDX->isChecked());
+        EXPECT_TRUE(form->deem75->isEnabled());
+        form->sp200->click();
+        form->l10->click();
+        QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+      },
+      [&] { h.form->btnRadioSettingsClick(); });
+  EXPECT_TRUE(rx.Commands().empty());
+  EXPECT_EQ(h.form->Settings, before);
+
+  // To 200 kHz, level 3, 75 us, Local: spacing, level, de-emphasis, sensitivity.
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TRadioSettingsForm*>(d);
+        form->sp200->click();
+        form->l10->click();
+        form->deem75->click();
+        form->snLDX->click();
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+      },
+      [&] { h.form->btnRadioSettingsClick(); });
+  ASSERT_TRUE(rx.WaitForCommands(4));
+  EXPECT_EQ(rx.Commands(), (std::vector<TBytes>{{0x16}, {0x13}, {0x31}, {0x18}}));
+  const TTuner::TConfigCodes changed{0x00, 0x03, 0x13, 0x18, 0x16, 0x31};
+  EXPECT_EQ(h.form->Tuner->ConfigCodes(), changed);
+  const TSimConfig config = rx.Config();
+  EXPECT_EQ(config.Spacing, 2);
+  EXPECT_EQ(config.StopLevel, 3);
+  EXPECT_TRUE(config.Deemphasis);
+  EXPECT_EQ(config.Sensitivity, 0x18);
+
+  // A new connection configures the receiver with the new set.
+  rx.Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("system", "DEVICE DISCONNECTED") == 1; }));
+  rx.ClearCommands();
+  rx.Plug();
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  const std::vector<TBytes> setup = {{0x00}, {0x03}, {0x13}, {0x18}, {0x16}, {0x31}, {0x08}};
+  auto commands = rx.Commands();
+  auto at = std::search(commands.begin(), commands.end(), setup.begin(), setup.end());
+  EXPECT_NE(at, commands.end());
+
+  // And so does the next start of the program.
+  h.Stop();
+  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
+  h.devices->Receiver.SetDeviceInfo([] {
+    TSimDeviceInfo info;
+    info.Firmware = 0x01;  // below 2: no de-emphasis switch
+    return info;
+  }());
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  EXPECT_EQ(h.form->Tuner->ConfigCodes(), changed);
+  commands = h.devices->Receiver.Commands();
+  at = std::search(commands.begin(), commands.end(), setup.begin(), setup.end());
+  EXPECT_NE(at, commands.end());
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TRadioSettingsForm*>(d);
+        EXPECT_TRUE(form->sp200->isChecked() && form->l10->isChecked() && form->deem75->isChecked() &&
+                    form->snLDX->isChecked());
+        EXPECT_FALSE(form->deem50->isEnabled());
+        EXPECT_FALSE(form->deem75->isEnabled());
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+      },
+      [&] { h.form->btnRadioSettingsClick(); });
+}
+
+TEST(MainControls, StoredSpacingThreeConfiguresASpacingAndKeepsTheValue) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  h.form->Settings.Spacing = 3;  // what the row's two bits can hold
+  ASSERT_TRUE(h.form->SaveSettings());
+  h.Stop();
+
+  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  EXPECT_EQ(h.form->Settings.Spacing, 3);
+  EXPECT_EQ(h.form->Tuner->ConfigCodes()[ccSpacing], 0x16);
+  // The configuration set: the sensitivity command once, in its own place.
+  const std::vector<TBytes> setup = {{0x00}, {0x03}, {0x11}, {0x17}, {0x16}, {0x30}, {0x08}};
+  const auto commands = h.devices->Receiver.Commands();
+  EXPECT_NE(std::search(commands.begin(), commands.end(), setup.begin(), setup.end()), commands.end());
+  EXPECT_EQ(CountCommand(h, {0x17}), 1u);
+  EXPECT_EQ(h.devices->Receiver.Config().Spacing, 2);
+}
+
+TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+  const auto rawRows = [&] {
+    size_t n = 0;
+    f.DM->ReadRawLog([&](const TRawLogRow&) { ++n; });
+    return n;
+  };
+  // The stored defaults: the change log is off, so a tune leaves no row.
+  ASSERT_EQ(f.Settings.ChangeLogOn, 0);
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "87.1", 1));
+  EXPECT_EQ(h.CountSig(8), 0u);
+
+  // Change log on (with every kind) and the raw log on.
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TLogSettingsForm*>(d);
+        EXPECT_FALSE(form->freq->isEnabled());
+        EXPECT_TRUE(form->freq->isChecked());
+        form->datachange->click();
+        EXPECT_TRUE(form->freq->isEnabled());
+        form->CheckBox1->click();
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+      },
+      [&] { f.btnLogSettingsClick(); });
+  EXPECT_EQ(f.Settings.ChangeLogOn, 1);
+  EXPECT_EQ(f.Settings.RawLogOn, 1);
+  f.btnLeftClick();
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  ASSERT_TRUE(PumpUntil([&] { return h.CountSig(8) == 1; }, 5000));
+  // Other kinds (PI, PS, ...) follow the tune at once: look for the tune's own row.
+  const auto rows = h.ChangeRows();
+  const auto tune = std::find_if(rows.rbegin(), rows.rend(), [](const TChangeLogRow& r) { return r.SIG == 8; });
+  ASSERT_NE(tune, rows.rend());
+  EXPECT_EQ(tune->INTD, 0);
+  ASSERT_TRUE(PumpUntil([&] { return rawRows() > 0; }));
+
+  // Frequency changes off, raw log off: a tune writes no row, RDS no raw row.
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TLogSettingsForm*>(d);
+        form->freq->click();
+        form->CheckBox1->click();
+        QTest::mouseClick(form->btnOK, Qt::LeftButton);
+      },
+      [&] { f.btnLogSettingsClick(); });
+  EXPECT_EQ(f.Settings.LogFreqChange, 0);
+  const size_t raw = rawRows();
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "87.1", 2));
+  f.btnLeftClick();
+  ASSERT_TRUE(TunedAt(h, "87.0", 3));
+  PumpFor(500);
+  EXPECT_EQ(h.CountSig(8), 1u);
+  EXPECT_EQ(rawRows(), raw);
+
+  // Cancelled: nothing changes.
+  const TSettingsRecord before = f.Settings;
+  WithModal(
+      [](QDialog* d) {
+        auto* form = static_cast<TLogSettingsForm*>(d);
+        form->datachange->click();
+        QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+      },
+      [&] { f.btnLogSettingsClick(); });
+  EXPECT_EQ(f.Settings, before);
+}
+
+// ---------------------------------------------------------------- settings row failures
+
+TEST(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+
+  // The database goes away under the window: every save throws.
+  auto db = std::make_unique<TFakeLogDatabase>();
+  TFakeLogDatabase* fake = db.get();
+  fake->Config = EncodeConfig(f.Settings);
+  auto failing = std::make_unique<TDModule>(std::move(db), std::make_unique<TNoBackup>(), "/nonexistent/RDSLOG.FDB",
+                                            h.devices->Clock());
+  failing->BindSettings(&f.Settings);
+  fake->FailCommits = true;
+  std::unique_ptr<TDModule> real = std::move(f.DM);
+  f.DM = std::move(failing);
+  const std::string message = "Error|Saving the settings failed: disk full";
+
+  // A tune stores its frequency from the tuner's call: reported, and the
+  // tuner goes on (the tuned state follows, the next tune works).
+  f.btnRightClick();
+  ASSERT_TRUE(TunedAt(h, "87.1", 1));
+  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("message", message) == 1; }, 5000));
+  f.btnLeftClick();
+  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  // Control handlers: no second report, and each still does its work.
+  ClickButton(h, "prs1");
+  h.devices->Receiver.ClearCommands();
+  ClickButton(h, "rbMPX");
+  ASSERT_TRUE(h.devices->Receiver.WaitForCommands(1));
+  EXPECT_EQ(h.devices->Receiver.Commands().back(), TBytes{0x02});
+  EXPECT_EQ(f.Settings.InputAntenna, 0);
+  ClickButton(h, "rbANT");
+  WithModal([](QDialog* d) { QTest::mouseClick(static_cast<TLogSettingsForm*>(d)->btnOK, Qt::LeftButton); },
+            [&] { f.btnLogSettingsClick(); });
+  PumpFor(300);
+  EXPECT_EQ(h.devices->CountOf("message", message), 1u);
+  EXPECT_EQ(f.Settings.InputAntenna, 1);
+
+  // Back again: a save goes through; a later failure is reported anew.
+  fake->FailCommits = false;
+  const int commits = fake->Commits;
+  ClickButton(h, "prs2");
+  EXPECT_GT(fake->Commits, commits);
+  EXPECT_EQ(*fake->Config, EncodeConfig(f.Settings));
+  fake->FailCommits = true;
+  ClickButton(h, "prs3");
+  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("message", message) == 2; }, 5000));
+
+  fake->FailCommits = false;
+  f.DM = std::move(real);
+}
+
+// ---------------------------------------------------------------- tool buttons, window
+
+TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
+  TMainWindowHarness h;
+  h.Start();
+  ASSERT_TRUE(TunedAt(h, "87.0", 1));
+  TMainForm& f = *h.form;
+
+  // The windows that do not exist yet keep their buttons disabled, tuned or not.
+  const char* absent[] = {"btnBandAnalyzer", "btnMPXGraph", "btnLogView", "btnRemote"};
+  for (const char* name : absent) EXPECT_FALSE(Child<QWidget>(h, name)->isEnabled()) << name;
+  f.EnableControls(true);
+  for (const char* name : absent) EXPECT_FALSE(Child<QWidget>(h, name)->isEnabled()) << name;
+  EXPECT_TRUE(Child<QWidget>(h, "btnGroupAnalyze")->isEnabled());
+
+  // Help: missing file, then the file opened with the desktop's viewer.
+  ClickButton(h, "btnHelp");
+  EXPECT_EQ(h.devices->CountOf("message", "Error|Unable to Locate Help File!"), 1u);
+  const std::string help = h.Folder() + "fenwisk_sim.chm";
+  EXPECT_EQ(f.HelpFileName(), help);
+  std::ofstream(help) << "help";
+  ClickButton(h, "btnHelp");
+  EXPECT_EQ(h.devices->CountOf("open", QUrl::fromLocalFile(QString::fromStdString(help)).toString().toStdString()),
+            1u);
+  EXPECT_EQ(h.devices->CountOf("message", "Error|Unable to Locate Help File!"), 1u);
+
+  // The remote window needs its resource file.
+  f.btnRemoteClick();
+  EXPECT_EQ(h.devices->CountOf("message", "Fenwisk|Remote Resource File missing or corrupt!\nUnable to Proceed."),
+            1u);
+
+  // The logo: hand pointer over it, the maker's page on a left click.
+  auto* logo = Child<TImageEx>(h, "ImageEx1");
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(logo, &enter);
+  EXPECT_EQ(logo->cursor().shape(), Qt::PointingHandCursor);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(logo, &leave);
+  EXPECT_FALSE(logo->testAttribute(Qt::WA_SetCursor));
+  QTest::mouseClick(logo, Qt::RightButton);
+  EXPECT_EQ(h.devices->CountOf("open", kMakerWebPage), 0u);
+  QTest::mouseClick(logo, Qt::LeftButton);
+  EXPECT_EQ(h.devices->CountOf("open", kMakerWebPage), 1u);
+
+  // About: the receiver's identity.
+  WithModal(
+      [](QDialog* d) {
+        auto* about = qobject_cast<TAboutForm*>(d);
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(about->IDLabel->text(), "Device ID: 12345678");
+        EXPECT_EQ(about->FirmwareLabel->text(), "Firmware Ver: 0.2");
+        about->OKButton->click();
+      },
+      [&] { ClickButton(h, "btnAbout"); });
+
+  // The group analyzer opens beside the main window, follows its moves and
+  // closes again.
+  TGroupAnalyzeForm* ga = f.GroupAnalyzer;
+  const auto beside = [&] {
+    const QRect frame = f.frameGeometry();
+    return ga->pos() == QPoint(frame.x() + frame.width(), frame.y());
+  };
+  ClickButton(h, "btnGroupAnalyze");
+  ASSERT_TRUE(ga->isVisible());
+  EXPECT_TRUE(beside());
+  f.move(f.pos() + QPoint(37, 21));
+  ASSERT_TRUE(PumpUntil(beside, 5000));
+  ClickButton(h, "btnGroupAnalyze");
+  EXPECT_FALSE(ga->isVisible());
+  // Hidden, it stays where it was.
+  const QPoint hiddenAt = ga->pos();
+  f.move(f.pos() + QPoint(-30, 10));
+  PumpFor(100);
+  EXPECT_EQ(ga->pos(), hiddenAt);
+
+  // Maximising does not maximise: the window goes to the screen's left edge
+  // with its bottom on the work area's bottom, keeping its size.
+  const QSize size = f.size();
+  f.showMaximized();
+  QScreen* screen = f.screen();
+  ASSERT_NE(screen, nullptr);
+  const QRect work = screen->availableGeometry();
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        return !f.isMaximized() && f.frameGeometry().left() == screen->geometry().left() &&
+               f.frameGeometry().bottom() == work.bottom();
+      },
+      5000))
+      << f.frameGeometry().x() << "," << f.frameGeometry().y();
+  EXPECT_EQ(f.size(), size);
+
+  // Quit closes the window, which ends the program.
+  bool closed = false;
+  QObject::connect(&f, &TMainForm::Closed, [&] { closed = true; });
+  ClickButton(h, "btnQuit");
+  EXPECT_TRUE(closed);
+}
