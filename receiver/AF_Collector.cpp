@@ -4,12 +4,13 @@
 
 #include "platform/Format.h"
 #include "receiver/RDSshared.h"
+#include "receiver/shared.h"
 
 namespace {
 
 constexpr uint16_t kFillerPair = (kAFFiller << 8) | kAFFiller;
 
-std::string FreqText(int code) { return Format("%3.1f", (code + 875) / 10.0); }
+std::string FreqText(int code) { return FormatFreq(AFCodeToMHz(code)); }
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 inline constexpr int kAFFiller = 205;
 constexpr bool IsAFFrequencyCode(int Code) { return Code >= 1 && Code <= 204; }
 constexpr bool IsAFCountCode(int Code) { return Code >= 224 && Code <= 249; }
+constexpr double AFCodeToMHz(int Code) { return (Code + 875) / 10.0; }
 
 class TAFCollector {
  public:

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/Format.h"
+#include "receiver/AF_Collector.h"
 #include "receiver/shared.h"
 
 // ---- Tables ---------------------------------------------------------------
@@ -197,7 +198,7 @@ std::string DIText(int Index, const uint16_t Segments[4]) {
 std::string AFCodeText(int Code) {
   if (Code == 0) return std::string();
   if (Code == 205) return "Filler";
-  return Format("%3.1f", (Code + 875) / 10.0);
+  return FormatFreq(AFCodeToMHz(Code));
 }
 
 double ConvertDeviationUnits(double Value, int From, int To) {

@@ -214,7 +214,7 @@ void TMainForm::FormCreate() {
   ui_->edFreq->SetMaxValue(kBandHighMHz);
   QPushButton* presets[] = {ui_->pr1, ui_->pr2, ui_->pr3, ui_->pr4, ui_->pr5};
   for (int i = 0; i < 5; ++i)
-    presets[i]->setText(QString::fromStdString(Format("%3.1f", ChannelIndexToFreq(Settings.Presets[i]))));
+    presets[i]->setText(QString::fromStdString(FormatFreq(ChannelIndexToFreq(Settings.Presets[i]))));
   ui_->pcRDS->setCurrentIndex(0);
   ui_->pbBuffer->setMaximum(1000);
   resize(668, 586);
@@ -378,7 +378,7 @@ void TMainForm::TunerStatus(TTunerState Status) {
       LogChange(8, Tuner->FreqIndex(), "");
       RDSCollector->SetActive(true);
       ui_->imgTuned->SetEnabled(true);
-      devices_.Trace("tuned", Format("%3.1f", target));
+      devices_.Trace("tuned", FormatFreq(target));
       if (RemoteActive) {
         RemoteObject->Clear();
         RemoteObject->SetVar("FREQ", std::to_string(Tuner->FreqTenths()), false);

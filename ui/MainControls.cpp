@@ -120,7 +120,7 @@ void TMainForm::StepChannel(int Direction) {
   if (!Tuner || !Tuner->Tuned()) return;
   const int step = Settings.Spacing;
   int t = FreqToTenths(Tuner->TargetFreq()) + Direction * step;
-  if (Direction > 0 ? t > 1080 : t < 870) return;
+  if (Direction > 0 ? t > FreqToTenths(kBandHighMHz) : t < FreqToTenths(kBandLowMHz)) return;
   // With the 200 kHz step the receiver stays on odd tenths.
   if (t % 2 == 0 && step == 2) t -= Direction;
   TuneTo(t / 10.0);
@@ -187,7 +187,7 @@ void TMainForm::PresetSave(QObject* Sender) {
     if (stores[n] != Sender) continue;
     const double target = Tuner->TargetFreq();
     Settings.Presets[n] = static_cast<uint8_t>(FreqToChannelIndex(target));
-    recalls[n]->setText(QString::fromStdString(Format("%3.1f", target)));
+    recalls[n]->setText(QString::fromStdString(FormatFreq(target)));
     SaveSettings();
     return;
   }
