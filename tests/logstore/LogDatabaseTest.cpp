@@ -149,22 +149,12 @@ TEST(LogDatabase, StartupPurgeRemovesRowsOlderThanTheKeepTime) {
     if (value) sql.Exec(std::string("insert into CONFIG (LOGLIVE, OPT1) values (") + value + ", 0)");
   };
 
-  // No settings row yet (first start): one day, not "delete everything".
-  setLogLive(nullptr);
-  fill();
-  EXPECT_EQ(keptAfterStart(), 2);
-  // A row without a keep time: the same.
-  setLogLive("NULL");
-  fill();
-  EXPECT_EQ(keptAfterStart(), 2);
-  setLogLive("2");
-  fill();
-  EXPECT_EQ(keptAfterStart(), 3);
-  setLogLive("30");
-  fill();
-  EXPECT_EQ(keptAfterStart(), 4);
-  // Zero days: everything older than the start-up moment goes.
-  setLogLive("0");
-  fill();
-  EXPECT_EQ(keptAfterStart(), 0);
+  // No settings row yet (first start), or one without a keep time: one day,
+  // not "delete everything". Zero days: everything older than the start goes.
+  const std::pair<const char*, int64_t> cases[] = {{nullptr, 2}, {"NULL", 2}, {"2", 3}, {"30", 4}, {"0", 0}};
+  for (const auto& [logLive, kept] : cases) {
+    setLogLive(logLive);
+    fill();
+    EXPECT_EQ(keptAfterStart(), kept) << (logLive ? logLive : "no row");
+  }
 }

@@ -43,21 +43,13 @@ TEST(DeviceProtocol, RdsAndStatusFields) {
   EXPECT_TRUE(p.Mpx().Toggle);
   EXPECT_EQ(p.Mpx().Raw, 0x5A5);
 
-  // Below level 8 the stereo bit means nothing: level 7 is mono, 8 stereo.
-  auto weak = rds;
-  weak[9] = 0x75;
-  EXPECT_FALSE(proto::TRdsPacket(weak.data(), High(weak)).Stereo());
-  EXPECT_TRUE(proto::TRdsPacket(weak.data(), High(weak)).StereoBit());
-  weak[9] = 0x85;
-  EXPECT_TRUE(proto::TRdsPacket(weak.data(), High(weak)).Stereo());
-
   const auto st = Stamped({2, 0x10, 0x29, 0x97, 0, 0x74, 0, 0, 0, 0, 0x03, 0xFF}, stamp);
   proto::TStatusPacket s(st.data(), High(st));
   ASSERT_TRUE(s.Valid());
   EXPECT_TRUE(s.InjectionSide());
   EXPECT_EQ(s.PLLWord(), 0x2997);
   EXPECT_EQ(s.Level(), 7);
-  EXPECT_FALSE(s.Stereo());
+  EXPECT_FALSE(s.Stereo());  // the bit is set, but below level 8 it means nothing
   EXPECT_FALSE(s.Mpx().Toggle);
   EXPECT_EQ(s.Mpx().Raw, 0x3FF);
   // A view of one type does not accept another.
@@ -99,26 +91,11 @@ TEST(DeviceProtocol, ShortPacketsAreInvalidAndNeverReadPastTheirBytes) {
   proto::TDeviceInfoPacket di(info.data(), High(info), false);
   EXPECT_FALSE(di.Valid());
   EXPECT_EQ(di.Extra(2), 0.0);
-
-  EXPECT_EQ(proto::MinPacketLength(1), 12);
-  EXPECT_EQ(proto::MinPacketLength(3), 6);
-  EXPECT_EQ(proto::MinPacketLength(4), 49);
-  EXPECT_EQ(proto::MinPacketLength(6), 1);
-  EXPECT_EQ(proto::CommandLength(proto::cmdTune), 3);
-  EXPECT_EQ(proto::CommandLength(proto::cmdReset), 1);
 }
 
 TEST(DeviceProtocol, DeviceInformationFields) {
-  std::vector<uint8_t> info(64, 0);
-  info[0] = 4;
-  info[1] = 0x12;
-  info[2] = 1;
-  info[3] = 0xDE;
-  info[4] = 0xAD;
-  info[5] = 0xBE;
-  info[6] = 0xEF;
-  info[7] = 0x55;
-  info[8] = 0x66;
+  std::vector<uint8_t> info = {4, 0x12, 1, 0xDE, 0xAD, 0xBE, 0xEF, 0x55, 0x66};
+  info.resize(64);
   proto::PutDouble(&info[9], -12.5);
   proto::PutDouble(&info[17], 0.0625);
   proto::PutDouble(&info[25], 3.0);
@@ -129,13 +106,10 @@ TEST(DeviceProtocol, DeviceInformationFields) {
   ASSERT_TRUE(p.Valid());
   EXPECT_EQ(p.Firmware(), 0x12);
   EXPECT_EQ(p.HardwareType(), 1);
-  EXPECT_EQ(p.DeviceId(0), 0xDE);
   EXPECT_EQ(p.DeviceId(3), 0xEF);
   uint8_t bytes[8];
   p.InfoBytes(bytes);
-  EXPECT_EQ(bytes[0], 0x12);
-  EXPECT_EQ(bytes[6], 0x55);
-  EXPECT_EQ(bytes[7], 0x66);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 8), (std::vector<uint8_t>{0x12, 1, 0xDE, 0xAD, 0xBE, 0xEF, 0x55, 0x66}));
   EXPECT_EQ(p.MPXOffset(), -12.5);  // bytes 9..16, little-endian
   EXPECT_EQ(p.MPXScale(), 0.0625);  // bytes 17..24
   EXPECT_EQ(p.Extra(0), 3.0);
@@ -143,8 +117,6 @@ TEST(DeviceProtocol, DeviceInformationFields) {
   EXPECT_EQ(p.Extra(2), 1e-9);
   EXPECT_EQ(info[17 + 7], 0x3F);  // the high byte of 0.0625 comes last
 
-  EXPECT_EQ(proto::FirmwareText(0x00), "0.0");
   EXPECT_EQ(proto::FirmwareText(0x02), "0.2");
-  EXPECT_EQ(proto::FirmwareText(0x10), "1.0");
   EXPECT_EQ(proto::FirmwareText(0xAF), "10.15");
 }

@@ -1,11 +1,13 @@
 // The simulated receiver is the device every transport, tuner and window test
-// talks to; these tests pin down its behaviour so those tests can rely on it.
+// talks to. What those tests already exercise through the tuner (device
+// information, ignored and misplaced tunes, seeking) is not repeated here;
+// these tests pin down the rest the other tests rely on.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <thread>
 
 #include "receiver/DeviceProtocol.h"
@@ -46,7 +48,7 @@ class SimReceiverTest : public ::testing::Test {
     while (sim.Read(r, buf, 64, n, 0)) out.emplace_back(buf, buf + n);
     return out;
   }
-  TPackets OfType(const TPackets& all, uint8_t type) {
+  static TPackets OfType(const TPackets& all, uint8_t type) {
     TPackets out;
     for (const auto& p : all)
       if (!p.empty() && p[0] == type) out.push_back(p);
@@ -60,14 +62,11 @@ class SimReceiverTest : public ::testing::Test {
     }
     return out;
   }
-  std::vector<uint8_t> TuneCommand(double mhz) {
+  static std::vector<uint8_t> TuneCommand(double mhz) {
     const uint16_t word = FreqToPLLWord(true, mhz);
     return {proto::cmdTune, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
   }
-  static uint16_t WordIn(const std::vector<uint8_t>& p) {
-    return p[0] == 1 ? proto::TRdsPacket(p.data(), static_cast<int>(p.size()) - 1, false).PLLWord()
-                     : proto::TStatusPacket(p.data(), static_cast<int>(p.size()) - 1, false).PLLWord();
-  }
+  static proto::TStatusPacket Status(const std::vector<uint8_t>& p) { return {p.data(), 63, false}; }
 };
 
 TRdsGroupLine Group(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool lostC = false) {
@@ -82,95 +81,30 @@ TRdsGroupLine Group(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool lostC =
 
 }  // namespace
 
-TEST_F(SimReceiverTest, DeviceInformationNormalLateNeverAndIncompatible) {
-  TSimDeviceInfo info;
-  info.Firmware = 0x01;
-  info.Id[0] = 0xAB;
-  info.Calibration[4] = std::numeric_limits<double>::quiet_NaN();
-  sim.SetDeviceInfo(info);
-  ASSERT_TRUE(Send({proto::cmdReset}));
-  ASSERT_TRUE(Send({proto::cmdDeviceInfo}));
-  TPackets got = Drain();
+TEST_F(SimReceiverTest, LateAnswersResetAndPartialCommands) {
+  sim.SetTuneAnswer(TSimAnswer::Late, 300);
+  ASSERT_TRUE(Send(TuneCommand(101.1)));
+  EXPECT_TRUE(AdvanceAndDrain(290).empty());
+  const TPackets got = AdvanceAndDrain(20);
   ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), 64u);  // the device always sends full reports
-  proto::TDeviceInfoPacket p(got[0].data(), 63, false);
-  ASSERT_TRUE(p.Valid());
-  EXPECT_EQ(p.Firmware(), 0x01);
-  EXPECT_EQ(p.HardwareType(), 1);
-  EXPECT_EQ(p.DeviceId(0), 0xAB);
-  EXPECT_EQ(p.MPXOffset(), info.Calibration[0]);
-  EXPECT_EQ(p.MPXScale(), info.Calibration[1]);
-  EXPECT_TRUE(std::isnan(p.Extra(2)));
-
-  sim.SetInfoAnswer(TSimAnswer::Never);
-  ASSERT_TRUE(Send({proto::cmdDeviceInfo}));
-  EXPECT_TRUE(AdvanceAndDrain(3000, 100).empty());
-
-  sim.SetInfoAnswer(TSimAnswer::Late, 500);
-  ASSERT_TRUE(Send({proto::cmdDeviceInfo}));
-  EXPECT_TRUE(AdvanceAndDrain(490).empty());
-  EXPECT_EQ(AdvanceAndDrain(20).size(), 1u);
+  EXPECT_EQ(Status(got[0]).PLLWord(), FreqToPLLWord(true, 101.1));
+  EXPECT_EQ(Status(got[0]).Level(), 0);  // no station: noise
 
   // A reset cancels an answer still pending.
+  sim.SetInfoAnswer(TSimAnswer::Late, 500);
   ASSERT_TRUE(Send({proto::cmdDeviceInfo}));
   ASSERT_TRUE(Send({proto::cmdReset}));
   EXPECT_TRUE(AdvanceAndDrain(1000, 100).empty());
 
-  sim.SetInfoAnswer(TSimAnswer::Normal);
-  sim.SetIncompatible();
-  ASSERT_TRUE(Send({proto::cmdDeviceInfo}));
-  got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  proto::TDeviceInfoPacket bad(got[0].data(), 63, false);
-  EXPECT_EQ(bad.Firmware(), 0x03);
-  EXPECT_EQ(bad.HardwareType(), 2);
-  EXPECT_EQ(bad.DeviceId(2), 0xFE);
-  EXPECT_TRUE(std::isnan(bad.MPXScale()));
-  EXPECT_TRUE(std::isnan(bad.MPXOffset()));
-}
-
-TEST_F(SimReceiverTest, TuneAnswersAtOnceLateNeverOrElsewhere) {
-  sim.AddStation({98.5, 12, true, {}});
-  ASSERT_TRUE(Send(TuneCommand(98.5)));
-  TPackets got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  proto::TStatusPacket st(got[0].data(), 63, false);
-  ASSERT_TRUE(st.Valid());
-  EXPECT_EQ(st.PLLWord(), FreqToPLLWord(true, 98.5));
-  EXPECT_TRUE(st.InjectionSide());
-  EXPECT_EQ(st.Level(), 12);
-  EXPECT_TRUE(st.Stereo());
-  EXPECT_EQ(sim.TunedFreq(), 98.5);
-
-  sim.SetTuneAnswer(TSimAnswer::Late, 300);
-  ASSERT_TRUE(Send(TuneCommand(101.1)));
-  EXPECT_TRUE(AdvanceAndDrain(290).empty());
-  got = AdvanceAndDrain(20);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(WordIn(got[0]), FreqToPLLWord(true, 101.1));
-  EXPECT_EQ(proto::TStatusPacket(got[0].data(), 63, false).Level(), 0);  // no station: noise
-
-  sim.SetTuneAnswer(TSimAnswer::Never);
-  ASSERT_TRUE(Send(TuneCommand(90.0)));
-  EXPECT_TRUE(AdvanceAndDrain(3000, 100).empty());
-  EXPECT_EQ(sim.TunedFreq(), 101.1);
-
-  sim.SetTuneAnswer(TSimAnswer::OtherWord, 0, FreqToPLLWord(true, 99.9));
-  ASSERT_TRUE(Send(TuneCommand(90.0)));
-  got = Drain();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(WordIn(got[0]), FreqToPLLWord(true, 99.9));
-
   // A tune command cut short never reaches the device whole.
   sim.SetTuneAnswer(TSimAnswer::Normal);
   sim.PartialNextWrites(1, 2);
-  std::vector<uint8_t> tune = TuneCommand(88.8);
+  const std::vector<uint8_t> tune = TuneCommand(88.8);
   int count = 0;
   EXPECT_TRUE(sim.Write(w, tune.data(), 3, count, 500));
   EXPECT_EQ(count, 2);
   EXPECT_TRUE(Drain().empty());
-  EXPECT_EQ(sim.TunedFreq(), 99.9);
-  EXPECT_EQ(sim.Commands().back(), (std::vector<uint8_t>{tune[0], tune[1]}));
+  EXPECT_EQ(sim.TunedFreq(), 101.1);
 }
 
 TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
@@ -182,12 +116,10 @@ TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
   ASSERT_TRUE(Send(TuneCommand(98.5)));
   const TPackets all = AdvanceAndDrain(1000);
   const TPackets rds = OfType(all, 1);
-  const TPackets status = OfType(all, 2);
-  EXPECT_EQ(rds.size(), 45u);     // one block every ~21.9 ms
-  EXPECT_EQ(status.size(), 11u);  // at the tune and every 100 ms
-  EXPECT_EQ(all.size(), rds.size() + status.size());
+  EXPECT_EQ(rds.size(), 45u);                 // one block every ~21.9 ms
+  EXPECT_EQ(OfType(all, 2).size(), 11u);      // at the tune and every 100 ms
+  EXPECT_EQ(all.size(), rds.size() + 11u);
 
-  const uint16_t word = FreqToPLLWord(true, 98.5);
   // A B C D | A B C' D (version B) | A B C(lost) D | A ...
   const uint8_t ids[12] = {0, 1, 2, 3, 0, 1, 4, 3, 0, 1, 2, 3};
   const uint16_t data[12] = {0x6204, 0x0130, 0x966B, 0x594C, 0x6204, 0x0931,
@@ -198,15 +130,7 @@ TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
     EXPECT_EQ(p.BlockId(), ids[i % 12]) << i;
     EXPECT_EQ(p.BlockData(), data[i % 12]) << i;
     EXPECT_EQ(p.ErrorStatus(), i % 12 == 10 ? 3 : 0) << i;
-    if (i > 0) {
-      proto::TRdsPacket prev(rds[i - 1].data(), 63, false);
-      EXPECT_EQ(p.PrevBlockId(), prev.BlockId());
-      EXPECT_EQ(p.PrevBlockData(), prev.BlockData());
-    }
-    EXPECT_EQ(p.PLLWord(), word);
     EXPECT_EQ(p.Level(), 11);
-    EXPECT_TRUE(p.Stereo());
-    EXPECT_TRUE(p.InjectionSide());
   }
   // Every reading flips the MPX toggle.
   EXPECT_NE(proto::TRdsPacket(rds[0].data(), 63, false).Mpx().Toggle,
@@ -217,46 +141,37 @@ TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
   const TPackets noise = AdvanceAndDrain(500);
   EXPECT_TRUE(OfType(noise, 1).empty());
   ASSERT_FALSE(OfType(noise, 2).empty());
-  for (const auto& p : OfType(noise, 2)) EXPECT_EQ(proto::TStatusPacket(p.data(), 63, false).Level(), 0);
+  for (const auto& p : OfType(noise, 2)) EXPECT_EQ(Status(p).Level(), 0);
 
-  // As fast as possible: a block for every read, with no time passing.
+  // As fast as possible: after the tune answer, a block for every read with
+  // no time passing.
   sim.SetStatusIntervalMs(0);
   sim.SetRdsRate(TSimRdsRate::Fastest);
   ASSERT_TRUE(Send(TuneCommand(98.5)));
   uint8_t buf[64];
   int n = 0;
   ASSERT_TRUE(sim.Read(r, buf, 64, n, 0));
-  EXPECT_EQ(buf[0], 2);  // the tune answer, then a block for every read
+  EXPECT_EQ(buf[0], 2);
   for (int i = 0; i < 100; ++i) {
     ASSERT_TRUE(sim.Read(r, buf, 64, n, 0));
     ASSERT_EQ(buf[0], 1);
   }
 }
 
-TEST_F(SimReceiverTest, SeeksToTheNextStationAfterADelayWrappingAroundTheBand) {
-  for (double f : {90.0, 95.0, 100.0}) sim.AddStation({f, 9, false, {}});
-  ASSERT_TRUE(Send(TuneCommand(95.0)));
-  Drain();
-  ASSERT_TRUE(Send({proto::cmdSeekUp}));
-  EXPECT_TRUE(AdvanceAndDrain(290).empty());
-  TPackets got = AdvanceAndDrain(20);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(WordIn(got[0]), FreqToPLLWord(true, 100.0));
+TEST_F(SimReceiverTest, SeekWrapsAroundTheBandAndStaysPutWithoutStations) {
+  for (double f : {90.0, 100.0}) sim.AddStation({f, 9, false, {}});
+  ASSERT_TRUE(Send(TuneCommand(100.0)));
   ASSERT_TRUE(Send({proto::cmdSeekUp}));
   AdvanceAndDrain(300);
   EXPECT_EQ(sim.TunedFreq(), 90.0);
   ASSERT_TRUE(Send({proto::cmdSeekDown}));
   AdvanceAndDrain(300);
   EXPECT_EQ(sim.TunedFreq(), 100.0);
-  ASSERT_TRUE(Send({proto::cmdSeekDown}));
-  AdvanceAndDrain(300);
-  EXPECT_EQ(sim.TunedFreq(), 95.0);
 
-  // With no station at all a seek stays put.
   sim.ClearStations();
   ASSERT_TRUE(Send({proto::cmdSeekUp}));
   AdvanceAndDrain(300);
-  EXPECT_EQ(sim.TunedFreq(), 95.0);
+  EXPECT_EQ(sim.TunedFreq(), 100.0);
 }
 
 TEST_F(SimReceiverTest, BandScanSendsPointsAcrossTheWholeBandThenResumes) {
@@ -269,25 +184,18 @@ TEST_F(SimReceiverTest, BandScanSendsPointsAcrossTheWholeBandThenResumes) {
   const TPackets points = OfType(all, 3);
   const uint16_t first = FreqToPLLWord(true, 87.0), last = FreqToPLLWord(true, 108.0);
   ASSERT_EQ(points.size(), static_cast<size_t>((last - first + 11) / 12 + 1));
+  std::vector<uint16_t> words;
   int peak = 0;
-  uint16_t peakWord = 0, prev = 0;
-  for (size_t i = 0; i < points.size(); ++i) {
-    proto::TScanPointPacket p(points[i].data(), 63, false);
-    ASSERT_TRUE(p.Valid());
-    if (i > 0) {
-      EXPECT_GT(p.PLLWord(), prev);
-    }
-    prev = p.PLLWord();
-    if (p.Level() > peak) {
-      peak = p.Level();
-      peakWord = p.PLLWord();
-    }
+  uint16_t peakWord = 0;
+  for (const auto& raw : points) {
+    proto::TScanPointPacket p(raw.data(), 63, false);
+    words.push_back(p.PLLWord());
+    if (p.Level() > peak) peak = p.Level(), peakWord = p.PLLWord();
   }
-  EXPECT_EQ(proto::TScanPointPacket(points.front().data(), 63, false).PLLWord(), first);
-  EXPECT_EQ(proto::TScanPointPacket(points.back().data(), 63, false).PLLWord(), last);  // ends exactly there
-  EXPECT_EQ(proto::TScanPointPacket(points.back().data(), 63, false).Level(), 0);
+  EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
+  EXPECT_EQ(words.front(), first);
+  EXPECT_EQ(words.back(), last);  // ends exactly there
   EXPECT_NEAR(PLLWordToFreq(peakWord, true), 98.0, 0.1);
-  EXPECT_GE(peak, 10);
   // No status while scanning; status again after the last point.
   size_t lastPoint = 0, statusDuring = 0, statusAfter = 0;
   for (size_t i = 0; i < all.size(); ++i)
@@ -299,32 +207,23 @@ TEST_F(SimReceiverTest, BandScanSendsPointsAcrossTheWholeBandThenResumes) {
 }
 
 TEST_F(SimReceiverTest, ConfigurationResetAndStreaming) {
-  ASSERT_TRUE(Send({0x01, 0x02, 0x12, 0x18, 0x15, 0x31}));
+  // 0x7F is unknown and ignored.
+  ASSERT_TRUE(Send({0x01, 0x02, 0x12, 0x18, 0x15, 0x31, 0x0B, 0x7F}));
   ASSERT_TRUE(Send({proto::cmdEndConfig}));
-  TSimConfig c = sim.Config();
+  const TSimConfig c = sim.Config();
   EXPECT_EQ(c.Mode, 0x01);
   EXPECT_EQ(c.Input, 0x02);
   EXPECT_EQ(c.StopLevel, 2);
   EXPECT_EQ(c.Sensitivity, 0x18);
   EXPECT_EQ(c.Spacing, 1);
   EXPECT_TRUE(c.Deemphasis);
-  EXPECT_EQ(c.EndConfigCount, 1);
-  ASSERT_TRUE(Send({0x00, 0x03, 0x10, 0x17, 0x16, 0x30, 0x0B, 0x7F}));  // 0x7F: unknown, ignored
-  c = sim.Config();
-  EXPECT_EQ(c.Mode, 0x00);
-  EXPECT_EQ(c.Input, 0x03);
-  EXPECT_EQ(c.StopLevel, 0);
-  EXPECT_EQ(c.Sensitivity, 0x17);
-  EXPECT_EQ(c.Spacing, 2);
-  EXPECT_FALSE(c.Deemphasis);
   EXPECT_EQ(c.ScanStep, 0x0B);
-  EXPECT_EQ(sim.CommandCount(), 3u);
+  EXPECT_EQ(c.EndConfigCount, 1);
 
   sim.SetStatusIntervalMs(100);
   EXPECT_EQ(OfType(AdvanceAndDrain(500), 2).size(), 5u);
   ASSERT_TRUE(Send({proto::cmdReset}));  // the device goes quiet
   EXPECT_FALSE(sim.Streaming());
-  EXPECT_EQ(sim.Config().ResetCount, 1);
   EXPECT_TRUE(AdvanceAndDrain(500).empty());
   ASSERT_TRUE(Send({proto::cmdEndConfig}));
   EXPECT_TRUE(sim.Streaming());
@@ -346,15 +245,11 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
   sim.LoadScenario((dir / "band.txt").string());
   const auto stations = sim.Stations();
   ASSERT_EQ(stations.size(), 3u);
-  EXPECT_EQ(stations[0].FreqMHz, 87.0);
-  EXPECT_EQ(stations[0].Level, 12);
   EXPECT_TRUE(stations[0].Stereo);
   ASSERT_EQ(stations[0].Groups.size(), 2u);
   EXPECT_TRUE(stations[0].Groups[1].Lost[1]);
   EXPECT_EQ(stations[1].Level, 9);
-  EXPECT_FALSE(stations[1].Stereo);
-  EXPECT_TRUE(stations[1].Groups.empty());
-  EXPECT_EQ(stations[2].Level, 0);
+  EXPECT_EQ(stations[2].Level, 0);  // the default
 
   // Powered up at 87.0 MHz: the station's RDS flows without a tune command.
   EXPECT_EQ(OfType(AdvanceAndDrain(100), 1).size(), 4u);
@@ -370,52 +265,27 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
   expectError("station 98.5\nstation 99.0 level=16\n", "line 2");
   expectError("station 98.5 volume=3\n", "unknown key");
   expectError("station 120.0\n", "bad frequency");
-  expectError("station abc\n", "bad frequency");
-  expectError("radio 98.5\n", "line 1");
-  expectError("station 98.5 stereo=yes\n", "bad stereo");
   expectError("\n\nstation 98.5 rds=missing.hex\n", "line 3");
-  {
-    std::ofstream g(dir / "bad.hex");
-    g << "6204 0130\n";
-  }
-  expectError("station 98.5 rds=bad.hex\n", "bad.hex");
   EXPECT_THROW(sim.LoadScenario((dir / "nothere.txt").string()), std::runtime_error);
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(SimReceiverTest, UsbFaultsPresenceAndCancelledReads) {
+TEST_F(SimReceiverTest, PipesFaultsAndReadsOnTheFakeClock) {
   EXPECT_EQ(sim.OpenPipe("vid_04d8&pid_000d", kReceiverPipeName, kPipeRead), -1);
   EXPECT_EQ(sim.OpenPipe(kReceiverDeviceFilter, "\\MCHP_EP2", kPipeRead), -1);
   EXPECT_NE(sim.OpenPipe("VID_04D8&PID_000C", kReceiverPipeName, kPipeRead), -1);  // case does not matter
-  sim.FailNextOpens(1);
-  EXPECT_EQ(sim.OpenPipe(kReceiverDeviceFilter, kReceiverPipeName, kPipeRead), -1);
-
   uint8_t buf[64];
   int n = -1;
-  // Pipes work one way only.
-  EXPECT_FALSE(sim.Write(r, buf, 1, n, 0));
+  EXPECT_FALSE(sim.Write(r, buf, 1, n, 0));  // pipes work one way only
   EXPECT_FALSE(sim.Read(w, buf, 64, n, 0));
 
-  sim.EmptyNextReads(2);
-  sim.PushPacket({2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_TRUE(sim.Read(r, buf, 64, n, 0));
-  EXPECT_EQ(n, 0);
-  EXPECT_TRUE(sim.Read(r, buf, 64, n, 0));
-  EXPECT_EQ(n, 0);
-  EXPECT_TRUE(sim.Read(r, buf, 64, n, 0));
-  EXPECT_EQ(n, 12);
   sim.ShortNextPackets(1, 3);
   sim.PushPacket({2, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
   EXPECT_TRUE(sim.Read(r, buf, 64, n, 0));
   EXPECT_EQ(n, 3);
-  EXPECT_EQ(buf[2], 2);
   sim.PushPacket(std::vector<uint8_t>(10, 7));
   EXPECT_TRUE(sim.Read(r, buf, 4, n, 0));  // never more than the buffer holds
   EXPECT_EQ(n, 4);
-
-  sim.FailNextWrites(1);
-  EXPECT_FALSE(Send({proto::cmdReset}));
-  EXPECT_EQ(sim.CommandCount(), 0u);
 
   // A read waits for the clock: it times out only when fake time passes.
   std::atomic<int> result{-1};
@@ -443,11 +313,9 @@ TEST_F(SimReceiverTest, UsbFaultsPresenceAndCancelledReads) {
   blocked.join();
   EXPECT_EQ(result.load(), 0);
   EXPECT_FALSE(sim.Read(r, buf, 64, n, 0));  // closed handles stay dead
-  sim.Close(r);                              // a second close does nothing
 
   // Unplugging kills every handle for good; new ones work after plug-in.
   sim.Unplug();
-  EXPECT_FALSE(Send({proto::cmdReset}));
   EXPECT_EQ(sim.OpenPipe(kReceiverDeviceFilter, kReceiverPipeName, kPipeWrite), -1);
   sim.Plug();
   EXPECT_FALSE(Send({proto::cmdReset}));

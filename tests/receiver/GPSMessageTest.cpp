@@ -6,18 +6,15 @@
 using Fields = std::vector<std::string>;
 
 TEST(GPSMessageTest, TypesAndFields) {
+  // The ends of the table, and ids that only look like one.
   const std::pair<const char*, int> types[] = {
-      {"GPZDA", 1}, {"GPGGA", 2}, {"GPGLL", 3}, {"GPGSA", 4}, {"GPGSV", 5}, {"GPRMC", 6},
-      {"GPVTG", 7}, {"PUBX", 8},  {"gprmc", 0}, {"$GPRMC", 0}, {"GPRMC ", 0}, {"", 0}};
+      {"GPZDA", 1}, {"GPRMC", 6}, {"PUBX", 8}, {"gprmc", 0}, {"$GPRMC", 0}, {"GPRMC ", 0}, {"", 0}};
   for (const auto& [id, type] : types) EXPECT_EQ(TGPSMessage(id, "").MessageType(), type) << id;
 
   const TGPSMessage six("GPGLL", "4717.1234,N,00833.9150,E,123519,A");
-  EXPECT_EQ(six.ID, "GPGLL");
   ASSERT_EQ(six.Fields.size(), 6u);
-  EXPECT_EQ(six.Field(0), "4717.1234");
   EXPECT_EQ(six.Field(5), "A");
   EXPECT_EQ(six.Field(6), "");
-  EXPECT_EQ(six.Field(20), "");
   EXPECT_EQ(six.Field(-1), "");
   EXPECT_TRUE(TGPSMessage("GPZDA", "").Fields.empty());
 }
@@ -26,7 +23,6 @@ TEST(GPSMessageTest, DelimitedTextRule) {
   // Empty fields are kept, including a trailing one.
   EXPECT_EQ(SplitDelimitedText("a,,b"), (Fields{"a", "", "b"}));
   EXPECT_EQ(SplitDelimitedText("a,b,"), (Fields{"a", "b", ""}));
-  EXPECT_EQ(SplitDelimitedText(",a"), (Fields{"", "a"}));
   EXPECT_EQ(SplitDelimitedText(",,"), (Fields{"", "", ""}));
   // Quoted fields may hold the delimiter; a doubled quote is one quote.
   EXPECT_EQ(SplitDelimitedText("\"x,y\",z"), (Fields{"x,y", "z"}));
@@ -48,10 +44,7 @@ TEST(GPSMessageTest, PositionOnlyFromAValidRMC) {
   EXPECT_EQ(valid.LongitudeHemisphere(), "E");
 
   const TGPSMessage warning("GPRMC", "123519,V,4807.0380,N,01131.0000,E");
-  EXPECT_EQ(warning.Latitude(), "");
-  EXPECT_EQ(warning.LatitudeHemisphere(), "");
-  EXPECT_EQ(warning.Longitude(), "");
-  EXPECT_EQ(warning.LongitudeHemisphere(), "");
+  EXPECT_EQ(warning.Latitude() + warning.LatitudeHemisphere() + warning.Longitude() + warning.LongitudeHemisphere(), "");
 
   // Same fields in another sentence type, or a body cut short.
   EXPECT_EQ(TGPSMessage("GPGGA", body).Latitude(), "");

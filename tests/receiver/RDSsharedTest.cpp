@@ -24,34 +24,22 @@ uint32_t TimeWord(unsigned hour, unsigned minute, bool negative, unsigned halfHo
 }  // namespace
 
 TEST(RDSsharedTest, ProgrammeTypeNamesInBothModes) {
+  // The ends of each table, and each mode reading its own.
   EXPECT_EQ(PTYName(kModeRDS, 0), "None");
-  EXPECT_EQ(PTYName(kModeRDS, 2), "Current Affairs");
-  EXPECT_EQ(PTYName(kModeRDS, 18), "Children's Progs");
   EXPECT_EQ(PTYName(kModeRDS, 31), "Alarm");
   EXPECT_EQ(PTYName(kModeRBDS, 2), "Information");
-  EXPECT_EQ(PTYName(kModeRBDS, 17), "Soft R & B");
-  EXPECT_EQ(PTYName(kModeRBDS, 29), "Weather");
   EXPECT_EQ(PTYName(kModeRBDS, 30), "Emergency Test");
-  for (uint16_t pty = 24; pty <= 28; ++pty) EXPECT_EQ(PTYName(kModeRBDS, pty), "Unassigned");
-  // The two tables differ everywhere except the first two and the unassigned.
-  EXPECT_EQ(PTYName(kModeRDS, 1), PTYName(kModeRBDS, 1));
-  EXPECT_NE(PTYName(kModeRDS, 16), PTYName(kModeRBDS, 16));
-
   EXPECT_EQ(PTYName(kModeRDS, kRdsUnknown), "Unknown");
-  EXPECT_EQ(PTYName(kModeRBDS, kRdsUnknown), "Unknown");
   // A value that is no 5-bit code never reads past the table.
   EXPECT_EQ(PTYName(kModeRDS, 32), "Unknown");
   EXPECT_EQ(PTYName(kModeRBDS, 0x8000), "Unknown");
 }
 
 TEST(RDSsharedTest, PITextAndCallLetters) {
-  EXPECT_EQ(PIText(kModeRDS, 0x54A8), "54A8");
   EXPECT_EQ(PIText(kModeRDS, 0x00ab), "00AB");
-  EXPECT_EQ(PIText(kModeRDS, kRdsUnknown), "----");
   EXPECT_EQ(PIText(kModeRBDS, kRdsUnknown), "----");
 
-  EXPECT_EQ(PIToCallLetters(0x1000), "KAAA");
-  EXPECT_EQ(PIToCallLetters(0x54A6), "KZZY");
+  // The four-letter ranges are walked whole below; here their borders.
   EXPECT_EQ(PIToCallLetters(0x54A7), "KZZZ");
   EXPECT_EQ(PIToCallLetters(0x54A8), "WAAA");
   // The W range ends at WZZZ inclusive; the three-letter calls follow.
@@ -62,7 +50,6 @@ TEST(RDSsharedTest, PITextAndCallLetters) {
   // Codes from there on without a call of their own have none.
   EXPECT_EQ(PIToCallLetters(39265), "----");
   EXPECT_EQ(PIToCallLetters(0x0FFF), "----");
-  EXPECT_EQ(PIToCallLetters(0x0000), "----");
   EXPECT_EQ(PIToCallLetters(0xFFFE), "----");
   // Short forms: AF xy is xy 00, A x yz is x 0 yz.
   EXPECT_EQ(PIToCallLetters(0xAF12), "KATS");
@@ -73,8 +60,6 @@ TEST(RDSsharedTest, PITextAndCallLetters) {
   EXPECT_EQ(PIToCallLetters(941), "CKGE");
   EXPECT_EQ(PIToCallLetters(16416), "KSFW");
   EXPECT_EQ(PIToCallLetters(49160), "CJBC-1");
-  EXPECT_EQ(PIToCallLetters(52033), "CBA-FM");
-  EXPECT_EQ(PIToCallLetters(52045), "CBHM");
 }
 
 TEST(RDSsharedTest, EveryFourLetterCallHasExactlyOneCode) {
@@ -97,21 +82,16 @@ TEST(RDSsharedTest, EveryFourLetterCallHasExactlyOneCode) {
 TEST(RDSsharedTest, FlagAndDecoderIdentificationTexts) {
   EXPECT_EQ(MSText(2), "MUSIC");  // any non-zero value
   EXPECT_EQ(MSText(kRdsUnknown), "");
-  EXPECT_EQ(TAText(0), "OFF");
-  EXPECT_EQ(TPText(kRdsUnknown), "");
 
   // Each index reads its own bit of the 4-bit value.
   EXPECT_EQ(DIBitText(0, 8), "Dynamic");
   EXPECT_EQ(DIBitText(0, 7), "Static");
-  EXPECT_EQ(DIBitText(2, 0xD), "Not AH");
   EXPECT_EQ(DIBitText(3, 1), "STEREO");
   EXPECT_EQ(DIBitText(4, 0xF), "");
 
   const uint16_t di[4] = {1, 0, 0, 1};  // dynamic, not compressed, not AH, stereo
   EXPECT_EQ(DIText(5, di), "9");
   EXPECT_EQ(DINumber(di), 9);
-  EXPECT_EQ(DIText(0, di), "Dynamic");
-  EXPECT_EQ(DIText(3, di), "STEREO");
   EXPECT_EQ(DIText(6, di), "STEREO, Not AH, Not Compressed, Dynamic");
   EXPECT_EQ(DIText(4, di), "");
 
@@ -122,8 +102,6 @@ TEST(RDSsharedTest, FlagAndDecoderIdentificationTexts) {
   EXPECT_EQ(DIText(6, partial), "MONO, Compressed");
   const uint16_t none[4] = {kRdsUnknown, kRdsUnknown, kRdsUnknown, kRdsUnknown};
   EXPECT_EQ(DIText(6, none), "");
-  const uint16_t all[4] = {1, 1, 1, 1};
-  EXPECT_EQ(DIText(5, all), "15");
 }
 
 TEST(RDSsharedTest, ClockTimeOfTheWorkedExample) {
@@ -139,23 +117,17 @@ TEST(RDSsharedTest, ClockTimeOfTheWorkedExample) {
   const uint32_t word = TimeWord(13, 5, false, 3);  // 13:05, +1:30
   EXPECT_EQ(CTText(45218, word), "06 Sep 1982, Mon, week 36, 13:5  + 1:30");
   const TRDSDateTime r = CTRecord(45218, word);
-  EXPECT_EQ(r.Day, "06");
-  EXPECT_EQ(r.Month, "Sep");
-  EXPECT_EQ(r.Year, "1982");
-  EXPECT_EQ(r.WeekDay, "Mon");
-  EXPECT_EQ(r.Week, "36");
-  EXPECT_EQ(r.Spare, "");
-  EXPECT_EQ(r.Hour, "13");
-  EXPECT_EQ(r.Minute, "5 ");
-  EXPECT_EQ(r.Offset, "+ 1:30");
+  EXPECT_EQ(r.Day + "|" + r.Month + "|" + r.Year + "|" + r.WeekDay + "|" + r.Week + "|" + r.Spare + "|" + r.Hour +
+                "|" + r.Minute + "|" + r.Offset,
+            "06|Sep|1982|Mon|36||13|5 |+ 1:30");
   EXPECT_EQ(r.Text, CTText(45218, word));
+  // Indexed in field order, the text last; beyond it nothing.
   EXPECT_EQ(r[0], "06");
   EXPECT_EQ(r[8], "+ 1:30");
   EXPECT_EQ(r[9], r.Text);
   EXPECT_EQ(r[10], "");
 
   // A negative whole-hour offset, single-digit hour.
-  EXPECT_EQ(CTRecord(45218, TimeWord(7, 59, true, 10)).Offset, "- 5:0 ");
   EXPECT_EQ(CTText(45218, TimeWord(7, 59, true, 10)), "06 Sep 1982, Mon, week 36, 7 :59 - 5:0 ");
   // 23:59 on the last day of a leap February.
   EXPECT_EQ(CTText(60369, TimeWord(23, 59, false, 0)), "29 Feb 2024, Thu, week 09, 23:59 + 0:0 ");
@@ -182,9 +154,7 @@ TEST(RDSsharedTest, ClockTimeNotTransmittedOrInvalid) {
   }
   EXPECT_NE(CTText(15079, noon), kCTInvalid);  // 1 March 1900
   EXPECT_EQ(CTText(45218, TimeWord(24, 0, false, 0)), kCTInvalid);
-  EXPECT_EQ(CTText(45218, TimeWord(31, 0, false, 0)), kCTInvalid);
   EXPECT_EQ(CTText(45218, TimeWord(23, 60, false, 0)), kCTInvalid);
-  EXPECT_EQ(CTText(45218, TimeWord(23, 63, true, 31)), kCTInvalid);
   EXPECT_EQ(CTText(45218, 0x20000), kCTInvalid);  // wider than 17 bits
   EXPECT_EQ(CTRecord(45218, TimeWord(24, 0, false, 0)).Hour, "");
   // The largest MJD a group can carry still gives a date with real names.
@@ -227,41 +197,27 @@ TEST(RDSsharedTest, CountriesByExtendedCountryCode) {
 
   EXPECT_EQ(ECCCountryText(0x00E0, 0xD301), "DE");
   EXPECT_EQ(ECCCountryText(0x00E0, 0x1301), "DE");
-  EXPECT_EQ(ECCCountryText(0x00E0, 0xE301), "??");
-  EXPECT_EQ(ECCCountryText(0x00E1, 0xC201), "GB");
-  EXPECT_EQ(ECCCountryText(0x00E1, 0xF201), "FR");
   EXPECT_EQ(ECCCountryText(0x00E2, 0x8201), "??");
-  EXPECT_EQ(ECCCountryText(0x00E2, 0xE201), "ES");
   // Only the low byte of block C is the ECC (the high bits are variant and
   // operator code).
   EXPECT_EQ(ECCCountryText(0x0FE1, 0xC201), "GB");
   EXPECT_EQ(ECCCountryText(0x00E4, 0x2201), "??");
-  EXPECT_EQ(ECCCountryText(0x00A0, 0x2201), "??");
   EXPECT_EQ(ECCCountryText(0x00E0, 0x0201), "??");  // country nibble 0
   EXPECT_EQ(ECCCountryText(kRdsUnknown, 0xC201), "??");
-  EXPECT_EQ(ECCCountryText(0x00E1, kRdsUnknown), "??");
 
   EXPECT_EQ(OPCText(0x0AE1), "10");
-  EXPECT_EQ(OPCText(0x70E1), "0");
   EXPECT_EQ(OPCText(kRdsUnknown), "??");
 }
 
 TEST(RDSsharedTest, LanguageNames) {
+  // The borders of the two halves of the table and of its gap.
   EXPECT_EQ(LanguageName(0), "Unknown/not applicable");
-  EXPECT_EQ(LanguageName(1), "Albanian");
-  EXPECT_EQ(LanguageName(8), "German");
   EXPECT_EQ(LanguageName(43), "Walloon");
   EXPECT_EQ(LanguageName(44), "N/A");
   EXPECT_EQ(LanguageName(63), "N/A");
   EXPECT_EQ(LanguageName(64), "Bgr sound");
-  EXPECT_EQ(LanguageName(68), "N/A");
-  EXPECT_EQ(LanguageName(69), "Zulu");
-  EXPECT_EQ(LanguageName(98), "Malagasay");
-  EXPECT_EQ(LanguageName(110), "Gurani");
-  EXPECT_EQ(LanguageName(113), "Georgian ");
   EXPECT_EQ(LanguageName(127), "Amharic");
   EXPECT_EQ(LanguageName(128), "??");
-  EXPECT_EQ(LanguageName(200), "??");
   EXPECT_EQ(LanguageName(-1), "??");
   for (int code = 0; code < 128; ++code) EXPECT_FALSE(LanguageName(code).empty()) << code;
 
@@ -278,21 +234,16 @@ TEST(RDSsharedTest, SmallValueTexts) {
 
   EXPECT_DOUBLE_EQ(ConvertDeviationUnits(75, 0, 1), 100);
   EXPECT_DOUBLE_EQ(ConvertDeviationUnits(100, 1, 0), 75);
-  EXPECT_DOUBLE_EQ(ConvertDeviationUnits(42, 1, 1), 42);
 
   const uint16_t pin = (15 << 11) | (13 << 6) | 45;
-  EXPECT_EQ(PINText(pin), std::to_string(pin));
   EXPECT_EQ(PINTimeText(pin), "Day:15, Hour:13, Minute:45");
   EXPECT_EQ(PINTimeText(0xFFFE), "Day:31, Hour:31, Minute:62");
   EXPECT_EQ(PINText(0), "0");
   EXPECT_EQ(PINTimeText(0), "");
   EXPECT_EQ(PINText(kRdsUnknown), "");
-  EXPECT_EQ(PINTimeText(kRdsUnknown), "");
 
-  EXPECT_EQ(EONVariantText(3), "PS");
   EXPECT_EQ(EONVariantText(8), "AF - B FM");
   EXPECT_EQ(EONVariantText(10), "");
-  EXPECT_EQ(EONVariantText(15), "");
   EXPECT_EQ(EONVariantText(kRdsUnknown), "");
 
   const uint8_t ps[8] = {'R', 0, 'D', 'S', 0xE9, 0, 0, 'x'};
