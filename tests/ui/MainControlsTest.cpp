@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 #include <fstream>
 
@@ -23,7 +22,6 @@
 #include "logstore/DModule.h"
 #include "receiver/shared.h"
 #include "support/FakeLogDatabase.h"
-#include "ui/ColorButton.h"
 #include "ui/ImageEx.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
@@ -41,23 +39,14 @@ TBytes TuneCommand(double mhz) {
   return {0x06, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
 }
 
-size_t CountCommand(TMainWindowHarness& h, const TBytes& command) {
-  const auto all = h.devices->Receiver.Commands();
-  return static_cast<size_t>(std::count(all.begin(), all.end(), command));
-}
-
-size_t CountTuneCommands(TMainWindowHarness& h) {
-  const auto all = h.devices->Receiver.Commands();
-  return static_cast<size_t>(std::count_if(all.begin(), all.end(), [](const TBytes& c) { return c[0] == 0x06; }));
-}
-
-// Runs Act on the modal dialog that Run opens, once it is shown.
-void WithModal(const std::function<void(QDialog*)>& Act, const std::function<void()>& Run) {
+// Runs Act on the modal dialog (a T) that Run opens, once it is shown.
+template <typename T>
+void WithModal(const std::function<void(T*)>& Act, const std::function<void()>& Run) {
   bool done = false;
   QTimer poll;
   poll.setInterval(5);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
     if (!dialog || done || !dialog->isVisible()) return;
     done = true;
     poll.stop();
@@ -66,25 +55,6 @@ void WithModal(const std::function<void(QDialog*)>& Act, const std::function<voi
   poll.start();
   Run();
   EXPECT_TRUE(done) << "the dialog was never shown";
-}
-
-template <typename T>
-T* Child(TMainWindowHarness& h, const char* name) {
-  return Find<T>(h.form.get(), name);
-}
-
-void ClickButton(TMainWindowHarness& h, const char* name) {
-  QWidget* w = Child<QWidget>(h, name);
-  ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(w->isEnabled()) << name;
-  QTest::mouseClick(w, Qt::LeftButton);
-}
-
-QString Caption(TMainWindowHarness& h, const char* name) { return Child<QAbstractButton>(h, name)->text(); }
-
-// The tuner reports itself tuned at `freq` for the n-th time.
-bool TunedAt(TMainWindowHarness& h, const std::string& freq, size_t times) {
-  return h.WaitTuned(freq, times) && PumpUntil([&] { return h.form->Tuner->Tuned(); });
 }
 
 // A backup service that refuses, so closing a data module over a fake
@@ -98,145 +68,176 @@ class TNoBackup final : public IBackupService {
   TLogRowCounts Inspect(const std::string&) override { return {}; }
 };
 
+// The window started over the simulated receiver and tuned to 87.0.
+class MainControls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.Start();
+    ASSERT_TRUE(TunedAt("87.0", 1));
+  }
+
+  TMainForm& F() { return *h.form; }
+  TSimReceiver& Rx() { return h.devices->Receiver; }
+
+  template <typename T>
+  T* Child(const char* name) {
+    return Find<T>(h.form.get(), name);
+  }
+  void ClickButton(const char* name) {
+    QWidget* w = Child<QWidget>(name);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(w->isEnabled()) << name;
+    QTest::mouseClick(w, Qt::LeftButton);
+  }
+  QString Caption(const char* name) { return Child<QAbstractButton>(name)->text(); }
+
+  // The tuner reports itself tuned at `freq` for the n-th time.
+  bool TunedAt(const std::string& freq, size_t times) {
+    return h.WaitTuned(freq, times) && PumpUntil([&] { return h.form->Tuner->Tuned(); });
+  }
+  size_t CountCommand(const TBytes& command) {
+    const auto all = Rx().Commands();
+    return static_cast<size_t>(std::count(all.begin(), all.end(), command));
+  }
+  size_t CountTuneCommands() {
+    const auto all = Rx().Commands();
+    return static_cast<size_t>(std::count_if(all.begin(), all.end(), [](const TBytes& c) { return c[0] == 0x06; }));
+  }
+  // The configuration set followed by the end of configuration, somewhere in
+  // the command log.
+  bool ConfiguredWith(const std::vector<TBytes>& setup) {
+    const auto commands = Rx().Commands();
+    return std::search(commands.begin(), commands.end(), setup.begin(), setup.end()) != commands.end();
+  }
+
+  TMainWindowHarness h;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- tuning
 
-TEST(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
+TEST_F(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
+  TMainForm& f = F();
   ASSERT_EQ(f.Settings.Spacing, 1);
 
   // 100 kHz: up from 87.0 sends the tune command of 87.1, down comes back.
-  h.devices->Receiver.ClearCommands();
-  ClickButton(h, "btnRight");
-  ASSERT_TRUE(TunedAt(h, "87.1", 1));
-  EXPECT_EQ(h.devices->Receiver.Commands().front(), TuneCommand(87.1));
-  ClickButton(h, "btnLeft");
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  Rx().ClearCommands();
+  ClickButton("btnRight");
+  ASSERT_TRUE(TunedAt("87.1", 1));
+  EXPECT_EQ(Rx().Commands().front(), TuneCommand(87.1));
+  ClickButton("btnLeft");
+  ASSERT_TRUE(TunedAt("87.0", 2));
 
   // At the band's ends the arrow pointing out of it does nothing.
-  h.devices->Receiver.ClearCommands();
   f.btnLeftClick();
   EXPECT_EQ(f.Tuner->TargetFreq(), 87.0);
   EXPECT_TRUE(f.Tuner->Tuned());
   f.Tuner->SetFrequency(108.0);
-  ASSERT_TRUE(TunedAt(h, "108.0", 1));
-  const size_t tunes = CountTuneCommands(h);
+  ASSERT_TRUE(TunedAt("108.0", 1));
+  const size_t tunes = CountTuneCommands();
   f.btnRightClick();
   EXPECT_EQ(f.Tuner->TargetFreq(), 108.0);
   EXPECT_TRUE(f.Tuner->Tuned());
   PumpFor(300);
-  EXPECT_EQ(CountTuneCommands(h), tunes);
+  EXPECT_EQ(CountTuneCommands(), tunes);
 
   // 200 kHz keeps the receiver on odd tenths: 98.0 up is 98.1, down 97.9.
   f.Settings.Spacing = 2;
   f.Tuner->SetFrequency(98.0);
-  ASSERT_TRUE(TunedAt(h, "98.0", 1));
+  ASSERT_TRUE(TunedAt("98.0", 1));
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "98.1", 1));
+  ASSERT_TRUE(TunedAt("98.1", 1));
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "98.3", 1));
+  ASSERT_TRUE(TunedAt("98.3", 1));
   f.Tuner->SetFrequency(98.0);
-  ASSERT_TRUE(TunedAt(h, "98.0", 2));
+  ASSERT_TRUE(TunedAt("98.0", 2));
   f.btnLeftClick();
-  ASSERT_TRUE(TunedAt(h, "97.9", 1));
+  ASSERT_TRUE(TunedAt("97.9", 1));
   // 107.9 + 0.2 leaves the band: nothing.
   f.Tuner->SetFrequency(107.9);
-  ASSERT_TRUE(TunedAt(h, "107.9", 1));
+  ASSERT_TRUE(TunedAt("107.9", 1));
   f.btnRightClick();
   EXPECT_TRUE(f.Tuner->Tuned());
   EXPECT_EQ(f.Tuner->TargetFreq(), 107.9);
 
   // A stored spacing of 0 (the dialog never offers it) retunes where it is.
   f.Settings.Spacing = 0;
-  h.devices->Receiver.ClearCommands();
+  Rx().ClearCommands();
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "107.9", 2));
-  EXPECT_EQ(CountCommand(h, TuneCommand(107.9)), 1u);
+  ASSERT_TRUE(TunedAt("107.9", 2));
+  EXPECT_EQ(CountCommand(TuneCommand(107.9)), 1u);
 
   // While the tuner is not tuned the arrows do nothing.
   f.Settings.Spacing = 1;
   f.Tuner->SetFrequency(99.0);
   f.btnRightClick();
   f.btnLeftClick();
-  ASSERT_TRUE(TunedAt(h, "99.0", 1));
+  ASSERT_TRUE(TunedAt("99.0", 1));
   PumpFor(300);
   EXPECT_EQ(f.Tuner->TargetFreq(), 99.0);
   EXPECT_EQ(h.devices->CountOf("tuned", "99.1"), 0u);
   EXPECT_EQ(h.devices->CountOf("tuned", "98.9"), 0u);
 }
 
-TEST(MainControls, FrequencyEntryAndSeek) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
-  auto* ed = Child<TDBNumberEditEx>(h, "edFreq");
+TEST_F(MainControls, FrequencyEntryAndSeek) {
+  TMainForm& f = F();
+  auto* ed = Child<TDBNumberEditEx>("edFreq");
 
   // Typed and confirmed with Enter.
   ed->setFocus();
   ed->selectAll();
   QTest::keyClicks(ed, "98.5");
   QTest::keyClick(ed, Qt::Key_Return);
-  ASSERT_TRUE(TunedAt(h, "98.5", 1));
-  // Other keys do nothing.
-  QTest::keyClick(ed, Qt::Key_Tab);
-  EXPECT_TRUE(f.Tuner->Tuned());
+  ASSERT_TRUE(TunedAt("98.5", 1));
 
   // Out of the band is clamped and written back, never refused.
   ed->SetValue(150.0);
-  ClickButton(h, "btnSET");
+  ClickButton("btnSET");
   EXPECT_EQ(ed->Value(), 108.0);
-  ASSERT_TRUE(TunedAt(h, "108.0", 1));
+  ASSERT_TRUE(TunedAt("108.0", 1));
   ed->SetValue(12.0);
   f.btnSETClick();
   EXPECT_EQ(ed->Value(), 87.0);
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  ASSERT_TRUE(TunedAt("87.0", 2));
   // An empty entry is 87.0.
   f.Tuner->SetFrequency(98.5);
-  ASSERT_TRUE(TunedAt(h, "98.5", 2));
+  ASSERT_TRUE(TunedAt("98.5", 2));
   ed->SetValue(std::nullopt);
   f.btnSETClick();
   EXPECT_EQ(ed->Value(), 87.0);
-  ASSERT_TRUE(TunedAt(h, "87.0", 3));
+  ASSERT_TRUE(TunedAt("87.0", 3));
 
   // Seek up finds the station at 98.5 with 0x04, seek down the one at 87.0
   // with 0x05.
-  h.devices->Receiver.ClearCommands();
-  ClickButton(h, "btnSearchRight");
-  ASSERT_TRUE(TunedAt(h, "98.5", 3));
-  EXPECT_EQ(CountCommand(h, {0x04}), 1u);
-  ClickButton(h, "btnSearchLeft");
-  ASSERT_TRUE(TunedAt(h, "87.0", 4));
-  EXPECT_EQ(CountCommand(h, {0x05}), 1u);
+  Rx().ClearCommands();
+  ClickButton("btnSearchRight");
+  ASSERT_TRUE(TunedAt("98.5", 3));
+  EXPECT_EQ(CountCommand({0x04}), 1u);
+  ClickButton("btnSearchLeft");
+  ASSERT_TRUE(TunedAt("87.0", 4));
+  EXPECT_EQ(CountCommand({0x05}), 1u);
 
   // Not tuned: no seek.
-  h.devices->Receiver.ClearCommands();
+  Rx().ClearCommands();
   f.Tuner->SetFrequency(90.0);
   f.btnSearchRightClick();
   f.btnSearchLeftClick();
-  ASSERT_TRUE(TunedAt(h, "90.0", 1));
-  EXPECT_EQ(CountCommand(h, {0x04}), 0u);
-  EXPECT_EQ(CountCommand(h, {0x05}), 0u);
+  ASSERT_TRUE(TunedAt("90.0", 1));
+  EXPECT_EQ(CountCommand({0x04}) + CountCommand({0x05}), 0u);
 }
 
-TEST(MainControls, SliderTunesOnceAfterItHasRested) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
-  auto* track = Child<QSlider>(h, "RadioTrack");
-  auto* ed = Child<TDBNumberEditEx>(h, "edFreq");
+TEST_F(MainControls, SliderTunesOnceAfterItHasRested) {
+  TMainForm& f = F();
+  auto* track = Child<QSlider>("RadioTrack");
   // The tuner setting the slider is no move of the user's.
   EXPECT_FALSE(f.RadioTrackWatchActive());
+  const auto rested = [&] { f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs; };
 
   // A drag over several positions, ending at 98.5.
-  h.devices->Receiver.ClearCommands();
+  Rx().ClearCommands();
   for (int index : {10, 20, 60, 115}) track->setValue(index);
-  EXPECT_EQ(ed->Value(), 98.5);
+  EXPECT_EQ(Child<TDBNumberEditEx>("edFreq")->Value(), 98.5);
   EXPECT_TRUE(f.RadioTrackWatchActive());
   // A tick before the slider has rested tunes nothing.
   f.RadioTrackWatchTimer();
@@ -244,34 +245,34 @@ TEST(MainControls, SliderTunesOnceAfterItHasRested) {
   EXPECT_TRUE(f.RadioTrackWatchActive());
 
   // One tune, to where the slider rests, and the timer is off.
-  ASSERT_TRUE(TunedAt(h, "98.5", 1));
+  ASSERT_TRUE(TunedAt("98.5", 1));
   EXPECT_FALSE(f.RadioTrackWatchActive());
   PumpFor(2500);
-  EXPECT_EQ(CountTuneCommands(h), 1u);
-  EXPECT_EQ(h.devices->Receiver.Commands().front(), TuneCommand(98.5));
+  EXPECT_EQ(CountTuneCommands(), 1u);
+  EXPECT_EQ(Rx().Commands().front(), TuneCommand(98.5));
 
   // The settle rule itself, driven without waiting.
   track->setValue(0);
-  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  rested();
   f.RadioTrackWatchTimer();
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  ASSERT_TRUE(TunedAt("87.0", 2));
 
   // Moved back to where the receiver is: nothing to tune, the timer stops.
   track->setValue(30);
   track->setValue(0);
-  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
-  const size_t tunes = CountTuneCommands(h);
+  rested();
+  const size_t tunes = CountTuneCommands();
   f.RadioTrackWatchTimer();
   EXPECT_FALSE(f.RadioTrackWatchActive());
-  EXPECT_EQ(CountTuneCommands(h), tunes);
+  EXPECT_EQ(CountTuneCommands(), tunes);
 
   // Moved while the tuner is not tuned: the tick waits for it.
   f.Tuner->SetFrequency(90.0);
   track->setValue(50);
-  f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  rested();
   f.RadioTrackWatchTimer();
   EXPECT_TRUE(f.RadioTrackWatchActive());
-  ASSERT_TRUE(TunedAt(h, "90.0", 1));
+  ASSERT_TRUE(TunedAt("90.0", 1));
 
   // Something else retunes the receiver behind the window's back (the
   // listeners are muted while a remote band scan holds the tuner): a slider
@@ -288,103 +289,86 @@ TEST(MainControls, SliderTunesOnceAfterItHasRested) {
 
 // ---------------------------------------------------------------- presets
 
-TEST(MainControls, PresetsStoredRecalledAndKeptOverARestart) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-
+TEST_F(MainControls, PresetsStoredRecalledAndKeptOverARestart) {
   // Store 98.5 as preset 2.
-  h.form->Tuner->SetFrequency(98.5);
-  ASSERT_TRUE(TunedAt(h, "98.5", 1));
-  ClickButton(h, "prs2");
-  EXPECT_EQ(Caption(h, "pr2"), "98.5");
-  EXPECT_EQ(h.form->Settings.Presets[1], 115);
+  F().Tuner->SetFrequency(98.5);
+  ASSERT_TRUE(TunedAt("98.5", 1));
+  ClickButton("prs2");
+  EXPECT_EQ(Caption("pr2"), "98.5");
 
-  // A button without a caption tunes to 87.0.
-  Child<QPushButton>(h, "pr3")->setText("");
-  ClickButton(h, "pr3");
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
-  // A caption out of the band is brought into it.
-  Child<QPushButton>(h, "pr3")->setText("150");
-  ClickButton(h, "pr3");
-  ASSERT_TRUE(TunedAt(h, "108.0", 1));
+  // A button without a caption tunes to 87.0; one out of the band is brought into it.
+  Child<QPushButton>("pr3")->setText("");
+  ClickButton("pr3");
+  ASSERT_TRUE(TunedAt("87.0", 2));
+  Child<QPushButton>("pr3")->setText("150");
+  ClickButton("pr3");
+  ASSERT_TRUE(TunedAt("108.0", 1));
 
   // The presets dialog: cancelled changes nothing, saved sets the captions.
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TPresetsForm*>(d);
+  WithModal<TPresetsForm>(
+      [](TPresetsForm* form) {
         form->pr1->SetValue(100.0);
         QTest::mouseClick(form->btnCancel, Qt::LeftButton);
       },
-      [&] { h.form->btnPresetsClick(); });
-  EXPECT_EQ(Caption(h, "pr1"), "87.0");
-  EXPECT_EQ(h.form->Settings.Presets[0], 0);
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TPresetsForm*>(d);
+      [&] { F().btnPresetsClick(); });
+  EXPECT_EQ(Caption("pr1"), "87.0");
+  EXPECT_EQ(F().Settings.Presets[0], 0);
+  WithModal<TPresetsForm>(
+      [](TPresetsForm* form) {
         EXPECT_EQ(form->pr2->Value(), 98.5);
         form->pr4->SetValue(107.9);
         form->pr5->SetValue(std::nullopt);  // left empty: 87.0
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
       },
-      [&] { h.form->btnPresetsClick(); });
-  EXPECT_EQ(Caption(h, "pr4"), "107.9");
-  EXPECT_EQ(Caption(h, "pr5"), "87.0");
-  EXPECT_EQ(h.form->Settings.Presets[3], 209);
+      [&] { F().btnPresetsClick(); });
+  EXPECT_EQ(Caption("pr4"), "107.9");
+  EXPECT_EQ(Caption("pr5"), "87.0");
 
   // After a restart of the program the presets are back and recall.
-  h.Stop();
-  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
-  h.Start();
-  EXPECT_EQ(Caption(h, "pr2"), "98.5");
-  EXPECT_EQ(Caption(h, "pr4"), "107.9");
-  EXPECT_EQ(h.form->Settings.Presets[1], 115);
-  ASSERT_TRUE(TunedAt(h, "108.0", 1));  // the last tuned frequency
-  ClickButton(h, "pr2");
-  ASSERT_TRUE(TunedAt(h, "98.5", 1));
-  ClickButton(h, "pr4");
-  ASSERT_TRUE(TunedAt(h, "107.9", 1));
+  h.Restart();
+  EXPECT_EQ(Caption("pr2"), "98.5");
+  EXPECT_EQ(Caption("pr4"), "107.9");
+  ASSERT_TRUE(TunedAt("108.0", 1));  // the last tuned frequency
+  ClickButton("pr2");
+  ASSERT_TRUE(TunedAt("98.5", 1));
+  ClickButton("pr4");
+  ASSERT_TRUE(TunedAt("107.9", 1));
 }
 
 // ---------------------------------------------------------------- input and mode
 
-TEST(MainControls, InputAndPresentationButtonsSendOnlyOnAChange) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
-  TSimReceiver& rx = h.devices->Receiver;
-  const auto modeRows = [&] { return h.CountSig(12); };
+TEST_F(MainControls, InputAndPresentationButtonsSendOnlyOnAChange) {
+  TMainForm& f = F();
+  TSimReceiver& rx = Rx();
 
   // Antenna while on antenna: nothing sent, nothing logged.
   rx.ClearCommands();
-  ClickButton(h, "rbANT");
+  ClickButton("rbANT");
   PumpFor(200);
   EXPECT_TRUE(rx.Commands().empty());
-  EXPECT_EQ(modeRows(), 0u);
+  EXPECT_EQ(h.CountSig(12), 0u);
 
   // MPX: the one byte, the row, the tuning controls off.
-  ClickButton(h, "rbMPX");
+  ClickButton("rbMPX");
   ASSERT_TRUE(rx.WaitForCommands(1));
   EXPECT_EQ(rx.Commands(), std::vector<TBytes>{{0x02}});
   EXPECT_EQ(f.Settings.InputAntenna, 0);
   EXPECT_EQ(f.Tuner->ConfigCodes()[ccInput], 0x02);
   EXPECT_EQ(h.CountRows(12, "MODE=MPX"), 1u);
-  EXPECT_FALSE(Child<QWidget>(h, "btnSET")->isEnabled());
-  EXPECT_FALSE(Child<QWidget>(h, "RadioTrack")->isEnabled());
-  EXPECT_TRUE(Child<QRadioButton>(h, "rbMPX")->isChecked());
+  EXPECT_FALSE(Child<QWidget>("btnSET")->isEnabled());
+  EXPECT_FALSE(Child<QWidget>("RadioTrack")->isEnabled());
   f.rbMPXClick();
   EXPECT_EQ(rx.Commands().size(), 1u);
 
-  ClickButton(h, "rbANT");
+  ClickButton("rbANT");
   ASSERT_TRUE(rx.WaitForCommands(2));
   EXPECT_EQ(rx.Commands().back(), TBytes{0x03});
   EXPECT_EQ(h.CountRows(12, "MODE=ANT"), 1u);
-  EXPECT_TRUE(Child<QWidget>(h, "btnSET")->isEnabled());
+  EXPECT_TRUE(Child<QWidget>("btnSET")->isEnabled());
 
   // RBDS and back.
-  auto* piCaption = Child<QLabel>(h, "lblPICaption");
-  ClickButton(h, "rbRBDS");
+  auto* piCaption = Child<QLabel>("lblPICaption");
+  ClickButton("rbRBDS");
   ASSERT_TRUE(rx.WaitForCommands(3));
   EXPECT_EQ(rx.Commands().back(), TBytes{0x01});
   EXPECT_EQ(piCaption->text(), "CALL");
@@ -393,7 +377,7 @@ TEST(MainControls, InputAndPresentationButtonsSendOnlyOnAChange) {
   EXPECT_EQ(h.CountRows(12, "MODE=RBDS"), 1u);
   f.rbRBDSClick();
   EXPECT_EQ(rx.Commands().size(), 3u);
-  ClickButton(h, "rbRDS");
+  ClickButton("rbRDS");
   ASSERT_TRUE(rx.WaitForCommands(4));
   EXPECT_EQ(rx.Commands().back(), TBytes{0x00});
   EXPECT_EQ(piCaption->text(), "PI");
@@ -402,127 +386,77 @@ TEST(MainControls, InputAndPresentationButtonsSendOnlyOnAChange) {
   // During a log replay RBDS only changes the presentation.
   f.ReplayMode = true;
   f.DM->SetReplayMode(true);
-  ClickButton(h, "rbRBDS");
+  ClickButton("rbRBDS");
   PumpFor(200);
   EXPECT_EQ(piCaption->text(), "CALL");
   EXPECT_EQ(f.Settings.RBDS, 0);
   EXPECT_EQ(rx.Commands().size(), 4u);
-  EXPECT_EQ(modeRows(), 4u);
+  EXPECT_EQ(h.CountSig(12), 4u);
   f.ReplayMode = false;
   f.DM->SetReplayMode(false);
 }
 
 // ---------------------------------------------------------------- settings dialogs
 
-TEST(MainControls, TunerSettingsSendTheirBytesInOrderAndPersist) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TSimReceiver& rx = h.devices->Receiver;
+TEST_F(MainControls, TunerSettingsSendTheirBytesInOrderAndPersist) {
   // The stored settings: 100 kHz, level 1, 50 us, DX.
-  ASSERT_EQ(h.form->Tuner->ConfigCodes(), (TTuner::TConfigCodes{0x00, 0x03, 0x11, 0x17, 0x15, 0x30}));
-
-  // Cancelled half-way: nothing sent, nothing changed.
-  rx.ClearCommands();
-  const TSettingsRecord before = h.form->Settings;
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TRadioSettingsForm*>(d);
-        EXPECT_TRUE(form->sp100->isChecked() && form->l5->isChecked() && form->deem50->isChecked() &&
-                    form->snDX->isChecked());
-        EXPECT_TRUE(form->deem75->isEnabled());
-        form->sp200->click();
-        form->l10->click();
-        QTest::mouseClick(form->btnCancel, Qt::LeftButton);
-      },
-      [&] { h.form->btnRadioSettingsClick(); });
-  EXPECT_TRUE(rx.Commands().empty());
-  EXPECT_EQ(h.form->Settings, before);
+  ASSERT_EQ(F().Tuner->ConfigCodes(), (TTuner::TConfigCodes{0x00, 0x03, 0x11, 0x17, 0x15, 0x30}));
 
   // To 200 kHz, level 3, 75 us, Local: spacing, level, de-emphasis, sensitivity.
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TRadioSettingsForm*>(d);
+  // (A dialog cancelled half-way is in SettingsDialogsTest.)
+  Rx().ClearCommands();
+  WithModal<TRadioSettingsForm>(
+      [](TRadioSettingsForm* form) {
+        EXPECT_TRUE(form->deem75->isEnabled());  // the receiver's firmware 2 offers it
         form->sp200->click();
         form->l10->click();
         form->deem75->click();
         form->snLDX->click();
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
       },
-      [&] { h.form->btnRadioSettingsClick(); });
-  ASSERT_TRUE(rx.WaitForCommands(4));
-  EXPECT_EQ(rx.Commands(), (std::vector<TBytes>{{0x16}, {0x13}, {0x31}, {0x18}}));
+      [&] { F().btnRadioSettingsClick(); });
+  ASSERT_TRUE(Rx().WaitForCommands(4));
+  EXPECT_EQ(Rx().Commands(), (std::vector<TBytes>{{0x16}, {0x13}, {0x31}, {0x18}}));
   const TTuner::TConfigCodes changed{0x00, 0x03, 0x13, 0x18, 0x16, 0x31};
-  EXPECT_EQ(h.form->Tuner->ConfigCodes(), changed);
-  const TSimConfig config = rx.Config();
-  EXPECT_EQ(config.Spacing, 2);
-  EXPECT_EQ(config.StopLevel, 3);
-  EXPECT_TRUE(config.Deemphasis);
-  EXPECT_EQ(config.Sensitivity, 0x18);
+  EXPECT_EQ(F().Tuner->ConfigCodes(), changed);
+  const TSimConfig config = Rx().Config();
+  EXPECT_TRUE(config.Spacing == 2 && config.StopLevel == 3 && config.Deemphasis && config.Sensitivity == 0x18);
 
-  // A new connection configures the receiver with the new set.
-  rx.Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("system", "DEVICE DISCONNECTED") == 1; }));
-  rx.ClearCommands();
-  rx.Plug();
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
-  const std::vector<TBytes> setup = {{0x00}, {0x03}, {0x13}, {0x18}, {0x16}, {0x31}, {0x08}};
-  auto commands = rx.Commands();
-  auto at = std::search(commands.begin(), commands.end(), setup.begin(), setup.end());
-  EXPECT_NE(at, commands.end());
-
-  // And so does the next start of the program.
-  h.Stop();
-  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
-  h.devices->Receiver.SetDeviceInfo([] {
+  // The next start of the program configures the receiver with the new set;
+  // its firmware is below 2 now: no de-emphasis switch.
+  h.Restart([](TSimReceiver& rx) {
     TSimDeviceInfo info;
-    info.Firmware = 0x01;  // below 2: no de-emphasis switch
-    return info;
-  }());
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  EXPECT_EQ(h.form->Tuner->ConfigCodes(), changed);
-  commands = h.devices->Receiver.Commands();
-  at = std::search(commands.begin(), commands.end(), setup.begin(), setup.end());
-  EXPECT_NE(at, commands.end());
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TRadioSettingsForm*>(d);
+    info.Firmware = 0x01;
+    rx.SetDeviceInfo(info);
+  });
+  ASSERT_TRUE(TunedAt("87.0", 1));
+  EXPECT_EQ(F().Tuner->ConfigCodes(), changed);
+  EXPECT_TRUE(ConfiguredWith({{0x00}, {0x03}, {0x13}, {0x18}, {0x16}, {0x31}, {0x08}}));
+  WithModal<TRadioSettingsForm>(
+      [](TRadioSettingsForm* form) {
         EXPECT_TRUE(form->sp200->isChecked() && form->l10->isChecked() && form->deem75->isChecked() &&
                     form->snLDX->isChecked());
-        EXPECT_FALSE(form->deem50->isEnabled());
-        EXPECT_FALSE(form->deem75->isEnabled());
+        EXPECT_FALSE(form->deem50->isEnabled() || form->deem75->isEnabled());
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
       },
-      [&] { h.form->btnRadioSettingsClick(); });
+      [&] { F().btnRadioSettingsClick(); });
 }
 
-TEST(MainControls, StoredSpacingThreeConfiguresASpacingAndKeepsTheValue) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  h.form->Settings.Spacing = 3;  // what the row's two bits can hold
-  ASSERT_TRUE(h.form->SaveSettings());
-  h.Stop();
-
-  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim");
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  EXPECT_EQ(h.form->Settings.Spacing, 3);
-  EXPECT_EQ(h.form->Tuner->ConfigCodes()[ccSpacing], 0x16);
+TEST_F(MainControls, StoredSpacingThreeConfiguresASpacingAndKeepsTheValue) {
+  F().Settings.Spacing = 3;  // what the row's two bits can hold
+  ASSERT_TRUE(F().SaveSettings());
+  h.Restart();
+  ASSERT_TRUE(TunedAt("87.0", 1));
+  EXPECT_EQ(F().Settings.Spacing, 3);
+  EXPECT_EQ(F().Tuner->ConfigCodes()[ccSpacing], 0x16);
   // The configuration set: the sensitivity command once, in its own place.
-  const std::vector<TBytes> setup = {{0x00}, {0x03}, {0x11}, {0x17}, {0x16}, {0x30}, {0x08}};
-  const auto commands = h.devices->Receiver.Commands();
-  EXPECT_NE(std::search(commands.begin(), commands.end(), setup.begin(), setup.end()), commands.end());
-  EXPECT_EQ(CountCommand(h, {0x17}), 1u);
-  EXPECT_EQ(h.devices->Receiver.Config().Spacing, 2);
+  EXPECT_TRUE(ConfiguredWith({{0x00}, {0x03}, {0x11}, {0x17}, {0x16}, {0x30}, {0x08}}));
+  EXPECT_EQ(CountCommand({0x17}), 1u);
+  EXPECT_EQ(Rx().Config().Spacing, 2);
 }
 
-TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
+TEST_F(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
+  TMainForm& f = F();
   const auto rawRows = [&] {
     size_t n = 0;
     f.DM->ReadRawLog([&](const TRawLogRow&) { ++n; });
@@ -531,17 +465,13 @@ TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
   // The stored defaults: the change log is off, so a tune leaves no row.
   ASSERT_EQ(f.Settings.ChangeLogOn, 0);
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "87.1", 1));
+  ASSERT_TRUE(TunedAt("87.1", 1));
   EXPECT_EQ(h.CountSig(8), 0u);
 
   // Change log on (with every kind) and the raw log on.
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TLogSettingsForm*>(d);
-        EXPECT_FALSE(form->freq->isEnabled());
-        EXPECT_TRUE(form->freq->isChecked());
+  WithModal<TLogSettingsForm>(
+      [](TLogSettingsForm* form) {
         form->datachange->click();
-        EXPECT_TRUE(form->freq->isEnabled());
         form->CheckBox1->click();
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
       },
@@ -549,7 +479,7 @@ TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
   EXPECT_EQ(f.Settings.ChangeLogOn, 1);
   EXPECT_EQ(f.Settings.RawLogOn, 1);
   f.btnLeftClick();
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  ASSERT_TRUE(TunedAt("87.0", 2));
   ASSERT_TRUE(PumpUntil([&] { return h.CountSig(8) == 1; }, 5000));
   // Other kinds (PI, PS, ...) follow the tune at once: look for the tune's own row.
   const auto rows = h.ChangeRows();
@@ -559,9 +489,8 @@ TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
   ASSERT_TRUE(PumpUntil([&] { return rawRows() > 0; }));
 
   // Frequency changes off, raw log off: a tune writes no row, RDS no raw row.
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TLogSettingsForm*>(d);
+  WithModal<TLogSettingsForm>(
+      [](TLogSettingsForm* form) {
         form->freq->click();
         form->CheckBox1->click();
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
@@ -570,18 +499,17 @@ TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
   EXPECT_EQ(f.Settings.LogFreqChange, 0);
   const size_t raw = rawRows();
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "87.1", 2));
+  ASSERT_TRUE(TunedAt("87.1", 2));
   f.btnLeftClick();
-  ASSERT_TRUE(TunedAt(h, "87.0", 3));
+  ASSERT_TRUE(TunedAt("87.0", 3));
   PumpFor(500);
   EXPECT_EQ(h.CountSig(8), 1u);
   EXPECT_EQ(rawRows(), raw);
 
-  // Cancelled: nothing changes.
+  // Cancelled half-way: nothing changes.
   const TSettingsRecord before = f.Settings;
-  WithModal(
-      [](QDialog* d) {
-        auto* form = static_cast<TLogSettingsForm*>(d);
+  WithModal<TLogSettingsForm>(
+      [](TLogSettingsForm* form) {
         form->datachange->click();
         QTest::mouseClick(form->btnCancel, Qt::LeftButton);
       },
@@ -591,11 +519,8 @@ TEST(MainControls, LogSettingsDecideWhatTheChangeLogReceives) {
 
 // ---------------------------------------------------------------- settings row failures
 
-TEST(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
+TEST_F(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
+  TMainForm& f = F();
 
   // The database goes away under the window: every save throws.
   auto db = std::make_unique<TFakeLogDatabase>();
@@ -612,20 +537,20 @@ TEST(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
   // A tune stores its frequency from the tuner's call: reported, and the
   // tuner goes on (the tuned state follows, the next tune works).
   f.btnRightClick();
-  ASSERT_TRUE(TunedAt(h, "87.1", 1));
+  ASSERT_TRUE(TunedAt("87.1", 1));
   ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("message", message) == 1; }, 5000));
   f.btnLeftClick();
-  ASSERT_TRUE(TunedAt(h, "87.0", 2));
+  ASSERT_TRUE(TunedAt("87.0", 2));
   // Control handlers: no second report, and each still does its work.
-  ClickButton(h, "prs1");
-  h.devices->Receiver.ClearCommands();
-  ClickButton(h, "rbMPX");
-  ASSERT_TRUE(h.devices->Receiver.WaitForCommands(1));
-  EXPECT_EQ(h.devices->Receiver.Commands().back(), TBytes{0x02});
+  ClickButton("prs1");
+  Rx().ClearCommands();
+  ClickButton("rbMPX");
+  ASSERT_TRUE(Rx().WaitForCommands(1));
+  EXPECT_EQ(Rx().Commands().back(), TBytes{0x02});
   EXPECT_EQ(f.Settings.InputAntenna, 0);
-  ClickButton(h, "rbANT");
-  WithModal([](QDialog* d) { QTest::mouseClick(static_cast<TLogSettingsForm*>(d)->btnOK, Qt::LeftButton); },
-            [&] { f.btnLogSettingsClick(); });
+  ClickButton("rbANT");
+  WithModal<TLogSettingsForm>([](TLogSettingsForm* d) { QTest::mouseClick(d->btnOK, Qt::LeftButton); },
+                              [&] { f.btnLogSettingsClick(); });
   PumpFor(300);
   EXPECT_EQ(h.devices->CountOf("message", message), 1u);
   EXPECT_EQ(f.Settings.InputAntenna, 1);
@@ -633,11 +558,11 @@ TEST(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
   // Back again: a save goes through; a later failure is reported anew.
   fake->FailCommits = false;
   const int commits = fake->Commits;
-  ClickButton(h, "prs2");
+  ClickButton("prs2");
   EXPECT_GT(fake->Commits, commits);
   EXPECT_EQ(*fake->Config, EncodeConfig(f.Settings));
   fake->FailCommits = true;
-  ClickButton(h, "prs3");
+  ClickButton("prs3");
   ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("message", message) == 2; }, 5000));
 
   fake->FailCommits = false;
@@ -646,29 +571,27 @@ TEST(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
 
 // ---------------------------------------------------------------- tool buttons, window
 
-TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(TunedAt(h, "87.0", 1));
-  TMainForm& f = *h.form;
+TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
+  TMainForm& f = F();
 
-  // The windows that do not exist yet keep their buttons disabled, tuned or not.
-  const char* absent[] = {"btnBandAnalyzer", "btnMPXGraph", "btnLogView", "btnRemote"};
-  for (const char* name : absent) EXPECT_FALSE(Child<QWidget>(h, name)->isEnabled()) << name;
+  // The windows that do not exist yet keep their buttons disabled while the
+  // others are enabled.
   f.EnableControls(true);
-  for (const char* name : absent) EXPECT_FALSE(Child<QWidget>(h, name)->isEnabled()) << name;
-  EXPECT_TRUE(Child<QWidget>(h, "btnGroupAnalyze")->isEnabled());
+  for (const char* name : {"btnBandAnalyzer", "btnMPXGraph", "btnLogView", "btnRemote"})
+    EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
+  EXPECT_TRUE(Child<QWidget>("btnGroupAnalyze")->isEnabled());
 
   // Help: missing file, then the file opened with the desktop's viewer.
-  ClickButton(h, "btnHelp");
-  EXPECT_EQ(h.devices->CountOf("message", "Error|Unable to Locate Help File!"), 1u);
+  const std::string missing = "Error|Unable to Locate Help File!";
+  ClickButton("btnHelp");
+  EXPECT_EQ(h.devices->CountOf("message", missing), 1u);
   const std::string help = h.Folder() + "fenwisk_sim.chm";
   EXPECT_EQ(f.HelpFileName(), help);
   std::ofstream(help) << "help";
-  ClickButton(h, "btnHelp");
+  ClickButton("btnHelp");
   EXPECT_EQ(h.devices->CountOf("open", QUrl::fromLocalFile(QString::fromStdString(help)).toString().toStdString()),
             1u);
-  EXPECT_EQ(h.devices->CountOf("message", "Error|Unable to Locate Help File!"), 1u);
+  EXPECT_EQ(h.devices->CountOf("message", missing), 1u);
 
   // The remote window needs its resource file.
   f.btnRemoteClick();
@@ -676,7 +599,7 @@ TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
             1u);
 
   // The logo: hand pointer over it, the maker's page on a left click.
-  auto* logo = Child<TImageEx>(h, "ImageEx1");
+  auto* logo = Child<TImageEx>("ImageEx1");
   QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
   QApplication::sendEvent(logo, &enter);
   EXPECT_EQ(logo->cursor().shape(), Qt::PointingHandCursor);
@@ -689,15 +612,13 @@ TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
   EXPECT_EQ(h.devices->CountOf("open", kMakerWebPage), 1u);
 
   // About: the receiver's identity.
-  WithModal(
-      [](QDialog* d) {
-        auto* about = qobject_cast<TAboutForm*>(d);
-        ASSERT_NE(about, nullptr);
+  WithModal<TAboutForm>(
+      [](TAboutForm* about) {
         EXPECT_EQ(about->IDLabel->text(), "Device ID: 12345678");
         EXPECT_EQ(about->FirmwareLabel->text(), "Firmware Ver: 0.2");
         about->OKButton->click();
       },
-      [&] { ClickButton(h, "btnAbout"); });
+      [&] { ClickButton("btnAbout"); });
 
   // The group analyzer opens beside the main window, follows its moves and
   // closes again.
@@ -706,12 +627,12 @@ TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
     const QRect frame = f.frameGeometry();
     return ga->pos() == QPoint(frame.x() + frame.width(), frame.y());
   };
-  ClickButton(h, "btnGroupAnalyze");
+  ClickButton("btnGroupAnalyze");
   ASSERT_TRUE(ga->isVisible());
   EXPECT_TRUE(beside());
   f.move(f.pos() + QPoint(37, 21));
   ASSERT_TRUE(PumpUntil(beside, 5000));
-  ClickButton(h, "btnGroupAnalyze");
+  ClickButton("btnGroupAnalyze");
   EXPECT_FALSE(ga->isVisible());
   // Hidden, it stays where it was.
   const QPoint hiddenAt = ga->pos();
@@ -738,6 +659,6 @@ TEST(MainControls, ToolButtonsLogoAndWindowHandling) {
   // Quit closes the window, which ends the program.
   bool closed = false;
   QObject::connect(&f, &TMainForm::Closed, [&] { closed = true; });
-  ClickButton(h, "btnQuit");
+  ClickButton("btnQuit");
   EXPECT_TRUE(closed);
 }

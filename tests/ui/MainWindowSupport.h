@@ -42,6 +42,25 @@ inline std::string SourceDir() {
 }
 inline std::string DataFile(const std::string& name) { return SourceDir() + "/tests/ui/data/" + name; }
 
+// The change log as stored in the program folder's database, read while no
+// program has it open (STR trimmed).
+inline std::vector<TChangeLogRow> StoredChangeLog(const std::string& folder) {
+  std::vector<TChangeLogRow> rows;
+  if (!DeployEmbeddedDatabase(folder)) return rows;
+  {
+    auto db = MakeFbLogDatabase();
+    db->Open(folder + kLogDatabaseFile);
+    db->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
+      TChangeLogRow t = r;
+      t.STR.erase(t.STR.find_last_not_of(' ') + 1);
+      rows.push_back(t);
+    });
+    db->Close();
+  }
+  RemoveEmbeddedDatabase(folder);
+  return rows;
+}
+
 class TMainWindowHarness {
  public:
   explicit TMainWindowHarness(bool withDatabase = true) : folder_(withDatabase) {
@@ -65,6 +84,14 @@ class TMainWindowHarness {
   }
   // Destroys the window: the whole shut-down.
   void Stop() { form.reset(); }
+  // Closes the program and starts it again in the same folder, with a fresh
+  // receiver that Prepare may set up first.
+  void Restart(const std::function<void(TSimReceiver&)>& Prepare = nullptr) {
+    Stop();
+    devices = std::make_unique<TSimMainDevices>(folder_.Path() + "fenwisk_sim");
+    if (Prepare) Prepare(devices->Receiver);
+    Start();
+  }
 
   const std::string& Folder() const { return folder_.Path(); }
   std::string Database() const { return folder_.Database(); }
@@ -89,22 +116,7 @@ class TMainWindowHarness {
   }
 
   // After the window is gone: the change log as stored in the file.
-  std::vector<TChangeLogRow> StoredChangeRows() {
-    std::vector<TChangeLogRow> rows;
-    if (!DeployEmbeddedDatabase(folder_.Path())) return rows;
-    {
-      auto db = MakeFbLogDatabase();
-      db->Open(folder_.Database());
-      db->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
-        TChangeLogRow t = r;
-        t.STR.erase(t.STR.find_last_not_of(' ') + 1);
-        rows.push_back(t);
-      });
-      db->Close();
-    }
-    RemoveEmbeddedDatabase(folder_.Path());
-    return rows;
-  }
+  std::vector<TChangeLogRow> StoredChangeRows() { return StoredChangeLog(folder_.Path()); }
 
   std::unique_ptr<TSimMainDevices> devices;
   std::unique_ptr<TMainForm> form;

@@ -7,7 +7,6 @@
 #include <QLocalSocket>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QSlider>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -25,13 +24,6 @@
 #include "ui/groupanalyze.h"
 
 namespace {
-
-const std::vector<std::string> kStartSteps = {
-    "Prepare Settings",      "Prepare USB Communication", "Initialize Tuner",     "Prepare Remote Objects",
-    "Prepare RDS Module",    "Open USB Communication",    "Prepare Group Analyzer", "Prepare Band Analyzer",
-    "Prepare MPX Analyzer",  "Prepare Main Module",       "Starting..."};
-const std::vector<std::string> kStopSteps = {"Unloading Modules", "Terminating Tuner", "Terminating Remote Objects",
-                                             "Terminating Communication"};
 
 using TBytes = std::vector<uint8_t>;
 
@@ -59,55 +51,21 @@ std::vector<TExtLogRow> ExtRows(TMainForm& f) {
 
 }  // namespace
 
-TEST(MainWindow, StartsTunesAndShutsDownInOrder) {
+// The start-up's texts, commands and the shut-down are shown end to end in
+// ProgramTest; here what the window shows once the receiver is tuned.
+TEST(MainWindow, StartUpShowsTheTunedReceiver) {
   TMainWindowHarness h;
   h.Start();
-  EXPECT_EQ(h.devices->TracesOf("splash"), kStartSteps);
-  EXPECT_EQ(h.form->windowTitle(), "Fenwisk - Quorvane Broadcast Ltd.");
-  EXPECT_EQ(h.form->size(), QSize(668, 586));
-  EXPECT_EQ(LabelText(h.form.get(), "pr1"), "<no pr1>");  // a button, not a label
-  EXPECT_EQ(h.form->findChild<QPushButton*>("pr1")->text(), "87.0");
-
   ASSERT_TRUE(h.WaitTuned());
   ASSERT_TRUE(PumpUntil([&] { return LabelText(h.form.get(), "lblTuned") == "Tuned at: 87.0"; }));
   EXPECT_EQ(h.form->FreqDisplay->Value(), 870);
   EXPECT_TRUE(h.form->FreqDisplay->Enabled());
-  auto* edFreq = h.form->findChild<TDBNumberEditEx*>("edFreq");
-  EXPECT_EQ(edFreq->Value(), 87.0);
-  EXPECT_EQ(edFreq->MinValue(), 87.0);
-  EXPECT_EQ(edFreq->MaxValue(), 108.0);
+  EXPECT_EQ(h.form->findChild<TDBNumberEditEx*>("edFreq")->Value(), 87.0);
   EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
   EXPECT_TRUE(h.form->findChild<QPushButton*>("btnSET")->isEnabled());
   EXPECT_EQ(h.CountRows(200, "DEVICE CONNECTED"), 1u);
   // The tuned frequency is stored as the settings' PLL word.
   EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 87.0));
-
-  // Identification, the configuration set from the default settings, the tune.
-  const std::vector<TBytes> start = {{0x09}, {0x20}, {0x00}, {0x03}, {0x11}, {0x17},
-                                     {0x15}, {0x30}, {0x08}, {0x06, 0x29, 0x97}};
-  const auto commands = h.devices->Receiver.Commands();
-  ASSERT_GE(commands.size(), start.size());
-  EXPECT_EQ(std::vector<TBytes>(commands.begin(), commands.begin() + start.size()), start);
-
-  h.Stop();
-  const auto splash = h.devices->TracesOf("splash");
-  std::vector<std::string> stop(splash.begin() + kStartSteps.size(), splash.end());
-  ASSERT_GE(stop.size(), kStopSteps.size() + 2);
-  EXPECT_EQ(std::vector<std::string>(stop.begin(), stop.begin() + 4), kStopSteps);
-  EXPECT_EQ(stop[4], "Backup RDS Database ");
-  EXPECT_NE(std::find(stop.begin(), stop.end(), "Clean RDS Database "), stop.end());
-
-  EXPECT_EQ(h.devices->Receiver.Commands().back(), TBytes{0x09});
-  EXPECT_TRUE(std::filesystem::exists(h.Folder() + "RDSLOG.FDB_"));
-  EXPECT_FALSE(std::filesystem::exists(h.Folder() + "firebird.conf"));
-  EXPECT_FALSE(std::filesystem::exists(h.Folder() + "intl"));
-
-  const auto rows = h.StoredChangeRows();
-  ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.back().SIG, 200);
-  EXPECT_EQ(rows.back().STR, "PROGRAM CLOSED");
-  // The shut-down's own disconnection is not a device event.
-  for (const auto& r : rows) EXPECT_NE(r.STR, "DEVICE DISCONNECTED");
 }
 
 TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
@@ -169,17 +127,13 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
       40000));
   EXPECT_TRUE(lampSeen);
 
-  // Basic page.
-  EXPECT_EQ(LabelText(f, "lblPI"), "D318");
-  EXPECT_EQ(LabelText(f, "lblPICaption"), "PI");
-  EXPECT_EQ(LabelText(f, "lblPTY"), "Pop Music");
-  EXPECT_EQ(LabelText(f, "lblTP"), "ON");
-  EXPECT_EQ(LabelText(f, "lblTA"), "OFF");
-  EXPECT_EQ(LabelText(f, "lblMS"), "MUSIC");
-  EXPECT_EQ(LabelText(f, "lblDI"), "1");
-  EXPECT_EQ(LabelText(f, "lbl0DI3"), "STEREO");
-  EXPECT_EQ(LabelText(f, "lblAFCount"), "3");
-  EXPECT_EQ(LabelText(f, "lblAFMethod"), "A");
+  // Each value on its page.
+  const std::pair<const char*, const char*> labels[] = {
+      {"lblPI", "D318"},    {"lblPICaption", "PI"}, {"lblPTY", "Pop Music"}, {"lblTP", "ON"},
+      {"lblTA", "OFF"},     {"lblMS", "MUSIC"},     {"lblDI", "1"},          {"lbl0DI3", "STEREO"},
+      {"lblAFCount", "3"},  {"lblAFMethod", "A"},   {"lbl4Year", "2024"},    {"lbl1Country", "DE"},
+      {"lbl1PIN", "2816"},  {"lbl14PI", "D319"}};
+  for (const auto& [name, text] : labels) EXPECT_EQ(LabelText(f, name), text) << name;
   EXPECT_EQ(f->findChild<QListWidget*>("lstAF")->count(), f->findChild<QListWidget*>("lst0AF")->count());
   EXPECT_GE(f->findChild<QListWidget*>("lstAF")->count(), 1);
   EXPECT_TRUE(f->findChild<QPlainTextEdit*>("memRTA")->toPlainText().startsWith("Radio 99 - the best hits"));
@@ -187,11 +141,6 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->text(), "RADIO 99");
   EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->selectedText().size(), 2);
   EXPECT_TRUE(LabelText(f, "lblCT").startsWith("01 May 2024")) << LabelText(f, "lblCT").toStdString();
-  EXPECT_EQ(LabelText(f, "lblCT"), LabelText(f, "lbl4CT"));
-  EXPECT_EQ(LabelText(f, "lbl4Year"), "2024");
-  EXPECT_EQ(LabelText(f, "lbl1Country"), "DE");
-  EXPECT_EQ(LabelText(f, "lbl1PIN"), "2816");
-  EXPECT_EQ(LabelText(f, "lbl14PI"), "D319");
   EXPECT_FALSE(LabelText(f, "lbl0AFFirst").isEmpty());
 
   // Bounded memos.
@@ -199,18 +148,13 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   EXPECT_LE(h.form->GroupAnalyzer->Memo1()->document()->blockCount(), 7);
   // The group analyzer counts while it is shown.
   EXPECT_GT(LabelText(h.form->GroupAnalyzer, "GroupCount").toInt(), 0);
-  const QString cell0A = h.form->GroupAnalyzer->grpGrid()->item(1, 1)->text();
-  EXPECT_NE(cell0A, "  0% (0)");
-  EXPECT_TRUE(cell0A.endsWith(")"));
+  EXPECT_NE(h.form->GroupAnalyzer->grpGrid()->item(1, 1)->text(), "  0% (0)");
   EXPECT_TRUE(LabelText(h.form->GroupAnalyzer, "ber").startsWith("BER: "));
 
   // The enabled kinds of change are logged; every decoded group is a raw row.
   EXPECT_GE(h.CountRows(0, "R"), 1u);
   EXPECT_GE(h.CountRows(6, "RADIO 99"), 1u);
-  EXPECT_GE(h.CountSig(10), 1u);
-  EXPECT_GE(h.CountSig(11), 1u);
-  EXPECT_GE(h.CountSig(7), 1u);
-  EXPECT_GE(h.CountSig(9), 1u);
+  for (int sig : {7, 9, 10, 11}) EXPECT_GE(h.CountSig(sig), 1u) << sig;
   EXPECT_EQ(RawRows(*h.form) - raw0, h.form->RDSCollector->Stats.GroupsTotal - groups0);
 
   // While the remote server runs, the decoder's values go to its table.
@@ -221,14 +165,8 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   };
   ASSERT_TRUE(PumpUntil([&] { return remote("PS") == "RADIO 99" && remote("STEREO") == "1"; }, 10000));
   EXPECT_EQ(remote("PI"), "D318");
-  EXPECT_EQ(remote("PTY"), "Pop Music");
-  EXPECT_EQ(remote("TP"), "ON");
-  EXPECT_EQ(remote("TA"), "OFF");
-  EXPECT_EQ(remote("MS"), "MUSIC");
   EXPECT_EQ(remote("AFN"), "3A");
-  EXPECT_EQ(remote("RDS"), "1");
   EXPECT_EQ(remote("LVL"), Format("%3.1f", LevelToDbuV(12)));
-  EXPECT_EQ(remote("RTA").substr(0, 8), "Radio 99");
   EXPECT_EQ(remote("CT").substr(0, 11), "01 May 2024");
   ASSERT_TRUE(PumpUntil([&] { return remote("BER").rfind("BER: ", 0) == 0; }, 10000));
 
@@ -237,8 +175,6 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   ASSERT_TRUE(h.WaitTuned("98.5"));
   EXPECT_EQ(h.form->FreqDisplay->Value(), 985);
   EXPECT_EQ(f->findChild<TDBNumberEditEx*>("edFreq")->Value(), 98.5);
-  EXPECT_EQ(f->findChild<QSlider*>("RadioTrack")->value(), 115);
-  EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 98.5));
   EXPECT_EQ(h.form->RemoteObject->IndexOf("FREQ"), 0);  // the table starts anew with the frequency
   EXPECT_EQ(remote("FREQ"), "985");
   EXPECT_EQ(LabelText(f, "lblPI"), "");
@@ -346,16 +282,11 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   ga.show();
   f.ShowStatistics(s);
   EXPECT_EQ(LabelText(&ga, "ber"), "BER: 0.5000");
+  // No groups and no blocks yet (the texts themselves are in MainStatisticsTest).
   EXPECT_EQ(LabelText(&ga, "GroupCount"), "0");
-  for (int r = 1; r <= 16; ++r)
-    for (int c = 1; c <= 2; ++c) EXPECT_EQ(ga.grpGrid()->item(r, c)->text(), "  0% (0)");
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(ga.errGrid()->item(1, c)->text(), "0%");
-  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 0");
-  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage: 0%");
+  EXPECT_EQ(ga.grpGrid()->item(16, 2)->text(), "  0% (0)");
   EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 0");
-  EXPECT_EQ(LabelText(&ga, "minTime"), "Min: ??");
-  EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: ??");
-  EXPECT_TRUE(LabelText(&ga, "avgTime").isEmpty());  // no group of the type yet
+  EXPECT_TRUE(LabelText(&ga, "avgTime").isEmpty());
 
   // Two 0A and one 2A, 12 blocks with one of each error class.
   s.GroupsTotal = 3;
@@ -371,12 +302,12 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   for (int i = 0; i < 10; ++i) f.ShowStatistics(s);
   EXPECT_EQ(ga.grpGrid()->item(1, 1)->text(), " 67% (2)");
   EXPECT_EQ(ga.grpGrid()->item(3, 1)->text(), " 33% (1)");
-  EXPECT_EQ(ga.grpGrid()->item(1, 2)->text(), "  0% (0)");
   EXPECT_EQ(LabelText(&ga, "GroupCount"), "3");
   EXPECT_EQ(LabelText(&ga, "grpSelName"), "0A");
   EXPECT_EQ(LabelText(&ga, "insertTime"), "Last appear: 10:00:01.005");
   EXPECT_EQ(LabelText(&ga, "pinsertTime"), "Previous appear: 10:00:00.905");
   EXPECT_EQ(LabelText(&ga, "deltaTime"), "Delta time: 100 ms (0.10 sec)");
+  EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: 100 ms (0.10 sec)");
   EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 50 ms (0.05 sec)");
   EXPECT_EQ(ga.errGrid()->item(1, 0)->text(), " 8%");
   EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  25%  1.00 epg");

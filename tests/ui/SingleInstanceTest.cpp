@@ -4,31 +4,15 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
-#include "support/QtApp.h"
+#include "MainWindowSupport.h"
 #include "ui/SingleInstance.h"
-
-namespace {
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-}  // namespace
 
 TEST(SingleInstance, MutexIsHeldUntilItsOwnerGoesAndStaleFilesAreTakenOver) {
   QTemporaryDir dir;
@@ -153,7 +137,7 @@ TEST(SingleInstance, BusDeliversRegisteredMessagesAndBroadcastsToPeers) {
   EXPECT_TRUE(TMessageBus::SendToRunning(path, "RZ4410_NOBODY", 5, 5, 3000));
   EXPECT_TRUE(TMessageBus::SendToRunning(path, kOneInstanceName, 2, 9, 3000));
   ASSERT_TRUE(PumpUntil([&] { return got.size() >= 2; }));
-  PumpUntil([] { return false; }, 100);
+  PumpFor(100);
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], std::make_tuple(one, int64_t(0), int64_t(0)));
   EXPECT_EQ(got[1], std::make_tuple(one, int64_t(2), int64_t(9)));
