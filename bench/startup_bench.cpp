@@ -149,23 +149,31 @@ std::string DatabaseWithRows(int64_t rows) {
   return cached.string();
 }
 
+// Starts the simulated program and waits until it has tuned; on failure the
+// benchmark is told why and nullptr comes back.
+std::unique_ptr<TSimRun> StartTuned(benchmark::State& state, TRunFolders& folders, int timeoutMs) {
+  std::unique_ptr<TSimRun> run;
+  try {
+    run = std::make_unique<TSimRun>(folders);
+  } catch (const std::exception& e) {
+    state.SkipWithError(e.what());
+    return nullptr;
+  }
+  if (!run->WaitLine("tuned\t87.0", timeoutMs)) {
+    state.SkipWithError("the program did not tune");
+    return nullptr;
+  }
+  return run;
+}
+
 void BM_StartToTuned(benchmark::State& state) {
   const std::string db = DatabaseWithRows(0);
   for (auto _ : state) {
     TRunFolders folders(db);
     const auto t0 = Clock::now();
-    std::unique_ptr<TSimRun> started;
-    try {
-      started = std::make_unique<TSimRun>(folders);
-    } catch (const std::exception& e) {
-      state.SkipWithError(e.what());
-      break;
-    }
+    const auto started = StartTuned(state, folders, 60000);
+    if (!started) break;
     TSimRun& run = *started;
-    if (!run.WaitLine("tuned\t87.0")) {
-      state.SkipWithError("the program did not tune");
-      break;
-    }
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
     run.Terminate();
     run.Wait();
@@ -177,18 +185,9 @@ void BM_CloseToExit(benchmark::State& state) {
   const std::string db = DatabaseWithRows(state.range(0));
   for (auto _ : state) {
     TRunFolders folders(db);
-    std::unique_ptr<TSimRun> started;
-    try {
-      started = std::make_unique<TSimRun>(folders);
-    } catch (const std::exception& e) {
-      state.SkipWithError(e.what());
-      break;
-    }
+    const auto started = StartTuned(state, folders, 300000);
+    if (!started) break;
     TSimRun& run = *started;
-    if (!run.WaitLine("tuned\t87.0", 300000)) {
-      state.SkipWithError("the program did not tune");
-      break;
-    }
     const auto t0 = Clock::now();
     run.Terminate();
     const int rc = run.Wait();
