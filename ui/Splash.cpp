@@ -4,18 +4,9 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
-
-namespace {
-void CenterOnScreen(QWidget* w) {
-  QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-  if (!screen) return;
-  QRect frame = w->frameGeometry();
-  frame.moveCenter(screen->availableGeometry().center());
-  w->move(frame.topLeft());
-}
-}  // namespace
 
 TSplashForm::TSplashForm(QWidget* parent, IClock& clock)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), Clock(clock) {
@@ -59,7 +50,7 @@ void TSplashForm::FormCreate() {
 
 void TSplashForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  CenterOnScreen(this);
+  CenterWindow(this);
 }
 
 void TSplashForm::ShowStatus(const QString& text, unsigned ms) {

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "platform/Format.h"
+#include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
 
@@ -98,11 +99,5 @@ void TAboutForm::FormImageInoMouseDown() { close(); }
 
 void TAboutForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  QRect frame = frameGeometry();
-  if (QWidget* owner = parentWidget()) {
-    frame.moveCenter(owner->window()->frameGeometry().center());
-  } else if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-    frame.moveCenter(screen->availableGeometry().center());
-  }
-  move(frame.topLeft());
+  CenterWindow(this, parentWidget());
 }

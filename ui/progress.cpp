@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/DialogStyle.h"
+
 TProgressForm::TProgressForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("ProgressForm"));
@@ -48,11 +50,7 @@ void TProgressForm::EnableControls(bool on) {
 
 void TProgressForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CenterWindow(this);
   // Only the owner's show and hide count: a window hidden along with its
   // minimised owner is still busy.
   if (!event->spontaneous()) EnableControls(false);
