@@ -25,6 +25,7 @@
 #include "logstore/LogDatabase.h"
 #include "logstore/SettingsRecord.h"
 #include "logstore/fb_embedded.h"
+#include "support/TestPaths.h"
 
 extern char** environ;
 
@@ -33,15 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::string BinDir() {
-  if (const char* b = std::getenv("FW_BIN_DIR"); b && *b) return b;
-  return fs::read_symlink("/proc/self/exe").parent_path().string();
-}
-
-std::string SourceDir() {
-  if (const char* s = std::getenv("FW_SOURCE_DIR"); s && *s) return s;
-  return fs::path(__FILE__).parent_path().parent_path().string();
-}
 
 // A program folder and a session folder of one run.
 struct TRunFolders {
@@ -63,8 +55,8 @@ struct TRunFolders {
 class TSimRun {
  public:
   explicit TSimRun(const TRunFolders& f) : trace_((f.Root / "trace.txt").string()) {
-    const std::string program = BinDir() + "/fenwisk_sim";
-    const std::string scenario = SourceDir() + "/tests/ui/data/scenario.txt";
+    const std::string program = TestBinDir() + "/fenwisk_sim";
+    const std::string scenario = TestSourceDir() + "/tests/ui/data/scenario.txt";
     const std::string folder = (f.Root / "program").string();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -122,7 +114,7 @@ class TSimRun {
 
 // The built database with `rows` change-log rows, made once per size.
 std::string DatabaseWithRows(int64_t rows) {
-  const std::string built = BinDir() + "/RDSLOG.FDB";
+  const std::string built = TestBinDir() + "/RDSLOG.FDB";
   if (rows == 0) return built;
   const fs::path cached = fs::temp_directory_path() / ("fenwisk-bench-keep-" + std::to_string(rows) + ".fdb");
   if (fs::exists(cached)) return cached.string();

@@ -1,4 +1,5 @@
 #include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,10 +9,7 @@
 namespace fs = std::filesystem;
 
 std::string TTempProgramFolder::BuiltDatabase() {
-  if (const char* bin = std::getenv("FW_BIN_DIR"); bin && *bin) return (fs::path(bin) / "RDSLOG.FDB").string();
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return (exe.parent_path().parent_path() / "bin" / "RDSLOG.FDB").string();
+  return (fs::path(TestBinDir()) / "RDSLOG.FDB").string();
 }
 
 TTempProgramFolder::TTempProgramFolder(bool WithDatabase) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "logstore/LogDatabase.h"
+#include "support/TestPaths.h"
 #include "logstore/fb_embedded.h"
 #include "support/QtApp.h"
 #include "support/SimMainDevices.h"
@@ -35,12 +36,7 @@ inline void PumpFor(int ms) {
   PumpUntil([] { return false; }, ms);
 }
 
-inline std::string SourceDir() {
-  if (const char* s = std::getenv("FW_SOURCE_DIR"); s && *s) return s;
-  // tests/ui/ of the source tree this file is in.
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
-}
-inline std::string DataFile(const std::string& name) { return SourceDir() + "/tests/ui/data/" + name; }
+inline std::string DataFile(const std::string& name) { return TestSourceDir() + "/tests/ui/data/" + name; }
 
 // The change log as stored in the program folder's database, read while no
 // program has it open (STR trimmed).

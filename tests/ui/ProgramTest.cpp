@@ -28,8 +28,7 @@ namespace {
 using TTrace = std::vector<std::pair<std::string, std::string>>;
 
 std::string SimProgram() {
-  if (const char* bin = std::getenv("FW_BIN_DIR"); bin && *bin) return std::string(bin) + "/fenwisk_sim";
-  return QCoreApplication::applicationDirPath().toStdString() + "/../bin/fenwisk_sim";
+  return TestBinDir() + "/fenwisk_sim";
 }
 
 // One run of the simulated build with its own session folder (so runs in
