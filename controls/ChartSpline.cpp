@@ -93,36 +93,34 @@ void TBSpline::Prepare() {
 void TBSpline::SolveInterpolation() {
   const int n = controlCount_;
   if (n < 3) return;
-  std::vector<double> sub(n + 1, 1.0 / 6), diag(n + 1, 2.0 / 3), super(n + 1, 1.0 / 6);
-  sub[1] = super[1] = sub[n] = super[n] = 0;
-  diag[1] = diag[n] = 1;
+  constexpr double kSide = 1.0 / 6, kMiddle = 2.0 / 3;
+  std::vector<char> identity(n + 2, 0);
+  identity[1] = identity[n] = 1;
   auto same = [](const TSplinePoint& a, const TSplinePoint& b) {
     return std::fabs(a.X - b.X) < 1e-5 && std::fabs(a.Y - b.Y) < 1e-5;
   };
+  TSplinePoint* p = control_.data();
   for (int i = 3; i < n - 1;) {
-    if (same(control_[i - 1], control_[i]) && same(control_[i], control_[i + 1])) {
-      for (int r = i - 1; r <= i + 1; ++r) {
-        sub[r] = super[r] = 0;
-        diag[r] = 1;
-      }
+    if (same(p[i - 1], p[i]) && same(p[i], p[i + 1])) {
+      identity[i - 1] = identity[i] = identity[i + 1] = 1;
       i += 2;
     } else {
       ++i;
     }
   }
-  std::vector<TSplinePoint> p(control_.begin(), control_.end());
+  // Forward sweep, the right-hand sides in place; diag[i] is row i's pivot.
+  std::vector<double> diag(n + 1);
+  double d = diag[1] = 1;
   for (int i = 1; i < n; ++i) {
-    const double f = sub[i + 1] / diag[i];
-    diag[i + 1] -= f * super[i];
+    const double f = (identity[i + 1] ? 0 : kSide) / d;
+    d = diag[i + 1] = (identity[i + 1] ? 1 : kMiddle) - f * (identity[i] ? 0 : kSide);
     p[i + 1].X -= f * p[i].X;
     p[i + 1].Y -= f * p[i].Y;
   }
-  control_.assign(n + 2, TSplinePoint{});
-  control_[n] = {p[n].X / diag[n], p[n].Y / diag[n]};
+  p[n] = {p[n].X / diag[n], p[n].Y / diag[n]};
   for (int i = n - 1; i >= 1; --i) {
-    const double inv = 1 / diag[i];
-    control_[i] = {inv * (p[i].X - super[i] * control_[i + 1].X),
-                   inv * (p[i].Y - super[i] * control_[i + 1].Y)};
+    const double inv = 1 / diag[i], upper = identity[i] ? 0 : kSide;
+    p[i] = {inv * (p[i].X - upper * p[i + 1].X), inv * (p[i].Y - upper * p[i + 1].Y)};
   }
 }
 
@@ -160,6 +158,8 @@ std::vector<TSplinePoint> BSplineSmooth(std::span<const double> X, std::span<con
   std::vector<TSplinePoint> out;
   if (count == 0) return out;
   TBSpline s;
+  s.points_.reserve(count + 1);
+  s.corners_.reserve(count + 1);
   for (size_t i = 0; i < count; ++i) s.AppendInputPoint(X[i], Y[i]);
   s.SetInterpolating(Interpolate);
   const int sourceCount = static_cast<int>(std::min<size_t>(count, INT32_MAX));

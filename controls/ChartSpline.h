@@ -49,12 +49,14 @@ class TBSpline {
   TSplinePoint Evaluate(double T);
 
  private:
+  friend std::vector<TSplinePoint> BSplineSmooth(std::span<const double>, std::span<const double>, int, bool);
+
   void Prepare();
   void Unprepare();
   void SolveInterpolation();
 
   std::vector<TSplinePoint> points_;  // index 0 unused
-  std::vector<bool> corners_;         // index 0 unused
+  std::vector<char> corners_;         // index 0 unused
   std::vector<TSplinePoint> control_;
   int count_ = 0;
   int controlCount_ = 0;
