@@ -16,8 +16,10 @@ struct TGolden {
   std::vector<double> X, Y;
   Pts Out;
   explicit TGolden(const std::string& name) {
+    // __FILE__ may be relative to the build folder, the parent of the test program's.
+    const auto build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
     const char* dir = std::getenv("FW_SOURCE_DIR");
-    const auto here = dir ? std::filesystem::path(dir) / "tests/controls" : std::filesystem::path(__FILE__).parent_path();
+    const auto here = dir ? std::filesystem::path(dir) / "tests/controls" : (build / __FILE__).parent_path();
     std::ifstream in(here / "data" / name);
     in.ignore(1000, '\n') >> Count >> Factor >> Interpolate >> Steps;
     for (double x, y; in >> x >> y;)
