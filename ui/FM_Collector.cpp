@@ -103,7 +103,7 @@ void TFMCollector::UpdateDeviation(double Value) {
         devs[k].Count = 0;
       }
   }
-  if (DeviationOn) {
+  if (DeviationOn && std::isfinite(Value)) {
     const double r = std::nearbyint(Value * 100) / 100;
     const int i = FMFindDevByValue(devs, r);
     if (i < 0) FMAddDev(devs, r);
