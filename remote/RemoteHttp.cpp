@@ -1,0 +1,47 @@
+#include "remote/RemoteHttp.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool THttpHeadGuard::Accept(const char* P, size_t N) {
+  for (size_t i = 0; i < N && !InBody_; ++i) {
+    if (P[i] != '\n') {
+      LastCR_ = P[i] == '\r';
+      if (++LineLength_ > kMaxHeadLine + 1) return false;
+      continue;
+    }
+    const bool empty = LineLength_ == 0 || (LineLength_ == 1 && LastCR_);
+    if (empty && Lines_ > 0) InBody_ = true;
+    else if (++Lines_ > kMaxHeaderLines + 1) return false;
+    LineLength_ = 0;
+  }
+  return true;
+}
+
+ssize_t THttpStream::read(char* Ptr, size_t Size) {
+  if (Pos_ == Buf_.size()) {
+    char chunk[4096];
+    const ssize_t n = In_.Receive(chunk, sizeof chunk, Deadline_);
+    if (n <= 0 || !Guard_.Accept(chunk, static_cast<size_t>(n))) return -1;
+    Buf_.assign(chunk, static_cast<size_t>(n));
+    Pos_ = 0;
+  }
+  const size_t n = std::min(Size, Buf_.size() - Pos_);
+  std::memcpy(Ptr, Buf_.data() + Pos_, n);
+  Pos_ += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t THttpStream::write(const char* Ptr, size_t Size) {
+  return Out_(Ptr, Size) ? static_cast<ssize_t>(Size) : -1;
+}
+
+void THttpStream::get_remote_ip_and_port(std::string& Ip, int& Port) const {
+  Ip = PeerIP_;
+  Port = 0;
+}
+
+void THttpStream::get_local_ip_and_port(std::string& Ip, int& Port) const {
+  Ip = LocalIP_;
+  Port = 0;
+}
