@@ -33,7 +33,15 @@ ssize_t THttpStream::read(char* Ptr, size_t Size) {
 }
 
 ssize_t THttpStream::write(const char* Ptr, size_t Size) {
-  return Out_(Ptr, Size) ? static_cast<ssize_t>(Size) : -1;
+  std::string bytes(Ptr, Size);
+  if (!HeadWritten_) {
+    // The library writes the status line and headers in one piece.
+    HeadWritten_ = true;
+    const std::string marked = std::string("\r\nContent-Type: ") + kNoContentType + "\r\n";
+    const size_t at = bytes.find(marked);
+    if (at != std::string::npos) bytes.erase(at, marked.size() - 2);
+  }
+  return Out_(bytes.data(), bytes.size()) ? static_cast<ssize_t>(Size) : -1;
 }
 
 void THttpStream::get_remote_ip_and_port(std::string& Ip, int& Port) const {

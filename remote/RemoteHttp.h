@@ -10,6 +10,10 @@
 #include "remote/TcpServer.h"
 
 inline constexpr size_t kMaxHeadLine = 8 * 1024;
+// The library gives every body a content type, but a page of unknown kind
+// goes out without one: the handler sets this value and the stream drops
+// that header line from the response head.
+inline constexpr const char* kNoContentType = "\x01";
 inline constexpr int kMaxHeaderLines = 64;
 
 // Watches the bytes of a request head: false once a line is longer than
@@ -49,6 +53,7 @@ class THttpStream final : public httplib::Stream {
   THttpHeadGuard Guard_;
   std::string Buf_;
   size_t Pos_ = 0;
+  bool HeadWritten_ = false;
 };
 
 // The library's request handling, driven one request per connection from

@@ -214,6 +214,7 @@ void TRemoteSessionManager::ServeResource(httplib::Response& Response, const std
   const TmyItem* item = Resources_.FindItem(name);
   std::stringstream bytes;
   const bool html = ext == "htm" || ext == "html";
+  Response.set_header("Content-Type", kNoContentType);
   if (!item || !(html ? item->SaveToStreamWithVariables(bytes) : item->SaveToStream(bytes))) {
     Response.status = 404;
     Response.body = kNotFound;
@@ -225,7 +226,10 @@ void TRemoteSessionManager::ServeResource(httplib::Response& Response, const std
                                                                {"swf", "application/x-shockwave-flash"},
                                                                {"m3u", "audio/x-mpegurl"}};
   for (const auto& [e, type] : kTypes)
-    if (ext == e) Response.set_header("Content-Type", type);
+    if (ext == e) {
+      Response.headers.erase("Content-Type");
+      Response.set_header("Content-Type", type);
+    }
   Response.status = 200;
   Response.body = bytes.str();
 }

@@ -184,7 +184,7 @@ void TTcpServer::Start(const std::string& Address, int Port) {
   if (Listen_ < 0 || WakeFd_ < 0) fail("Cannot listen on");
   const int on = 1;
   setsockopt(Listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, 16) < 0)
+  if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, SOMAXCONN) < 0)
     fail("Cannot listen on");
   Address_ = Address;
   Acceptor_ = std::thread([this] { AcceptLoop(); });
