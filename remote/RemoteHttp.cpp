@@ -3,27 +3,32 @@
 #include <algorithm>
 #include <cstring>
 
-bool THttpHeadGuard::Accept(const char* P, size_t N) {
+size_t THttpHeadGuard::Accept(const char* P, size_t N) {
   for (size_t i = 0; i < N && !InBody_; ++i) {
     if (P[i] != '\n') {
       LastCR_ = P[i] == '\r';
-      if (++LineLength_ > kMaxHeadLine + 1) return false;
+      if (++LineLength_ > kMaxHeadLine + 1) return i;
       continue;
     }
     const bool empty = LineLength_ == 0 || (LineLength_ == 1 && LastCR_);
     if (empty && Lines_ > 0) InBody_ = true;
-    else if (++Lines_ > kMaxHeaderLines + 1) return false;
+    else if (++Lines_ > kMaxHeaderLines + 1) return i;
     LineLength_ = 0;
   }
-  return true;
+  return N;
 }
 
 ssize_t THttpStream::read(char* Ptr, size_t Size) {
   if (Pos_ == Buf_.size()) {
+    // The bytes before a violation still pass, so the library sees a
+    // broken head and answers 400.
     char chunk[4096];
-    const ssize_t n = In_.Receive(chunk, sizeof chunk, Deadline_);
-    if (n <= 0 || !Guard_.Accept(chunk, static_cast<size_t>(n))) return -1;
-    Buf_.assign(chunk, static_cast<size_t>(n));
+    const ssize_t n = Refused_ ? -1 : In_.Receive(chunk, sizeof chunk, Deadline_);
+    if (n <= 0) return -1;
+    const size_t passed = Guard_.Accept(chunk, static_cast<size_t>(n));
+    Refused_ = passed < static_cast<size_t>(n);
+    if (passed == 0) return -1;
+    Buf_.assign(chunk, passed);
     Pos_ = 0;
   }
   const size_t n = std::min(Size, Buf_.size() - Pos_);

