@@ -114,6 +114,7 @@ class RemoteSession : public ::testing::Test {
     Mgr = std::make_unique<TRemoteSessionManager>(Res, [] { return std::string(kServer); }, &Audio, limits);
     Mgr->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) {
       if (m == "READY=?") c->Send(Mgr->SetReady(c) ? std::string("READY=1", 8) : std::string("READY=0", 8));
+      if (m == "PING") c->Send(std::string("PONG", 5));
     });
     Mgr->Start();
   }
@@ -185,10 +186,18 @@ TEST_F(RemoteSession, CommandSocketRegistration) {
   // A peer that never logged in is dropped after the log-in time.
   const int stranger = ConnectFrom(kB, 8001);
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
-  const int first = ConnectFrom(kA, 8001);
-  const int second = ConnectFrom(kA, 8001);
+  // Each socket answers once its connect step is done.
+  const auto connected = [] {
+    const int fd = ConnectFrom(kA, 8001);
+    SendAll(fd, std::string("PING", 5));
+    EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
+    return fd;
+  };
+  const int first = connected();
+  const int second = connected();
   // The older socket closing leaves the newer one's registration alone.
   close(first);
+  usleep(100000);
   SendAll(second, std::string("READY=?", 8));
   EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
   EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
