@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include "remote/pack/RrfWriter.h"
+#include "support/TempProgramFolder.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ void PutWord(std::string& b, size_t at, uint32_t w) {
 TEST(FileResourcer, BuiltFileHoldsThePagesTheServerAsksFor) {
   TmyItemCollection c;
   TResourceHeader h;
-  c.LoadFromFile(std::string(std::getenv("FW_BIN_DIR")) + "/fw.rrf", h);
+  c.LoadFromFile(std::filesystem::path(TTempProgramFolder::BuiltDatabase()).replace_filename("fw.rrf").string(), h);
   c.SetVariable("%alias%", "Studio 2");
   for (const char* page : {"LOGIN.HTM", "logine.htm", "busy.htm", "wrapper.html"}) {
     const TmyItem* item = c.FindItem(page);
