@@ -51,7 +51,9 @@ std::string GetLocalIP() {
   if (getifaddrs(&list) != 0) return "";
   std::string ip;
   for (ifaddrs* a = list; a && ip.empty(); a = a->ifa_next) {
-    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || (a->ifa_flags & IFF_LOOPBACK)) continue;
+    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || (a->ifa_flags & IFF_LOOPBACK) ||
+        !(a->ifa_flags & IFF_UP))
+      continue;
     char text[INET_ADDRSTRLEN] = "";
     if (inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text)) ip = text;
   }
