@@ -2,9 +2,7 @@
 // player that stopped reading with its queue full, 60 idle command sockets
 // and 60 HTTP requests cut off half-way (target: every worker joined within
 // 1 s). Listens on 127.0.0.2, clients on 127.0.0.1 and 127.0.0.3.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,18 +11,12 @@
 #include <vector>
 
 #include "remote/RemoteSessionManager.h"
+#include "support/LoopbackClient.h"
 
 namespace {
 
 int Open(const char* From, int Port, const std::string& Send) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  inet_pton(AF_INET, From, &a.sin_addr);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  a.sin_port = htons(static_cast<uint16_t>(Port));
-  inet_pton(AF_INET, "127.0.0.2", &a.sin_addr);
-  connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  const int fd = ConnectFrom(From, "127.0.0.2", Port);
   (void)!send(fd, Send.data(), Send.size(), MSG_NOSIGNAL);
   return fd;
 }

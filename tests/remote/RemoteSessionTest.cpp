@@ -1,6 +1,7 @@
 // The remote endpoints with real clients on loopback: the server binds
 // 127.0.0.2, browsers and players connect from 127.0.0.1 and 127.0.0.3.
 #include "remote/RemoteSessionManager.h"
+#include "support/LoopbackClient.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -18,22 +19,7 @@ constexpr const char* kServer = "127.0.0.2";
 constexpr const char* kA = "127.0.0.1";
 constexpr const char* kB = "127.0.0.3";
 
-int ConnectFrom(const char* From, int Port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  inet_pton(AF_INET, From, &a.sin_addr);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  a.sin_port = htons(static_cast<uint16_t>(Port));
-  inet_pton(AF_INET, kServer, &a.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  timeval tv{5, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  return fd;
-}
+int Connect(const char* From, int Port) { return ConnectFrom(From, kServer, Port); }
 
 void SendAll(int Fd, const std::string& Bytes) { ASSERT_EQ(send(Fd, Bytes.data(), Bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(Bytes.size())); }
 
@@ -60,7 +46,7 @@ bool ClosedByServer(int Fd) {
 }
 
 std::string Exchange(const char* From, int Port, const std::string& Request) {
-  const int fd = ConnectFrom(From, Port);
+  const int fd = Connect(From, Port);
   if (fd < 0) return "refused";
   SendAll(fd, Request);
   std::string reply = Read(fd);
@@ -187,11 +173,11 @@ TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
 
 TEST_F(RemoteSession, CommandSocketRegistration) {
   // A peer that never logged in is dropped after the log-in time.
-  const int stranger = ConnectFrom(kB, 8001);
+  const int stranger = Connect(kB, 8001);
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
   // Each socket answers once its connect step is done.
   const auto connected = [] {
-    const int fd = ConnectFrom(kA, 8001);
+    const int fd = Connect(kA, 8001);
     SendAll(fd, std::string("PING", 5));
     EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
     return fd;
@@ -205,7 +191,7 @@ TEST_F(RemoteSession, CommandSocketRegistration) {
   EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
   EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
   // A ready client's further sockets are turned away.
-  const int third = ConnectFrom(kA, 8001);
+  const int third = Connect(kA, 8001);
   EXPECT_EQ(Read(third), std::string("503", 4));
   close(third);
   EXPECT_TRUE(ClosedByServer(stranger));
@@ -247,7 +233,7 @@ TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
 
 TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   Page(kA, "/?password=740915");
-  const int player = ConnectFrom(kA, 8000);
+  const int player = Connect(kA, 8000);
   SendAll(player, "GET / HTTP/1.0\r\nUser-Agent: test\r\nIcy-MetaData:1\r\n\r\n");
   const std::string header =
       "HTTP/1.0 200 OK\r\nicy-name: Fenwisk Remote Server\r\nicy-genre: Ether\r\n"
@@ -257,7 +243,7 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   for (const auto& b : blocks) Audio.Push(b);
   EXPECT_EQ(Read(player, blocks[0].size() + blocks[1].size()), blocks[0] + blocks[1]);
   // A second stream from the same peer is not served.
-  const int again = ConnectFrom(kA, 8000);
+  const int again = Connect(kA, 8000);
   EXPECT_TRUE(ClosedByServer(again));
   close(again);
   close(player);
@@ -282,8 +268,8 @@ TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
     EXPECT_EQ(e.Port, 8080);
     EXPECT_NE(std::string(e.what()).find("port 8080"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(ConnectFrom(kA, 8001), -1);
-  EXPECT_EQ(ConnectFrom(kA, 8000), -1);
+  EXPECT_EQ(Connect(kA, 8001), -1);
+  EXPECT_EQ(Connect(kA, 8000), -1);
   close(blocker);
 }
 
@@ -294,13 +280,13 @@ class RemoteSessionLoad : public RemoteSession {
 
 TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   Page(kA, "/?password=740915");
-  const int player = ConnectFrom(kA, 8000);
+  const int player = Connect(kA, 8000);
   SendAll(player, "GET / HTTP/1.0\r\n\r\n");
   // The player reads nothing: its queue fills and further blocks are dropped.
   const std::string block(16 * 1024, 'm');
   for (int i = 0; i < 1000; ++i) Audio.Push(block);
   std::vector<int> idle;
-  for (int i = 0; i < 70; ++i) idle.push_back(ConnectFrom(kB, 8001));
+  for (int i = 0; i < 70; ++i) idle.push_back(Connect(kB, 8001));
   int dropped = 0;
   for (int i = 64; i < 70; ++i) dropped += ClosedByServer(idle[i]);
   EXPECT_EQ(dropped, 6);
@@ -308,7 +294,7 @@ TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   // that closing another one frees).
   close(idle[0]);
   usleep(100000);
-  idle[0] = ConnectFrom(kB, 8001);
+  idle[0] = Connect(kB, 8001);
   SendAll(idle[0], std::string(5000, 'x'));
   EXPECT_TRUE(ClosedByServer(idle[0]));
   Mgr->Stop();
