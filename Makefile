@@ -3,7 +3,7 @@ BUILD  := build
 JOBS   := $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench screenshots clean
+.PHONY: all deps configure build run test bench screenshots fuzz clean
 
 all: build
 
@@ -30,5 +30,25 @@ screenshots: build
 	@if [ -x scripts/screenshots.sh ]; then bash scripts/screenshots.sh $(BUILD); \
 	 else echo "No windows to photograph yet."; fi
 
+# libFuzzer targets in their own clang build; each runs FUZZ_RUNS inputs.
+FUZZ_BUILD   := build-fuzz
+FUZZ_RUNS    ?= 1000000
+FUZZ_TARGETS := resource_file_fuzz request_fuzz
+FUZZ_FLAGS   := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DFW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS) fw_rrf
+	@mkdir -p $(FUZZ_BUILD)/corpus/resource_file_fuzz $(FUZZ_BUILD)/corpus/request_fuzz
+	@cp $(FUZZ_BUILD)/bin/fw.rrf $(FUZZ_BUILD)/corpus/resource_file_fuzz/
+	@cp fuzz/seeds/request_fuzz/* $(FUZZ_BUILD)/corpus/request_fuzz/
+	@for f in $(FUZZ_TARGETS); do echo "== $$f"; \
+	  $(FUZZ_BUILD)/fuzz/$$f -runs=$(FUZZ_RUNS) -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 \
+	    $(FUZZ_BUILD)/corpus/$$f > $(FUZZ_BUILD)/$$f.log 2>&1; rc=$$?; \
+	  grep -E "^(Done|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" $(FUZZ_BUILD)/$$f.log; \
+	  [ $$rc -eq 0 ] || { echo "$$f found a fault: $(FUZZ_BUILD)/$$f.log"; exit 1; }; done
+
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -140,7 +140,7 @@ bool CompressStream(std::istream& Source, std::ostream& Dest) {
   return static_cast<bool>(Dest);
 }
 
-bool DecompressStream(std::istream& Source, std::iostream& Dest) {
+bool DecompressStream(std::istream& Source, std::iostream& Dest, size_t MaxSize) {
   const std::string in((std::istreambuf_iterator<char>(Source)), std::istreambuf_iterator<char>());
   bool ok = true;
   if (!in.empty()) {
@@ -156,11 +156,13 @@ bool DecompressStream(std::istream& Source, std::iostream& Dest) {
       zs.avail_out = sizeof chunk;
       rc = inflate(&zs, Z_NO_FLUSH);
       out.append(chunk, sizeof chunk - zs.avail_out);
+      // A bomb stops here instead of filling the memory.
+      if (out.size() > MaxSize) break;
       // No progress with input left means the data ends early.
       if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;
     }
     inflateEnd(&zs);
-    ok = rc == Z_STREAM_END;
+    ok = rc == Z_STREAM_END && out.size() <= MaxSize;
     if (ok) Dest.write(out.data(), static_cast<std::streamsize>(out.size()));
   }
   Dest.clear();

@@ -2,6 +2,7 @@
 // Frequency, PLL-word and level conversions and a few helpers shared by every
 // unit that handles frequencies: the band is 87.0..108.0 MHz in 0.1 MHz
 // channels, channel index 0..210 (0 = 87.0 MHz).
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -58,5 +59,6 @@ bool IsXPOrLater();
 bool CompressStream(std::istream& Source, std::ostream& Dest);
 // Inflates everything from the source's position to its end into Dest, then
 // positions Dest at 0. No bytes left: nothing is written, true. Corrupt or
-// truncated data: nothing is written, false.
-bool DecompressStream(std::istream& Source, std::iostream& Dest);
+// truncated data, or more than MaxSize inflated bytes: nothing is written,
+// false.
+bool DecompressStream(std::istream& Source, std::iostream& Dest, size_t MaxSize = SIZE_MAX);

@@ -16,6 +16,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
 )
+# `make fuzz` (scripts/install-deps.sh fuzz) also needs clang and libFuzzer.
+if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

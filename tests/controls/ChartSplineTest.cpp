@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "controls/ChartSpline.h"
+#include "support/TestPaths.h"
 
 namespace {
 using Pts = std::vector<TSplinePoint>;
@@ -16,11 +17,7 @@ struct TGolden {
   std::vector<double> X, Y;
   Pts Out;
   explicit TGolden(const std::string& name) {
-    // __FILE__ may be relative to the build folder, the parent of the test program's.
-    const auto build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
-    const char* dir = std::getenv("FW_SOURCE_DIR");
-    const auto here = dir ? std::filesystem::path(dir) / "tests/controls" : (build / __FILE__).parent_path();
-    std::ifstream in(here / "data" / name);
+    std::ifstream in(std::filesystem::path(TestSourceDir()) / "tests/controls/data" / name);
     in.ignore(1000, '\n') >> Count >> Factor >> Interpolate >> Steps;
     for (double x, y; in >> x >> y;)
       int(X.size()) < Count ? (X.push_back(x), Y.push_back(y)) : Out.push_back({x, y});

@@ -1,0 +1,145 @@
+#pragma once
+// The remote access server's three endpoints on the machine's first local
+// address: the HTTP pages of the resource file with log-in and log-out
+// (8080), the command socket (8001) and the audio stream (8000). One client
+// record per peer address; one logged-in client at a time.
+//
+// Lock guards the client table, the active client and every client's
+// fields; bytes are sent only after the connection reference was taken under
+// it, and always through the connection's bounded queue or its own worker.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "remote/FileResourcer.h"
+#include "remote/RemoteHttp.h"
+#include "remote/TcpServer.h"
+
+struct TRemoteClient {
+  std::string IP;
+  TConnectionRef Connection;
+  TConnectionRef AudioConnection;
+  bool Ready = false;
+  bool LoggedIn = false;
+  TDateTime ConnectTime = 0;
+};
+
+// The parsed audio request.
+struct TShoutHTTPHeader {
+  std::string GET, Host, UserAgent, Accept, IcyMetaData, Connection;
+};
+
+enum class TShoutRequest { Get, BadRequest, NoGet, Ended };
+inline constexpr size_t kMaxCommandMessage = 4 * 1024;
+
+// Reads one audio request head up to its empty line into Header. A line
+// starting "POST" or "HEAD", an over-long line or too many lines give
+// BadRequest; a head without a "GET" line gives NoGet.
+TShoutRequest ReadShoutRequest(TBoundedReader& Reader, TShoutHTTPHeader& Header, TDeadline Deadline);
+
+// True only when Key stands at the start of Line; Value := the rest, trimmed
+// of blanks and control characters when Trim is set.
+bool SplitKeyValue(const std::string& Line, const std::string& Key, std::string& Value, bool Trim);
+// Equality in a time that does not depend on where the texts differ.
+bool SameSecret(const std::string& A, const std::string& B);
+
+// The machine's first non-loopback IPv4 address in dotted form; "" when it
+// has none.
+std::string GetLocalIP();
+using TLocalAddressProvider = std::function<std::string()>;
+
+// Where the encoded audio stream comes from. While the server runs, the
+// manager is subscribed; each block goes to the active client's stream.
+class TAudioBlockSource {
+ public:
+  using TSink = std::function<void(const std::string& Block)>;
+  virtual ~TAudioBlockSource() = default;
+  // An empty sink ends the subscription.
+  virtual void Subscribe(TSink Sink) = 0;
+};
+
+struct TRemoteLimits {
+  // A connection not bound to the logged-in client (command socket, audio
+  // request, HTTP request) is closed after this.
+  std::chrono::milliseconds LoginTimeout{30000};
+  TTcpServerLimits Connections;
+};
+
+// Start failed on Port; what() says which port and why.
+class ERemoteStartError : public std::runtime_error {
+ public:
+  ERemoteStartError(int Port, const std::string& What) : std::runtime_error(What), Port(Port) {}
+  int Port;
+};
+
+class TRemoteSessionManager {
+ public:
+  static constexpr int kCommandPort = 8001;
+  static constexpr int kHttpPort = 8080;
+  static constexpr int kDefaultAudioPort = 8000;
+  static constexpr const char* kDefaultPassword = "740915";
+  static constexpr const char* kServerName = "Fenwisk Remote Server";
+
+  using TCommandHandler = std::function<void(const TConnectionRef& Conn, const std::string& Message)>;
+
+  TRemoteSessionManager(TmyItemCollection& Resources, TLocalAddressProvider LocalAddress = GetLocalIP,
+                        TAudioBlockSource* Audio = nullptr, TRemoteLimits Limits = {});
+  ~TRemoteSessionManager();
+  TRemoteSessionManager(const TRemoteSessionManager&) = delete;
+  TRemoteSessionManager& operator=(const TRemoteSessionManager&) = delete;
+
+  // Starts the command, audio and HTTP servers in that order; when one
+  // cannot listen, the ones started are stopped again and ERemoteStartError
+  // names the port.
+  void Start();
+  // Stops the three servers (every worker joined), then forgets the active
+  // client and every client's connections, readiness and log-in.
+  void Stop();
+
+  const std::string& LocalIP() const { return LocalIP_; }
+  int AudioPort() const { return AudioPort_; }
+  void SetAudioPort(int Port) { AudioPort_ = Port; }
+  void SetPassword(const std::string& Password);
+  // Called on the command connection's worker for every NUL-terminated
+  // message; set before Start.
+  void SetCommandHandler(TCommandHandler Handler) { OnCommand_ = std::move(Handler); }
+  // Marks the client whose command connection Conn is as ready; false when
+  // Conn belongs to nobody.
+  bool SetReady(const TConnectionRef& Conn);
+
+  // One HTTP connection: its client record, then its request, read from S
+  // (the HTTP worker's body).
+  void ServeHttp(httplib::Stream& S);
+  // The page the HTTP request gets: the log-in and log-out steps, under Lock.
+  std::string ChoosePage(const std::string& PeerIP, const std::string& Document, const std::string& Password,
+                         const std::string& Logout);
+  void ServeResource(httplib::Response& Response, const std::string& Path) const;
+
+ private:
+  TRemoteClient* FindClient(const std::string& IP);
+  TRemoteClient& FindOrAddClient(const std::string& IP);
+  void OnCommandGet(const httplib::Request& Request, httplib::Response& Response);
+  void ServeHttpConnection(const TConnectionRef& Conn);
+  void ServeCommand(const TConnectionRef& Conn);
+  void ServeAudio(const TConnectionRef& Conn);
+  bool AnswerAudioGet(const TConnectionRef& Conn);
+  void SendAudioBlock(const std::string& Block);
+
+  TmyItemCollection& Resources_;
+  TAudioBlockSource* Audio_;
+  TRemoteLimits Limits_;
+  std::string LocalIP_;
+  int AudioPort_ = kDefaultAudioPort;
+  std::string Password_ = kDefaultPassword;
+  TCommandHandler OnCommand_;
+  std::mutex Lock;
+  std::vector<std::unique_ptr<TRemoteClient>> Clients_;
+  TRemoteClient* ActiveClient_ = nullptr;
+  TRemoteHttpServer Http_;
+  TTcpServer CommandServer_, AudioServer_, HttpServer_;
+};

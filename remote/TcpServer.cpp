@@ -1,0 +1,252 @@
+#include "remote/TcpServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "platform/Format.h"
+
+namespace {
+
+int PollTimeout(TDeadline Deadline) {
+  if (Deadline == kNoDeadline) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+  return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), INT_MAX));
+}
+
+void DrainWake(int Fd) {
+  uint64_t n;
+  while (read(Fd, &n, sizeof n) > 0) {
+  }
+}
+
+std::string AddressText(const sockaddr_in& a) {
+  char text[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+  return text;
+}
+
+}  // namespace
+
+TDeadline DeadlineIn(std::chrono::milliseconds Ms) { return std::chrono::steady_clock::now() + Ms; }
+
+bool TBoundedReader::ReadUntil(char Terminator, std::string& Out, size_t Max, TDeadline Deadline) {
+  for (;;) {
+    const size_t end = Buf_.find(Terminator, Pos_);
+    if (end != std::string::npos && end - Pos_ > Max) return !(Overlong_ = true);
+    if (end != std::string::npos) {
+      Out.assign(Buf_, Pos_, end - Pos_);
+      Pos_ = end + 1;
+      return true;
+    }
+    if (Buf_.size() - Pos_ > Max) return !(Overlong_ = true);
+    Buf_.erase(0, Pos_);
+    Pos_ = 0;
+    char chunk[4096];
+    const ssize_t n = Source_.Receive(chunk, sizeof chunk, Deadline);
+    if (n <= 0) return false;
+    Buf_.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+bool TBoundedReader::ReadLine(std::string& Line, size_t Max, TDeadline Deadline) {
+  if (!ReadUntil('\n', Line, Max + 1, Deadline)) return false;
+  if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+  if (Line.size() > Max) Overlong_ = true;
+  return !Overlong_;
+}
+
+TTcpConnection::TTcpConnection(int Fd, std::string PeerIP, std::string LocalIP, size_t MaxQueued)
+    : Fd_(Fd), WakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), PeerIP_(std::move(PeerIP)),
+      LocalIP_(std::move(LocalIP)), MaxQueued_(MaxQueued) {
+  if (WakeFd_ < 0) Ending_ = true;
+}
+
+TTcpConnection::~TTcpConnection() {
+  close(Fd_);
+  if (WakeFd_ >= 0) close(WakeFd_);
+}
+
+void TTcpConnection::Wake() {
+  const uint64_t one = 1;
+  if (WakeFd_ >= 0) (void)!write(WakeFd_, &one, sizeof one);
+}
+
+bool TTcpConnection::Send(std::string Bytes) {
+  {
+    std::lock_guard<std::mutex> g(QueueLock_);
+    if (Ending_ || Queued_ + Bytes.size() > MaxQueued_) return false;
+    Queued_ += Bytes.size();
+    Queue_.push_back(std::move(Bytes));
+  }
+  Wake();
+  return true;
+}
+
+void TTcpConnection::Disconnect() {
+  if (Ending_.exchange(true)) return;
+  shutdown(Fd_, SHUT_RDWR);
+  Wake();
+}
+
+bool TTcpConnection::FlushSome() {
+  std::lock_guard<std::mutex> g(QueueLock_);
+  while (!Queue_.empty()) {
+    const std::string& front = Queue_.front();
+    const ssize_t n = send(Fd_, front.data() + FrontSent_, front.size() - FrontSent_, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    FrontSent_ += static_cast<size_t>(n);
+    if (FrontSent_ < front.size()) return true;
+    Queued_ -= std::min(Queued_, front.size());
+    Queue_.pop_front();
+    FrontSent_ = 0;
+  }
+  return true;
+}
+
+TTcpConnection::TWait TTcpConnection::Pump(bool WantInput, TDeadline Deadline) {
+  for (;;) {
+    if (Ending_) return TWait::Ended;
+    bool output;
+    {
+      std::lock_guard<std::mutex> g(QueueLock_);
+      output = !Queue_.empty();
+    }
+    if (!WantInput && !output) return TWait::Flushed;
+    pollfd fds[2] = {{Fd_, static_cast<short>((WantInput ? POLLIN : 0) | (output ? POLLOUT : 0)), 0},
+                     {WakeFd_, POLLIN, 0}};
+    const int r = poll(fds, 2, PollTimeout(Deadline));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return TWait::Ended;
+    if (r == 0) return TWait::TimedOut;
+    if (fds[1].revents) DrainWake(WakeFd_);
+    if (fds[0].revents & (POLLERR | POLLNVAL)) return TWait::Ended;
+    if ((fds[0].revents & POLLOUT) && !FlushSome()) return TWait::Ended;
+    if (fds[0].revents & (POLLIN | POLLHUP)) {
+      if (WantInput) return TWait::Readable;
+      if (fds[0].revents & POLLHUP) return TWait::Ended;
+    }
+  }
+}
+
+ssize_t TTcpConnection::Receive(char* Buf, size_t Size, TDeadline Deadline) {
+  for (;;) {
+    if (Pump(true, Deadline) != TWait::Readable) return -1;
+    const ssize_t n = recv(Fd_, Buf, Size, MSG_DONTWAIT);
+    if (n >= 0) return n;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+  }
+}
+
+bool TTcpConnection::Pending() {
+  pollfd p{Fd_, POLLIN, 0};
+  return !Ending_ && poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+bool TTcpConnection::Write(std::string Bytes, TDeadline Deadline) {
+  {
+    std::lock_guard<std::mutex> g(QueueLock_);
+    if (Ending_) return false;
+    Queued_ += Bytes.size();
+    Queue_.push_back(std::move(Bytes));
+  }
+  return Pump(false, Deadline) == TWait::Flushed;
+}
+
+void TTcpServer::Start(const std::string& Address, int Port) {
+  Stop();
+  const auto fail = [&](const char* what) {
+    const std::string text = Format("%s %s:%d: %s", what, Address.empty() ? "*" : Address.c_str(), Port,
+                                    std::strerror(errno));
+    if (Listen_ >= 0) close(Listen_);
+    if (WakeFd_ >= 0) close(WakeFd_);
+    Listen_ = WakeFd_ = -1;
+    throw std::runtime_error(text);
+  };
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(Port));
+  if (Address.empty()) a.sin_addr.s_addr = htonl(INADDR_ANY);
+  else if (inet_pton(AF_INET, Address.c_str(), &a.sin_addr) != 1) {
+    errno = EINVAL;
+    fail("Cannot listen on");
+  }
+  Listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  WakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (Listen_ < 0 || WakeFd_ < 0) fail("Cannot listen on");
+  const int on = 1;
+  setsockopt(Listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, SOMAXCONN) < 0)
+    fail("Cannot listen on");
+  Address_ = Address;
+  Acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+void TTcpServer::AcceptLoop() {
+  for (;;) {
+    pollfd fds[2] = {{Listen_, POLLIN, 0}, {WakeFd_, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if (fds[1].revents) return;
+    if (fds[0].revents & POLLIN) Accept();
+  }
+}
+
+void TTcpServer::Accept() {
+  sockaddr_in peer{}, local{};
+  socklen_t len = sizeof peer;
+  const int fd = accept4(Listen_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  len = sizeof local;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
+  std::lock_guard<std::mutex> g(Lock_);
+  ReapLocked();
+  if (Workers_.size() >= Limits_.MaxConnections) {
+    close(fd);
+    return;
+  }
+  auto worker = std::make_unique<TWorker>();
+  worker->Conn = std::make_shared<TTcpConnection>(fd, AddressText(peer), AddressText(local), Limits_.MaxQueuedBytes);
+  TWorker* w = worker.get();
+  w->Thread = std::thread([this, w] {
+    Serve_(w->Conn);
+    w->Conn->Disconnect();
+    w->Done = true;
+  });
+  Workers_.push_back(std::move(worker));
+}
+
+void TTcpServer::ReapLocked() {
+  for (auto it = Workers_.begin(); it != Workers_.end();) {
+    if ((*it)->Done) {
+      (*it)->Thread.join();
+      it = Workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void TTcpServer::Stop() {
+  if (Listen_ < 0) return;
+  const uint64_t one = 1;
+  (void)!write(WakeFd_, &one, sizeof one);
+  Acceptor_.join();
+  close(Listen_);
+  close(WakeFd_);
+  Listen_ = WakeFd_ = -1;
+  std::list<std::unique_ptr<TWorker>> workers;
+  {
+    std::lock_guard<std::mutex> g(Lock_);
+    workers.swap(Workers_);
+  }
+  for (auto& w : workers) w->Conn->Disconnect();
+  for (auto& w : workers) w->Thread.join();
+}

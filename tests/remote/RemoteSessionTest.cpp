@@ -1,0 +1,324 @@
+// The remote endpoints with real clients on loopback: the server binds
+// 127.0.0.2, browsers and players connect from 127.0.0.1 and 127.0.0.3.
+#include "remote/RemoteSessionManager.h"
+#include "support/LoopbackClient.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr const char* kServer = "127.0.0.2";
+constexpr const char* kA = "127.0.0.1";
+constexpr const char* kB = "127.0.0.3";
+
+int Connect(const char* From, int Port) { return ConnectFrom(From, kServer, Port); }
+
+void SendAll(int Fd, const std::string& Bytes) { ASSERT_EQ(send(Fd, Bytes.data(), Bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(Bytes.size())); }
+
+// Everything until the server closes (or Max bytes, or 5 s of silence).
+std::string Read(int Fd, size_t Max = SIZE_MAX) {
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while (out.size() < Max && (n = recv(Fd, buf, std::min(sizeof buf, Max - out.size()), 0)) > 0) out.append(buf, n);
+  return out;
+}
+
+std::string Repeat(const std::string& Text, int Times) {
+  std::string out;
+  while (Times-- > 0) out += Text;
+  return out;
+}
+
+// Closed (or reset, when it left bytes unread) rather than silent.
+bool ClosedByServer(int Fd) {
+  char c;
+  const ssize_t n = recv(Fd, &c, 1, 0);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+std::string Exchange(const char* From, int Port, const std::string& Request) {
+  const int fd = Connect(From, Port);
+  if (fd < 0) return "refused";
+  SendAll(fd, Request);
+  std::string reply = Read(fd);
+  close(fd);
+  return reply;
+}
+
+struct THttpReply {
+  std::string Status, Head, Body;
+};
+
+THttpReply Get(const char* From, const std::string& Target) {
+  const std::string r = Exchange(From, 8080, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
+  const size_t end = r.find("\r\n\r\n");
+  if (end == std::string::npos) return {r, "", ""};
+  return {r.substr(0, r.find("\r\n")), r.substr(0, end + 2), r.substr(end + 4)};
+}
+
+std::string HeaderValue(const std::string& Head, const std::string& Name) {
+  const size_t at = Head.find("\r\n" + Name + ": ");
+  if (at == std::string::npos) return "<none>";
+  const size_t from = at + Name.size() + 4;
+  return Head.substr(from, Head.find("\r\n", from) - from);
+}
+
+class TFakeAudio : public TAudioBlockSource {
+ public:
+  void Subscribe(TSink Sink) override {
+    std::lock_guard<std::mutex> g(Lock_);
+    Sink_ = std::move(Sink);
+  }
+  void Push(const std::string& Block) {
+    std::lock_guard<std::mutex> g(Lock_);
+    if (Sink_) Sink_(Block);
+  }
+
+ private:
+  std::mutex Lock_;
+  TSink Sink_;
+};
+
+class RemoteSession : public ::testing::Test {
+ protected:
+  explicit RemoteSession(std::chrono::milliseconds LoginTimeout = std::chrono::milliseconds(1500)) {
+    for (const char* name : {"login.htm", "logine.htm", "busy.htm", "wrapper.html", "x.dat"}) {
+      std::istringstream bytes(std::string("page ") + name + " %ALIAS%");
+      auto& item = Res.Add(std::make_unique<TmyItemFile>(), -1);
+      item.SetName(name);
+      item.LoadFromStream(bytes);
+    }
+    Res.SetVariable("%ALIAS%", "Fenwisk");
+    TRemoteLimits limits;
+    limits.LoginTimeout = LoginTimeout;
+    Mgr = std::make_unique<TRemoteSessionManager>(Res, [] { return std::string(kServer); }, &Audio, limits);
+    Mgr->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) {
+      if (m == "READY=?") c->Send(Mgr->SetReady(c) ? std::string("READY=1", 8) : std::string("READY=0", 8));
+      if (m == "PING") c->Send(std::string("PONG", 5));
+    });
+    Mgr->Start();
+  }
+
+  std::string Page(const char* From, const std::string& Target) { return Get(From, Target).Body; }
+
+  TmyItemCollection Res;
+  TFakeAudio Audio;
+  std::unique_ptr<TRemoteSessionManager> Mgr;
+};
+
+TEST_F(RemoteSession, LogInLogOutAndASecondBrowser) {
+  struct {
+    const char* From;
+    const char* Target;
+    const char* Status;
+    const char* Body;
+    const char* Type;
+  } steps[] = {
+      {kA, "/", "HTTP/1.1 200 OK", "page login.htm Fenwisk", "text/html"},
+      {kA, "/?password=wrong", "HTTP/1.1 200 OK", "page logine.htm Fenwisk", "text/html"},
+      {kA, "/?password=", "HTTP/1.1 200 OK", "page login.htm Fenwisk", "text/html"},
+      {kA, "/?password=740915", "HTTP/1.1 200 OK", "page wrapper.html Fenwisk", "text/html"},
+      {kB, "/", "HTTP/1.1 200 OK", "page busy.htm Fenwisk", "text/html"},
+      {kB, "/?password=740915", "HTTP/1.1 200 OK", "page busy.htm Fenwisk", "text/html"},
+      {kA, "/pics/x.dat", "HTTP/1.1 200 OK", "page x.dat %ALIAS%", "<none>"},
+      {kA, "/?logout=1", "HTTP/1.1 200 OK", "page login.htm Fenwisk", "text/html"},
+      {kB, "/?password=740915", "HTTP/1.1 200 OK", "page wrapper.html Fenwisk", "text/html"},
+      {kA, "/wrapper.html", "HTTP/1.1 200 OK", "page busy.htm Fenwisk", "text/html"},
+      {kB, "/missing.htm", "HTTP/1.1 404 Not Found", "HTTP/1.0 404 Not Found\r\n\r\n", "<none>"},
+  };
+  for (const auto& s : steps) {
+    const THttpReply r = Get(s.From, s.Target);
+    SCOPED_TRACE(std::string(s.From) + " " + s.Target);
+    EXPECT_EQ(r.Status, s.Status);
+    EXPECT_EQ(r.Body, s.Body);
+    EXPECT_EQ(HeaderValue(r.Head, "Content-Type"), s.Type);
+    EXPECT_EQ(HeaderValue(r.Head, "Server"), "Fenwisk Remote Server");
+  }
+}
+
+TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"X-Long: " + std::string(8 * 1024, 'a') + "\r\n", "HTTP/1.1 400 Bad Request"},
+      {Repeat("Accept: */*\r\n", 65), "HTTP/1.1 400 Bad Request"},
+      {Repeat("Accept: */*\r\n", 64), "HTTP/1.1 200 OK"},
+  };
+  for (const auto& [headers, status] : cases) {
+    const std::string r = Exchange(kA, 8080, "GET / HTTP/1.1\r\n" + headers + "\r\n");
+    EXPECT_EQ(r.substr(0, r.find("\r\n")), status) << headers.size();
+  }
+}
+
+TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
+  Page(kA, "/");
+  Page(kB, "/");
+  for (int round = 0; round < 20; ++round) {
+    std::string a, b;
+    std::thread other([&] { b = Page(kB, "/?password=740915"); });
+    a = Page(kA, "/?password=740915");
+    other.join();
+    EXPECT_EQ(a == "page busy.htm Fenwisk", b == "page wrapper.html Fenwisk") << a << " / " << b;
+    EXPECT_NE(a, b);
+    Page(a == "page wrapper.html Fenwisk" ? kA : kB, "/?logout=1");
+  }
+}
+
+TEST_F(RemoteSession, CommandSocketRegistration) {
+  // A peer that never logged in is dropped after the log-in time.
+  const int stranger = Connect(kB, 8001);
+  EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
+  // Each socket answers once its connect step is done.
+  const auto connected = [] {
+    const int fd = Connect(kA, 8001);
+    SendAll(fd, std::string("PING", 5));
+    EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
+    return fd;
+  };
+  const int first = connected();
+  const int second = connected();
+  // The older socket closing leaves the newer one's registration alone.
+  close(first);
+  usleep(100000);
+  SendAll(second, std::string("READY=?", 8));
+  EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
+  EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
+  // A ready client's further sockets are turned away.
+  const int third = Connect(kA, 8001);
+  EXPECT_EQ(Read(third), std::string("503", 4));
+  close(third);
+  EXPECT_TRUE(ClosedByServer(stranger));
+  close(stranger);
+  // Closing the ready socket logs the client out.
+  close(second);
+  std::string page;
+  for (int i = 0; i < 100 && (page = Page(kB, "/?password=740915")) != "page wrapper.html Fenwisk"; ++i) usleep(10000);
+  EXPECT_EQ(page, "page wrapper.html Fenwisk");
+}
+
+TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
+  const std::string get = "GET / HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
+  struct {
+    const char* LoggedIn;
+    const char* From;
+    std::string Request;
+    std::string Reply;
+  } cases[] = {
+      {nullptr, kB, "", "HTTP/1.0 401 Unauthorized\r\n\r\n"},
+      {kA, kB, "", "HTTP/1.0 401 Unauthorized\r\n\r\n"},
+      {kA, kA, "HEAD / HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request\r\n\r\n"},
+      {kA, kA, "POST / HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request\r\n\r\n"},
+      {kA, kA, "GET /" + std::string(9000, 'a') + "\r\n\r\n", "HTTP/1.0 400 Bad Request\r\n\r\n"},
+      {kA, kA, "GET / HTTP/1.0\r\n" + Repeat("Accept: */*\r\n", 65), "HTTP/1.0 400 Bad Request\r\n\r\n"},
+      {kA, kA, "Host: fw\r\n\r\nGET / HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request\r\n\r\n"},
+      {kServer, kServer, get, "HTTP/1.0 409 LoopBack\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Request.substr(0, 20));
+    if (c.LoggedIn) {
+      EXPECT_EQ(Page(c.LoggedIn, "/?password=740915"), "page wrapper.html Fenwisk");
+    }
+    if (c.From != c.LoggedIn) Page(c.From, "/");
+    EXPECT_EQ(Exchange(c.From, 8000, c.Request), c.Reply);
+    if (c.LoggedIn) Page(c.LoggedIn, "/?logout=1");
+  }
+}
+
+TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
+  Page(kA, "/?password=740915");
+  const int player = Connect(kA, 8000);
+  SendAll(player, "GET / HTTP/1.0\r\nUser-Agent: test\r\nIcy-MetaData:1\r\n\r\n");
+  const std::string header =
+      "HTTP/1.0 200 OK\r\nicy-name: Fenwisk Remote Server\r\nicy-genre: Ether\r\n"
+      "icy-url: http://www.quorvane.example/\r\nicy-private:1\r\nicy-pub:0\r\nicy-br:56\r\n\r\n";
+  EXPECT_EQ(Read(player, header.size()), header);
+  const std::string blocks[] = {"\xFF\xFB block one", "block two"};
+  for (const auto& b : blocks) Audio.Push(b);
+  EXPECT_EQ(Read(player, blocks[0].size() + blocks[1].size()), blocks[0] + blocks[1]);
+  // A second stream from the same peer is not served.
+  const int again = Connect(kA, 8000);
+  EXPECT_TRUE(ClosedByServer(again));
+  close(again);
+  close(player);
+}
+
+TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
+  const int blocker = socket(AF_INET, SOCK_STREAM, 0);
+  const int on = 1;
+  setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(8080);
+  inet_pton(AF_INET, kServer, &a.sin_addr);
+  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(blocker, 1), 0);
+  TmyItemCollection res;
+  TRemoteSessionManager mgr(res, [] { return std::string(kServer); });
+  try {
+    mgr.Start();
+    ADD_FAILURE() << "started";
+  } catch (const ERemoteStartError& e) {
+    EXPECT_EQ(e.Port, 8080);
+    EXPECT_NE(std::string(e.what()).find("port 8080"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(Connect(kA, 8001), -1);
+  EXPECT_EQ(Connect(kA, 8000), -1);
+  close(blocker);
+}
+
+class RemoteSessionLoad : public RemoteSession {
+ protected:
+  RemoteSessionLoad() : RemoteSession(std::chrono::minutes(1)) {}
+};
+
+TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
+  Page(kA, "/?password=740915");
+  const int player = Connect(kA, 8000);
+  SendAll(player, "GET / HTTP/1.0\r\n\r\n");
+  // The player reads nothing: its queue fills and further blocks are dropped.
+  const std::string block(16 * 1024, 'm');
+  for (int i = 0; i < 1000; ++i) Audio.Push(block);
+  std::vector<int> idle;
+  for (int i = 0; i < 70; ++i) idle.push_back(Connect(kB, 8001));
+  int dropped = 0;
+  for (int i = 64; i < 70; ++i) dropped += ClosedByServer(idle[i]);
+  EXPECT_EQ(dropped, 6);
+  // A command message over 4 KiB ends its connection at once (in a slot
+  // that closing another one frees).
+  close(idle[0]);
+  usleep(100000);
+  idle[0] = Connect(kB, 8001);
+  SendAll(idle[0], std::string(5000, 'x'));
+  EXPECT_TRUE(ClosedByServer(idle[0]));
+  Mgr->Stop();
+  EXPECT_TRUE(ClosedByServer(idle[1]));
+  const std::string got = Read(player);
+  EXPECT_LT(got.size(), 1000 * block.size() / 2);
+  for (int fd : idle) close(fd);
+  close(player);
+}
+
+TEST(RemoteSessionRules, PasswordsAndKeys) {
+  struct {
+    std::string A, B;
+    bool Same;
+  } secrets[] = {{"740915", "740915", true}, {"740915", "74091", false}, {"", "", true},
+                 {"", "x", false},           {"740915", "740916", false}, {std::string("a\0b", 3), "a", false}};
+  for (const auto& s : secrets) EXPECT_EQ(SameSecret(s.A, s.B), s.Same) << s.A << "/" << s.B;
+  std::string value = "old";
+  EXPECT_TRUE(SplitKeyValue("Host: \t fw \r", "Host:", value, true));
+  EXPECT_EQ(value, "fw");
+  EXPECT_TRUE(SplitKeyValue("GET / HTTP/1.0 ", "GET", value, false));
+  EXPECT_EQ(value, " / HTTP/1.0 ");
+  EXPECT_FALSE(SplitKeyValue(" GET /", "GET", value, false));
+  EXPECT_FALSE(SplitKeyValue("get /", "GET", value, false));
+}
+
+}  // namespace

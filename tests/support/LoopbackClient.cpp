@@ -1,0 +1,23 @@
+#include "support/LoopbackClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+int ConnectFrom(const char* From, const char* To, int Port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  inet_pton(AF_INET, From, &a.sin_addr);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  a.sin_port = htons(static_cast<uint16_t>(Port));
+  inet_pton(AF_INET, To, &a.sin_addr);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  timeval tv{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  return fd;
+}
