@@ -182,20 +182,16 @@ TEST(AFCollectorTest, LongAndHostileInput) {
 }
 
 TEST(AFCollectorTest, StoredListsAreBoundedAndTheListsStillSentKeepTheirLines) {
-  // A network of eight method B lists, sent in turn, amid a stream of lists
-  // made valid by chance (each a new two-AF list).
+  // A network's eight method B lists, sent in turn, amid new lists made valid
+  // by chance: the network's lines stay first, as they were.
   TAFCollector c;
-  auto network = [](int i) {
-    const uint8_t tn = static_cast<uint8_t>(1 + i);
-    return std::vector<uint8_t>{227, tn, tn, 204};
-  };
+  auto network = [](int i) { return std::vector<uint8_t>{227, uint8_t(1 + i), uint8_t(1 + i), 204}; };
   for (int i = 0; i < 8; ++i) Add(c, network(i));
   const Lines expected = c.Lines;
-  for (int noise = 0; noise < 3000; ++noise) {
-    Add(c, {226, static_cast<uint8_t>(100 + noise % 100), static_cast<uint8_t>(1 + noise / 100), 205});
-    Add(c, network(noise % 8));
+  for (int n = 0; n < 3000; ++n) {
+    Add(c, {226, uint8_t(100 + n % 100), uint8_t(1 + n / 100), 205});
+    Add(c, network(n % 8));
     ASSERT_LE(c.Lists.size(), TAFCollector::kMaxLists);
   }
-  // The network's lines come first, as they were.
   EXPECT_EQ(Lines(c.Lines.begin(), c.Lines.begin() + expected.size()), expected);
 }

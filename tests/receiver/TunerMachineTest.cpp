@@ -262,7 +262,6 @@ TEST_F(TunerMachine, AfterAReplugOnlyTheDeviceReportCompletesTheTune) {
   com->Deliver(InfoPacket({}));
   Run(500);
   EXPECT_FALSE(tuner->Tuned()) << "tuned from the frequency known before the unplug";
-  EXPECT_EQ(com->CommandBytes().back(), TuneCommand(98.5));
   com->Deliver(StatusPacket(98.5, 10, true));
   Run(300);
   EXPECT_TRUE(tuner->Tuned());
