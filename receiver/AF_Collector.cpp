@@ -18,6 +18,8 @@ TAFCollector::TAFCollector() { Reset(); }
 
 void TAFCollector::Reset() {
   Lists.clear();
+  LastSeen.clear();
+  Handovers = 0;
   Lines.clear();
   LastList.clear();
   Count = -1;
@@ -52,8 +54,21 @@ void TAFCollector::AddList(const uint8_t* Raw, size_t Len) {
   if (std::find(words.begin() + 1, words.end(), words[0]) != words.end()) return;
   words.erase(std::remove(words.begin() + 1, words.end(), kFillerPair), words.end());
 
-  if (std::find(Lists.begin(), Lists.end(), words) != Lists.end()) return;
+  ++Handovers;
+  const auto stored = std::find(Lists.begin(), Lists.end(), words);
+  if (stored != Lists.end()) {
+    LastSeen[stored - Lists.begin()] = Handovers;
+    return;
+  }
+  if (Lists.size() >= kMaxLists) {
+    // The others keep their order, so the lines of the lists still sent do
+    // not move.
+    const auto oldest = std::min_element(LastSeen.begin(), LastSeen.end()) - LastSeen.begin();
+    Lists.erase(Lists.begin() + oldest);
+    LastSeen.erase(LastSeen.begin() + oldest);
+  }
   Lists.push_back(std::move(words));
+  LastSeen.push_back(Handovers);
 }
 
 void TAFCollector::BuildLines() {
@@ -95,8 +110,6 @@ void TAFCollector::BuildLines() {
     for (size_t i = 1; i + 1 < codes.size(); i += 2) {
       const int a = codes[i], b = codes[i + 1];
       const int alternative = (a == tn) ? b : a;
-      // A filler in a pair names no frequency.
-      if (alternative == kAFFiller) continue;
       if (b > a)
         Lines.push_back(FreqText(alternative) + " (same)");
       else if (b < a)

@@ -1,8 +1,9 @@
 #pragma once
 // Collects the alternative-frequency lists a station sends (0A, or 14A
 // variant 4 for other networks): checks each list for consistency, keeps
-// every distinct valid list, decides between method A and method B and
-// renders the lists as text lines for the RDS page.
+// the distinct valid lists (the most recently received ones, up to a bound),
+// decides between method A and method B and renders the lists as text lines
+// for the RDS page.
 //
 // AF codes: 1..204 = 87.6..107.9 MHz ((code + 875) / 10), 205 = filler,
 // 224..249 = count code (224 + number of AFs that follow).
@@ -19,10 +20,16 @@ constexpr double AFCodeToMHz(int Code) { return (Code + 875) / 10.0; }
 
 class TAFCollector {
  public:
+  // Distinct lists kept. A real station sends a few (method B: one per
+  // transmitter of its network); lists made valid by chance on a noisy
+  // stream must not grow the store and every handover's rebuild for ever.
+  static constexpr size_t kMaxLists = 64;
+
   TAFCollector();
 
   // Validates one raw list (pairs of codes, count code first) and stores it
-  // when it is valid and not stored yet. Updates Announced, FirstCode,
+  // when it is valid and not stored yet, forgetting the list received least
+  // recently when kMaxLists are stored. Updates Announced, FirstCode,
   // PairCount and LastList whatever the outcome. Any length is accepted.
   void AddList(const uint8_t* Raw, size_t Len);
   void AddList(const std::vector<uint8_t>& Raw) { AddList(Raw.data(), Raw.size()); }
@@ -68,6 +75,11 @@ class TAFCollector {
   int32_t PairCount = 0;
   // That list's words as received.
   std::vector<uint16_t> LastList;
+
+ private:
+  // When each stored list was last handed over (by AddList's count).
+  std::vector<uint64_t> LastSeen;
+  uint64_t Handovers = 0;
 };
 
 inline constexpr const char* kAFNotTransmitted = "Not Transmitted or Unknown";

@@ -101,20 +101,25 @@ bool TRDSCollector::ParseBlock(const uint8_t* P, int High) {
       Pos = 0;
     }
 
-    // Chaining compares ids only: the block must follow the one stored last.
-    if (Pos == 0) {
-      if (id == proto::biA) {
-        Blocks[0] = data;
-        BlockIds[0] = id;
-        Pos = 1;
-      }
-    } else if (prevId == BlockIds[Pos - 1] && Pos < 5) {
-      Blocks[Pos] = data;
-      BlockIds[Pos] = id;
-      ++Pos;
-    } else {
+    // The block must follow the one stored last: the packet's previous block
+    // is that block (id and data) and nothing unusable came in between.
+    // Otherwise blocks of two transmitted groups would be joined into one.
+    const bool follows = Pos > 0 && Pos < 5 && !Gap && prevId == BlockIds[Pos - 1] &&
+                         prevData == Blocks[Pos - 1];
+    if (Pos > 0 && !follows) {
       Pos = 0;
+    } else {
+      // A valid A that follows cleanly always begins a new group.
+      if (id == proto::biA) Pos = 0;
+      if (Pos > 0 || id == proto::biA) {
+        Blocks[Pos] = data;
+        BlockIds[Pos] = id;
+        ++Pos;
+      }
     }
+    Gap = false;
+  } else if (Pos > 0) {
+    Gap = true;
   }
 
   LastBlockStatus = status;
@@ -191,6 +196,7 @@ void TRDSCollector::Reset() {
   // A group half assembled from the station tuned before must not be
   // completed by blocks of the next one.
   Pos = 0;
+  Gap = false;
   PI = PTY = TP = kUnknown;
   LastPI = LastTP = LastPTY = kUnknown;
   GroupType = Version = kUnknown;

@@ -151,6 +151,7 @@ class TRDSCollector {
   int32_t Pos = 0;
   uint16_t Blocks[5] = {};
   uint8_t BlockIds[5] = {};
+  bool Gap = false;  // an unusable block came after the last one stored
   bool GroupComplete = false;
 
   // Current-block values (0xFFFF after a block that does not carry them) and

@@ -130,11 +130,12 @@ TEST(AFCollectorTest, EdgeListsAndReset) {
   EXPECT_EQ(c.Count, 1);
   EXPECT_EQ(c.Lines, (Lines{"97.5"}));
 
-  // A method B pair with a filler names no alternative.
+  // A method B pair with a filler still gets its line: the filler code is
+  // the alternative.
   c.Reset();
-  Add(c, {230, 90, 90, 205, 90, 100, 100, 90});
+  Add(c, {226, 90, 90, 205});
   EXPECT_EQ(c.Method, 'B');
-  EXPECT_EQ(c.Lines, (Lines{"TN:96.5", "97.5 (same)", "97.5 (region)"}));
+  EXPECT_EQ(c.Lines, (Lines{"TN:96.5", "108.0 (same)"}));
 
   // Reset forgets every list.
   c.Reset();
@@ -178,4 +179,19 @@ TEST(AFCollectorTest, LongAndHostileInput) {
   for (size_t i = 1; i < c.Lists.size(); ++i)
     for (size_t j = 0; j < i; ++j) EXPECT_NE(c.Lists[i], c.Lists[j]);
   EXPECT_GE(c.Count, 2);
+}
+
+TEST(AFCollectorTest, StoredListsAreBoundedAndTheListsStillSentKeepTheirLines) {
+  // A network's eight method B lists, sent in turn, amid new lists made valid
+  // by chance: the network's lines stay first, as they were.
+  TAFCollector c;
+  auto network = [](int i) { return std::vector<uint8_t>{227, uint8_t(1 + i), uint8_t(1 + i), 204}; };
+  for (int i = 0; i < 8; ++i) Add(c, network(i));
+  const Lines expected = c.Lines;
+  for (int n = 0; n < 3000; ++n) {
+    Add(c, {226, uint8_t(100 + n % 100), uint8_t(1 + n / 100), 205});
+    Add(c, network(n % 8));
+    ASSERT_LE(c.Lists.size(), TAFCollector::kMaxLists);
+  }
+  EXPECT_EQ(Lines(c.Lines.begin(), c.Lines.begin() + expected.size()), expected);
 }

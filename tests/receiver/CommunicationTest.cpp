@@ -276,8 +276,10 @@ TEST_F(TransportTest, MutedHandlersGetNothingWhileTheBacklogStillFalls) {
   for (int i = 0; i < 50; ++i) sim.PushPacket(Seq(i));
   com->ClearBuffer();  // its status is not delivered either
   // Packets read while the flush is pending are dropped, each followed by
-  // a pause of the reader.
-  ASSERT_TRUE(StepUntil([&] { return com->Posted() + com->Dropped() == 50 && com->Backlog.load() == 0; }));
+  // a pause of the reader: time is stepped until it waits for the next read.
+  ASSERT_TRUE(StepUntil([&] {
+    return com->Posted() + com->Dropped() == 50 && com->Backlog.load() == 0 && sim.ReadsWaiting() > 0;
+  }));
   ASSERT_TRUE(WaitReal([&] { return com->IsConnected(); }));
   EXPECT_EQ(rec.PacketCount(), 0u);
   EXPECT_EQ(rec.StatusCount(), 0u);
@@ -298,44 +300,49 @@ TEST_F(TransportTest, ClearBufferDropsQueuedDataButDeliversQueuedStatusesInOrder
   StartAndConnect();
   ASSERT_TRUE(rec.WaitForStatuses(1));
 
-  // The first packet's handler holds the UI thread until the flush is set up.
+  // Packet n's handler holds the UI thread until n is let through.
   std::mutex m;
   std::condition_variable cv;
-  bool entered = false, open = false;
-  rec.SetDataAction([&](const uint8_t*, int) {
+  int entered = 0, allowed = 0;
+  rec.SetDataAction([&](const uint8_t* p, int) {
     std::unique_lock<std::mutex> lock(m);
-    entered = true;
+    entered = p[3] << 8 | p[4];
     cv.notify_all();
-    cv.wait(lock, [&] { return open; });
+    cv.wait(lock, [&] { return allowed >= entered; });
   });
-  sim.PushPacket(Seq(1));
-  {
+  auto enter = [&](int n) {
     std::unique_lock<std::mutex> lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return entered; }));
-  }
+    return cv.wait_for(lock, 10s, [&] { return entered == n; });
+  };
+  auto allow = [&](int n) {
+    std::lock_guard<std::mutex> lock(m);
+    allowed = n;
+    cv.notify_all();
+  };
+  sim.PushPacket(Seq(1));
+  ASSERT_TRUE(enter(1));
   sim.PushPackets({Seq(2), Seq(3)});
   ASSERT_TRUE(WaitReal([&] { return com->Posted() == 3; }));
+  // 2 and 3 go over in one batch; the flush comes while 2 is handled.
+  allow(1);
+  ASSERT_TRUE(enter(2));
   com->Disconnect();  // status 1 queued behind the packets
   com->ClearBuffer();
   EXPECT_TRUE(com->Connected.load());
   EXPECT_FALSE(com->IsConnected());  // until the delivery thread has drained
-  {
-    std::lock_guard<std::mutex> lock(m);
-    open = true;
-  }
-  cv.notify_all();
+  allow(99);  // and every later packet
 
   ASSERT_TRUE(rec.WaitForStatuses(3));
   ASSERT_TRUE(WaitReal([&] { return com->IsConnected(); }));
   EXPECT_EQ(rec.Statuses(), (std::vector<TStatus>{stConnected, stDisconnected, stStrobe}));
-  ASSERT_EQ(rec.PacketCount(), 1u);
-  EXPECT_EQ(SeqOf(rec.Packets()[0].Bytes), 1);
+  ASSERT_EQ(rec.PacketCount(), 2u) << "the rest of the batch is dropped";
+  EXPECT_EQ(SeqOf(rec.Packets()[1].Bytes), 2);
   EXPECT_EQ(com->Backlog.load(), 0);
 
   // The disconnect request closes the link after the next read.
   sim.PushPacket(Seq(4));
-  ASSERT_TRUE(rec.WaitForPackets(2));
-  EXPECT_EQ(SeqOf(rec.Packets()[1].Bytes), 4);
+  ASSERT_TRUE(rec.WaitForPackets(3));
+  EXPECT_EQ(SeqOf(rec.Packets()[2].Bytes), 4);
   ASSERT_TRUE(rec.WaitForStatuses(4));
   EXPECT_EQ(rec.Statuses()[3], stDisconnected);
   EXPECT_TRUE(WaitReal([&] { return sim.OpenHandles() == 0; }));

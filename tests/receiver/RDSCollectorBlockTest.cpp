@@ -107,7 +107,7 @@ TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
   EXPECT_EQ(dec.LastBlockId, proto::biD);
 }
 
-TEST_F(RDSCollectorBlocks, ChainingComparesIdsOnly) {
+TEST_F(RDSCollectorBlocks, CPrimeAfterBIsTheThirdBlock) {
   // C' after B is stored as the third block and, in a version-B group, taken as PI.
   const TRdsGroupLine g0b = enc.Group(0, true, 0, 0, 0x4142);
   TRdsGroupLine withOtherPI = g0b;
@@ -116,29 +116,38 @@ TEST_F(RDSCollectorBlocks, ChainingComparesIdsOnly) {
   ASSERT_EQ(Count(dcGroup), 1u);
   EXPECT_EQ(Of(dcGroup)[0].Texts[3], "30583");  // 0x7777
   EXPECT_EQ(dec.LastPI, 0x7777) << "C' of a version-B group is the PI";
-  Clear();
-
-  // Two A blocks in a row, the second reporting an A before it: it is stored
-  // as the second block and the group never completes.
-  dec.Reset();
-  FeedBlock(0, 0, 0x6204, 3, 0);
-  FeedBlock(0, 0, 0x6204, 0, 0);
-  EXPECT_EQ(dec.Pos, 2);
-  FeedBlock(1, 0, 0x5000, 0, 0);
-  FeedBlock(2, 0, 1, 1, 0);
-  FeedBlock(3, 0, 2, 2, 0);
-  FeedBlock(0, 0, 0x6204, 3, 0);
-  FeedBlock(1, 0, 0x5000, 0, 0);
-  EXPECT_EQ(Count(dcGroup), 0u);
 }
 
-TEST_F(RDSCollectorBlocks, DroppedBlockNeverProducesAMixedGroup) {
-  // A C that never arrives: D then reports B as its predecessor and is
-  // chained in C's place, the following A lands in D's slot, and the group
-  // runs past its end; neither this group nor the next is decoded.
-  channel.DropBlock(2 * 4 + 2);
-  Feed(Numbered(enc, 6));
-  EXPECT_EQ(DecodedC(), (std::vector<uint16_t>{0, 1, 4}));
+TEST_F(RDSCollectorBlocks, GroupsAreOnlyBuiltFromTheBlocksOfOneSentGroup) {
+  struct Case {
+    std::vector<TRdsGroupLine> groups;
+    std::set<size_t> neverSent, lostInTransport;  // block numbers
+    std::vector<uint16_t> decodedC;
+  };
+  const Case cases[] = {
+      // Group 1's D and group 2's B lost: group 2's D must not complete group 1.
+      {ParseGroupText("C3A1 1540 3009 621E\nC3A1 1540 3009 ----\nC3A1 ---- 268A 4C20\n"
+                      "C3A1 0548 E401 4B45\nC3A1 0548 E401 4B45\n"),
+       {}, {}, {0x3009, 0xE401}},
+      // Group 2's C never sent: D reports B before it; the next A starts afresh.
+      {Numbered(enc, 6), {10}, {}, {0, 1, 3, 4}},
+      // Two A blocks in a row: the second begins a new group.
+      {Numbered(enc, 6), {5, 6, 7}, {}, {0, 2, 3, 4}},
+      // Four packets lost in transport: group 3's D reports a C of other data.
+      {Numbered(enc, 6), {}, {11, 12, 13, 14}, {0, 1, 4}},
+  };
+  for (const Case& c : cases) {
+    TRdsBlockChannel ch;
+    ch.SetStamp(true);
+    for (size_t b : c.neverSent) ch.DropBlock(b);
+    std::vector<std::vector<uint8_t>> packets;
+    ch.Add(c.groups, packets);
+    dec.Reset();
+    Clear();
+    for (size_t i = 0; i < packets.size(); ++i)
+      if (!c.lostInTransport.count(i)) FeedPackets({packets[i]});
+    EXPECT_EQ(DecodedC(), c.decodedC) << FormatGroupLine(c.groups[0]);
+  }
 }
 
 TEST_F(RDSCollectorBlocks, BERIsComputedOverWindowsOf45Blocks) {

@@ -251,3 +251,18 @@ TEST_F(TunerMachine, ListenersToggleByMethodAndHandlersLeaveWithTheTuner) {
 }
 
 }  // namespace
+
+TEST_F(TunerMachine, AfterAReplugOnlyTheDeviceReportCompletesTheTune) {
+  ReachReady(98.5);
+  com->SetConnected(false);
+  com->DeliverStatus(stDisconnected);
+  Run(300);
+  Connect();
+  Run(200);
+  com->Deliver(InfoPacket({}));
+  Run(500);
+  EXPECT_FALSE(tuner->Tuned()) << "tuned from the frequency known before the unplug";
+  com->Deliver(StatusPacket(98.5, 10, true));
+  Run(300);
+  EXPECT_TRUE(tuner->Tuned());
+}
