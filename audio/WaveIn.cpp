@@ -108,13 +108,15 @@ MMRESULT TWaveInDevice::Close() {
 }
 
 void TWaveInDevice::JoinDelivery() {
-  if (!delivery_) return;
-  delivery_->Terminate();
-  // Inside one of its handlers the delivery thread cannot end before we
+  if (delivery_) {
+    delivery_->Terminate();
+    retired_.push_back(std::move(delivery_));
+  }
+  // Inside one of its handlers a delivery thread cannot end before we
   // return; it ends right after and is joined at the next start or close.
   if (delivering_) return;
-  delivery_->WaitFor(&owner_);
-  delivery_.reset();
+  for (auto& d : retired_) d->WaitFor(&owner_);
+  retired_.clear();
 }
 
 void TWaveInDevice::Capture() {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "audio/wvCommon.h"
 #include "platform/MainThreadInvoker.h"
@@ -84,6 +85,7 @@ class TWaveInDevice {
   std::unique_ptr<IWaveInBackend> backend_;
   std::thread capture_;
   std::unique_ptr<TDelivery> delivery_;
+  std::vector<std::unique_ptr<TDelivery>> retired_;  // ended, not yet joined
   TThreadMessageQueue<TMessage> done_;
   std::mutex mutex_;
   std::condition_variable queuedCv_;

@@ -69,7 +69,15 @@ void TwvAbstractAudioIn::DoData(const uint8_t* Data, uint32_t Size) {
   lastData_ = Data;
   lastSize_ = Size;
   subject_.NotifyObservers(Data, Size);
-  if (OnAudioRecorded && active_) OnAudioRecorded(*this, Data, Size);
+  // An observer that closed the component freed the block.
+  if (!OnAudioRecorded || !active_) return;
+  try {
+    OnAudioRecorded(*this, Data, Size);
+  } catch (const std::exception& e) {
+    // Reported like an observer's error: the buffer still goes back to the
+    // device, so recording goes on.
+    if (subject_.OnObserverError) subject_.OnObserverError(*this, e);
+  }
 }
 
 // --- TwvCustomAudioIn --------------------------------------------------------

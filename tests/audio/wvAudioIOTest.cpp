@@ -121,6 +121,7 @@ TEST_F(AudioIn, DeviceSelection) {
 TEST_F(AudioIn, RecordsIntoCirculatingBuffersAndFreesALateOne) {
   int blocks = 0, closes = 0;
   size_t circulating = 0;
+  std::vector<std::string> errors;
   ui.Run([&] {
     in->SetBufferCount(3);
     in->SetBufferSize(100);
@@ -130,7 +131,9 @@ TEST_F(AudioIn, RecordsIntoCirculatingBuffersAndFreesALateOne) {
       circulating = std::max(circulating, in->Pool().AllocatedCount());
       // The fifth buffer comes back while the others are still out: stop there.
       if (++blocks == 5) in->SetActive(false);
+      if (blocks == 2) throw EACMError("handler");  // costs no buffer
     };
+    in->SetOnObserverError([&](TwvAudioComponent&, const std::exception& e) { errors.push_back(e.what()); });
   });
   EXPECT_EQ(Activate(), "");
   ASSERT_TRUE(ui.WaitUntil([&] { return !in->Active(); }));
@@ -138,6 +141,7 @@ TEST_F(AudioIn, RecordsIntoCirculatingBuffersAndFreesALateOne) {
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   ui.Run([&] {
     EXPECT_EQ(blocks, 5);
+    EXPECT_EQ(errors, std::vector<std::string>{"handler"});
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(circulating, 3u);
     EXPECT_EQ(in->QueuedCount(), 0u);
