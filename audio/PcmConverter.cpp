@@ -113,9 +113,11 @@ class TPcmConverterDriver final : public IAcmDriver {
     return MMSYSERR_NOERROR;
   }
 
+  // The remote stream's rate and sample size first: the first PCM format at
+  // or below 32000 Hz goes to the MP3 encoder without any conversion.
   MMRESULT EnumFormats(std::vector<TAcmFormat>& formats) override {
-    for (uint32_t rate : {8000u, 11025u, 16000u, 22050u, 32000u, 44100u, 48000u})
-      for (uint16_t bits : {8, 16})
+    for (uint32_t rate : {22050u, 8000u, 11025u, 16000u, 32000u, 44100u, 48000u})
+      for (uint16_t bits : {16, 8})
         for (uint16_t channels : {1, 2})
           formats.push_back({Format("%s Hz, %u Bit, %s", RateText(rate).c_str(), bits,
                                     channels == 1 ? "Mono" : "Stereo"),

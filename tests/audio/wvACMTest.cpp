@@ -72,16 +72,21 @@ TEST(CodecList, TwoDriversAndTheStreamFormatFirst) {
   EXPECT_EQ(pcm.MaxFormatSize(), 18u);  // the driver says 16
   const TwvCodec& mp3 = GetCodec(1);
   EXPECT_EQ(mp3.MaxFormatSize(), 30u);
-  // The remote dialog takes the first MP3 format at or below 32000 Hz.
-  const TwvCodecFormat* first = nullptr;
-  for (int i = 0; i < mp3.GetFormatCount() && !first; ++i) {
-    const WAVEFORMATEX* f = mp3.GetFormatDetails(i).WaveFormatEx();
-    if (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3 && f->nSamplesPerSec <= 32000) first = &mp3.GetFormatDetails(i);
-  }
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->Name, "56 kBit/s, 22.050 Hz, Mono");
-  EXPECT_EQ(first->WaveFormatEx()->nAvgBytesPerSec * 8, 56000u);
-  EXPECT_EQ(first->WaveFormatEx()->cbSize, 12);
+  // The remote dialog takes the first format of each tag at or below 32000 Hz.
+  auto first = [](const TwvCodec& codec, uint16_t tag) -> const TwvCodecFormat& {
+    for (int i = 0; i < codec.GetFormatCount(); ++i) {
+      const WAVEFORMATEX* f = codec.GetFormatDetails(i).WaveFormatEx();
+      if (f->wFormatTag == tag && f->nSamplesPerSec <= 32000) return codec.GetFormatDetails(i);
+    }
+    throw std::out_of_range("none");
+  };
+  const TwvCodecFormat& stream = first(mp3, WAVE_FORMAT_MPEGLAYER3);
+  EXPECT_EQ(stream.Name, "56 kBit/s, 22.050 Hz, Mono");
+  EXPECT_EQ(stream.WaveFormatEx()->nAvgBytesPerSec * 8, 56000u);
+  EXPECT_EQ(stream.WaveFormatEx()->cbSize, 12);
+  const TwvCodecFormat& capture = first(pcm, WAVE_FORMAT_PCM);
+  EXPECT_EQ(capture.Name, "22.050 Hz, 16 Bit, Mono");
+  EXPECT_TRUE(QueryStreamOpen(TwvWaveFormat(capture.WaveFormatEx()), TwvWaveFormat(stream.WaveFormatEx()), true));
 }
 
 TEST(CodecList, DriverThatCannotDescribeItselfIsLeftOut) {
