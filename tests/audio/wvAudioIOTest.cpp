@@ -149,6 +149,7 @@ TEST_F(AudioIn, RecordsIntoCirculatingBuffersAndFreesALateOne) {
   });
   EXPECT_EQ(device->reads, reads);  // nothing was queued again
   EXPECT_EQ(Activate(), "");        // and the device opens again
+  ui.Run([&] { in->SetActive(false); });  // before the handlers' locals go
 }
 
 TEST_F(AudioIn, DeviceDisappearingEndsTheCaptureWithAnError) {
