@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libusb-1.0-0-dev
   libasound2-dev alsa-utils
-  libmp3lame-dev
+  libmp3lame-dev libmpg123-dev
   zlib1g-dev
   libjpeg62-turbo-dev
   libcpp-httplib-dev

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <mpg123.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "audio/wvACM.h"
+
+namespace {
+
+TwvWaveFormat Mp3Format(const std::string& name) {
+  for (int c = 0; c < GetCodecCount(); ++c)
+    for (int i = 0; i < GetCodec(c).GetFormatCount(); ++i)
+      if (GetCodec(c).GetFormatDetails(i).Name == name)
+        return TwvWaveFormat(GetCodec(c).GetFormatDetails(i).WaveFormatEx());
+  ADD_FAILURE() << name;
+  return {};
+}
+
+template <class F>
+std::string ErrorOf(F f) {
+  try {
+    f();
+  } catch (const EACMError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Decodes a whole MP3 stream to 16-bit mono samples.
+std::vector<int16_t> DecodeMp3(const std::vector<uint8_t>& mp3, long& rate) {
+  int err = 0;
+  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  mpg123_open_feed(mh);
+  mpg123_feed(mh, mp3.data(), mp3.size());
+  std::vector<int16_t> pcm;
+  unsigned char buf[8192];
+  int channels = 0, encoding = 0;
+  for (;;) {
+    size_t done = 0;
+    const int r = mpg123_read(mh, buf, sizeof buf, &done);
+    if (r == MPG123_NEW_FORMAT) mpg123_getformat(mh, &rate, &channels, &encoding);
+    pcm.insert(pcm.end(), reinterpret_cast<int16_t*>(buf), reinterpret_cast<int16_t*>(buf + done));
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+  }
+  mpg123_delete(mh);
+  EXPECT_EQ(channels, 1);
+  return pcm;
+}
+
+// Frequency from the rising zero crossings between `from` and `to`.
+double ToneFrequency(const std::vector<int16_t>& s, size_t from, size_t to, double rate) {
+  double first = -1, last = -1;
+  int periods = -1;
+  for (size_t i = from; i + 1 < to; ++i)
+    if (s[i] < 0 && s[i + 1] >= 0) {
+      const double t = i + double(-s[i]) / (s[i + 1] - s[i]);
+      if (first < 0) first = t;
+      last = t;
+      ++periods;
+    }
+  return periods > 0 ? periods * rate / (last - first) : 0;
+}
+
+}  // namespace
+
+TEST(CodecList, TwoDriversAndTheStreamFormatFirst) {
+  ASSERT_EQ(GetCodecCount(), 2);
+  const TwvCodec& pcm = GetCodec(0);
+  EXPECT_EQ(pcm.ShortName(), "PCM Converter");
+  EXPECT_TRUE(pcm.Supports(TwvCodecSupport::Converter));
+  EXPECT_EQ(pcm.MaxFormatSize(), 18u);  // the driver says 16
+  const TwvCodec& mp3 = GetCodec(1);
+  EXPECT_EQ(mp3.MaxFormatSize(), 30u);
+  // The remote dialog takes the first format of each tag at or below 32000 Hz.
+  auto first = [](const TwvCodec& codec, uint16_t tag) -> const TwvCodecFormat& {
+    for (int i = 0; i < codec.GetFormatCount(); ++i) {
+      const WAVEFORMATEX* f = codec.GetFormatDetails(i).WaveFormatEx();
+      if (f->wFormatTag == tag && f->nSamplesPerSec <= 32000) return codec.GetFormatDetails(i);
+    }
+    throw std::out_of_range("none");
+  };
+  const TwvCodecFormat& stream = first(mp3, WAVE_FORMAT_MPEGLAYER3);
+  EXPECT_EQ(stream.Name, "56 kBit/s, 22.050 Hz, Mono");
+  EXPECT_EQ(stream.WaveFormatEx()->nAvgBytesPerSec * 8, 56000u);
+  EXPECT_EQ(stream.WaveFormatEx()->cbSize, 12);
+  const TwvCodecFormat& capture = first(pcm, WAVE_FORMAT_PCM);
+  EXPECT_EQ(capture.Name, "22.050 Hz, 16 Bit, Mono");
+  EXPECT_TRUE(QueryStreamOpen(TwvWaveFormat(capture.WaveFormatEx()), TwvWaveFormat(stream.WaveFormatEx()), true));
+}
+
+TEST(CodecList, DriverThatCannotDescribeItselfIsLeftOut) {
+  struct TBroken final : IAcmDriver {
+    MMRESULT Details(TAcmDriverDetails&) override { return MMSYSERR_NOTSUPPORTED; }
+    MMRESULT MaxFormatSize(uint32_t&) override { return 0; }
+    MMRESULT EnumFormats(std::vector<TAcmFormat>&) override { return 0; }
+    MMRESULT Suggest(const WAVEFORMATEX&, uint16_t, std::vector<uint8_t>&) override { return ACMERR_NOTPOSSIBLE; }
+    MMRESULT OpenStream(const WAVEFORMATEX&, const WAVEFORMATEX&, bool, std::unique_ptr<IAcmStream>*) override {
+      return ACMERR_NOTPOSSIBLE;
+    }
+  };
+  const uint32_t id = TAcmDriverRegistry::Instance().Add(std::make_shared<TBroken>());
+  EXPECT_EQ(ErrorOf([&] { TwvCodec c(id); }), "Error retrieving driver details.\r\nFunction not supported.");
+  BuildCodecList();
+  EXPECT_EQ(GetCodecCount(), 2);
+  TAcmDriverRegistry::Instance().Remove(id);
+}
+
+TEST(Convertor, ChainBuilding) {
+  const TwvWaveFormat mp3 = Mp3Format("56 kBit/s, 22.050 Hz, Mono");
+  struct {
+    TwvWaveFormat in, out;
+    size_t formats;  // 0: not possible
+  } cases[] = {
+      {PcmFormat(22050, 16, 1), mp3, 2},
+      {PcmFormat(22050, 8, 1), mp3, 3},   // 16-bit between
+      {PcmFormat(44100, 16, 1), mp3, 3},  // the rate converted first
+      {PcmFormat(22050, 8, 2), mp3, 4},   // 16-bit stereo, then mono
+      {mp3, PcmFormat(22050, 16, 1), 0},  // no decoder
+  };
+  for (const auto& c : cases) {
+    TwvAudioConvertor conv;
+    conv.SetFormatIn(c.in);
+    conv.SetFormatOut(c.out);
+    if (c.formats == 0) {
+      EXPECT_EQ(ErrorOf([&] { conv.Open(); }), "Conversion not possible.");
+      EXPECT_FALSE(conv.Active());
+      continue;
+    }
+    conv.Open();
+    ASSERT_EQ(conv.ChainFormats().size(), c.formats);
+    EXPECT_TRUE(conv.ChainFormats().front().Equals(c.in));
+    EXPECT_TRUE(conv.ChainFormats().back().Equals(c.out));
+    EXPECT_EQ(ErrorOf([&] { conv.SetRequestRealTime(true); }), "Cannot perform this action while active.");
+    conv.Close();
+    EXPECT_EQ(ErrorOf([&] { conv.Close(); }), "Cannot perform this action while not active.");
+  }
+}
+
+TEST(MiniConvertor, SourceBufferGrowsUntilTheFirstOutputOnly) {
+  TMiniConvertor link(PcmFormat(8000, 16, 2), PcmFormat(8000, 16, 2));
+  std::vector<uint8_t> data(2000, 1);
+  EXPECT_EQ(ErrorOf([&] { link.Convert(data.data(), 4, false); }), "Cannot perform this action while not active.");
+  link.Open(false);
+  EXPECT_EQ(ErrorOf([&] { link.Open(false); }), "Cannot perform this action while active.");
+  EXPECT_EQ(link.Convert(data.data(), 2, true), 0u);  // half a frame: no output size yet
+  EXPECT_FALSE(link.Prepared());
+  EXPECT_EQ(link.SourceCapacity(), 4u);
+  EXPECT_EQ(link.Convert(data.data(), 400, true), 400u);
+  EXPECT_TRUE(link.Prepared());
+  EXPECT_EQ(link.SourceCapacity(), 3 * 402u);
+  EXPECT_EQ(link.SourceFill(), 2u);
+  EXPECT_EQ(ErrorOf([&] { link.Convert(data.data(), 1205, true); }), "Audio is too large to fit into conversion buffer");
+  EXPECT_EQ(link.Convert(data.data(), 1202, true), 1204u);
+}
+
+TEST(Convertor, SourceFormatChangeReopensBeforeConverting) {
+  struct TSource final : TwvAudioComponent, IwvAudioSubject {
+    TwvWaveFormat format = PcmFormat(22050, 16, 1);
+    TwvAudioSubject subject{*this, format};
+    void Attach(IwvAudioObserver* o) override { subject.Attach(o); }
+    void Detach(IwvAudioObserver* o) override { subject.Detach(o); }
+    const TwvWaveFormat& GetFormat() const override { return format; }
+  } source;
+  TwvAudioConvertor conv;
+  conv.SetAudioSource(&source);
+  conv.SetFormatIn(PcmFormat(22050, 8, 1));
+  conv.SetFormatOut(PcmFormat(11025, 16, 1));
+  uint32_t converted = 0;
+  conv.OnAudioConverted = [&](TwvAudioComponent&, const uint8_t*, uint32_t size, bool&) { converted += size; };
+  conv.Open();
+  std::vector<uint8_t> block(4000);
+  source.subject.NotifyObservers(block.data(), 4000);
+  EXPECT_TRUE(conv.ChainFormats().front().Equals(source.format));
+  EXPECT_NEAR(converted, 2000.0, 4.0);  // 2000 16-bit samples halved
+}
+
+TEST(Convertor, ToneSurvivesTheMp3RoundTrip) {
+  constexpr int kRate = 22050, kSeconds = 3;
+  std::vector<uint8_t> pcm(kRate * kSeconds * 2);
+  for (size_t i = 0; i < pcm.size() / 2; ++i)
+    pcm[2 * i] = pcm[2 * i + 1] = static_cast<uint8_t>(128 + std::lround(90 * std::sin(2 * M_PI * 440 * i / kRate)));
+  TwvAudioConvertor conv;
+  conv.SetFormatIn(PcmFormat(kRate, 8, 2));
+  conv.SetFormatOut(Mp3Format("56 kBit/s, 22.050 Hz, Mono"));
+  std::vector<uint8_t> mp3;
+  conv.OnAudioConverted = [&](TwvAudioComponent&, const uint8_t* d, uint32_t n, bool&) { mp3.insert(mp3.end(), d, d + n); };
+  conv.Open();
+  conv.Convert(pcm.data(), 1000);  // LAME holds the first samples back
+  EXPECT_TRUE(mp3.empty());
+  for (size_t at = 1000; at < pcm.size(); at += 1000) conv.Convert(pcm.data() + at, std::min<size_t>(1000, pcm.size() - at));
+  conv.Close();
+
+  long rate = 0;
+  const std::vector<int16_t> out = DecodeMp3(mp3, rate);
+  EXPECT_EQ(rate, kRate);
+  EXPECT_NEAR(ToneFrequency(out, kRate / 2, out.size() - kRate / 2, kRate), 440.0, 2.0);
+  // Longer by at most the encoder's delay, shorter by at most the frames
+  // LAME still held when closing discarded them (576 samples a frame here).
+  const long input = kRate * kSeconds;
+  EXPECT_LE(long(out.size()), input + 1105);
+  EXPECT_GE(long(out.size()), input - 4 * 576);
+}
