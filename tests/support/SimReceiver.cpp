@@ -809,7 +809,8 @@ void TSimReceiver::CommandLocked(uint8_t b, int64_t now) {
       scanning_ = true;
       seekDue_.reset();
       tuneDue_.reset();
-      scanWord_ = FreqToPLLWord(highSide_, kBandLowMHz);
+      // The sweep starts where the host tuned the device and runs to 108.0.
+      scanWord_ = word_;
       scanEnd_ = FreqToPLLWord(highSide_, kBandHighMHz);
       nextScanPoint_ = now;
       break;
