@@ -8,6 +8,7 @@
 #include "logstore/SettingsRecord.h"
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
+#include "support/FakeBandScanReceiver.h"
 #include "support/FakeClock.h"
 #include "ui/BandScan.h"
 
@@ -15,47 +16,12 @@ namespace {
 
 const std::string kDbuV = " dB\xC2\xB5V";
 
-struct TFakeRx final : IBandScanReceiver {
-  uint16_t Word = 11807;
-  bool Side = true, IsTuned = true, IsStereo = true;
-  double Target = 96.5, Current = 96.5;
-  std::vector<double> Tunes;
-  std::vector<uint8_t> Sent;
-  int Idles = 0, Resets = 0;
-  TDataChangeQueue Queue;
-  std::string PI = "6204", PS = "FENWISK ", AF = "Not Transmitted or Unknown";
-
-  uint16_t PLLWord() const override { return Word; }
-  bool InjectionSide() const override { return Side; }
-  double TargetFreq() const override { return Target; }
-  double CurrentFreq() const override { return Current; }
-  bool Tuned() const override { return IsTuned; }
-  bool Stereo() const override { return IsStereo; }
-  void SetFrequency(double MHz) override {
-    Tunes.push_back(MHz);
-    Target = MHz;
-    IsTuned = false;
-  }
-  void SetIdle() override {
-    ++Idles;
-    IsTuned = false;
-  }
-  void SendCommand(uint8_t c) override { Sent.push_back(c); }
-  void ResetRDS() override { ++Resets; }
-  const TDataChangeQueue& RDSChanges() const override { return Queue; }
-  std::string PIText() override { return PI; }
-  std::string PSText() override { return PS; }
-  std::string AFSummaryText() override { return AF; }
-};
+using TFakeRx = TFakeBandScanReceiver;
 
 // Device bytes of a packet followed by the 8-byte stamp.
 TArray Packet(std::vector<uint8_t> bytes) {
   bytes.resize(bytes.size() + kStampSize, 0);
   return bytes;
-}
-TArray ScanPoint(uint16_t word, int level) {
-  return Packet({proto::ptScanPoint, 0, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF), 0,
-                 static_cast<uint8_t>(level << 4)});
 }
 TArray Status() { return Packet({proto::ptStatus, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 
@@ -81,8 +47,8 @@ class BandScan : public ::testing::Test {
     ctl.SetStep(TScanStep::Fast);
     ctl.ScanClick();
     ctl.TunerState(tnsPostTune);
-    for (int k = 0; k < 214; ++k) Feed(ScanPoint(static_cast<uint16_t>(10647 + 12 * k), ExampleLevel(k)));
-    Feed(ScanPoint(13211, 2));
+    for (int k = 0; k < 214; ++k) Feed(ScanPointPacket(static_cast<uint16_t>(10647 + 12 * k), ExampleLevel(k)));
+    Feed(ScanPointPacket(13211, 2));
   }
   // One visit: state 0, the tune completes, the dwell, a status packet.
   void Visit(int64_t dwellMs = 5001) {
@@ -302,8 +268,8 @@ TEST_F(BandScan, HandlersReturnAtOnceWhileRemoteActive) {
   remote = false;
   ctl.TunerState(tnsPostTune);
   remote = true;
-  Feed(ScanPoint(11807, 10));
-  Feed(ScanPoint(13211, 0));
+  Feed(ScanPointPacket(11807, 10));
+  Feed(ScanPointPacket(13211, 0));
   EXPECT_TRUE(ctl.Scanning());
   EXPECT_TRUE(ctl.PointX().empty());
 }
