@@ -1,7 +1,6 @@
 #pragma once
-// A receiver for the band analyzer's controller without tuner, transport or
-// decoder: the tuner's readings are plain fields, and every request (tune,
-// idle, command byte, decoder reset) is recorded.
+// The band analyzer controller's receiver as plain fields; every request
+// (tune, idle, command byte, decoder reset) is recorded.
 #include <string>
 #include <vector>
 
@@ -13,9 +12,8 @@ struct TFakeBandScanReceiver final : IBandScanReceiver {
   double Target = 96.5, Current = 96.5;
   std::vector<double> Tunes;
   std::vector<uint8_t> Sent;
-  int Idles = 0, Resets = 0;
+  int Resets = 0;
   TDataChangeQueue Queue;
-  std::string PI = "6204", PS = "FENWISK ", AF = "Not Transmitted or Unknown";
 
   uint16_t PLLWord() const override { return Word; }
   bool InjectionSide() const override { return Side; }
@@ -23,21 +21,14 @@ struct TFakeBandScanReceiver final : IBandScanReceiver {
   double CurrentFreq() const override { return Current; }
   bool Tuned() const override { return IsTuned; }
   bool Stereo() const override { return IsStereo; }
-  void SetFrequency(double MHz) override {
-    Tunes.push_back(MHz);
-    Target = MHz;
-    IsTuned = false;
-  }
-  void SetIdle() override {
-    ++Idles;
-    IsTuned = false;
-  }
+  void SetFrequency(double MHz) override { Tunes.push_back(Target = MHz), IsTuned = false; }
+  void SetIdle() override { IsTuned = false; }
   void SendCommand(uint8_t c) override { Sent.push_back(c); }
   void ResetRDS() override { ++Resets; }
   const TDataChangeQueue& RDSChanges() const override { return Queue; }
-  std::string PIText() override { return PI; }
-  std::string PSText() override { return PS; }
-  std::string AFSummaryText() override { return AF; }
+  std::string PIText() override { return "6204"; }
+  std::string PSText() override { return "FENWISK "; }
+  std::string AFSummaryText() override { return "Not Transmitted or Unknown"; }
 };
 
 // A type-3 packet as handed to data handlers (device bytes, then the stamp).
