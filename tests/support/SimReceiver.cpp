@@ -809,9 +809,11 @@ void TSimReceiver::CommandLocked(uint8_t b, int64_t now) {
       scanning_ = true;
       seekDue_.reset();
       tuneDue_.reset();
-      scanWord_ = FreqToPLLWord(highSide_, kBandLowMHz);
+      // The sweep starts where the host tuned the device and runs to 108.0;
+      // each point is reported once it has been measured.
+      scanWord_ = word_;
       scanEnd_ = FreqToPLLWord(highSide_, kBandHighMHz);
-      nextScanPoint_ = now;
+      nextScanPoint_ = now + scanPointIntervalMs_;
       break;
     case proto::cmdScanStepFine:
     case proto::cmdScanStepNormal:
