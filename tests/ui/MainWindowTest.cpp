@@ -12,6 +12,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <ranges>
 
 #include "MainWindowSupport.h"
 #include "controls/DBCtrlsEx.h"
@@ -308,7 +312,7 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(LabelText(&ga, "pinsertTime"), "Previous appear: 10:00:00.905");
   EXPECT_EQ(LabelText(&ga, "deltaTime"), "Delta time: 100 ms (0.10 sec)");
   EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: 100 ms (0.10 sec)");
-  EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 50 ms (0.05 sec)");
+  EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 100 ms (0.10 sec)");  // not below the minimum
   EXPECT_EQ(ga.errGrid()->item(1, 0)->text(), " 8%");
   EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  25%  1.00 epg");
   EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 3");
@@ -329,6 +333,64 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   ga.findChild<QPushButton*>("Button1")->click();
   EXPECT_TRUE(ga.Memo1()->toPlainText().isEmpty());
   EXPECT_EQ(f.RDSCollector->Stats.GroupsTotal, 0u);
+}
+
+// What a memo shows: the lines from the first visible one (the scroll bar
+// counts lines) that begin inside the viewport.
+static QString VisibleText(QPlainTextEdit* m) {
+  QString shown;
+  const int top = m->verticalScrollBar()->value();
+  int room = m->viewport()->height();
+  for (QTextBlock b = m->document()->findBlockByLineNumber(top); b.isValid() && room > 0; b = b.next())
+    for (int i = std::max(0, top - b.firstLineNumber()); i < b.layout()->lineCount() && room > 0; ++i) {
+      const QTextLine line = b.layout()->lineAt(i);
+      room -= int(line.height());
+      shown += b.text().mid(line.textStart(), line.textLength()) + '\n';
+    }
+  return shown;
+}
+
+// The 0x0D end marker and other control bytes neither break the memo's lines
+// nor let the segment's selection scroll the text out of its two lines.
+TEST(MainWindow, RadioTextMemosShowTheirTextWhateverSegmentIsSelected) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  for (auto [flag, name] : {std::pair{0, "memRTA"}, {1, "memRTB"}}) {
+    auto* memo = Find<QPlainTextEdit>(h.form.get(), name);
+    for (std::string t : {std::string("Now on air: the morning show\r"),
+                          std::string("Line\nfeed\ttab\x1f unit separator, then the end\r"), std::string(64, 'W')})
+      for (t.resize(64, ' '); int s : std::views::iota(0, 16)) {
+        const auto word = [&](int i) { return uint16_t(uint8_t(t[i]) << 8 | uint8_t(t[i + 1])); };
+        h.form->RDSCollector->ProcessGroup(0xD318, 0x2540 | flag << 4 | s, word(4 * s), word(4 * s + 2));
+        SCOPED_TRACE(std::string(name) + " segment " + std::to_string(s) + ": " + t);
+        EXPECT_EQ(memo->document()->blockCount(), 1);
+        EXPECT_EQ(memo->textCursor().selectedText(), QString::fromStdString(stats::ControlsAsBlanks(t.substr(4 * s, 4))));
+        EXPECT_TRUE(VisibleText(memo).startsWith(QString::fromStdString(t.substr(0, 3))));
+      }
+  }
+}
+
+// End to end: a station whose RadioTexts end with the marker, sampled every
+// 100 ms for 20 s: once a memo holds text, it always shows it from its start.
+TEST(MainWindow, RadioTextStaysInViewWhileTheStationSends) {
+  TMainWindowHarness h;
+  h.Start(DataFile("radiotext.txt"));
+  ASSERT_TRUE(h.WaitTuned());
+  QPlainTextEdit* memos[] = {Find<QPlainTextEdit>(h.form.get(), "memRTA"), Find<QPlainTextEdit>(h.form.get(), "memRTB")};
+  int received[2] = {0, 0}, hidden[2] = {0, 0};
+  for (int sample = 0; sample < 200; ++sample) {
+    PumpFor(100);
+    for (int i = 0; i < 2; ++i) {
+      if (memos[i]->toPlainText().trimmed().isEmpty()) continue;
+      ++received[i];
+      if (!VisibleText(memos[i]).startsWith(memos[i]->toPlainText().left(20))) ++hidden[i];
+    }
+  }
+  EXPECT_GT(received[0], 100);
+  EXPECT_GT(received[1], 100);
+  EXPECT_EQ(hidden[0], 0);
+  EXPECT_EQ(hidden[1], 0);
 }
 
 TEST(MainWindow, FailedStartUpCleansUpAndReports) {
