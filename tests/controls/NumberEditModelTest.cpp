@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "controls/NumberEditModel.h"
 
@@ -93,10 +94,11 @@ TEST(NumberEditModel, SteppingAtBoundsAndFromEmpty) {
 
 TEST(NumberEditModel, TypingTest) {
   TNumberEditModel f = FrequencyBox();
-  for (const char* ok : {"9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"}) EXPECT_TRUE(f.IsValidText(ok)) << ok;
+  for (const char* ok : {"0", "9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"}) EXPECT_TRUE(f.IsValidText(ok)) << ok;
   for (const char* bad : {"98.55", "-5", "a", "1e", "9 8", "98.5x"}) EXPECT_FALSE(f.IsValidText(bad)) << bad;
 
   TNumberEditModel z = Box(0, 20, 0);
+  EXPECT_TRUE(z.IsValidText("0"));   // 0 is not negative
   EXPECT_TRUE(z.IsValidText("25"));  // too big is clamped, not refused
   EXPECT_TRUE(z.IsValidText("12."));
   EXPECT_FALSE(z.IsValidText("12.5"));
@@ -181,8 +183,11 @@ TEST(NumberEditModel, DisplayTextAndParseBack) {
   TNumberEditModel z = Box(0, 20, 0);
   EXPECT_EQ(z.ParseBack("25"), TNumberEditModel::TParse::Number);
   EXPECT_EQ(z.Value(), 20.0);
-  EXPECT_EQ(z.ParseBack("-"), TNumberEditModel::TParse::Number);
-  EXPECT_EQ(z.Value(), 0.0);  // a lone sign is 0, not clamped
+  // A lone sign is 0, held to the limits like any typed number.
+  for (auto [box, held] : {std::pair{Box(0, 20, 0), 0.0}, {Box(1, 30, 0), 1.0}, {Box(0, 0, 2), 0.0}}) {
+    EXPECT_EQ(box.ParseBack("-"), TNumberEditModel::TParse::Number);
+    EXPECT_EQ(box.Value(), held);
+  }
   EXPECT_EQ(z.ParseBack("  "), TNumberEditModel::TParse::Empty);
   EXPECT_FALSE(z.Value().has_value());
   z.StoreValue(7);

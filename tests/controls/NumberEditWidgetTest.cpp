@@ -145,9 +145,9 @@ TEST_F(NumberEditWidget, TypingRefusalAndDisplayOnLeaving) {
   EXPECT_EQ(edFreq->selectedText(), "108.0");
 
   Focus(logtime);
-  QTest::keyClicks(logtime, "-");  // a lone sign counts as 0
+  QTest::keyClicks(logtime, "-");  // a lone sign counts as 0, held to 1..30
   EXPECT_EQ(logtime->text(), "-");
-  EXPECT_EQ(logtime->Value(), 0.0);
+  EXPECT_EQ(logtime->Value(), 1.0);
   QTest::keyClicks(logtime, "3");  // but no negative number under 1..30
   EXPECT_EQ(logtime->text(), "-");
   QTest::keyClick(logtime, Qt::Key_Backspace);

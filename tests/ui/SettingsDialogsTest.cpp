@@ -377,10 +377,26 @@ TEST_F(SettingsDialogs, LogSettingsDialogEnablesAndReadsBackEverySwitch) {
   form.ReadBack(r);
   EXPECT_EQ(r.ExtLogMinutes, 1);
   EXPECT_EQ(r.KeepDays, 1);
-  form.loglive->selectAll();
-  QTest::keyClicks(form.loglive, "45");
-  form.ReadBack(r);
-  EXPECT_EQ(r.KeepDays, 30);
+
+  // Nothing outside 1..30 is ever saved, whatever is typed (a lone sign
+  // would save 0 and the next start would purge every log) or was stored.
+  for (auto [edit, field] : {std::pair{form.logtime, &TSettingsRecord::ExtLogMinutes}, {form.loglive, &TSettingsRecord::KeepDays}}) {
+    for (auto [typed, saved] : {std::pair{"-", 1}, {"+", 1}, {"0", 1}, {"45", 30}}) {
+      ShowAndFocus(&form, edit);
+      edit->selectAll();
+      QTest::keyClicks(edit, typed);
+      QTest::keyClick(edit, Qt::Key_Tab);
+      form.ReadBack(r);
+      EXPECT_EQ(r.*field, saved) << typed;
+      EXPECT_EQ(edit->text(), QString::number(saved)) << typed;
+    }
+    for (auto [stored, saved] : {std::pair{0, 1}, {-7, 1}, {31, 30}}) {
+      s.*field = stored;
+      form.Preset(s);
+      form.ReadBack(r);
+      EXPECT_EQ(r.*field, saved) << stored;
+    }
+  }
 }
 
 // ---------------------------------------------------------------- pictures
