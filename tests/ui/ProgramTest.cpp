@@ -253,6 +253,25 @@ TEST(Program, MissingDatabaseEndsWithoutAnyWindow) {
   EXPECT_TRUE(sim.Of("command").empty());
 }
 
+// Run by a person (no trace file), the simulated build shows the message box
+// as the product does and waits for it instead of ending unseen.
+TEST(Program, UntracedRunShowsItsMessageBox) {
+  EnsureQApplication();
+  TSession session;
+  TTempProgramFolder folder(false);
+  QProcess sim;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", session.Path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  sim.setProcessEnvironment(env);
+  sim.start(QString::fromStdString(SimProgram()),
+            {QString::fromStdString(DataFile("scenario.txt")), "--program-folder", QString::fromStdString(folder.Path())});
+  ASSERT_TRUE(sim.waitForStarted(10000));
+  EXPECT_FALSE(sim.waitForFinished(3000)) << "ended with " << sim.exitCode() << " without showing its box";
+  sim.kill();
+  sim.waitForFinished(10000);
+}
+
 // (An unplug is shown in MainWindowTest, in this process.)
 TEST(Program, FailedStartUpSaysWhyCleansUpAndEndsNonZero) {
   // A database file that is no database: the start-up fails, says why,
