@@ -193,6 +193,17 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
     return true;
   }, 5000));
 
+  // Each decoded group lights its own lamp, by type and version, and no other.
+  for (auto [b, lamp] : {std::pair{0x0548, "imgGroup0A"}, {0x2540, "imgGroup2A"}, {0x3D40, "imgGroup3B"},
+                         {0xA540, "imgGroup10A"}, {0xFD40, "imgGroup15B"}}) {
+    h.form->GroupSeen.fill(0);
+    h.form->RDSCollector->ProcessGroup(0xD318, uint16_t(b), 0xD318, 0x2020);
+    for (int t = 0; t < 32; ++t) {
+      const std::string name = "imgGroup" + std::to_string(t % 16) + (t < 16 ? "A" : "B");
+      EXPECT_EQ(Lit(f, name.c_str()), name == lamp) << name << " after " << lamp;
+    }
+  }
+
   // The 500 ms rule itself.
   const TDateTime now = h.devices->Clock().Now();
   h.form->GroupSeen[2] = dt::AddMilliseconds(now, -300);
