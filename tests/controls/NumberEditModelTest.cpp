@@ -24,22 +24,15 @@ TNumberEditModel FrequencyBox() {
 }  // namespace
 
 TEST(NumberLimits, ClampMatrix) {
-  // Equal limits, the default 0/0 included: no clamp.
-  EXPECT_EQ(ClampToLimits(-5, 0, 0), -5);
-  EXPECT_EQ(ClampToLimits(1e9, 5, 5), 1e9);
-  // Min < Max: both bounds.
-  EXPECT_EQ(ClampToLimits(50, 87, 108), 87);
-  EXPECT_EQ(ClampToLimits(150, 87, 108), 108);
-  EXPECT_EQ(ClampToLimits(98.5, 87, 108), 98.5);
-  // Min > Max with Max 0: only the lower bound.
-  EXPECT_EQ(ClampToLimits(1, 5, 0), 5);
-  EXPECT_EQ(ClampToLimits(1e9, 5, 0), 1e9);
-  // Min > Max with Min 0: only the upper bound.
-  EXPECT_EQ(ClampToLimits(3, 0, -5), -5);
-  EXPECT_EQ(ClampToLimits(-100, 0, -5), -100);
-  // Both set, Min > Max: nothing (the remote port box).
-  EXPECT_EQ(ClampToLimits(100, 9000, 8000), 100);
-  EXPECT_EQ(ClampToLimits(65000, 9000, 8000), 65000);
+  const struct {
+    double v, min, max, held;
+  } cases[] = {
+      {-5, 0, 0, -5},     {1e9, 5, 5, 1e9},        // equal limits, 0/0 included: no clamp
+      {50, 87, 108, 87},  {150, 87, 108, 108},     {98.5, 87, 108, 98.5},  // Min < Max: both bounds
+      {1, 5, 0, 5},       {1e9, 5, 0, 1e9},        // Min > Max, Max 0: only the lower bound
+      {3, 0, -5, -5},     {-100, 0, -5, -100},     // Min > Max, Min 0: only the upper bound
+      {100, 9000, 8000, 100}, {65000, 9000, 8000, 65000}};  // both set, Min > Max: nothing (the port box)
+  for (const auto& c : cases) EXPECT_EQ(ClampToLimits(c.v, c.min, c.max), c.held) << c.v << " in " << c.min << ".." << c.max;
 }
 
 TEST(NumberLimits, RoundingTiesToEvenAndOutOfRange) {

@@ -39,24 +39,6 @@ TBytes TuneCommand(double mhz) {
   return {0x06, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
 }
 
-// Runs Act on the modal dialog (a T) that Run opens, once it is shown.
-template <typename T>
-void WithModal(const std::function<void(T*)>& Act, const std::function<void()>& Run) {
-  bool done = false;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!dialog || done || !dialog->isVisible()) return;
-    done = true;
-    poll.stop();
-    Act(dialog);
-  });
-  poll.start();
-  Run();
-  EXPECT_TRUE(done) << "the dialog was never shown";
-}
-
 // A backup service that refuses, so closing a data module over a fake
 // database touches no file.
 class TNoBackup final : public IBackupService {

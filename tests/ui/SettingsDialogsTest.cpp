@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "logstore/DModule.h"
+#include "MainWindowSupport.h"
 #include "support/QtApp.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
@@ -55,26 +56,6 @@ struct TOutletRecorder {
     return out;
   }
 };
-
-// Runs Act on the dialog once it is shown modally by Run, then returns Run's
-// result. Polls, so it does not depend on when the dialog opens.
-template <typename R>
-R WithModal(const std::function<void(QDialog*)>& Act, const std::function<R()>& Run) {
-  bool done = false;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!dialog || done || !dialog->isVisible()) return;
-    done = true;
-    poll.stop();
-    Act(dialog);
-  });
-  poll.start();
-  R result = Run();
-  EXPECT_TRUE(done) << "the dialog was never shown";
-  return result;
-}
 
 void ShowAndFocus(QDialog* Dialog, QWidget* Focus) {
   Dialog->show();
@@ -224,7 +205,7 @@ TEST_F(SettingsDialogs, TunerSettingsCancelledHalfWayRestoreTheBand) {
   auto run = [&](int level, const std::function<void(TRadioSettingsForm*)>& Close) {
     rec = TOutletRecorder();
     band.clear();
-    return WithModal<bool>(
+    return WithModal<QDialog>(
         [&](QDialog* d) {
           auto* form = static_cast<TRadioSettingsForm*>(d);
           QTest::mouseClick(std::array{form->l3, form->l5, form->l7, form->l10}[level], Qt::LeftButton);
