@@ -138,10 +138,9 @@ bool Wait(const std::function<bool()>& done, int timeoutMs) {
 }
 
 // The group analyzer's place: its left edge at the main window's right edge.
+// Opened as the user opens it, so it stands where the product puts it.
 void GroupAnalyzerBeside(TMainForm& form) {
-  if (!form.GroupAnalyzer) return;
-  form.GroupAnalyzer->move(form.frameGeometry().right() + 1, form.frameGeometry().top());
-  form.GroupAnalyzer->show();
+  if (form.GroupAnalyzer && !form.GroupAnalyzer->isVisible()) form.btnGroupAnalyzeClick();
 }
 
 // Photographs every window the program has, with live data on the main
