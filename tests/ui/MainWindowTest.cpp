@@ -229,11 +229,14 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
   PumpFor(500);
   EXPECT_EQ(ExtRows(f).size(), e0);
 
+  // Not yet a whole minute; a stored interval of 0 counts as one minute.
   f.Settings.ExtLogOn = 1;
-  f.Settings.ExtLogMinutes = 1;
-  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
-  PumpFor(500);
-  EXPECT_EQ(ExtRows(f).size(), e0);  // not yet a whole minute
+  for (int minutes : {0, 1}) {
+    f.Settings.ExtLogMinutes = minutes;
+    f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
+    PumpFor(500);
+    EXPECT_EQ(ExtRows(f).size(), e0) << minutes;
+  }
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
   ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 1; }, 5000));
   PumpFor(1000);
