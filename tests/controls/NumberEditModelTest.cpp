@@ -26,13 +26,13 @@ TNumberEditModel FrequencyBox() {
 TEST(NumberLimits, ClampMatrix) {
   const struct {
     double v, min, max, held;
-  } cases[] = {
-      {-5, 0, 0, -5},     {1e9, 5, 5, 1e9},        // equal limits, 0/0 included: no clamp
-      {50, 87, 108, 87},  {150, 87, 108, 108},     {98.5, 87, 108, 98.5},  // Min < Max: both bounds
-      {1, 5, 0, 5},       {1e9, 5, 0, 1e9},        // Min > Max, Max 0: only the lower bound
-      {3, 0, -5, -5},     {-100, 0, -5, -100},     // Min > Max, Min 0: only the upper bound
-      {100, 9000, 8000, 100}, {65000, 9000, 8000, 65000}};  // both set, Min > Max: nothing (the port box)
-  for (const auto& c : cases) EXPECT_EQ(ClampToLimits(c.v, c.min, c.max), c.held) << c.v << " in " << c.min << ".." << c.max;
+  } cases[] = {{-5, 0, 0, -5},         {1e9, 5, 5, 1e9},  // equal limits, 0/0 included: no clamp
+               {50, 87, 108, 87},      {150, 87, 108, 108},       {98.5, 87, 108, 98.5},  // Min < Max: both bounds
+               {1, 5, 0, 5},           {1e9, 5, 0, 1e9},             // Min > Max, Max 0: only the lower bound
+               {3, 0, -5, -5},         {-100, 0, -5, -100},          // Min > Max, Min 0: only the upper bound
+               {100, 9000, 8000, 100}, {65000, 9000, 8000, 65000}};  // both set, Min > Max: nothing (the port box)
+  for (const auto& c : cases)
+    EXPECT_EQ(ClampToLimits(c.v, c.min, c.max), c.held) << c.v << " in " << c.min << ".." << c.max;
 }
 
 TEST(NumberLimits, RoundingTiesToEvenAndOutOfRange) {
@@ -87,7 +87,8 @@ TEST(NumberEditModel, SteppingAtBoundsAndFromEmpty) {
 
 TEST(NumberEditModel, TypingTest) {
   TNumberEditModel f = FrequencyBox();
-  for (const char* ok : {"0", "9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"}) EXPECT_TRUE(f.IsValidText(ok)) << ok;
+  for (const char* ok : {"0", "9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"})
+    EXPECT_TRUE(f.IsValidText(ok)) << ok;
   for (const char* bad : {"98.55", "-5", "a", "1e", "9 8", "98.5x"}) EXPECT_FALSE(f.IsValidText(bad)) << bad;
 
   TNumberEditModel z = Box(0, 20, 0);

@@ -607,7 +607,10 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   // screen's edges, and closes again; hidden, it stays where it was.
   TGroupAnalyzeForm* ga = f.GroupAnalyzer;
   const QRect area = f.screen()->availableGeometry();
-  const auto shown = [&] { return area.contains(ga->frameGeometry()) && ga->y() == std::min(f.y(), area.bottom() + 1 - ga->frameGeometry().height()); };
+  const auto shown = [&] {
+    return area.contains(ga->frameGeometry()) &&
+           ga->y() == std::min(f.y(), area.bottom() + 1 - ga->frameGeometry().height());
+  };
   for (QPoint at : {area.topLeft() + QPoint(0, 20), QPoint(area.right() - f.frameGeometry().width() / 2, area.top()),
                     QPoint(area.left(), area.bottom() - 40)}) {
     f.move(at);

@@ -372,7 +372,8 @@ TEST(MainWindow, RadioTextMemosShowTheirTextWhateverSegmentIsSelected) {
         h.form->RDSCollector->ProcessGroup(0xD318, 0x2540 | flag << 4 | s, word(4 * s), word(4 * s + 2));
         SCOPED_TRACE(std::string(name) + " segment " + std::to_string(s) + ": " + t);
         EXPECT_EQ(memo->document()->blockCount(), 1);
-        EXPECT_EQ(memo->textCursor().selectedText(), QString::fromStdString(stats::ControlsAsBlanks(t.substr(4 * s, 4))));
+        EXPECT_EQ(memo->textCursor().selectedText(),
+                  QString::fromStdString(stats::ControlsAsBlanks(t.substr(4 * s, 4))));
         EXPECT_TRUE(VisibleText(memo).startsWith(QString::fromStdString(t.substr(0, 3))));
       }
   }
@@ -384,7 +385,8 @@ TEST(MainWindow, RadioTextStaysInViewWhileTheStationSends) {
   TMainWindowHarness h;
   h.Start(DataFile("radiotext.txt"));
   ASSERT_TRUE(h.WaitTuned());
-  QPlainTextEdit* memos[] = {Find<QPlainTextEdit>(h.form.get(), "memRTA"), Find<QPlainTextEdit>(h.form.get(), "memRTB")};
+  QPlainTextEdit* memos[] = {Find<QPlainTextEdit>(h.form.get(), "memRTA"),
+                             Find<QPlainTextEdit>(h.form.get(), "memRTB")};
   int received[2] = {0, 0}, hidden[2] = {0, 0};
   for (int sample = 0; sample < 200; ++sample) {
     PumpFor(100);

@@ -256,8 +256,8 @@ TEST(Program, MissingDatabaseIsReportedAndNoWindowOpens) {
   // the product does and waits for it instead of ending unseen.
   QProcess person;
   person.setProcessEnvironment(sim.Environment());
-  person.start(QString::fromStdString(SimProgram()),
-               {QString::fromStdString(DataFile("scenario.txt")), "--program-folder", QString::fromStdString(folder.Path())});
+  person.start(QString::fromStdString(SimProgram()), {QString::fromStdString(DataFile("scenario.txt")),
+                                                      "--program-folder", QString::fromStdString(folder.Path())});
   ASSERT_TRUE(person.waitForStarted(10000));
   EXPECT_FALSE(person.waitForFinished(3000)) << "ended with " << person.exitCode() << " without showing its box";
   person.kill();

@@ -357,7 +357,8 @@ TEST_F(SettingsDialogs, LogSettingsDialogEnablesAndReadsBackEverySwitch) {
 
   // Nothing outside 1..30 is ever saved, whatever is typed (a lone sign
   // would save 0 and the next start would purge every log) or was stored.
-  for (auto [edit, field] : {std::pair{form.logtime, &TSettingsRecord::ExtLogMinutes}, {form.loglive, &TSettingsRecord::KeepDays}}) {
+  for (auto [edit, field] :
+       {std::pair{form.logtime, &TSettingsRecord::ExtLogMinutes}, {form.loglive, &TSettingsRecord::KeepDays}}) {
     for (auto [typed, saved] : {std::pair{"-", 1}, {"+", 1}, {"0", 1}, {"45", 30}}) {
       ShowAndFocus(&form, edit);
       edit->selectAll();
