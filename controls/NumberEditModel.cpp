@@ -181,7 +181,9 @@ TNumberEditModel::TParse TNumberEditModel::ParseBack(const std::string& text) {
     return TParse::Empty;
   }
   if (s == "+" || s == "-") {
-    value_ = 0.0;
+    // A lone sign reads as 0, and 0 is held to the limits like any typed
+    // number: a box for 1..30 must never hold 0 because a "-" was typed.
+    value_ = CheckValue(0.0);
     return TParse::Number;
   }
   double v = 0;

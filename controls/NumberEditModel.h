@@ -73,8 +73,8 @@ class TNumberEditModel {
   // groups.
   std::string Regroup(const std::string& text) const;
 
-  // After the user changed the text: empty gives null, a lone sign 0, a
-  // number its checked value; a text that does not convert leaves the value.
+  // After the user changed the text: empty gives null, a lone sign 0 and a
+  // number their checked value; a text that does not convert leaves the value.
   TParse ParseBack(const std::string& text);
 
   // The Text property: trimmed, normalised, stored unchecked; empty gives

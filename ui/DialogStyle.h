@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <algorithm>
 
 inline void SetDialogBorder(QDialog* Dialog) {
   Dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -25,6 +26,23 @@ inline void CenterWindow(QWidget* Window, QWidget* Owner = nullptr) {
     frame.moveCenter(screen->availableGeometry().center());
   } else {
     return;
+  }
+  Window->move(frame.topLeft());
+}
+
+// Places a tool window beside its owner: its left edge at the owner's right
+// edge and its top at the owner's top; on the owner's left when the right
+// side would leave the screen's work area, and held inside the work area in
+// any case, so that it can never end where no one can see or reach it.
+inline void PlaceBeside(QWidget* Window, QWidget* Owner) {
+  const QRect owner = Owner->frameGeometry();
+  QRect frame(QPoint(owner.right() + 1, owner.top()), Window->frameGeometry().size());
+  if (QScreen* screen = Owner->screen() ? Owner->screen() : QGuiApplication::primaryScreen()) {
+    const QRect work = screen->availableGeometry();
+    if (frame.right() > work.right() && owner.left() - frame.width() >= work.left())
+      frame.moveLeft(owner.left() - frame.width());
+    frame.moveLeft(std::clamp(frame.left(), work.left(), std::max(work.left(), work.right() + 1 - frame.width())));
+    frame.moveTop(std::clamp(frame.top(), work.top(), std::max(work.top(), work.bottom() + 1 - frame.height())));
   }
   Window->move(frame.topLeft());
 }

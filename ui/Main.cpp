@@ -450,7 +450,9 @@ void TMainForm::CheckExtendedLog() {
   if (!Settings.ExtLogOn) return;
   const TDateTime now = devices_.Clock().Now();
   const int64_t minutes = dt::MillisecondsBetween(LastExtLogTime, now) / 60000;
-  if (minutes < Settings.ExtLogMinutes) return;
+  // A stored interval below one minute (by hand or an older version) would
+  // write a row for every packet.
+  if (minutes < std::max(1, Settings.ExtLogMinutes)) return;
   LastExtLogTime = now;
   TExtRecord rec;
   RDSCollector->GetExtRecord(rec);

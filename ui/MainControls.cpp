@@ -23,6 +23,7 @@
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
 #include "ui/ColorButton.h"
+#include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Main.h"
 #include "ui/RadioSettings.h"
@@ -323,9 +324,10 @@ void TMainForm::btnGroupAnalyzeClick() {
     GroupAnalyzer->hide();
     return;
   }
-  const QRect frame = frameGeometry();
-  GroupAnalyzer->move(frame.x() + frame.width(), frame.y());
+  PlaceBeside(GroupAnalyzer, this);
   GroupAnalyzer->show();
+  // Its frame's size is known only once shown.
+  PlaceBeside(GroupAnalyzer, this);
 }
 
 // ---- Logo ------------------------------------------------------------------------
@@ -359,9 +361,7 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::WMMove() {
-  if (!GroupAnalyzer || !GroupAnalyzer->isVisible()) return;
-  const QRect frame = frameGeometry();
-  GroupAnalyzer->move(frame.x() + frame.width(), frame.y());
+  if (GroupAnalyzer && GroupAnalyzer->isVisible()) PlaceBeside(GroupAnalyzer, this);
 }
 
 void TMainForm::moveEvent(QMoveEvent* event) {

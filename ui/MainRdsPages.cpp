@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextCursor>
@@ -29,7 +30,9 @@ void Set(QLineEdit* edit, const std::string& s) { edit->setText(Text(s)); }
 
 void SetNumber(QLabel* label, int v) { Set(label, std::to_string(v)); }
 
-// Selects the received segment of a text, within the text's bounds.
+// Selects the received segment of a RadioText, within the text's bounds. The
+// memo keeps showing the text from its first line: following the selection
+// would scroll the start of the text out of the small memo.
 void SelectSegment(QPlainTextEdit* memo, int start, int length) {
   const int size = memo->document()->characterCount() - 1;
   start = std::clamp(start, 0, std::max(0, size));
@@ -38,10 +41,13 @@ void SelectSegment(QPlainTextEdit* memo, int start, int length) {
   c.setPosition(start);
   c.setPosition(end, QTextCursor::KeepAnchor);
   memo->setTextCursor(c);
+  memo->verticalScrollBar()->setValue(0);
 }
 
 void ShowRadioText(QPlainTextEdit* memo, QLineEdit* second, const TDataChange& c) {
-  const QString t = Text(c.Texts[0]);
+  // The 64 raw bytes hold the 0x0D end marker and may hold other control
+  // bytes: as line breaks they would push the text off the two-line memo.
+  const QString t = Text(stats::ControlsAsBlanks(c.Texts[0]));
   if (memo->toPlainText() != t) memo->setPlainText(t);
   SelectSegment(memo, c.Value, c.Extra);
   second->setText(t);

@@ -41,16 +41,22 @@ std::string MinTimeText(uint32_t minMs) {
 
 std::string AverageTimeText(uint64_t sumMs, uint32_t count) {
   if (count == 0) return {};
-  return IntervalText("Average: ", static_cast<int64_t>(sumMs / count));
+  // The first group of a type (after a reset too) has no predecessor and adds
+  // no interval, so count groups span count - 1 intervals; dividing by count
+  // would put the average below the minimum.
+  if (count == 1) return "Average: ??";
+  return IntervalText("Average: ", static_cast<int64_t>(sumMs / (count - 1)));
+}
+
+std::string ControlsAsBlanks(std::string s) {
+  for (char& c : s)
+    if (static_cast<uint8_t>(c) < 32) c = ' ';
+  return s;
 }
 
 namespace {
 std::string Chars(uint16_t w) {
-  std::string s(2, ' ');
-  const char hi = static_cast<char>(w >> 8), lo = static_cast<char>(w & 0xFF);
-  if (static_cast<uint8_t>(hi) >= 32) s[0] = hi;
-  if (static_cast<uint8_t>(lo) >= 32) s[1] = lo;
-  return s;
+  return ControlsAsBlanks({static_cast<char>(w >> 8), static_cast<char>(w & 0xFF)});
 }
 }  // namespace
 

@@ -33,8 +33,12 @@ std::string IntervalText(const char* prefix, int64_t ms);
 std::string MaxTimeText(uint32_t maxMs);
 // "Min: ..." or "Min: ??" while the minimum is still kNoMinimum.
 std::string MinTimeText(uint32_t minMs);
-// "Average: ..." of sum / count (integer division); empty when count is 0.
+// "Average: ..." of the sum over the count - 1 intervals that count groups
+// span (integer division); "Average: ??" for a single group, empty for none.
 std::string AverageTimeText(uint64_t sumMs, uint32_t count);
+// Control bytes (below 32) as blanks, one for one, so that raw RDS texts
+// neither break lines nor shift their positions.
+std::string ControlsAsBlanks(std::string s);
 // One data-flow line of the selected group: name, blocks A, B, C, the two
 // characters of C, block D and the two characters of D (control characters
 // as blanks).

@@ -3,8 +3,8 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "ui/DialogStyle.h"
 #include "ui_log_settings.h"
@@ -116,12 +116,11 @@ void TLogSettingsForm::Preset(const TSettingsRecord& Settings) {
 
 int TLogSettingsForm::EditValue(const TDBNumberEditEx* Edit) {
   const std::optional<double> value = Edit->Value();
-  if (!value || !std::isfinite(*value)) return kMinEditValue;
-  // A value given by code is kept as it is (the edits clamp only what is typed).
-  const double v = std::nearbyint(*value);
-  if (v <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  if (v >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int>(v);
+  if (!value || std::isnan(*value)) return kMinEditValue;
+  // The edits clamp only what is typed; a value set by code (a stored one
+  // written by hand or by an older version) is held to the range here, so
+  // that a keep time of 0 days, which would purge every log, is never saved.
+  return static_cast<int>(std::clamp(std::nearbyint(*value), double(kMinEditValue), double(kMaxEditValue)));
 }
 
 void TLogSettingsForm::ReadBack(TSettingsRecord& Settings) const {

@@ -57,7 +57,8 @@ class TLogSettingsForm : public QDialog {
   // Sets every box and edit from the settings, then applies both enabling
   // rules.
   void Preset(const TSettingsRecord& Settings);
-  // Reads everything back in the same mapping; an empty edit reads as 1.
+  // Reads everything back in the same mapping; an empty edit reads as 1 and
+  // the edits' values are held to 1..30.
   void ReadBack(TSettingsRecord& Settings) const;
 
   // The whole of the main window's log settings button: preset, show

@@ -108,39 +108,40 @@ TEST(EditButtons, ItemsCollectionAndAssign) {
 }
 
 TEST(PopupPlacement, SmallWorkAreas) {
-  const QRect work(0, 0, 800, 600);
-  // Room below: under the edit, left edges aligned, grip bottom-right.
-  TPopupPlacement p = PlacePopup(QRect(100, 100, 120, 20), QSize(184, 127), work, paLeft);
-  EXPECT_EQ(p.Rect, QRect(100, 120, 184, 127));
-  EXPECT_FALSE(p.Above);
-  EXPECT_EQ(p.GripCorner(), 2);
-  // Right-aligned and centred drop-downs.
-  EXPECT_EQ(PlacePopup(QRect(300, 100, 120, 20), QSize(184, 127), work, paRight).Rect.x(), 236);
-  EXPECT_EQ(PlacePopup(QRect(300, 100, 120, 20), QSize(184, 127), work, paCenter).Rect.x(), 268);
-  // No room below but room above: above, bottom on the edit's top.
-  p = PlacePopup(QRect(100, 550, 120, 20), QSize(184, 127), work, paLeft);
-  EXPECT_TRUE(p.Above);
-  EXPECT_EQ(p.Rect, QRect(100, 423, 184, 127));
-  EXPECT_EQ(p.GripCorner(), 1);
-  // Fits neither way: the larger side, height cut to it.
-  const QRect tiny(0, 0, 300, 200);
-  p = PlacePopup(QRect(10, 60, 100, 20), QSize(184, 150), tiny, paLeft);
-  EXPECT_FALSE(p.Above);
-  EXPECT_EQ(p.Rect, QRect(10, 80, 184, 120));
-  p = PlacePopup(QRect(10, 130, 100, 20), QSize(184, 150), tiny, paLeft);
-  EXPECT_TRUE(p.Above);
-  EXPECT_EQ(p.Rect, QRect(10, 0, 184, 130));
-  // Too wide: cut to the work area; shifted to stay inside it.
-  p = PlacePopup(QRect(250, 20, 40, 20), QSize(400, 50), tiny, paLeft);
-  EXPECT_EQ(p.Rect, QRect(0, 40, 300, 50));
-  p = PlacePopup(QRect(250, 20, 40, 20), QSize(184, 50), tiny, paLeft);
-  EXPECT_EQ(p.Rect.x(), 116);
-  p = PlacePopup(QRect(-50, 20, 40, 20), QSize(184, 50), tiny, paLeft);
-  EXPECT_EQ(p.Rect.x(), 0);
-  // A second monitor's work area.
-  p = PlacePopup(QRect(1900, 1000, 100, 20), QSize(184, 127), QRect(1280, 0, 1920, 1040), paLeft);
-  EXPECT_TRUE(p.Above);
-  EXPECT_EQ(p.Rect.topLeft(), QPoint(1900, 873));
+  const QRect work(0, 0, 800, 600), tiny(0, 0, 300, 200), second(1280, 0, 1920, 1040);
+  const struct {
+    QRect edit;
+    QSize size;
+    QRect area;
+    TPopupAlignment align;
+    QRect placed;
+    bool above;
+    int grip;  // -1: not checked
+  } cases[] = {
+      // Room below: under the edit, left edges aligned, grip bottom-right;
+      // right-aligned and centred drop-downs.
+      {{100, 100, 120, 20}, {184, 127}, work, paLeft, {100, 120, 184, 127}, false, 2},
+      {{300, 100, 120, 20}, {184, 127}, work, paRight, {236, 120, 184, 127}, false, -1},
+      {{300, 100, 120, 20}, {184, 127}, work, paCenter, {268, 120, 184, 127}, false, -1},
+      // No room below but room above: above, bottom on the edit's top.
+      {{100, 550, 120, 20}, {184, 127}, work, paLeft, {100, 423, 184, 127}, true, 1},
+      // Fits neither way: the larger side, height cut to it.
+      {{10, 60, 100, 20}, {184, 150}, tiny, paLeft, {10, 80, 184, 120}, false, -1},
+      {{10, 130, 100, 20}, {184, 150}, tiny, paLeft, {10, 0, 184, 130}, true, -1},
+      // Too wide: cut to the work area; shifted to stay inside it.
+      {{250, 20, 40, 20}, {400, 50}, tiny, paLeft, {0, 40, 300, 50}, false, -1},
+      {{250, 20, 40, 20}, {184, 50}, tiny, paLeft, {116, 40, 184, 50}, false, -1},
+      {{-50, 20, 40, 20}, {184, 50}, tiny, paLeft, {0, 40, 184, 50}, false, -1},
+      // A second monitor's work area.
+      {{1900, 1000, 100, 20}, {184, 127}, second, paLeft, {1900, 873, 184, 127}, true, -1}};
+  for (const auto& c : cases) {
+    const TPopupPlacement p = PlacePopup(c.edit, c.size, c.area, c.align);
+    EXPECT_EQ(p.Rect, c.placed) << c.edit.x() << "," << c.edit.y();
+    EXPECT_EQ(p.Above, c.above) << c.edit.x() << "," << c.edit.y();
+    if (c.grip >= 0) {
+      EXPECT_EQ(p.GripCorner(), c.grip);
+    }
+  }
 }
 
 TEST(MRUList, LimitCaseAndFilter) {

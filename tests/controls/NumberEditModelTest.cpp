@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "controls/NumberEditModel.h"
 
@@ -23,22 +24,15 @@ TNumberEditModel FrequencyBox() {
 }  // namespace
 
 TEST(NumberLimits, ClampMatrix) {
-  // Equal limits, the default 0/0 included: no clamp.
-  EXPECT_EQ(ClampToLimits(-5, 0, 0), -5);
-  EXPECT_EQ(ClampToLimits(1e9, 5, 5), 1e9);
-  // Min < Max: both bounds.
-  EXPECT_EQ(ClampToLimits(50, 87, 108), 87);
-  EXPECT_EQ(ClampToLimits(150, 87, 108), 108);
-  EXPECT_EQ(ClampToLimits(98.5, 87, 108), 98.5);
-  // Min > Max with Max 0: only the lower bound.
-  EXPECT_EQ(ClampToLimits(1, 5, 0), 5);
-  EXPECT_EQ(ClampToLimits(1e9, 5, 0), 1e9);
-  // Min > Max with Min 0: only the upper bound.
-  EXPECT_EQ(ClampToLimits(3, 0, -5), -5);
-  EXPECT_EQ(ClampToLimits(-100, 0, -5), -100);
-  // Both set, Min > Max: nothing (the remote port box).
-  EXPECT_EQ(ClampToLimits(100, 9000, 8000), 100);
-  EXPECT_EQ(ClampToLimits(65000, 9000, 8000), 65000);
+  const struct {
+    double v, min, max, held;
+  } cases[] = {{-5, 0, 0, -5},         {1e9, 5, 5, 1e9},  // equal limits, 0/0 included: no clamp
+               {50, 87, 108, 87},      {150, 87, 108, 108},       {98.5, 87, 108, 98.5},  // Min < Max: both bounds
+               {1, 5, 0, 5},           {1e9, 5, 0, 1e9},             // Min > Max, Max 0: only the lower bound
+               {3, 0, -5, -5},         {-100, 0, -5, -100},          // Min > Max, Min 0: only the upper bound
+               {100, 9000, 8000, 100}, {65000, 9000, 8000, 65000}};  // both set, Min > Max: nothing (the port box)
+  for (const auto& c : cases)
+    EXPECT_EQ(ClampToLimits(c.v, c.min, c.max), c.held) << c.v << " in " << c.min << ".." << c.max;
 }
 
 TEST(NumberLimits, RoundingTiesToEvenAndOutOfRange) {
@@ -93,10 +87,12 @@ TEST(NumberEditModel, SteppingAtBoundsAndFromEmpty) {
 
 TEST(NumberEditModel, TypingTest) {
   TNumberEditModel f = FrequencyBox();
-  for (const char* ok : {"9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"}) EXPECT_TRUE(f.IsValidText(ok)) << ok;
+  for (const char* ok : {"0", "9", "98", "98.", "98.5", "", "-", "+", "1e5", "150"})
+    EXPECT_TRUE(f.IsValidText(ok)) << ok;
   for (const char* bad : {"98.55", "-5", "a", "1e", "9 8", "98.5x"}) EXPECT_FALSE(f.IsValidText(bad)) << bad;
 
   TNumberEditModel z = Box(0, 20, 0);
+  EXPECT_TRUE(z.IsValidText("0"));   // 0 is not negative
   EXPECT_TRUE(z.IsValidText("25"));  // too big is clamped, not refused
   EXPECT_TRUE(z.IsValidText("12."));
   EXPECT_FALSE(z.IsValidText("12.5"));
@@ -181,8 +177,11 @@ TEST(NumberEditModel, DisplayTextAndParseBack) {
   TNumberEditModel z = Box(0, 20, 0);
   EXPECT_EQ(z.ParseBack("25"), TNumberEditModel::TParse::Number);
   EXPECT_EQ(z.Value(), 20.0);
-  EXPECT_EQ(z.ParseBack("-"), TNumberEditModel::TParse::Number);
-  EXPECT_EQ(z.Value(), 0.0);  // a lone sign is 0, not clamped
+  // A lone sign is 0, held to the limits like any typed number.
+  for (auto [box, held] : {std::pair{Box(0, 20, 0), 0.0}, {Box(1, 30, 0), 1.0}, {Box(0, 0, 2), 0.0}}) {
+    EXPECT_EQ(box.ParseBack("-"), TNumberEditModel::TParse::Number);
+    EXPECT_EQ(box.Value(), held);
+  }
   EXPECT_EQ(z.ParseBack("  "), TNumberEditModel::TParse::Empty);
   EXPECT_FALSE(z.Value().has_value());
   z.StoreValue(7);

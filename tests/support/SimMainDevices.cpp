@@ -5,8 +5,11 @@ TSimMainDevices::TSimMainDevices(std::string exePath, IClock& clock)
 
 TSimMainDevices::~TSimMainDevices() = default;
 
-void TSimMainDevices::MessageBox(const std::string& text, const std::string& caption, TBoxIcon) {
-  Trace("message", caption + "|" + text);
+void TSimMainDevices::MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) {
+  if (ShowMessageBoxes)
+    IMainDevices::MessageBox(text, caption, icon);
+  else
+    Trace("message", caption + "|" + text);
 }
 
 void TSimMainDevices::OpenUrl(const std::string& url) {

@@ -1,8 +1,9 @@
 #pragma once
 // The main window's device objects over the simulated receiver, for the
 // simulated build of the program and for tests that build a main window in
-// their own process. Message boxes are recorded instead of shown, and every
-// trace the program gives is kept (and, when a sink is set, passed on).
+// their own process. Message boxes are recorded (and shown only when
+// ShowMessageBoxes is set), and every trace the program gives is kept (and,
+// when a sink is set, passed on).
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,9 @@ class TSimMainDevices final : public IMainDevices {
   TMainThreadInvoker& Invoker() override { return *invoker_; }
   std::string ExePath() override { return exePath_; }
   void MessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) override;
+  // Set for the simulated program run by a person, who must see what the
+  // product would show instead of a window that never comes.
+  bool ShowMessageBoxes = false;
   // Recorded as an "open" trace; passed to the desktop only when
   // OpenUrlsForReal is set (the simulated program run by hand).
   void OpenUrl(const std::string& url) override;

@@ -11,7 +11,6 @@
 #include "ui/ColorButton.h"
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
-#include "ui/ImageEx.h"
 #include "ui/Pictures.h"
 #include "ui/blockerror.h"
 
@@ -50,17 +49,6 @@ void SendLeave(QWidget& w) {
   QCoreApplication::sendEvent(&w, &leave);
 }
 
-TEST_F(DisplayControls, FreqGlyphPlanPlacesDigitsPointAndBlank) {
-  using P = TGlyphPlacement;
-  // 98.5: blank hundreds, 9, 8, point, 5; the point goes first so the tenths
-  // digit overwrites its right-hand part.
-  EXPECT_EQ(FreqGlyphPlan(985, true), (std::array<P, 5>{{{11, 45}, {5, 50}, {8, 30}, {9, 15}, {10, 0}}}));
-  // A zero tens digit is drawn, only the hundreds place blanks.
-  EXPECT_EQ(FreqGlyphPlan(1000, true), (std::array<P, 5>{{{11, 45}, {0, 50}, {0, 30}, {0, 15}, {1, 0}}}));
-  // Dimmed look: every glyph from the second dozen, the blank included.
-  EXPECT_EQ(FreqGlyphPlan(870, false), (std::array<P, 5>{{{23, 45}, {12, 50}, {19, 30}, {20, 15}, {22, 0}}}));
-}
-
 TEST_F(DisplayControls, FreqDisplayClampsIgnoresWhileDisabledAndDrawsGlyphs) {
   QWidget box;
   box.resize(kFreqDisplayWidth, kDigitGlyphHeight);
@@ -96,6 +84,8 @@ TEST_F(DisplayControls, FreqDisplayClampsIgnoresWhileDisabledAndDrawsGlyphs) {
   display.SetEnabled(true);
   display.Render();
   EXPECT_EQ(glyphAt(15, 15), glyph(9, 15));
+  // A zero tens digit is drawn; only the hundreds place blanks.
+  EXPECT_EQ(FreqGlyphPlan(1000, true), (std::array<TGlyphPlacement, 5>{{{11, 45}, {0, 50}, {0, 30}, {0, 15}, {1, 0}}}));
 }
 
 TEST_F(DisplayControls, FreqDisplayWithoutGlyphsKeepsBackground) {
@@ -297,24 +287,6 @@ TEST_F(DisplayControls, DualImageShowsStateAndFallsBackToPicture) {
   delete list;
   EXPECT_EQ(lamp.PictureIndex(), -1);
   EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(Qt::yellow));
-}
-
-TEST_F(DisplayControls, ImageExFiresEnterLeaveAndMouseUp) {
-  TImageEx image;
-  image.resize(40, 20);
-  SendEnter(image);  // unassigned events are fine
-  SendLeave(image);
-
-  std::vector<std::string> seen;
-  image.OnMouseEnter = [&](QObject* s) { seen.push_back(s == &image ? "enter" : "?"); };
-  image.OnMouseLeave = [&](QObject* s) { seen.push_back(s == &image ? "leave" : "?"); };
-  image.OnMouseUp = [&](QObject*, Qt::MouseButton b, QPoint p) {
-    seen.push_back(b == Qt::LeftButton && p == QPoint(3, 4) ? "up" : "?");
-  };
-  SendEnter(image);
-  QTest::mouseClick(&image, Qt::LeftButton, {}, QPoint(3, 4));
-  SendLeave(image);
-  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "up", "leave"}));
 }
 
 TEST_F(DisplayControls, KeyColourTransparencyAndShape) {

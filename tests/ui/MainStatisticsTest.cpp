@@ -42,10 +42,12 @@ TEST(MainStatistics, SelectedGroupTimes) {
   EXPECT_EQ(MaxTimeText(87), "Max: 87 ms (0.09 sec)");
   EXPECT_EQ(MinTimeText(kNoMinimum), "Min: ??");
   EXPECT_EQ(MinTimeText(99999), "Min: 99999 ms (100.00 sec)");
-  // Integer division of the sum; nothing without a count.
-  EXPECT_EQ(AverageTimeText(1001, 2), "Average: 500 ms (0.50 sec)");
+  // n groups span n - 1 intervals (the first after a reset adds none), so the
+  // average of 100 and 201 ms is 150, never below the minimum; integer division.
+  EXPECT_EQ(AverageTimeText(301, 3), "Average: 150 ms (0.15 sec)");
+  EXPECT_EQ(AverageTimeText(0, 1), "Average: ??");
   EXPECT_EQ(AverageTimeText(1001, 0), "");
-  EXPECT_EQ(AverageTimeText(uint64_t(1) << 33, 2), "Average: 4294967296 ms (4294967.30 sec)");
+  EXPECT_EQ(AverageTimeText(uint64_t(1) << 33, 2), "Average: 8589934592 ms (8589934.59 sec)");
 
   const TDateTime t = dt::EncodeDate(2026, 3, 1) + dt::EncodeTime(7, 5, 9, 42);
   EXPECT_EQ(TimeOfDayText(t), "07:05:09.042");

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -36,21 +37,47 @@ inline void PumpFor(int ms) {
   PumpUntil([] { return false; }, ms);
 }
 
+// Runs Act on the modal dialog (a T) that Run opens, once it is shown, and
+// returns what Run returns. Polls, so it does not depend on when it opens.
+template <typename T, typename TRun>
+auto WithModal(const std::function<void(T*)>& Act, TRun Run) {
+  struct TShown {
+    bool Done = false;
+    ~TShown() { EXPECT_TRUE(Done) << "the dialog was never shown"; }
+  } shown;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!dialog || shown.Done || !dialog->isVisible()) return;
+    shown.Done = true;
+    poll.stop();
+    Act(dialog);
+  });
+  poll.start();
+  return Run();
+}
+
 inline std::string DataFile(const std::string& name) { return TestSourceDir() + "/tests/ui/data/" + name; }
 
-// The change log as stored in the program folder's database, read while no
-// program has it open (STR trimmed).
+// The change log rows in the order written, STR trimmed.
+template <typename TSource>
+std::vector<TChangeLogRow> TrimmedChangeRows(TSource& source) {
+  std::vector<TChangeLogRow> rows;
+  source.ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
+    rows.push_back(r);
+    rows.back().STR.erase(rows.back().STR.find_last_not_of(' ') + 1);
+  });
+  return rows;
+}
+
 inline std::vector<TChangeLogRow> StoredChangeLog(const std::string& folder) {
   std::vector<TChangeLogRow> rows;
   if (!DeployEmbeddedDatabase(folder)) return rows;
   {
     auto db = MakeFbLogDatabase();
     db->Open(folder + kLogDatabaseFile);
-    db->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
-      TChangeLogRow t = r;
-      t.STR.erase(t.STR.find_last_not_of(' ') + 1);
-      rows.push_back(t);
-    });
+    rows = TrimmedChangeRows(*db);
     db->Close();
   }
   RemoveEmbeddedDatabase(folder);
@@ -93,15 +120,7 @@ class TMainWindowHarness {
   std::string Database() const { return folder_.Database(); }
 
   // The change log rows (SIG, INTD, STR trimmed), read while the window runs.
-  std::vector<TChangeLogRow> ChangeRows() {
-    std::vector<TChangeLogRow> rows;
-    form->DM->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
-      TChangeLogRow t = r;
-      t.STR.erase(t.STR.find_last_not_of(' ') + 1);
-      rows.push_back(t);
-    });
-    return rows;
-  }
+  std::vector<TChangeLogRow> ChangeRows() { return TrimmedChangeRows(*form->DM); }
   size_t CountRows(int sig, const std::string& str) {
     const auto rows = ChangeRows();
     return std::count_if(rows.begin(), rows.end(), [&](const TChangeLogRow& r) { return r.SIG == sig && r.STR == str; });

@@ -12,6 +12,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <ranges>
 
 #include "MainWindowSupport.h"
 #include "controls/DBCtrlsEx.h"
@@ -52,8 +56,8 @@ std::vector<TExtLogRow> ExtRows(TMainForm& f) {
 }  // namespace
 
 // The start-up's texts, commands and the shut-down are shown end to end in
-// ProgramTest; here what the window shows once the receiver is tuned.
-TEST(MainWindow, StartUpShowsTheTunedReceiver) {
+// ProgramTest; here what the window shows tuned, unplugged and plugged again.
+TEST(MainWindow, StartUpUnplugAndReplug) {
   TMainWindowHarness h;
   h.Start();
   ASSERT_TRUE(h.WaitTuned());
@@ -62,16 +66,9 @@ TEST(MainWindow, StartUpShowsTheTunedReceiver) {
   EXPECT_TRUE(h.form->FreqDisplay->Enabled());
   EXPECT_EQ(h.form->findChild<TDBNumberEditEx*>("edFreq")->Value(), 87.0);
   EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
-  EXPECT_TRUE(h.form->findChild<QPushButton*>("btnSET")->isEnabled());
   EXPECT_EQ(h.CountRows(200, "DEVICE CONNECTED"), 1u);
   // The tuned frequency is stored as the settings' PLL word.
   EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 87.0));
-}
-
-TEST(MainWindow, UnplugDisablesTheControlsAndLogsOneDisconnection) {
-  TMainWindowHarness h;
-  h.Start();
-  ASSERT_TRUE(h.WaitTuned());
   auto* set = h.form->findChild<QPushButton*>("btnSET");
   auto* pages = h.form->findChild<QTabWidget*>("pcRDS");
   EXPECT_TRUE(set->isEnabled());
@@ -189,6 +186,17 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
     return true;
   }, 5000));
 
+  // Each decoded group lights its own lamp, by type and version, and no other.
+  for (auto [b, lamp] : {std::pair{0x0548, "imgGroup0A"}, {0x2540, "imgGroup2A"}, {0x3D40, "imgGroup3B"},
+                         {0xA540, "imgGroup10A"}, {0xFD40, "imgGroup15B"}}) {
+    h.form->GroupSeen.fill(0);
+    h.form->RDSCollector->ProcessGroup(0xD318, uint16_t(b), 0xD318, 0x2020);
+    for (int t = 0; t < 32; ++t) {
+      const std::string name = "imgGroup" + std::to_string(t % 16) + (t < 16 ? "A" : "B");
+      EXPECT_EQ(Lit(f, name.c_str()), name == lamp) << name << " after " << lamp;
+    }
+  }
+
   // The 500 ms rule itself.
   const TDateTime now = h.devices->Clock().Now();
   h.form->GroupSeen[2] = dt::AddMilliseconds(now, -300);
@@ -221,11 +229,14 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
   PumpFor(500);
   EXPECT_EQ(ExtRows(f).size(), e0);
 
+  // Not yet a whole minute; a stored interval of 0 counts as one minute.
   f.Settings.ExtLogOn = 1;
-  f.Settings.ExtLogMinutes = 1;
-  f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
-  PumpFor(500);
-  EXPECT_EQ(ExtRows(f).size(), e0);  // not yet a whole minute
+  for (int minutes : {0, 1}) {
+    f.Settings.ExtLogMinutes = minutes;
+    f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
+    PumpFor(500);
+    EXPECT_EQ(ExtRows(f).size(), e0) << minutes;
+  }
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
   ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 1; }, 5000));
   PumpFor(1000);
@@ -308,7 +319,7 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(LabelText(&ga, "pinsertTime"), "Previous appear: 10:00:00.905");
   EXPECT_EQ(LabelText(&ga, "deltaTime"), "Delta time: 100 ms (0.10 sec)");
   EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: 100 ms (0.10 sec)");
-  EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 50 ms (0.05 sec)");
+  EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 100 ms (0.10 sec)");  // not below the minimum
   EXPECT_EQ(ga.errGrid()->item(1, 0)->text(), " 8%");
   EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  25%  1.00 epg");
   EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 3");
@@ -329,6 +340,66 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   ga.findChild<QPushButton*>("Button1")->click();
   EXPECT_TRUE(ga.Memo1()->toPlainText().isEmpty());
   EXPECT_EQ(f.RDSCollector->Stats.GroupsTotal, 0u);
+}
+
+// What a memo shows: the lines from the first visible one (the scroll bar
+// counts lines) that begin inside the viewport.
+static QString VisibleText(QPlainTextEdit* m) {
+  QString shown;
+  const int top = m->verticalScrollBar()->value();
+  int room = m->viewport()->height();
+  for (QTextBlock b = m->document()->findBlockByLineNumber(top); b.isValid() && room > 0; b = b.next())
+    for (int i = std::max(0, top - b.firstLineNumber()); i < b.layout()->lineCount() && room > 0; ++i) {
+      const QTextLine line = b.layout()->lineAt(i);
+      room -= int(line.height());
+      shown += b.text().mid(line.textStart(), line.textLength()) + '\n';
+    }
+  return shown;
+}
+
+// The 0x0D end marker and other control bytes neither break the memo's lines
+// nor let the segment's selection scroll the text out of its two lines.
+TEST(MainWindow, RadioTextMemosShowTheirTextWhateverSegmentIsSelected) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  for (auto [flag, name] : {std::pair{0, "memRTA"}, {1, "memRTB"}}) {
+    auto* memo = Find<QPlainTextEdit>(h.form.get(), name);
+    for (std::string t : {std::string("Now on air: the morning show\r"),
+                          std::string("Line\nfeed\ttab\x1f unit separator, then the end\r"), std::string(64, 'W')})
+      for (t.resize(64, ' '); int s : std::views::iota(0, 16)) {
+        const auto word = [&](int i) { return uint16_t(uint8_t(t[i]) << 8 | uint8_t(t[i + 1])); };
+        h.form->RDSCollector->ProcessGroup(0xD318, 0x2540 | flag << 4 | s, word(4 * s), word(4 * s + 2));
+        SCOPED_TRACE(std::string(name) + " segment " + std::to_string(s) + ": " + t);
+        EXPECT_EQ(memo->document()->blockCount(), 1);
+        EXPECT_EQ(memo->textCursor().selectedText(),
+                  QString::fromStdString(stats::ControlsAsBlanks(t.substr(4 * s, 4))));
+        EXPECT_TRUE(VisibleText(memo).startsWith(QString::fromStdString(t.substr(0, 3))));
+      }
+  }
+}
+
+// End to end: a station whose RadioTexts end with the marker, sampled every
+// 100 ms for 20 s: once a memo holds text, it always shows it from its start.
+TEST(MainWindow, RadioTextStaysInViewWhileTheStationSends) {
+  TMainWindowHarness h;
+  h.Start(DataFile("radiotext.txt"));
+  ASSERT_TRUE(h.WaitTuned());
+  QPlainTextEdit* memos[] = {Find<QPlainTextEdit>(h.form.get(), "memRTA"),
+                             Find<QPlainTextEdit>(h.form.get(), "memRTB")};
+  int received[2] = {0, 0}, hidden[2] = {0, 0};
+  for (int sample = 0; sample < 200; ++sample) {
+    PumpFor(100);
+    for (int i = 0; i < 2; ++i) {
+      if (memos[i]->toPlainText().trimmed().isEmpty()) continue;
+      ++received[i];
+      if (!VisibleText(memos[i]).startsWith(memos[i]->toPlainText().left(20))) ++hidden[i];
+    }
+  }
+  EXPECT_GT(received[0], 100);
+  EXPECT_GT(received[1], 100);
+  EXPECT_EQ(hidden[0], 0);
+  EXPECT_EQ(hidden[1], 0);
 }
 
 TEST(MainWindow, FailedStartUpCleansUpAndReports) {

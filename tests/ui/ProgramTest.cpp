@@ -89,6 +89,7 @@ class TSimProcess {
     return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
   }
   bool Started() { return proc_.waitForStarted(10000); }
+  QProcessEnvironment Environment() const { return proc_.processEnvironment(); }
 
  private:
   QProcess proc_;
@@ -238,7 +239,7 @@ TEST(Program, SecondStartHandsOverAndEndsWithZero) {
   EXPECT_FALSE(third.Of("splash").empty());
 }
 
-TEST(Program, MissingDatabaseEndsWithoutAnyWindow) {
+TEST(Program, MissingDatabaseIsReportedAndNoWindowOpens) {
   EnsureQApplication();
   TSession session;
   TTempProgramFolder folder(false);
@@ -250,6 +251,16 @@ TEST(Program, MissingDatabaseEndsWithoutAnyWindow) {
   EXPECT_EQ(sim.Of("message"), std::vector<std::string>{"Error|RDS Database missing or corrupt!"});
   EXPECT_TRUE(sim.Of("splash").empty());
   EXPECT_TRUE(sim.Of("command").empty());
+  // Run by a person (no trace file), the simulated build shows that box as
+  // the product does and waits for it instead of ending unseen.
+  QProcess person;
+  person.setProcessEnvironment(sim.Environment());
+  person.start(QString::fromStdString(SimProgram()), {QString::fromStdString(DataFile("scenario.txt")),
+                                                      "--program-folder", QString::fromStdString(folder.Path())});
+  ASSERT_TRUE(person.waitForStarted(10000));
+  EXPECT_FALSE(person.waitForFinished(3000)) << "ended with " << person.exitCode() << " without showing its box";
+  person.kill();
+  person.waitForFinished(10000);
 }
 
 // (An unplug is shown in MainWindowTest, in this process.)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "logstore/DModule.h"
+#include "MainWindowSupport.h"
 #include "support/QtApp.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
@@ -56,26 +57,6 @@ struct TOutletRecorder {
   }
 };
 
-// Runs Act on the dialog once it is shown modally by Run, then returns Run's
-// result. Polls, so it does not depend on when the dialog opens.
-template <typename R>
-R WithModal(const std::function<void(QDialog*)>& Act, const std::function<R()>& Run) {
-  bool done = false;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!dialog || done || !dialog->isVisible()) return;
-    done = true;
-    poll.stop();
-    Act(dialog);
-  });
-  poll.start();
-  R result = Run();
-  EXPECT_TRUE(done) << "the dialog was never shown";
-  return result;
-}
-
 void ShowAndFocus(QDialog* Dialog, QWidget* Focus) {
   Dialog->show();
   Dialog->activateWindow();
@@ -102,12 +83,8 @@ TEST_F(SettingsDialogs, ConfigCodesStayWithinTheirCommands) {
   other.Spacing = 0;
   other.DeEmphasis = 1;
   EXPECT_EQ(ConfigCodesFromSettings(other), (TConfigCodeSet{0x01, 0x02, 0x13, 0x18, 0x14, 0x31}));
-
-  // A spacing of 3 must not become 0x17 (sensitivity DX), nor a stop level
-  // beyond 3 a spacing command.
-  const TSettingsRecord three = SpacingThree();
-  ASSERT_EQ(three.Spacing, 3);
-  EXPECT_EQ(ConfigCodesFromSettings(three)[ccSpacing], 0x16);
+  // A stop level beyond 3 must not become a spacing command (a stored spacing
+  // of 3 is below, and through the window in MainControlsTest).
   other.SearchStopLevel = 7;
   EXPECT_EQ(ConfigCodesFromSettings(other)[ccStopLevel], 0x13);
 }
@@ -224,7 +201,7 @@ TEST_F(SettingsDialogs, TunerSettingsCancelledHalfWayRestoreTheBand) {
   auto run = [&](int level, const std::function<void(TRadioSettingsForm*)>& Close) {
     rec = TOutletRecorder();
     band.clear();
-    return WithModal<bool>(
+    return WithModal<QDialog>(
         [&](QDialog* d) {
           auto* form = static_cast<TRadioSettingsForm*>(d);
           QTest::mouseClick(std::array{form->l3, form->l5, form->l7, form->l10}[level], Qt::LeftButton);
@@ -377,10 +354,27 @@ TEST_F(SettingsDialogs, LogSettingsDialogEnablesAndReadsBackEverySwitch) {
   form.ReadBack(r);
   EXPECT_EQ(r.ExtLogMinutes, 1);
   EXPECT_EQ(r.KeepDays, 1);
-  form.loglive->selectAll();
-  QTest::keyClicks(form.loglive, "45");
-  form.ReadBack(r);
-  EXPECT_EQ(r.KeepDays, 30);
+
+  // Nothing outside 1..30 is ever saved, whatever is typed (a lone sign
+  // would save 0 and the next start would purge every log) or was stored.
+  for (auto [edit, field] :
+       {std::pair{form.logtime, &TSettingsRecord::ExtLogMinutes}, {form.loglive, &TSettingsRecord::KeepDays}}) {
+    for (auto [typed, saved] : {std::pair{"-", 1}, {"+", 1}, {"0", 1}, {"45", 30}}) {
+      ShowAndFocus(&form, edit);
+      edit->selectAll();
+      QTest::keyClicks(edit, typed);
+      QTest::keyClick(edit, Qt::Key_Tab);
+      form.ReadBack(r);
+      EXPECT_EQ(r.*field, saved) << typed;
+      EXPECT_EQ(edit->text(), QString::number(saved)) << typed;
+    }
+    for (auto [stored, saved] : {std::pair{0, 1}, {-7, 1}, {31, 30}}) {
+      s.*field = stored;
+      form.Preset(s);
+      form.ReadBack(r);
+      EXPECT_EQ(r.*field, saved) << stored;
+    }
+  }
 }
 
 // ---------------------------------------------------------------- pictures

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/QtApp.h"
+#include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
 #include "ui/Splash.h"
@@ -133,6 +134,30 @@ TEST_F(Windows, AboutTakesPictureOutlineAndClosesOnClick) {
 
 // Pictures of the splash and about windows for the documentation; they are
 // written only when FW_SCREENSHOT_DIR names a folder.
+// A tool window goes beside its owner's right edge, on its left edge when the
+// right has no room, and stays inside the work area whatever the owner does.
+TEST_F(Windows, PlaceBesideKeepsToolWindowsOnTheWorkArea) {
+  QWidget owner, tool;
+  owner.setFixedSize(200, 100);
+  tool.setFixedSize(100, 120);
+  owner.show();
+  tool.show();
+  const QRect area = owner.screen()->availableGeometry();
+  const int ow = owner.frameGeometry().width(), tw = tool.frameGeometry().width(), th = tool.frameGeometry().height();
+  const QPoint r = area.bottomRight() + QPoint(1, 1);
+  const std::pair<QPoint, QPoint> cases[] = {
+      {area.topLeft() + QPoint(10, 20), area.topLeft() + QPoint(10 + ow, 20)},  // right of it
+      {r - QPoint(ow + 50, 300), r - QPoint(ow + 50 + tw, 300)},                // no room right: left
+      {r - QPoint(ow, 50), r - QPoint(ow + tw, th)},                            // and held above the bottom
+      {area.topLeft() - QPoint(ow - 50, 80), area.topLeft() + QPoint(50, 0)},   // partly off the top left
+  };
+  for (const auto& [at, expected] : cases) {
+    owner.move(at);
+    PlaceBeside(&tool, &owner);
+    EXPECT_EQ(tool.frameGeometry().topLeft(), expected) << at.x() << "," << at.y();
+  }
+}
+
 TEST_F(Windows, Screenshots) {
   TRecordingClock clock;
   TSplashForm splash(nullptr, clock);

@@ -8,7 +8,9 @@
 //                   engine files); default: the folder of this program file
 // --trace FILE      writes every splash step, message box, system event and,
 //                   at the end, every command the device received, one
-//                   "what<TAB>text" line each
+//                   "what<TAB>text" line each; message boxes are then only
+//                   written, not shown (without it they are shown as the
+//                   product shows them)
 // --screenshots DIR waits for live data, photographs every window into DIR
 //                   and closes the program
 // --quit-after MS   closes the main window after MS milliseconds
@@ -136,10 +138,9 @@ bool Wait(const std::function<bool()>& done, int timeoutMs) {
 }
 
 // The group analyzer's place: its left edge at the main window's right edge.
+// Opened as the user opens it, so it stands where the product puts it.
 void GroupAnalyzerBeside(TMainForm& form) {
-  if (!form.GroupAnalyzer) return;
-  form.GroupAnalyzer->move(form.frameGeometry().right() + 1, form.frameGeometry().top());
-  form.GroupAnalyzer->show();
+  if (form.GroupAnalyzer && !form.GroupAnalyzer->isVisible()) form.btnGroupAnalyzeClick();
 }
 
 // Photographs every window the program has, with live data on the main
@@ -261,6 +262,8 @@ int main(int argc, char** argv) {
                       devices->Receiver.LoadScenario(options.Scenario);
                       // Run by hand, the help file and the logo open as in the product.
                       devices->OpenUrlsForReal = options.ScreenshotDir.empty() && options.QuitAfterMs < 0;
+                      // A run that is traced or photographs itself has no one to close a box.
+                      devices->ShowMessageBoxes = options.TraceFile.empty() && options.ScreenshotDir.empty();
                       sim = devices.get();
                       return devices;
                     },
