@@ -1,11 +1,13 @@
 // Log database speed: raw-log rows per second and the time one row costs the
-// calling (UI) thread, periodic commits included; and the exit backup and
-// restore of a database holding one million raw rows.
+// calling (UI) thread, periodic commits included, both flat out and paced at
+// the receiver's real group rate (11.4/s) and a fast one (200/s); and the
+// exit backup and restore of a database holding one million raw rows.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "logstore/DModule.h"
@@ -64,6 +66,46 @@ void BM_RawLogInsert(benchmark::State& state) {
   dm.Close();
 }
 BENCHMARK(BM_RawLogInsert)->MinTime(5.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// Rows paced at a fixed rate (range(0) = rows per 10 s, range(1) = rows): the
+// UI thread's time per row at the rate the receiver really delivers groups,
+// where a flood would spread each commit over tens of thousands of rows.
+void BM_RawLogPaced(benchmark::State& state) {
+  const double rate = static_cast<double>(state.range(0)) / 10.0;
+  const int rows = static_cast<int>(state.range(1));
+  TDeployed deployed;
+  TDModule dm(deployed.Folder.Path());
+  TSettingsRecord s = RawLogging();
+  dm.BindSettings(&s);
+  std::vector<double> us;
+  us.reserve(static_cast<size_t>(rows));
+  const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
+  const uint64_t commitsBefore = dm.CommitCount();
+  for (auto _ : state) {
+    auto next = Clock::now();
+    for (int n = 0; n < rows; ++n) {
+      std::this_thread::sleep_until(next);
+      next += period;
+      const uint16_t g[5] = {static_cast<uint16_t>(n), 0x2420, 0xE0CD, 0x4142, 0};
+      const auto t0 = Clock::now();
+      dm.LogRaw(g, n % 211);
+      us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+  }
+  state.counters["rows/s"] = rate;
+  state.counters["p50_us"] = Percentile(us, 0.50);
+  state.counters["p99_us"] = Percentile(us, 0.99);
+  state.counters["max_us"] = *std::max_element(us.begin(), us.end());
+  state.counters["commits"] = static_cast<double>(dm.CommitCount() - commitsBefore);
+  dm.Close();
+}
+BENCHMARK(BM_RawLogPaced)
+    ->ArgNames({"per10s", "rows"})
+    ->Args({114, 342})    // 11.4 rows/s for 30 s
+    ->Args({2000, 2000})  // 200 rows/s for 10 s
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Fills LOG_RAW with the given number of rows inside the engine.
 void FillRaw(const std::string& database, int rows) {
