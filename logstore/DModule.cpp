@@ -38,9 +38,10 @@ void TDModule::Start() {
 }
 
 void TDModule::Purge() {
-  // A missing row or an unset keep time must not delete every log: the
-  // default keep time applies then.
-  const int keep = db_->ReadLogLive().value_or(kDefaultKeepDays);
+  // The keep time as the settings read it, so an unset, zero or negative
+  // one never deletes every log; without a row the default applies.
+  TConfigRow row;
+  const int keep = DecodeConfig(db_->ReadConfig(row) ? row : DefaultConfigRow()).KeepDays;
   db_->Purge(clock_.Now() - keep);
   db_->Commit();
 }

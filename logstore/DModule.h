@@ -41,8 +41,6 @@ class TDModule {
   static constexpr int kCommitTimerMs = 250;
   // A suspended log tries again after this long.
   static constexpr int64_t kRetryMs = 5000;
-  // Days kept when the settings row has no keep time.
-  static constexpr int kDefaultKeepDays = 1;
 
   // Connects to <ProgramFolder>RDSLOG.FDB and purges old rows; throws the
   // database layer's exception when it cannot.

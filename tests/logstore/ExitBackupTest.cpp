@@ -124,11 +124,12 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     int last = 0;
     dm->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) { last = r.ID; });
     EXPECT_EQ(last, 3);
-    s.KeepDays = 0;
+    s.KeepDays = 1;
     dm->SaveConfig(s);
   }
-  // The next start purges everything; the exit then gives the space back.
-  clock.Advance(60000);
+  // Two days on, the next start purges everything; the exit then gives the
+  // space back.
+  clock.Advance(2 * 86400000LL);
   {
     auto dm = Open(folder, clock);
     EXPECT_EQ(dm->CountRows().Raw, 0);

@@ -149,9 +149,10 @@ TEST(LogDatabase, StartupPurgeRemovesRowsOlderThanTheKeepTime) {
     if (value) sql.Exec(std::string("insert into CONFIG (LOGLIVE, OPT1) values (") + value + ", 0)");
   };
 
-  // No settings row yet (first start), or one without a keep time: one day,
-  // not "delete everything". Zero days: everything older than the start goes.
-  const std::pair<const char*, int64_t> cases[] = {{nullptr, 2}, {"NULL", 2}, {"2", 3}, {"30", 4}, {"0", 0}};
+  // No settings row yet (first start), or one without a keep time or with
+  // one below a day (an older version or a hand edit): one day, never
+  // "delete everything".
+  const std::pair<const char*, int64_t> cases[] = {{nullptr, 2}, {"NULL", 2}, {"0", 2}, {"-3", 2}, {"2", 3}, {"30", 4}};
   for (const auto& [logLive, kept] : cases) {
     setLogLive(logLive);
     fill();

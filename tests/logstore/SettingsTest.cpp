@@ -92,6 +92,19 @@ TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   EXPECT_EQ(EncodeConfig(s).Col[TConfigRow::LOGLIVE], -32768);
 }
 
+TEST(SettingsRecord, KeepTimeAndExtendedIntervalNeverReadBelowOne) {
+  // Written by an older version or by hand: 0 would mean "delete every log"
+  // and an extended row with every data packet.
+  const std::pair<int32_t, int32_t> cases[] = {{0, 1}, {-1, 1}, {-32768, 1}, {1, 1}, {30, 30}, {45, 45}};
+  for (const auto& [stored, read] : cases) {
+    TConfigRow row = DefaultConfigRow();
+    row.Col[TConfigRow::LOGLIVE] = row.Col[TConfigRow::ELOGTIME] = stored;
+    const TSettingsRecord s = DecodeConfig(row);
+    EXPECT_EQ(s.KeepDays, read) << stored;
+    EXPECT_EQ(s.ExtLogMinutes, read) << stored;
+  }
+}
+
 TEST(SettingsRow, FirstStartWritesAndCommitsExactlyTheDefaultRow) {
   TDeployedFolder folder;
   TFakeClock clock;
@@ -155,8 +168,10 @@ TEST(SettingsRow, RowIsFoundByItsKeyWhateverItHolds) {
   TDModule dm(folder.Path(), clock);
   TSettingsRecord s;
   dm.LoadConfig(s);
-  // NULL reads as 0, and the row is not mistaken for an empty table.
-  EXPECT_EQ(s.PLLHi + s.KeepDays + s.Opt11, 0);
+  // NULL reads as 0 (the keep time as 1), and the row is not mistaken for
+  // an empty table.
+  EXPECT_EQ(s.PLLHi + s.Opt11, 0);
+  EXPECT_EQ(s.KeepDays, 1);
   EXPECT_EQ(s.ShowSmooth, 1);
   EXPECT_EQ(dm.CountRows().Config, 2);
 
