@@ -92,9 +92,11 @@ TEST(LogDatabase, RowsBecomeVisibleToOthersOnlyOnceCommitted) {
   const uint16_t group[5] = {1, 2, 3, 4, 5};
   dm.LogRaw(group, 10);
   dm.LogRaw(group, 11);
+  dm.WaitWritten();
   EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, 0);
   clock.Advance(TDModule::kCommitAgeMs);
   dm.CommitIfDue();
+  dm.WaitWritten();
   EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, 2);
   // Statements prepared before the commit keep working after it.
   dm.LogRaw(group, 12);
