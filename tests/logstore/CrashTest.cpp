@@ -6,10 +6,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
-#include <vector>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "LogStoreTestSupport.h"
 #include "logstore/DModule.h"

@@ -136,39 +136,28 @@ TEST(EmbeddedEngine, FolderThatCannotBeWrittenFailsTheStart) {
 // instead of failing the start.
 TEST(EmbeddedEngine, LockFolderNameClaimedBySomeoneElseDoesNotBlockTheStart) {
   TTempProgramFolder folder(false), tmp(false);
+  ::setenv("TMPDIR", tmp.Path().c_str(), 1);           // where the old fixed name was
+  ::setenv("XDG_RUNTIME_DIR", tmp.Path().c_str(), 1);  // where the lock folder goes now
   const std::string oldName = tmp.File("fenwisk-firebird-" + std::to_string(::geteuid()));
-  const std::string runtime = tmp.File("run");
-  fs::create_directory(runtime);
-  struct TCase {
-    const char* Name;
-    const char* Runtime;  // XDG_RUNTIME_DIR, or none
-    std::string Claimed;
-    bool Foreign;  // a folder of someone else's rather than a link
-  } const cases[] = {
-      {"link of the old fixed name", nullptr, oldName, false},
-      {"someone else's folder of the old fixed name", nullptr, oldName, true},
-      {"link in the runtime folder", runtime.c_str(), runtime + "/firebird", false},
-  };
-  ::setenv("TMPDIR", tmp.Path().c_str(), 1);
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    if (c.Runtime) ::setenv("XDG_RUNTIME_DIR", c.Runtime, 1);
-    fs::remove_all(c.Claimed);
-    if (!c.Foreign) {
-      fs::create_symlink(tmp.File("elsewhere"), c.Claimed);
-    } else if (::geteuid() != 0 || ::mkdir(c.Claimed.c_str(), 0777) != 0 ||
-               ::chown(c.Claimed.c_str(), 65534, 65534) != 0) {
-      continue;  // only root can hand a folder to someone else
-    }
+  // A link, or a folder of someone else's (only root can make one).
+  const std::pair<std::string, bool> claims[] = {{oldName, false}, {oldName, true}, {tmp.File("firebird"), false}};
+  for (const auto& [claimed, foreign] : claims) {
+    SCOPED_TRACE(claimed);
+    fs::remove_all(claimed);
+    if (!foreign)
+      fs::create_symlink(tmp.File("elsewhere"), claimed);
+    else if (::geteuid() != 0 || ::mkdir(claimed.c_str(), 0777) != 0 || ::chown(claimed.c_str(), 65534, 65534) != 0)
+      continue;
     EXPECT_TRUE(DeployEmbeddedDatabase(folder.Path()));
-    const char* lock = std::getenv("FIREBIRD_LOCK");
-    ASSERT_TRUE(lock);
-    EXPECT_NE(lock, c.Claimed);
+    const std::string lock = EngineLockFolder();
+    const char* env = std::getenv("FIREBIRD_LOCK");
+    EXPECT_EQ(env ? env : "", lock);
+    EXPECT_NE(lock, claimed);
     struct stat st {};
-    ASSERT_EQ(::lstat(lock, &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700);
-    RemoveEmbeddedDatabase(folder.Path());
-    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(::lstat(lock.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+                (st.st_mode & 0777) == 0700);
   }
+  RemoveEmbeddedDatabase(folder.Path());
+  ::unsetenv("XDG_RUNTIME_DIR");
   ::unsetenv("TMPDIR");
 }
