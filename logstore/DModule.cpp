@@ -172,12 +172,6 @@ void TDModule::CommitIfDue() {
   TellFault();
 }
 
-void TDModule::Commit() {
-  if (closed_) return;
-  writer_->CommitNow(clock_.SteadyMs());
-  TellFault();
-}
-
 void TDModule::WaitWritten() {
   writer_->Exclusive([](ILogDatabase&) {});
   TellFault();

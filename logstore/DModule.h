@@ -81,8 +81,6 @@ class TDModule {
   // The timer's tick: commits, without waiting for it, when the oldest
   // uncommitted row is at least kCommitAgeMs old.
   void CommitIfDue();
-  // Writes and commits every row handed over; waits for it.
-  void Commit();
   // Waits until every row handed over is written (committed or not).
   void WaitWritten();
   uint64_t CommitCount() const { return writer_->Commits(); }

@@ -39,10 +39,6 @@ void TLogWriter::Exclusive(const std::function<void(ILogDatabase&)>& Fn) {
   Fn(db_);
 }
 
-void TLogWriter::CommitNow(int64_t NowMs) {
-  Exclusive([&](ILogDatabase&) { CommitPending(NowMs); });
-}
-
 void TLogWriter::Committed() {
   pending_ = false;
   durable_.store(written_);

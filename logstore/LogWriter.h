@@ -49,8 +49,6 @@ class TLogWriter final : private TThread {
   // Waits until every row handed over is written, then runs Fn on the
   // calling thread with the attachment to itself. Fn's exceptions pass on.
   void Exclusive(const std::function<void(ILogDatabase&)>& Fn);
-  // Waits until every row handed over is written, then commits them.
-  void CommitNow(int64_t NowMs);
   // Inside Exclusive: a commit made there made every written row durable.
   void Committed();
   // Writes every row handed over, then ends the thread. Rows handed over
