@@ -34,13 +34,15 @@ TDModule::~TDModule() {
 void TDModule::Start() {
   db_->Open(name_);
   Purge();
+  writer_ = std::make_unique<TLogWriter>(*db_);
   StartTimer();
 }
 
 void TDModule::Purge() {
-  // A missing row or an unset keep time must not delete every log: the
-  // default keep time applies then.
-  const int keep = db_->ReadLogLive().value_or(kDefaultKeepDays);
+  // The keep time as the settings read it, so an unset, zero or negative
+  // one never deletes every log; without a row the default applies.
+  TConfigRow row;
+  const int keep = DecodeConfig(db_->ReadConfig(row) ? row : DefaultConfigRow()).KeepDays;
   db_->Purge(clock_.Now() - keep);
   db_->Commit();
 }
@@ -60,26 +62,49 @@ void TDModule::StartTimer() {
 
 void TDModule::LoadConfig(TSettingsRecord& Settings) {
   TConfigRow row;
-  if (!db_->ReadConfig(row)) {
+  writer_->Exclusive([&](ILogDatabase& db) {
+    if (db.ReadConfig(row)) return;
     row = DefaultConfigRow();
-    db_->InsertConfig(row);
-    db_->Commit();
-    Committed();
-  }
+    db.InsertConfig(row);
+    db.Commit();
+    writer_->Committed();
+  });
   Settings = DecodeConfig(row);
 }
 
 void TDModule::SaveConfig(const TSettingsRecord& Settings) {
   const TConfigRow row = EncodeConfig(Settings);
-  TConfigRow existing;
-  if (!db_->ReadConfig(existing)) {
-    db_->InsertConfig(row);
-  } else {
-    db_->UpdateConfig(row);
-  }
-  // The commit also makes the log rows posted since the last one durable.
-  db_->Commit();
-  Committed();
+  writer_->Exclusive([&](ILogDatabase& db) {
+    TConfigRow existing;
+    if (!db.ReadConfig(existing)) {
+      db.InsertConfig(row);
+    } else {
+      db.UpdateConfig(row);
+    }
+    // The commit also makes the log rows written since the last one durable.
+    db.Commit();
+    writer_->Committed();
+  });
+}
+
+// ---------------------------------------------------------------- reading
+
+TLogRowCounts TDModule::CountRows() {
+  TLogRowCounts n;
+  writer_->Exclusive([&](ILogDatabase& db) { n = db.CountRows(); });
+  return n;
+}
+
+void TDModule::ReadChangeLog(TChangeLogView View, const std::function<void(const TChangeLogRow&)>& Row) {
+  writer_->Exclusive([&](ILogDatabase& db) { db.ReadChangeLog(View, Row); });
+}
+
+void TDModule::ReadRawLog(const std::function<void(const TRawLogRow&)>& Row) {
+  writer_->Exclusive([&](ILogDatabase& db) { db.ReadRawLog(Row); });
+}
+
+void TDModule::ReadExtLog(const std::function<void(const TExtLogRow&)>& Row) {
+  writer_->Exclusive([&](ILogDatabase& db) { db.ReadExtLog(Row); });
 }
 
 // ---------------------------------------------------------------- writers
@@ -112,7 +137,7 @@ void TDModule::LogChange(int Kind, int Value, const std::string& Text) {
     default: break;
   }
   if (!write) return;
-  Write(TLogKind::Change, [&] { db_->InsertChange(sig, Value, Text); });
+  Write(TLogKind::Change, [sig, Value, Text](ILogDatabase& db) { db.InsertChange(sig, Value, Text); });
 }
 
 void TDModule::LogRaw(const uint16_t (&Blocks)[5], int ChannelIndex) {
@@ -126,74 +151,35 @@ void TDModule::LogRaw(const uint16_t (&Blocks)[5], int ChannelIndex) {
 }
 
 void TDModule::FlushRaw() {
-  for (const TRawRecord& rec : rawBuffer_) Write(TLogKind::Raw, [&] { db_->InsertRaw(rec); });
+  for (const TRawRecord& rec : rawBuffer_) Write(TLogKind::Raw, [rec](ILogDatabase& db) { db.InsertRaw(rec); });
   rawBuffer_.clear();
 }
 
 void TDModule::LogExt(const TExtRecord& Rec) {
   if (replay_) return;
-  Write(TLogKind::Ext, [&] { db_->InsertExt(Rec); });
+  Write(TLogKind::Ext, [Rec](ILogDatabase& db) { db.InsertExt(Rec); });
 }
 
-template <typename F>
-void TDModule::Write(TLogKind Kind, F&& Post) {
+void TDModule::Write(TLogKind Kind, TLogWriter::TInsert Insert) {
   if (closed_) return;
-  if (suspended_ && clock_.SteadyMs() < retryAtMs_) {
-    ++dropped_;
-    return;
-  }
-  try {
-    Post();
-  } catch (const std::exception& e) {
-    ++dropped_;
-    Fault(e.what());
-    return;
-  }
-  Posted(Kind);
-}
-
-void TDModule::Posted(TLogKind Kind) {
-  if (!pending_) {
-    pending_ = true;
-    oldestPendingMs_ = clock_.SteadyMs();
-  }
+  writer_->Post(clock_.SteadyMs(), std::move(Insert));
   if (onAppend_) onAppend_(Kind);
-  // A suspended log resumes only once a commit went through again.
-  if (suspended_)
-    Commit();
-  else
-    CommitIfDue();
+  TellFault();
 }
 
 void TDModule::CommitIfDue() {
-  if (!pending_) return;
-  const int64_t now = clock_.SteadyMs();
-  if (suspended_ && now < retryAtMs_) return;
-  if (now - oldestPendingMs_ >= kCommitAgeMs) Commit();
+  writer_->Tick(clock_.SteadyMs());
+  TellFault();
 }
 
-void TDModule::Commit() {
-  if (!pending_ || closed_) return;
-  try {
-    db_->Commit();
-  } catch (const std::exception& e) {
-    Fault(e.what());
-    return;
-  }
-  Committed();
+void TDModule::WaitWritten() {
+  writer_->Exclusive([](ILogDatabase&) {});
+  TellFault();
 }
 
-void TDModule::Committed() {
-  pending_ = false;
-  ++commits_;
-  suspended_ = false;
-}
-
-void TDModule::Fault(const std::string& What) {
-  retryAtMs_ = clock_.SteadyMs() + kRetryMs;
-  if (suspended_) return;
-  suspended_ = true;
-  if (onFault_) onFault_("Writing the log database failed; logging is suspended and retried: " + What);
+void TDModule::TellFault() {
+  const std::string fault = writer_->TakeFault();
+  if (!fault.empty() && onFault_) onFault_(fault);
 }
 
 // ---------------------------------------------------------------- shut-down
@@ -203,6 +189,10 @@ bool TDModule::Close() {
   timer_.reset();
   FlushRaw();
   closed_ = true;
+  // Every row handed over is written before the database is closed and
+  // backed up; a fault met on the way is still told.
+  writer_->Stop();
+  TellFault();
   TLogRowCounts counts;
   try {
     counts = db_->CountRows();

@@ -3,12 +3,16 @@
 // settings row, writes the change, raw and extended logs, purges old rows at
 // start-up and backs the database up at exit.
 //
-// Rows are posted at once and committed (with the transaction's context
-// kept) within about a second, so a crash loses at most the last second of
-// log. A failing write is reported once; logging is then suspended and
-// retried every few seconds while the program goes on.
+// The UI thread decides which rows are written and in which order, as it
+// logs them; a writer thread of the log store inserts them in that order and
+// commits them (with the transaction's context kept) within about a second,
+// so a crash loses at most the last second of log and a commit never stalls
+// the UI thread (TLogWriter). A failing write is reported once; logging is
+// then suspended and retried every few seconds while the program goes on.
+// Shutting down writes every row handed over before the database is closed
+// and backed up.
 //
-// Everything runs on the UI thread.
+// Every call comes from the UI thread.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +21,7 @@
 
 #include "logstore/ExitBackup.h"
 #include "logstore/LogDatabase.h"
+#include "logstore/LogWriter.h"
 #include "logstore/SettingsRecord.h"
 #include "logstore/SplashProgress.h"
 #include "platform/Clock.h"
@@ -37,12 +42,10 @@ class TDModule {
   // Frequency value of raw rows taken from the MPX input.
   static constexpr int kMpxFreq = 255;
   // Rows older than this are committed by the next write or timer tick.
-  static constexpr int64_t kCommitAgeMs = 750;
+  static constexpr int64_t kCommitAgeMs = TLogWriter::kCommitAgeMs;
   static constexpr int kCommitTimerMs = 250;
   // A suspended log tries again after this long.
-  static constexpr int64_t kRetryMs = 5000;
-  // Days kept when the settings row has no keep time.
-  static constexpr int kDefaultKeepDays = 1;
+  static constexpr int64_t kRetryMs = TLogWriter::kRetryMs;
 
   // Connects to <ProgramFolder>RDSLOG.FDB and purges old rows; throws the
   // database layer's exception when it cannot.
@@ -75,28 +78,29 @@ class TDModule {
   void FlushRaw();
   void LogExt(const TExtRecord& Rec);
 
-  // Commits when the oldest uncommitted row is at least kCommitAgeMs old.
+  // The timer's tick: commits, without waiting for it, when the oldest
+  // uncommitted row is at least kCommitAgeMs old.
   void CommitIfDue();
-  // Commits now when rows are waiting.
-  void Commit();
-  uint64_t CommitCount() const { return commits_; }
+  // Waits until every row handed over is written (committed or not).
+  void WaitWritten();
+  uint64_t CommitCount() const { return writer_->Commits(); }
+  // Rows written and committed since the start: these survive a crash.
+  uint64_t DurableRows() const { return writer_->DurableRows(); }
 
-  bool LogSuspended() const { return suspended_; }
-  uint64_t DroppedRows() const { return dropped_; }
-  // Told once when logging is suspended, and when the exit backup fails
-  // (also from Close in the destructor: the handler's object must outlive
-  // the data module).
+  bool LogSuspended() const { return writer_->Suspended(); }
+  uint64_t DroppedRows() const { return writer_->Dropped(); }
+  // Told once when logging is suspended (at the next write, tick or wait on
+  // the UI thread), and when the exit backup fails (also from Close in the
+  // destructor: the handler's object must outlive the data module).
   void SetFaultHandler(TMethod<const std::string&> Handler) { onFault_ = std::move(Handler); }
-  // Told after a row was appended to a log.
+  // Told after a row was handed to a log.
   void SetAppendHandler(TMethod<TLogKind> Handler) { onAppend_ = std::move(Handler); }
 
-  // ---- Reading, for the viewer
-  TLogRowCounts CountRows() { return db_->CountRows(); }
-  void ReadChangeLog(TChangeLogView View, const std::function<void(const TChangeLogRow&)>& Row) {
-    db_->ReadChangeLog(View, Row);
-  }
-  void ReadRawLog(const std::function<void(const TRawLogRow&)>& Row) { db_->ReadRawLog(Row); }
-  void ReadExtLog(const std::function<void(const TExtLogRow&)>& Row) { db_->ReadExtLog(Row); }
+  // ---- Reading, for the viewer (every row handed over is seen)
+  TLogRowCounts CountRows();
+  void ReadChangeLog(TChangeLogView View, const std::function<void(const TChangeLogRow&)>& Row);
+  void ReadRawLog(const std::function<void(const TRawLogRow&)>& Row);
+  void ReadExtLog(const std::function<void(const TExtLogRow&)>& Row);
 
   // ---- Shut-down
   // Where the exit backup shows its progress.
@@ -110,12 +114,8 @@ class TDModule {
  private:
   void Start();
   void Purge();
-  bool MayWrite();
-  template <typename F>
-  void Write(TLogKind Kind, F&& Post);
-  void Posted(TLogKind Kind);
-  void Committed();
-  void Fault(const std::string& What);
+  void Write(TLogKind Kind, TLogWriter::TInsert Insert);
+  void TellFault();
   void StartTimer();
 
   std::unique_ptr<ILogDatabase> db_;
@@ -125,14 +125,7 @@ class TDModule {
   const TSettingsRecord* settings_ = nullptr;
   bool replay_ = false;
   std::vector<TRawRecord> rawBuffer_;
-
-  bool pending_ = false;
-  int64_t oldestPendingMs_ = 0;
-  uint64_t commits_ = 0;
-
-  bool suspended_ = false;
-  int64_t retryAtMs_ = 0;
-  uint64_t dropped_ = 0;
+  std::unique_ptr<TLogWriter> writer_;  // after db_: ends before it
   TMethod<const std::string&> onFault_;
   TMethod<TLogKind> onAppend_;
 

@@ -71,25 +71,30 @@ std::function<void()> TExitBackup::Progress(const char* Caption) {
 
 TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCounts& Expected) {
   TExitBackupResult r;
-  const std::string backup = BackupFileOf(Database);
-  const std::string scratch = ScratchFileOf(Database);
   std::error_code ec;
+  const std::string backup = BackupFileOf(Database);
+  const std::string newBackup = NewBackupFileOf(Database);
+  // A linked database keeps its link: the file replaced is the link's target.
+  std::string real = fs::canonical(Database, ec).string();
+  if (ec) real = Database;
+  const std::string scratch = ScratchFileOf(real);
 
-  try {
-    service_.Backup(Database, backup, Progress(kBackupCaption));
-  } catch (const std::exception& e) {
-    r.Error = std::string("Backup of the log database failed: ") + e.what();
-    return r;
-  }
-
+  // Nothing half-made is left, whatever failed.
   auto fail = [&](const std::string& what) {
     fs::remove(scratch, ec);
+    fs::remove(newBackup, ec);
     r.Error = what;
     return r;
   };
   try {
+    fs::remove(newBackup, ec);  // left by a run that was killed
+    service_.Backup(Database, newBackup, Progress(kBackupCaption));
+  } catch (const std::exception& e) {
+    return fail(std::string("Backup of the log database failed: ") + e.what());
+  }
+  try {
     fs::remove(scratch, ec);
-    service_.Restore(backup, scratch, Progress(kCleanCaption));
+    service_.Restore(newBackup, scratch, Progress(kCleanCaption));
   } catch (const std::exception& e) {
     return fail(std::string("Restore of the log database failed: ") + e.what());
   }
@@ -101,14 +106,19 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
   } catch (const std::exception& e) {
     return fail(std::string("Restored log database cannot be opened: ") + e.what());
   }
-  // The restored file is on the disk before it takes the database's name, so
-  // a power cut right after the exit leaves the old file or the new one,
-  // never a name without its contents.
-  if (!SyncToDisk(scratch, 0)) return fail("Restored log database cannot be written to the disk");
-  if (std::rename(scratch.c_str(), Database.c_str()) != 0)
-    return fail("Restored log database cannot replace " + Database);
-  const fs::path folder = fs::path(Database).parent_path();
-  SyncToDisk(folder.empty() ? std::string(".") : folder.string(), O_DIRECTORY);
+  // The new backup has proved itself by the restore. Each file is on the disk
+  // before it takes its name, so a power cut right after the exit leaves the
+  // old file or the new one, never a name without its contents.
+  if (!SyncToDisk(newBackup, 0) || !SyncToDisk(scratch, 0))
+    return fail("Log database backup cannot be written to the disk");
+  if (std::rename(newBackup.c_str(), backup.c_str()) != 0)
+    return fail("Log database backup cannot replace " + backup);
+  if (std::rename(scratch.c_str(), real.c_str()) != 0)
+    return fail("Restored log database cannot replace " + real);
+  for (const std::string& file : {backup, real}) {
+    const fs::path folder = fs::path(file).parent_path();
+    SyncToDisk(folder.empty() ? std::string(".") : folder.string(), O_DIRECTORY);
+  }
   r.Ok = true;
   return r;
 }

@@ -1,9 +1,12 @@
 #pragma once
 // The database clean-up at exit: the closed database is backed up to
 // "<name>_" and restored, which rebuilds the file and gives back the space of
-// deleted rows. The restore goes into a scratch file beside the database and
-// replaces the database only after the scratch file was checked, so a failed
-// backup or restore never costs the database.
+// deleted rows. The backup goes to a new file beside "<name>_" and the
+// restore into a scratch file beside the database; both replace their old
+// files only after the restored file was checked, so a failed backup or
+// restore (a full disk, a kill) never costs the database or the previous
+// good backup. A database name that is a link stays a link: its target is
+// replaced.
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,6 +52,10 @@ class TExitBackup {
   TExitBackupResult Run(const std::string& Database, const TLogRowCounts& Expected);
 
   static std::string BackupFileOf(const std::string& Database) { return Database + "_"; }
+  // Where the backup is written before it replaces the previous one.
+  static std::string NewBackupFileOf(const std::string& Database) { return BackupFileOf(Database) + ".new"; }
+  // Where the restore goes before it replaces the database file; beside the
+  // real file (a linked database's target), so the rename stays in its folder.
   static std::string ScratchFileOf(const std::string& Database) { return Database + ".restore"; }
 
  private:

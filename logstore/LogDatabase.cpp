@@ -60,7 +60,6 @@ class TFbLogDatabase final : public ILogDatabase {
     insConfig_.Prepare(att_, tra_,
                        "insert into CONFIG (" + cols + ") values (" + marks + ") returning RDB$DB_KEY");
     updConfig_.Prepare(att_, tra_, "update CONFIG set " + sets + " where RDB$DB_KEY = ?");
-    selLogLive_.Prepare(att_, tra_, "select first 1 LOGLIVE from CONFIG");
     delRaw_.Prepare(att_, tra_, "delete from LOG_RAW where DT < ?");
     delCh_.Prepare(att_, tra_, "delete from LOG_CH where DT < ?");
     delExt_.Prepare(att_, tra_, "delete from LOG_EXT where DT < ?");
@@ -79,7 +78,7 @@ class TFbLogDatabase final : public ILogDatabase {
 
   void Close() override {
     if (!att_.Active()) return;
-    for (fb::TStatement* st : {&selConfig_, &insConfig_, &updConfig_, &selLogLive_, &delRaw_, &delCh_,
+    for (fb::TStatement* st : {&selConfig_, &insConfig_, &updConfig_, &delRaw_, &delCh_,
                                &delExt_, &insCh_, &insRaw_, &insExt_, &count_, &reader_})
       st->Free();
     tra_.Commit();
@@ -111,15 +110,6 @@ class TFbLogDatabase final : public ILogDatabase {
     const uint64_t n = updConfig_.Execute();
     if (n != 1)
       throw fb::EDatabaseError("settings row: " + std::to_string(n) + " rows changed instead of one");
-  }
-
-  std::optional<int> ReadLogLive() override {
-    selLogLive_.Open();
-    if (!selLogLive_.Fetch()) return std::nullopt;
-    std::optional<int> v;
-    if (!selLogLive_.IsNull(0)) v = static_cast<int>(selLogLive_.GetInt(0));
-    selLogLive_.CloseCursor();
-    return v;
   }
 
   void Purge(TDateTime cutoff) override {
@@ -238,7 +228,7 @@ class TFbLogDatabase final : public ILogDatabase {
  private:
   fb::TAttachment att_;
   fb::TTransaction tra_;
-  fb::TStatement selConfig_, insConfig_, updConfig_, selLogLive_;
+  fb::TStatement selConfig_, insConfig_, updConfig_;
   fb::TStatement delRaw_, delCh_, delExt_;
   fb::TStatement insCh_, insRaw_, insExt_;
   fb::TStatement count_, reader_;

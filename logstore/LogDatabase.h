@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/DateTime.h"
@@ -93,9 +92,6 @@ class ILogDatabase {
   // Rewrites the row read or inserted last, found by its database key;
   // throws unless exactly one row was changed.
   virtual void UpdateConfig(const TConfigRow& row) = 0;
-  // LOGLIVE of the first CONFIG row; nothing when the table is empty or
-  // the value is NULL.
-  virtual std::optional<int> ReadLogLive() = 0;
 
   // Deletes the rows of the three logs written before the cutoff.
   virtual void Purge(TDateTime cutoff) = 0;

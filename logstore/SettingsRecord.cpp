@@ -54,7 +54,7 @@ TSettingsRecord DecodeConfig(const TConfigRow& row) {
   s.ChangeLogOn = Bit(inf, 4);
   s.SearchStopLevel = (inf >> 5) & 3;
   s.SensitivityDX = Bit(inf, 7);
-  s.ExtLogMinutes = c[C::ELOGTIME];
+  s.ExtLogMinutes = std::max(c[C::ELOGTIME], kMinExtLogMinutes);
   const int32_t e1 = c[C::ELO1];
   s.LogFreqChange = Bit(e1, 0);
   s.LogTP = Bit(e1, 1);
@@ -71,7 +71,7 @@ TSettingsRecord DecodeConfig(const TConfigRow& row) {
   s.DeEmphasis = Bit(e2, 5);
   s.Spacing = (e2 >> 6) & 3;
   for (int i = 0; i < 5; ++i) s.Presets[i] = Low8(c[C::PRESET1 + i]);
-  s.KeepDays = c[C::LOGLIVE];
+  s.KeepDays = std::max(c[C::LOGLIVE], kMinKeepDays);
   const int32_t o1 = c[C::OPT1];
   s.ZoomFromMarker = Bit(o1, 7);
   s.UserRange = Bit(o1, 6);

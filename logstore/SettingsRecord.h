@@ -36,7 +36,15 @@ struct TSettingsRecord {
 // The row written into an empty CONFIG table.
 TConfigRow DefaultConfigRow();
 
-// Row -> record: bit by bit, byte fields take the low 8 bits, no range checks.
+// The smallest keep time and extended-log interval a stored row can give:
+// below them a row would purge every log at start or write an extended row
+// with every data packet.
+inline constexpr int32_t kMinKeepDays = 1;
+inline constexpr int32_t kMinExtLogMinutes = 1;
+
+// Row -> record: bit by bit, byte fields take the low 8 bits, no range checks
+// except that the keep time and the extended-log interval are at least their
+// minimum, whoever wrote the row.
 TSettingsRecord DecodeConfig(const TConfigRow& row);
 // Record -> row: each flag as one bit (any non-zero byte sets it), the 2-bit
 // values masked into place, the spare bits written as 0; a value too large

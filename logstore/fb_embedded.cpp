@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <vector>
+
+#include "platform/PrivateFolder.h"
 
 #ifndef FW_FIREBIRD_ROOT
 #define FW_FIREBIRD_ROOT "/usr/lib/x86_64-linux-gnu/firebird/3.0"
@@ -80,16 +82,6 @@ void WriteFile(const std::string& path, const std::string& data) {
   }
 }
 
-void PrepareLockFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) throw std::runtime_error("Cannot create folder");
-  struct stat st {};
-  // Our own real folder, nobody else's and no link to one.
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-    throw std::runtime_error("lock folder is not private: " + path);
-  if ((st.st_mode & 0777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
-    throw std::runtime_error("lock folder is not private: " + path);
-}
-
 }  // namespace
 
 std::string ProgramFolder() {
@@ -100,10 +92,23 @@ std::string ProgramFolder() {
 }
 
 std::string EngineLockFolder() {
-  std::error_code ec;
-  fs::path base = fs::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  return (base / ("fenwisk-firebird-" + std::to_string(::geteuid()))).string();
+  // No fixed name in the shared temporary folder: whoever made it first
+  // would own the engine's locks or keep the program from starting.
+  const std::string own = RuntimeFolder() + "/firebird";
+  if (MakePrivateFolder(own)) return own;
+  // Someone holds that name: a fresh folder nobody else can have made, one
+  // for the life of the process (the engine keeps the first it was given).
+  static std::mutex mutex;
+  static std::string fresh;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (fresh.empty() || !MakePrivateFolder(fresh)) {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "fenwisk-firebird-XXXXXX").string();
+    fresh = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  return fresh;
 }
 
 bool DeployEmbeddedDatabase(const std::string& programFolder) {
@@ -115,7 +120,7 @@ bool DeployEmbeddedDatabase(const std::string& programFolder) {
     for (const TEngineFile& f : kEngineFiles)
       WriteFile(folder + f.Target, f.Source ? ReadWhole(system + f.Source) : std::string(f.Text));
     const std::string lock = EngineLockFolder();
-    PrepareLockFolder(lock);
+    if (lock.empty()) throw std::runtime_error("Cannot create folder");
     std::string root = folder;
     if (root.size() > 1) root.pop_back();
     ::setenv("FIREBIRD", root.c_str(), 1);

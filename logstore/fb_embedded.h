@@ -35,5 +35,6 @@ bool RemoveEmbeddedDatabase();
 // The start-up step: deploys, or raises kFirebirdInitError.
 void RequireEmbeddedDatabase(const std::string& programFolder);
 
-// The user's private folder for the engine's lock and temporary files.
+// The user's private folder for the engine's lock and temporary files: in the
+// user's runtime folder, else a fresh one; empty when none can be made.
 std::string EngineLockFolder();

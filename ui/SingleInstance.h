@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/PrivateFolder.h"
+
 class QLocalServer;
 class QLocalSocket;
 class QWidget;
@@ -27,15 +29,7 @@ inline constexpr const char* kOneInstanceName = "RZ4410_ONEINSTANCE";
 inline constexpr const char* kRemoteMessageName = "RZ4410_REMOTEMESSAGE";
 inline constexpr const char* kRemoteResMessageName = "RZ4410_REMOTERESMESSAGE";
 
-// The per-user folder of the lock file and the message socket
-// ($XDG_RUNTIME_DIR, else a private folder under the temporary folder, else
-// one in the user's home folder).
-std::string RuntimeFolder();
-// Creates `dir` (mode 0700) when missing; true when it is a real folder (no
-// link) of this user that nobody else may write to - lax permissions of our
-// own folder are tightened. Anyone can create a folder of the expected name
-// under the shared temporary folder first and plant links in it.
-bool MakePrivateFolder(const std::string& dir);
+// The lock file and the message socket live in RuntimeFolder().
 
 class TNamedMutex {
  public:

@@ -130,3 +130,34 @@ TEST(EmbeddedEngine, FolderThatCannotBeWrittenFailsTheStart) {
     EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
   }
 }
+
+// Anyone on the machine can make a folder or a link under a fixed name in the
+// shared temporary folder first; the engine's lock folder then goes elsewhere
+// instead of failing the start.
+TEST(EmbeddedEngine, LockFolderNameClaimedBySomeoneElseDoesNotBlockTheStart) {
+  TTempProgramFolder folder(false), tmp(false);
+  ::setenv("TMPDIR", tmp.Path().c_str(), 1);           // where the old fixed name was
+  ::setenv("XDG_RUNTIME_DIR", tmp.Path().c_str(), 1);  // where the lock folder goes now
+  const std::string oldName = tmp.File("fenwisk-firebird-" + std::to_string(::geteuid()));
+  // A link, or a folder of someone else's (only root can make one).
+  const std::pair<std::string, bool> claims[] = {{oldName, false}, {oldName, true}, {tmp.File("firebird"), false}};
+  for (const auto& [claimed, foreign] : claims) {
+    SCOPED_TRACE(claimed);
+    fs::remove_all(claimed);
+    if (!foreign)
+      fs::create_symlink(tmp.File("elsewhere"), claimed);
+    else if (::geteuid() != 0 || ::mkdir(claimed.c_str(), 0777) != 0 || ::chown(claimed.c_str(), 65534, 65534) != 0)
+      continue;
+    EXPECT_TRUE(DeployEmbeddedDatabase(folder.Path()));
+    const std::string lock = EngineLockFolder();
+    const char* env = std::getenv("FIREBIRD_LOCK");
+    EXPECT_EQ(env ? env : "", lock);
+    EXPECT_NE(lock, claimed);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(lock.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+                (st.st_mode & 0777) == 0700);
+  }
+  RemoveEmbeddedDatabase(folder.Path());
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::unsetenv("TMPDIR");
+}

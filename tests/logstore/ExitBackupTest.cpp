@@ -124,11 +124,12 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     int last = 0;
     dm->ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) { last = r.ID; });
     EXPECT_EQ(last, 3);
-    s.KeepDays = 0;
+    s.KeepDays = 1;
     dm->SaveConfig(s);
   }
-  // The next start purges everything; the exit then gives the space back.
-  clock.Advance(60000);
+  // Two days on, the next start purges everything; the exit then gives the
+  // space back.
+  clock.Advance(2 * 86400000LL);
   {
     auto dm = Open(folder, clock);
     EXPECT_EQ(dm->CountRows().Raw, 0);
@@ -151,11 +152,20 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
     good = Snapshot(*dm);
   }
   ASSERT_EQ(good.Rows.size(), 2003u);
+  std::string goodBackup = ReadFile(folder.Database() + "_");
+  ASSERT_FALSE(goodBackup.empty());
 
   struct TCase {
     const char* Name;
     std::function<void(TSpoiledService&)> Spoil;
   } const cases[] = {
+      {"backup that fails half-way (a full disk)",
+       [](TSpoiledService& svc) {
+         svc.AfterBackup = [](const std::string&, const std::string& backup) {
+           fs::resize_file(backup, fs::file_size(backup) / 2);
+           throw fb::EDatabaseError("disk full");
+         };
+       }},
       {"backup of garbage",
        [](TSpoiledService& svc) {
          svc.AfterBackup = [](const std::string&, const std::string& backup) {
@@ -187,15 +197,41 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
     EXPECT_FALSE(dm->Close());
     EXPECT_EQ(faults.size(), 1u);
     EXPECT_FALSE(dm->CloseError().empty());
-    // The database file is exactly as it was closed, the backup file stays,
-    // and no scratch file is left behind.
+    // The database file is exactly as it was closed, the previous good
+    // backup is untouched, and no scratch file is left behind.
     EXPECT_EQ(ReadFile(folder.Database()), spoiled->DatabaseAfterBackup);
-    EXPECT_TRUE(fs::exists(folder.Database() + "_"));
+    EXPECT_TRUE(ReadFile(folder.Database() + "_") == goodBackup);
     EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+    EXPECT_FALSE(fs::exists(TExitBackup::NewBackupFileOf(folder.Database())));
     dm.reset();
     auto check = Open(folder, clock);
     EXPECT_EQ(Snapshot(*check), good);
+    check.reset();  // a good exit: its backup is the next case's previous one
+    goodBackup = ReadFile(folder.Database() + "_");
   }
+}
+
+TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
+  TDeployedFolder folder;
+  TTempProgramFolder elsewhere(false);
+  const std::string target = elsewhere.File("logs.fdb");
+  fs::copy_file(folder.Database(), target);
+  fs::remove(folder.Database());
+  fs::create_symlink(target, folder.Database());
+  TFakeClock clock(dt::Now());
+  TSettingsRecord s = Logging();
+  {
+    auto dm = Open(folder, clock);
+    dm->BindSettings(&s);
+    WriteSome(*dm, 100);
+    EXPECT_TRUE(dm->Close()) << dm->CloseError();
+  }
+  EXPECT_TRUE(fs::is_symlink(folder.Database()));
+  EXPECT_EQ(fs::read_symlink(folder.Database()), target);
+  EXPECT_EQ(InspectLogDatabase(target).Raw, 100);
+  EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
 }
 
 TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {

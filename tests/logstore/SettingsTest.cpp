@@ -92,6 +92,17 @@ TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   EXPECT_EQ(EncodeConfig(s).Col[TConfigRow::LOGLIVE], -32768);
 }
 
+TEST(SettingsRecord, KeepTimeAndExtendedIntervalNeverReadBelowOne) {
+  // Written by an older version or by hand: 0 would mean "delete every log"
+  // and an extended row with every data packet.
+  for (int32_t stored : {0, -1, -32768}) {
+    TConfigRow row = DefaultConfigRow();
+    row.Col[TConfigRow::LOGLIVE] = row.Col[TConfigRow::ELOGTIME] = stored;
+    EXPECT_EQ(DecodeConfig(row).KeepDays, 1) << stored;
+    EXPECT_EQ(DecodeConfig(row).ExtLogMinutes, 1) << stored;
+  }
+}
+
 TEST(SettingsRow, FirstStartWritesAndCommitsExactlyTheDefaultRow) {
   TDeployedFolder folder;
   TFakeClock clock;
@@ -155,8 +166,10 @@ TEST(SettingsRow, RowIsFoundByItsKeyWhateverItHolds) {
   TDModule dm(folder.Path(), clock);
   TSettingsRecord s;
   dm.LoadConfig(s);
-  // NULL reads as 0, and the row is not mistaken for an empty table.
-  EXPECT_EQ(s.PLLHi + s.KeepDays + s.Opt11, 0);
+  // NULL reads as 0 (the keep time as 1), and the row is not mistaken for
+  // an empty table.
+  EXPECT_EQ(s.PLLHi + s.Opt11, 0);
+  EXPECT_EQ(s.KeepDays, 1);
   EXPECT_EQ(s.ShowSmooth, 1);
   EXPECT_EQ(dm.CountRows().Config, 2);
 

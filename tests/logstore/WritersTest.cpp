@@ -32,24 +32,31 @@ struct TFakeModule {
   TFakeClock Clock;
   TSettingsRecord Settings = AllOn();
   std::vector<std::string> Faults;
-  TFakeLogDatabase* Db;
   std::unique_ptr<TDModule> Dm;
 
   TFakeModule() {
     auto db = std::make_unique<TFakeLogDatabase>();
-    Db = db.get();
-    Dm = std::make_unique<TDModule>(std::move(db), std::make_unique<TNoBackup>(Db), "/nowhere/RDSLOG.FDB", Clock);
+    db_ = db.get();
+    Dm = std::make_unique<TDModule>(std::move(db), std::make_unique<TNoBackup>(db_), "/nowhere/RDSLOG.FDB", Clock);
     Dm->BindSettings(&Settings);
     Dm->SetFaultHandler(TMethod<const std::string&>(std::string("faults"), [this](const std::string& m) { Faults.push_back(m); }));
   }
+  // The fake, once the writer thread has written every row handed over.
+  TFakeLogDatabase& Db() {
+    Dm->WaitWritten();
+    return *db_;
+  }
   // The kinds 0..40 that are written now, as their SIG values.
   std::set<int> WrittenSigs() {
-    Db->Changes.clear();
+    Db().Changes.clear();
     for (int kind = 0; kind <= 40; ++kind) Dm->LogChange(kind, kind * 3, "x");
     std::set<int> sigs;
-    for (const auto& c : Db->Changes) sigs.insert(c.SIG);
+    for (const auto& c : Db().Changes) sigs.insert(c.SIG);
     return sigs;
   }
+
+ private:
+  TFakeLogDatabase* db_;
 };
 
 const uint16_t kGroup[5] = {0xD3C2, 0x2420, 0xE0CD, 0x4142, 0x0007};
@@ -61,12 +68,12 @@ TEST(LogWriters, ChangeLogFollowsTheMasterAndPerKindSwitches) {
   const std::set<int> all{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 200};
   EXPECT_EQ(m.WrittenSigs(), all);
   // Value and text go into INTD and STR; kind 37 is stored as code 200.
-  m.Db->Changes.clear();
+  m.Db().Changes.clear();
   m.Dm->LogChange(37, 5, "PROGRAM CLOSED");
-  ASSERT_EQ(m.Db->Changes.size(), 1u);
-  EXPECT_EQ(m.Db->Changes[0].SIG, 200);
-  EXPECT_EQ(m.Db->Changes[0].INTD, 5);
-  EXPECT_EQ(m.Db->Changes[0].STR, "PROGRAM CLOSED");
+  ASSERT_EQ(m.Db().Changes.size(), 1u);
+  EXPECT_EQ(m.Db().Changes[0].SIG, 200);
+  EXPECT_EQ(m.Db().Changes[0].INTD, 5);
+  EXPECT_EQ(m.Db().Changes[0].STR, "PROGRAM CLOSED");
 
   // Master switch off: only mode changes and system events.
   m.Settings.ChangeLogOn = 0;
@@ -94,25 +101,25 @@ TEST(LogWriters, ChangeLogFollowsTheMasterAndPerKindSwitches) {
   // Replay mode: nothing at all, not even mode changes or system events.
   m.Dm->SetReplayMode(true);
   EXPECT_TRUE(m.WrittenSigs().empty());
-  const size_t raws = m.Db->Raws.size();
+  const size_t raws = m.Db().Raws.size();
   m.Dm->LogRaw(kGroup, 115);
   m.Dm->LogExt(TExtRecord{});
-  EXPECT_EQ(m.Db->Raws.size(), raws);
-  EXPECT_TRUE(m.Db->Exts.empty());
+  EXPECT_EQ(m.Db().Raws.size(), raws);
+  EXPECT_TRUE(m.Db().Exts.empty());
   m.Dm->SetReplayMode(false);
 
   // Without settings bound every switch counts as off.
   m.Dm->BindSettings(nullptr);
   EXPECT_EQ(m.WrittenSigs(), (std::set<int>{12, 200}));
   m.Dm->LogRaw(kGroup, 115);
-  EXPECT_EQ(m.Db->Raws.size(), raws);
+  EXPECT_EQ(m.Db().Raws.size(), raws);
 }
 
 TEST(LogWriters, RawAndExtendedRowsFollowTheirSwitchesAndInput) {
   TFakeModule m;
   m.Dm->LogRaw(kGroup, 115);
-  ASSERT_EQ(m.Db->Raws.size(), 1u);
-  const TRawRecord& r = m.Db->Raws[0];
+  ASSERT_EQ(m.Db().Raws.size(), 1u);
+  const TRawRecord& r = m.Db().Raws[0];
   for (int k = 0; k < 5; ++k) EXPECT_EQ(r.Words[k], kGroup[k]);
   EXPECT_EQ(r.Words[5], 0);
   EXPECT_EQ(r.Freq, 115);
@@ -120,97 +127,102 @@ TEST(LogWriters, RawAndExtendedRowsFollowTheirSwitchesAndInput) {
   // The MPX input marks the row with 255 instead of the channel.
   m.Settings.InputAntenna = 0;
   m.Dm->LogRaw(kGroup, 115);
-  EXPECT_EQ(m.Db->Raws.back().Freq, 255);
+  EXPECT_EQ(m.Db().Raws.back().Freq, 255);
 
   m.Settings.RawLogOn = 0;
   m.Dm->LogRaw(kGroup, 115);
-  EXPECT_EQ(m.Db->Raws.size(), 2u);
+  EXPECT_EQ(m.Db().Raws.size(), 2u);
   // FlushRaw with nothing buffered writes nothing.
   m.Dm->FlushRaw();
-  EXPECT_EQ(m.Db->Raws.size(), 2u);
+  EXPECT_EQ(m.Db().Raws.size(), 2u);
 
   // The extended writer leaves the switch to its caller.
   m.Settings.ExtLogOn = 0;
   TExtRecord e;
   e.PS = "RADIO 1 ";
   m.Dm->LogExt(e);
-  ASSERT_EQ(m.Db->Exts.size(), 1u);
-  EXPECT_EQ(m.Db->Exts[0].PS, "RADIO 1 ");
+  ASSERT_EQ(m.Db().Exts.size(), 1u);
+  EXPECT_EQ(m.Db().Exts[0].PS, "RADIO 1 ");
 }
 
 TEST(LogWriters, RowsAreCommittedWithinASecondEvenWithoutFurtherWrites) {
   TFakeModule m;
-  const int base = m.Db->Commits;
+  const int base = m.Db().Commits;
   m.Dm->LogRaw(kGroup, 1);
   m.Dm->LogChange(12, 0, "ANT");
-  EXPECT_EQ(m.Db->Commits, base);  // not every row costs a commit
+  EXPECT_EQ(m.Db().Commits, base);  // not every row costs a commit
   m.Clock.Advance(TDModule::kCommitAgeMs - 1);
   m.Dm->CommitIfDue();
-  EXPECT_EQ(m.Db->Commits, base);
+  EXPECT_EQ(m.Db().Commits, base);
   m.Clock.Advance(1);
   m.Dm->CommitIfDue();  // the timer's tick
-  EXPECT_EQ(m.Db->Commits, base + 1);
-  EXPECT_EQ(m.Db->CommittedRows, 2u);
+  EXPECT_EQ(m.Db().Commits, base + 1);
+  EXPECT_EQ(m.Db().CommittedRows, 2u);
   m.Dm->CommitIfDue();  // nothing waiting: no commit
-  EXPECT_EQ(m.Db->Commits, base + 1);
+  EXPECT_EQ(m.Db().Commits, base + 1);
 
   // A steady stream commits by itself, at most one commit per interval.
   for (int i = 0; i < 100; ++i) {
     m.Dm->LogRaw(kGroup, 1);
     m.Clock.Advance(50);
   }
-  EXPECT_EQ(m.Db->Commits, base + 1 + 100 * 50 / (TDModule::kCommitAgeMs + 50));
-  EXPECT_GE(m.Db->CommittedRows, m.Db->Rows() - (TDModule::kCommitAgeMs / 50 + 1));
+  EXPECT_EQ(m.Db().Commits, base + 1 + 100 * 50 / (TDModule::kCommitAgeMs + 50));
+  EXPECT_GE(m.Db().CommittedRows, m.Db().Rows() - (TDModule::kCommitAgeMs / 50 + 1));
 
   // Saving the settings commits the log rows too.
   m.Dm->LogRaw(kGroup, 1);
   TSettingsRecord s;
   m.Dm->LoadConfig(s);
   m.Dm->SaveConfig(s);
-  EXPECT_EQ(m.Db->CommittedRows, m.Db->Rows());
+  EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
 }
 
 TEST(LogWriters, FailingDiskIsReportedOnceThenRetriedWhileTheProgramRuns) {
   TFakeModule m;
-  m.Db->FailWrites = true;
+  m.Db().FailWrites = true;
   for (int i = 0; i < 50; ++i) m.Dm->LogRaw(kGroup, 1);
+  m.Dm->WaitWritten();  // the fault is told on this thread
   ASSERT_EQ(m.Faults.size(), 1u);
   EXPECT_NE(m.Faults[0].find("disk full"), std::string::npos);
   EXPECT_TRUE(m.Dm->LogSuspended());
   // Suspended: the database is not hammered row after row.
-  EXPECT_EQ(m.Db->WriteCalls, 1);
+  EXPECT_EQ(m.Db().WriteCalls, 1);
   EXPECT_EQ(m.Dm->DroppedRows(), 50u);
 
   // Still failing at the retry: tried once more, still reported only once.
   m.Clock.Advance(TDModule::kRetryMs);
   m.Dm->LogChange(12, 0, "MPX");
-  EXPECT_EQ(m.Db->WriteCalls, 2);
+  EXPECT_EQ(m.Db().WriteCalls, 2);
   EXPECT_EQ(m.Faults.size(), 1u);
 
   // The disk recovers: the next attempt after the retry time resumes.
-  m.Db->FailWrites = false;
+  m.Db().FailWrites = false;
   m.Dm->LogChange(12, 0, "ANT");
-  EXPECT_EQ(m.Db->WriteCalls, 2);  // not yet time
+  EXPECT_EQ(m.Db().WriteCalls, 2);  // not yet time
   m.Clock.Advance(TDModule::kRetryMs);
   m.Dm->LogChange(12, 0, "ANT");
+  EXPECT_EQ(m.Db().Changes.size(), 1u);
   EXPECT_FALSE(m.Dm->LogSuspended());
-  EXPECT_EQ(m.Db->Changes.size(), 1u);
-  EXPECT_EQ(m.Db->CommittedRows, m.Db->Rows());
+  EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
 
   // A commit that fails suspends as well, and is reported again as a new fault.
-  m.Db->FailCommits = true;
+  auto tick = [&] {
+    m.Dm->CommitIfDue();
+    m.Dm->WaitWritten();
+  };
+  m.Db().FailCommits = true;
   m.Dm->LogRaw(kGroup, 1);
   m.Clock.Advance(TDModule::kCommitAgeMs);
-  m.Dm->CommitIfDue();
+  tick();
   EXPECT_TRUE(m.Dm->LogSuspended());
   EXPECT_EQ(m.Faults.size(), 2u);
-  m.Dm->CommitIfDue();  // the timer keeps ticking: no retry before its time
-  m.Db->FailCommits = false;
-  m.Dm->CommitIfDue();
+  tick();  // the timer keeps ticking: no retry before its time
+  m.Db().FailCommits = false;
+  tick();
   EXPECT_TRUE(m.Dm->LogSuspended());
   m.Clock.Advance(TDModule::kRetryMs);
-  m.Dm->CommitIfDue();
+  tick();
   EXPECT_FALSE(m.Dm->LogSuspended());
-  EXPECT_EQ(m.Db->CommittedRows, m.Db->Rows());
+  EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
   EXPECT_EQ(m.Faults.size(), 2u);
 }

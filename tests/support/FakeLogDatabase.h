@@ -19,7 +19,6 @@ class TFakeLogDatabase final : public ILogDatabase {
   std::vector<TRawRecord> Raws;
   std::vector<TExtRecord> Exts;
   std::optional<TConfigRow> Config;
-  std::optional<int> LogLive;  // what ReadLogLive answers (empty: no row or NULL)
   std::vector<TDateTime> Purges;
   int Commits = 0;
   size_t CommittedRows = 0;  // log rows at the last commit
@@ -40,7 +39,6 @@ class TFakeLogDatabase final : public ILogDatabase {
     if (!Config) throw std::runtime_error("no settings row");
     Config = row;
   }
-  std::optional<int> ReadLogLive() override { return LogLive; }
   void Purge(TDateTime cutoff) override { Purges.push_back(cutoff); }
   void InsertChange(int32_t sig, int32_t intd, const std::string& str) override {
     Written();
