@@ -1,0 +1,247 @@
+#include "controls/ChartProCo.h"
+
+namespace ChartProCo {
+
+std::array<std::string, pmRows> Messages;
+
+namespace {
+
+int gStarted = 0;
+
+void Assign() {
+  auto& T = Messages;
+  T[pmPolar] = "Polar";
+  T[pmCandle] = "Candle";
+  T[pmVolume] = "Volume";
+  T[pmSurface] = "Surface";
+  T[pmContour] = "Contour";
+  T[pmBezier] = "Bezier";
+  T[pmPoint3D] = "Point 3D";
+  T[pmRadar] = "Radar";
+  T[pmDonut] = "Donut";
+  T[pmCursor] = "Cursor";
+  T[pmBar3D] = "Bar 3D";
+  T[pmBigCandle] = "Big Candle";
+  T[pmLinePoint] = "Line Point";
+  T[pmHistogram] = "Histogram";
+  T[pmWaterFall] = "Water Fall";
+  T[pmWindRose] = "Wind Rose";
+  T[pmClock] = "Clock";
+  T[pmColorGrid] = "Color Grid";
+  T[pmBoxPlot] = "BoxPlot";
+  T[pmHorizontalBoxPlot] = "Horizontal\rBoxPlot";
+  T[pmBarJoin] = "Bar Join";
+  T[pmSmith] = "Smith";
+  T[pmPyramid] = "Pyramid";
+  T[pmMap] = "Map";
+  T[pmPolynomialDegreeMustBeBetween1And] = "Polynomial degree must be between 1 and 20";
+  T[pmAnswerVectorIndexMustBeBetween1] = "Answer Vector index must be between 1 and %d";
+  T[pmCannotProcessFitting] = "Cannot process fitting";
+  T[pmPeriodMustBe0] = "Period must be >= 0";
+  T[pmExpAverageWeightMustBeBetween0And] = "ExpAverage Weight must be between 0 and 1";
+  T[pmErrorBar] = "Error Bar";
+  T[pmError] = "Error";
+  T[pmHighLow] = "High-Low";
+  T[pmMomentum] = "Momentum";
+  T[pmMomentumDivision] = "Momentum\rDivision";
+  T[pmExponentialAverage] = "Exponential\rAverage";
+  T[pmMovingAverage] = "Moving\rAverage";
+  T[pmExpMovingAverage] = "Exp.Moving\rAverage";
+  T[pmRSI] = "R.S.I.";
+  T[pmCurveFitting] = "Curve Fitting";
+  T[pmTrend] = "Trend";
+  T[pmExponentialTrend] = "Exponential\rTrend";
+  T[pmLogarithmicTrend] = "Logarithmic\rTrend";
+  T[pmCumulative] = "Cumulative";
+  T[pmStandardDeviation] = "Standard\rDeviation";
+  T[pmBollingerBands] = "Bollinger\rbands";
+  T[pmRootMeanSquare] = "Root Mean\rSquare";
+  T[pmMACD] = "MACD";
+  T[pmStochastic] = "Stochastic";
+  T[pmADX] = "ADX";
+  T[pmCount] = "Count";
+  T[pmOpenOrvandel] = "Open Orvandel...";
+  T[pmSaveOrvandel] = "Save Orvandel...";
+  T[pmOrvandelProFiles] = "Orvandel Pro files";
+  T[pmOther] = "Other";
+  T[pmStats] = "Stats";
+  T[pmCannotFindSeriesEditorFormPcts] = "Cannot find Series editor Form: %s";
+  T[pmDate] = "Date";
+  T[pmOpen] = "Open";
+  T[pmHigh] = "High";
+  T[pmLow] = "Low";
+  T[pmClose] = "Close";
+  T[pmOffset] = "Offset";
+  T[pmStdError] = "StdError";
+  T[pmGrid3D] = "Grid 3D";
+  T[pmNumberOfBezierPointsShouldBe1] = "Number of Bezier points should be > 1";
+  T[pmNormal] = "Normal";
+  T[pmEdit] = "Edit";
+  T[pmPrint] = "Print";
+  T[pmCopy] = "Copy";
+  T[pmSave] = "Save";
+  T[pmN3D] = "3D";
+  T[pmRotationPctdElevationPctd] = "Rotation: %d\xB0" " Elevation: %d\xB0";
+  T[pmRotate] = "Rotate";
+  T[pmHorizOffsetPctdVertOffsetPctd] = "Horiz.Offset: %d Vert.Offset: %d";
+  T[pmMove] = "Move";
+  T[pmZoomPctdPctPct] = "Zoom: %d %%";
+  T[pmZoom] = "Zoom";
+  T[pmN3DPctdPctPct] = "3D: %d %%";
+  T[pmDepth] = "Depth";
+  T[pmChart] = "Chart";
+  T[pmPanel] = "Panel";
+  T[pmDragPctsToRotate] = "Drag %s to Rotate";
+  T[pmDragPctsToMove] = "Drag %s to Move";
+  T[pmDragPctsToZoom] = "Drag %s to Zoom";
+  T[pmDragPctsToResize3D] = "Drag %s to resize 3D";
+  T[pmDragLeftButtonToZoomRightButton] = "Drag Left button to Zoom, Right button to Scroll";
+  T[pmDragAPieSliceToExplodeIt] = "Drag a Pie Slice to Explode it";
+  T[pmSlicePctdExplodedPctdPctPct] = "Slice: %d Exploded: %d %%";
+  T[pmNumberOfPointsMustBe4] = "Number of points must be >= 4";
+  T[pmAllColinearDataPoints] = "All colinear data points";
+  T[pmSimilarXYZPointsCannotCalculateTriangles] = "Similar XYZ points. Cannot calculate triangles.";
+  T[pmTriangleSurf] = "Triangle Surf.";
+  T[pmAllSeries] = "All Series";
+  T[pmEdit2] = "Edit";
+  T[pmFinancial] = "Financial";
+  T[pmCursor2] = "Cursor";
+  T[pmDragMarks] = "Drag Marks";
+  T[pmAxisArrows] = "Axis Arrows";
+  T[pmDrawLine] = "Draw Line";
+  T[pmNearestPoint] = "Nearest Point";
+  T[pmColorBand] = "Color Band";
+  T[pmColorLine] = "Color Line";
+  T[pmRotate2] = "Rotate";
+  T[pmImage] = "Image";
+  T[pmMarkTips] = "Mark Tips";
+  T[pmAnnotation] = "Annotation";
+  T[pmCanNotDeleteAncestor] = "Can not delete ancestor";
+  T[pmLoad] = "Load...";
+  T[pmChart2] = "Chart";
+  T[pmChartSeries] = "Chart Series";
+  T[pmN3D2] = "&3D";
+  T[pmSwitch2D3D] = "Switch 2D / 3D";
+  T[pmActive] = "&Active";
+  T[pmShowHideSeries] = "Show / Hide Series";
+  T[pmEditChart] = "Edit Chart";
+  T[pmEdit3] = "&Edit...";
+  T[pmCopyToClipboard] = "Copy to Clipboard";
+  T[pmCopy2] = "&Copy";
+  T[pmPrintPreviewChart] = "Print preview Chart";
+  T[pmPrint2] = "&Print...";
+  T[pmShowHideAxes] = "Show / Hide Axes";
+  T[pmAxes] = "&Axes";
+  T[pmShowHideGrids] = "Show / Hide Grids";
+  T[pmGrids] = "&Grids";
+  T[pmShowHideLegend] = "Show / Hide Legend";
+  T[pmLegend] = "&Legend";
+  T[pmEditSeries] = "Edit Series";
+  T[pmShowHideSeriesMarks] = "Show / Hide Series Marks";
+  T[pmMarks] = "&Marks";
+  T[pmSaveChart] = "Save Chart";
+  T[pmSave2] = "&Save...";
+  T[pmBar] = "Bar";
+  T[pmNoOpen] = "No Open";
+  T[pmNoClose] = "No Close";
+  T[pmNoHigh] = "No High";
+  T[pmNoLow] = "No Low";
+  T[pmColorRange] = "Color Range";
+  T[pmWireframe] = "Wireframe";
+  T[pmDotFrame] = "Dot Frame";
+  T[pmPositions] = "Positions";
+  T[pmNoGrid] = "No Grid";
+  T[pmNoPoint] = "No Point";
+  T[pmNoLine] = "No Line";
+  T[pmLabels] = "Labels";
+  T[pmNoCircle] = "No Circle";
+  T[pmLines] = "Lines";
+  T[pmBorder] = "Border";
+  T[pmResistance] = "Resistance";
+  T[pmReactance] = "Reactance";
+  T[pmColumn] = "Column";
+  T[pmSeparator] = "Separator";
+  T[pmSegment] = "Segment ";
+  T[pmFunnel] = "Funnel";
+  T[pmN000Pct] = "0.00 %";
+  T[pmExceedsQuota] = "Exceeds quota";
+  T[pmWithinQuota] = " within quota";
+  T[pmOrMoreBelowQuota] = " or more below quota";
+  T[pmCalendar] = "Calendar";
+  T[pmDeltaPoint] = "DeltaPoint";
+  T[pmImagePoint] = "ImagePoint";
+  T[pmImageBar] = "ImageBar";
+  T[pmSeriesTextFieldIndexShouldBeGreaterThan] = "SeriesText: Field index should be greater than zero.";
+  T[pmOrigin] = "Origin";
+  T[pmTransparency] = "Transparency";
+  T[pmBox] = "Box";
+  T[pmExtrOut] = "ExtrOut";
+  T[pmMildOut] = "MildOut";
+  T[pmPageNumber] = "Page Number";
+  T[pmTextFile] = "Text File";
+  T[pmDragPoint] = "Drag Point";
+  T[pmOpportunityValues] = "OpportunityValues";
+  T[pmQuoteValues] = "QuoteValues";
+  T[pmSmoothing] = "Smoothing";
+  T[pmCrossPoints] = "Cross Points";
+  T[pmN3DGridTranspose] = "3D Grid Transpose";
+  T[pmCompression] = "Compression";
+  T[pmExtraLegend] = "Extra Legend";
+  T[pmCloseLocationValue] = "Close Location\rValue";
+  T[pmOnBalanceVolume] = "On Balance\rVolume";
+  T[pmCommodityChannelIndex] = "Commodity\rChannel Index";
+  T[pmVolumeOscillator] = "Volume\rOscillator";
+  T[pmSeriesAnimation] = "Series Animation";
+  T[pmPointFigure] = "Point & Figure";
+  T[pmUp] = "Up";
+  T[pmDown] = "Down";
+  T[pmGanttDrag] = "Gantt Drag";
+  T[pmXMLFile] = "XML file";
+  T[pmGridBand] = "Grid Band";
+  T[pmPerformance] = "Performance";
+  T[pmGauge] = "Gauge";
+  T[pmGauges] = "Gauges";
+  T[pmEndZ] = "EndZ";
+  T[pmVector3D] = "Vector 3D";
+  T[pmN3D3] = "3D";
+  T[pmTower] = "Tower";
+  T[pmSingleColor] = "Single Color";
+  T[pmCover] = "Cover";
+  T[pmCone] = "Cone";
+  T[pmPieSlices] = "Pie Slices";
+  T[pmStop] = "Stop";
+  T[pmExecute] = "Execute !";
+  T[pmThemes] = "Themes";
+  T[pmN2DLighting] = "2D Lighting";
+  T[pmCurrent] = "Current";
+  T[pmCorrelation] = "Correlation";
+  T[pmVariance] = "Variance";
+  T[pmBubble3D] = "Bubble 3D";
+  T[pmHorizontalHistogram] = "Horizontal\rHistogram";
+  T[pmPerimeter] = "Perimeter";
+  T[pmSurfaceNearest] = "Surface Nearest";
+  T[pmAxisScroll] = "Axis Scroll";
+  T[pmRectangle] = "Rectangle";
+  T[pmPolarBar] = "Polar Bar";
+  T[pmWapBitmap] = "Wap Bitmap";
+  T[pmWapBitmapsWbmpWbmp] = "Wap Bitmaps (*.wbmp)|*.wbmp";
+  T[pmClipSeries] = "Clip Series";
+  T[pmSeriesBand] = "Series Band";
+}
+
+struct TUnitStart {
+  TUnitStart() { Initialize(); }
+} gUnitStart;
+
+}  // namespace
+
+void Initialize() {
+  if (gStarted++ == 0) Assign();
+}
+
+void Finalize() {
+  if (gStarted == 0 || --gStarted > 0) return;
+  for (std::string& s : Messages) s = std::string();
+}
+
+}  // namespace ChartProCo
