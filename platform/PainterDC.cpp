@@ -211,7 +211,9 @@ QBrush TPainterDC::MakeBrush() const {
 
 void TPainterDC::ApplyClip() {
   if (!clip_) {
-    painter_.setClipping(false);
+    // Not setClipping(false): after it, a later complex clip region is ignored
+    // by the raster engine's solid fills.
+    painter_.setClipRegion(QRegion(), Qt::NoClip);
     return;
   }
   if (identity_) {
@@ -421,7 +423,8 @@ void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx,
   src.Flush();
   const QImage* img = src.Image();
   if (!img || w <= 0 || h <= 0) return;
-  QImage part = img->copy(sx, sy, w, h);  // a copy: the source may be this very surface
+  // A copy only when the source is this very surface.
+  const QImage part = img == image_ ? img->copy(sx, sy, w, h) : QImage();
   QPainter::CompositionMode mode = QPainter::CompositionMode_Source;
   if (image_) {
     if (rop == TDCRop3::SrcInvert) mode = QPainter::RasterOp_SourceXorDestination;
@@ -429,7 +432,8 @@ void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx,
     if (rop == TDCRop3::SrcPaint) mode = QPainter::RasterOp_SourceOrDestination;
   }
   ApplyComposition(mode);
-  painter_.drawImage(QPoint(x, y), part);
+  if (part.isNull()) painter_.drawImage(QPoint(x, y), *img, QRect(sx, sy, w, h));
+  else painter_.drawImage(QPoint(x, y), part);
 }
 
 void TPainterDC::StretchDraw(const TRect& r, const QImage& image) {

@@ -189,7 +189,13 @@ TEST(PainterDC, ClipStackRestoresEachLevel) {
     dc.PopClip();
     EXPECT_FALSE(dc.HasClip());
     dc.FillRect({60, 0, 64, 40});  // unclipped again
+    dc.PushClip();
+    dc.ClipEllipse({40, 0, 60, 20}, false);  // a second, many-rectangle clip still clips
+    dc.FillRect({40, 0, 60, 20});
+    dc.PopClip();
   });
+  EXPECT_FALSE(s.Ink(40, 0));
+  EXPECT_TRUE(s.Ink(50, 10));
   EXPECT_TRUE(s.Ink(10, 10));
   EXPECT_TRUE(s.Ink(15, 20));
   EXPECT_FALSE(s.Ink(25, 20));
