@@ -14,6 +14,8 @@
 
 #include "platform/DeviceContext.h"
 
+class TChartCanvas3D;
+
 // --- Change notification
 
 class TChartPersistent {
@@ -252,6 +254,9 @@ class TChartShadow : public TChartPersistent {
   // Drawn at all: a colour and a size.
   bool Visible() const { return color_ != clNone && (horizSize_ != 0 || vertSize_ != 0); }
 
+  // Paints the shadow of `r` (at depth z); false when it is not visible.
+  bool Draw(TChartCanvas3D& canvas, const TRect& r, int z = 0) const;
+
   bool IsColorStored() const { return color_ != initialColor_; }
   bool IsHorizSizeStored() const { return horizSize_ != initialSize_; }
   bool IsVertSizeStored() const { return vertSize_ != initialSize_; }
@@ -294,6 +299,8 @@ class TCustomChartGradient : public TChartPersistent {
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { Update(visible_, v); }
   virtual void Assign(const TCustomChartGradient& source);
+  // Paints the gradient into `r`; a round size clips to a rounded rectangle.
+  void Draw(TChartCanvas3D& canvas, const TRect& r, int roundSize = 0) const;
 
  private:
   int balance_ = 50;
@@ -393,4 +400,324 @@ class TView3DOptions : public TChartPersistent {
   bool orthogonal_ = true;
   int orthoAngle_ = 45, perspective_ = 15, rotation_ = 345, tilt_ = 0, vertOffset_ = 0, zoom_ = 100;
   bool zoomText_ = true;
+};
+
+// --- Geometry and colour helpers
+
+inline TRect MakeRect(int l, int t, int r, int b) { return {l, t, r, b}; }
+inline TPoint MakePoint(int x, int y) { return {x, y}; }
+// Sums halved, rounding towards zero.
+inline TPoint RectCenter(const TRect& r) { return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+TRect NormalizeRect(const TRect& r);
+// Inclusive on all four edges.
+inline bool PointInRect(const TRect& r, TPoint p) {
+  return p.X >= r.Left && p.X <= r.Right && p.Y >= r.Top && p.Y <= r.Bottom;
+}
+TRect PointsBounds(const TPoint* pts, int count);
+double PointDistance(TPoint a, TPoint b);
+// The point `distance` away from `from` on the way to `to`.
+TPoint PointAlongLine(TPoint from, TPoint to, double distance);
+// Each channel minus the amount (0 when the amount is not below it).
+TColor DarkenChannels(TColor color, int amount);
+// Each channel plus the amount (255 when the sum exceeds it).
+TColor LightenChannels(TColor color, int amount);
+// Ties to even, saturated to the pixel range the canvas draws in.
+int RoundPixel(double v);
+constexpr int kPixelLimit = 1 << 28;
+
+// --- The chart canvas
+
+struct TPoint3D {
+  int X = 0, Y = 0, Z = 0;
+};
+
+enum TCanvasBackMode : int { cbmTransparent = 1, cbmOpaque = 2 };
+
+// The software blend, exactly: over `count` 0xAARRGGBB pixels a pure white
+// drawn pixel first loses one step of red, then every channel of the drawn
+// value d becomes d + ((b - d) * percent) div 100 with b the background.
+void BlendPixels(uint32_t* drawn, const uint32_t* background, int count, int percent);
+// The percentage a transparency blends with: masked with 127, at most 100.
+int BlendPercent(int transparency);
+
+// The colour of band i of T + 1 bands from `start` by `delta` (per channel)
+// under the balance rule; channels are kept in 0..255.
+TColor GradientBandColor(TColor start, int dr, int dg, int db, int i, int t, int balance);
+
+class TChartBlend;
+
+// The drawing interface every chart element draws through.
+class TChartCanvas {
+ public:
+  virtual ~TChartCanvas();
+
+  IDeviceContext& DC() const { return *surface_; }
+  bool Metafiling = false;
+  uint8_t Transparency() const { return transparency_; }
+  TRect Bounds;
+  double FontZoom = 100;
+  TView3DOptions* View3DOptions = nullptr;
+  const TChartFont* ChartFont() const { return chartFont_; }
+
+  virtual TColor GetBackColor() const = 0;
+  virtual TCanvasBackMode GetBackgroundMode() const = 0;
+  virtual bool GetMonochrome() const = 0;
+  virtual TColor GetPixel(int x, int y) = 0;
+  virtual bool IsAlternateRenderer() const = 0;
+  virtual unsigned GetTextAlign() const = 0;
+  virtual bool GetOffscreenBuffering() const = 0;
+  virtual void SetBackColor(TColor color) = 0;
+  virtual void SetBackgroundMode(TCanvasBackMode mode) = 0;
+  virtual void SetMonochrome(bool value) = 0;
+  virtual void SetPixel(int x, int y, TColor color) = 0;
+  virtual void SetTextAlign(unsigned flags) = 0;
+  virtual void SetOffscreenBuffering(bool value) = 0;
+  virtual void PreparePenWithColor(const TPen& pen, TColor color) = 0;
+  virtual std::unique_ptr<TChartBlend> StartTransparency(const TRect& r, int transparency) = 0;
+  virtual void FinishTransparency(std::unique_ptr<TChartBlend> blend) = 0;
+  virtual void Arc(const TRect& r, TPoint start, TPoint end) = 0;
+  virtual void Draw(int x, int y, const QImage& graphic) = 0;
+  virtual void Ellipse(const TRect& r) = 0;
+  virtual void FillRect(const TRect& r) = 0;
+  virtual void Frame3D(TRect r, TColor topLeft, TColor bottomRight, int width) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void Pie(const TRect& r, TPoint start, TPoint end) = 0;
+  virtual void Rectangle(const TRect& r) = 0;
+  virtual void RoundRect(const TRect& r, int cornerW, int cornerH) = 0;
+  virtual void StretchDraw(const TRect& r, const QImage* graphic) = 0;
+  virtual void TextOut(int x, int y, std::string_view text) = 0;
+  virtual int TextWidth(std::string_view text) = 0;
+  virtual int TextHeight(std::string_view text) = 0;
+  virtual void ClipToRect(const TRect& r) = 0;
+  virtual void ClipToRoundRect(const TRect& r, int size) = 0;
+  virtual void ClipToEllipse(const TRect& r, bool inverted) = 0;
+  virtual void ClipToPolygon(const TPoint* pts, int count) = 0;
+  virtual void PlainHorizLine(int x0, int x1, int y) = 0;
+  virtual void PlainVertLine(int x, int y0, int y1) = 0;
+  virtual void FillBackground(const TRect& r) = 0;
+  virtual void GradientFill(const TRect& r, TColor start, TColor end, TGradientDirection direction,
+                            int balance) = 0;
+  virtual void Invalidate() = 0;
+  virtual void Line(int x0, int y0, int x1, int y1) = 0;
+  virtual void Polyline(const TPoint* pts, int lastIndex) = 0;
+  virtual void Polygon(const TPoint* pts, int lastIndex) = 0;
+  virtual void RotatedText(int x, int y, std::string_view text, double angle) = 0;
+  virtual void RestoreClip() = 0;
+
+  // Attribute preparation shared by every chart element.
+  void PreparePen(const TPen& pen) { PreparePenWithColor(pen, pen.Color()); }
+  void PrepareBrush(const TBrush& brush, TColor color) { PrepareBrushWithColor(brush, color, brush.Color()); }
+  void PrepareBrushWithColor(const TBrush& brush, TColor color, TColor backColor);
+  void PrepareFont(const TChartFont& font);
+  // Pen black 1 solid, brush white solid, the default chart font in black,
+  // white transparent background, alignment left-top, no chart font.
+  void ResetToPlain();
+  int FontPixelHeight() { return TextHeight("W"); }
+  // The darkened colour as a solid brush (or a hatch's background).
+  void PrepareDarkColor(TColor color, int amount);
+  void SetBrushColor(TColor color);
+  void SetBrushStyle(TBrushStyle style);
+
+ protected:
+  explicit TChartCanvas(IDeviceContext* surface) : surface_(surface) {}
+  void SetSurface(IDeviceContext* surface) { surface_ = surface; }
+  IDeviceContext* surface_;
+  uint8_t transparency_ = 0;
+  const TChartFont* chartFont_ = nullptr;
+};
+
+// Adds the 3-D operations.
+class TCanvas3D : public TChartCanvas {
+ public:
+  int FlatModeDepth = 0;
+  bool OrthoProjection = false;
+  double TurnCenter[3] = {0, 0, 0};
+
+  virtual TColor ReadPixelAtDepth(int x, int y, int z) = 0;
+  virtual void WritePixelAtDepth(int x, int y, int z, TColor color) = 0;
+  virtual TPoint UnprojectPoint(int x, int y, int z) const = 0;
+  virtual TPoint ProjectToPoint(int x, int y, int z) const = 0;
+  virtual TRect OpenFrame(IDeviceContext* surface, TView3DOptions* options, TColor backColor, bool is3D,
+                          const TRect& r) = 0;
+  virtual void CopySurfaceSettings(const TCanvas3D& other) = 0;
+  virtual void Projection(int maxDepth, const TRect& r) = 0;
+  virtual void PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) = 0;
+  virtual bool RepaintFromBuffer() = 0;
+  virtual void Arrow(bool filled, TPoint from, TPoint to, int headWidth, int headHeight, int z) = 0;
+  virtual void ClipToCube(const TRect& r, int z0, int z1) = 0;
+  virtual void Cube(const TRect& r, int z0, int z1, bool darkSides) = 0;
+  virtual void SuspendRotation() = 0;
+  virtual void EllipseAtDepth(const TRect& r, int z) = 0;
+  virtual void ResumeRotation() = 0;
+  virtual void HorizLineAt(int x0, int x1, int y, int z) = 0;
+  virtual void VertLineAt(int x, int y0, int y1, int z) = 0;
+  virtual void DepthLineAt(int x, int y, int z0, int z1) = 0;
+  virtual void LineAtDepth(int x0, int y0, int x1, int y1, int z) = 0;
+  virtual void MoveToAtDepth(int x, int y, int z) = 0;
+  virtual void LineToAtDepth(int x, int y, int z) = 0;
+  virtual void DepthQuad(TPoint a, TPoint b, int z0, int z1) = 0;
+  virtual void PlaneAtDepth(TPoint p1, TPoint p2, TPoint p3, TPoint p4, int z) = 0;
+  virtual void DepthQuadGeneral(const TPoint quad[4], int z0, int z1) = 0;
+  virtual void PolygonAtDepth(const TPoint* pts, int count, int z) = 0;
+  virtual void PolylineAtDepth(const TPoint* pts, int lastIndex, int z) = 0;
+  virtual void RectangleAtDepth(const TRect& r, int z) = 0;
+  virtual void FlatRectY(int left, int top, int right, int z0, int z1) = 0;
+  virtual void FlatRectZ(int left, int top, int bottom, int z0, int z1) = 0;
+  virtual void RotatedTextAtDepth(int x, int y, int z, std::string_view text, double angle) = 0;
+  virtual void Sphere(int x, int y, int z, double radius) = 0;
+  virtual void TextAtDepth(int x, int y, int z, std::string_view text) = 0;
+  virtual void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) = 0;
+  virtual void FillQuad() = 0;
+
+  // First entry suspends the rotation, the last exit resumes it.
+  void EnterFlatMode();
+  void LeaveFlatMode();
+
+ protected:
+  using TChartCanvas::TChartCanvas;
+};
+
+// The canvas over the device-context layer: projection, double buffering,
+// text effects, gradients and blending.
+class TChartCanvas3D final : public TCanvas3D {
+ public:
+  // `reference` is the surface measured and drawn on outside frames.
+  explicit TChartCanvas3D(IDeviceContext* reference);
+  ~TChartCanvas3D() override;
+
+  // Called after a change of the canvas that needs the chart drawn again.
+  std::function<void()> OnRepaint;
+
+  TPoint3D Center;
+  TPoint ProjectionCenter;
+  bool PerspectiveOn = false, TiltOn = false, ZoomText = true, View3DActive = false;
+  double OrthoStepX = 1, OrthoStepY = 1, PerspectiveScale = 0, ZoomScale = 1;
+  bool BufferStale() const { return bufferStale_; }
+  const QImage& Buffer() const { return bitmap_; }
+  // The panel's new size: a buffer of another size can no longer be shown.
+  void PanelResized(TSize size);
+
+  // The projection of (x, y, z); false for a point that is not finite.
+  bool Project(double x, double y, double z, TPoint& out) const;
+
+  TColor GetBackColor() const override { return DC().BkColor(); }
+  TCanvasBackMode GetBackgroundMode() const override { return TCanvasBackMode(int(DC().BkMode())); }
+  bool GetMonochrome() const override { return monochrome_; }
+  TColor GetPixel(int x, int y) override { return DC().GetPixel(x, y); }
+  bool IsAlternateRenderer() const override { return false; }
+  unsigned GetTextAlign() const override { return DC().TextAlign(); }
+  bool GetOffscreenBuffering() const override { return offscreen_; }
+  void SetBackColor(TColor color) override { DC().SetBkColor(ColorToRGB(color)); }
+  void SetBackgroundMode(TCanvasBackMode mode) override { DC().SetBkMode(TDCBkMode(int(mode))); }
+  void SetMonochrome(bool value) override;
+  void SetPixel(int x, int y, TColor color) override { DC().SetPixel(x, y, color); }
+  void SetTextAlign(unsigned flags) override { DC().SetTextAlign(flags); }
+  void SetOffscreenBuffering(bool value) override;
+  void PreparePenWithColor(const TPen& pen, TColor color) override;
+  std::unique_ptr<TChartBlend> StartTransparency(const TRect& r, int transparency) override;
+  void FinishTransparency(std::unique_ptr<TChartBlend> blend) override;
+  void Arc(const TRect& r, TPoint start, TPoint end) override { DC().Arc(r, start, end); }
+  void Draw(int x, int y, const QImage& graphic) override;
+  void Ellipse(const TRect& r) override { DC().Ellipse(r); }
+  void FillRect(const TRect& r) override { DC().FillRect(r); }
+  void Frame3D(TRect r, TColor topLeft, TColor bottomRight, int width) override;
+  void LineTo(int x, int y) override { DC().LineTo(x, y); }
+  void MoveTo(int x, int y) override { DC().MoveTo(x, y); }
+  void Pie(const TRect& r, TPoint start, TPoint end) override { DC().Pie(r, start, end); }
+  void Rectangle(const TRect& r) override { DC().Rectangle(r); }
+  void RoundRect(const TRect& r, int cornerW, int cornerH) override { DC().RoundRect(r, cornerW, cornerH); }
+  void StretchDraw(const TRect& r, const QImage* graphic) override;
+  void TextOut(int x, int y, std::string_view text) override;
+  int TextWidth(std::string_view text) override;
+  int TextHeight(std::string_view text) override;
+  void ClipToRect(const TRect& r) override;
+  void ClipToRoundRect(const TRect& r, int size) override;
+  void ClipToEllipse(const TRect& r, bool inverted) override;
+  void ClipToPolygon(const TPoint* pts, int count) override;
+  void PlainHorizLine(int x0, int x1, int y) override;
+  void PlainVertLine(int x, int y0, int y1) override;
+  void FillBackground(const TRect& r) override { DC().FillRect(r); }
+  void GradientFill(const TRect& r, TColor start, TColor end, TGradientDirection direction, int balance) override;
+  void Invalidate() override { bufferStale_ = true; }
+  void Line(int x0, int y0, int x1, int y1) override;
+  void Polyline(const TPoint* pts, int lastIndex) override { DC().Polyline(pts, lastIndex + 1); }
+  void Polygon(const TPoint* pts, int lastIndex) override { DC().Polygon(pts, lastIndex + 1); }
+  void RotatedText(int x, int y, std::string_view text, double angle) override;
+  void RestoreClip() override { DC().PopClip(); }
+
+  TColor ReadPixelAtDepth(int x, int y, int z) override;
+  void WritePixelAtDepth(int x, int y, int z, TColor color) override;
+  TPoint UnprojectPoint(int x, int y, int z) const override;
+  TPoint ProjectToPoint(int x, int y, int z) const override;
+  TRect OpenFrame(IDeviceContext* surface, TView3DOptions* options, TColor backColor, bool is3D,
+                  const TRect& r) override;
+  void CopySurfaceSettings(const TCanvas3D& other) override { SetMonochrome(other.GetMonochrome()); }
+  void Projection(int maxDepth, const TRect& r) override;
+  void PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) override;
+  bool RepaintFromBuffer() override;
+  void Arrow(bool filled, TPoint from, TPoint to, int headWidth, int headHeight, int z) override;
+  void ClipToCube(const TRect& r, int z0, int z1) override;
+  void Cube(const TRect& r, int z0, int z1, bool darkSides) override;
+  void SuspendRotation() override;
+  void EllipseAtDepth(const TRect& r, int z) override;
+  void ResumeRotation() override { View3DActive = savedView3DActive_; }
+  void HorizLineAt(int x0, int x1, int y, int z) override;
+  void VertLineAt(int x, int y0, int y1, int z) override;
+  void DepthLineAt(int x, int y, int z0, int z1) override;
+  void LineAtDepth(int x0, int y0, int x1, int y1, int z) override;
+  void MoveToAtDepth(int x, int y, int z) override;
+  void LineToAtDepth(int x, int y, int z) override;
+  void DepthQuad(TPoint a, TPoint b, int z0, int z1) override;
+  void PlaneAtDepth(TPoint p1, TPoint p2, TPoint p3, TPoint p4, int z) override;
+  void DepthQuadGeneral(const TPoint quad[4], int z0, int z1) override;
+  void PolygonAtDepth(const TPoint* pts, int count, int z) override;
+  void PolylineAtDepth(const TPoint* pts, int lastIndex, int z) override;
+  void RectangleAtDepth(const TRect& r, int z) override;
+  void FlatRectY(int left, int top, int right, int z0, int z1) override;
+  void FlatRectZ(int left, int top, int bottom, int z0, int z1) override;
+  void RotatedTextAtDepth(int x, int y, int z, std::string_view text, double angle) override;
+  void Sphere(int x, int y, int z, double radius) override;
+  void TextAtDepth(int x, int y, int z, std::string_view text) override;
+  void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) override;
+  void FillQuad() override { DC().Polygon(quad_, 4); }
+  void DiscardBuffer();
+  void CopyBufferTo(int x, int y, IDeviceContext& surface);
+
+  // Radial fill of Part of a gradient (used by TCustomChartGradient::Draw).
+  void RadialGradient(const TRect& r, TColor start, TColor end, int balance, int radialX, int radialY);
+
+ private:
+  friend class TChartBlend;
+  void UpdateRotationTrig();
+  void TextWithEffects(int x, int y, std::string_view text);
+  void PlainText(int x, int y, std::string_view text);
+  TRect TextRect(int x, int y, std::string_view text);
+  void LinesGradient(const TRect& r, TColor start, TColor end, bool up);
+  void CornerGradient(const TRect& r, TColor start, TColor end, bool fromBottom, int balance);
+  void CenterGradient(const TRect& r, TColor start, TColor end, int balance);
+  bool ProjectRect(const TRect& r, int z, TPoint out[4]) const;
+
+  IDeviceContext* reference_;
+  QImage bitmap_;
+  std::unique_ptr<IDeviceContext> bitmapDC_;
+  bool bufferStale_ = true, monochrome_ = false, offscreen_ = true, savedView3DActive_ = false;
+  double elevationSin_ = 0, rotationSin_ = 0, tiltSin_ = 0, elevationCos_ = 1, rotationCos_ = 1, tiltCos_ = 1;
+  TPoint quad_[4];
+};
+
+// Transparency of what is drawn between StartTransparency and
+// FinishTransparency: the background under the rectangle is kept and blended
+// back into the new drawing.
+class TChartBlend {
+ public:
+  TChartBlend(TChartCanvas3D& canvas, const TRect& r);
+  // Blends the kept background into the drawing with `percent` (0..100).
+  void DoBlend(int percent);
+  const TRect& Rect() const { return rect_; }
+
+ private:
+  TChartCanvas3D& canvas_;
+  TRect rect_;
+  QImage background_;
 };
