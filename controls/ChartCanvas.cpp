@@ -117,17 +117,6 @@ TPicture& TChartBrush::Image() {
   return *image_;
 }
 
-void TChartBrush::SetImage(const TPicture* picture) {
-  if (!picture) {
-    if (image_) {
-      image_.reset();
-      Changed();
-    }
-    return;
-  }
-  Image().SetImage(picture->Image());
-}
-
 void TChartBrush::Assign(const TBrush& source) {
   TBatch batch(*this);
   if (const auto* s = dynamic_cast<const TChartBrush*>(&source))
@@ -195,30 +184,6 @@ TChartShadow& TChartFont::Shadow() {
 TChartFontGradient& TChartFont::Gradient() {
   if (!gradient_) gradient_ = std::make_unique<TChartFontGradient>(Forward());
   return *gradient_;
-}
-
-void TChartFont::SetOutLine(const TChartPen* pen) {
-  if (!pen) {
-    if (outLine_) outLine_.reset(), Changed();
-  } else {
-    OutLine().Assign(*pen);
-  }
-}
-
-void TChartFont::SetShadow(const TChartShadow* shadow) {
-  if (!shadow) {
-    if (shadow_) shadow_.reset(), Changed();
-  } else {
-    Shadow().Assign(*shadow);
-  }
-}
-
-void TChartFont::SetGradient(const TChartFontGradient* gradient) {
-  if (!gradient) {
-    if (gradient_) gradient_.reset(), Changed();
-  } else {
-    Gradient().Assign(*gradient);
-  }
 }
 
 void TChartFont::Assign(const TFont& source) {

@@ -48,6 +48,16 @@ class TChartPersistent {
   TChangeEvent Forward() {
     return [this](TChartPersistent*) { Changed(); };
   }
+  // Writing a sub-object: nullptr frees it, anything else is copied into it.
+  template <class T, class S>
+  void ReplaceSubObject(std::unique_ptr<T>& owned, const S* source) {
+    if (!source) {
+      if (owned) owned.reset(), Changed();
+      return;
+    }
+    if (!owned) owned = std::make_unique<T>(Forward());
+    owned->Assign(*source);
+  }
 
  private:
   int batch_ = 0;
@@ -147,6 +157,7 @@ class TPicture : public TChartPersistent {
   const QImage& Image() const { return image_; }
   void SetImage(const QImage& image);
   bool Empty() const { return image_.isNull(); }
+  void Assign(const TPicture& source) { SetImage(source.image_); }
 
  private:
   QImage image_;
@@ -177,7 +188,7 @@ class TChartBrush : public TBrush {
   TPicture& Image();
   bool HasImage() const { return image_ && !image_->Empty(); }
   // nullptr frees the picture; another picture is copied.
-  void SetImage(const TPicture* picture);
+  void SetImage(const TPicture* picture) { ReplaceSubObject(image_, picture); }
   void Assign(const TBrush& source) override;
 
  private:
@@ -345,9 +356,9 @@ class TChartFont : public TFont {
   bool HasOutLine() const { return outLine_ != nullptr; }
   bool HasShadow() const { return shadow_ != nullptr; }
   bool HasGradient() const { return gradient_ != nullptr; }
-  void SetOutLine(const TChartPen* pen);
-  void SetShadow(const TChartShadow* shadow);
-  void SetGradient(const TChartFontGradient* gradient);
+  void SetOutLine(const TChartPen* pen) { ReplaceSubObject(outLine_, pen); }
+  void SetShadow(const TChartShadow* shadow) { ReplaceSubObject(shadow_, shadow); }
+  void SetGradient(const TChartFontGradient* gradient) { ReplaceSubObject(gradient_, gradient); }
   void Assign(const TFont& source) override;
 
  private:

@@ -7,8 +7,6 @@ std::string DateStepSingular, DateStepPlural;
 
 namespace {
 
-int gStarted = 0;
-
 void Assign() {
   auto& T = Messages;
   const std::string ext = kChartFileExtension;
@@ -289,21 +287,16 @@ void Assign() {
   DateStepPlural = "days";
 }
 
-// The unit starts with the program.
-struct TUnitStart {
-  TUnitStart() { Initialize(); }
-} gUnitStart;
-
-}  // namespace
-
-void Initialize() {
-  if (gStarted++ == 0) Assign();
-}
-
-void Finalize() {
-  if (gStarted == 0 || --gStarted > 0) return;
+void Empty() {
   for (std::string& s : Messages) s = std::string();
   DateStepSingular = DateStepPlural = std::string();
 }
+
+TCountedStart gStart(&Assign, &Empty);  // the unit starts with the program
+
+}  // namespace
+
+void Initialize() { gStart.Initialize(); }
+void Finalize() { gStart.Finalize(); }
 
 }  // namespace ChartConst

@@ -306,4 +306,22 @@ inline const std::string& Msg(TChartMsg row) { return Messages[row]; }
 void Initialize();
 void Finalize();
 
+// The counted start and end of a message table: the first start fills it,
+// the last end empties it; the unit's own start is the first.
+class TCountedStart {
+ public:
+  TCountedStart(void (*fill)(), void (*empty)()) : fill_(fill), empty_(empty) { Initialize(); }
+  void Initialize() {
+    if (started_++ == 0) fill_();
+  }
+  void Finalize() {
+    if (started_ > 0 && --started_ == 0) empty_();
+  }
+
+ private:
+  void (*fill_)();
+  void (*empty_)();
+  int started_ = 0;
+};
+
 }  // namespace ChartConst

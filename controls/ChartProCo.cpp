@@ -1,12 +1,12 @@
 #include "controls/ChartProCo.h"
 
+#include "controls/ChartConst.h"
+
 namespace ChartProCo {
 
 std::array<std::string, pmRows> Messages;
 
 namespace {
-
-int gStarted = 0;
 
 void Assign() {
   auto& T = Messages;
@@ -229,19 +229,15 @@ void Assign() {
   T[pmSeriesBand] = "Series Band";
 }
 
-struct TUnitStart {
-  TUnitStart() { Initialize(); }
-} gUnitStart;
+void Empty() {
+  for (std::string& s : Messages) s = std::string();
+}
+
+ChartConst::TCountedStart gStart(&Assign, &Empty);
 
 }  // namespace
 
-void Initialize() {
-  if (gStarted++ == 0) Assign();
-}
-
-void Finalize() {
-  if (gStarted == 0 || --gStarted > 0) return;
-  for (std::string& s : Messages) s = std::string();
-}
+void Initialize() { gStart.Initialize(); }
+void Finalize() { gStart.Finalize(); }
 
 }  // namespace ChartProCo

@@ -33,64 +33,57 @@ TDCRecord& TRecordingDC::AddRect(TDCOp op, const TRect& r, std::initializer_list
 
 // --- Attributes: recorded when they change
 
+namespace {
+
+template <class T>
+bool Changes(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+}  // namespace
+
 void TRecordingDC::SetPen(const TDCPen& pen) {
-  if (pen == pen_) return;
-  pen_ = pen;
-  Add(TDCOp::SetPen);
+  if (Changes(pen_, pen)) Add(TDCOp::SetPen);
 }
 
 void TRecordingDC::SetBrush(const TDCBrush& brush) {
-  if (brush == brush_) return;
-  brush_ = brush;
-  Add(TDCOp::SetBrush);
+  if (Changes(brush_, brush)) Add(TDCOp::SetBrush);
 }
 
 void TRecordingDC::SetFont(const TDCFont& font) {
-  if (font == fontDesc_) return;
-  fontDesc_ = font;
+  if (!Changes(fontDesc_, font)) return;
   font_.reset();
   Add(TDCOp::SetFont).Font = font;
 }
 
 void TRecordingDC::SetTextColor(TColor color) {
-  if (color == textColor_) return;
-  textColor_ = color;
-  Add(TDCOp::SetTextColor, {int(color)});
+  if (Changes(textColor_, color)) Add(TDCOp::SetTextColor, {int(color)});
 }
 
 void TRecordingDC::SetBkColor(TColor color) {
-  if (color == bkColor_) return;
-  bkColor_ = color;
-  Add(TDCOp::SetBkColor, {int(color)});
+  if (Changes(bkColor_, color)) Add(TDCOp::SetBkColor, {int(color)});
 }
 
 void TRecordingDC::SetBkMode(TDCBkMode mode) {
-  if (mode == bkMode_) return;
-  bkMode_ = mode;
-  Add(TDCOp::SetBkMode, {int(mode)});
+  if (Changes(bkMode_, mode)) Add(TDCOp::SetBkMode, {int(mode)});
 }
 
 void TRecordingDC::SetTextAlign(unsigned flags) {
-  if (flags == align_) return;
-  align_ = flags;
-  Add(TDCOp::SetTextAlign, {int(flags)});
+  if (Changes(align_, flags)) Add(TDCOp::SetTextAlign, {int(flags)});
 }
 
 void TRecordingDC::SetTextCharacterExtra(int extra) {
-  if (extra == charExtra_) return;
-  charExtra_ = extra;
-  Add(TDCOp::SetTextCharacterExtra, {extra});
+  if (Changes(charExtra_, extra)) Add(TDCOp::SetTextCharacterExtra, {extra});
 }
 
 void TRecordingDC::SetRop2(TDCRop2 rop) {
-  if (rop == rop_) return;
-  rop_ = rop;
-  Add(TDCOp::SetRop2, {int(rop)});
+  if (Changes(rop_, rop)) Add(TDCOp::SetRop2, {int(rop)});
 }
 
 void TRecordingDC::SetMapping(const TDCMapping& m) {
-  if (m == mapping_) return;
-  mapping_ = m;
+  if (!Changes(mapping_, m)) return;
   Add(TDCOp::SetMapping, {m.WindowOrg.X, m.WindowOrg.Y, m.WindowExt.X, m.WindowExt.Y,
                           m.ViewportOrg.X, m.ViewportOrg.Y, m.ViewportExt.X, m.ViewportExt.Y});
 }

@@ -263,3 +263,76 @@ TEST(ChartCanvas, PensAndTextEffects) {
   EXPECT_EQ(r.dc.Count(TDCOp::StrokePath), 1);
   EXPECT_EQ(r.dc.Count(TDCOp::PopClip), 1);
 }
+
+TEST(ChartCanvas, GeometryAndColourHelpers) {
+  EXPECT_EQ(RoundPixel(2.5), 2);  // ties to even
+  EXPECT_EQ(RoundPixel(3.5), 4);
+  EXPECT_EQ(RoundPixel(1e300), kPixelLimit);  // saturated, not undefined
+  EXPECT_EQ(RoundPixel(-1e300), -kPixelLimit);
+  EXPECT_EQ(NormalizeRect({9, 8, 1, 2}), (TRect{1, 2, 9, 8}));
+  EXPECT_EQ(RectCenter({-3, 0, 0, 5}), (TPoint{-1, 2}));
+  EXPECT_TRUE(PointInRect({0, 0, 4, 4}, {4, 4}));
+  EXPECT_EQ(DarkenChannels(RGB(100, 20, 200), 64), RGB(36, 0, 136));
+  EXPECT_EQ(LightenChannels(RGB(100, 20, 200), 64), RGB(164, 84, 255));
+  EXPECT_EQ(PointAlongLine({0, 0}, {30, 40}, 10), (TPoint{6, 8}));
+}
+
+TEST(ChartCanvas, MidColourMeetsAtTheSplitAndFontsZoom) {
+  EnsureQApplication();
+  Recorded r;
+  r.Open(false);
+  TChartGradient g;
+  g.SetStartColor(clRed);
+  g.SetMidColor(clLime);
+  g.SetEndColor(clBlue);
+  g.Draw(r.canvas, {0, 0, 10, 100});
+  const auto fills = r.dc.Of(TDCOp::FillRect);
+  ASSERT_EQ(fills.size(), 100u);
+  EXPECT_EQ(fills[0]->Args[3], 100);  // start at the bottom
+  EXPECT_EQ(fills[0]->Brush.Color, clRed);
+  EXPECT_EQ(fills[49]->Brush.Color, clLime);
+  EXPECT_EQ(fills[50]->Args[3], 50);  // the upper half starts at the split
+  EXPECT_EQ(fills[50]->Brush.Color, clLime);
+  EXPECT_EQ(fills[99]->Brush.Color, clBlue);
+
+  r.view.SetFontZoom(150);
+  r.Open(false);
+  TChartFont font;  // 8 points
+  r.canvas.PrepareFont(font);
+  EXPECT_EQ(r.dc.Font().Height, -16);  // 12 points at 96 pixels an inch
+}
+
+TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
+  EnsureQApplication();
+  QImage image(40, 30, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    TPainterDC dc(&image);
+    TChartCanvas3D canvas(&dc);
+    canvas.SetOffscreenBuffering(false);
+    canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 40, 30});
+    canvas.Frame3D({0, 0, 10, 10}, clRed, clBlue, 2);
+    canvas.ClipToRect({20, 0, 40, 30});
+    canvas.ClipToEllipse({20, 0, 40, 30}, true);
+    canvas.RestoreClip();  // back to the rectangle, not to no clip
+    dc.SetBrush({TDCBrushStyle::Solid, clBlack, {}});
+    canvas.FillRect({15, 0, 40, 30});
+    canvas.RestoreClip();
+  }
+  struct Case {
+    int x, y;
+    QRgb want;
+  } pixels[] = {{0, 0, qRgb(255, 0, 0)}, {1, 1, qRgb(255, 0, 0)}, {9, 9, qRgb(0, 0, 255)}, {8, 8, qRgb(0, 0, 255)},
+                {2, 2, qRgb(255, 255, 255)}, {17, 5, qRgb(255, 255, 255)}, {30, 15, qRgb(0, 0, 0)}};
+  for (const Case& c : pixels) EXPECT_EQ(image.pixel(c.x, c.y), c.want) << c.x << "," << c.y;
+
+  Recorded r;
+  r.view.SetOrthogonal(true);
+  r.Open(true);
+  r.canvas.EnterFlatMode();
+  r.canvas.EnterFlatMode();
+  r.canvas.LeaveFlatMode();
+  EXPECT_FALSE(r.canvas.View3DActive);
+  r.canvas.LeaveFlatMode();
+  EXPECT_TRUE(r.canvas.View3DActive);
+}
