@@ -6,6 +6,7 @@
 
 #include "controls/ChartCanvas.h"
 #include "platform/PainterDC.h"
+#include "platform/RecordingDC.h"
 
 namespace {
 
@@ -204,6 +205,12 @@ TRect TChartCanvas3D::OpenFrame(IDeviceContext* surface, TView3DOptions* options
   if (offscreen_) {
     const int w = std::max(0, r.Width()), h = std::max(0, r.Height());
     bitmapDC_.reset();
+    if (w == 0 || h == 0) {  // nothing to show: the frame is drawn into a sink
+      bitmap_ = QImage();
+      bitmapDC_ = std::make_unique<TRecordingDC>(TSize{w, h});
+      SetSurface(bitmapDC_.get());
+      return {0, 0, w, h};
+    }
     if (bitmap_.width() != w || bitmap_.height() != h) bitmap_ = QImage(w, h, QImage::Format_RGB32);
     bitmapDC_ = std::make_unique<TPainterDC>(&bitmap_);
     SetSurface(bitmapDC_.get());

@@ -183,6 +183,13 @@ TEST(ChartCanvas, FrameBufferTransparencyAndStaleness) {
   canvas.SetMonochrome(true);
   canvas.SetMonochrome(true);
   EXPECT_EQ(repaints, 1);
+
+  const QImage before = screen.copy();
+  EXPECT_EQ(canvas.OpenFrame(&screenDC, nullptr, clWhite, false, {0, 0, 0, 30}), (TRect{0, 0, 0, 30}));
+  canvas.FillRect({0, 0, 40, 30});  // a panel without width shows nothing
+  canvas.PresentBuffer(&screenDC, &screenDC, {0, 0, 0, 30});
+  EXPECT_EQ(screen, before);
+  EXPECT_FALSE(canvas.RepaintFromBuffer());
 }
 
 TEST(ChartCanvas, ArrowsCubesAndEllipsesThroughTheRecording) {
