@@ -4,6 +4,7 @@
 #include <QPainterPathStroker>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/DCSupport.h"
 
@@ -24,7 +25,9 @@ QPen MakeQPen(const TDCPen& p) {
   const bool cosmetic = p.Width <= 1 || p.Style == TDCPenStyle::Alternate;
   QPen pen(QtColor(p.Color), cosmetic ? 0 : p.Width);
   if (cosmetic) {
-    pen.setCapStyle(Qt::FlatCap);  // the end pixel of a line stays unset
+    // Both end pixels drawn; open lines are shortened by their end pixel
+    // (Qt itself would leave out whichever end lies right or below).
+    pen.setCapStyle(Qt::SquareCap);
     switch (p.Style) {
       case TDCPenStyle::Dash: pen.setDashPattern({18, 6}); break;
       case TDCPenStyle::Dot: pen.setDashPattern({3, 3}); break;
@@ -47,6 +50,17 @@ QPen MakeQPen(const TDCPen& p) {
     default: break;
   }
   return pen;
+}
+
+// The pixel before `to` on the line from `from`: where a cosmetic line ends.
+QPoint BeforeEnd(QPoint from, QPoint to) {
+  const int dx = to.x() - from.x(), dy = to.y() - from.y();
+  if (std::abs(dx) >= std::abs(dy)) {
+    const int x = to.x() - (dx > 0 ? 1 : -1);
+    return {x, from.y() + int(std::nearbyint(double(x - from.x()) * dy / dx))};
+  }
+  const int y = to.y() - (dy > 0 ? 1 : -1);
+  return {from.x() + int(std::nearbyint(double(y - from.y()) * dx / dy)), y};
 }
 
 QRegion RegionOf(const QPainterPath& path, const QTransform& xf) {
@@ -77,6 +91,7 @@ void TPainterDC::SetPen(const TDCPen& pen) {
   if (pen == pen_) return;
   pen_ = pen;
   qpen_ = MakeQPen(pen);
+  cosmetic_ = qpen_.style() != Qt::NoPen && qpen_.widthF() == 0;
   if (active_ == Active::Shape) active_ = Active::None;
 }
 
@@ -286,8 +301,12 @@ void TPainterDC::LineTo(int x, int y) {
   if (inPath_) {
     path_.lineTo(x, y);
   } else {
-    UseShapePen();
-    painter_.drawLine(QPoint(pos_.X, pos_.Y), QPoint(x, y));
+    const QPoint from(pos_.X, pos_.Y), to(x, y);
+    if (from != to) {
+      UseShapePen();
+      if (cosmetic_) painter_.drawLine(from, BeforeEnd(from, to));
+      else painter_.drawLine(from, to);
+    }
   }
   pos_ = {x, y};
 }
@@ -301,6 +320,11 @@ void TPainterDC::Polyline(const TPoint* pts, int count) {
   }
   scratch_.resize(count);
   for (int i = 0; i < count; ++i) scratch_[i] = QPoint(pts[i].X, pts[i].Y);
+  if (cosmetic_) {  // every pixel but the last point's
+    while (count >= 2 && scratch_[count - 1] == scratch_[count - 2]) --count;
+    if (count < 2) return;
+    scratch_[count - 1] = BeforeEnd(scratch_[count - 2], scratch_[count - 1]);
+  }
   UseShapePen();
   painter_.drawPolyline(scratch_.data(), count);
 }

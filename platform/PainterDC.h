@@ -120,6 +120,7 @@ class TPainterDC final : public IDeviceContext {
   QBrush qbrush_;
   QTransform xf_;
   bool fontApplied_ = false;
+  bool cosmetic_ = true;  // lines leave out their end pixel themselves
   std::vector<QPoint> scratch_;
   Active active_ = Active::None;
   bool brushDirty_ = true;

@@ -343,3 +343,51 @@ TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
   r.canvas.LeaveFlatMode();
   EXPECT_TRUE(r.canvas.View3DActive);
 }
+
+TEST(ChartCanvas, LineAndCornerGradientsCoverEveryPixelOnce) {
+  EnsureQApplication();
+  for (TGradientDirection d : {gdDiagonalUp, gdDiagonalDown, gdFromTopLeft, gdFromBottomLeft, gdFromCenter}) {
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(qRgb(0, 255, 0));
+    {
+      TPainterDC dc(&image);
+      TChartCanvas3D canvas(&dc);
+      canvas.SetOffscreenBuffering(false);
+      canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 30, 20});
+      canvas.GradientFill({5, 5, 25, 16}, clBlack, clRed, d, 50);
+    }
+    int untouched = 0, outside = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 30; ++x) {
+        const bool in = x >= 5 && x < 25 && y >= 5 && y < 16;
+        const bool green = image.pixel(x, y) == qRgb(0, 255, 0);
+        untouched += in && green;
+        outside += !in && !green;
+      }
+    EXPECT_EQ(untouched, 0) << int(d);
+    EXPECT_EQ(outside, 0) << int(d);
+  }
+}
+
+TEST(ChartCanvas, ShadowStripsCubeClipAndZoomedText) {
+  EnsureQApplication();
+  Recorded r;
+  r.Open(false);
+  TChartShadow hard({}, clBlack, 3);
+  hard.SetSmooth(false);
+  hard.Draw(r.canvas, {10, 10, 50, 40});
+  const auto strips = r.dc.Of(TDCOp::FillRect);
+  ASSERT_EQ(strips.size(), 2u);
+  EXPECT_EQ(strips[0]->Args, (std::vector<int>{13, 40, 53, 43}));
+  EXPECT_EQ(strips[1]->Args, (std::vector<int>{50, 13, 53, 43}));
+  r.canvas.ClipToCube({10, 10, 50, 40}, 0, 10);
+  EXPECT_EQ(r.dc.Of(TDCOp::ClipRect)[0]->Args, (std::vector<int>{10, 10, 51, 41}));
+
+  r.view.SetZoom(200);
+  r.Open(true);
+  TChartFont font;
+  r.canvas.PrepareFont(font);
+  r.canvas.TextAtDepth(0, 0, 0, "x");
+  EXPECT_EQ(r.dc.Of(TDCOp::TextOut)[0]->Font.Height, -21);  // 16 points for the doubled zoom
+  EXPECT_EQ(r.dc.Font().Height, -11);                        // and back afterwards
+}

@@ -70,6 +70,26 @@ TEST(PainterDC, ShapeAndLineExtentsAreHalfOpen) {
   }
 }
 
+TEST(PainterDC, LinesLeaveOutTheirEndPixelInEveryDirection) {
+  EnsureQApplication();
+  const TPoint c{20, 20};
+  const TPoint ends[] = {{30, 20}, {10, 20}, {20, 10}, {20, 30}, {27, 27}, {13, 13},
+                         {13, 27}, {27, 13}, {29, 24}, {11, 16}, {16, 29}, {24, 11}};
+  for (TPoint e : ends) {
+    Surface s;
+    s.Draw([&](IDeviceContext& dc) {
+      dc.MoveTo(c.X, c.Y);
+      dc.LineTo(e.X, e.Y);
+    });
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 64; ++x) n += s.Ink(x, y);
+    EXPECT_TRUE(s.Ink(c.X, c.Y)) << e.X << "," << e.Y;
+    EXPECT_FALSE(s.Ink(e.X, e.Y)) << e.X << "," << e.Y;
+    EXPECT_EQ(n, std::max(std::abs(e.X - c.X), std::abs(e.Y - c.Y))) << e.X << "," << e.Y;
+  }
+}
+
 TEST(PainterDC, TextIsPlacedByTheAlignmentFlags) {
   EnsureQApplication();
   const int x = 32, y = 20;
@@ -278,4 +298,32 @@ TEST(PainterDC, VectorTargetsDrawWithoutRasterOperations) {
     EXPECT_EQ(dc.GetPixel(10, 10), CLR_INVALID);
   }
   EXPECT_GT(QFileInfo(file).size(), 500);
+}
+
+TEST(PainterDC, ArcsTurnCounterClockwiseAndPathsFill) {
+  EnsureQApplication();
+  Surface s;
+  TPoint end;
+  s.Draw([&](IDeviceContext& dc) {
+    dc.Arc({0, 0, 21, 21}, {30, 10}, {10, -5});  // 3 o'clock to 12 o'clock
+    dc.MoveTo(30, 30);
+    dc.ArcTo({30, 0, 51, 21}, {60, 10}, {40, -5}, true);  // clockwise: the long way round
+    end = dc.CurrentPosition();
+    dc.BeginPath();
+    const TPoint tri[] = {{2, 25}, {20, 25}, {2, 38}};
+    dc.Polygon(tri, 3);
+    dc.EndPath();
+    dc.SetBrush(kBlack);
+    dc.FillPath();
+    dc.SetTextAlign(TA_UPDATECP);
+    dc.MoveTo(40, 30);
+    dc.SetBkMode(TDCBkMode::Transparent);
+    dc.TextOut(0, 0, "ab");
+    EXPECT_EQ(dc.CurrentPosition().X, 40 + dc.TextExtent("ab").cx);
+  });
+  EXPECT_TRUE(s.Ink(17, 3));    // upper right quarter
+  EXPECT_FALSE(s.Ink(3, 17));   // lower left quarter
+  EXPECT_TRUE(s.Ink(33, 17));   // the clockwise arc passes the lower left
+  EXPECT_EQ(end, (TPoint{40, 0}));
+  EXPECT_TRUE(s.Ink(5, 28));    // the path's inside
 }
