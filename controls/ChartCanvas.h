@@ -1,6 +1,8 @@
 #pragma once
-// The chart's drawing attributes (pens, brushes, fonts, gradients, shadows
-// and the 3-D view options) that every chart element publishes.
+// The chart canvas every chart element draws through (TChartCanvas,
+// TCanvas3D, TChartCanvas3D, TChartBlend), over the device-context layer, and
+// the drawing attributes every chart element publishes (pens, brushes, fonts,
+// gradients, shadows and the 3-D view options).
 //
 // Every property setter stores a new value and calls the object's change
 // notification only when the value really changes; Assign copies another
@@ -149,6 +151,8 @@ class TWhitePen : public TChartPen {
 enum TBrushStyle : uint8_t {
   bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
 };
+// A brush style is the device context's style of the same number.
+static_assert(int(bsDiagCross) == int(TDCBrushStyle::DiagCross) && int(bsClear) == int(TDCBrushStyle::Clear));
 
 // A picture held by a brush; an empty one makes no pattern.
 class TPicture : public TChartPersistent {
@@ -443,6 +447,7 @@ struct TPoint3D {
 };
 
 enum TCanvasBackMode : int { cbmTransparent = 1, cbmOpaque = 2 };
+static_assert(int(cbmOpaque) == int(TDCBkMode::Opaque) && int(cbmTransparent) == int(TDCBkMode::Transparent));
 
 // The software blend, exactly: over `count` 0xAARRGGBB pixels a pure white
 // drawn pixel first loses one step of red, then every channel of the drawn
@@ -695,7 +700,7 @@ class TChartCanvas3D final : public TCanvas3D {
   void DiscardBuffer();
   void CopyBufferTo(int x, int y, IDeviceContext& surface);
 
-  // Radial fill of Part of a gradient (used by TCustomChartGradient::Draw).
+  // The radial fill of a gradient: ellipses from the outside in, the start colour in the middle.
   void RadialGradient(const TRect& r, TColor start, TColor end, int balance, int radialX, int radialY);
 
  private:
