@@ -484,8 +484,10 @@ void TChartCanvas3D::TextWithEffects(int x, int y, std::string_view text) {
   const TDCBrush savedBrush = dc.Brush();
   const TDCBkMode savedMode = dc.BkMode();
   dc.SetBkMode(TDCBkMode::Transparent);
+  // Only what the font has is looked at: reading creates nothing here.
   const bool outline = font.HasOutLine() && font.OutLine().Visible();
-  if (font.Gradient().Visible()) {
+  const bool gradient = font.HasGradient() && font.Gradient().Visible();
+  if (gradient) {
     dc.BeginPath();
     dc.TextOut(x, y, text);
     dc.EndPath();
@@ -504,7 +506,7 @@ void TChartCanvas3D::TextWithEffects(int x, int y, std::string_view text) {
     dc.TextOut(x, y, text);
     dc.EndPath();
     PreparePen(font.OutLine());
-    if (font.Gradient().Visible()) {
+    if (gradient) {
       dc.StrokePath();
     } else {
       dc.SetBrush({TDCBrushStyle::Solid, monochrome_ ? clBlack : font.Color(), {}});

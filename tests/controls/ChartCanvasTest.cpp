@@ -264,6 +264,10 @@ TEST(ChartCanvas, PensAndTextEffects) {
 
   r.dc.List.clear();
   font.OutLine().SetVisible(true);
+  r.canvas.TextOut(0, 0, "A");  // outlined and filled, nothing created on the font
+  EXPECT_EQ(r.dc.Count(TDCOp::StrokeAndFillPath), 1);
+  EXPECT_FALSE(font.HasGradient());
+  r.dc.List.clear();
   font.Gradient().SetVisible(true);
   r.canvas.TextOut(0, 0, "A");
   EXPECT_EQ(r.dc.Count(TDCOp::ClipToPath), 1);
