@@ -67,6 +67,7 @@ bool PointInsidePolygon(TPoint p, const TPoint* points, int lastIndex);
 // compare(a, b) (< 0, 0, > 0) and swap(a, b).
 template <class Compare, class Swap>
 void SortIndexRange(int first, int last, Compare&& compare, Swap&& swap) {
+  if (first >= last) return;  // an empty list comes as (0, -1): nothing to read
   int i = first, j = last, pivot = first + (last - first) / 2;
   do {
     while (compare(i, pivot) < 0) ++i;

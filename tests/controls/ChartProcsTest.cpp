@@ -113,6 +113,9 @@ TEST(ChartProcs, SortIndexRangeSortsThroughTheCallbacks) {
   SortIndexRange(0, int(v.size()) - 1, [&](int a, int b) { return v[a] - v[b]; },
                  [&](int a, int b) { std::swap(v[a], v[b]); });
   EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+  int calls = 0;
+  SortIndexRange(0, -1, [&](int, int) { return ++calls; }, [&](int, int) { ++calls; });
+  EXPECT_EQ(calls, 0);
 }
 
 TEST(ChartProcs, FieldsAndCharacters) {
