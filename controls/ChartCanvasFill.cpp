@@ -97,6 +97,7 @@ void TChartCanvas3D::FinishTransparency(std::unique_ptr<TChartBlend> blend) {
 // --- Gradients
 
 TColor GradientBandColor(TColor start, int dr, int dg, int db, int i, int t, int balance) {
+  if (t <= 0) return ColorToRGB(start);  // a single band
   const TChannels s = Split(start);
   auto channel = [&](int from, int delta) {
     int v;
