@@ -1,0 +1,132 @@
+#pragma once
+// The device context over QPainter: a raster buffer (QImage), a printer or a
+// PDF writer. On a QImage every convention of DeviceContext.h holds pixel for
+// pixel, raster operations and pixel reads included.
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/DeviceContext.h"
+
+struct TDCResolvedFont;
+
+class TPainterDC final : public IDeviceContext {
+ public:
+  // Paints on `device` (which must outlive this object) until destroyed.
+  explicit TPainterDC(QPaintDevice* device);
+  ~TPainterDC() override;
+  TPainterDC(const TPainterDC&) = delete;
+  TPainterDC& operator=(const TPainterDC&) = delete;
+
+  TSize Size() const override { return size_; }
+  bool IsRaster() const override { return image_ != nullptr; }
+  QImage* Image() override { return image_; }
+  void Flush() override {}  // QPainter writes raster pixels immediately
+  QPainter& Painter() { return painter_; }
+
+  void SetPen(const TDCPen& pen) override;
+  const TDCPen& Pen() const override { return pen_; }
+  void SetBrush(const TDCBrush& brush) override;
+  const TDCBrush& Brush() const override { return brush_; }
+  void SetFont(const TDCFont& font) override;
+  const TDCFont& Font() const override { return fontDesc_; }
+  void SetTextColor(TColor color) override;
+  TColor TextColor() const override { return textColor_; }
+  void SetBkColor(TColor color) override;
+  TColor BkColor() const override { return bkColor_; }
+  void SetBkMode(TDCBkMode mode) override;
+  TDCBkMode BkMode() const override { return bkMode_; }
+  void SetTextAlign(unsigned flags) override { align_ = flags; }
+  unsigned TextAlign() const override { return align_; }
+  void SetTextCharacterExtra(int extra) override;
+  int TextCharacterExtra() const override { return charExtra_; }
+  void SetRop2(TDCRop2 rop) override;
+  TDCRop2 Rop2() const override { return rop_; }
+  void SetMapping(const TDCMapping& mapping) override;
+  const TDCMapping& Mapping() const override { return mapping_; }
+
+  void PushClip() override;
+  void PopClip() override;
+  void ClipRect(const TRect& r) override;
+  void ClipRoundRect(const TRect& r, int cornerW, int cornerH) override;
+  void ClipPolygon(const TPoint* pts, int count) override;
+  void ClipEllipse(const TRect& r, bool exclude) override;
+  void ClipToPath() override;
+  bool HasClip() const override { return clip_.has_value(); }
+
+  void MoveTo(int x, int y) override;
+  void LineTo(int x, int y) override;
+  TPoint CurrentPosition() const override { return pos_; }
+  void Polyline(const TPoint* pts, int count) override;
+  void Polygon(const TPoint* pts, int count) override;
+  void Rectangle(const TRect& r) override;
+  void RoundRect(const TRect& r, int cornerW, int cornerH) override;
+  void Ellipse(const TRect& r) override;
+  void Arc(const TRect& r, TPoint start, TPoint end) override;
+  void ArcTo(const TRect& r, TPoint start, TPoint end, bool clockwise) override;
+  void Pie(const TRect& r, TPoint start, TPoint end) override;
+  void FillRect(const TRect& r) override;
+  void PatBlt(const TRect& r, TDCRop3 rop) override;
+  void BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx, int sy, TDCRop3 rop) override;
+  void StretchDraw(const TRect& r, const QImage& image) override;
+  void SetPixel(int x, int y, TColor color) override;
+  TColor GetPixel(int x, int y) override;
+
+  void TextOut(int x, int y, std::string_view text) override;
+  TSize TextExtent(std::string_view text) override;
+  TDCTextMetrics TextMetrics() override;
+
+  void BeginPath() override;
+  void EndPath() override { inPath_ = false; }
+  void CloseFigure() override { path_.closeSubpath(); }
+  void StrokePath() override;
+  void FillPath() override;
+  void StrokeAndFillPath() override;
+  void WidenPath() override;
+
+ private:
+  enum class Active : uint8_t { None, Shape, Text };
+  void UseShapePen();
+  void UseTextPen();
+  void ApplyComposition(QPainter::CompositionMode mode);
+  void ApplyClip();
+  QRegion ToDevice(const QRegion& logical) const;
+  QRectF ShapeRect(const TRect& r) const;
+  void Narrow(const QRegion& deviceRegion, bool exclude);
+  QBrush MakeBrush() const;
+  QPainter::CompositionMode RopMode() const;
+  void UseBrush();
+
+  QPainter painter_;
+  QImage* image_ = nullptr;
+  TSize size_;
+  TDCPen pen_;
+  TDCBrush brush_;
+  TDCFont fontDesc_;
+  std::shared_ptr<const TDCResolvedFont> font_;
+  TColor textColor_ = clBlack, bkColor_ = clWhite;
+  TDCBkMode bkMode_ = TDCBkMode::Opaque;
+  unsigned align_ = 0;
+  int charExtra_ = 0;
+  TDCRop2 rop_ = TDCRop2::CopyPen;
+  TDCMapping mapping_;
+  bool identity_ = true;
+  TPoint pos_;
+  QPen qpen_;
+  QBrush qbrush_;
+  QTransform xf_;
+  bool fontApplied_ = false;
+  bool cosmetic_ = true;  // lines leave out their end pixel themselves
+  std::vector<QPoint> scratch_;
+  Active active_ = Active::None;
+  bool brushDirty_ = true;
+  QPainter::CompositionMode composition_ = QPainter::CompositionMode_SourceOver;
+  std::optional<QRegion> clip_;  // device pixels
+  std::vector<std::optional<QRegion>> clipStack_;
+  bool inPath_ = false;
+  QPainterPath path_;
+};
