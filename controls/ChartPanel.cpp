@@ -1,6 +1,8 @@
 #include "controls/ChartPanel.h"
 
 #include <QGuiApplication>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 
 #include <algorithm>
@@ -332,6 +334,29 @@ void TCustomChartPanel::PaintBevels(TRect r) {
     r = Shrunk(r, BorderWidth);
   }
   bevel(BevelInner);
+}
+
+TCustomChartPanel::TPageInfo PageInfoOf(QPrinter& printer) {
+  const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
+  return {page.width(), page.height(), printer.logicalDpiX(), printer.logicalDpiY()};
+}
+
+void PrintChartPage(TCustomChartPanel& panel, QPrinter& printer, const QString& pdfFileName) {
+  if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfFileName);
+  }
+  const TCustomChartPanel::TPageInfo page = PageInfoOf(printer);
+  const TRect m = panel.PrintProportional() ? panel.PrintMarginsToFit(&page)
+                                            : TRect{panel.PrintMargins[0], panel.PrintMargins[1],
+                                                    panel.PrintMargins[2], panel.PrintMargins[3]};
+  // The painter's origin is the printable area's corner, not the paper's.
+  const QRect paint = printer.pageLayout().paintRectPixels(printer.resolution());
+  const TRect r{page.Width * m.Left / 100 - paint.left(), page.Height * m.Top / 100 - paint.top(),
+                page.Width - page.Width * m.Right / 100 - paint.left(),
+                page.Height - page.Height * m.Bottom / 100 - paint.top()};
+  TPainterDC dc(&printer);
+  panel.PrintIntoRect(dc, r);
 }
 
 // --- Mouse

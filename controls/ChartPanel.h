@@ -15,6 +15,7 @@
 #include "platform/Metafile.h"
 
 class TPainterDC;
+class QPrinter;
 
 enum TBevelCut : uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
 enum TChartUnits : uint8_t { muPercent, muPixels };
@@ -363,3 +364,12 @@ class TChartShape : public TChartCustomShape {
  public:
   using TChartCustomShape::TChartCustomShape;
 };
+
+// --- Printing on a printer
+
+// The page of a printer in device pixels and its resolution.
+TCustomChartPanel::TPageInfo PageInfoOf(QPrinter& printer);
+// Prints the panel on one page inside its PrintMargins (percent of the page,
+// PrintMarginsToFit's when PrintProportional). Where no printer is installed
+// the page goes to the PDF file `pdfFileName`.
+void PrintChartPage(TCustomChartPanel& panel, QPrinter& printer, const QString& pdfFileName);
