@@ -80,10 +80,10 @@ TCustomChartPanel::TCustomChartPanel()
     : border_([this](TChartPersistent*) { SurfaceModified(); }),
       shadow_([this](TChartPersistent*) { SurfaceModified(); }),
       view3DOptions_([this](TChartPersistent*) { SurfaceModified(); }) {
-  border_.SetEndStyle(esFlat);
   MakeWindowSurface();
   canvas_ = std::make_unique<TChartCanvas3D>(control_.get());
   canvas_->OnRepaint = [this] { Invalidate(); };
+  border_.SetEndStyle(esFlat);
 }
 
 TCustomChartPanel::~TCustomChartPanel() { destroying_ = true; }
