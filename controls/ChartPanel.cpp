@@ -410,33 +410,30 @@ TCursor TCustomChartPanel::MouseLeave() {
 TCustomChartPanelExtended::TCustomChartPanelExtended() = default;
 TCustomChartPanelExtended::~TCustomChartPanelExtended() = default;
 
+template <class T>
+void TCustomChartPanelExtended::ReplaceSubObject(std::unique_ptr<T>& owned, const T* source) {
+  if (!source) {
+    owned.reset();
+    Invalidate();
+    return;
+  }
+  if (!owned) owned = std::make_unique<T>([this](TChartPersistent*) { SurfaceModified(); });
+  owned->Assign(*source);
+}
+
 TChartGradient& TCustomChartPanelExtended::Gradient() {
   if (!gradient_) gradient_ = std::make_unique<TChartGradient>([this](TChartPersistent*) { SurfaceModified(); });
   return *gradient_;
 }
 
-void TCustomChartPanelExtended::SetGradient(const TChartGradient* g) {
-  if (!g) {
-    gradient_.reset();
-    Invalidate();
-  } else {
-    Gradient().Assign(*g);
-  }
-}
+void TCustomChartPanelExtended::SetGradient(const TChartGradient* g) { ReplaceSubObject(gradient_, g); }
 
 TBackImage& TCustomChartPanelExtended::BackImage() {
   if (!backImage_) backImage_ = std::make_unique<TBackImage>([this](TChartPersistent*) { SurfaceModified(); });
   return *backImage_;
 }
 
-void TCustomChartPanelExtended::SetBackImage(const TBackImage* image) {
-  if (!image) {
-    backImage_.reset();
-    Invalidate();
-  } else {
-    BackImage().Assign(*image);
-  }
-}
+void TCustomChartPanelExtended::SetBackImage(const TBackImage* image) { ReplaceSubObject(backImage_, image); }
 
 void TCustomChartPanelExtended::Assign(const TCustomChartPanelExtended& s) {
   SetBackImage(s.backImage_.get());

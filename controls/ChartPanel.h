@@ -313,6 +313,9 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   void UndoZoom();
 
  private:
+  // nullptr frees the sub-object; anything else is copied into it.
+  template <class T>
+  void ReplaceSubObject(std::unique_ptr<T>& owned, const T* source);
   std::unique_ptr<TChartGradient> gradient_;
   TChartZoom zoom_;
   std::unique_ptr<TBackImage> backImage_;

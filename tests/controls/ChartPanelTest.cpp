@@ -210,3 +210,52 @@ TEST(ChartPanelHost, PaintsTheBufferAndForwardsTheMouse) {
   EXPECT_EQ(host.cursor().shape(), Qt::CrossCursor);
   SaveScreenshot(&host, "chart_panel");
 }
+
+TEST(ChartPanel, BackImageModes) {
+  EnsureQApplication();
+  QImage tile(10, 10, QImage::Format_RGB32);
+  tile.fill(Qt::green);
+  struct Case {
+    TChartBackImageMode mode;
+    std::vector<TRect> expected;
+  } cases[] = {
+      {pbmStretch, {{0, 0, 35, 25}}},
+      {pbmTile, {{0, 0, 10, 10}, {10, 0, 20, 10}, {20, 0, 30, 10}, {30, 0, 40, 10}, {0, 10, 10, 20}, {10, 10, 20, 20},
+                 {20, 10, 30, 20}, {30, 10, 40, 20}, {0, 20, 10, 30}, {10, 20, 20, 30}, {20, 20, 30, 30}, {30, 20, 40, 30}}},
+      {pbmCenter, {{12, 7, 22, 17}}},
+      {pbmCustom, {{3, 4, 13, 14}}},
+  };
+  for (const Case& c : cases) {
+    TSamplePanel p;
+    p.SetBounds(35, 25);
+    p.BackImage().SetImage(tile);
+    p.BackImage().SetMode(c.mode);
+    p.BackImage().SetLeft(3), p.BackImage().SetTop(4);
+    TRecordingDC dc({35, 25});
+    p.Draw(dc, p.PanelRectangle());
+    std::vector<TRect> drawn;
+    for (const TDCRecord* r : dc.Of(TDCOp::StretchDraw)) drawn.push_back({r->Args[0], r->Args[1], r->Args[2], r->Args[3]});
+    EXPECT_EQ(drawn, c.expected) << int(c.mode);
+    EXPECT_EQ(dc.Count(TDCOp::ClipRect), c.mode == pbmStretch ? 0 : 1);
+  }
+}
+
+TEST(ChartPanel, ShapeOutlines) {
+  EnsureQApplication();
+  TCustomChartPanel p;
+  TRecordingDC dc;
+  p.Canvas().SetOffscreenBuffering(false);
+  p.Canvas().OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 100, 100});
+  TChartShape shape(&p);
+  shape.Transparent = true;
+  shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
+  EXPECT_TRUE(dc.Of(TDCOp::Rectangle).empty()) << "a transparent shape draws nothing";
+  shape.Transparent = false;
+  shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 90);
+  ASSERT_EQ(dc.Count(TDCOp::Polygon), 1);
+  EXPECT_EQ(dc.Of(TDCOp::Polygon)[0]->Points, (std::vector<TPoint>{{10, 30}, {10, -10}, {30, -10}, {30, 30}}));
+  shape.ShapeStyle = fosRoundRectangle;
+  shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
+  ASSERT_EQ(dc.Count(TDCOp::RoundRect), 1);
+  EXPECT_EQ(dc.Of(TDCOp::RoundRect)[0]->Args, (std::vector<int>{0, 0, 40, 20, 16, 16}));
+}
