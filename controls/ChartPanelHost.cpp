@@ -34,7 +34,10 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
   setAttribute(Qt::WA_OpaquePaintEvent);  // the chart paints every pixel
   setMouseTracking(true);
   panel_.HasWindowParent = true;
-  panel_.OnInvalidate = [this] { update(); };
+  panel_.OnInvalidate = [this] {
+    ApplyRegion();  // BorderRound may have changed
+    update();
+  };
   panel_.Loaded();
   resize(panel_.Width(), panel_.Height());
   setCursor(CursorOf(panel_.Cursor));
@@ -62,6 +65,7 @@ void TChartPanelHost::ApplyRegion() {
     clearMask();
     return;
   }
+  if (width() == 0 || height() == 0) return;
   QPainterPath path;
   path.addRoundedRect(QRectF(0, 0, width(), height()), round / 2.0, round / 2.0);
   setMask(QRegion(path.toFillPolygon().toPolygon()));

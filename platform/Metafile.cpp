@@ -149,17 +149,59 @@ QByteArray DibBits(const QImage& source) {
   return bits;
 }
 
-// The current attributes, to put back after a restored device state.
-struct TState {
-  TColor TextColor = clBlack, BkColor = clWhite;
-  TDCBkMode BkMode = TDCBkMode::Opaque;
-  unsigned Align = 0;
-  TDCRop2 Rop = TDCRop2::CopyPen;
+// What both writers share: the dispatch of the attribute calls and the
+// attributes a restored device state loses, which are put back after it.
+class TEncoder {
+ public:
+  virtual ~TEncoder() = default;
+
+ protected:
+  static constexpr TDCOp kKept[] = {TDCOp::SetTextColor, TDCOp::SetBkColor, TDCOp::SetBkMode, TDCOp::SetTextAlign,
+                                    TDCOp::SetTextCharacterExtra, TDCOp::SetRop2};
+  virtual void SelectPen(const TDCPen& pen) = 0;
+  virtual void SelectBrush(const TDCBrush& brush) = 0;
+  virtual void SelectFont(const TDCFont& font) = 0;
+  virtual void ReselectObjects() = 0;
+  virtual void Attribute(TDCOp op, int value) = 0;  // one of kKept
+  virtual void Draw(const TDCRecord& r) = 0;        // every other call
+  virtual void StretchDib(const TRect& dest, const QImage& img, TDCRop3 rop) = 0;
+
+  void Record(const TDCRecord& r) {
+    const std::vector<int>& a = r.Args;
+    switch (r.Op) {
+      case TDCOp::SetPen: SelectPen(r.Pen); break;
+      case TDCOp::SetBrush: SelectBrush(r.Brush); break;
+      case TDCOp::SetFont: SelectFont(r.Font); break;
+      case TDCOp::BitBlt:  // the kept part of the source
+        if (!r.Image.isNull()) StretchDib({a[0], a[1], a[0] + a[2], a[1] + a[3]}, r.Image, TDCRop3(a[6]));
+        break;
+      case TDCOp::StretchDraw:
+        if (!r.Image.isNull()) StretchDib({a[0], a[1], a[2], a[3]}, r.Image, TDCRop3::SrcCopy);
+        break;
+      default: {
+        const auto kept = std::find(std::begin(kKept), std::end(kKept), r.Op);
+        if (kept == std::end(kKept)) return Draw(r);
+        values_[kept - std::begin(kKept)] = a[0];
+        Attribute(r.Op, a[0]);
+      }
+    }
+  }
+  void PutBackState() {
+    ReselectObjects();
+    for (size_t i = 0; i < std::size(kKept); ++i) Attribute(kKept[i], values_[i]);
+  }
+
+  TBytes out_;
+  qsizetype start_ = 0;
+  int depth_ = 0;  // saved device states
+
+ private:
+  int values_[std::size(kKept)] = {int(clBlack), int(clWhite), int(TDCBkMode::Opaque), 0, 0, int(TDCRop2::CopyPen)};
 };
 
 // --- Enhanced metafile
 
-class TEmfWriter {
+class TEmfWriter final : public TEncoder {
  public:
   explicit TEmfWriter(const TDisplayList& list) : list_(list) {}
 
@@ -241,10 +283,16 @@ class TEmfWriter {
     End();
     Select(font_), Delete(old);
   }
-  void Reselect() {
-    Select(pen_), Select(brush_), Select(font_);
-    Simple(24, {int(state_.TextColor)}), Simple(25, {int(state_.BkColor)}), Simple(18, {int(state_.BkMode)});
-    Simple(22, {int(state_.Align)}), Simple(20, {int(state_.Rop)});
+  void ReselectObjects() override { Select(pen_), Select(brush_), Select(font_); }
+  void Attribute(TDCOp op, int v) override {
+    switch (op) {
+      case TDCOp::SetTextColor: Simple(24, {int(ColorToRGB(v))}); break;
+      case TDCOp::SetBkColor: Simple(25, {int(ColorToRGB(v))}); break;
+      case TDCOp::SetBkMode: Simple(18, {v}); break;
+      case TDCOp::SetTextAlign: Simple(22, {v}); break;
+      case TDCOp::SetRop2: Simple(20, {v}); break;
+      default: extra_ = v; break;  // no record: carried by the text's advances
+    }
   }
   void Poly(uint32_t type, const std::vector<TPoint>& pts) {
     Begin(type), out_.Rect(Bounds(pts)), out_.U32(uint32_t(pts.size()));
@@ -259,7 +307,7 @@ class TEmfWriter {
     Simple(60, {});
     Simple(67, {mode});
   }
-  void StretchDib(const TRect& dest, const QImage& img, TDCRop3 rop) {
+  void StretchDib(const TRect& dest, const QImage& img, TDCRop3 rop) override {
     const QByteArray info = DibInfo(img), bits = DibBits(img);
     Begin(81), out_.Rect(dest);
     out_.I32(dest.Left), out_.I32(dest.Top), out_.I32(0), out_.I32(0), out_.I32(img.width()), out_.I32(img.height());
@@ -282,19 +330,10 @@ class TEmfWriter {
     End();
   }
 
-  void Record(const TDCRecord& r) {
+  void Draw(const TDCRecord& r) override {
     const std::vector<int>& a = r.Args;
     auto rect = [&] { return TRect{a[0], a[1], a[2], a[3]}; };
     switch (r.Op) {
-      case TDCOp::SetPen: SelectPen(r.Pen); break;
-      case TDCOp::SetBrush: SelectBrush(r.Brush); break;
-      case TDCOp::SetFont: SelectFont(r.Font); break;
-      case TDCOp::SetTextColor: state_.TextColor = TColor(a[0]), Simple(24, {int(ColorToRGB(a[0]))}); break;
-      case TDCOp::SetBkColor: state_.BkColor = TColor(a[0]), Simple(25, {int(ColorToRGB(a[0]))}); break;
-      case TDCOp::SetBkMode: state_.BkMode = TDCBkMode(a[0]), Simple(18, {a[0]}); break;
-      case TDCOp::SetTextAlign: state_.Align = unsigned(a[0]), Simple(22, {a[0]}); break;
-      case TDCOp::SetTextCharacterExtra: extra_ = a[0]; break;  // carried by the text's advances
-      case TDCOp::SetRop2: state_.Rop = TDCRop2(a[0]), Simple(20, {a[0]}); break;
       case TDCOp::SetMapping:
         Simple(17, {8});  // MM_ANISOTROPIC
         Simple(9, {a[2], a[3]}), Simple(10, {a[0], a[1]}), Simple(11, {a[6], a[7]}), Simple(12, {a[4], a[5]});
@@ -303,7 +342,7 @@ class TEmfWriter {
       case TDCOp::PopClip:
         if (depth_ > 0) {
           Simple(34, {-1}), --depth_;
-          Reselect();
+          PutBackState();
         } else {
           Simple(75, {0, 5});  // no region, RGN_COPY: clipping removed
         }
@@ -346,12 +385,6 @@ class TEmfWriter {
         for (int i = 0; i < 6; ++i) out_.U32(0);
         End();
         break;
-      case TDCOp::BitBlt:
-        if (!r.Image.isNull()) StretchDib({a[0], a[1], a[0] + a[2], a[1] + a[3]}, r.Image, TDCRop3(a[6]));
-        break;
-      case TDCOp::StretchDraw:
-        if (!r.Image.isNull()) StretchDib(rect(), r.Image, TDCRop3::SrcCopy);
-        break;
       case TDCOp::SetPixel: Simple(15, {a[0], a[1], int(ColorToRGB(a[2]))}); break;
       case TDCOp::TextOut: Text(r); break;
       case TDCOp::BeginPath: Simple(59, {}); break;
@@ -361,21 +394,19 @@ class TEmfWriter {
       case TDCOp::FillPath: Begin(62), out_.Rect({0, 0, -1, -1}), End(); break;
       case TDCOp::StrokeAndFillPath: Begin(63), out_.Rect({0, 0, -1, -1}), End(); break;
       case TDCOp::WidenPath: Simple(66, {}); break;
+      default: break;  // attributes and pictures: TEncoder::Record
     }
   }
 
   const TDisplayList& list_;
-  TBytes out_;
-  qsizetype start_ = 0;
   uint32_t records_ = 0;
-  int pen_ = 0, brush_ = 0, font_ = 0, depth_ = 0, extra_ = 0;
+  int pen_ = 0, brush_ = 0, font_ = 0, extra_ = 0;
   TDCFont font_desc_;
-  TState state_;
 };
 
 // --- Plain metafile
 
-class TWmfWriter {
+class TWmfWriter final : public TEncoder {
  public:
   explicit TWmfWriter(const TDisplayList& list) : list_(list) {}
 
@@ -465,7 +496,7 @@ class TWmfWriter {
     for (int i : {7, 6, 5, 4, 3, 2, 1, 0}) out_.U16(uint16_t(a[i]));
     End();
   }
-  void StretchDib(const TRect& dest, const QImage& img, TDCRop3 rop) {
+  void StretchDib(const TRect& dest, const QImage& img, TDCRop3 rop) override {
     Begin(0x0F43), out_.U32(Rop3Code(rop)), out_.U16(0);
     for (int w : {img.height(), img.width(), 0, 0, dest.Height(), dest.Width(), dest.Top, dest.Left})
       out_.U16(uint16_t(w));
@@ -473,28 +504,28 @@ class TWmfWriter {
     End();
   }
 
-  void Record(const TDCRecord& r) {
+  void ReselectObjects() override { Rec(0x012D, {pen_}), Rec(0x012D, {brush_}), Rec(0x012D, {font_}); }
+  void Attribute(TDCOp op, int v) override {
+    switch (op) {
+      case TDCOp::SetTextColor: Begin(0x0209), Color(v), End(); break;
+      case TDCOp::SetBkColor: Begin(0x0201), Color(v), End(); break;
+      case TDCOp::SetBkMode: Rec(0x0102, {v}); break;
+      case TDCOp::SetTextAlign: Rec(0x012E, {v}); break;
+      case TDCOp::SetRop2: Rec(0x0104, {v}); break;
+      default: Rec(0x0108, {v}); break;  // character extra
+    }
+  }
+
+  void Draw(const TDCRecord& r) override {
     const std::vector<int>& a = r.Args;
     auto rect = [&] { return TRect{a[0], a[1], a[2], a[3]}; };
     switch (r.Op) {
-      case TDCOp::SetPen: SelectPen(r.Pen); break;
-      case TDCOp::SetBrush: SelectBrush(r.Brush); break;
-      case TDCOp::SetFont: SelectFont(r.Font); break;
-      case TDCOp::SetTextColor: Begin(0x0209), Color(a[0]), End(), state_.TextColor = TColor(a[0]); break;
-      case TDCOp::SetBkColor: Begin(0x0201), Color(a[0]), End(), state_.BkColor = TColor(a[0]); break;
-      case TDCOp::SetBkMode: Rec(0x0102, {a[0]}), state_.BkMode = TDCBkMode(a[0]); break;
-      case TDCOp::SetTextAlign: Rec(0x012E, {a[0]}), state_.Align = unsigned(a[0]); break;
-      case TDCOp::SetTextCharacterExtra: Rec(0x0108, {a[0]}); break;
-      case TDCOp::SetRop2: Rec(0x0104, {a[0]}), state_.Rop = TDCRop2(a[0]); break;
       case TDCOp::SetMapping: break;  // a picture's frame is its placeable bounds
       case TDCOp::PushClip: Rec(0x001E, {}), ++depth_; break;
       case TDCOp::PopClip:
         if (depth_ == 0) break;
         Rec(0x0127, {-1}), --depth_;
-        Rec(0x012D, {pen_}), Rec(0x012D, {brush_}), Rec(0x012D, {font_});
-        Begin(0x0209), Color(state_.TextColor), End();
-        Begin(0x0201), Color(state_.BkColor), End();
-        Rec(0x0102, {int(state_.BkMode)}), Rec(0x012E, {int(state_.Align)}), Rec(0x0104, {int(state_.Rop)});
+        PutBackState();
         break;
       case TDCOp::ClipRect: case TDCOp::ClipRoundRect: case TDCOp::ClipEllipse:
         if (r.Op != TDCOp::ClipEllipse || !a[4]) RectRec(0x0416, rect());
@@ -526,12 +557,6 @@ class TWmfWriter {
         for (int w : {a[3] - a[1], a[2] - a[0], a[1], a[0]}) out_.U16(uint16_t(w));
         End();
         break;
-      case TDCOp::BitBlt:
-        if (!r.Image.isNull()) StretchDib({a[0], a[1], a[0] + a[2], a[1] + a[3]}, r.Image, TDCRop3(a[6]));
-        break;
-      case TDCOp::StretchDraw:
-        if (!r.Image.isNull()) StretchDib(rect(), r.Image, TDCRop3::SrcCopy);
-        break;
       case TDCOp::SetPixel: Begin(0x041F), Color(a[2]), out_.U16(a[1]), out_.U16(a[0]), End(); break;
       case TDCOp::TextOut:
         Begin(0x0521), out_.U16(uint16_t(r.Text.size()));
@@ -545,12 +570,9 @@ class TWmfWriter {
   }
 
   const TDisplayList& list_;
-  TBytes out_;
-  qsizetype start_ = 0;
   uint32_t maxRecord_ = 3;
   bool used_[kSlots] = {};
-  int pen_ = -1, brush_ = -1, font_ = -1, depth_ = 0;
-  TState state_;
+  int pen_ = -1, brush_ = -1, font_ = -1;
 };
 
 }  // namespace

@@ -71,6 +71,7 @@ TEST(ChartPanel, PlotRectCases) {
 }
 
 TEST(ChartPanel, PrintMarginsToFit) {
+  EnsureQApplication();
   struct Case {
     int w, h;
     TRect expected;
@@ -131,6 +132,7 @@ TEST(ChartPanel, NewBitmapFilledWithBackColour) {
 }
 
 TEST(ChartPanel, MouseBroadcastStopsAfterStopper) {
+  EnsureQApplication();
   TCustomChartPanel p;
   Listener a, b, c;
   for (Listener* l : {&a, &b, &c}) l->panel = &p, p.Listeners.push_back(l);
