@@ -31,7 +31,9 @@ QCursor CursorOf(TCursor c) { return QCursor(c == crChartHand ? ChartCursor(c) :
 }  // namespace
 
 TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QWidget(parent), panel_(panel) {
-  setAttribute(Qt::WA_OpaquePaintEvent);  // the chart paints every pixel
+  // The chart paints every pixel, unless it has no colour: then the window is see-through.
+  if (panel_.Color() == clNone) setAttribute(Qt::WA_TranslucentBackground);
+  else setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   panel_.HasWindowParent = true;
   panel_.OnInvalidate = [this] {
