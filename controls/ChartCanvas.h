@@ -613,6 +613,12 @@ class TChartCanvas3D final : public TCanvas3D {
   const QImage& Buffer() const { return bitmap_; }
   // The panel's new size: a buffer of another size can no longer be shown.
   void PanelResized(TSize size);
+  // A new surface to measure and draw on outside frames (the panel's window
+  // pixels after a resize).
+  void SetReference(IDeviceContext* reference) {
+    if (surface_ == reference_) SetSurface(reference);
+    reference_ = reference;
+  }
 
   // The projection of (x, y, z); false for a point that is not finite.
   bool Project(double x, double y, double z, TPoint& out) const;
