@@ -516,7 +516,7 @@ class TChartAxis : public TChartPersistent {
   int maximumOffset_ = 0, minimumOffset_ = 0;
   double zPosition_ = 0;
   int labelCounter_ = 0;   // labels produced in this drawing (alternate rows)
-  int labelSizeCache_ = 0;  // label size across the axis, for alternate rows
+  int labelSpace_ = 0;  // label size across the axis, for alternate and opposite rows
   bool suppressLabelEvent_ = false;  // measuring: the chart's label event stays out
 };
 

@@ -123,7 +123,7 @@ void TChartAxis::Draw(bool recomputePositions) {
   Ticks_.clear();
   TickValues_.clear();
   labelCounter_ = 0;
-  labelSizeCache_ = labelsAlternate_ ? LabelSizeAcross() / 2 : 0;
+  labelSpace_ = labelsAlternate_ || labelsAlign_ == alOpposite ? LabelSizeAcross() : 0;
   if (!items_.empty()) {
     for (const auto& item : items_) {
       if (item->Value() < minimum_ || item->Value() > maximum_) continue;
@@ -163,8 +163,15 @@ void TChartAxis::Draw(bool recomputePositions) {
   DrawTicksAndGrid();
 }
 
+namespace {
+
+// Calendar arithmetic holds for dates up to the year 9999 only.
+constexpr double kLastCalendarDay = 2958466;
+
+}  // namespace
+
 double TChartAxis::StepValue(double v, double inc, TDateTimeStep step, bool up) const {
-  if (ShowsDateTimes() && exactDateTime_ && step >= dtHalfMonth && step < dtNone) {
+  if (ShowsDateTimes() && exactDateTime_ && step >= dtHalfMonth && step < dtNone && std::fabs(v) < kLastCalendarDay) {
     StepDateTime(true, up, v, step, inc);
     return v;
   }
@@ -178,7 +185,7 @@ void TChartAxis::DrawLabelsValue(double inc, TDateTimeStep step) {
   if (!(std::fabs(RangeSpan / inc) < kMaxAxisLabels) && !calendar) return;
   double t;
   if (ShowsDateTimes() && exactDateTime_ && step >= dtOneDay && step < dtNone)
-    t = RangeHigh > 0 ? TruncateDateToStep(step, RangeHigh) : RangeHigh;
+    t = RangeHigh > 0 && RangeHigh < kLastCalendarDay ? TruncateDateToStep(step, RangeHigh) : RangeHigh;
   else if (!roundFirstLabel_ || GeneralText(RangeLow) == GeneralText(RangeHigh))
     t = RangeHigh;
   else
@@ -223,7 +230,8 @@ void TChartAxis::DrawLabelAt(double value, const std::string* text, TAxisItem* i
   const bool shown = item ? item->Visible() : Labels();
   if (!tickOnLabelsOnly_ || shown) Ticks_.push_back(p), TickValues_.push_back(value);
   if (!shown) return;
-  const int row = LabelRowPos + OutwardSign() * ((labelCounter_++ % 2 == 1) ? labelSizeCache_ : 0);
+  // Alternate rows: every second label one label further out.
+  const int row = LabelRowPos + OutwardSign() * ((labelCounter_++ % 2 == 1) ? labelSpace_ / 2 : 0);
   const std::string label = text ? *text : LabelTextOf(value);
   TTextShape* shape = item ? static_cast<TTextShape*>(item) : &itemsFormat_;
   PlaceText(p, row, label, shape->Font(), labelsAngle_, labelsExponent_, shape);
@@ -259,7 +267,7 @@ void TChartAxis::PlaceText(int pixel, int row, const std::string& text, const TC
       x += up ? (bodyRight ? -height : 0) : (bodyRight ? 0 : height);
     } else {
       const bool opposite = labelsAlign_ == alOpposite;
-      const int labelSpace = opposite ? LabelSizeAcross() : 0;
+      const int labelSpace = opposite ? labelSpace_ : 0;
       if (up) align = opposite ? TA_LEFT : TA_RIGHT, x -= labelSpace;
       else align = opposite ? TA_RIGHT : TA_LEFT, x += labelSpace;
       align |= TA_TOP;

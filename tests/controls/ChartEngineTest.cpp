@@ -212,10 +212,11 @@ TEST(ChartAxis, LabelStepAndValueLabels) {
   }
   Host h;
   TChartAxis axis(&h, true, false);
-  axis.FixRange(87, 108);
-  axis.ScaleFromSeries();
-  EXPECT_EQ(h.Texts().size(), 0u);
-  EXPECT_EQ(axis.Ticks_.size(), 0u);
+  axis.FixRange(1, 1000);
+  axis.SetLogarithmic(true);
+  Draw(h, axis, 1, 1000);
+  EXPECT_EQ(h.Texts(), (std::vector<std::string>{"1", "10", "100", "1,000"}));
+  axis.SetLogarithmic(false);
   axis.SetAxisValuesFormat("#,##0.### MHz");
   axis.SetLabelsMultiLine(true);
   EXPECT_EQ(axis.LabelTextOf(87), "87\rMHz");
@@ -292,6 +293,8 @@ TEST(ChartAxis, TicksFollowLabelsAndSpaceTaken) {
   Draw(h, axis, 87, 108);
   EXPECT_EQ(axis.Ticks_.size(), 11u);
   EXPECT_TRUE(h.Texts().empty());
+  EXPECT_TRUE(axis.HitTest(400, h.plot.Bottom + 2));
+  EXPECT_FALSE(axis.HitTest(400, h.plot.Bottom - 10));
 
   // Space across a bottom axis: axis line 2 + 1, ticks 4, labels, title.
   axis.SetLabelsSize(40);
