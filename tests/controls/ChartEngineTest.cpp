@@ -29,6 +29,8 @@ struct Host final : IAxisHost, IMarksHost {
   TRect plot{0, 0, 810, 400};
   TAxisLabelStyle style = talValue;
   std::string label;  // the marks' point label
+  std::vector<TAxisSeriesLabel> seriesLabels;
+  std::function<bool(int, double&, bool&)> next;  // the chart's next-label event, when set
 
   Host() {
     canvas.SetOffscreenBuffering(false);
@@ -44,10 +46,10 @@ struct Host final : IAxisHost, IMarksHost {
   bool SeriesRange(const TChartAxis&, double& lo, double& hi) override { return lo = 0, hi = 100, true; }
   TAxisLabelStyle AutoLabelStyle(const TChartAxis&) override { return style; }
   bool FewPointsAlong(const TChartAxis&, int) override { return false; }
-  std::vector<TAxisSeriesLabel> SeriesLabels(const TChartAxis&, bool) override { return {}; }
+  std::vector<TAxisSeriesLabel> SeriesLabels(const TChartAxis&, bool) override { return seriesLabels; }
   std::vector<TChartAxis*> FollowerAxes(const TChartAxis&) override { return {}; }
   void GetAxisLabel(const TChartAxis&, std::string&) override {}
-  bool GetNextAxisLabel(const TChartAxis&, int, double&, bool&) override { return false; }
+  bool GetNextAxisLabel(const TChartAxis&, int i, double& v, bool& stop) override { return next && next(i, v, stop); }
 
   TCanvas3D* MarksCanvas() override { return &canvas; }
   ITextMeasure& MarksMeasure() override { return measure; }
@@ -122,6 +124,32 @@ TEST(ChartValueList, OrderedInsertLocateAndStatistics) {
   EXPECT_NO_THROW(TChartValueList::ReadMultiplier(1));
 }
 
+TEST(ChartValueList, OwnerHearsOfChangesAndMovesWholePoints) {
+  struct Owner final : IValueListOwner {
+    std::vector<TChartValueList*> lists;
+    std::vector<int> modified;
+    void AddValueList(TChartValueList& l) override { lists.push_back(&l); }
+    void ValueModified(int i) override { modified.push_back(i); }
+    void SwapPoints(int a, int b) override {
+      for (TChartValueList* l : lists) {
+        const double v = l->GetValue(a);
+        l->SetValue(a, l->GetValue(b));
+        l->SetValue(b, v);
+      }
+    }
+    void ValueListChanged(TChartValueList&) override {}
+  } owner;
+  TChartValueList x(&owner, "X"), y(&owner, "Y");
+  for (double v : {3.0, 1.0, 2.0}) x.InsertAt(x.Count(), v), y.InsertAt(y.Count(), v * 10);
+  x.SetOrder(loAscending);
+  x.Sort();
+  EXPECT_EQ((std::vector<double>{x[0], x[1], x[2], y[0], y[1], y[2]}), (std::vector<double>{1, 2, 3, 10, 20, 30}));
+  x.Exchange(0, 2);
+  y.NumberSequentially();
+  EXPECT_EQ(owner.modified, (std::vector<int>{0, 0}));
+  EXPECT_EQ(y[2], 2);
+}
+
 TEST(ChartAxis, FollowingRoundStepTable) {
   const std::pair<double, double> table[] = {{0.3, 0.5}, {1, 2}, {4.9, 5}, {7, 10}, {12, 20}, {99, 100}, {2, 5}, {5, 10}};
   for (auto [x, step] : table) EXPECT_DOUBLE_EQ(FollowingRoundStep(x), step) << x;
@@ -181,6 +209,88 @@ TEST(ChartAxis, FixRangeAndRefusedSetters) {
   EXPECT_EQ(axis.Maximum(), -15);
   axis.Scroll(40, false);
   EXPECT_EQ(axis.Minimum(), 15);
+}
+
+TEST(ChartAxis, PixelMappingBothWays) {
+  struct Case {
+    bool horizontal, inverted, log;
+    double value;
+    int pixel;
+  } cases[] = {
+      {true, false, false, 25, 150}, {true, true, false, 25, 250}, {false, false, false, 25, 250},
+      {false, true, false, 25, 150}, {true, false, true, 10, 200}, {false, false, true, 10, 200},
+  };
+  for (const Case& c : cases) {
+    Host h;
+    h.plot = {100, 100, 300, 300};
+    TChartAxis axis(&h, c.horizontal, false);
+    axis.SetInverted(c.inverted);
+    axis.FixRange(c.log ? 1 : 0, 100);
+    axis.SetLogarithmic(c.log);
+    axis.ScaleFromSeries();
+    axis.AdjustPositions();
+    EXPECT_EQ(axis.PixelOfValue(c.value), c.pixel) << c.horizontal << c.inverted << c.log;
+    EXPECT_NEAR(axis.ValueAtPixel(c.pixel), c.value, 1e-9);
+    if (c.log) {
+      EXPECT_EQ(axis.PixelOfValue(-1), c.horizontal ? 100 : 300);
+    }
+  }
+  // Margins of 20 px at both ends widen the range by an eighth on each side.
+  Host h;
+  h.plot = {100, 100, 300, 300};
+  TChartAxis axis(&h, true, false);
+  axis.FixRange(0, 100);
+  axis.ScaleFromSeries();
+  axis.AdjustPositions();
+  axis.WidenForMargins({20, 0, 20, 0});
+  EXPECT_DOUBLE_EQ(axis.RangeLow, -12.5);
+  EXPECT_DOUBLE_EQ(axis.RangeHigh, 112.5);
+}
+
+TEST(ChartAxis, AutomaticFlagsAndScrollingInBounds) {
+  Host h;  // its series span 0..100
+  TChartAxis axis(&h, true, false);
+  axis.SetAutomaticMaximum(false);
+  EXPECT_FALSE(axis.Automatic());
+  axis.SetAutomaticMinimum(false);
+  axis.SetAutomaticMaximum(true);
+  EXPECT_FALSE(axis.Automatic());
+  axis.SetAutomaticMinimum(true);
+  EXPECT_TRUE(axis.Automatic());
+  struct Case {
+    double lo, hi, offset, newLo;
+  } cases[] = {{0, 50, 10, 10}, {50, 100, 10, 50}, {50, 100, -10, 40}, {0, 50, -10, 0}, {20, 50, 0, 20}};
+  for (const Case& c : cases) {
+    axis.FixRange(c.lo, c.hi);
+    axis.Scroll(c.offset, true);
+    EXPECT_EQ(axis.Minimum(), c.newLo) << c.lo << " " << c.offset;
+  }
+}
+
+TEST(ChartAxis, LabelsFromTheChartAndSeries) {
+  Host h;
+  TChartAxis axis(&h, true, false);
+  h.next = [](int i, double& v, bool&) { return v = 90 + 5 * i, true; };  // 90, 95, 100, 105 (outside)
+  Draw(h, axis, 87, 101);
+  EXPECT_EQ(h.Texts(), (std::vector<std::string>{"90", "95", "100"}));
+  h.next = [](int, double&, bool& stop) { return stop = true, true; };  // stopped at once: regular labels
+  Draw(h, axis, 87, 108);
+  EXPECT_EQ(h.Texts().front(), "108");
+  h.next = nullptr;
+  h.style = talMark;
+  h.seriesLabels = {{88, "A"}, {200, "B"}};
+  Draw(h, axis, 87, 108);
+  EXPECT_EQ(h.Texts(), (std::vector<std::string>{"A"}));
+
+  // A vertical axis right-aligns left of its line, multi-line texts moved up by half.
+  TChartAxis left(&h, false, false);
+  left.AddItem(50, "x\ry");
+  Draw(h, left, 0, 100);
+  const auto outs = h.dc.Of(TDCOp::TextOut);
+  ASSERT_EQ(outs.size(), 2u);
+  EXPECT_EQ(outs[0]->Args, (std::vector<int>{left.LabelRowPos, left.PixelOfValue(50) - 10}));
+  EXPECT_EQ(outs[1]->Args[1], left.PixelOfValue(50));
+  EXPECT_EQ(h.dc.TextAlign() & TA_CENTER, TA_RIGHT);
 }
 
 TEST(ChartAxis, LabelStepAndValueLabels) {
