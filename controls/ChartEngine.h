@@ -248,7 +248,10 @@ class IAxisHost {
   // An active series on the axis with points along it has at most `n` points.
   virtual bool FewPointsAlong(const TChartAxis& axis, int n) = 0;
   // The labels the series give for talMark (marks) or talText (labels),
-  // already passed through the chart's label event.
+  // already passed through the chart's label event: for each point index in
+  // the series' visible span the first non-empty text, at its X (horizontal
+  // axis) or Y value; on a depth axis with talText the series titles, title
+  // i at RangeHigh - i - 0.5.
   virtual std::vector<TAxisSeriesLabel> SeriesLabels(const TChartAxis& axis, bool marks) = 0;
   // The custom axes that follow this axis' range.
   virtual std::vector<TChartAxis*> FollowerAxes(const TChartAxis& axis) = 0;
