@@ -1,6 +1,9 @@
 #include "controls/ExLibVCL.h"
 
+#include "platform/DateTime.h"
+
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -400,3 +403,56 @@ double StrToFloat(const std::string& text, const TFormatSettings& fs) {
 }
 
 double StrToFloat(const std::string& text) { return StrToFloat(text, GlobalSettings()); }
+
+std::string FormatDateTime(const std::string& format, double dateTime, const TFormatSettings& fs) {
+  const dt::TDateParts p = dt::Decode(dateTime);
+  std::string out;
+  auto number = [&out](int v, size_t digits) {
+    std::string t = std::to_string(v);
+    if (t.size() < digits) out.append(digits - t.size(), '0');
+    out += t;
+  };
+  bool afterHour = false;
+  for (size_t i = 0; i < format.size();) {
+    const char c = format[i];
+    const char lc = char(std::tolower(static_cast<unsigned char>(c)));
+    size_t run = 1;
+    while (i + run < format.size() && std::tolower(static_cast<unsigned char>(format[i + run])) == lc) ++run;
+    switch (lc) {
+      case '"':
+      case '\'': {
+        const size_t end = format.find(c, i + 1);
+        out += format.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+        i = end == std::string::npos ? format.size() : end + 1;
+        continue;
+      }
+      case 'c':
+        out += FormatDateTime(fs.ShortDateFormat + " " + fs.ShortTimeFormat, dateTime, fs);
+        run = 1;
+        break;
+      case 'd': number(p.Day, run >= 2 ? 2 : 1), run = std::min<size_t>(run, 2); break;
+      case 'y':
+        if (run >= 4) number(p.Year, 4), run = 4;
+        else number(p.Year % 100, 2), run = std::min<size_t>(run, 2);
+        break;
+      case 'm':
+        run = std::min<size_t>(run, 2);
+        number(afterHour ? p.Minute : p.Month, run);
+        afterHour = false;
+        break;
+      case 'h': run = std::min<size_t>(run, 2), number(p.Hour, run), afterHour = true; break;
+      case 'n': run = std::min<size_t>(run, 2), number(p.Minute, run), afterHour = false; break;
+      case 's': run = std::min<size_t>(run, 2), number(p.Second, run); break;
+      case 'z': run = run >= 3 ? 3 : 1, number(p.MilliSecond, run); break;
+      case '/': out += fs.DateSeparator, run = 1; break;
+      case ':': out += fs.TimeSeparator, run = 1; break;
+      default: out += c, run = 1; break;
+    }
+    i += run;
+  }
+  return out;
+}
+
+std::string FormatDateTime(const std::string& format, double dateTime) {
+  return FormatDateTime(format, dateTime, FormatSettings());
+}

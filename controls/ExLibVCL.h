@@ -19,6 +19,10 @@ struct TFormatSettings {
   // Negative currency pattern 0..15, from "($1)" to "(1 $)".
   uint8_t NegCurrFormat = 0;
   uint8_t CurrencyDecimals = 2;
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  std::string ShortDateFormat = "dd/mm/yyyy";
+  std::string ShortTimeFormat = "hh:nn";
 };
 
 // The settings every helper uses unless it is given its own. The program sets
@@ -61,6 +65,13 @@ std::string FloatToStr(double value, int precision = 15);
 // rounded half away from zero at the last shown digit.
 std::string FormatFloat(const std::string& format, double value, const TFormatSettings& fs);
 std::string FormatFloat(const std::string& format, double value);
+
+// Date-time text by a format: d dd (day), m mm (month; minutes right after
+// an hour), yy yyyy, h hh, n nn, s ss, z zzz (milliseconds), '/' and ':' the
+// separators, "..." and '...' literal, "c" short date and time; anything
+// else literal. The time is taken to the nearest millisecond first.
+std::string FormatDateTime(const std::string& format, double dateTime, const TFormatSettings& fs);
+std::string FormatDateTime(const std::string& format, double dateTime);
 
 // Currency text: grouped, CurrencyDecimals decimals, symbol placed by
 // CurrencyFormat / NegCurrFormat.
