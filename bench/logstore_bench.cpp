@@ -11,6 +11,7 @@
 #include "logstore/DModule.h"
 #include "logstore/FbDatabase.h"
 #include "logstore/fb_embedded.h"
+#include "support/LogFill.h"
 #include "support/TempProgramFolder.h"
 
 namespace {
@@ -64,25 +65,6 @@ void BM_RawLogInsert(benchmark::State& state) {
   dm.Close();
 }
 BENCHMARK(BM_RawLogInsert)->MinTime(5.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
-
-// Fills LOG_RAW with the given number of rows inside the engine.
-void FillRaw(const std::string& database, int rows) {
-  fb::TAttachment att;
-  att.Open(database, LogDatabaseConnectParams());
-  fb::TTransaction tra;
-  tra.Start(att);
-  fb::TStatement st;
-  st.Prepare(att, tra,
-             "execute block as declare i integer = 0; begin "
-             "while (i < " + std::to_string(rows) + ") do begin "
-             "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) "
-             "values (next value for GEN_LOG_RAW_ID, :i, 9248, 57549, 16706, 0, 0, mod(:i, 211)); "
-             "i = i + 1; end end");
-  st.Execute();
-  st.Free();
-  tra.Commit();
-  att.Close();
-}
 
 // The whole shut-down of the data module: count, close, back up, restore,
 // check and replace.

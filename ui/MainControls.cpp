@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "controls/DBCtrlsEx.h"
+#include "logstore/logview.h"
 #include "platform/Format.h"
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
@@ -88,8 +89,7 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView, ui_->btnRemote})
-    b->setEnabled(false);
+  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnRemote}) b->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -297,9 +297,15 @@ void TMainForm::btnHelpClick() {
   }
 }
 
-// The log viewer, the band analyzer, the MPX analyzer and the remote window
-// do not exist yet; their buttons stay disabled (see EnableControls).
-void TMainForm::btnLogViewClick() {}
+void TMainForm::btnLogViewClick() {
+  if (!DM) return;
+  DM->Commit();  // the viewer reads what is committed
+  TLogViewForm viewer(this, DM->DatabaseName());
+  viewer.exec();
+}
+
+// The band analyzer, the MPX analyzer and the remote window do not exist
+// yet; their buttons stay disabled (see EnableControls).
 
 void TMainForm::btnBandAnalyzerClick() {}
 
