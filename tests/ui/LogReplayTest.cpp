@@ -1,0 +1,130 @@
+// The log-replay protocol: a controller steps the main window through the
+// raw log over the message socket; in-process with the window's state in
+// view, and end to end with the simulated program and the test client.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <future>
+
+#include "MainWindowSupport.h"
+#include "logstore/FbDatabase.h"
+#include "support/ReplayClient.h"
+#include "ui/FreqDisplay.h"
+#include "controls/DBCtrlsEx.h"
+#include "logstore/logview.h"
+
+namespace {
+
+using TReplies = std::vector<TReplayClient::TReply>;
+
+// Station A (87.0, PI D3C2) sends its PS "STATIONA" twice; station B (98.5,
+// PI 5555) one radiotext group.
+void WriteTwoStationLog(const std::string& folder) {
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder));
+  {
+    fb::TAttachment att;
+    att.Open(folder + kLogDatabaseFile, LogDatabaseConnectParams());
+    fb::TTransaction tra;
+    tra.Start(att);
+    fb::TStatement st;
+    st.Prepare(att, tra,
+               "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) "
+               "values (next value for GEN_LOG_RAW_ID, ?, ?, ?, ?, 0, 0, ?)");
+    const int ps[4] = {0x5354, 0x4154, 0x494F, 0x4E41};
+    auto row = [&](int a, int b, int c, int d, int freq) {
+      for (unsigned k = 0; k < 5; ++k) st.SetInt(k, (int[]){a, b, c, d, freq}[k]);
+      st.Execute();
+    };
+    for (int n = 0; n < 8; ++n) row(0xD3C2, 0x0400 | (n % 4), 0xE0CD, ps[n % 4], 0);
+    row(0x5555, 0x2000, 0x4142, 0x4344, 115);
+    st.Free();
+    tra.Commit();
+    att.Close();
+  }
+  RemoveEmbeddedDatabase(folder);
+}
+
+class LogReplay : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  TMessageBus bus{dir.path().toStdString() + "/bus"};
+  TMainWindowHarness h;
+
+  void SetUp() override {
+    WriteTwoStationLog(h.Folder());
+    h.Start(DataFile("scenario.txt"), &bus);
+    ASSERT_TRUE(bus.Listen());
+    ASSERT_TRUE(h.WaitTuned());
+  }
+  // One request from a controller in a thread of its own; the window's
+  // thread serves the socket meanwhile.
+  TReplies Ask(int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
+    auto f = std::async(std::launch::async, [&] {
+      TReplayClient client;
+      return client.Connect(bus.SocketPath(), 3000) ? client.Ask(w, l, replies, timeoutMs) : TReplies{};
+    });
+    PumpUntil([&] { return f.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+    return f.get();
+  }
+  QString PS() const { return Find<QLineEdit>(h.form.get(), "edPS")->text().trimmed(); }
+  QString PI() const { return Find<QLabel>(h.form.get(), "lblPI")->text(); }
+  bool Enabled(const char* name) const { return Find<QWidget>(h.form.get(), name)->isEnabled(); }
+};
+
+TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
+  TMainForm* f = h.form.get();
+  EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
+  const TLogRowCounts before = f->DM->CountRows();
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));  // a second enter only replies
+  EXPECT_TRUE(f->ReplayMode);
+  EXPECT_FALSE(Enabled("btnLogView"));
+  EXPECT_FALSE(Enabled("edFreq"));
+  EXPECT_TRUE(Enabled("pcRDS"));
+  EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 9}}));
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // still on the newest row
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  for (int n = 2; n <= 8; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
+  EXPECT_EQ(PS(), "STATIONA");
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  // Onto the other station: the pages are cleared before its group is decoded.
+  EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, 9}}));
+  EXPECT_EQ(PS(), "");
+  EXPECT_TRUE(PI().contains("5555")) << PI().toStdString();
+  EXPECT_EQ(f->FreqDisplay->Value(), 985);
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));
+  // Go to a row (counted from 0); the row already shown and rows past the end are skipped.
+  EXPECT_EQ(Ask(2, 3, 1), (TReplies{{9, 4}}));
+  EXPECT_EQ(Ask(2, 3, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(2, 9, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 3}}));
+  EXPECT_EQ(f->DM->CountRows(), before);
+
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+  EXPECT_FALSE(f->ReplayMode);
+  EXPECT_TRUE(Enabled("btnLogView"));
+  EXPECT_TRUE(Enabled("btnPresets"));
+  // Live RDS flows again: the tuned station's PI comes back.
+  EXPECT_TRUE(PumpUntil([&] { return !PI().isEmpty() && !PI().contains("5555"); }, 20000)) << PI().toStdString();
+}
+
+TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
+  EXPECT_TRUE(Enabled("btnLogView"));
+  QString title;
+  int rawRows = -1;
+  QTimer::singleShot(100, [&] {
+    auto* viewer = qobject_cast<TLogViewForm*>(QApplication::activeModalWidget());
+    if (!viewer) return;
+    title = viewer->windowTitle();
+    rawRows = viewer->DBGrid3->model()->rowCount();
+    viewer->close();
+  });
+  Find<QPushButton>(h.form.get(), "btnLogView")->click();
+  EXPECT_EQ(title, "Log View - Quorvane Broadcast Ltd.");
+  EXPECT_EQ(rawRows, 9);
+}
+
+}  // namespace
