@@ -40,3 +40,16 @@ void FillExt(const std::string& Database, int Rows) {
            "values (next value for GEN_LOG_EXT_ID, mod(:i, 211), 1, 0, 1, 25282, 10, 'Radiotext ' || :i, '', "
            "'STATION ', 0, 0, 0, 1, 'AR', 'Y', '')");
 }
+
+void FillTwoStationRaw(const std::string& Database) {
+  std::string rows;
+  const int ps[4] = {0x5354, 0x4154, 0x494F, 0x4E41};
+  auto row = [&](int a, int b, int c, int d, int freq) {
+    rows += "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) values "
+            "(next value for GEN_LOG_RAW_ID, " + std::to_string(a) + ", " + std::to_string(b) + ", " +
+            std::to_string(c) + ", " + std::to_string(d) + ", 0, 0, " + std::to_string(freq) + "); ";
+  };
+  for (int n = 0; n < 8; ++n) row(0xD3C2, 0x0400 | (n % 4), 0xE0CD, ps[n % 4], 0);
+  row(0x5555, 0x2000, 0x4142, 0x4344, 115);
+  RunBlock(Database, 1, rows.substr(0, rows.size() - 2));
+}

@@ -9,3 +9,6 @@ void FillRaw(const std::string& Database, int Rows);
 void FillChanges(const std::string& Database, int Rows);
 // LOG_EXT rows with a PS and radiotext.
 void FillExt(const std::string& Database, int Rows);
+// Nine LOG_RAW rows: station A (87.0, PI D3C2) sends its PS "STATIONA"
+// twice, then station B (98.5, PI 5555) one radiotext group.
+void FillTwoStationRaw(const std::string& Database);

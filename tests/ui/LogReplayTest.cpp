@@ -10,7 +10,7 @@
 #include <future>
 
 #include "MainWindowSupport.h"
-#include "logstore/FbDatabase.h"
+#include "support/LogFill.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
 #include "controls/DBCtrlsEx.h"
@@ -20,30 +20,9 @@ namespace {
 
 using TReplies = std::vector<TReplayClient::TReply>;
 
-// Station A (87.0, PI D3C2) sends its PS "STATIONA" twice; station B (98.5,
-// PI 5555) one radiotext group.
 void WriteTwoStationLog(const std::string& folder) {
   ASSERT_TRUE(DeployEmbeddedDatabase(folder));
-  {
-    fb::TAttachment att;
-    att.Open(folder + kLogDatabaseFile, LogDatabaseConnectParams());
-    fb::TTransaction tra;
-    tra.Start(att);
-    fb::TStatement st;
-    st.Prepare(att, tra,
-               "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) "
-               "values (next value for GEN_LOG_RAW_ID, ?, ?, ?, ?, 0, 0, ?)");
-    const int ps[4] = {0x5354, 0x4154, 0x494F, 0x4E41};
-    auto row = [&](int a, int b, int c, int d, int freq) {
-      for (unsigned k = 0; k < 5; ++k) st.SetInt(k, (int[]){a, b, c, d, freq}[k]);
-      st.Execute();
-    };
-    for (int n = 0; n < 8; ++n) row(0xD3C2, 0x0400 | (n % 4), 0xE0CD, ps[n % 4], 0);
-    row(0x5555, 0x2000, 0x4142, 0x4344, 115);
-    st.Free();
-    tra.Commit();
-    att.Close();
-  }
+  FillTwoStationRaw(folder + kLogDatabaseFile);
   RemoveEmbeddedDatabase(folder);
 }
 
