@@ -2,7 +2,8 @@
 
 #include <QDate>
 #include <QLocale>
-#include <QTime>
+#include <algorithm>
+#include <cmath>
 
 #include "logstore/LogFields.h"
 
@@ -24,14 +25,74 @@ TDateTimeFormat SystemDateTimeFormat() {
   return {locale.dateFormat(QLocale::ShortFormat).toStdString(), WithoutZone(locale.timeFormat(QLocale::LongFormat))};
 }
 
+namespace {
+
+void TwoDigits(std::string& out, int v) {
+  out += static_cast<char>('0' + v / 10 % 10);
+  out += static_cast<char>('0' + v % 10);
+}
+
+// A Qt time pattern (H, HH, h, hh, m, mm, s, ss, z, zzz, AP, ap, quoted
+// text) applied without a locale lookup per row: exports format a time for
+// every row.
+std::string TimeText(const std::string& pattern, int hour, int minute, int second, int ms) {
+  const bool twelve = pattern.find_first_of("Aa") != std::string::npos;
+  std::string out;
+  for (size_t i = 0; i < pattern.size();) {
+    const char c = pattern[i];
+    size_t n = 1;
+    while (i + n < pattern.size() && pattern[i + n] == c) ++n;
+    if (c == '\'') {
+      const size_t end = pattern.find('\'', i + 1);
+      out += pattern.substr(i + 1, (end == std::string::npos ? pattern.size() : end) - i - 1);
+      i = end == std::string::npos ? pattern.size() : end + 1;
+      continue;
+    }
+    auto number = [&](int v) { n >= 2 ? TwoDigits(out, v) : void(out += std::to_string(v)); };
+    switch (c) {
+      case 'H': number(hour); n = std::min<size_t>(n, 2); break;
+      case 'h': number(twelve ? (hour + 11) % 12 + 1 : hour); n = std::min<size_t>(n, 2); break;
+      case 'm': number(minute); n = std::min<size_t>(n, 2); break;
+      case 's': number(second); n = std::min<size_t>(n, 2); break;
+      case 'z':
+        if (n >= 3) {
+          out += static_cast<char>('0' + ms / 100);
+          TwoDigits(out, ms % 100);
+          n = 3;
+        } else {
+          out += std::to_string(ms);
+          n = 1;
+        }
+        break;
+      case 'A':
+      case 'a':
+        out += hour < 12 ? (c == 'A' ? "AM" : "am") : (c == 'A' ? "PM" : "pm");
+        n = i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p') ? 2 : 1;
+        break;
+      default: out.append(n, c); break;
+    }
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string DateTimeText(TDateTime T, const TDateTimeFormat& Format) {
   if (T == 0) return {};
   const dt::TDateParts p = dt::Decode(T);
-  const QLocale c = QLocale::c();
-  std::string text = c.toString(QDate(p.Year, p.Month, p.Day), QString::fromStdString(Format.ShortDate)).toStdString();
+  // The date of the row before is usually the date of this one.
+  thread_local std::string lastPattern, lastDate;
+  thread_local int lastDay = -1;
+  const int day = static_cast<int>(std::floor(T));
+  if (day != lastDay || lastPattern != Format.ShortDate) {
+    lastDate = QLocale::c().toString(QDate(p.Year, p.Month, p.Day), QString::fromStdString(Format.ShortDate)).toStdString();
+    lastDay = day;
+    lastPattern = Format.ShortDate;
+  }
+  std::string text = lastDate;
   if (p.Hour || p.Minute || p.Second || p.MilliSecond)
-    text += " " + c.toString(QTime(p.Hour, p.Minute, p.Second, p.MilliSecond),
-                             QString::fromStdString(Format.LongTime)).toStdString();
+    text += " " + TimeText(Format.LongTime, p.Hour, p.Minute, p.Second, p.MilliSecond);
   return text;
 }
 

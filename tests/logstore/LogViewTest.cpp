@@ -67,6 +67,22 @@ TEST(LogCsvLine, QuotesAsTheExportDoes) {
   EXPECT_EQ(CsvFileName("/tmp/week", TLogView::Ext), "/tmp/week_extended_log.csv");
 }
 
+TEST(LogDateTimeText, UsersFormatsTimeLeftOutAtMidnight) {
+  const TDateTime afternoon = dt::Encode({2026, 12, 6, 13, 5, 9, 42});
+  const struct {
+    TDateTime t;
+    TDateTimeFormat format;
+    std::string text;
+  } cases[] = {
+      {afternoon, kFormat, "06.12.2026 13:05:09"},
+      {afternoon, {"d/M/yy", "h:mm:ss AP"}, "6/12/26 1:05:09 PM"},
+      {afternoon, {"yyyy-MM-dd", "H.m.s.zzz 'h'"}, "2026-12-06 13.5.9.042 h"},
+      {dt::EncodeDate(2026, 12, 6), kFormat, "06.12.2026"},
+      {0, kFormat, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DateTimeText(c.t, c.format), c.text);
+}
+
 TEST_F(LogView, CsvFilesByteForByte) {
   EXPECT_EQ(Export(TLogView::Raw), "Group,Freq,\"Block 0\",\"Block 1\",\"Block 2\",\"Block 3\"\r\n");
   EXPECT_EQ(Export(TLogView::Ext),
