@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "logstore/LogCsv.h"
@@ -110,6 +111,7 @@ QTableView* TLogViewForm::MakeGrid(const char* Name, TLogGridModel* Model) {
   g->setSelectionMode(QAbstractItemView::SingleSelection);
   g->setShowGrid(true);
   g->setWordWrap(false);
+  g->setTextElideMode(Qt::ElideNone);  // fixed-length texts keep their blanks, clipped
   g->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   g->horizontalHeader()->setHighlightSections(false);
   // The indicator column: narrow, marking the current row. Rows all have one
@@ -132,6 +134,20 @@ QTableView* TLogViewForm::MakeGrid(const char* Name, TLogGridModel* Model) {
     g->scrollToBottom();
   }
   return g;
+}
+
+void TLogViewForm::showEvent(QShowEvent* Event) {
+  QDialog::showEvent(Event);
+  if (sized_) return;
+  sized_ = true;
+  // Columns as wide as the rows in view (never the whole log) and their titles.
+  // A fixed-length text's padding does not make its column wider than this.
+  const int widest = fontMetrics().averageCharWidth() * 32;
+  for (QTableView* g : {DBGrid1, DBGrid2, DBGrid3}) {
+    g->resizeColumnsToContents();
+    for (int c = 0; c < g->model()->columnCount(); ++c)
+      g->setColumnWidth(c, std::min(g->columnWidth(c), widest));
+  }
 }
 
 void TLogViewForm::FormCreate() {

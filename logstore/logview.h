@@ -49,6 +49,9 @@ class TLogViewForm : public QDialog {
   TLogGridModel* ChangeModel;
   TLogGridModel* RawModel;
 
+ protected:
+  void showEvent(QShowEvent* Event) override;
+
  private:
   QTableView* MakeGrid(const char* Name, TLogGridModel* Model);
   void Export(const TExportSelection& Which, const std::string& Base);
@@ -56,4 +59,5 @@ class TLogViewForm : public QDialog {
   std::string database_;
   TDateTimeFormat format_;
   QTimer* refresh_;
+  bool sized_ = false;
 };
