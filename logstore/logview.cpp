@@ -106,6 +106,14 @@ TLogViewForm::~TLogViewForm() = default;
 QTableView* TLogViewForm::MakeGrid(const char* Name, TLogGridModel* Model) {
   auto* g = new QTableView(this);
   g->setObjectName(Name);
+  // The indicator column: narrow, marking the current row. Rows all have one
+  // height, set before the model comes so that no row is visited for it: a
+  // grid of any length lays out at once.
+  QHeaderView* v = g->verticalHeader();
+  v->setSectionResizeMode(QHeaderView::Fixed);
+  v->setDefaultSectionSize(g->fontMetrics().height() + 4);
+  v->setMinimumWidth(14);
+  v->setMaximumWidth(14);
   g->setModel(Model);
   g->setEditTriggers(QAbstractItemView::NoEditTriggers);
   g->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -114,13 +122,7 @@ QTableView* TLogViewForm::MakeGrid(const char* Name, TLogGridModel* Model) {
   g->setTextElideMode(Qt::ElideNone);  // fixed-length texts keep their blanks, clipped
   g->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   g->horizontalHeader()->setHighlightSections(false);
-  // The indicator column: narrow, marking the current row. Rows all have one
-  // height, so a grid of any length lays out at once.
-  QHeaderView* v = g->verticalHeader();
-  v->setSectionResizeMode(QHeaderView::Fixed);
-  v->setDefaultSectionSize(g->fontMetrics().height() + 4);
-  v->setMinimumWidth(14);
-  v->setMaximumWidth(14);
+  g->horizontalHeader()->setResizeContentsPrecision(0);  // sizing a column looks at the rows in view only
   connect(g->selectionModel(), &QItemSelectionModel::currentRowChanged, Model,
           [Model](const QModelIndex& current) { Model->SetCurrentRow(current.isValid() ? current.row() : -1); });
   // A reset (the exact count of a large log, a new order) keeps the grid on a row.
@@ -140,7 +142,9 @@ void TLogViewForm::showEvent(QShowEvent* Event) {
   QDialog::showEvent(Event);
   if (sized_) return;
   sized_ = true;
-  // Columns as wide as the rows in view (never the whole log) and their titles.
+  // Columns as wide as the rows in view (never the whole log) and their
+  // titles; laid out first, so each grid knows which rows it shows.
+  layout()->activate();
   // A fixed-length text's padding does not make its column wider than this.
   const int widest = fontMetrics().averageCharWidth() * 32;
   for (QTableView* g : {DBGrid1, DBGrid2, DBGrid3}) {
