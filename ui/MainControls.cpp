@@ -300,8 +300,12 @@ void TMainForm::btnHelpClick() {
 void TMainForm::btnLogViewClick() {
   if (!DM) return;
   DM->Commit();  // the viewer reads what is committed
-  TLogViewForm viewer(this, DM->DatabaseName());
-  viewer.exec();
+  try {
+    TLogViewForm viewer(this, DM->DatabaseName());
+    viewer.exec();
+  } catch (const std::exception& e) {
+    devices_.MessageBox(std::string("The log cannot be shown: ") + e.what(), "Error", IMainDevices::TBoxIcon::Error);
+  }
 }
 
 // The band analyzer, the MPX analyzer and the remote window do not exist

@@ -32,8 +32,8 @@ class LogReplay : public ::testing::Test {
   TMessageBus bus{dir.path().toStdString() + "/bus"};
   TMainWindowHarness h;
 
-  void SetUp() override {
-    WriteTwoStationLog(h.Folder());
+  void Start(bool twoStations = true) {
+    if (twoStations) WriteTwoStationLog(h.Folder());
     h.Start(DataFile("scenario.txt"), &bus);
     ASSERT_TRUE(bus.Listen());
     ASSERT_TRUE(h.WaitTuned());
@@ -54,6 +54,7 @@ class LogReplay : public ::testing::Test {
 };
 
 TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
+  Start();
   TMainForm* f = h.form.get();
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
   const TLogRowCounts before = f->DM->CountRows();
@@ -90,7 +91,17 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_TRUE(PumpUntil([&] { return !PI().isEmpty() && !PI().contains("5555"); }, 20000)) << PI().toStdString();
 }
 
+TEST_F(LogReplay, EmptyLogAnswersRecordZeroAndEnd) {
+  Start(false);
+  EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 0}}));
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 0}}));
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));
+  EXPECT_EQ(Ask(2, -1, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(2, 0, 1, 300), TReplies{});
+}
+
 TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
+  Start();
   EXPECT_TRUE(Enabled("btnLogView"));
   QString title;
   int rawRows = -1;
