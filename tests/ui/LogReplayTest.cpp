@@ -56,16 +56,18 @@ class LogReplay : public ::testing::Test {
 TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   Start();
   TMainForm* f = h.form.get();
+  f->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
-  const TLogRowCounts before = f->DM->CountRows();
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // the raw log stands on its newest row
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));  // also outside replay, and not logged
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  const TLogRowCounts before = f->DM->CountRows();
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));  // a second enter only replies
   EXPECT_TRUE(f->ReplayMode);
   EXPECT_FALSE(Enabled("btnLogView"));
   EXPECT_FALSE(Enabled("edFreq"));
   EXPECT_TRUE(Enabled("pcRDS"));
   EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 9}}));
-  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // still on the newest row
   EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
   for (int n = 2; n <= 8; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
   EXPECT_EQ(PS(), "STATIONA");
@@ -82,6 +84,8 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_EQ(Ask(2, 9, 1, 300), TReplies{});
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 3}}));
   EXPECT_EQ(f->DM->CountRows(), before);
+  for (const TChangeLogRow& r : h.ChangeRows())  // the replayed station's PI never reached the log
+    EXPECT_FALSE(r.SIG == 0 && (r.INTD == 0xD3C2 || r.INTD == 0x5555)) << r.STR;
 
   EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
   EXPECT_FALSE(f->ReplayMode);
