@@ -13,6 +13,7 @@
 #include "logstore/DModule.h"
 #include "logstore/FbDatabase.h"
 #include "logstore/fb_embedded.h"
+#include "support/LogFill.h"
 #include "support/TempProgramFolder.h"
 
 namespace {
@@ -140,25 +141,6 @@ BENCHMARK(BM_RawLogPaced)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-
-// Fills LOG_RAW with the given number of rows inside the engine.
-void FillRaw(const std::string& database, int rows) {
-  fb::TAttachment att;
-  att.Open(database, LogDatabaseConnectParams());
-  fb::TTransaction tra;
-  tra.Start(att);
-  fb::TStatement st;
-  st.Prepare(att, tra,
-             "execute block as declare i integer = 0; begin "
-             "while (i < " + std::to_string(rows) + ") do begin "
-             "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) "
-             "values (next value for GEN_LOG_RAW_ID, :i, 9248, 57549, 16706, 0, 0, mod(:i, 211)); "
-             "i = i + 1; end end");
-  st.Execute();
-  st.Free();
-  tra.Commit();
-  att.Close();
-}
 
 // The whole shut-down of the data module: count, close, back up, restore,
 // check and replace.

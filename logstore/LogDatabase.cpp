@@ -1,6 +1,7 @@
 #include "logstore/LogDatabase.h"
 
 #include "logstore/FbDatabase.h"
+#include "logstore/LogRowReader.h"
 #include "receiver/RDS_Collector.h"
 
 const char* const TConfigRow::Names[TConfigRow::kCount] = {
@@ -158,74 +159,37 @@ class TFbLogDatabase final : public ILogDatabase {
   TLogRowCounts CountRows() override { return ReadCounts(count_); }
 
   void ReadChangeLog(TChangeLogView view, const std::function<void(const TChangeLogRow&)>& cb) override {
-    const char* sql = "select ID, DT, SIG, INTD, STR from LOG_CH order by ID";
+    std::string sql = std::string("select ") + kChangeLogColumns + " from LOG_CH order by ID";
     if (view == TChangeLogView::NewestFirst)
-      sql = "select ID, DT, SIG, INTD, STR from LOG_CH order by DT desc";
+      sql = std::string("select ") + kChangeLogColumns + " from LOG_CH order by DT desc";
     else if (view == TChangeLogView::NewestFirstHideSystem)
-      sql = "select ID, DT, SIG, INTD, STR from LOG_CH where SIG <> 8 and SIG <> 12 and SIG <> 200 "
-            "order by DT desc";
-    reader_.Prepare(att_, tra_, sql);
-    reader_.Open();
-    TChangeLogRow row;
-    while (reader_.Fetch()) {
-      row.ID = static_cast<int32_t>(reader_.GetInt(0));
-      row.DT = reader_.GetTimestamp(1);
-      row.SIG = static_cast<int32_t>(reader_.GetInt(2));
-      row.INTD = static_cast<int32_t>(reader_.GetInt(3));
-      row.STR = reader_.GetText(4);
-      cb(row);
-    }
-    reader_.Free();
+      sql = std::string("select ") + kChangeLogColumns +
+            " from LOG_CH where SIG <> 8 and SIG <> 12 and SIG <> 200 order by DT desc";
+    ReadAll<TChangeLogRow>(sql, ReadChangeRow, cb);
   }
 
   void ReadRawLog(const std::function<void(const TRawLogRow&)>& cb) override {
-    reader_.Prepare(att_, tra_,
-                    "select ID, DT, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ from LOG_RAW "
-                    "order by ID");
-    reader_.Open();
-    TRawLogRow row;
-    while (reader_.Fetch()) {
-      row.ID = static_cast<int32_t>(reader_.GetInt(0));
-      row.DT = reader_.GetTimestamp(1);
-      for (unsigned k = 0; k < 6; ++k) row.BLOCK[k] = static_cast<int32_t>(reader_.GetInt(2 + k));
-      row.FREQ = static_cast<int32_t>(reader_.GetInt(8));
-      cb(row);
-    }
-    reader_.Free();
+    ReadAll<TRawLogRow>(std::string("select ") + kRawLogColumns + " from LOG_RAW order by ID", ReadRawRow, cb);
   }
 
   void ReadExtLog(const std::function<void(const TExtLogRow&)>& cb) override {
-    reader_.Prepare(att_, tra_,
-                    "select ID, DT, FREQ, TP, TA, MS, PI, PTY, RTA, RTB, PS, CT, HMS, AFS, DI, MODE, RDS, AF "
-                    "from LOG_EXT order by ID");
+    ReadAll<TExtLogRow>(std::string("select ") + kExtLogColumns + " from LOG_EXT order by ID", ReadExtRow, cb);
+  }
+
+ private:
+  template <typename TRow>
+  void ReadAll(const std::string& sql, void (*decode)(const fb::TStatement&, TRow&),
+               const std::function<void(const TRow&)>& cb) {
+    reader_.Prepare(att_, tra_, sql);
     reader_.Open();
-    TExtLogRow row;
-    auto i = [&](unsigned c) { return static_cast<int32_t>(reader_.GetInt(c)); };
+    TRow row;
     while (reader_.Fetch()) {
-      row.ID = i(0);
-      row.DT = reader_.GetTimestamp(1);
-      row.FREQ = i(2);
-      row.TP = i(3);
-      row.TA = i(4);
-      row.MS = i(5);
-      row.PI = i(6);
-      row.PTY = i(7);
-      row.RTA = reader_.GetText(8);
-      row.RTB = reader_.GetText(9);
-      row.PS = reader_.GetText(10);
-      row.CT = i(11);
-      row.HMS = i(12);
-      row.AFS = i(13);
-      row.DI = i(14);
-      row.MODE = reader_.GetText(15);
-      row.RDS = reader_.GetText(16);
-      row.AF = reader_.GetText(17);
+      decode(reader_, row);
       cb(row);
     }
     reader_.Free();
   }
 
- private:
   fb::TAttachment att_;
   fb::TTransaction tra_;
   fb::TStatement selConfig_, insConfig_, updConfig_;

@@ -314,6 +314,7 @@ void TMainForm::Teardown(bool completed) {
     ComUSB = nullptr;
   }
 
+  replayLog_.reset();  // its attachment would stop the exit restore
   if (completed && DM) LogChange(37, 0, "PROGRAM CLOSED");
   if (DM) {
     // Flushes, closes, backs the database up and restores it, with its
@@ -347,6 +348,7 @@ bool TMainForm::MessageHook(uint32_t msg, int64_t wParam, int64_t lParam) {
     ForceForegroundWindow(this);
     return true;
   }
+  if (msg == RemoteMessageId && !Closing) return ReplayRequest(wParam, lParam);
   return previousHook_ ? previousHook_(msg, wParam, lParam) : false;
 }
 
@@ -504,9 +506,9 @@ void TMainForm::EnableControls(bool Flag) {
                        ui_->pr4,            ui_->pr5,        ui_->prs1,    ui_->prs2,     ui_->prs3,
                        ui_->prs4,           ui_->prs5};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
-  // The band analyzer, the MPX analyzer, the log viewer and the remote window
-  // do not exist yet: their buttons stay disabled whatever the state.
-  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView, ui_->btnRemote}) w->setEnabled(false);
+  // The band analyzer, the MPX analyzer and the remote window do not exist
+  // yet: their buttons stay disabled whatever the state.
+  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnRemote}) w->setEnabled(false);
   for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),
                      static_cast<QWidget*>(ui_->FreqBox), static_cast<QWidget*>(ui_->imgStereo),

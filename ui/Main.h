@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logstore/DModule.h"
+#include "logstore/LogPager.h"
 #include "platform/DateTime.h"
 #include "receiver/RDS_Collector.h"
 #include "receiver/Tuner.h"
@@ -103,6 +105,10 @@ class TMainForm : public QMainWindow {
   // The group analyzer moves along with the main window.
   void WMMove();
 
+  // ---- Log replay (MainReplay.cpp) ------------------------------------------------
+  // One RZ4410_REMOTEMESSAGE request; true (handled) for every request.
+  bool ReplayRequest(int64_t wParam, int64_t lParam);
+
   // The help file: the program file's name with the extension ".chm".
   std::string HelpFileName() const;
   // Rewrites the CONFIG row from Settings. Never throws: a failure is
@@ -126,6 +132,8 @@ class TMainForm : public QMainWindow {
   bool RemoteActive = false;
   bool ReplayMode = false;
   bool Closing = false;
+  // FREQ of the raw-log row replayed last.
+  int32_t LastReplayFreq = 0;
   // Time of the last group of each type, indexed version * 16 + type.
   std::array<TDateTime, 32> GroupSeen{};
   // Steady time (ms) of the last user move of the slider.
@@ -186,6 +194,21 @@ class TMainForm : public QMainWindow {
   // Sets the slider from the tuner without counting it as a user move.
   void SetTrackPosition(int Index);
 
+  // Log replay (MainReplay.cpp).
+  void Reply(int64_t Code, int64_t Value);
+  void EnterReplay();
+  void LeaveReplay();
+  std::vector<QWidget*> ReplayLockedControls() const;
+  // The raw log in insertion order, read a row at a time; taken in again
+  // before every request.
+  ILogPager& ReplayLog();
+  int64_t ReplayRows();
+  // Moves to a row (1-based) and replays it; false when there is none.
+  bool ReplayRow(int64_t RecNo, bool First);
+  void ReplayFirst();
+  void ReplayNext();
+  void ReplayGoTo(int64_t N);
+
   IMainDevices& devices_;
   std::unique_ptr<Ui::TMainForm> ui_;
   TSplashForm* splash_ = nullptr;  // the start-up's or the shut-down's splash
@@ -207,4 +230,6 @@ class TMainForm : public QMainWindow {
   TImageList* textLampStates_ = nullptr;
   TImageList* arrowStates_ = nullptr;
   std::array<TDualImage1*, 32> groupLamps_{};
+  std::unique_ptr<ILogPager> replayLog_;
+  int64_t replayRecNo_ = 0;  // current raw-log row, 1-based
 };

@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "controls/DBCtrlsEx.h"
+#include "logstore/logview.h"
 #include "platform/Format.h"
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
@@ -89,8 +90,7 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView, ui_->btnRemote})
-    b->setEnabled(false);
+  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnRemote}) b->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -298,9 +298,19 @@ void TMainForm::btnHelpClick() {
   }
 }
 
-// The log viewer, the band analyzer, the MPX analyzer and the remote window
-// do not exist yet; their buttons stay disabled (see EnableControls).
-void TMainForm::btnLogViewClick() {}
+void TMainForm::btnLogViewClick() {
+  if (!DM) return;
+  DM->Commit();  // the viewer reads what is committed
+  try {
+    TLogViewForm viewer(this, DM->DatabaseName());
+    viewer.exec();
+  } catch (const std::exception& e) {
+    devices_.MessageBox(std::string("The log cannot be shown: ") + e.what(), "Error", IMainDevices::TBoxIcon::Error);
+  }
+}
+
+// The band analyzer, the MPX analyzer and the remote window do not exist
+// yet; their buttons stay disabled (see EnableControls).
 
 void TMainForm::btnBandAnalyzerClick() {}
 

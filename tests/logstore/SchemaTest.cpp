@@ -55,19 +55,29 @@ TEST(Schema, BuiltDatabaseHasExactlyTheExpectedMetadata) {
                      "where coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by 1"),
             (TRows{{"GEN_LOG_CH_ID"}, {"GEN_LOG_EXT_ID"}, {"GEN_LOG_RAW_ID"}}));
 
-  // A primary key on each log's ID and a plain index on each DT; CONFIG has none.
+  // A primary key on each log's ID, a plain index on each DT, and for the
+  // viewer a descending index on each ID and both directions on the change
+  // log's (DT, ID); CONFIG has none. Columns: table, first field, unique,
+  // constraint, fields, descending.
   EXPECT_EQ(sql.Rows("select trim(i.RDB$RELATION_NAME), trim(s.RDB$FIELD_NAME), coalesce(i.RDB$UNIQUE_FLAG, 0), "
                      "trim(coalesce(rc.RDB$CONSTRAINT_TYPE, '-')), "
-                     "(select count(*) from RDB$INDEX_SEGMENTS x where x.RDB$INDEX_NAME = i.RDB$INDEX_NAME) "
+                     "(select count(*) from RDB$INDEX_SEGMENTS x where x.RDB$INDEX_NAME = i.RDB$INDEX_NAME), "
+                     "coalesce(i.RDB$INDEX_TYPE, 0) "
                      "from RDB$INDICES i join RDB$INDEX_SEGMENTS s on s.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
+                     "and s.RDB$FIELD_POSITION = 0 "
                      "left join RDB$RELATION_CONSTRAINTS rc on rc.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
-                     "where coalesce(i.RDB$SYSTEM_FLAG, 0) = 0 order by 1, 2"),
-            (TRows{{"LOG_CH", "DT", "0", "-", "1"},
-                   {"LOG_CH", "ID", "1", "PRIMARY KEY", "1"},
-                   {"LOG_EXT", "DT", "0", "-", "1"},
-                   {"LOG_EXT", "ID", "1", "PRIMARY KEY", "1"},
-                   {"LOG_RAW", "DT", "0", "-", "1"},
-                   {"LOG_RAW", "ID", "1", "PRIMARY KEY", "1"}}));
+                     "where coalesce(i.RDB$SYSTEM_FLAG, 0) = 0 order by 1, 2, 5, 6, 3"),
+            (TRows{{"LOG_CH", "DT", "0", "-", "1", "0"},
+                   {"LOG_CH", "DT", "0", "-", "2", "0"},
+                   {"LOG_CH", "DT", "0", "-", "2", "1"},
+                   {"LOG_CH", "ID", "1", "PRIMARY KEY", "1", "0"},
+                   {"LOG_CH", "ID", "0", "-", "1", "1"},
+                   {"LOG_EXT", "DT", "0", "-", "1", "0"},
+                   {"LOG_EXT", "ID", "1", "PRIMARY KEY", "1", "0"},
+                   {"LOG_EXT", "ID", "0", "-", "1", "1"},
+                   {"LOG_RAW", "DT", "0", "-", "1", "0"},
+                   {"LOG_RAW", "ID", "1", "PRIMARY KEY", "1", "0"},
+                   {"LOG_RAW", "ID", "0", "-", "1", "1"}}));
 
   // Shipped empty: the program writes the default settings row itself.
   EXPECT_EQ(sql.Rows("select (select count(*) from CONFIG), (select count(*) from LOG_CH), "

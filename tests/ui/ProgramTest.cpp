@@ -21,6 +21,7 @@
 #include "controls/ToolCtrlsEx.h"
 #include "platform/Format.h"
 #include "receiver/shared.h"
+#include "support/LogFill.h"
 #include "ui/Program.h"
 
 namespace {
@@ -210,6 +211,67 @@ TEST(Program, EndToEndOverTheSimulatedReceiver) {
   EXPECT_EQ(count("DEVICE CONNECTED"), 1);
   // The shut-down's own disconnection is not a device event.
   EXPECT_EQ(count("DEVICE DISCONNECTED"), 0);
+}
+
+// The test client run against the program: its printed replies.
+std::vector<std::string> ReplayClient(const TSession& session, const QStringList& requests) {
+  QProcess client;
+  client.start(QCoreApplication::applicationDirPath() + "/replay_client",
+               QStringList{"--socket", session.Path() + "/RZ4410_MESSAGES"} + requests);
+  client.waitForFinished(60000);
+  std::vector<std::string> lines;
+  for (const QByteArray& line : client.readAllStandardOutput().split('\n'))
+    if (!line.isEmpty()) lines.push_back(line.toStdString());
+  return lines;
+}
+
+TEST(Program, LogReplayEndToEndWithTheTestClient) {
+  EnsureQApplication();
+  TSession session;
+  TTempProgramFolder folder;
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder.Path()));
+  FillTwoStationRaw(folder.Database());
+  {  // raw and change logging on: live groups and changes are logged, replayed ones must not be
+    auto db = MakeFbLogDatabase();
+    db->Open(folder.Database());
+    TConfigRow config = DefaultConfigRow();
+    config.Col[TConfigRow::INF] |= 4 | 16;
+    db->InsertConfig(config);
+    db->Close();
+  }
+  RemoveEmbeddedDatabase(folder.Path());
+  TSimProcess sim(folder.Path(), session.Path(), "replay");
+  ASSERT_TRUE(sim.WaitFor("tuned", "87.0"));
+  const auto count = [&] {
+    const auto r = ReplayClient(session, {"1,6"});
+    return r.size() == 1 ? std::stoi(r[0].substr(2)) : -1;
+  };
+  QElapsedTimer wait;
+  wait.start();
+  while (count() <= 9 && wait.elapsed() < 20000) QThread::msleep(200);  // live rows follow the stored ones
+
+  const auto entered = ReplayClient(session, {"1,3", "1,6"});
+  ASSERT_EQ(entered.size(), 2u);
+  EXPECT_EQ(entered[0], "3 3");
+  const int rows = std::stoi(entered[1].substr(2));
+  ASSERT_GT(rows, 9);
+  QStringList steps = {"1,7"};
+  for (int n = 0; n < 8; ++n) steps << "1,8";
+  steps << "2," + QString::number(rows - 1) << "1,8" << "1,6" << "1,4";
+  const auto replies = ReplayClient(session, steps);
+  std::vector<std::string> expected = {"7 3", "9 1"};
+  for (int n = 2; n <= 9; ++n) expected.insert(expected.end(), {"8 3", "9 " + std::to_string(n)});
+  expected.insert(expected.end(), {"9 " + std::to_string(rows), "8 4", "6 " + std::to_string(rows), "4 3"});
+  EXPECT_EQ(replies, expected);
+  // After leaving, live groups are decoded and logged again.
+  wait.restart();
+  while (count() <= rows && wait.elapsed() < 20000) QThread::msleep(200);
+  EXPECT_GT(count(), rows);
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.WaitExit(), kExitOk);
+  // Nothing of the replayed stations reached the change log.
+  for (const TChangeLogRow& r : StoredChangeLog(folder.Path()))
+    EXPECT_TRUE(r.STR.find("STATIONA") == std::string::npos && !(r.SIG == 0 && r.INTD == 0x5555)) << r.STR;
 }
 
 TEST(Program, SecondStartHandsOverAndEndsWithZero) {

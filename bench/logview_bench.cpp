@@ -1,0 +1,125 @@
+// Log viewer speed over logs of one million rows: opening the viewer until
+// its grids have painted, a jump to the last row of the raw log, reading
+// pages at both ends and in the middle, and the CSV export.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTableView>
+#include <QTest>
+#include <chrono>
+#include <cstdlib>
+
+#include "logstore/LogCsv.h"
+#include "logstore/LogGridModel.h"
+#include "logstore/fb_embedded.h"
+#include "logstore/logview.h"
+#include "support/LogFill.h"
+#include "support/QtApp.h"
+#include "support/TempProgramFolder.h"
+
+namespace {
+
+constexpr int kRows = 1000000;
+
+// Raw and change logs of a million rows each, an extended log of 100,000.
+struct TBigLog {
+  TTempProgramFolder Folder;
+  TBigLog() {
+    if (!DeployEmbeddedDatabase(Folder.Path())) throw std::runtime_error("deployment failed");
+    FillRaw(Folder.Database(), kRows);
+    FillChanges(Folder.Database(), kRows);
+    FillExt(Folder.Database(), kRows / 10);
+  }
+  ~TBigLog() { RemoveEmbeddedDatabase(Folder.Path()); }
+};
+
+TBigLog& BigLog() {
+  static TBigLog log;
+  return log;
+}
+
+void Setup() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  EnsureQApplication();
+  BigLog();
+}
+
+// From creating the window to its first picture (all three grids on their
+// newest rows).
+void BM_ViewerOpenToFirstPaint(benchmark::State& state) {
+  Setup();
+  for (auto _ : state) {
+    auto* form = new TLogViewForm(nullptr, BigLog().Folder.Database());
+    form->show();
+    benchmark::DoNotOptimize(form->grab());
+    state.PauseTiming();
+    delete form;  // waits for the exact counts still running
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ViewerOpenToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// Ctrl+End in the raw grid standing on its first row, with no page read
+// yet, until the grid has painted the last row.
+void BM_ViewerJumpToLastRow(benchmark::State& state) {
+  Setup();
+  TLogViewForm form(nullptr, BigLog().Folder.Database());
+  form.show();
+  QApplication::processEvents();
+  for (auto _ : state) {
+    state.PauseTiming();
+    form.RawModel->SetView(TLogView::Raw);  // a fresh statement: nothing read yet
+    form.DBGrid3->setCurrentIndex(form.RawModel->index(0, 0));
+    form.DBGrid3->scrollToTop();
+    form.grab();
+    form.RawModel->SetView(TLogView::Raw);
+    state.ResumeTiming();
+    QTest::keyClick(form.DBGrid3, Qt::Key_End, Qt::ControlModifier);
+    benchmark::DoNotOptimize(form.grab());
+  }
+  if (form.DBGrid3->currentIndex().row() != form.RawModel->rowCount() - 1) state.SkipWithError("not on the last row");
+}
+BENCHMARK(BM_ViewerJumpToLastRow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// One page of 128 rows read at the start, the end and the middle of a log.
+void BM_PagerRead(benchmark::State& state) {
+  Setup();
+  const auto view = static_cast<TLogView>(state.range(0));
+  const double where = static_cast<double>(state.range(1)) / 100.0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto pager = MakeFbLogPager(BigLog().Folder.Database(), view);
+    const int64_t first = static_cast<int64_t>(static_cast<double>(pager->Count() - 128) * where);
+    state.ResumeTiming();
+    int rows = 0;
+    pager->Read(first, 128, [&](int64_t, const TLogRecord&) { ++rows; });
+    benchmark::DoNotOptimize(rows);
+  }
+}
+BENCHMARK(BM_PagerRead)
+    ->ArgsProduct({{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {0, 50, 100}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+void BM_CsvExport(benchmark::State& state) {
+  Setup();
+  const auto view = static_cast<TLogView>(state.range(0));
+  const std::string file = BigLog().Folder.File("export.csv");
+  int64_t rows = 0;
+  for (auto _ : state) {
+    auto pager = MakeFbLogPager(BigLog().Folder.Database(), view);
+    rows += WriteLogCsv(*pager, file, SystemDateTimeFormat());
+  }
+  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CsvExport)
+    ->Arg(static_cast<int>(TLogView::Raw))
+    ->Arg(static_cast<int>(TLogView::Changes))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,235 @@
+// The log viewer: paged reading in each order, the CSV export byte for byte,
+// and the window as the operator sees it.
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QTableView>
+#include <filesystem>
+
+#include "LogStoreTestSupport.h"
+#include "logstore/LogCsv.h"
+#include "logstore/LogGridModel.h"
+#include "logstore/logview.h"
+#include "platform/Format.h"
+#include "support/LogFill.h"
+#include "support/QtApp.h"
+
+namespace {
+
+const TDateTimeFormat kFormat{"dd.MM.yyyy", "HH:mm:ss"};
+
+class LogView : public ::testing::Test {
+ protected:
+  TDeployedFolder Folder;
+  std::string Db = Folder.Database();
+  TSql Sql{Db};
+
+  void Change(const std::string& dt, int sig, int intd, const std::string& str) {
+    Sql.Exec("insert into LOG_CH (ID, DT, SIG, INTD, STR) values (next value for GEN_LOG_CH_ID, '" + dt + "', " +
+             std::to_string(sig) + ", " + std::to_string(intd) + ", '" + str + "')");
+  }
+  void Raw(int b0, int b1, int b2, int b3, int freq) {
+    Sql.Exec("insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) values "
+             "(next value for GEN_LOG_RAW_ID, " + std::to_string(b0) + ", " + std::to_string(b1) + ", " +
+             std::to_string(b2) + ", " + std::to_string(b3) + ", 0, 0, " + std::to_string(freq) + ")");
+  }
+  std::string Export(TLogView view) {
+    const std::string file = Folder.File("out.csv");
+    WriteLogCsv(*MakeFbLogPager(Db, view), file, kFormat);
+    return ReadFile(file);
+  }
+  // The IDs of a view, read through pages from many places, in the view's order.
+  static std::vector<int32_t> PagedIds(ILogPager& p, const std::vector<std::pair<int64_t, int>>& reads) {
+    std::vector<int32_t> ids(static_cast<size_t>(p.Count()), -1);
+    for (const auto& [first, n] : reads)
+      p.Read(first, n, [&](int64_t i, const TLogRecord& r) { ids[static_cast<size_t>(i)] = r.ID(); });
+    return ids;
+  }
+};
+
+TEST(LogCsvLine, QuotesAsTheExportDoes) {
+  const struct {
+    std::vector<std::string> fields;
+    std::string line;
+  } cases[] = {
+      {{"02A", "98.5", "$D3C2"}, "02A,98.5,$D3C2"},
+      {{"Date/Time", "What", "Changed to"}, "Date/Time,What,\"Changed to\""},
+      {{"say \"hi\"", "a,b", ""}, "\"say \"\"hi\"\"\",\"a,b\","},
+      {{"PS      "}, "\"PS      \""},
+      {{"tab\there", "\xE9t\xE9"}, "\"tab\there\",\xE9t\xE9"},
+      {{""}, "\"\""},
+      {{"", ""}, ","},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CsvLine(c.fields), c.line);
+  EXPECT_EQ(CsvFileName("/tmp/week.csv", TLogView::Raw), "/tmp/week.csv_raw_log.csv");
+  EXPECT_EQ(CsvFileName("/tmp/week", TLogView::ChangesNewestFirst), "/tmp/week_change_log.csv");
+  EXPECT_EQ(CsvFileName("/tmp/week", TLogView::Ext), "/tmp/week_extended_log.csv");
+}
+
+TEST(LogDateTimeText, UsersFormatsTimeLeftOutAtMidnight) {
+  const TDateTime afternoon = dt::Encode({2026, 12, 6, 13, 5, 9, 42});
+  const struct {
+    TDateTime t;
+    TDateTimeFormat format;
+    std::string text;
+  } cases[] = {
+      {afternoon, kFormat, "06.12.2026 13:05:09"},
+      {afternoon, {"d/M/yy", "h:mm:ss AP"}, "6/12/26 1:05:09 PM"},
+      {afternoon, {"yyyy-MM-dd", "H.m.s.zzz 'h'"}, "2026-12-06 13.5.9.042 h"},
+      {dt::EncodeDate(2026, 12, 6), kFormat, "06.12.2026"},
+      {0, kFormat, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DateTimeText(c.t, c.format), c.text);
+}
+
+TEST_F(LogView, CsvFilesByteForByte) {
+  EXPECT_EQ(Export(TLogView::Raw), "Group,Freq,\"Block 0\",\"Block 1\",\"Block 2\",\"Block 3\"\r\n");
+  EXPECT_EQ(Export(TLogView::Ext),
+            "Date/Time,Mode,\"RDS Present\",Freq,PI,TP,TA,MS,PTY,PS,DI,RTA,RTB,\"Total AFs\",AF,CT\r\n");
+  Raw(0xD3C2, 0x0420, 0xE0CD, 0x4142, 115);
+  Raw(0xD3C2, 0x2C20, 0x0001, 0x0002, 255);
+  EXPECT_EQ(Export(TLogView::Raw),
+            "Group,Freq,\"Block 0\",\"Block 1\",\"Block 2\",\"Block 3\"\r\n"
+            "00A,98.5,$D3C2,$0420,$E0CD,$4142\r\n"
+            "02B,MPX,$D3C2,$2C20,$0001,$0002\r\n");
+  Change("2026-12-06 10:00:00", 6, 0, "RADIO \"1\"");
+  Change("2026-12-06 10:00:05", 200, 0, "DEVICE CONNECTED");
+  Change("2026-12-06 00:00:00", 8, 115, "");
+  const std::string header = "Date/Time,What,\"Changed to\"\r\n";
+  const std::string ps = "\"06.12.2026 10:00:00\",PS,\"RADIO \"\"1\"\"" + std::string(41, ' ') + "\"\r\n";
+  EXPECT_EQ(Export(TLogView::Changes), header + ps + "\"06.12.2026 10:00:05\",SYSTEM,\"DEVICE CONNECTED" +
+                                           std::string(34, ' ') + "\"\r\n06.12.2026,\"Freq Change\",98.5\r\n");
+  EXPECT_EQ(Export(TLogView::ChangesNewestFirstHideSystem), header + ps);
+}
+
+TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {
+  FillChanges(Db, 1000);  // one statement: every row has the same time
+  Change("2030-01-01 00:00:00", 6, 0, "NEWEST");
+  FillRaw(Db, 1000);
+  // Near the start, near the end, then forward and backward from rows read.
+  const std::vector<std::pair<int64_t, int>> reads = {{0, 100},  {900, 101}, {500, 50}, {550, 30},  {450, 40},
+                                                      {490, 10}, {100, 350}, {700, 200}, {580, 2}, {582, 118},
+                                                      {990, 50}};
+  for (TLogView view : {TLogView::Raw, TLogView::Changes, TLogView::ChangesNewestFirst,
+                        TLogView::ChangesNewestFirstHideSystem}) {
+    auto whole = MakeFbLogPager(Db, view);
+    std::vector<int32_t> expected;
+    whole->ReadAll([&](int64_t, const TLogRecord& r) { expected.push_back(r.ID()); });
+    auto paged = MakeFbLogPager(Db, view);
+    const std::vector<int32_t> ids = PagedIds(*paged, reads);
+    ASSERT_EQ(ids.size(), expected.size());
+    const auto diff = std::mismatch(ids.begin(), ids.end(), expected.begin());
+    EXPECT_TRUE(diff.first == ids.end()) << "view " << static_cast<int>(view) << " row "
+                                         << (diff.first - ids.begin()) << ": " << *diff.first << " not "
+                                         << *diff.second;
+  }
+  auto newest = MakeFbLogPager(Db, TLogView::ChangesNewestFirst);
+  newest->Read(0, 1, [](int64_t, const TLogRecord& r) { EXPECT_EQ(Trim(r.Ch.STR), "NEWEST"); });
+  // Rows appended later come in on Refresh: first in the newest-first order.
+  Change("2031-01-01 00:00:00", 6, 0, "LATER");
+  EXPECT_EQ(newest->Count(), 1001);
+  EXPECT_EQ(newest->Refresh(), 1);
+  EXPECT_EQ(newest->Count(), 1002);
+  newest->Read(0, 2, [](int64_t i, const TLogRecord& r) { EXPECT_EQ(Trim(r.Ch.STR), i ? "NEWEST" : "LATER"); });
+}
+
+TEST_F(LogView, EstimatedCountIsCorrectedByTheExactOne) {
+  FillRaw(Db, 10);
+  Sql.Exec("delete from LOG_RAW where ID = 5");
+  auto p = MakeFbLogPager(Db, TLogView::Raw);
+  EXPECT_EQ(p->Count(), 10);
+  EXPECT_FALSE(p->CountIsExact());
+  p->SetExactCount(MakeFbLogPager(Db, TLogView::Raw)->CountUpTo(p->SnapshotMaxId()));
+  EXPECT_EQ(p->Count(), 9);
+  std::vector<int32_t> ids;
+  p->Read(6, 5, [&](int64_t, const TLogRecord& r) { ids.push_back(r.ID()); });
+  EXPECT_EQ(ids, (std::vector<int32_t>{8, 9, 10}));
+}
+
+class LogViewWindow : public LogView {
+ protected:
+  LogViewWindow() { EnsureQApplication(); }
+  static QString Cell(QTableView* g, int row, int col) { return g->model()->index(row, col).data().toString(); }
+  static QStringList ShownTitles(QTableView* g) {
+    QStringList t;
+    for (int c = 0; c < g->model()->columnCount(); ++c)
+      if (!g->isColumnHidden(c)) t << g->model()->headerData(c, Qt::Horizontal).toString();
+    return t;
+  }
+};
+
+TEST_F(LogViewWindow, ShowsLogsColumnsAndNewRows) {
+  Change("2026-12-06 10:00:00", 6, 0, "FIRST");
+  Change("2026-12-06 11:00:00", 200, 0, "PROGRAM CLOSED");
+  Raw(0xD3C2, 0x0420, 0xE0CD, 0x4142, 115);
+  TLogViewForm form(nullptr, Db, kFormat);
+  EXPECT_EQ(form.windowTitle(), "Log View - Quorvane Broadcast Ltd.");
+  EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "PS", "RTA"}));
+  EXPECT_EQ(form.CheckListBox1->count(), 16);
+  form.CheckListBox1->item(3)->setCheckState(Qt::Checked);
+  EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "FREQ", "PS", "RTA"}));
+  EXPECT_EQ(Cell(form.DBGrid3, 0, 0), "00A");
+  EXPECT_EQ(Cell(form.DBGrid3, 0, 1), "98.5");
+  // As written and standing on the newest row; newest first and filtered after a click.
+  EXPECT_EQ(form.DBGrid2->currentIndex().row(), 1);
+  form.hideSystem->click();
+  EXPECT_EQ(form.DBGrid2->model()->rowCount(), 1);
+  EXPECT_EQ(Cell(form.DBGrid2, 0, 1), "PS");
+  form.hideSystem->click();
+  EXPECT_EQ(Cell(form.DBGrid2, 0, 1), "SYSTEM");
+  // New rows appear; a grid on its last row follows them.
+  Raw(0xD3C2, 0x2420, 0, 0, 0);
+  form.RefreshLogs();
+  EXPECT_EQ(form.DBGrid3->model()->rowCount(), 2);
+  EXPECT_EQ(form.DBGrid3->currentIndex().row(), 1);
+  EXPECT_EQ(Cell(form.DBGrid3, 1, 0), "02A");
+}
+
+TEST_F(LogViewWindow, ExportWritesTheChosenLogs) {
+  Raw(0xD3C2, 0x0420, 0xE0CD, 0x4142, 115);
+  TLogViewForm form(nullptr, Db, kFormat);
+  std::string error;
+  form.ShowError = [&](const std::string& e) { error = e; };
+  namespace fs = std::filesystem;
+  const struct {
+    TExportSelection which;
+    bool ok;
+    std::string base;
+    std::vector<std::string> files;
+  } cases[] = {
+      {{false, true, false}, true, Folder.File("a.csv"), {"a.csv_raw_log.csv"}},
+      {{true, true, true}, false, Folder.File("b"), {}},
+      {{false, false, false}, true, Folder.File("c"), {}},
+      {{true, true, true}, true, "", {}},
+      {{true, true, true}, true, Folder.File("d"), {"d_change_log.csv", "d_raw_log.csv", "d_extended_log.csv"}},
+  };
+  for (const auto& c : cases) {
+    form.AskLogs = [&](TExportSelection& w) { return w = c.which, c.ok; };
+    form.AskFileName = [&] { return c.base; };
+    const auto before = std::distance(fs::directory_iterator(Folder.Path()), {});
+    form.btnExportClick();
+    for (const std::string& f : c.files) EXPECT_TRUE(fs::exists(Folder.File(f))) << f;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), {}), before + std::ssize(c.files)) << c.base;
+  }
+  EXPECT_EQ(ReadFile(Folder.File("a.csv_raw_log.csv")).substr(52), "00A,98.5,$D3C2,$0420,$E0CD,$4142\r\n");
+  // A folder that is gone: a clear message, nothing written.
+  form.AskLogs = [](TExportSelection&) { return true; };
+  form.AskFileName = [&] { return Folder.File("gone/x"); };
+  form.btnExportClick();
+  EXPECT_NE(error.find("Cannot create file"), std::string::npos) << error;
+}
+
+TEST_F(LogViewWindow, Screenshots) {
+  for (int i = 0; i < 30; ++i) Change("2026-12-06 10:00:" + std::to_string(10 + i), i % 13, 0, "RADIO ONE");
+  FillRaw(Db, 500);
+  FillExt(Db, 50);
+  TLogViewForm form(nullptr, Db);
+  form.show();
+  TExportSelectForm select(&form);
+  select.show();
+  if (!SaveScreenshot(&form, "log_view")) GTEST_SKIP() << "FW_SCREENSHOT_DIR not set";
+  EXPECT_TRUE(SaveScreenshot(&select, "export_select"));
+}
+
+}  // namespace

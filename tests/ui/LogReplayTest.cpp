@@ -1,0 +1,124 @@
+// The log-replay protocol: a controller steps the main window through the
+// raw log over the message socket; in-process with the window's state in
+// view, and end to end with the simulated program and the test client.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <future>
+
+#include "MainWindowSupport.h"
+#include "support/LogFill.h"
+#include "support/ReplayClient.h"
+#include "ui/FreqDisplay.h"
+#include "controls/DBCtrlsEx.h"
+#include "logstore/logview.h"
+
+namespace {
+
+using TReplies = std::vector<TReplayClient::TReply>;
+
+void WriteTwoStationLog(const std::string& folder) {
+  ASSERT_TRUE(DeployEmbeddedDatabase(folder));
+  FillTwoStationRaw(folder + kLogDatabaseFile);
+  RemoveEmbeddedDatabase(folder);
+}
+
+class LogReplay : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  TMessageBus bus{dir.path().toStdString() + "/bus"};
+  TMainWindowHarness h;
+
+  void Start(bool twoStations = true) {
+    if (twoStations) WriteTwoStationLog(h.Folder());
+    h.Start(DataFile("scenario.txt"), &bus);
+    ASSERT_TRUE(bus.Listen());
+    ASSERT_TRUE(h.WaitTuned());
+  }
+  // One request from a controller in a thread of its own; the window's
+  // thread serves the socket meanwhile.
+  TReplies Ask(int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
+    auto f = std::async(std::launch::async, [&] {
+      TReplayClient client;
+      return client.Connect(bus.SocketPath(), 3000) ? client.Ask(w, l, replies, timeoutMs) : TReplies{};
+    });
+    PumpUntil([&] { return f.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+    return f.get();
+  }
+  QString PS() const { return Find<QLineEdit>(h.form.get(), "edPS")->text().trimmed(); }
+  QString PI() const { return Find<QLabel>(h.form.get(), "lblPI")->text(); }
+  bool Enabled(const char* name) const { return Find<QWidget>(h.form.get(), name)->isEnabled(); }
+};
+
+TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
+  Start();
+  TMainForm* f = h.form.get();
+  f->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
+  EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // the raw log stands on its newest row
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));  // also outside replay, and not logged
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  const TLogRowCounts before = f->DM->CountRows();
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));  // a second enter only replies
+  EXPECT_TRUE(f->ReplayMode);
+  EXPECT_FALSE(Enabled("btnLogView"));
+  EXPECT_FALSE(Enabled("edFreq"));
+  EXPECT_TRUE(Enabled("pcRDS"));
+  EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 9}}));
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  for (int n = 2; n <= 8; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
+  EXPECT_EQ(PS(), "STATIONA");
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  // Onto the other station: the pages are cleared before its group is decoded.
+  EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, 9}}));
+  EXPECT_EQ(PS(), "");
+  EXPECT_TRUE(PI().contains("5555")) << PI().toStdString();
+  EXPECT_EQ(f->FreqDisplay->Value(), 985);
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));
+  // Go to a row (counted from 0); the row already shown and rows past the end are skipped.
+  EXPECT_EQ(Ask(2, 3, 1), (TReplies{{9, 4}}));
+  EXPECT_EQ(Ask(2, 3, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(2, 9, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 3}}));
+  EXPECT_EQ(f->DM->CountRows(), before);
+  for (const TChangeLogRow& r : h.ChangeRows())  // the replayed station's PI never reached the log
+    EXPECT_FALSE(r.SIG == 0 && (r.INTD == 0xD3C2 || r.INTD == 0x5555)) << r.STR;
+
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+  EXPECT_FALSE(f->ReplayMode);
+  EXPECT_TRUE(Enabled("btnLogView"));
+  EXPECT_TRUE(Enabled("btnPresets"));
+  // Live RDS flows again: the tuned station's PI comes back.
+  EXPECT_TRUE(PumpUntil([&] { return !PI().isEmpty() && !PI().contains("5555"); }, 20000)) << PI().toStdString();
+}
+
+TEST_F(LogReplay, EmptyLogAnswersRecordZeroAndEnd) {
+  Start(false);
+  EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 0}}));
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 0}}));
+  EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));
+  EXPECT_EQ(Ask(2, -1, 1, 300), TReplies{});
+  EXPECT_EQ(Ask(2, 0, 1, 300), TReplies{});
+}
+
+TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
+  Start();
+  EXPECT_TRUE(Enabled("btnLogView"));
+  QString title;
+  int rawRows = -1;
+  QTimer::singleShot(100, [&] {
+    auto* viewer = qobject_cast<TLogViewForm*>(QApplication::activeModalWidget());
+    if (!viewer) return;
+    title = viewer->windowTitle();
+    rawRows = viewer->DBGrid3->model()->rowCount();
+    viewer->close();
+  });
+  Find<QPushButton>(h.form.get(), "btnLogView")->click();
+  EXPECT_EQ(title, "Log View - Quorvane Broadcast Ltd.");
+  EXPECT_EQ(rawRows, 9);
+}
+
+}  // namespace
