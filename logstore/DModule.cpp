@@ -177,6 +177,19 @@ void TDModule::WaitWritten() {
   TellFault();
 }
 
+void TDModule::Commit() {
+  if (closed_) return;
+  FlushRaw();
+  try {
+    writer_->Exclusive([this](ILogDatabase& db) {
+      db.Commit();
+      writer_->Committed();
+    });
+  } catch (const std::exception&) {
+  }
+  TellFault();
+}
+
 void TDModule::TellFault() {
   const std::string fault = writer_->TakeFault();
   if (!fault.empty() && onFault_) onFault_(fault);

@@ -83,6 +83,10 @@ class TDModule {
   void CommitIfDue();
   // Waits until every row handed over is written (committed or not).
   void WaitWritten();
+  // Writes and commits every row handed over now, so another attachment
+  // (the log viewer, the replay) reads them all. A failing commit is left to
+  // the writer's own fault handling; the reader then sees what was committed.
+  void Commit();
   uint64_t CommitCount() const { return writer_->Commits(); }
   // Rows written and committed since the start: these survive a crash.
   uint64_t DurableRows() const { return writer_->DurableRows(); }
