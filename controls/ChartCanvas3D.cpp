@@ -419,8 +419,8 @@ void TChartCanvas3D::ClipToEllipse(const TRect& r, bool inverted) {
 }
 
 void TChartCanvas3D::ClipToPolygon(const TPoint* pts, int count) {
-  DC().PushClip();
-  DC().ClipPolygon(pts, count);
+  DC().PushClip();  // always, so that the matching RestoreClip pops this one
+  if (pts && count > 0) DC().ClipPolygon(pts, count);
 }
 
 // --- Texts

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdlib>
@@ -17,24 +16,10 @@ QApplication* EnsureQApplication() {
   return app;
 }
 
-namespace {
-
-// The file a screenshot of that name goes to; empty when none are taken.
-QString ScreenshotFile(const char* name) {
-  const char* dir = std::getenv("FW_SCREENSHOT_DIR");
-  if (!dir || !*dir) return {};
-  QDir().mkpath(QString::fromLocal8Bit(dir));
-  return QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + ".png");
-}
-
-}  // namespace
-
 bool SaveScreenshot(QWidget* widget, const char* name) {
-  const QString file = ScreenshotFile(name);
-  return widget && !file.isEmpty() && widget->grab().save(file, "PNG");
-}
-
-bool SaveScreenshot(const QImage& image, const char* name) {
-  const QString file = ScreenshotFile(name);
-  return !file.isEmpty() && image.save(file, "PNG");
+  const char* dir = std::getenv("FW_SCREENSHOT_DIR");
+  if (!dir || !*dir || !widget) return false;
+  QDir().mkpath(QString::fromLocal8Bit(dir));
+  const QString file = QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + ".png");
+  return widget->grab().save(file, "PNG");
 }

@@ -8,6 +8,3 @@ QApplication* EnsureQApplication();
 // <name>.png and returns true; otherwise does nothing.
 class QWidget;
 bool SaveScreenshot(QWidget* widget, const char* name);
-// The same for a picture drawn offscreen.
-class QImage;
-bool SaveScreenshot(const QImage& image, const char* name);
