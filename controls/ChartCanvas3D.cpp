@@ -713,7 +713,7 @@ void TChartCanvas3D::Cube(const TRect& r, int z0, int z1, bool darkSides) {
       {{l, t, z1}, {rt, t, z1}, {rt, t, z0}, {l, t, z0}},    // top
       {{l, b, z0}, {rt, b, z0}, {rt, b, z1}, {l, b, z1}},    // bottom
   };
-  const int kDark[6] = {0, 0, FirstDarkAmount, FirstDarkAmount, SecondDarkAmount, SecondDarkAmount};
+  const int dark[6] = {0, 0, FirstDarkAmount, FirstDarkAmount, SecondDarkAmount, SecondDarkAmount};
   const TDCBrush brush = DC().Brush();
   for (int f = 0; f < 6; ++f) {
     TPoint q[4];
@@ -722,10 +722,10 @@ void TChartCanvas3D::Cube(const TRect& r, int z0, int z1, bool darkSides) {
     if (!ok) continue;
     const int64_t cross = int64_t(q[1].X - q[0].X) * (q[2].Y - q[1].Y) - int64_t(q[1].Y - q[0].Y) * (q[2].X - q[1].X);
     if (cross <= 0) continue;
-    if (darkSides && kDark[f]) PrepareDarkColor(brush.Color, kDark[f]);
+    if (darkSides && dark[f]) PrepareDarkColor(brush.Color, dark[f]);
     std::copy(q, q + 4, quad_);
     FillQuad();
-    if (darkSides && kDark[f]) DC().SetBrush(brush);
+    if (darkSides && dark[f]) DC().SetBrush(brush);
   }
 }
 
