@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/DeviceContext.h"
 
@@ -439,6 +440,19 @@ TColor LightenChannels(TColor color, int amount);
 // Ties to even, saturated to the pixel range the canvas draws in.
 int RoundPixel(double v);
 constexpr int kPixelLimit = 1 << 28;
+// (a - b) x (c - b) of three screen points is negative: the sense that says
+// whether a solid's face looks at the viewer.
+inline bool NegativeTurn(TPoint a, TPoint b, TPoint c) {
+  return (int64_t(a.X) - b.X) * (int64_t(c.Y) - b.Y) - (int64_t(c.X) - b.X) * (int64_t(a.Y) - b.Y) < 0;
+}
+
+// Library-wide settings of the solids: the sides of a cone or cylinder, the
+// cone percent that a cone percent of 0 stands for, and the two amounts that
+// darken the side faces of boxes and pyramids.
+extern int SolidSideCount;      // 16
+extern int DefaultConePercent;  // 0
+extern int FirstDarkAmount;     // 128
+extern int SecondDarkAmount;    // 64
 
 // --- The chart canvas
 
@@ -520,6 +534,10 @@ class TChartCanvas {
   virtual void Polygon(const TPoint* pts, int lastIndex) = 0;
   virtual void RotatedText(int x, int y, std::string_view text, double angle) = 0;
   virtual void RestoreClip() = 0;
+  // A flat ring sector (radians, counter-clockwise from the positive x axis)
+  // as one stroked and filled path; a hole of 0 % makes a pie slice.
+  virtual void Donut(int midX, int midY, int radiusX, int radiusY, double fromAngle, double toAngle,
+                     double holeSizePercent) = 0;
 
   // Attribute preparation shared by every chart element.
   void PreparePen(const TPen& pen) { PreparePenWithColor(pen, pen.Color()); }
@@ -585,6 +603,19 @@ class TCanvas3D : public TChartCanvas {
   virtual void TextAtDepth(int x, int y, int z, std::string_view text) = 0;
   virtual void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) = 0;
   virtual void FillQuad() = 0;
+  // The solids: only faces that look at the viewer are drawn, far ones first.
+  // An elliptic slice extruded between z0 (far) and z1 (the cap), with an
+  // optional hole and a gradient for the cap and the front wall.
+  virtual void SolidPie(int midX, int midY, int radiusX, int radiusY, int z0, int z1, double fromAngle,
+                        double toAngle, bool shadeSides, bool withSides, int innerRadiusPercent,
+                        const TCustomChartGradient* gradient) = 0;
+  // A prism of SolidSideCount sides whose far end shrinks to tipPercent %.
+  virtual void Cone(bool vertical, const TRect& r, int z0, int z1, bool shadeSides, int tipPercent) = 0;
+  virtual void Cylinder(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) = 0;
+  virtual void Pyramid(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) = 0;
+  // Base: the rectangle's width over depthStart..endZ at its bottom; top:
+  // 2 * topHalfWidth by 2 * topHalfDepth, centred, at its top.
+  virtual void TruncatedPyramid(const TRect& r, int depthStart, int endZ, int topHalfWidth, int topHalfDepth) = 0;
 
   // First entry suspends the rotation, the last exit resumes it.
   void EnterFlatMode();
@@ -663,10 +694,17 @@ class TChartCanvas3D final : public TCanvas3D {
   void GradientFill(const TRect& r, TColor start, TColor end, TGradientDirection direction, int balance) override;
   void Invalidate() override { bufferStale_ = true; }
   void Line(int x0, int y0, int x1, int y1) override;
-  void Polyline(const TPoint* pts, int lastIndex) override { DC().Polyline(pts, lastIndex + 1); }
-  void Polygon(const TPoint* pts, int lastIndex) override { DC().Polygon(pts, lastIndex + 1); }
+  // A negative last index draws nothing.
+  void Polyline(const TPoint* pts, int lastIndex) override {
+    if (pts && lastIndex >= 0) DC().Polyline(pts, lastIndex + 1);
+  }
+  void Polygon(const TPoint* pts, int lastIndex) override {
+    if (pts && lastIndex >= 0) DC().Polygon(pts, lastIndex + 1);
+  }
   void RotatedText(int x, int y, std::string_view text, double angle) override;
   void RestoreClip() override { DC().PopClip(); }
+  void Donut(int midX, int midY, int radiusX, int radiusY, double fromAngle, double toAngle,
+             double holeSizePercent) override;
 
   TColor ReadPixelAtDepth(int x, int y, int z) override;
   void WritePixelAtDepth(int x, int y, int z, TColor color) override;
@@ -703,6 +741,15 @@ class TChartCanvas3D final : public TCanvas3D {
   void TextAtDepth(int x, int y, int z, std::string_view text) override;
   void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) override;
   void FillQuad() override { DC().Polygon(quad_, 4); }
+  void SolidPie(int midX, int midY, int radiusX, int radiusY, int z0, int z1, double fromAngle, double toAngle,
+                bool shadeSides, bool withSides, int innerRadiusPercent,
+                const TCustomChartGradient* gradient) override;
+  void Cone(bool vertical, const TRect& r, int z0, int z1, bool shadeSides, int tipPercent) override;
+  void Cylinder(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) override {
+    Cone(vertical, r, z0, z1, shadeSides, 100);
+  }
+  void Pyramid(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) override;
+  void TruncatedPyramid(const TRect& r, int depthStart, int endZ, int topHalfWidth, int topHalfDepth) override;
   void DiscardBuffer();
   void CopyBufferTo(int x, int y, IDeviceContext& surface);
 
@@ -719,6 +766,11 @@ class TChartCanvas3D final : public TCanvas3D {
   void CornerGradient(const TRect& r, TColor start, TColor end, bool fromBottom, int balance);
   void CenterGradient(const TRect& r, TColor start, TColor end, int balance);
   bool ProjectRect(const TRect& r, int z, TPoint out[4]) const;
+  // The colour the solids shade from: the brush colour of a solid brush,
+  // else the background colour.
+  TColor SolidBaseColor() const;
+  // A polygon filled with the gradient (clipped to it) and outlined.
+  void GradientPolygon(const std::vector<TPoint>& pts, const TCustomChartGradient& gradient);
 
   IDeviceContext* reference_;
   QImage bitmap_;

@@ -419,8 +419,8 @@ void TChartCanvas3D::ClipToEllipse(const TRect& r, bool inverted) {
 }
 
 void TChartCanvas3D::ClipToPolygon(const TPoint* pts, int count) {
-  DC().PushClip();
-  DC().ClipPolygon(pts, count);
+  DC().PushClip();  // always, so that the matching RestoreClip pops this one
+  if (pts && count > 0) DC().ClipPolygon(pts, count);
 }
 
 // --- Texts
@@ -611,6 +611,7 @@ void TChartCanvas3D::DepthLineAt(int x, int y, int z0, int z1) {
 }
 
 void TChartCanvas3D::PolylineAtDepth(const TPoint* pts, int lastIndex, int z) {
+  if (!pts || lastIndex < 0) return;
   if (!View3DActive && !OrthoProjection) {
     DC().Polyline(pts, lastIndex + 1);
     return;
@@ -622,6 +623,7 @@ void TChartCanvas3D::PolylineAtDepth(const TPoint* pts, int lastIndex, int z) {
 }
 
 void TChartCanvas3D::PolygonAtDepth(const TPoint* pts, int count, int z) {
+  if (!pts || count <= 0) return;
   std::vector<TPoint> out(count);
   for (int i = 0; i < count; ++i)
     if (!Project(pts[i].X, pts[i].Y, z, out[i])) return;
@@ -669,8 +671,9 @@ void TChartCanvas3D::FlatRectZ(int left, int top, int bottom, int z0, int z1) {
 }
 
 void TChartCanvas3D::Sphere(int x, int y, int z, double radius) {
-  const int r = RoundPixel(radius);
-  EllipseAtDepth({x - r, y - r, x + r, y + r}, z);
+  if (!std::isfinite(radius)) return;
+  const double r = RoundPixel(radius);
+  EllipseAtDepth({RoundPixel(x - r), RoundPixel(y - r), RoundPixel(x + r), RoundPixel(y + r)}, z);
 }
 
 void TChartCanvas3D::Arrow(bool filled, TPoint from, TPoint to, int headWidth, int headHeight, int z) {
@@ -710,7 +713,7 @@ void TChartCanvas3D::Cube(const TRect& r, int z0, int z1, bool darkSides) {
       {{l, t, z1}, {rt, t, z1}, {rt, t, z0}, {l, t, z0}},    // top
       {{l, b, z0}, {rt, b, z0}, {rt, b, z1}, {l, b, z1}},    // bottom
   };
-  static constexpr int kDark[6] = {0, 0, 128, 128, 64, 64};
+  const int dark[6] = {0, 0, FirstDarkAmount, FirstDarkAmount, SecondDarkAmount, SecondDarkAmount};
   const TDCBrush brush = DC().Brush();
   for (int f = 0; f < 6; ++f) {
     TPoint q[4];
@@ -719,10 +722,10 @@ void TChartCanvas3D::Cube(const TRect& r, int z0, int z1, bool darkSides) {
     if (!ok) continue;
     const int64_t cross = int64_t(q[1].X - q[0].X) * (q[2].Y - q[1].Y) - int64_t(q[1].Y - q[0].Y) * (q[2].X - q[1].X);
     if (cross <= 0) continue;
-    if (darkSides && kDark[f]) PrepareDarkColor(brush.Color, kDark[f]);
+    if (darkSides && dark[f]) PrepareDarkColor(brush.Color, dark[f]);
     std::copy(q, q + 4, quad_);
     FillQuad();
-    if (darkSides && kDark[f]) DC().SetBrush(brush);
+    if (darkSides && dark[f]) DC().SetBrush(brush);
   }
 }
 
@@ -767,13 +770,15 @@ void TChartCanvas3D::EllipseAtDepth(const TRect& r, int z) {
     DC().Ellipse({r.Left, r.Top, r.Right + 1, r.Bottom + 1});
     return;
   }
-  const double cx = (r.Left + r.Right) * 0.5, cy = (r.Top + r.Bottom) * 0.5;
-  const double rx = (r.Right - r.Left) * 0.5, ry = (r.Bottom - r.Top) * 0.5;
+  // From the bottom centre through the right side, the top and the left side
+  // back to the bottom; centre and radii are integer halves.
+  const double xc = std::trunc((double(r.Left) + r.Right) / 2), yc = std::trunc((double(r.Top) + r.Bottom) / 2);
+  const double rx = std::trunc((double(r.Right) - r.Left) / 2), ry = std::trunc((double(r.Bottom) - r.Top) / 2);
   TPoint pts[64], centre;
-  if (!Project(cx, cy, z, centre)) return;
-  for (int i = 0; i < 64; ++i) {
+  if (!Project(xc, yc, z, centre) || !Project(xc, r.Bottom, z, pts[0])) return;
+  for (int i = 1; i < 64; ++i) {
     const double a = i * 2 * std::numbers::pi / 63;
-    if (!Project(cx + rx * std::cos(a), cy + ry * std::sin(a), z, pts[i])) return;
+    if (!Project(xc + rx * std::sin(a), yc + ry * std::cos(a), z, pts[i])) return;
   }
   IDeviceContext& dc = DC();
   if (dc.Brush().Style != TDCBrushStyle::Clear) {
