@@ -147,12 +147,34 @@ TRemoteClient& TRemoteSessionManager::FindOrAddClient(const std::string& IP) {
   return *Clients_.back();
 }
 
-bool TRemoteSessionManager::SetReady(const TConnectionRef& Conn) {
+bool TRemoteSessionManager::SetReady(const TConnectionRef& Conn, bool Ready) {
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = Conn ? FindClient(Conn->PeerIP()) : nullptr;
   if (!c || c->Connection != Conn) return false;
-  c->Ready = true;
+  c->Ready = Ready;
   return true;
+}
+
+TRemoteSessionManager::TPeer TRemoteSessionManager::PeerState(const std::string& IP) {
+  std::lock_guard<std::mutex> g(Lock);
+  const TRemoteClient* c = FindClient(IP);
+  return !c ? TPeer::Unknown : c->LoggedIn ? TPeer::LoggedIn : TPeer::LoggedOut;
+}
+
+TRemoteClient TRemoteSessionManager::ActiveClient() {
+  std::lock_guard<std::mutex> g(Lock);
+  return ActiveClient_ ? *ActiveClient_ : TRemoteClient{};
+}
+
+void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
+  if (!Conn) return;
+  Conn->Disconnect();
+  std::lock_guard<std::mutex> g(Lock);
+  for (auto& c : Clients_)
+    if (c->Connection == Conn) {
+      c->Connection.reset();
+      c->Ready = false;
+    }
 }
 
 // ---- HTTP
@@ -254,7 +276,8 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
     }
   }
   if (busy) {
-    Conn->Write(std::string("503", 4), DeadlineIn(kWriteTimeout));
+    Conn->SendMessage("503");
+    Conn->Write("", DeadlineIn(kWriteTimeout));
     return;
   }
   // The logged-in client's socket has no time limit; anyone else's has.

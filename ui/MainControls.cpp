@@ -25,6 +25,7 @@
 #include "ui/ColorButton.h"
 #include "ui/ImageEx.h"
 #include "ui/Main.h"
+#include "ui/MainRemote.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
 #include "ui/about.h"
@@ -88,8 +89,7 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView, ui_->btnRemote})
-    b->setEnabled(false);
+  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnLogView}) b->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -297,8 +297,7 @@ void TMainForm::btnHelpClick() {
   }
 }
 
-// The log viewer, the band analyzer, the MPX analyzer and the remote window
-// do not exist yet; their buttons stay disabled (see EnableControls).
+// The log viewer, the band analyzer and the MPX analyzer do not exist yet; their buttons stay disabled (see EnableControls).
 void TMainForm::btnLogViewClick() {}
 
 void TMainForm::btnBandAnalyzerClick() {}
@@ -312,9 +311,8 @@ void TMainForm::btnRemoteClick() {
                         IMainDevices::TBoxIcon::Information);
     return;
   }
-  // The band analyzer and the MPX analyzer are closed here, and the remote
-  // window shown modally, once they exist.
-  if (GroupAnalyzer) GroupAnalyzer->hide();
+  // The band analyzer and the MPX analyzer are closed here once they exist.
+  ShowRemoteDialog(*this);
 }
 
 void TMainForm::btnGroupAnalyzeClick() {
