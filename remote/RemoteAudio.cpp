@@ -96,8 +96,8 @@ void TRemoteAudio::Start() {
 }
 
 void TRemoteAudio::Stop() {
-  Impl_->Convertor.Close();
-  Impl_->In.SetActive(false);
+  if (Impl_->Convertor.Active()) Impl_->Convertor.Close();
+  if (Impl_->In.Active()) Impl_->In.SetActive(false);
 }
 
 bool TRemoteAudio::Running() const { return Impl_->In.Active() && Impl_->Convertor.Active(); }

@@ -4,6 +4,21 @@
 #include <cmath>
 #include <thread>
 
+#include "audio/WaveIn.h"
+
+namespace {
+
+class TToneWaveIn final : public IWaveInBackend {
+ public:
+  MMRESULT Open(uint8_t device, bool mapped, const WAVEFORMATEX& format) override;
+  MMRESULT Read(uint8_t* data, uint32_t size, uint32_t& got, const std::atomic<bool>& stop) override;
+  void Close() override {}
+
+ private:
+  WAVEFORMATEX format_{};
+  uint64_t frame_ = 0;
+};
+
 MMRESULT TToneWaveIn::Open(uint8_t, bool mapped, const WAVEFORMATEX& format) {
   if (mapped || format.wFormatTag != 1 || format.nBlockAlign == 0 || format.nSamplesPerSec == 0) return WAVERR_BADFORMAT;
   format_ = format;
@@ -33,6 +48,8 @@ MMRESULT TToneWaveIn::Read(uint8_t* data, uint32_t size, uint32_t& got, const st
   got = stop ? 0 : frames * format_.nBlockAlign;
   return MMSYSERR_NOERROR;
 }
+
+}  // namespace
 
 TRemoteCapture ToneCapture() {
   return {{{"Simulated Tone (1 kHz)", 0}}, [] { return std::make_unique<TToneWaveIn>(); }};
