@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/Format.h"
+#include "remote/RemoteWebSocket.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ const std::string kStreamHeader =
     "icy-br:56\r\n"
     "\r\n";
 const std::string kBusyPage = "busy.htm";
+
+// A browser's upgrade request comes at once; a raw client may send nothing
+// before its registration.
+constexpr std::chrono::milliseconds kUpgradeWait{250};
 
 // Replies go out within this, or the connection is dropped.
 constexpr std::chrono::seconds kWriteTimeout{10};
@@ -261,6 +266,12 @@ void TRemoteSessionManager::ServeResource(httplib::Response& Response, const std
 // ---- Command socket
 
 void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
+  // A browser upgrades to a WebSocket first; the rest is as for raw clients.
+  std::unique_ptr<TWebSocketSession> ws;
+  if (StartsWithHttpGet(*Conn, kUpgradeWait)) {
+    ws = std::make_unique<TWebSocketSession>(Conn);
+    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout))) return;
+  }
   bool busy = false, registered = false;
   {
     std::lock_guard<std::mutex> g(Lock);
@@ -284,7 +295,8 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   const TDeadline deadline = registered ? kNoDeadline : DeadlineIn(Limits_.LoginTimeout);
   TBoundedReader reader(*Conn);
   std::string message;
-  while (reader.ReadUntil('\0', message, kMaxCommandMessage, deadline))
+  while (ws ? ws->Read(message, kMaxCommandMessage, deadline)
+            : reader.ReadUntil('\0', message, kMaxCommandMessage, deadline))
     if (OnCommand_) OnCommand_(Conn, message);
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = FindClient(Conn->PeerIP());

@@ -12,6 +12,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/websocket.hpp>
 #include <future>
 
 #include "FakeRemoteHost.h"
@@ -136,6 +140,43 @@ TEST_F(RemoteForm, CommandSocketAnswersPushesAndStreamsMp3) {
   const std::vector<int16_t> pcm = DecodeMp3(std::vector<uint8_t>(stream.begin() + body + 4, stream.end()), rate);
   EXPECT_LE(rate, 32000);
   EXPECT_GT(pcm.size(), size_t(rate / 2));  // more than half a second of tone
+}
+
+// A browser's command socket: the same messages, one binary frame each.
+class TWsClient {
+ public:
+  TWsClient() : Ws(Io) {
+    namespace ip = boost::asio::ip;
+    Ws.next_layer().open(ip::tcp::v4());
+    Ws.next_layer().bind({ip::make_address(kBrowser), 0});
+    Ws.next_layer().connect({ip::make_address("127.0.0.2"), 8001});
+    Ws.handshake("127.0.0.2:8001", "/");
+    Ws.binary(true);
+  }
+  void Send(const std::string& M) { Ws.write(boost::asio::buffer(M)); }
+  std::string Next() {
+    boost::beast::flat_buffer b;
+    Ws.read(b);
+    EXPECT_TRUE(Ws.got_binary());
+    return boost::beast::buffers_to_string(b.data());
+  }
+  boost::asio::io_context Io;
+  boost::beast::websocket::stream<boost::asio::ip::tcp::socket> Ws;
+};
+
+TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
+  Form->btnStartClick();
+  LogIn();
+  Host.Changes = "PS=CLASSIC&";
+  const auto frames = WhileServing([] {
+    TWsClient ws;
+    std::vector<std::string> got;
+    for (const char* m : {"READY=?", "FREQ=?"}) ws.Send(m);
+    for (int i = 0; i < 3; ++i) got.push_back(ws.Next());
+    got.push_back(TWsClient().Next());  // a second socket while this one is ready
+    return got;
+  });
+  EXPECT_EQ(frames, (std::vector<std::string>{"READY=1", "FREQ=1015", "PS=CLASSIC&", "503"}));
 }
 
 TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
