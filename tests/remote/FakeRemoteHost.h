@@ -1,11 +1,10 @@
 #pragma once
 // The remote dialog's host without a main window: records what the dialog
-// asks of the receiver and the main window.
+// asks of the receiver and the main window. (Also the command fuzz target's.)
 #include <map>
 #include <vector>
 
 #include "remote/RemoteHost.h"
-#include "support/ToneWaveIn.h"
 
 class TFakeRemoteHost : public IRemoteHost {
  public:
@@ -23,6 +22,7 @@ class TFakeRemoteHost : public IRemoteHost {
   std::map<std::string, std::string> Vars;
   std::function<void(const uint8_t*, int)> Scan;
   TMainThreadInvoker* Owner = nullptr;
+  TRemoteCapture Capture;
 
   int32_t FreqTenths() override { return Tenths; }
   void SetFrequency(double MHz) override { Tuned.push_back(MHz); }
@@ -48,7 +48,7 @@ class TFakeRemoteHost : public IRemoteHost {
     Vars[N] += (Vars[N].empty() ? "" : "!") + V;
   }
   TMainThreadInvoker& Invoker() override { return *Owner; }
-  TRemoteCapture CaptureDevices() override { return ToneCapture(); }
+  TRemoteCapture CaptureDevices() override { return Capture; }
   std::string LocalAddress() override { return "127.0.0.2"; }
   void ShowError(const std::string& Text) override { Errors += Text; }
 };

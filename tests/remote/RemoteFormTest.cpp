@@ -24,6 +24,7 @@
 #include "support/LoopbackClient.h"
 #include "support/Mp3Decode.h"
 #include "support/QtApp.h"
+#include "support/ToneWaveIn.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ class RemoteForm : public ::testing::Test {
     EnsureQApplication();
     invoker_ = MakeQtMainThreadInvoker();
     Host.Owner = invoker_.get();
+    Host.Capture = ToneCapture();
     Form = std::make_unique<TRemoteForm>(nullptr, Host, std::string(std::getenv("FW_BIN_DIR")) + "/");
   }
   ~RemoteForm() override { Form.reset(); }
