@@ -30,13 +30,43 @@ std::string Flatten(const Buffers& B) {
   return bytes;
 }
 
-// The synchronous stream the library reads and writes: the connection's own
-// receive and write, which also send what other threads queued meanwhile.
-class TConnectionStream {
+// The throwing form of a call that reports through an error code.
+template <class F>
+size_t OrThrow(F Call) {
+  error_code ec;
+  const size_t n = Call(ec);
+  if (ec) throw boost::system::system_error(ec);
+  return n;
+}
+
+// What the library needs of a synchronous stream besides the two calls
+// that report through an error code, which Derived defines.
+template <class Derived>
+class TSyncStream {
  public:
   using executor_type = net::io_context::executor_type;
-  TConnectionStream(TTcpConnection& Conn, net::io_context& Io) : Conn(Conn), Io_(Io) {}
+  explicit TSyncStream(net::io_context& Io) : Io_(Io) {}
   executor_type get_executor() { return Io_.get_executor(); }
+  template <class Buffers>
+  size_t read_some(const Buffers& B) {
+    return OrThrow([&](error_code& Ec) { return static_cast<Derived&>(*this).read_some(B, Ec); });
+  }
+  template <class Buffers>
+  size_t write_some(const Buffers& B) {
+    return OrThrow([&](error_code& Ec) { return static_cast<Derived&>(*this).write_some(B, Ec); });
+  }
+
+ private:
+  net::io_context& Io_;
+};
+
+// The stream the library reads and writes: the connection's own receive and
+// write, which also send what other threads queued meanwhile.
+class TConnectionStream : public TSyncStream<TConnectionStream> {
+ public:
+  TConnectionStream(TTcpConnection& Conn, net::io_context& Io) : TSyncStream(Io), Conn(Conn) {}
+  using TSyncStream::read_some;
+  using TSyncStream::write_some;
 
   template <class Buffers>
   size_t read_some(const Buffers& B, error_code& Ec) {
@@ -52,32 +82,15 @@ class TConnectionStream {
     return 0;
   }
   template <class Buffers>
-  size_t read_some(const Buffers& B) {
-    error_code ec;
-    const size_t n = read_some(B, ec);
-    if (ec) throw boost::system::system_error(ec);
-    return n;
-  }
-  template <class Buffers>
   size_t write_some(const Buffers& B, error_code& Ec) {
     std::string bytes = Flatten(B);
     const size_t n = bytes.size();
     Ec = Conn.Write(std::move(bytes), DeadlineIn(kWriteTimeout)) ? error_code() : net::error::broken_pipe;
     return Ec ? 0 : n;
   }
-  template <class Buffers>
-  size_t write_some(const Buffers& B) {
-    error_code ec;
-    const size_t n = write_some(B, ec);
-    if (ec) throw boost::system::system_error(ec);
-    return n;
-  }
 
   TTcpConnection& Conn;
   TDeadline Deadline = kNoDeadline;
-
- private:
-  net::io_context& Io_;
 };
 
 void teardown(beast::role_type, TConnectionStream& S, error_code& Ec) {
@@ -86,19 +99,15 @@ void teardown(beast::role_type, TConnectionStream& S, error_code& Ec) {
 }
 
 // Collects what the library writes: the frames of outgoing messages.
-class TFrameSink {
+class TFrameSink : public TSyncStream<TFrameSink> {
  public:
-  using executor_type = net::io_context::executor_type;
-  explicit TFrameSink(net::io_context& Io) : Io_(Io) {}
-  executor_type get_executor() { return Io_.get_executor(); }
+  using TSyncStream::TSyncStream;
+  using TSyncStream::read_some;
+  using TSyncStream::write_some;
   template <class Buffers>
   size_t read_some(const Buffers&, error_code& Ec) {
     Ec = net::error::eof;
     return 0;
-  }
-  template <class Buffers>
-  size_t read_some(const Buffers&) {
-    throw boost::system::system_error(net::error::eof);
   }
   template <class Buffers>
   size_t write_some(const Buffers& B, error_code& Ec) {
@@ -106,15 +115,7 @@ class TFrameSink {
     Out += Flatten(B);
     return net::buffer_size(B);
   }
-  template <class Buffers>
-  size_t write_some(const Buffers& B) {
-    Out += Flatten(B);
-    return net::buffer_size(B);
-  }
   std::string Out;
-
- private:
-  net::io_context& Io_;
 };
 
 }  // namespace
