@@ -99,7 +99,8 @@ void ShowRemoteDialog(TMainForm& Main) {
   try {
     TRemoteForm form(&Main, host, ProgramFolderOf(Main.ExePath));
     form.exec();
-  } catch (const EResourceFileError& e) {
-    Main.Devices().MessageBox(e.what(), "Remote Control", IMainDevices::TBoxIcon::Information);
+  } catch (const std::exception&) {
+    // The resource file went missing or is corrupt.
+    Main.Devices().MessageBox(kResourceFileMessage, "Remote Control", IMainDevices::TBoxIcon::Information);
   }
 }

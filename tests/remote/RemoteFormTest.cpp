@@ -104,8 +104,14 @@ TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   std::stringstream playlist;
   ASSERT_TRUE(Form->Resources().FindItem("Fenwisk.m3u")->SaveToStream(playlist));
   EXPECT_EQ(playlist.str(), "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:8000");
+  Form->show();
+  SaveScreenshot(Form.get(), "remote_dialog");
 
+  // A remote scan still running at Stop ends there: nobody could end it later.
+  Form->Commands().Execute("SCANSTART=1");
   Form->btnStartClick();
+  EXPECT_FALSE(Host.Held);
+  EXPECT_TRUE(Host.Controls);
   EXPECT_EQ(Form->btnStart->text(), "Start");
   EXPECT_TRUE(Form->edPassword->isEnabled() && Form->cbCodecs->isEnabled());
   EXPECT_FALSE(Host.Active);
