@@ -36,11 +36,15 @@ TCommandResult TRemoteCommands::Execute(const std::string& Message) {
   const auto is = [&](const char* Key) { return SplitKeyValue(Message, Key, v, true); };
   const auto reply = [&](const char* Key, const std::string& Value) { r.Reply = Key + Value; };
   if (is("FREQ=")) {
-    if (v == "?") return reply("FREQ=", std::to_string(Host_.FreqTenths())), r;
-    std::string text = NormalizeFreqText(v);
-    for (char& ch : text)
-      if (ch == ',') ch = '.';
-    Host_.SetFrequency(std::strtod(text.c_str(), nullptr));
+    if (v == "?") {
+      reply("FREQ=", std::to_string(Host_.FreqTenths()));
+    } else {
+      // The normalised text carries the locale's separator.
+      std::string text = NormalizeFreqText(v);
+      for (char& ch : text)
+        if (ch == ',') ch = '.';
+      Host_.SetFrequency(std::strtod(text.c_str(), nullptr));
+    }
   } else if (is("MP3PORT=")) {
     reply("MP3PORT=", LocalIP + ":" + std::to_string(TRemoteSessionManager::kHttpPort));
   } else if (is("ANT=")) {
