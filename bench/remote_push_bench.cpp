@@ -70,8 +70,7 @@ void BM_RemotePush(benchmark::State& state) {
 
   const std::string push = "FREQ=1015&LVL=45.5&PS=RADIO 99&RTA=" + std::string(64, 'r') + "&STEREO=1&RDS=1&";
   const std::string block(7 * 1024, 'm');  // about one second of 56 kbit/s MP3
-  std::vector<double> latency;
-  double stall = 0;
+  std::vector<double> latency, stall;
   for (auto _ : state) {
     const auto t0 = Clock::now();
     const TRemoteClient c = mgr.ActiveClient();
@@ -83,17 +82,19 @@ void BM_RemotePush(benchmark::State& state) {
       break;
     }
     const auto t2 = Clock::now();
-    stall = std::max(stall, Ms(t1 - t0));
+    stall.push_back(Ms(t1 - t0));
     latency.push_back(Ms(t2 - t0));
     state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
     std::this_thread::sleep_until(t0 + interval);
   }
-  std::sort(latency.begin(), latency.end());
-  if (!latency.empty()) {
-    state.counters["p99_ms"] = latency[std::min(latency.size() - 1, latency.size() * 99 / 100)];
-    state.counters["max_ms"] = latency.back();
-  }
-  state.counters["ui_stall_max_ms"] = stall;
+  const auto p99 = [](std::vector<double>& v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[std::min(v.size() - 1, v.size() * 99 / 100)];
+  };
+  state.counters["p99_ms"] = p99(latency);
+  state.counters["max_ms"] = latency.empty() ? 0.0 : latency.back();
+  state.counters["ui_stall_p99_ms"] = p99(stall);
+  state.counters["ui_stall_max_ms"] = stall.empty() ? 0.0 : stall.back();
   mgr.Stop();
   close(command);
   for (int fd : others) close(fd);
