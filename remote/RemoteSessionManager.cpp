@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/Format.h"
+#include "remote/RemoteWebSocket.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ const std::string kStreamHeader =
     "icy-br:56\r\n"
     "\r\n";
 const std::string kBusyPage = "busy.htm";
+
+// A browser's upgrade request comes at once; a raw client may send nothing
+// before its registration.
+constexpr std::chrono::milliseconds kUpgradeWait{250};
 
 // Replies go out within this, or the connection is dropped.
 constexpr std::chrono::seconds kWriteTimeout{10};
@@ -147,12 +152,34 @@ TRemoteClient& TRemoteSessionManager::FindOrAddClient(const std::string& IP) {
   return *Clients_.back();
 }
 
-bool TRemoteSessionManager::SetReady(const TConnectionRef& Conn) {
+bool TRemoteSessionManager::SetReady(const TConnectionRef& Conn, bool Ready) {
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = Conn ? FindClient(Conn->PeerIP()) : nullptr;
   if (!c || c->Connection != Conn) return false;
-  c->Ready = true;
+  c->Ready = Ready;
   return true;
+}
+
+TRemoteSessionManager::TPeer TRemoteSessionManager::PeerState(const std::string& IP) {
+  std::lock_guard<std::mutex> g(Lock);
+  const TRemoteClient* c = FindClient(IP);
+  return !c ? TPeer::Unknown : c->LoggedIn ? TPeer::LoggedIn : TPeer::LoggedOut;
+}
+
+TRemoteClient TRemoteSessionManager::ActiveClient() {
+  std::lock_guard<std::mutex> g(Lock);
+  return ActiveClient_ ? *ActiveClient_ : TRemoteClient{};
+}
+
+void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
+  if (!Conn) return;
+  Conn->Disconnect();
+  std::lock_guard<std::mutex> g(Lock);
+  for (auto& c : Clients_)
+    if (c->Connection == Conn) {
+      c->Connection.reset();
+      c->Ready = false;
+    }
 }
 
 // ---- HTTP
@@ -239,6 +266,12 @@ void TRemoteSessionManager::ServeResource(httplib::Response& Response, const std
 // ---- Command socket
 
 void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
+  // A browser upgrades to a WebSocket first; the rest is as for raw clients.
+  std::unique_ptr<TWebSocketSession> ws;
+  if (StartsWithHttpGet(*Conn, kUpgradeWait)) {
+    ws = std::make_unique<TWebSocketSession>(Conn);
+    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout))) return;
+  }
   bool busy = false, registered = false;
   {
     std::lock_guard<std::mutex> g(Lock);
@@ -254,14 +287,16 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
     }
   }
   if (busy) {
-    Conn->Write(std::string("503", 4), DeadlineIn(kWriteTimeout));
+    Conn->SendMessage("503");
+    Conn->Write("", DeadlineIn(kWriteTimeout));
     return;
   }
   // The logged-in client's socket has no time limit; anyone else's has.
   const TDeadline deadline = registered ? kNoDeadline : DeadlineIn(Limits_.LoginTimeout);
   TBoundedReader reader(*Conn);
   std::string message;
-  while (reader.ReadUntil('\0', message, kMaxCommandMessage, deadline))
+  while (ws ? ws->Read(message, kMaxCommandMessage, deadline)
+            : reader.ReadUntil('\0', message, kMaxCommandMessage, deadline))
     if (OnCommand_) OnCommand_(Conn, message);
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = FindClient(Conn->PeerIP());

@@ -108,9 +108,15 @@ class TRemoteSessionManager {
   // Called on the command connection's worker for every NUL-terminated
   // message; set before Start.
   void SetCommandHandler(TCommandHandler Handler) { OnCommand_ = std::move(Handler); }
-  // Marks the client whose command connection Conn is as ready; false when
-  // Conn belongs to nobody.
-  bool SetReady(const TConnectionRef& Conn);
+  // Marks the client whose command connection Conn is as (not) ready; false
+  // when Conn belongs to nobody.
+  bool SetReady(const TConnectionRef& Conn, bool Ready = true);
+  enum class TPeer { Unknown, LoggedOut, LoggedIn };
+  TPeer PeerState(const std::string& IP);
+  // A copy of the active client's record (IP empty: none).
+  TRemoteClient ActiveClient();
+  // Ends Conn and forgets it as its client's command connection.
+  void EndCommandConnection(const TConnectionRef& Conn);
 
   // One HTTP connection: its client record, then its request, read from S
   // (the HTTP worker's body).

@@ -91,6 +91,17 @@ bool TTcpConnection::Send(std::string Bytes) {
   return true;
 }
 
+bool TTcpConnection::SendMessage(const std::string& Message, bool Terminate) {
+  std::lock_guard<std::mutex> g(FramerLock_);
+  if (Framer_) return Send(Framer_(Message));
+  return Send(Terminate ? Message + '\0' : Message);
+}
+
+void TTcpConnection::SetFramer(TFramer Framer) {
+  std::lock_guard<std::mutex> g(FramerLock_);
+  Framer_ = std::move(Framer);
+}
+
 void TTcpConnection::Disconnect() {
   if (Ending_.exchange(true)) return;
   shutdown(Fd_, SHUT_RDWR);

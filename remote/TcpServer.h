@@ -69,6 +69,11 @@ class TTcpConnection final : public TByteSource {
   // Any thread: queues Bytes for the worker to send. False, and nothing
   // queued, when the queue would exceed its bound or the connection ends.
   bool Send(std::string Bytes);
+  // Any thread: queues one protocol message: its bytes and a NUL, or one
+  // frame made by the framer once the worker has set one.
+  using TFramer = std::function<std::string(const std::string& Message)>;
+  bool SendMessage(const std::string& Message, bool Terminate = true);
+  void SetFramer(TFramer Framer);
   // Any thread: ends the connection; the worker's waits return at once.
   void Disconnect();
   bool Ending() const { return Ending_; }
@@ -92,6 +97,8 @@ class TTcpConnection final : public TByteSource {
   const std::string PeerIP_, LocalIP_;
   const size_t MaxQueued_;
   std::atomic<bool> Ending_{false};
+  std::mutex FramerLock_;
+  TFramer Framer_;
   std::mutex QueueLock_;
   std::deque<std::string> Queue_;
   size_t Queued_ = 0, FrontSent_ = 0;

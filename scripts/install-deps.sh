@@ -11,7 +11,7 @@ PACKAGES=(
   libmp3lame-dev libmpg123-dev
   zlib1g-dev
   libjpeg62-turbo-dev
-  libcpp-httplib-dev
+  libcpp-httplib-dev libboost-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core

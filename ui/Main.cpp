@@ -506,10 +506,11 @@ void TMainForm::EnableControls(bool Flag) {
                        ui_->pr4,            ui_->pr5,        ui_->prs1,    ui_->prs2,     ui_->prs3,
                        ui_->prs4,           ui_->prs5};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
-  // The band analyzer, the MPX analyzer and the remote window do not exist
-  // yet: their buttons stay disabled whatever the state.
-  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnRemote}) w->setEnabled(false);
-  for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbANT),
+  // The band analyzer and the MPX analyzer do not exist yet: their buttons
+  // stay disabled whatever the state.
+  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph}) w->setEnabled(false);
+  for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->btnRemote),
+                     static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),
                      static_cast<QWidget*>(ui_->FreqBox), static_cast<QWidget*>(ui_->imgStereo),
                      static_cast<QWidget*>(ui_->imgRDS), static_cast<QWidget*>(ui_->imgTuned)})

@@ -27,6 +27,7 @@
 #include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Main.h"
+#include "ui/MainRemote.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
 #include "ui/about.h"
@@ -90,7 +91,7 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph, ui_->btnRemote}) b->setEnabled(false);
+  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph}) b->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -309,9 +310,8 @@ void TMainForm::btnLogViewClick() {
   }
 }
 
-// The band analyzer, the MPX analyzer and the remote window do not exist
-// yet; their buttons stay disabled (see EnableControls).
-
+// The band analyzer and the MPX analyzer do not exist yet; their buttons
+// stay disabled (see EnableControls).
 void TMainForm::btnBandAnalyzerClick() {}
 
 void TMainForm::btnMPXGraphClick() {}
@@ -323,9 +323,8 @@ void TMainForm::btnRemoteClick() {
                         IMainDevices::TBoxIcon::Information);
     return;
   }
-  // The band analyzer and the MPX analyzer are closed here, and the remote
-  // window shown modally, once they exist.
-  if (GroupAnalyzer) GroupAnalyzer->hide();
+  // The band analyzer and the MPX analyzer are closed here once they exist.
+  ShowRemoteDialog(*this);
 }
 
 void TMainForm::btnGroupAnalyzeClick() {

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/MainThreadInvoker.h"
 #include "platform/UsbPipes.h"
+#include "remote/RemoteHost.h"
 
 class IMainDevices {
  public:
@@ -28,6 +29,12 @@ class IMainDevices {
   // Opens a document or web address with the desktop's default application
   // (the help file, the maker's web page). Headless runs only record it.
   virtual void OpenUrl(const std::string& url);
+
+  // What the remote server records from (the sound cards; the simulated
+  // build offers a tone) and the address it binds (the machine's first
+  // non-loopback address; tests pick a loopback one).
+  virtual TRemoteCapture RemoteCapture();
+  virtual std::string RemoteAddress();
 
   // Every splash step, message box and system event passes here, so a test
   // run can follow the program from outside. The product ignores it.

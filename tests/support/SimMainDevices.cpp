@@ -1,5 +1,7 @@
 #include "support/SimMainDevices.h"
 
+#include "support/ToneWaveIn.h"
+
 TSimMainDevices::TSimMainDevices(std::string exePath, IClock& clock)
     : Receiver(clock), exePath_(std::move(exePath)), clock_(clock), invoker_(MakeQtMainThreadInvoker()) {}
 
@@ -54,3 +56,5 @@ size_t TSimMainDevices::CountOf(const std::string& what, const std::string& text
     if (w == what && t == text) ++n;
   return n;
 }
+
+TRemoteCapture TSimMainDevices::RemoteCapture() { return ToneCapture(); }

@@ -35,6 +35,10 @@ class TSimMainDevices final : public IMainDevices {
   void OpenUrl(const std::string& url) override;
   bool OpenUrlsForReal = false;
   void Trace(const std::string& what, const std::string& text) override;
+  // The remote server records the tone and binds RemoteBindAddress.
+  TRemoteCapture RemoteCapture() override;
+  std::string RemoteAddress() override { return RemoteBindAddress; }
+  std::string RemoteBindAddress = "127.0.0.2";
 
   using TTraceSink = std::function<void(const std::string& what, const std::string& text)>;
   void SetTraceSink(TTraceSink sink);

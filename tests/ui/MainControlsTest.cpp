@@ -15,12 +15,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <filesystem>
 #include <fstream>
 
 #include "MainWindowSupport.h"
 #include "controls/DBCtrlsEx.h"
 #include "logstore/DModule.h"
 #include "receiver/shared.h"
+#include "remote/Remote.h"
 #include "support/FakeLogDatabase.h"
 #include "ui/ImageEx.h"
 #include "ui/RadioSettings.h"
@@ -559,10 +561,10 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   // The windows that do not exist yet keep their buttons disabled while the
   // others are enabled.
   f.EnableControls(true);
-  for (const char* name : {"btnBandAnalyzer", "btnMPXGraph", "btnRemote"})
+  for (const char* name : {"btnBandAnalyzer", "btnMPXGraph"})
     EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
-  EXPECT_TRUE(Child<QWidget>("btnGroupAnalyze")->isEnabled());
-  EXPECT_TRUE(Child<QWidget>("btnLogView")->isEnabled());
+  for (const char* name : {"btnGroupAnalyze", "btnLogView", "btnRemote"})
+    EXPECT_TRUE(Child<QWidget>(name)->isEnabled()) << name;
 
   // Help: missing file, then the file opened with the desktop's viewer.
   const std::string missing = "Error|Unable to Locate Help File!";
@@ -580,6 +582,19 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   f.btnRemoteClick();
   EXPECT_EQ(h.devices->CountOf("message", "Fenwisk|Remote Resource File missing or corrupt!\nUnable to Proceed."),
             1u);
+  // With it, the remote dialog opens modally; RemoteActive while its server
+  // runs (on an address of its own: the remote tests may run meanwhile).
+  h.devices->RemoteBindAddress = "127.0.0.5";
+  std::filesystem::copy_file(std::string(std::getenv("FW_BIN_DIR")) + "/fw.rrf", h.Folder() + "fw.rrf");
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        remote->btnStartClick();
+        EXPECT_TRUE(f.RemoteActive);
+        EXPECT_EQ(remote->btnStart->text(), "Stop");
+        remote->close();
+      },
+      [&] { ClickButton("btnRemote"); });
+  EXPECT_FALSE(f.RemoteActive);
 
   // The logo: hand pointer over it, the maker's page on a left click.
   auto* logo = Child<TImageEx>("ImageEx1");

@@ -3,6 +3,7 @@
 //
 //   fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE]
 //               [--screenshots DIR] [--quit-after MS] [--unplug-after MS]
+//               [--remote]
 //
 // --program-folder  the folder taken as the program's own (RDSLOG.FDB, the
 //                   engine files); default: the folder of this program file
@@ -16,6 +17,8 @@
 // --quit-after MS   closes the main window after MS milliseconds
 // --unplug-after MS unplugs the simulated receiver MS milliseconds after it
 //                   was first tuned
+// --remote          opens the remote dialog and starts the server on
+//                   127.0.0.2, recording a simulated tone
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,6 +38,7 @@
 #include <string>
 
 #include "support/SimMainDevices.h"
+#include "support/SimRemote.h"
 #include "ui/Main.h"
 #include "ui/Program.h"
 #include "ui/Splash.h"
@@ -51,6 +55,7 @@ struct TSimOptions {
   std::string ScreenshotDir;
   int QuitAfterMs = -1;
   int UnplugAfterMs = -1;
+  bool Remote = false;
 };
 
 bool ParseOptions(int argc, char** argv, TSimOptions& o) {
@@ -74,6 +79,8 @@ bool ParseOptions(int argc, char** argv, TSimOptions& o) {
     } else if (a == "--unplug-after") {
       if (!value(v)) return false;
       o.UnplugAfterMs = std::atoi(v.c_str());
+    } else if (a == "--remote") {
+      o.Remote = true;
     } else if (!a.empty() && a[0] == '-') {
       return false;
     } else if (o.Scenario.empty()) {
@@ -201,7 +208,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE] [--screenshots DIR]"
-                 " [--quit-after MS] [--unplug-after MS]\n");
+                 " [--quit-after MS] [--unplug-after MS] [--remote]\n");
     return 64;
   }
   if (!options.ScreenshotDir.empty() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -243,6 +250,7 @@ int main(int argc, char** argv) {
       });
     }
     if (options.QuitAfterMs >= 0) QTimer::singleShot(options.QuitAfterMs, &form, [&form] { form.close(); });
+    if (options.Remote) StartRemoteDialog(form);
     if (!options.ScreenshotDir.empty()) {
       QTimer::singleShot(0, &form, [&form, &options, &sim] {
         TakeScreenshots(form, *sim, QString::fromStdString(options.ScreenshotDir));

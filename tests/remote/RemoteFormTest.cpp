@@ -1,0 +1,217 @@
+// The remote dialog with a fake host and real clients on loopback: the
+// server binds 127.0.0.2, the browser connects from 127.0.0.1.
+#include "remote/Remote.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/websocket.hpp>
+#include <future>
+
+#include "FakeRemoteHost.h"
+#include "controls/DBCtrlsEx.h"
+#include "remote/RemoteAudio.h"
+#include "support/LoopbackClient.h"
+#include "support/Mp3Decode.h"
+#include "support/QtApp.h"
+#include "support/ToneWaveIn.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr const char* kBrowser = "127.0.0.1";
+
+// Runs Client on a thread of its own while this, the user-interface thread,
+// serves the dialog's events.
+template <class F>
+auto WhileServing(F Client) {
+  auto f = std::async(std::launch::async, Client);
+  while (f.wait_for(5ms) != std::future_status::ready) QApplication::processEvents();
+  return f.get();
+}
+
+// Reads until Want has arrived (true) or the socket gives up.
+bool ReadUntil(int Fd, std::string& Got, const std::string& Want) {
+  char buf[4096];
+  while (Got.find(Want) == std::string::npos) {
+    const ssize_t n = recv(Fd, buf, sizeof buf, 0);
+    if (n <= 0) return false;
+    Got.append(buf, n);
+  }
+  return true;
+}
+
+std::string Ask(int Port, const std::string& Request, const std::string& Until) {
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", Port);
+  send(fd, Request.data(), Request.size(), MSG_NOSIGNAL);
+  std::string got;
+  ReadUntil(fd, got, Until);
+  close(fd);
+  return got;
+}
+
+std::string Msg(const std::string& Text) { return Text + '\0'; }
+
+class RemoteForm : public ::testing::Test {
+ protected:
+  RemoteForm() {
+    EnsureQApplication();
+    invoker_ = MakeQtMainThreadInvoker();
+    Host.Owner = invoker_.get();
+    Host.Capture = ToneCapture();
+    Form = std::make_unique<TRemoteForm>(nullptr, Host, std::string(std::getenv("FW_BIN_DIR")) + "/");
+  }
+  ~RemoteForm() override { Form.reset(); }
+
+  void LogIn() {
+    const std::string page =
+        WhileServing([] { return Ask(8080, "GET /?password=740915 HTTP/1.0\r\n\r\n", "</html>"); });
+    EXPECT_EQ(page.substr(0, 15), "HTTP/1.1 200 OK");
+  }
+
+  std::unique_ptr<TMainThreadInvoker> invoker_;
+  TFakeRemoteHost Host;
+  std::unique_ptr<TRemoteForm> Form;
+};
+
+TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
+  EXPECT_EQ(Form->windowTitle(), "Remote Control - Quorvane Broadcast Ltd.");
+  EXPECT_EQ(Form->edRemoteAddr->text(), "http://127.0.0.2:8080/");
+  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
+  // The first MP3 format at or below 32000 Hz.
+  EXPECT_EQ(Form->cbCodecs->currentText().toStdString(), TRemoteAudio::EnumerateCodecFormats(0x55, 32000).at(0));
+  EXPECT_NE(Form->cbCodecs->currentText().indexOf("56 kBit/s"), -1);
+  EXPECT_EQ(Form->cbDevices->currentText(), "Simulated Tone (1 kHz)");
+  Form->edPort->SetValue(8001);
+  Form->edPortChange();
+  EXPECT_EQ(Form->edPort->Value(), 8000);
+
+  Form->btnStartClick();
+  EXPECT_EQ(Form->edPassword->text(), "740915");
+  EXPECT_EQ(Form->btnStart->text(), "Stop");
+  EXPECT_FALSE(Form->cbCodecs->isEnabled() || Form->edPassword->isEnabled() || Form->edPort->isEnabled());
+  EXPECT_TRUE(Host.Active);
+  std::stringstream playlist;
+  ASSERT_TRUE(Form->Resources().FindItem("Fenwisk.m3u")->SaveToStream(playlist));
+  EXPECT_EQ(playlist.str(), "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:8000");
+  Form->show();
+  SaveScreenshot(Form.get(), "remote_dialog");
+
+  // A remote scan still running at Stop ends there: nobody could end it later.
+  Form->Commands().Execute("SCANSTART=1");
+  Form->btnStartClick();
+  EXPECT_FALSE(Host.Held);
+  EXPECT_TRUE(Host.Controls);
+  EXPECT_EQ(Form->btnStart->text(), "Start");
+  EXPECT_TRUE(Form->edPassword->isEnabled() && Form->cbCodecs->isEnabled());
+  EXPECT_FALSE(Host.Active);
+}
+
+TEST_F(RemoteForm, CommandSocketAnswersPushesAndStreamsMp3) {
+  Form->btnStartClick();
+  LogIn();
+  Host.Changes = "PS=CLASSIC&";
+  // The audio stream goes to the client while its command socket is open
+  // (closing a ready command socket logs it out).
+  const auto [got, stream] = WhileServing([] {
+    const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+    const std::string ask = Msg(kPolicyRequest) + Msg("READY=?") + Msg("FREQ=?") + Msg("SENSE=?");
+    send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
+    std::string got, stream;
+    ReadUntil(fd, got, Msg("PS=CLASSIC&"));
+    const int audio = ConnectFrom(kBrowser, "127.0.0.2", 8000);
+    send(audio, "GET / HTTP/1.0\r\n\r\n", 18, MSG_NOSIGNAL);
+    char buf[4096];
+    ssize_t n;
+    for (const auto until = std::chrono::steady_clock::now() + 2500ms;
+         std::chrono::steady_clock::now() < until && (n = recv(audio, buf, sizeof buf, 0)) > 0;)
+      stream.append(buf, n);
+    close(audio);
+    close(fd);
+    return std::pair(got, stream);
+  });
+  EXPECT_EQ(got, SocketPolicy() + Msg("READY=1") + Msg("FREQ=1015") + Msg("SENSE=1") + Msg("PS=CLASSIC&"));
+  const size_t body = stream.find("\r\n\r\n");
+  EXPECT_EQ(stream.substr(0, 15), "HTTP/1.0 200 OK") << stream.size();
+  ASSERT_NE(body, std::string::npos);
+  long rate = 0;
+  const std::vector<int16_t> pcm = DecodeMp3(std::vector<uint8_t>(stream.begin() + body + 4, stream.end()), rate);
+  EXPECT_LE(rate, 32000);
+  EXPECT_GT(pcm.size(), size_t(rate / 2));  // more than half a second of tone
+}
+
+// A browser's command socket: the same messages, one binary frame each.
+class TWsClient {
+ public:
+  TWsClient() : Ws(Io) {
+    namespace ip = boost::asio::ip;
+    Ws.next_layer().open(ip::tcp::v4());
+    Ws.next_layer().bind({ip::make_address(kBrowser), 0});
+    Ws.next_layer().connect({ip::make_address("127.0.0.2"), 8001});
+    Ws.handshake("127.0.0.2:8001", "/");
+    Ws.binary(true);
+  }
+  void Send(const std::string& M) { Ws.write(boost::asio::buffer(M)); }
+  std::string Next() {
+    boost::beast::flat_buffer b;
+    Ws.read(b);
+    EXPECT_TRUE(Ws.got_binary());
+    return boost::beast::buffers_to_string(b.data());
+  }
+  boost::asio::io_context Io;
+  boost::beast::websocket::stream<boost::asio::ip::tcp::socket> Ws;
+};
+
+TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
+  Form->btnStartClick();
+  LogIn();
+  Host.Changes = "PS=CLASSIC&";
+  const auto frames = WhileServing([] {
+    TWsClient ws;
+    std::vector<std::string> got;
+    for (const char* m : {"READY=?", "FREQ=?"}) ws.Send(m);
+    for (int i = 0; i < 3; ++i) got.push_back(ws.Next());
+    got.push_back(TWsClient().Next());  // a second socket while this one is ready
+    return got;
+  });
+  EXPECT_EQ(frames, (std::vector<std::string>{"READY=1", "FREQ=1015", "PS=CLASSIC&", "503"}));
+}
+
+TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
+  Form->btnStartClick();
+  LogIn();
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  const std::string ask = Msg("READY=?");
+  send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
+  std::this_thread::sleep_for(200ms);  // the worker now waits for this thread
+  const auto t0 = std::chrono::steady_clock::now();
+  Form->btnStartClick();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+  char c;
+  EXPECT_LE(recv(fd, &c, 1, 0), 0);
+  close(fd);
+  QApplication::processEvents();  // the cancelled call finds nothing to do
+  EXPECT_EQ(Host.Clears, 2);      // Start and Stop only: the command never ran
+}
+
+TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
+  Form->btnStartClick();
+  LogIn();
+  const int fd = WhileServing([] { return ConnectFrom(kBrowser, "127.0.0.2", 8001); });
+  QTest::qWait(700);
+  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: 127.0.0.1");
+  EXPECT_EQ(Form->lbTimeout->text(), "Time Left: Unlimited");
+  close(fd);
+}
+
+}  // namespace

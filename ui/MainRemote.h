@@ -1,0 +1,6 @@
+#pragma once
+// The main window's side of the remote dialog.
+class TMainForm;
+
+// Shows the remote dialog modally (the main window's Remote button).
+void ShowRemoteDialog(TMainForm& Main);
