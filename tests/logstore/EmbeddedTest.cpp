@@ -111,13 +111,7 @@ TEST(EmbeddedEngine, FolderThatCannotBeWrittenFailsTheStart) {
   // A program folder that does not exist: the sub-folders are made one
   // level only, never a chain.
   EXPECT_FALSE(DeployEmbeddedDatabase(folder.File("missing/deeper")));
-  EXPECT_FALSE(fs::exists(folder.File("missing")));
-  try {
-    RequireEmbeddedDatabase(folder.File("missing"));
-    ADD_FAILURE() << "no exception";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
-  }
+  EXPECT_FALSE(fs::exists(folder.File("missing")));  // its message is the main window test's
 }
 
 // Anyone on the machine can make a folder or a link under a fixed name in the
