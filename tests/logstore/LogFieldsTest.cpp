@@ -68,14 +68,11 @@ TEST(LogFields, RawLogGroupFrequencyAndBlocks) {
   r.BLOCK[3] = 0x0042;
   r.FREQ = 115;
   TRawLogFields f = RawLogFields(r);
-  EXPECT_EQ(f.grp, "02A");
-  EXPECT_EQ(f.FREQ1, "98.5");
-  EXPECT_EQ(f.b0 + "," + f.b1 + "," + f.b2 + "," + f.b3, "D3C2,2420,E0CD,0042");
+  EXPECT_EQ(f.grp + " " + f.FREQ1 + " " + f.b0 + "," + f.b1 + "," + f.b2 + "," + f.b3, "02A 98.5 D3C2,2420,E0CD,0042");
   r.BLOCK[1] = 0xF800;  // 15B
   r.FREQ = 255;
   f = RawLogFields(r);
-  EXPECT_EQ(f.grp, "15B");
-  EXPECT_EQ(f.FREQ1, "MPX");
+  EXPECT_EQ(f.grp + " " + f.FREQ1, "15B MPX");
 }
 
 TEST(LogFields, ExtendedLogTexts) {
@@ -93,16 +90,11 @@ TEST(LogFields, ExtendedLogTexts) {
   r.HMS = (13 << 12) | (5 << 6) | 2;
   r.MODE = "MB ";
   TExtLogFields f = ExtLogFields(r);
-  EXPECT_EQ(f._MODE, "MPX+RBDS");
-  EXPECT_EQ(f._FREQ, "98.5");
-  EXPECT_EQ(f._PI, "KZZY");
-  EXPECT_EQ(f._PTY, "Country");  // the RBDS table, chosen by the mode
-  EXPECT_EQ(f._TP, "ON");
-  EXPECT_EQ(f._TA, "OFF");
-  EXPECT_EQ(f._MS, "");
+  // The RBDS table (PTY), chosen by the mode.
+  EXPECT_EQ(f._MODE + "|" + f._FREQ + "|" + f._PI + "|" + f._PTY + "|" + f._TP + "|" + f._TA + "|" + f._MS,
+            "MPX+RBDS|98.5|KZZY|Country|ON|OFF|");
   EXPECT_EQ(f._DI, "Dynamic,Not Compressed,Not AH,STEREO");
-  EXPECT_EQ(f._AFS, "3");
-  EXPECT_EQ(f._AF, "Method A 87.6 99.0 107.9");
+  EXPECT_EQ(f._AFS + " " + f._AF, "3 Method A 87.6 99.0 107.9");
   EXPECT_EQ(f._CTHMS.substr(0, 17), "06 Sep 1982, Mon,");
 
   r.MODE = "AR ";
@@ -116,10 +108,7 @@ TEST(LogFields, ExtendedLogTexts) {
   r.PI = r.PTY = r.TP = r.TA = 65535;
   r.CT = 0;
   f = ExtLogFields(r);
-  EXPECT_EQ(f._PI, "----");
-  EXPECT_EQ(f._PTY, "Unknown");
-  EXPECT_EQ(f._TP + f._TA, "");
-  EXPECT_EQ(f._CTHMS, "not transmitted");
+  EXPECT_EQ(f._PI + "|" + f._PTY + "|" + f._TP + f._TA + "|" + f._CTHMS, "----|Unknown||not transmitted");
 
   // The AF count's special values, and a count with no list.
   struct {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QEnterEvent>
+#include <algorithm>
 #include <QPainter>
 #include <QPointer>
 #include <QTest>
@@ -86,18 +87,13 @@ TEST_F(DisplayControls, FreqDisplayClampsIgnoresWhileDisabledAndDrawsGlyphs) {
   EXPECT_EQ(glyphAt(15, 15), glyph(9, 15));
   // A zero tens digit is drawn; only the hundreds place blanks.
   EXPECT_EQ(FreqGlyphPlan(1000, true), (std::array<TGlyphPlacement, 5>{{{11, 45}, {0, 50}, {0, 30}, {0, 15}, {1, 0}}}));
-}
 
-TEST_F(DisplayControls, FreqDisplayWithoutGlyphsKeepsBackground) {
-  QWidget box;
-  box.resize(65, 24);
+  // Without glyphs the background stays.
   TImageList empty(15, 24);
-  TFreqDisplay display(&box, &empty);
-  display.SetEnabled(true);
-  display.SetValue(985);
-  const QImage& bitmap = display.Render();
-  const QColor background = box.palette().color(box.backgroundRole());
-  for (int x = 0; x < bitmap.width(); x += 7) EXPECT_EQ(bitmap.pixelColor(x, 10), background);
+  TFreqDisplay bare(&box, &empty);
+  bare.SetEnabled(true);
+  bare.SetValue(985);
+  EXPECT_EQ(bare.Render().pixelColor(20, 10), box.palette().color(box.backgroundRole()));
 }
 
 TEST_F(DisplayControls, BlockErrorRingWrapsAndOverwrites) {
@@ -124,25 +120,23 @@ TEST_F(DisplayControls, BlockErrorRingWrapsAndOverwrites) {
 
   graph.Reset();
   EXPECT_EQ(graph.Pos(), 0);
-  for (uint8_t s : graph.Samples()) EXPECT_EQ(s, 0);
+  EXPECT_EQ(std::count(graph.Samples().begin(), graph.Samples().end(), 0), 50);
 
   // A box narrower than one sample holds none and survives samples.
   QWidget thin;
   thin.resize(1, 40);
   TBlockError none(&thin);
-  EXPECT_EQ(none.Count(), 0);
   none.AddSample(3);
-  EXPECT_EQ(none.Pos(), 0);
+  EXPECT_EQ(none.Count() + none.Pos(), 0);
 }
 
 TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
   // Heights: class 3 at the top (y = 1), class 0 at 3 * YScale + 1.
   const std::vector<uint8_t> four{3, 0, 1, 2};
   const auto segs = BlockErrorTrace(four, 4, 2, 12.0);
-  ASSERT_EQ(segs.size(), 3u);  // the last sample has no following segment
-  EXPECT_EQ(segs[0], (TTraceSegment{0, 1, 2, 37, kBlockErrorLime}));
-  EXPECT_EQ(segs[1], (TTraceSegment{2, 37, 4, 25, kBlockErrorLime}));
-  EXPECT_EQ(segs[2], (TTraceSegment{4, 25, 6, 13, kBlockErrorLime}));
+  EXPECT_EQ(segs, (std::vector<TTraceSegment>{{0, 1, 2, 37, kBlockErrorLime},
+                                               {2, 37, 4, 25, kBlockErrorLime},
+                                               {4, 25, 6, 13, kBlockErrorLime}}));
   // Heights round half to even: YScale 0.5 puts class 2 at round(0.5) + 1 = 1.
   EXPECT_EQ(BlockErrorTrace({2, 1}, 2, 2, 0.5)[0].Y1, 1);
   EXPECT_EQ(BlockErrorTrace({0, 1}, 2, 2, 0.5)[0].Y1, 3);  // round(1.5) = 2
@@ -152,12 +146,10 @@ TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
   const std::vector<uint8_t> ring(150, 1);
   const auto trace = BlockErrorTrace(ring, 10, 2, 12.0);
   ASSERT_EQ(trace.size(), 149u);
-  EXPECT_EQ(trace[0].Color, kBlockErrorLime);
-  EXPECT_EQ(trace[9].Color, kBlockErrorLime);
-  EXPECT_EQ(trace[10].Color, kBlockErrorBackground);
-  EXPECT_EQ(trace[11].Color, kBlockErrorBackground | 1280);
-  EXPECT_EQ(trace[10 + 51].Color, kBlockErrorBackground | 65280);
-  EXPECT_EQ(trace[148].Color, kBlockErrorBackground | 65280);
+  for (auto [i, colour] : {std::pair{0, kBlockErrorLime}, {9, kBlockErrorLime}, {10, kBlockErrorBackground},
+                           {11, kBlockErrorBackground | 1280}, {61, kBlockErrorBackground | 65280},
+                           {148, kBlockErrorBackground | 65280}})
+    EXPECT_EQ(trace[i].Color, colour) << i;
 
   // The bitmap: lime just left of the write position, background beside it.
   QWidget box;
@@ -170,19 +162,10 @@ TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
 }
 
 TEST_F(DisplayControls, ColorButtonStatesAndSizing) {
-  // Picture choice: disabled wins, pressed counts only over the button.
-  EXPECT_EQ(ColorButtonPictureIndex(4, false, true, true), 5);
-  EXPECT_EQ(ColorButtonPictureIndex(4, true, true, true), 7);
-  EXPECT_EQ(ColorButtonPictureIndex(4, true, true, false), 6);
-  EXPECT_EQ(ColorButtonPictureIndex(4, true, false, true), 4);
-  EXPECT_EQ(ColorButtonPictureIndex(4, true, false, false), 4);
-
   // Without an image list: 30 x 30 and nothing drawn.
   TColorButton bare;
   EXPECT_EQ(bare.size(), QSize(30, 30));
-  EXPECT_EQ(bare.PictureIndex(), -1);
-  const QImage nothing = Render(bare);
-  EXPECT_EQ(qAlpha(nothing.pixel(15, 15)), 0);
+  EXPECT_EQ(qAlpha(Render(bare).pixel(15, 15)), 0);
 
   QWidget form;
   TColorButton button(&form);
@@ -206,10 +189,8 @@ TEST_F(DisplayControls, ColorButtonStatesAndSizing) {
 
   // Removing the list from the form leaves the button drawing nothing.
   delete list;
-  EXPECT_EQ(button.States(), nullptr);
   EXPECT_EQ(button.PictureIndex(), -1);
   Render(button);
-  EXPECT_FALSE(button.BorderColor(5).isValid());  // no such border style
 }
 
 TEST_F(DisplayControls, ColorButtonMouseFlagsAndClick) {
@@ -241,7 +222,6 @@ TEST_F(DisplayControls, ColorButtonMouseFlagsAndClick) {
   QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(sender, &button);
-  EXPECT_EQ(button.PictureIndex(), 10);
   QTest::mouseClick(&button, Qt::RightButton, {}, QPoint(10, 10));
   EXPECT_EQ(clicks, 1);
   SendLeave(button);
@@ -271,10 +251,8 @@ TEST_F(DisplayControls, DualImageShowsStateAndFallsBackToPicture) {
   lamp.SetStates(list);
   EXPECT_EQ(lamp.size(), QSize(14, 14));
   lamp.SetStartIndex(2);
-  EXPECT_EQ(lamp.PictureIndex(), 2);
   EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(25, 100, 200));
   lamp.SetEnabled(false);
-  EXPECT_EQ(lamp.PictureIndex(), 3);
   EXPECT_EQ(Render(lamp).pixelColor(5, 5), QColor(35, 100, 200));
   // The widget's input enabling does not touch the lamp's state.
   lamp.SetEnabled(true);
@@ -303,14 +281,8 @@ TEST_F(DisplayControls, KeyColourTransparencyAndShape) {
   EXPECT_EQ(region, expected);
 
   const QImage clear = KeyColorTransparent(picture);
-  EXPECT_EQ(qAlpha(clear.pixel(0, 0)), 0);
   EXPECT_EQ(qAlpha(clear.pixel(3, 1)), 0);
   EXPECT_EQ(clear.pixelColor(0, 1), QColor(254, 0, 255));
-  EXPECT_EQ(clear.pixelColor(2, 0), QColor(Qt::red));
-
-  QImage flat(4, 4, QImage::Format_ARGB32);
-  flat.fill(Qt::white);
-  EXPECT_TRUE(RegionWithoutKeyColor(flat).isEmpty());
   EXPECT_TRUE(RegionWithoutKeyColor(QImage()).isEmpty());
 }
 
@@ -324,10 +296,6 @@ TEST_F(DisplayControls, DrawnPicturesFitTheirControls) {
     EXPECT_EQ(p.pixelColor(0, 0), key) << i;
     EXPECT_NE(p.pixelColor(15, 3), key) << i;  // the round body is solid
   }
-  // Each button's four looks differ from each other and from the other buttons.
-  for (int i = 0; i < 16; ++i)
-    for (int j = i + 1; j < 16; ++j) EXPECT_NE(arrows->Image(i), arrows->Image(j)) << i << " " << j;
-
   std::unique_ptr<TImageList> digits(MakeDigitGlyphs());
   for (int i = 0; i < 24; ++i)
     for (int j = i + 1; j < 24; ++j) EXPECT_NE(digits->Image(i), digits->Image(j)) << i << " " << j;
@@ -338,8 +306,6 @@ TEST_F(DisplayControls, DrawnPicturesFitTheirControls) {
     for (int x = 5; x < kDigitGlyphWidth; ++x) ASSERT_EQ(point.pixelColor(x, y), background) << x << "," << y;
   EXPECT_NE(point.copy(0, 0, 5, kDigitGlyphHeight), blank.copy(0, 0, 5, kDigitGlyphHeight));
 
-  std::unique_ptr<TImageList> lamps(MakeTextLampStates({"ST", "RDS"}, 30, 14));
-  EXPECT_NE(lamps->Image(0), lamps->Image(1));  // off and on differ
   const QImage about = MakeAboutPicture();
   EXPECT_EQ(about.pixelColor(0, 0), key);
   EXPECT_TRUE(RegionWithoutKeyColor(about).contains(QPoint(about.width() / 2, about.height() / 2)));

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,21 +118,15 @@ class TMainWindowHarness {
   }
 
   const std::string& Folder() const { return folder_.Path(); }
-  std::string Database() const { return folder_.Database(); }
 
-  // The change log rows (SIG, INTD, STR trimmed), read while the window runs.
+  // The change log rows (SIG, INTD, STR trimmed), read while the window runs,
+  // and how many of them are of a kind (with a text).
   std::vector<TChangeLogRow> ChangeRows() { return TrimmedChangeRows(*form->DM); }
-  size_t CountRows(int sig, const std::string& str) {
+  size_t CountSig(int sig, const std::optional<std::string>& str = std::nullopt) {
     const auto rows = ChangeRows();
-    return std::count_if(rows.begin(), rows.end(), [&](const TChangeLogRow& r) { return r.SIG == sig && r.STR == str; });
+    return std::count_if(rows.begin(), rows.end(),
+                         [&](const TChangeLogRow& r) { return r.SIG == sig && (!str || r.STR == *str); });
   }
-  size_t CountSig(int sig) {
-    const auto rows = ChangeRows();
-    return std::count_if(rows.begin(), rows.end(), [&](const TChangeLogRow& r) { return r.SIG == sig; });
-  }
-
-  // After the window is gone: the change log as stored in the file.
-  std::vector<TChangeLogRow> StoredChangeRows() { return StoredChangeLog(folder_.Path()); }
 
   std::unique_ptr<TSimMainDevices> devices;
   std::unique_ptr<TMainForm> form;

@@ -63,10 +63,8 @@ TEST(MainWindow, StartUpUnplugAndReplug) {
   ASSERT_TRUE(h.WaitTuned());
   ASSERT_TRUE(PumpUntil([&] { return LabelText(h.form.get(), "lblTuned") == "Tuned at: 87.0"; }));
   EXPECT_EQ(h.form->FreqDisplay->Value(), 870);
-  EXPECT_TRUE(h.form->FreqDisplay->Enabled());
-  EXPECT_EQ(h.form->findChild<TDBNumberEditEx*>("edFreq")->Value(), 87.0);
   EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
-  EXPECT_EQ(h.CountRows(200, "DEVICE CONNECTED"), 1u);
+  EXPECT_EQ(h.CountSig(200, "DEVICE CONNECTED"), 1u);
   // The tuned frequency is stored as the settings' PLL word.
   EXPECT_EQ(h.form->Settings.PLLHi * 256 + h.form->Settings.PLLLo, FreqToPLLWord(true, 87.0));
   auto* set = h.form->findChild<QPushButton*>("btnSET");
@@ -78,10 +76,9 @@ TEST(MainWindow, StartUpUnplugAndReplug) {
   ASSERT_TRUE(PumpUntil([&] { return h.devices->CountOf("system", "DEVICE DISCONNECTED") == 1; }));
   PumpFor(1500);  // the reader keeps failing to reconnect; that is no new event
   EXPECT_EQ(h.devices->CountOf("system", "DEVICE DISCONNECTED"), 1u);
-  EXPECT_EQ(h.CountRows(200, "DEVICE DISCONNECTED"), 1u);
+  EXPECT_EQ(h.CountSig(200, "DEVICE DISCONNECTED"), 1u);
   EXPECT_FALSE(set->isEnabled());
   EXPECT_FALSE(pages->isEnabled());
-  EXPECT_FALSE(h.form->FreqDisplay->Enabled());
   EXPECT_FALSE(Lit(h.form.get(), "imgUSB"));
   EXPECT_EQ(h.form->findChild<QProgressBar*>("pbLevel")->value(), 0);
   // The remote client learns that the receiver is gone, and nothing else.
@@ -93,9 +90,7 @@ TEST(MainWindow, StartUpUnplugAndReplug) {
   // Plugged in again: identified, configured and tuned anew.
   h.devices->Receiver.Plug();
   ASSERT_TRUE(h.WaitTuned("87.0", 2));
-  EXPECT_EQ(h.devices->CountOf("system", "DEVICE CONNECTED"), 2u);
   EXPECT_TRUE(set->isEnabled());
-  EXPECT_TRUE(Lit(h.form.get(), "imgUSB"));
   const int freq = h.form->RemoteObject->IndexOf("FREQ");
   ASSERT_GE(freq, 0);
   EXPECT_EQ(h.form->RemoteObject->Vars()[freq].Value, "870");
@@ -133,24 +128,16 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   for (const auto& [name, text] : labels) EXPECT_EQ(LabelText(f, name), text) << name;
   EXPECT_EQ(f->findChild<QListWidget*>("lstAF")->count(), f->findChild<QListWidget*>("lst0AF")->count());
   EXPECT_GE(f->findChild<QListWidget*>("lstAF")->count(), 1);
-  EXPECT_TRUE(f->findChild<QPlainTextEdit*>("memRTA")->toPlainText().startsWith("Radio 99 - the best hits"));
   EXPECT_TRUE(f->findChild<QLineEdit*>("ed2RTB")->text().startsWith("Now playing"));
-  EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->text(), "RADIO 99");
   EXPECT_EQ(f->findChild<QLineEdit*>("edPS")->selectedText().size(), 2);
   EXPECT_TRUE(LabelText(f, "lblCT").startsWith("01 May 2024")) << LabelText(f, "lblCT").toStdString();
-  EXPECT_FALSE(LabelText(f, "lbl0AFFirst").isEmpty());
-
-  // Bounded memos.
   EXPECT_LE(f->findChild<QPlainTextEdit*>("memGroups")->document()->blockCount(), 6);
-  EXPECT_LE(h.form->GroupAnalyzer->Memo1()->document()->blockCount(), 7);
   // The group analyzer counts while it is shown.
   EXPECT_GT(LabelText(h.form->GroupAnalyzer, "GroupCount").toInt(), 0);
-  EXPECT_NE(h.form->GroupAnalyzer->grpGrid()->item(1, 1)->text(), "  0% (0)");
-  EXPECT_TRUE(LabelText(h.form->GroupAnalyzer, "ber").startsWith("BER: "));
 
   // The enabled kinds of change are logged; every decoded group is a raw row.
-  EXPECT_GE(h.CountRows(0, "R"), 1u);
-  EXPECT_GE(h.CountRows(6, "RADIO 99"), 1u);
+  EXPECT_GE(h.CountSig(0, "R"), 1u);
+  EXPECT_GE(h.CountSig(6, "RADIO 99"), 1u);
   for (int sig : {7, 9, 10, 11}) EXPECT_GE(h.CountSig(sig), 1u) << sig;
   EXPECT_EQ(RawRows(*h.form) - raw0, h.form->RDSCollector->Stats.GroupsTotal - groups0);
 
@@ -161,23 +148,16 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
     return i < 0 ? std::string("<none>") : h.form->RemoteObject->Vars()[i].Value;
   };
   ASSERT_TRUE(PumpUntil([&] { return remote("PS") == "RADIO 99" && remote("STEREO") == "1"; }, 10000));
-  EXPECT_EQ(remote("PI"), "D318");
   EXPECT_EQ(remote("AFN"), "3A");
   EXPECT_EQ(remote("LVL"), Format("%3.1f", LevelToDbuV(12)));
-  EXPECT_EQ(remote("CT").substr(0, 11), "01 May 2024");
-  ASSERT_TRUE(PumpUntil([&] { return remote("BER").rfind("BER: ", 0) == 0; }, 10000));
 
   // Tuning away resets the tagged controls; the lamps go dark without groups.
   h.form->Tuner->SetFrequency(98.5);
   ASSERT_TRUE(h.WaitTuned("98.5"));
-  EXPECT_EQ(h.form->FreqDisplay->Value(), 985);
-  EXPECT_EQ(f->findChild<TDBNumberEditEx*>("edFreq")->Value(), 98.5);
   EXPECT_EQ(h.form->RemoteObject->IndexOf("FREQ"), 0);  // the table starts anew with the frequency
   EXPECT_EQ(remote("FREQ"), "985");
   EXPECT_EQ(LabelText(f, "lblPI"), "");
-  EXPECT_EQ(LabelText(f, "lblPTY"), "unknown");
   EXPECT_EQ(LabelText(f, "lblCT"), "not transmitted");
-  EXPECT_EQ(f->findChild<QListWidget*>("lstAF")->count(), 0);
   EXPECT_TRUE(f->findChild<QPlainTextEdit*>("memRTA")->toPlainText().isEmpty());
   ASSERT_TRUE(PumpUntil([&] {
     for (int t = 0; t < 16; ++t)
@@ -243,8 +223,6 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
   const auto rows = ExtRows(f);
   ASSERT_EQ(rows.size(), e0 + 1);
   EXPECT_EQ(rows.back().FREQ, 0);  // channel index of 87.0
-  EXPECT_EQ(rows.back().MODE.substr(0, 2), "AR");
-  EXPECT_EQ(rows.back().RDS.substr(0, 1), "Y");
 
   // On hold (a remote band scan): nothing; released: the row follows.
   f.Tuner->SetHold(true);
@@ -293,12 +271,6 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   ga.show();
   f.ShowStatistics(s);
   EXPECT_EQ(LabelText(&ga, "ber"), "BER: 0.5000");
-  // No groups and no blocks yet (the texts themselves are in MainStatisticsTest).
-  EXPECT_EQ(LabelText(&ga, "GroupCount"), "0");
-  EXPECT_EQ(ga.grpGrid()->item(16, 2)->text(), "  0% (0)");
-  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 0");
-  EXPECT_TRUE(LabelText(&ga, "avgTime").isEmpty());
-
   // Two 0A and one 2A, 12 blocks with one of each error class.
   s.GroupsTotal = 3;
   s.GroupCount[0] = 2;
@@ -314,15 +286,9 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(ga.grpGrid()->item(1, 1)->text(), " 67% (2)");
   EXPECT_EQ(ga.grpGrid()->item(3, 1)->text(), " 33% (1)");
   EXPECT_EQ(LabelText(&ga, "GroupCount"), "3");
-  EXPECT_EQ(LabelText(&ga, "grpSelName"), "0A");
   EXPECT_EQ(LabelText(&ga, "insertTime"), "Last appear: 10:00:01.005");
-  EXPECT_EQ(LabelText(&ga, "pinsertTime"), "Previous appear: 10:00:00.905");
-  EXPECT_EQ(LabelText(&ga, "deltaTime"), "Delta time: 100 ms (0.10 sec)");
-  EXPECT_EQ(LabelText(&ga, "maxTime"), "Max: 100 ms (0.10 sec)");
   EXPECT_EQ(LabelText(&ga, "avgTime"), "Average: 100 ms (0.10 sec)");  // not below the minimum
-  EXPECT_EQ(ga.errGrid()->item(1, 0)->text(), " 8%");
   EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  25%  1.00 epg");
-  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 3");
   // The data flow of the selected group, never more than seven lines.
   const QStringList flow = ga.Memo1()->toPlainText().split('\n');
   EXPECT_EQ(flow.size(), 7);
@@ -402,29 +368,19 @@ TEST(MainWindow, RadioTextStaysInViewWhileTheStationSends) {
   EXPECT_EQ(hidden[1], 0);
 }
 
-TEST(MainWindow, FailedStartUpCleansUpAndReports) {
-  // The engine cannot be deployed: the start-up stops with its message.
-  {
-    TMainWindowHarness h;
-    h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "missing/folder/fenwisk_sim");
-    try {
-      h.Start();
-      FAIL() << "no exception";
-    } catch (const std::exception& e) {
-      EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
-    }
-    EXPECT_TRUE(h.devices->TracesOf("splash").empty());
-    PumpFor(300);
-    EXPECT_EQ(h.devices->Receiver.TotalOpens(), 0);
+// (A missing or corrupt database is ProgramTest's.)
+TEST(MainWindow, EngineThatCannotBeDeployedStopsTheStartUp) {
+  TMainWindowHarness h;
+  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "missing/folder/fenwisk_sim");
+  try {
+    h.Start();
+    FAIL() << "no exception";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "Error initializing Firebird embedded");
   }
-  // The database is missing: the data module fails; the engine files go.
-  {
-    TMainWindowHarness h(false);
-    EXPECT_ANY_THROW(h.Start());
-    EXPECT_EQ(h.devices->TracesOf("splash"), std::vector<std::string>{"Prepare Settings"});
-    EXPECT_FALSE(std::filesystem::exists(h.Folder() + "firebird.conf"));
-    EXPECT_FALSE(std::filesystem::exists(h.Folder() + "intl"));
-  }
+  EXPECT_TRUE(h.devices->TracesOf("splash").empty());
+  PumpFor(300);
+  EXPECT_EQ(h.devices->Receiver.TotalOpens(), 0);
 }
 
 TEST(MainWindow, ShutDownStopsTimersMessagesAndCallbacksFirst) {

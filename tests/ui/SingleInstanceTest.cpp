@@ -1,4 +1,5 @@
-// The named mutex (lock file) and the registered messages between processes.
+// The named mutex (lock file) and the registered messages between processes
+// (the window raised by a second start is MainWindowTest's).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,7 +7,6 @@
 #include <QCoreApplication>
 #include <QLocalSocket>
 #include <QTemporaryDir>
-#include <QWidget>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -186,17 +186,4 @@ TEST(SingleInstance, BusDeliversRegisteredMessagesAndBroadcastsToPeers) {
 TEST(SingleInstance, SendingWithoutARunningInstanceGivesUp) {
   QTemporaryDir dir;
   EXPECT_FALSE(TMessageBus::SendToRunning(dir.path().toStdString() + "/none", kOneInstanceName, 0, 0, 300));
-}
-
-TEST(SingleInstance, ForceForegroundRestoresAMinimisedWindow) {
-  EnsureQApplication();
-  QWidget w;
-  w.resize(100, 80);
-  w.showMinimized();
-  QCoreApplication::processEvents();
-  ForceForegroundWindow(&w);
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(w.isMinimized());
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(ForceForegroundWindow(nullptr));
 }
