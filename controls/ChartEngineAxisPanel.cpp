@@ -462,6 +462,15 @@ void TCustomAxisPanel::ChartEvent(const TChartEvent& event) {
   for (TChartCustomTool* t : tools)
     if (t->Active()) t->NotifyMouseAction(m->Event, m->Button, m->Shift, m->X, m->Y);
   if (m->Event == cmeMove) CheckMouseOverSeries(m->X, m->Y);
+  if (m->Event != cmeDown) return;
+  for (auto it = seriesList_.rbegin(); it != seriesList_.rend(); ++it) {
+    TChartSeries* s = *it;
+    if (!s->Active()) continue;
+    if (const int i = s->Clicked(m->X, m->Y); i >= 0) {
+      if (s->OnClick) s->OnClick(*s, i, m->Button, m->Shift, m->X, m->Y);
+      break;
+    }
+  }
 }
 
 void TCustomAxisPanel::CheckMouseOverSeries(int x, int y) {

@@ -592,7 +592,7 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   // The series under the mouse (OnMouseEnter/OnMouseLeave), last to first.
   void CheckMouseOverSeries(int x, int y);
   // The mouse left the chart: tools hear event 5.
-  TCursor MouseLeave();
+  TCursor MouseLeave() override;
 
   // --- IAxisHost
   TCanvas3D& AxisCanvas() override { return Canvas(); }
@@ -610,7 +610,8 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   void GetAxisLabel(const TChartAxis& axis, std::string& text) override;
   bool GetNextAxisLabel(const TChartAxis& axis, int index, double& value, bool& stop) override;
 
-  // --- IChartEventListener: mouse events reach the tools and the series.
+  // --- IChartEventListener: mouse events reach the tools and the series
+  // (a press on a point of a series fires its OnClick).
   void ChartEvent(const TChartEvent& event) override;
 
  protected:

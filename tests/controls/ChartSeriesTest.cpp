@@ -226,6 +226,10 @@ TEST(AxisPanel, ToolEventsInDrawingOrder) {
     log.clear();
     c.Draw();
     EXPECT_EQ(log, (std::vector<int>{100, 200}));
+    tool.SetActive(true);
+    log.clear();
+    static_cast<TCustomChartPanel&>(c.panel).MouseLeave();  // as the window host calls it
+    EXPECT_EQ(log, (std::vector<int>{5}));
   }
 }
 
