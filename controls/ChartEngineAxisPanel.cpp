@@ -411,8 +411,13 @@ void TCustomAxisPanel::DrawAllSeries() {
 }
 
 void TCustomAxisPanel::PaintContent(const TRect& r) {
-  // 1. No repaint requests while drawing; series order of the 3-D view.
-  const bool autoRepaint = AutoRepaint;
+  // 1. No repaint requests while drawing (the flag comes back even when a
+  // drawing step throws); series order of the 3-D view.
+  struct Restore {
+    bool& flag;
+    const bool value;
+    ~Restore() { flag = value; }
+  } restore{AutoRepaint, AutoRepaint};
   AutoRepaint = false;
   TView3DOptions& o = View3DOptions();
   ReverseSeriesOrder = View3D() && (o.Orthogonal() ? o.OrthoAngle() > 90 : o.Rotation() < 180);
@@ -450,7 +455,6 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   if (Zoom().Active) DrawZoomRectangle();
   BroadcastToTools(cteAfterDraw);
   if (OnAfterDraw) OnAfterDraw(*this);
-  AutoRepaint = autoRepaint;
 }
 
 // --- Mouse

@@ -199,7 +199,7 @@ void TChartSeries::Delete(int i) {
   for (TChartValueList* l : allLists_) l->Delete(i);
   if (colors_ && size_t(i) < colors_->size()) colors_->erase(colors_->begin() + i);
   if (size_t(i) < labels_.size()) labels_.erase(labels_.begin() + i);
-  if (marks_.HasItem(i)) marks_.Positions().clear();
+  marks_.Positions().clear();  // rebuilt by the next drawing
   AnnounceValueChange(veDelete, i);
   if (active_) Repaint();
 }

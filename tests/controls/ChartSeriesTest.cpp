@@ -361,3 +361,82 @@ TEST(SmoothingFunction, ThroughTheSeries) {
   smooth.RefreshFromSource();
   EXPECT_EQ(smooth.Count(), 42);
 }
+
+namespace {
+// Fills its series with `n` points when loaded.
+struct CountingSource : TChartSeriesSource {
+  int n = 0, loads = 0;
+  void Load() override {
+    ++loads;
+    for (int i = 0; i < n; ++i) Series()->Add(i);
+  }
+};
+// A series whose points are hit within one pixel of x = 10 * index.
+struct HitSeries : TChartSeries {
+  int Clicked(int x, int) override { return x % 10 == 0 && x / 10 < Count() ? x / 10 : -1; }
+};
+}  // namespace
+
+TEST(ChartSeries, SeriesSourceLinks) {
+  Chart c;
+  TChartSeries& s = *c.Add();
+  {
+    CountingSource src;
+    src.n = 3;
+    src.SetSeries(&s);
+    EXPECT_EQ(s.DataSource(), &src);
+    src.Open();
+    EXPECT_EQ(s.Count(), 3);
+    s.RefreshFromSource();
+    EXPECT_EQ(src.loads, 2);
+    src.Close();
+    EXPECT_EQ(s.Count(), 0);
+    src.Open();
+  }
+  EXPECT_EQ(s.DataSource(), nullptr);
+  CountingSource outlived;
+  c.Add()->SetDataSource(&outlived);
+  c.panel.DestroyAllSeries();
+  EXPECT_EQ(outlived.Series(), nullptr);
+  EXPECT_EQ(c.panel.SeriesTotal(), 0);
+}
+
+TEST(AxisPanel, SeriesUnderTheMouseAndNames) {
+  Chart c;
+  std::vector<std::string> log;
+  auto hit = std::make_unique<HitSeries>();
+  HitSeries& h = *hit;
+  c.panel.AddSeries(std::move(hit));
+  h.Name = "hits";
+  h.Cursor = 3;
+  for (int i = 0; i < 3; ++i) h.Add(i);
+  h.OnMouseEnter = [&](TChartSeries&) { log.push_back("enter"); };
+  h.OnMouseLeave = [&](TChartSeries&) { log.push_back("leave"); };
+  h.OnClick = [&](TChartSeries&, int i, TMouseButton, TShiftState, int, int) { log.push_back(std::to_string(i)); };
+  c.panel.MouseMove(0, 20, 5);
+  c.panel.MouseMove(0, 10, 5);
+  c.panel.MouseDown(mbLeft, 0, 10, 5);
+  EXPECT_EQ(c.panel.Cursor, 3);
+  c.panel.MouseMove(0, 15, 5);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter", "1", "leave"}));
+  EXPECT_EQ(c.panel.Cursor, 0);
+
+  c.Add()->SetTitle("Smooth");
+  c.Add()->SetActive(false);
+  c.Add()->SetShowInLegend(false);
+  const std::pair<int, bool> asks[] = {{0, false}, {1, false}, {2, false}, {2, true}, {3, false}};
+  const char* names[] = {"hits", "Smooth", "Series3", "", ""};
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(c.panel.SeriesDisplayName(asks[i].first, asks[i].second), names[i]);
+}
+
+TEST(ChartSeries, LegendTexts) {
+  Chart c;
+  TChartSeries& s = *c.Add();
+  s.ValueFormat = "0.0";
+  s.PercentFormat = "0 %";
+  s.AppendPoint(1, 1, "a");
+  s.AppendPoint(2, 3, "b");
+  const std::pair<TLegendTextStyle, std::string> cases[] = {
+      {ltsPlain, "b"}, {ltsLeftValue, "3.0\x06" "b"}, {ltsRightPercent, "b\x06" "75 %"}, {ltsValue, "3.0"}};
+  for (const auto& [style, text] : cases) EXPECT_EQ(s.LegendTextAt(1, style), text) << int(style);
+}
