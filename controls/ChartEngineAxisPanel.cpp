@@ -403,10 +403,42 @@ void TCustomAxisPanel::DrawAllSeries() {
   for (TChartSeries* s : seriesList_)
     if (s->Active()) order.push_back(s);
   if (ReverseSeriesOrder && !depth_->Inverted()) std::reverse(order.begin(), order.end());
-  for (TChartSeries* s : order) {
-    s->FindVisibleRange();
-    s->DrawValues();
-    if (s->Marks().Visible()) s->DrawMarks();
+  const bool clip = clipPoints_ && ClippingAllowed();
+  TChartCanvas3D& c = Canvas();
+  const TRect plot = TCustomChartPanel::PlotRect;
+  auto clipped = [&](bool on, auto draw) {
+    if (on) c.ClipToCube(plot, 0, Depth3D());
+    draw();
+    if (on) c.RestoreClip();
+  };
+  std::vector<bool> done(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (done[k]) continue;
+    // In 3-D the series of one depth slot are drawn together, point by point.
+    std::vector<TChartSeries*> slot{order[k]};
+    if (View3D())
+      for (size_t m = k + 1; m < order.size(); ++m)
+        if (!done[m] && order[m]->DepthIndex() == order[k]->DepthIndex()) slot.push_back(order[m]), done[m] = true;
+    for (TChartSeries* s : slot) s->FindVisibleRange();
+    if (slot.size() == 1) {
+      clipped(clip, [&] { order[k]->DrawValues(); });
+    } else {
+      int first = INT32_MAX, last = -1;
+      for (TChartSeries* s : slot)
+        if (s->FirstShownIndex >= 0) first = std::min(first, s->FirstShownIndex), last = std::max(last, s->LastShownIndex);
+      const bool forward = slot[0]->ForwardValueOrder();
+      clipped(clip, [&] {
+        for (int n = 0; n <= last - first; ++n) {
+          const int i = forward ? first + n : last - n;
+          for (TChartSeries* s : slot)
+            if (i < s->Count()) s->PaintPoint(i);
+        }
+      });
+    }
+    // Marks are clipped when they ask for it, or with the points of a slot.
+    for (TChartSeries* s : slot)
+      if (s->Marks().Visible())
+        clipped(ClippingAllowed() && (s->Marks().Clip() || (slot.size() > 1 && clipPoints_)), [&] { s->DrawMarks(); });
   }
 }
 

@@ -429,6 +429,27 @@ TEST(AxisPanel, SeriesUnderTheMouseAndNames) {
   for (size_t i = 0; i < 5; ++i) EXPECT_EQ(c.panel.SeriesDisplayName(asks[i].first, asks[i].second), names[i]);
 }
 
+// Series of one depth slot are drawn together, point by point.
+TEST(AxisPanel, SharedDepthDrawsPointByPoint) {
+  struct Logged : TChartSeries {
+    std::string* log;
+    void PaintPoint(int i) override { *log += Name + std::to_string(i) + " "; }
+  };
+  for (int order : {-1, 0}) {
+    Chart c;
+    std::string log;
+    for (const char* name : {"a", "b"}) {
+      auto s = std::make_unique<Logged>();
+      s->Name = name, s->log = &log, s->DepthOrder = order;
+      for (int i = 0; i < (name[0] == 'a' ? 2 : 3); ++i) s->AppendPoint(i, i);
+      c.panel.AddSeries(std::move(s));
+    }
+    c.panel.View3DOptions().SetOrthogonal(true);
+    c.Draw();
+    EXPECT_EQ(log, order < 0 ? "a0 a1 b0 b1 b2 " : "a0 b0 a1 b1 b2 ");
+  }
+}
+
 TEST(ChartSeries, LegendTexts) {
   Chart c;
   TChartSeries& s = *c.Add();
