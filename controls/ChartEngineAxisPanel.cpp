@@ -29,8 +29,8 @@ TCustomAxisPanel::~TCustomAxisPanel() {
   destroying_ = true;
   // Each series leaves the list as it goes (and cuts its own links).
   while (!seriesList_.empty()) delete seriesList_.back();
-  // The tools stay with their window, without chart.
-  for (TChartCustomTool* t : tools_) t->parent_ = nullptr;
+  // The tools stay with their window, without chart (they hear of it here,
+  // while the panel is still whole).
   tools_.clear();
   NotifyFree();
 }

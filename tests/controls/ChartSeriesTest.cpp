@@ -360,6 +360,38 @@ TEST(SmoothingFunction, ThroughTheSeries) {
   EXPECT_EQ(smooth.Count(), 41);
   smooth.RefreshFromSource();
   EXPECT_EQ(smooth.Count(), 42);
+
+  // A horizontal series smooths the same curve with X and Y exchanged, in
+  // parameter order on its value axis.
+  struct Horizontal : TChartSeries {
+    Horizontal() { SetMandatoryIsY(false); }
+  };
+  TChartSeries* across = c.panel.AddSeries(std::make_unique<Horizontal>());
+  auto g = std::make_unique<TSmoothingFunction>();
+  g->SetInterpolate(false);
+  across->AttachFunction(std::move(g));
+  across->SetDataSource(&src);
+  x.push_back(99), y.push_back(0);
+  const auto want = BSplineSmooth(x, y, 4, false);
+  ASSERT_EQ(across->Count(), int(want.size()));
+  EXPECT_EQ(across->XValue(7), want[7].X);
+  EXPECT_EQ(across->YValue(7), want[7].Y);
+  EXPECT_EQ(across->XValues().Order(), loAscending);
+  EXPECT_FALSE(across->NarrowByOrder);
+}
+
+TEST(ChartTool, AxisToolFollowsItsAxis) {
+  TChartCustomToolAxis tool;
+  {
+    Chart c;
+    tool.SetAxis(&c.panel.LeftAxis());
+    EXPECT_EQ(tool.ParentChart(), &c.panel);
+    EXPECT_EQ(tool.AxisID(), 2);
+    tool.SetAxisID(5);
+    EXPECT_EQ(tool.Axis(), &c.panel.DepthTopAxis());
+  }
+  EXPECT_EQ(tool.ParentChart(), nullptr);
+  EXPECT_EQ(tool.Axis(), nullptr);
 }
 
 namespace {
