@@ -127,7 +127,8 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   ~TChartSeries() override;
 
   // Adding it to a chart hands the ownership to the chart (see
-  // TCustomAxisPanel::AddSeries); nullptr takes it out again.
+  // TCustomAxisPanel::AddSeries), so the series must live on the heap;
+  // nullptr takes it out again and the caller owns it from then on.
   void SetParentChart(TCustomAxisPanel* chart) override;
   void SetActive(bool v) override;
 
