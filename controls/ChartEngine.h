@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "controls/ChartCanvas.h"
+#include "controls/ChartPanel.h"
 #include "controls/ChartProcs.h"
 
 // --- Text measurement
@@ -154,8 +155,7 @@ class TChartValueList {
 // The framed box a title, a custom label or a mark is drawn in: brush, frame
 // pen, colour, font, transparency and the rounded or square outline.
 
-enum TChartObjectShapeStyle : uint8_t { fosRectangle, fosRoundRectangle };
-enum TBevelCut : uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
+// TBevelCut and TChartObjectShapeStyle come with the panel's shapes.
 
 class TTextShape : public TChartPersistent {
  public:
@@ -212,7 +212,6 @@ class AxisException : public std::runtime_error {
 
 enum TAxisLabelStyle : uint8_t { talAuto, talNone, talValue, talMark, talText };
 enum TAxisLabelAlign : uint8_t { alDefault, alOpposite };
-enum TChartUnits : uint8_t { muPercent, muPixels };
 
 // A label the series supply for an axis (mark or point-label texts, series
 // titles on a depth axis): its value and its text.

@@ -251,7 +251,8 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   // False when a listener stopped the broadcast (the click is aborted).
   bool DblClick();
   // Returns the cursor to show again.
-  TCursor MouseLeave();
+  // Virtual: the axis panel tells its tools as well.
+  virtual TCursor MouseLeave();
   void BroadcastChartEvent(TChartEvent& event);
   void Loaded() { StashedCursor = Cursor; }
 

@@ -1,5 +1,7 @@
 #include "controls/ChartSpline.h"
 
+#include "controls/ChartSplineFunction.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -168,4 +170,45 @@ std::vector<TSplinePoint> BSplineSmooth(std::span<const double> X, std::span<con
   out.reserve(steps + 1);
   for (int i = 0; i <= steps; ++i) out.push_back(s.Evaluate(static_cast<double>(i) / steps));
   return out;
+}
+
+// --- Smoothing function
+
+TSmoothingFunction::TSmoothingFunction() { StoreDirect(1.0); }
+
+void TSmoothingFunction::SetInterpolate(bool v) {
+  if (v == interpolate_) return;
+  interpolate_ = v;
+  AskRecalculate();
+}
+
+void TSmoothingFunction::SetFactor(int v) {
+  v = std::max(1, v);
+  if (v == factor_) return;
+  factor_ = v;
+  AskRecalculate();
+}
+
+void TSmoothingFunction::PopulateSeries(TChartSeries* source) {
+  TChartSeries* p = ParentSeries();
+  if (!p || !source) return;
+  p->Clear();
+  // Written directly: the curve comes out in parameter order, no re-sorting.
+  const bool alike = p->MandatoryIsY() == source->MandatoryIsY();
+  p->NonMandatoryList().SetOrder(alike ? loAscending : loNone);
+  p->MandatoryList().SetOrder(alike ? loNone : loAscending);
+  p->NarrowByOrder = alike;
+  const int n = source->Count();
+  if (n == 0) return;
+  const TChartValueList& v = SourceValueList(*source);
+  const TChartValueList& x = source->XValues();
+  std::vector<double> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) a[size_t(i)] = x[i], b[size_t(i)] = v[i];
+  const bool yMandatory = p->MandatoryIsY();
+  const std::vector<TSplinePoint> curve =
+      yMandatory ? BSplineSmooth(a, b, factor_, interpolate_) : BSplineSmooth(b, a, factor_, interpolate_);
+  for (const TSplinePoint& pt : curve) {
+    if (yMandatory) p->AppendPoint(pt.X, pt.Y, {}, clPaletteColor);
+    else p->AppendPoint(pt.Y, pt.X, {}, clPaletteColor);
+  }
 }

@@ -2,9 +2,9 @@
 // The B-spline behind the smoothing chart function: a uniform cubic B-spline
 // through (interpolating) or near (approximating) a list of points, plus the
 // smoothing computation itself on plain arrays. The chart function that wraps
-// it (TSmoothingFunction: Factor, Interpolate, PopulateSeries) reads its
-// source series into two arrays, calls BSplineSmooth and appends the result to
-// its own series; it lives with the chart functions.
+// it (TSmoothingFunction, ChartSplineFunction.h) reads its source series into
+// two arrays, calls BSplineSmooth and appends the result to its own series.
+// This header stays free of the chart classes, so plain code can smooth.
 #include <span>
 #include <vector>
 
@@ -76,3 +76,4 @@ int SmoothingSteps(int Count, int Factor);
 // Only the first min(X.size(), Y.size()) points are used.
 std::vector<TSplinePoint> BSplineSmooth(std::span<const double> X, std::span<const double> Y,
                                         int Factor, bool Interpolate);
+
