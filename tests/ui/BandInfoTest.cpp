@@ -177,10 +177,12 @@ TEST_F(BandInfo, DoubleClickTunesToTheStationsPoint) {
       {true, 1, {}, 0},       // a scan pending or running: nothing
       {false, 1, {91.2}, 1},  // point 42 lies at 91.2 MHz
       {false, 2, {}, 1},      // the "??" row tunes nowhere
+      {false, 4, {}, 1},      // nor does an ID beyond the smoothed points
   };
   host.Marker = 95.0;
   form.btnAddClick();
   form.infoListColumnClick(2);  // rows: 7, 42, ??, 150
+  form.AddStation({999, "", "", "Mono", "", "108.1 MHz", "2.0 dB\xC2\xB5V"});
   for (const Case& c : cases) {
     host.Busy = c.Busy, host.Tunes.clear(), host.Markers.clear(), host.StopAnalyzes = 0;
     form.SelectRow(c.Row);
