@@ -18,11 +18,15 @@ struct TColumnSpec {
   const char* Caption;
   int Width;
   Qt::Alignment Align;
+  // The widest usual text: the column grows to show it where the font is
+  // wider than the one the widths were chosen for.
+  const char* Widest;
 };
 constexpr TColumnSpec kColumnSpecs[TBandInfoForm::kColumns] = {
-    {"No", 30, Qt::AlignLeft},   {"ID", 40, Qt::AlignHCenter},  {"Freq", 70, Qt::AlignRight},
-    {"Mode", 55, Qt::AlignHCenter}, {"Level", 70, Qt::AlignRight}, {"PI", 60, Qt::AlignHCenter},
-    {"PS", 100, Qt::AlignHCenter},  {"AF List", 0, Qt::AlignLeft}};
+    {"No", 30, Qt::AlignLeft, "99"},          {"ID", 40, Qt::AlignHCenter, "999"},
+    {"Freq", 70, Qt::AlignRight, "108.0 MHz"}, {"Mode", 55, Qt::AlignHCenter, "Unknown"},
+    {"Level", 70, Qt::AlignRight, "45.4 dB\xC2\xB5V"}, {"PI", 60, Qt::AlignHCenter, "D3C2"},
+    {"PS", 100, Qt::AlignHCenter, "WWWWWWWW"}, {"AF List", 0, Qt::AlignLeft, ""}};
 
 // Station texts are UTF-8 (the level's "µ"); the RDS texts are the station's
 // bytes, shown one byte a character.
@@ -53,7 +57,7 @@ TBandInfoForm::TBandInfoForm(IBandInfoHost& Host, QWidget* Owner)
   setObjectName("BandInfoForm");
   setWindowTitle(QStringLiteral("Band Info - Quorvane Broadcast Ltd."));
   setMinimumWidth(600);
-  resize(640, 260);
+  resize(720, 260);
 
   infoList = new QTableWidget(0, kColumns, this);
   infoList->setObjectName("infoList");
@@ -76,7 +80,8 @@ TBandInfoForm::TBandInfoForm(IBandInfoHost& Host, QWidget* Owner)
     auto* item = new QTableWidgetItem(QString::fromLatin1(kColumnSpecs[c].Caption));
     item->setTextAlignment(kColumnSpecs[c].Align | Qt::AlignVCenter);
     infoList->setHorizontalHeaderItem(c, item);
-    if (kColumnSpecs[c].Width) infoList->setColumnWidth(c, kColumnSpecs[c].Width);
+    const int fit = infoList->fontMetrics().horizontalAdvance(QString::fromUtf8(kColumnSpecs[c].Widest)) + 12;
+    if (kColumnSpecs[c].Width) infoList->setColumnWidth(c, std::max(kColumnSpecs[c].Width, fit));
   }
   header->setStretchLastSection(true);
   infoList->installEventFilter(this);

@@ -126,6 +126,9 @@ TEST_F(BandSet, ExecuteRunsModallyAndCancelsOnTheButton) {
 }
 
 TEST_F(BandSet, Screenshot) {
+  // A fresh record holds the colours "Defaults" restores.
+  form.Preset(DecodeConfig(DefaultConfigRow()));
+  EXPECT_EQ(form.Colors(), kDefaultBandColors);
   form.show();
   QApplication::processEvents();
   SaveScreenshot(&form, "band_settings");
