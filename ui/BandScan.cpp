@@ -15,8 +15,6 @@ namespace {
 const char* const kModeUnknown = "Unknown";
 const char* const kAFUnknown = "Not Transmitted or Unknown";
 
-std::string FreqText(double MHz) { return Format("%3.1f MHz", MHz); }
-std::string LevelText(double Level) { return Format("%3.1f dB\xC2\xB5V", LevelToDbuV(Level)); }
 // A station's mark: PI, frequency and PS on three lines.
 std::string MarkLabel(const std::string& PI, double X, const std::string& PS) {
   return "PI:" + PI + "\r" + FreqText(X) + "\r" + PS;
@@ -32,6 +30,9 @@ std::string StampText(TDateTime t) {
 }  // namespace
 
 // ---- Pure rules ---------------------------------------------------------------------------
+
+std::string FreqText(double MHz) { return Format("%3.1f MHz", MHz); }
+std::string LevelText(double Level) { return Format("%3.1f dB\xC2\xB5V", LevelToDbuV(Level)); }
 
 std::string RangeEditText(const std::string& Text, double Default) {
   double v = 0;

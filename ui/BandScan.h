@@ -232,6 +232,9 @@ class TBandScanController {
 // A range edit's text after Enter or at scan start: empty (or no number) gives
 // the default, anything else is clamped to the band; "%3.1f".
 std::string RangeEditText(const std::string& Text, double Default);
+// A station's frequency ("%3.1f MHz") and level ("%3.1f dBµV", UTF-8) texts.
+std::string FreqText(double MHz);
+std::string LevelText(double Level);
 // The command byte of a scan step (0x0B, 0x0C, 0x0D) and its name.
 uint8_t ScanStepCommand(TScanStep Step);
 const char* ScanStepName(TScanStep Step);

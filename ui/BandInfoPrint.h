@@ -1,0 +1,39 @@
+#pragma once
+// The station table's print preview: the Band Info rows as a table page,
+// rendered once per printer and page set-up into a metafile the window owns,
+// and placed on the page by the shared preview.
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "platform/Metafile.h"
+#include "ui/PrintPreview.h"
+
+// A printed station row: Freq, Mode, Level, PI, PS, AF List.
+using TBandInfoPrintRow = std::array<QString, 6>;
+
+// The table page at a printer's resolution: the logo tiled faintly over the
+// page, the title "Band Info", the description, a header row and one row per
+// station; a cell wider than its column wraps onto further lines. Rows that
+// no longer fit the page are left off.
+TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
+                               TSize Page, int DpiX, int DpiY, const QImage& Logo);
+
+class TBandInfoPrintForm : public TPrintPreviewBase {
+ public:
+  TBandInfoPrintForm(std::vector<TBandInfoPrintRow> Rows, QString Description, QWidget* Owner = nullptr);
+
+  const TDisplayList& Page() const { return page_; }
+
+ protected:
+  TSize ContentSize() override { return page_.Size; }
+  void DrawContent(IDeviceContext& Dc, const TRect& R) override;
+  void PrinterChanged() override { BuildPage(); }
+
+ private:
+  void BuildPage();
+
+  std::vector<TBandInfoPrintRow> rows_;
+  QString description_;
+  TDisplayList page_;
+};
