@@ -38,61 +38,6 @@ TEST_F(RDSCollectorBlocks, CleanStreamCompletesEachGroupAtTheNextA) {
   EXPECT_EQ(dec.Stats.BER, 0.0);
 }
 
-namespace {
-
-// Decodes ten numbered groups with the given blocks errored and returns the
-// numbers of the groups decoded.
-std::vector<uint16_t> DecodeWithErrors(const TRdsEncoder& enc, TFakeClock& clock, int groups,
-                                       const std::vector<std::pair<size_t, uint8_t>>& errors) {
-  TRDSCollector d(nullptr, clock);
-  d.SetActive(true);
-  std::vector<uint16_t> decoded;
-  d.RegisterDataChangeListener(TOnDataChangeEvent(std::string("r"), [&] {
-    for (const TDataChange& ch : d.Changes)
-      if (ch.Kind == dcGroup) decoded.push_back(static_cast<uint16_t>(std::stoul(ch.Texts[3])));
-  }));
-  TRdsBlockChannel ch;
-  ch.SetStamp(true);
-  for (const auto& [block, status] : errors) ch.SetBlockError(block, status);
-  std::vector<std::vector<uint8_t>> packets;
-  ch.Add(Numbered(enc, groups), packets);
-  for (const auto& p : packets) d.ComData(p.data(), static_cast<int>(p.size()) - 1);
-  return decoded;
-}
-
-std::vector<uint16_t> AllBut(int groups, const std::set<int>& lost) {
-  std::vector<uint16_t> v;
-  for (int i = 0; i + 1 < groups; ++i)  // the last group waits for an A
-    if (!lost.count(i)) v.push_back(static_cast<uint16_t>(i));
-  return v;
-}
-
-}  // namespace
-
-TEST_F(RDSCollectorBlocks, ErroredBlocksLoseGroupsByTheirPosition) {
-  // Errors in group 3 of ten (blocks 12 A, 13 B, 14 C, 15 D).
-  struct Case {
-    std::vector<size_t> blocks;
-    std::set<int> lost;
-  };
-  const Case cases[] = {
-      {{12}, {2, 3}},  // A: its own group and the held one before it
-      {{13}, {3}},     // B: its own group only
-      {{14}, {3, 4}},  // C: its own group and the next (its A no longer chains)
-      {{15}, {3, 4}},  // D: its own group and the next (its A follows an error)
-      // A, B and C: the first valid block after them is the next A, which
-      // still completes the group held before the burst.
-      {{12, 13, 14}, {3}},
-      {{15, 16}, {3, 4}},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::pair<size_t, uint8_t>> errors;
-    for (size_t b : c.blocks) errors.push_back({b, 3});
-    EXPECT_EQ(DecodeWithErrors(enc, clock, 10, errors), AllBut(10, c.lost))
-        << "errored blocks from " << c.blocks.front() << ", " << c.blocks.size() << " long";
-  }
-}
-
 TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
   std::vector<std::vector<uint8_t>> packets;
   channel.SetBlockError(2, 1);  // block C of the first group, two bits corrected
@@ -118,27 +63,50 @@ TEST_F(RDSCollectorBlocks, CPrimeAfterBIsTheThirdBlock) {
   EXPECT_EQ(dec.LastPI, 0x7777) << "C' of a version-B group is the PI";
 }
 
-TEST_F(RDSCollectorBlocks, GroupsAreOnlyBuiltFromTheBlocksOfOneSentGroup) {
+// Which groups a faulty stream still yields: a group is only built from the
+// blocks of one sent group, and an unusable block costs the groups its
+// position predicts.
+TEST_F(RDSCollectorBlocks, StreamFaultsCostTheGroupsTheChainRulesPredict) {
+  // Numbered groups 0..9 but those lost; the last waits for an A.
+  auto allBut = [](std::set<int> lost) {
+    std::vector<uint16_t> v;
+    for (int i = 0; i < 9; ++i)
+      if (!lost.count(i)) v.push_back(static_cast<uint16_t>(i));
+    return v;
+  };
   struct Case {
     std::vector<TRdsGroupLine> groups;
-    std::set<size_t> neverSent, lostInTransport;  // block numbers
+    std::set<size_t> errored, neverSent, lostInTransport;  // block numbers
     std::vector<uint16_t> decodedC;
   };
+  const auto ten = Numbered(enc, 10);
   const Case cases[] = {
       // Group 1's D and group 2's B lost: group 2's D must not complete group 1.
       {ParseGroupText("C3A1 1540 3009 621E\nC3A1 1540 3009 ----\nC3A1 ---- 268A 4C20\n"
                       "C3A1 0548 E401 4B45\nC3A1 0548 E401 4B45\n"),
-       {}, {}, {0x3009, 0xE401}},
+       {}, {}, {}, {0x3009, 0xE401}},
+      // An errored block of group 3 (blocks 12 A, 13 B, 14 C, 15 D). A: its
+      // own group and the held one before it; B: its own only; C and D: its
+      // own and the next (whose A no longer chains or follows an error).
+      {ten, {12}, {}, {}, allBut({2, 3})},
+      {ten, {13}, {}, {}, allBut({3})},
+      {ten, {14}, {}, {}, allBut({3, 4})},
+      {ten, {15}, {}, {}, allBut({3, 4})},
+      // A, B and C: the next valid block is the next A, which still completes
+      // the group held before the burst.
+      {ten, {12, 13, 14}, {}, {}, allBut({3})},
+      {ten, {15, 16}, {}, {}, allBut({3, 4})},
       // Group 2's C never sent: D reports B before it; the next A starts afresh.
-      {Numbered(enc, 6), {10}, {}, {0, 1, 3, 4}},
+      {ten, {}, {10}, {}, allBut({2})},
       // Two A blocks in a row: the second begins a new group.
-      {Numbered(enc, 6), {5, 6, 7}, {}, {0, 2, 3, 4}},
+      {ten, {}, {5, 6, 7}, {}, allBut({1})},
       // Four packets lost in transport: group 3's D reports a C of other data.
-      {Numbered(enc, 6), {}, {11, 12, 13, 14}, {0, 1, 4}},
+      {ten, {}, {}, {11, 12, 13, 14}, allBut({2, 3})},
   };
   for (const Case& c : cases) {
     TRdsBlockChannel ch;
     ch.SetStamp(true);
+    for (size_t b : c.errored) ch.SetBlockError(b, 3);
     for (size_t b : c.neverSent) ch.DropBlock(b);
     std::vector<std::vector<uint8_t>> packets;
     ch.Add(c.groups, packets);
@@ -146,7 +114,8 @@ TEST_F(RDSCollectorBlocks, GroupsAreOnlyBuiltFromTheBlocksOfOneSentGroup) {
     Clear();
     for (size_t i = 0; i < packets.size(); ++i)
       if (!c.lostInTransport.count(i)) FeedPackets({packets[i]});
-    EXPECT_EQ(DecodedC(), c.decodedC) << FormatGroupLine(c.groups[0]);
+    EXPECT_EQ(DecodedC(), c.decodedC) << FormatGroupLine(c.groups[0]) << " errored " << c.errored.size()
+                                      << " from " << (c.errored.empty() ? 0 : *c.errored.begin());
   }
 }
 
@@ -238,7 +207,7 @@ TEST_F(RDSCollectorBlocks, ProcessGroupDecodesWithoutTheBlockLayer) {
   EXPECT_EQ(notes, (std::vector<std::vector<uint8_t>>{{0, 1, 2, 20, 10, 38, 36, 35}}));
   const TDataChange g = Of(dcGroup)[0];
   EXPECT_EQ(g.Texts[0] + "|" + g.Texts[1], " 2B:1234 2800 4142 4344  |4660");
-  EXPECT_EQ(g.Value * 10 + g.Extra, 21);
+  EXPECT_EQ((std::pair<int, int>(g.Value, g.Extra)), std::pair(2, 1));
 }
 
 TEST_F(RDSCollectorBlocks, DirectCallsStampRecordsAndGroupTimesWithTheirOwnTime) {

@@ -58,7 +58,7 @@ TEST_F(RDSCollectorDecode, RadioTextAIsConfirmedAfterAllSixteenSegmentsInOrder) 
   Process(rt[15]);
   ASSERT_EQ(Count(dcRTAConfirmed), 1u);
   EXPECT_EQ(Of(dcRTAConfirmed)[0].Texts[0], Blanks(text, 64));
-  EXPECT_EQ(Of(dcRTAConfirmed)[0].Value * 10 + Of(dcRTAConfirmed)[0].Extra, 604);
+  EXPECT_EQ((std::pair<int, int>(Of(dcRTAConfirmed)[0].Value, Of(dcRTAConfirmed)[0].Extra)), std::pair(60, 4));
   // Segment 0 sets the flag once; every segment that changed the raw text
   // reports it, and every segment reports its position; the last segment
   // confirms before it reports.
@@ -106,7 +106,7 @@ TEST_F(RDSCollectorDecode, RadioTextBAndVersionB) {
   EXPECT_EQ(Count(dcRTAText) + Count(dcRTASegment), 64u);
   ASSERT_EQ(Count(dcRTAConfirmed), 1u);
   const TDataChange conf = Of(dcRTAConfirmed)[0];
-  EXPECT_EQ(conf.Value * 10 + conf.Extra, 302);
+  EXPECT_EQ((std::pair<int, int>(conf.Value, conf.Extra)), std::pair(30, 2));
   // The raw buffer holds 64 characters; the unused half reads as blanks.
   EXPECT_EQ(conf.Texts[0], Blanks("Short version B", 64));
 }
