@@ -1,7 +1,8 @@
 // The simulated receiver is the device every transport, tuner and window test
 // talks to, and fenwisk_sim's. What those tests exercise through the tuner
 // and the transport (answers, seeking, configuration, faults) is not repeated
-// here: only the RDS timing, the band scan and the scenario files.
+// here, nor what no program uses yet (the band scan): only the RDS timing and
+// the scenario files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -101,38 +102,6 @@ TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
     EXPECT_EQ(p.ErrorStatus(), i % 12 == 10 ? 3 : 0) << i;
     EXPECT_EQ(p.Level(), 11);
   }
-}
-
-TEST_F(SimReceiverTest, BandScanSendsPointsAcrossTheWholeBandThenResumes) {
-  sim.AddStation({98.0, 12, false, {}});
-  sim.SetStatusIntervalMs(100);
-  ASSERT_TRUE(Send({proto::cmdScanStepFast, proto::cmdBandScan}));
-  EXPECT_TRUE(sim.Scanning());
-  const TPackets all = AdvanceAndDrain(2000);
-  EXPECT_FALSE(sim.Scanning());
-  const TPackets points = OfType(all, 3);
-  const uint16_t first = FreqToPLLWord(true, 87.0), last = FreqToPLLWord(true, 108.0);
-  ASSERT_EQ(points.size(), static_cast<size_t>((last - first + 11) / 12 + 1));
-  std::vector<uint16_t> words;
-  int peak = 0;
-  uint16_t peakWord = 0;
-  for (const auto& raw : points) {
-    proto::TScanPointPacket p(raw.data(), 63, false);
-    words.push_back(p.PLLWord());
-    if (p.Level() > peak) peak = p.Level(), peakWord = p.PLLWord();
-  }
-  EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
-  EXPECT_EQ(words.front(), first);
-  EXPECT_EQ(words.back(), last);  // ends exactly there
-  EXPECT_NEAR(PLLWordToFreq(peakWord, true), 98.0, 0.1);
-  // No status while scanning; status again after the last point.
-  size_t lastPoint = 0, statusDuring = 0, statusAfter = 0;
-  for (size_t i = 0; i < all.size(); ++i)
-    if (all[i][0] == 3) lastPoint = i;
-  for (size_t i = 0; i < all.size(); ++i)
-    if (all[i][0] == 2) ++(i < lastPoint ? statusDuring : statusAfter);
-  EXPECT_EQ(statusDuring, 0u);
-  EXPECT_GT(statusAfter, 0u);
 }
 
 TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
