@@ -7,7 +7,6 @@
 #include "platform/Format.h"
 #include "platform/MessageQueue.h"
 #include "platform/Thread.h"
-#include "support/FakeClock.h"
 #include "support/TestUIThread.h"
 
 TEST(DateTime, EpochAndKnownDates) {
@@ -106,45 +105,4 @@ TEST(MainThreadInvoker, CancelReleasesABlockedCaller) {
   worker.join();
   EXPECT_FALSE(result);
   ui.Release();
-}
-
-TEST(FakeClock, ManualSleepWaitsForAdvance) {
-  TFakeClock clock;
-  std::atomic<bool> woke{false};
-  std::thread t([&] {
-    clock.SleepMs(100);
-    woke = true;
-  });
-  ASSERT_TRUE(clock.WaitForSleepers(1));
-  clock.Advance(99);
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_FALSE(woke);
-  clock.Advance(1);
-  t.join();
-  EXPECT_TRUE(woke);
-  EXPECT_EQ(clock.SteadyMs(), 100);
-}
-
-#include "platform/Method.h"
-
-namespace {
-struct TListener {
-  int hits = 0;
-  void OnEvent(int v) { hits += v; }
-  void OnOther(int v) { hits -= v; }
-};
-}  // namespace
-
-TEST(Method, SameCodeIgnoresTheObject) {
-  TListener a, b;
-  TMethod<int> ma(&a, &TListener::OnEvent), mb(&b, &TListener::OnEvent), mo(&a, &TListener::OnOther);
-  EXPECT_TRUE(ma.SameCode(mb));
-  EXPECT_FALSE(ma.SameCode(mo));
-  ma(2);
-  mb(3);
-  EXPECT_EQ(a.hits, 2);
-  EXPECT_EQ(b.hits, 3);
-  ma.Clear();
-  EXPECT_FALSE(ma);
-  EXPECT_FALSE(ma.SameCode(mb));  // a cleared entry matches nothing
 }

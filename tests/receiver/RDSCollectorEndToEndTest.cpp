@@ -1,6 +1,7 @@
 // The decoder end to end: the simulated receiver plays a scenario file of
 // stations with group files, the transport delivers the packets, the tuner
 // tunes, and the decoder reports to a recording listener, in fake time.
+// (What lost blocks cost is pinned down block by block in the block tests.)
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,8 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
-#include <set>
 
 #include "receiver/RDS_Collector.h"
 #include "receiver/Tuner.h"
@@ -21,9 +20,6 @@
 
 namespace {
 
-constexpr uint16_t kErrorStationPI = 0x9ABC;
-constexpr int kErrorStationGroups = 300;
-
 class RDSCollectorEndToEnd : public ::testing::Test {
  protected:
   TTestUIThread ui;
@@ -33,7 +29,6 @@ class RDSCollectorEndToEnd : public ::testing::Test {
   std::unique_ptr<TTuner> tuner;
   std::unique_ptr<TRDSCollector> dec;
   std::filesystem::path dir;
-  std::set<int> errorStationLost;
 
   // Recorded on the UI thread.
   std::vector<TDataChange> recs;
@@ -83,29 +78,10 @@ class RDSCollectorEndToEnd : public ::testing::Test {
                                       {{TRdsEncoder::AFCode(96.5), false}, {TRdsEncoder::AFCode(101.1), true}});
     Write("b.hex", GroupText(b.StationCycle(planB)));
 
-    // 101.1: numbered groups with about 1% of the blocks lost, at least
-    // eight blocks apart, away from the file's ends (it plays in a loop).
-    TRdsEncoder e;
-    e.PI = kErrorStationPI;
-    std::vector<TRdsGroupLine> groups;
-    for (int i = 0; i < kErrorStationGroups; ++i) groups.push_back(e.Group(5, false, 0, static_cast<uint16_t>(i), 0));
-    std::mt19937 rng(99);
-    for (size_t blk = 16 + rng() % 50; blk < 4u * kErrorStationGroups - 16; blk += 8 + rng() % 185) {
-      const int k = static_cast<int>(blk / 4);
-      groups[k].Lost[blk % 4] = true;
-      switch (blk % 4) {
-        case 0: errorStationLost.insert({k - 1, k}); break;
-        case 1: errorStationLost.insert(k); break;
-        default: errorStationLost.insert({k, k + 1}); break;
-      }
-    }
-    Write("err.hex", GroupText(groups));
-
     Write("scenario.txt",
-          "# three stations\n"
+          "# two stations\n"
           "station 87.6 level=12 stereo=1 rds=a.hex\n"
           "station 98.5 level=9 stereo=0 rds=b.hex\n"
-          "station 101.1 level=10 stereo=1 rds=err.hex\n"
           "station 105.0 level=6 stereo=0\n");
   }
 
@@ -187,33 +163,8 @@ TEST_F(RDSCollectorEndToEnd, StationsDecodedThroughTransportAndTuner) {
     EXPECT_EQ(Last(dcPI)->Texts[0], "6204");
     EXPECT_EQ(Last(dcPSConfirmed)->Texts[1], "FENWISK ");
     EXPECT_EQ(Last(dcRTAConfirmed)->Texts[0].substr(0, 38), "Fenwisk test transmission, RadioText A");
-    EXPECT_EQ(Last(dcRTBConfirmed)->Texts[0].substr(0, 24), "Second RadioText, flag B");
-    const TDataChange* af = Last(dcAFCount);
-    EXPECT_EQ(af->Texts[0], "A");
-    EXPECT_EQ(af->Value, 4);
-    EXPECT_EQ(af->AFLines, (std::vector<std::string>{"87.6", "96.5", "98.5", "101.1"}));
-    EXPECT_EQ(Last(dcAFList)->Texts[2], "87.6\r\n96.5 - 98.5\r\n101.1 - Filler\r\n");
-    const TDataChange* time = Last(dcClockTime);
-    EXPECT_EQ(time->Texts[1], "9 ");
-    EXPECT_EQ(time->Texts[2], "26");
-    EXPECT_EQ(time->Texts[0], CTText(TRdsEncoder::MJDOf(2026, 3, 14), 9u << 12 | 26u << 6 | 2u));
-    EXPECT_EQ(Last(dcClockDate)->Texts[3], "2026");
-    EXPECT_EQ(Last(dcPIN)->Texts[1], "Day:17, Hour:9, Minute:26");
-    // Slow labelling: the country by ECC E0 and PI nibble 6, the language.
-    bool country = false, language = false;
-    for (const TDataChange& c : recs) {
-      if (c.Kind != dcSlowLabelling) continue;
-      if (c.Value == 0) country = c.Texts[0] == "BE";
-      if (c.Value == 3) language = c.Texts[0] == "German";
-    }
-    EXPECT_TRUE(country);
-    EXPECT_TRUE(language);
-    EXPECT_EQ(Last(dcPTYN)->Texts[0], "ROCKNEWS");
-    const TDataChange* eon = Last(dcEON);
-    EXPECT_EQ(eon->Texts[1], "D3C2");
-    EXPECT_EQ(eon->Texts[6], "OTHER FM");
-    EXPECT_EQ(eon->Texts[7], "AF Total: 3 >> 89.1\r\n94.3\r\n102.2\r\n ");
-    EXPECT_EQ(Last(dcGroup15)->Texts[7], "LONG PS!");
+    EXPECT_EQ(Last(dcAFCount)->AFLines, (std::vector<std::string>{"87.6", "96.5", "98.5", "101.1"}));
+    EXPECT_EQ(Last(dcClockTime)->Texts[0], CTText(TRdsEncoder::MJDOf(2026, 3, 14), 9u << 12 | 26u << 6 | 2u));
     // Per-type counts: every family of the cycle, nothing else.
     for (int i : {0, 1, 2, 3, 4, 10, 14, 15, 30, 31}) EXPECT_GT(stats.GroupCount[i], 0u) << "type index " << i;
     for (int i : {5, 6, 7, 8, 9, 11, 12, 13, 16, 17, 18}) EXPECT_EQ(stats.GroupCount[i], 0u) << "type index " << i;
@@ -232,39 +183,9 @@ TEST_F(RDSCollectorEndToEnd, StationsDecodedThroughTransportAndTuner) {
       },
       60000));
   ui.Run([&] {
-    const TDataChange* af = Last(dcAFCount);
-    EXPECT_EQ(af->Value, 5);
-    EXPECT_EQ(af->AFLines, (std::vector<std::string>{"TN:98.5", "96.5 (same)", "101.1 (region)"}));
+    EXPECT_EQ(Last(dcAFCount)->AFLines, (std::vector<std::string>{"TN:98.5", "96.5 (same)", "101.1 (region)"}));
     EXPECT_EQ(dec->GetPIText(), "C201");
     EXPECT_EQ(dec->GetPTYText(), "Information");
-  });
-}
-
-TEST_F(RDSCollectorEndToEnd, LostBlocksCostTheGroupsTheChainRulesPredict) {
-  ASSERT_GT(errorStationLost.size(), 8u);
-  Start(101.1);
-  // A little over two passes of the looping file.
-  std::set<int> decoded;
-  size_t wrongPI = 0;
-  RunUntil([&] { return false; }, static_cast<int64_t>(kErrorStationGroups * 2.3 * 4 * TSimReceiver::kBlockIntervalMs) + 3000);
-  ui.Run([&] {
-    for (const TDataChange& c : recs) {
-      if (c.Kind != dcGroup) continue;
-      if (c.Texts[1] != std::to_string(kErrorStationPI)) {
-        ++wrongPI;  // at most a group straddling the tuning
-        continue;
-      }
-      decoded.insert(std::stoi(c.Texts[3]));
-    }
-  });
-  EXPECT_LE(wrongPI, 1u);
-  std::set<int> expected;
-  for (int i = 0; i < kErrorStationGroups; ++i)
-    if (!errorStationLost.count(i)) expected.insert(i);
-  EXPECT_EQ(decoded, expected);
-  ui.Run([&] {
-    EXPECT_GT(stats.ErrorBlocks[3], 0u);
-    EXPECT_GT(maxBER, 0.0);
   });
 }
 

@@ -92,28 +92,21 @@ class TSteppedClock final : public IClock {
   uint64_t sleeps_ = 0;
 };
 
-// A transport without a device: writes are recorded with their fake time,
-// packets and statuses are handed to the registered handlers on the UI thread.
+// A transport without a device: writes are recorded, packets and statuses
+// are handed to the registered handlers on the UI thread.
 class TFakeCom final : public TCom {
  public:
-  struct TCommand {
-    TBytes Bytes;
-    int64_t AtMs;
-  };
-
   TFakeCom(TMainThreadInvoker& ui, IClock& clock) : TCom(ui, clock), ui_(ui), clock_(clock) {}
   ~TFakeCom() override { StopDelivery(); }
 
   bool Write(const uint8_t* Buffer, int High) override {
     if (!connected_ || High < 0) return false;
     TBytes bytes(Buffer, Buffer + High + 1);
-    std::function<void(const TBytes&)> hook;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      commands_.push_back({bytes, clock_.SteadyMs()});
-      hook = OnWrite;
+      commands_.push_back(bytes);
     }
-    if (hook) hook(bytes);
+    if (OnWrite) OnWrite(bytes);
     return true;
   }
   void Send(const uint8_t* Buffer, int High) override { Write(Buffer, High); }
@@ -126,26 +119,13 @@ class TFakeCom final : public TCom {
 
   void SetConnected(bool on) { connected_ = on; }
   int Clears() const { return clears_.load(); }
-
-  std::vector<TCommand> Commands() const {
+  std::vector<TBytes> CommandBytes() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return commands_;
-  }
-  std::vector<TBytes> CommandBytes() const {
-    std::vector<TBytes> out;
-    for (const TCommand& c : Commands()) out.push_back(c.Bytes);
-    return out;
   }
   void ClearCommands() {
     std::lock_guard<std::mutex> lock(mutex_);
     commands_.clear();
-  }
-  // Times of the writes that start with this byte.
-  std::vector<int64_t> TimesOf(uint8_t first) const {
-    std::vector<int64_t> out;
-    for (const TCommand& c : Commands())
-      if (!c.Bytes.empty() && c.Bytes[0] == first) out.push_back(c.AtMs);
-    return out;
   }
 
   // Hands device bytes (a stamp is appended) to the data handlers, on the UI thread.
@@ -159,9 +139,9 @@ class TFakeCom final : public TCom {
     ui_.Synchronize([&] { DeliverStatusToHandlers(status); });
   }
 
-  // Called on the writer's thread after each write (tests inject events here).
+  // Called on the writer's thread after each write (tests inject events here),
+  // and on the caller's thread by ClearBuffer; set only while the tuner parks.
   std::function<void(const TBytes&)> OnWrite;
-  // Called on the caller's thread by ClearBuffer.
   std::function<void()> OnClear;
 
  protected:
@@ -171,7 +151,7 @@ class TFakeCom final : public TCom {
   TMainThreadInvoker& ui_;
   IClock& clock_;
   mutable std::mutex mutex_;
-  std::vector<TCommand> commands_;
+  std::vector<TBytes> commands_;
   std::atomic<bool> connected_{false};
   std::atomic<int> clears_{0};
 };
@@ -185,28 +165,26 @@ class TStampedPipes final : public IUsbPipes {
   bool Read(int h, uint8_t* b, int len, int& count, int t) override { return device_.Read(h, b, len, count, t); }
   bool Write(int h, const uint8_t* b, int len, int& count, int t) override {
     const bool ok = device_.Write(h, b, len, count, t);
-    if (ok && count > 0) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      log_.push_back({TBytes(b, b + count), clock_.SteadyMs()});
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ok && count > 0) log_.push_back({TBytes(b, b + count), clock_.SteadyMs()});
     return ok;
   }
   void Close(int h) override { device_.Close(h); }
 
-  std::vector<std::pair<TBytes, int64_t>> Log() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return log_;
-  }
   std::vector<TBytes> Commands() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<TBytes> out;
-    for (auto& [bytes, at] : Log()) out.push_back(bytes);
+    for (auto& [bytes, at] : log_) out.push_back(bytes);
     return out;
   }
-  std::vector<int64_t> TimesOf(uint8_t first) const {
-    std::vector<int64_t> out;
-    for (auto& [bytes, at] : Log())
-      if (bytes[0] == first) out.push_back(at);
-    return out;
+  // Intervals between the writes that start with this byte.
+  std::vector<int64_t> GapsOf(uint8_t first) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<int64_t> at, gaps;
+    for (auto& [bytes, t] : log_)
+      if (bytes[0] == first) at.push_back(t);
+    for (size_t i = 1; i < at.size(); ++i) gaps.push_back(at[i] - at[i - 1]);
+    return gaps;
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -230,14 +208,11 @@ class TStateRecorder {
     std::lock_guard<std::mutex> lock(mutex_);
     states_.push_back(s);
   }
-  std::vector<int> States() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {states_.begin(), states_.end()};
-  }
   // Consecutive repeats folded into one.
   std::vector<int> Trace() const {
-    std::vector<int> all = States(), out;
-    for (int s : all)
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<int> out;
+    for (int s : states_)
       if (out.empty() || out.back() != s) out.push_back(s);
     return out;
   }
@@ -245,9 +220,9 @@ class TStateRecorder {
     std::lock_guard<std::mutex> lock(mutex_);
     return states_.size();
   }
-  size_t CountOf(int s) const {
-    std::vector<int> all = States();
-    return static_cast<size_t>(std::count(all.begin(), all.end(), s));
+  size_t CountOf(TTunerState s) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<size_t>(std::count(states_.begin(), states_.end(), s));
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
