@@ -294,14 +294,19 @@ int TDrawLineTool::HitKind(const TDrawLine& l, int x, int y, int kind) const {
 }
 
 TDrawLine* TDrawLineTool::LineAt(int x, int y, int& kind) const {
-  std::vector<TDrawLine*> order;
-  if (selected_) order.push_back(selected_);
-  for (const auto& l : lines_) order.push_back(l.get());
-  for (TDrawLine* l : order)
+  // The selected line's handles come before its body: the body reaches the
+  // ends, so trying it first would leave the handles no pixel to answer.
+  if (selected_)
+    for (int k : {1, 2, 0})
+      if (HitKind(*selected_, x, y, k) == k) {
+        kind = k;
+        return selected_;
+      }
+  for (const auto& l : lines_)
     for (int k = 0; k < 3; ++k)
       if (HitKind(*l, x, y, k) == k) {
         kind = k;
-        return l;
+        return l.get();
       }
   return nullptr;
 }
