@@ -54,24 +54,31 @@ TChartAxis* OppositeAxis(TCustomAxisPanel& chart, const TChartAxis& axis) {
 
 // --- Registration
 
+namespace {
+template <class T>
+std::unique_ptr<TChartCustomTool> Make() {
+  return std::make_unique<T>();
+}
+}  // namespace
+
 const std::vector<TChartToolClassEntry>& OtherChartToolClasses() {
-  auto entry = [](const char* name, const char* editor, auto make) {
+  auto entry = [](const char* name, const char* editor, std::unique_ptr<TChartCustomTool> (*make)()) {
     return TChartToolClassEntry{name, make()->Description(), editor, make};
   };
   static const std::vector<TChartToolClassEntry> kClasses = {
-      entry("TDragMarksTool", "TDragMarksToolEditor", [] { return std::unique_ptr<TChartCustomTool>(new TDragMarksTool); }),
-      entry("TAxisArrowTool", "TAxisArrowToolEditor", [] { return std::unique_ptr<TChartCustomTool>(new TAxisArrowTool); }),
-      entry("TAxisScrollTool", "TAxisToolEditor", [] { return std::unique_ptr<TChartCustomTool>(new TAxisScrollTool); }),
-      entry("TDrawLineTool", "TDrawLineEdit", [] { return std::unique_ptr<TChartCustomTool>(new TDrawLineTool); }),
-      entry("TNearestTool", "TNearestToolEdit", [] { return std::unique_ptr<TChartCustomTool>(new TNearestTool); }),
-      entry("TRotateTool", "TRotateToolEditor", [] { return std::unique_ptr<TChartCustomTool>(new TRotateTool); }),
-      entry("TChartImageTool", "", [] { return std::unique_ptr<TChartCustomTool>(new TChartImageTool); }),
-      entry("TMarksTipTool", "TMarksTipToolEdit", [] { return std::unique_ptr<TChartCustomTool>(new TMarksTipTool); }),
-      entry("TAnnotationTool", "", [] { return std::unique_ptr<TChartCustomTool>(new TAnnotationTool); }),
-      entry("TRectangleTool", "", [] { return std::unique_ptr<TChartCustomTool>(new TRectangleTool); }),
-      entry("TSeriesAnimationTool", "", [] { return std::unique_ptr<TChartCustomTool>(new TSeriesAnimationTool); }),
-      entry("TGridBandTool", "TGridBandToolEdit", [] { return std::unique_ptr<TChartCustomTool>(new TGridBandTool); }),
-      entry("TClipSeriesTool", "", [] { return std::unique_ptr<TChartCustomTool>(new TClipSeriesTool); }),
+      entry("TDragMarksTool", "TDragMarksToolEditor", &Make<TDragMarksTool>),
+      entry("TAxisArrowTool", "TAxisArrowToolEditor", &Make<TAxisArrowTool>),
+      entry("TAxisScrollTool", "TAxisToolEditor", &Make<TAxisScrollTool>),
+      entry("TDrawLineTool", "TDrawLineEdit", &Make<TDrawLineTool>),
+      entry("TNearestTool", "TNearestToolEdit", &Make<TNearestTool>),
+      entry("TRotateTool", "TRotateToolEditor", &Make<TRotateTool>),
+      entry("TChartImageTool", "", &Make<TChartImageTool>),
+      entry("TMarksTipTool", "TMarksTipToolEdit", &Make<TMarksTipTool>),
+      entry("TAnnotationTool", "", &Make<TAnnotationTool>),
+      entry("TRectangleTool", "", &Make<TRectangleTool>),
+      entry("TSeriesAnimationTool", "", &Make<TSeriesAnimationTool>),
+      entry("TGridBandTool", "TGridBandToolEdit", &Make<TGridBandTool>),
+      entry("TClipSeriesTool", "", &Make<TClipSeriesTool>),
   };
   return kClasses;
 }

@@ -290,7 +290,10 @@ TEST(ChartToolsExtra, HooksCutWhenEitherSideIsFreed) {
     tool->Band1().SetColor(clYellow);
     tool->Band2().SetStyle(bsClear);
     EXPECT_GT(c.Draw()->Count(TDCOp::FillRect), fills);
+    tool->SetAxis(&c.panel.BottomAxis());
+    EXPECT_EQ(c.panel.LeftAxis().GridPainter, nullptr);
     tool.reset();
+    EXPECT_EQ(c.panel.BottomAxis().GridPainter, nullptr);
     EXPECT_EQ(c.panel.LeftAxis().GridPainter, nullptr);
     EXPECT_EQ(c.Draw()->Count(TDCOp::FillRect), fills);
   }
@@ -327,6 +330,22 @@ TEST(ChartToolsExtra, HooksCutWhenEitherSideIsFreed) {
     delete c.s;
     EXPECT_EQ(tool.Series(), nullptr);
   }
+}
+
+TEST(ChartImageTool, StretchedOverTheSeriesRange) {
+  ToolChart c;
+  TChartImageTool tool;
+  tool.SetParentChart(&c.panel);
+  EXPECT_EQ(c.Draw()->Count(TDCOp::StretchDraw), 0);  // no picture
+  QImage image(4, 4, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  tool.Picture().SetImage(image);
+  tool.SetSeries(c.s);
+  c.s->Delete(0);
+  const auto dc = c.Draw();
+  ASSERT_EQ(dc->Count(TDCOp::StretchDraw), 1);
+  const TPoint a = c.At(1, 10), b = c.At(10, 1);
+  EXPECT_EQ(dc->Of(TDCOp::StretchDraw)[0]->Args, (std::vector<int>{a.X, a.Y, b.X, b.Y}));
 }
 
 TEST(SeriesAnimationTool, RunsOrAbortsWhenTheSeriesChanges) {
