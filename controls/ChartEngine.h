@@ -303,6 +303,14 @@ class TAxisItem : public TTextShape {
   double value_ = 0;
 };
 
+// Paints under an axis' grid (a grid band tool); called while the axis draws,
+// after it placed its ticks (Ticks_) and before its line, ticks and grid.
+class IAxisGridPainter {
+ public:
+  virtual ~IAxisGridPainter() = default;
+  virtual void PaintGridBands(TChartAxis& axis) = 0;
+};
+
 using TAxisDrawLabelEvent =
     std::function<void(TChartAxis& sender, int& x, int& y, int& z, std::string& text, bool& drawLabel)>;
 
@@ -424,6 +432,8 @@ class TChartAxis : public TChartPersistent {
   double ZPosition() const { return zPosition_; }
   void SetZPosition(double v) { Set(zPosition_, v == 0 ? 0.01 : v); }
   TAxisDrawLabelEvent OnDrawLabel;
+  // Not owned; whoever sets it clears it before it goes.
+  IAxisGridPainter* GridPainter = nullptr;
 
   // --- Operations
   void FixRange(double aMin, double aMax);

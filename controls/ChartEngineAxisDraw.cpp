@@ -362,6 +362,7 @@ void TChartAxis::DrawTicksAndGrid() {
     if (horizontal_) c.Line(p, plot.Top, p, plot.Bottom);
     else c.Line(plot.Left, p, plot.Right, p);
   };
+  if (GridPainter) GridPainter->PaintGridBands(*this);
   if (axisPen_.Visible()) {
     c.PreparePen(axisPen_);
     if (horizontal_) c.Line(PixelFrom, AxisLinePos, PixelTo, AxisLinePos);
