@@ -216,7 +216,8 @@ TEST(Program, EndToEndOverTheSimulatedReceiver) {
 std::vector<std::string> ReplayClient(const TSession& session, const QStringList& requests) {
   QProcess client;
   client.start(QCoreApplication::applicationDirPath() + "/replay_client",
-               QStringList{"--socket", session.Path() + "/RZ4410_MESSAGES"} + requests);
+               // A loaded machine can take seconds to open the raw log for the first row.
+               QStringList{"--socket", session.Path() + "/RZ4410_MESSAGES", "--wait", "15000"} + requests);
   client.waitForFinished(60000);
   std::vector<std::string> lines;
   for (const QByteArray& line : client.readAllStandardOutput().split('\n'))
