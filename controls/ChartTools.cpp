@@ -94,9 +94,10 @@ void TCursorTool::SetSeries(TChartSeries* s) {
 void TCursorTool::SetXValue(double v) {
   if (v == xValue_) return;
   xValue_ = v;
-  // Written before the cursor was ever placed: the first placing keeps it.
+  // Written before the cursor was ever placed (the axes may not be laid out
+  // yet): the first repaint places it and keeps this value.
   if (pixelX_ == -1 || pixelY_ == -1) xGiven_ = true;
-  RecomputePixels();
+  else RecomputePixels();
   Changed(-1);
   Repaint();
 }
@@ -436,11 +437,14 @@ void TColorLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton 
   double v = a->ValueAtPixel(a->Horizontal() ? x : y);
   if (!NoLimitDrag) v = ClampToAxis(v);
   bool moved = false;
+  // On a flat chart both parts are one line: drawn twice by not-XOR it would
+  // cancel itself out.
+  const bool backPart = chart->View3D();
   if (DragRepaint) {
     SetValue(v);
   } else if (PlacedValue() != v) {
     xorDrawing_ = true;
-    DrawColorLine(true);  // erases the line at its old place
+    if (backPart) DrawColorLine(true);  // erases the line at its old place
     DrawColorLine(false);
     style_ = clCustom;
     value_ = v;
@@ -449,7 +453,7 @@ void TColorLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton 
   chart->StopMouseBroadcast = true;
   if (OnDragLine) OnDragLine(*this);
   if (moved) {
-    DrawColorLine(true);
+    if (backPart) DrawColorLine(true);
     DrawColorLine(false);
     xorDrawing_ = false;
   }

@@ -222,6 +222,8 @@ TEST(ColorLineTool, LeftDragMovesTheLineAndBandEdgesFollowTheirValues) {
   c.panel.MouseDown(mbLeft, 0, x, left.PixelOfValue(50) + 2);
   ASSERT_TRUE(line.Dragging());
   c.panel.MouseMove(0, x, left.PixelOfValue(80));
+  EXPECT_EQ(c.Pixel(x, left.PixelOfValue(line.Value())), Rgb(clBlack));  // black not-XOR white
+  EXPECT_EQ(c.Pixel(x, left.PixelOfValue(50)), Rgb(clWhite));             // and back
   c.panel.MouseUp(mbLeft, 0, x, left.PixelOfValue(80));
   EXPECT_NEAR(line.Value(), 80, 0.5);
 
