@@ -209,6 +209,36 @@ TEST(ColorLineTool, SitsOnTheRowOfItsPlacedValueAndIsLimitedOnlyWhenDraggable) {
   }
 }
 
+TEST(ChartTools, EachRepaintDrawsABandOnceAndALineByItsBackAndFrontParts) {
+  struct Case {
+    bool draw3D, behind, behindAxes;
+    int lines;
+  } cases[] = {{false, false, false, 1}, {false, true, true, 1}, {true, false, false, 2}, {true, true, false, 1}};
+  for (const Case& k : cases) {
+    Spectrum c;
+    TColorLineTool line;
+    TColorBandTool band;
+    line.SetAxis(&c.panel.LeftAxis());
+    line.SetDraw3D(k.draw3D), line.SetDrawBehind(k.behind);
+    line.SetValue(65);
+    band.SetAxis(&c.panel.LeftAxis());
+    band.SetColor(clLime), band.SetDrawBehind(k.behind), band.SetDrawBehindAxes(k.behindAxes);
+    band.SetStartValue(10), band.SetEndValue(20);
+    TRecordingDC dc({400, 250});
+    c.panel.Draw(dc, c.panel.PanelRectangle());
+    int lines = 0, bands = 0;
+    for (size_t i = 1; i < dc.List.size(); ++i) {
+      const TDCRecord& r = dc.List[i];
+      lines += r.Op == TDCOp::LineTo && dc.List[i - 1].Op == TDCOp::MoveTo &&
+               dc.List[i - 1].Args[0] == c.panel.PlotRect().Left && r.Args[0] == c.panel.PlotRect().Right &&
+               r.Args[1] == c.panel.LeftAxis().PixelOfValue(65);
+      bands += r.Op == TDCOp::Rectangle && r.Brush.Color == clLime;
+    }
+    EXPECT_EQ(lines, k.lines) << k.draw3D << k.behind;
+    EXPECT_EQ(bands, 1) << k.behind << k.behindAxes;
+  }
+}
+
 TEST(ColorLineTool, LeftDragMovesTheLineAndBandEdgesFollowTheirValues) {
   Spectrum c;
   TColorLineTool line;
