@@ -496,7 +496,7 @@ void TCustomAxisPanel::ChartEvent(const TChartEvent& event) {
   if (!m) return;
   const TChartTools tools = tools_;
   for (TChartCustomTool* t : tools)
-    if (t->Active()) t->NotifyMouseAction(m->Event, m->Button, m->Shift, m->X, m->Y);
+    if (t->Active()) t->NotifyMouseAction(ToolMouseAction(m->Event), m->Button, m->Shift, m->X, m->Y);
   if (m->Event == cmeMove) CheckMouseOverSeries(m->X, m->Y);
   if (m->Event != cmeDown) return;
   for (auto it = seriesList_.rbegin(); it != seriesList_.rend(); ++it) {
