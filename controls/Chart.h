@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ChartEngineGroups.h"
 #include "controls/ChartEngineSeries.h"
 #include "controls/ChartPanelHost.h"
 
@@ -124,6 +125,7 @@ class TCustomChart : public TCustomAxisPanel {
   TChartPen& Frame() { return backWall_->Pen(); }
   TMouseButton ScrollMouseButton = mbRight;
   int ColorPaletteIndex = 0;
+  std::vector<std::unique_ptr<TSeriesGroup>> SeriesGroups;
 
   // nullptr outside 0..SeriesTotal-1.
   TChartSeries* GetSeries(int i) const;
