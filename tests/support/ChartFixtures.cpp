@@ -60,7 +60,8 @@ TSpectrumFixture MakeSpectrum(int points, int stations) {
   b.SetLabelStyle(talValue);
   b.SetLabelsOnAxis(false);
   c.LeftAxis().FixRange(0, 18.0);
-  const char* labels[] = {"dBµV", "1.9",  "7.9",  "11.6", "15.3", "19.2", "22.9", "26.7", "30.4", "34.2",
+  // Chart texts are Latin-1, as the device-context layer draws them.
+  const char* labels[] = {"dB\xB5V", "1.9",  "7.9",  "11.6", "15.3", "19.2", "22.9", "26.7", "30.4", "34.2",
                           "38.0", "41.7", "45.5", "49.2", "53.0", "60.0", "67.0", "74.0", "81.0"};
   TAxisItems items(c.LeftAxis());
   for (int i = 0; i < 19; ++i) items.Add(i, labels[i]);
@@ -78,6 +79,7 @@ TSpectrumFixture MakeSpectrum(int points, int stations) {
   f.Smooth->AttachFunction(std::move(smoothing));
   f.Smooth->SetDataSource(f.Discrete);
   f.SmoothArea->LinePen().Hide();
+  f.SmoothArea->AreaLinesPen().Hide();
   f.SmoothArea->SetDataSource(f.Smooth);
   f.SmoothMarks->LinePen().Hide();
   f.SmoothMarks->Marks().SetMultiLine(true);
