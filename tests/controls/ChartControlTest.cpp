@@ -259,9 +259,15 @@ TEST(ChartControlTest, IndexedListsAreChecked) {
   EXPECT_THROW(c.Legend().SetFirstValue(-1), LegendException);
   EXPECT_EQ(c.Legend().FirstValue(), 0);
   EXPECT_EQ(c.Legend().LegendItemAt(10, 10), -1);
+  TSeriesPointer pointer;
+  EXPECT_THROW(pointer.SetHorizSize(0), ChartException);
+  EXPECT_THROW(pointer.SetVertSize(-2), ChartException);
+  EXPECT_EQ(pointer.HorizSize(), 4);
+  EXPECT_EQ(pointer.VertSize(), 4);
 }
 
 TEST(ChartControlTest, SeriesGroupsAndAxisItems) {
+  EnsureQApplication();
   auto f = MakeSpectrum(50, 0);
   TSeriesGroup g;
   g.SetSeries({f.Discrete, f.Smooth, f.SmoothArea});
@@ -285,4 +291,17 @@ TEST(ChartControlTest, StockPenModeNeedsTheDeviceContextPen) {
   EXPECT_FALSE(s.StockPenMode());
   s.SetStockPenMode(true);
   EXPECT_TRUE(s.StockPenMode());
+}
+
+TEST(ChartControlTest, AfterDrawOverlayIsInTheBufferBeforeItIsShown) {
+  EnsureQApplication();
+  auto f = MakeMpxChart(10);
+  TChart& c = *f.Chart;
+  const TColor magenta = 0xFF00FF;
+  c.OnAfterDraw = [&](TCustomAxisPanel&) {
+    c.Canvas().DC().SetBrush({TDCBrushStyle::Solid, magenta, {}});
+    c.Canvas().FillRect({5, 5, 15, 15});
+  };
+  EXPECT_EQ(PixelAt(c, 10, 10), Rgb(magenta));
+  EXPECT_EQ(c.Canvas().Buffer().pixel(10, 10), Rgb(magenta));
 }
