@@ -217,7 +217,7 @@ double TCustomAxisPanel::RangeFromSeries(const TChartAxis& axis, bool forMaximum
   for (TChartSeries* s : seriesList_) {
     if (s->Count() == 0 || !s->AssociatedToAxis(axis) || (someActive && !s->Active())) continue;
     const double v = axis.Horizontal() ? (forMaximum ? s->HighestX() : s->LowestX())
-                                       : (forMaximum ? s->HighestY() : s->LowestY());
+                                       : (forMaximum ? s->MaxYValue() : s->MinYValue());
     if (!started) result = v, started = true;
     else result = forMaximum ? std::max(result, v) : std::min(result, v);
   }

@@ -164,6 +164,10 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   double HighestX() { return xValues_.HighestValue(); }
   double LowestY() { return yValues_.LowestValue(); }
   double HighestY() { return yValues_.HighestValue(); }
+  // The value range the series needs on its vertical axis (an area series
+  // widens it by its origin or its stacked sums).
+  virtual double MinYValue() { return LowestY(); }
+  virtual double MaxYValue() { return HighestY(); }
   double LowestZ() const { return double(depthIndex_); }
   double HighestZ() const { return double(depthIndex_); }
   int PointPixelX(int i) const;

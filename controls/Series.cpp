@@ -310,3 +310,20 @@ int TAreaSeries::ValuePixelY(int i) const {
   if (stacking_ == maStacked100) return total == 0 ? a->PixelTo : a->PixelOfValue((before + YValue(i)) * 100 / total);
   return a->PixelOfValue(before + YValue(i));
 }
+
+double TAreaSeries::MinYValue() {
+  if (stacking_ == maStacked100) return 0;
+  return useYOrigin_ ? std::min(yOrigin_, LowestY()) : LowestY();
+}
+
+double TAreaSeries::MaxYValue() {
+  if (stacking_ == maStacked100) return 100;
+  double high = useYOrigin_ ? std::max(yOrigin_, HighestY()) : HighestY();
+  if (stacking_ == maStacked && ParentChart())
+    for (int i = 0; i < Count(); ++i) {
+      double before = 0, total = 0;
+      StackedSums(i, before, total);
+      high = std::max(high, before + YValue(i));
+    }
+  return high;
+}

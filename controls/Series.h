@@ -118,6 +118,9 @@ class TAreaSeries : public TCustomSeries {
   // Every area series of the chart stacks alike.
   void SetMultiArea(TMultiArea v);
   bool FunctionResultAsPoint() const override { return false; }
+  // With an origin the range includes it; stacked: up to the largest sum, or 0..100.
+  double MinYValue() override;
+  double MaxYValue() override;
   int OriginPixel(int i) const override;
   int ValuePixelY(int i) const override;
   std::string EditorName() const { return "TAreaSeriesEditor"; }

@@ -20,8 +20,10 @@ QRgb PixelAt(TChart& c, int x, int y) {
 class RecordingTool : public TChartCustomTool {
  public:
   std::vector<int> Heard;
+  bool Take = false;  // takes every press, as a tool under the mouse does
   void NotifyMouseAction(TChartMouseEventKind e, TMouseButton, TShiftState, int, int) override {
     Heard.push_back(int(e));
+    if (Take && e == kToolMouseDown) ParentChart()->StopMouseBroadcast = true;
   }
 };
 
@@ -201,11 +203,19 @@ TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEd
   const int bottom = c.TCustomChartPanel::PlotRect.Bottom - 1;
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(20), bottom), Rgb(clYellow));
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(60), bottom), Rgb(clLime));
+  // An origin below the values widens an automatic axis down to it.
+  c.LeftAxis().SetAutomatic(true);
+  a.SetUseYOrigin(true);
+  a.SetYOrigin(-20);
+  c.Paint();
+  EXPECT_LE(c.LeftAxis().Minimum(), -20);
   // Stacking set on one area series stacks every area series of the chart.
   auto second = std::make_unique<TAreaSeries>();
   TAreaSeries* b = c.AddSeries(std::move(second));
   b->SetMultiArea(maStacked);
   EXPECT_EQ(a.MultiArea(), maStacked);
+  a.SetMultiArea(maStacked100);
+  EXPECT_EQ(a.MaxYValue(), 100);
 }
 
 TEST(ChartControlTest, ToolsHearEachMouseActionOnceInTheirNumbering) {
@@ -220,6 +230,18 @@ TEST(ChartControlTest, ToolsHearEachMouseActionOnceInTheirNumbering) {
   c.MouseMove(0, 110, 100);
   c.MouseUp(mbLeft, 0, 110, 100);
   EXPECT_EQ(tool.Heard, (std::vector<int>{0, 1, 2}));
+  // A press the tool takes reaches no click event and starts no zoom.
+  c.Zoom().Allow = true;
+  tool.Take = true;
+  int clicks = 0;
+  c.OnClickBackground = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++clicks; };
+  c.MouseDown(mbLeft, 0, 100, 100);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(c.Zoom().Active);
+  c.MouseUp(mbLeft, 0, 100, 100);
+  tool.Take = false;
+  c.MouseDown(mbLeft, 0, 100, 100);
+  EXPECT_EQ(clicks, 1);
   tool.SetParentChart(nullptr);
 }
 
@@ -304,4 +326,18 @@ TEST(ChartControlTest, AfterDrawOverlayIsInTheBufferBeforeItIsShown) {
   };
   EXPECT_EQ(PixelAt(c, 10, 10), Rgb(magenta));
   EXPECT_EQ(c.Canvas().Buffer().pixel(10, 10), Rgb(magenta));
+}
+
+TEST(ChartControlTest, FlatBackWallIsOnePixelLargerThanThePlotAndTitleTakesItsSpace) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  f.Line->SetActive(false);
+  c.Paint();
+  const TRect& p = c.TCustomChartPanel::PlotRect;
+  EXPECT_EQ(c.WindowImage().pixel(p.Left + 5, p.Top + 5), Rgb(0xE0FFFF));
+  EXPECT_EQ(c.WindowImage().pixel(p.Right, (p.Top + p.Bottom) / 2), Rgb(clBlack));
+  EXPECT_GT(p.Top, c.Title().ShapeBounds.Bottom);
+  EXPECT_EQ(c.PartAtPoint((c.Title().ShapeBounds.Left + c.Title().ShapeBounds.Right) / 2,
+                          c.Title().ShapeBounds.Top + 2).Part, hpTitle);
 }

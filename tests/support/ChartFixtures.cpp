@@ -155,6 +155,12 @@ TZoomFixture MakeZoomChart() {
   f.Chart = PlainChart(4, 4, 4, 600, 400);
   TChart& c = *f.Chart;
   c.Zoom().Allow = true;
+  // A title and the flat back wall, which the program's charts do not show.
+  c.Title().SetVisible(true);
+  c.Title().Text = {"Zoom"};
+  c.SetView3DWalls(true);
+  c.BackWall().Transparent = false;
+  c.BackWall().Color = TColor(0xE0FFFF);
   c.BottomAxis().FixRange(0, 100);
   c.LeftAxis().FixRange(0, 100);
   f.Line = Add<TFastLineSeries>(c, clBlue, "Line");

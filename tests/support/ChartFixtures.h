@@ -36,7 +36,7 @@ TDevFixture MakeDevChart(int points = 136);
 // The program's colour of a deviation bin by its percentage.
 TColor DeviationColor(double percent);
 
-// A plain chart with one line that zooms with the left button.
+// A chart with a title, a back wall and one line that zooms with the left button.
 struct TZoomFixture {
   std::unique_ptr<TChart> Chart;
   TFastLineSeries* Line = nullptr;
