@@ -79,6 +79,20 @@ void TChartLegend::SetFirstValue(int v) {
   Update(firstValue_, v);
 }
 
+void TChartLegend::SetCheckBoxesStyle(TCheckBoxesStyle v) {
+  if (checkBoxesStyle_ == v) return;
+  checkBoxesStyle_ = v;
+  if (auto* chart = dynamic_cast<TCustomAxisPanel*>(ParentChart()); chart && v == cbsRadio) {
+    bool kept = false;
+    for (TChartSeries* s : chart->SeriesList())
+      if (s->ShowInLegend() && s->Active()) {
+        if (kept) s->SetActive(false);
+        kept = true;
+      }
+  }
+  Changed();
+}
+
 int TChartLegend::LegendItemAt(int, int) const { return -1; }
 
 TChartWall::TChartWall(TCustomChart* chart, TColor color) : TChartCustomShape(chart) { Color = color; }

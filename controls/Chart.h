@@ -50,7 +50,9 @@ class TChartLegend : public TChartCustomShape {
   explicit TChartLegend(TCustomChart* chart);
   TLegendAlignment Alignment = laRight;
   bool CheckBoxes = false;
-  TCheckBoxesStyle CheckBoxesStyle = cbsCheck;
+  TCheckBoxesStyle CheckBoxesStyle() const { return checkBoxesStyle_; }
+  // Radio boxes leave only the first active series shown in the legend active.
+  void SetCheckBoxesStyle(TCheckBoxesStyle v);
   int ColorWidth = 20;
   bool CurrentPage = true, CustomPosition = false;
   int Left = 0, Top = 0;
@@ -67,6 +69,7 @@ class TChartLegend : public TChartCustomShape {
 
  private:
   int firstValue_ = 0;
+  TCheckBoxesStyle checkBoxesStyle_ = cbsCheck;
 };
 
 class TChartWall : public TChartCustomShape {
@@ -156,7 +159,7 @@ class TCustomChart : public TCustomAxisPanel {
   // Draws the chart now (an animated zoom step).
   void RepaintNow();
 
-  TPanelEvent OnScroll, OnZoom, OnUndoZoomEvent;
+  TPanelEvent OnScroll, OnZoom;
   TChartAllowScroll OnAllowScroll;
   TChartClickAxis OnClickAxis;
   TChartMouseHandler OnClickBackground, OnClickLegend;

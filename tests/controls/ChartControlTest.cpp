@@ -281,6 +281,10 @@ TEST(ChartControlTest, IndexedListsAreChecked) {
   EXPECT_THROW(c.Legend().SetFirstValue(-1), LegendException);
   EXPECT_EQ(c.Legend().FirstValue(), 0);
   EXPECT_EQ(c.Legend().LegendItemAt(10, 10), -1);
+  TFastLineSeries* second = c.AddSeries(std::make_unique<TFastLineSeries>());
+  c.Legend().SetCheckBoxesStyle(cbsRadio);
+  EXPECT_TRUE(f.Line->Active());
+  EXPECT_FALSE(second->Active());
   TSeriesPointer pointer;
   EXPECT_THROW(pointer.SetHorizSize(0), ChartException);
   EXPECT_THROW(pointer.SetVertSize(-2), ChartException);
