@@ -170,11 +170,11 @@ void TCustomChart::ChoosePalette(int index) {
 
 int TCustomChart::WallThicknessOf(const TChartAxis& axis) const {
   if (!View3D() || !View3DWalls()) return 0;
-  const TCustomChart* self = this;
-  const TChartWall& w = &axis == &const_cast<TCustomChart*>(self)->LeftAxis()     ? *leftWall_
-                        : &axis == &const_cast<TCustomChart*>(self)->BottomAxis() ? *bottomWall_
-                        : &axis == &const_cast<TCustomChart*>(self)->RightAxis()  ? *rightWall_
-                                                                                  : *backWall_;
+  const auto& axes = AllAxes();  // bottom 0, left 2, right 3
+  const TChartWall& w = &axis == axes[2]   ? *leftWall_
+                        : &axis == axes[0] ? *bottomWall_
+                        : &axis == axes[3] ? *rightWall_
+                                           : *backWall_;
   return w.Visible() ? w.Size : 0;
 }
 
@@ -401,11 +401,13 @@ void TCustomChart::ZoomRect(const TRect& r) {
     lo = a.ValueAtPixel(p0), hi = a.ValueAtPixel(p1);
     if (lo > hi) std::swap(lo, hi);
   };
+  auto keep = [](TChartAxis& a, double& lo, double& hi) { lo = a.Minimum(), hi = a.Maximum(); };
   double t0, t1, b0, b1, l0, l1, r0, r1;
-  range(TopAxis(), r.Left, r.Right, t0, t1);
-  range(BottomAxis(), r.Left, r.Right, b0, b1);
-  range(LeftAxis(), r.Bottom, r.Top, l0, l1);
-  range(RightAxis(), r.Bottom, r.Top, r0, r1);
+  // A one-way zoom leaves the other direction's ranges exactly as they are.
+  if (Zoom().Direction == tzdVertical) keep(TopAxis(), t0, t1), keep(BottomAxis(), b0, b1);
+  else range(TopAxis(), r.Left, r.Right, t0, t1), range(BottomAxis(), r.Left, r.Right, b0, b1);
+  if (Zoom().Direction == tzdHorizontal) keep(LeftAxis(), l0, l1), keep(RightAxis(), r0, r1);
+  else range(LeftAxis(), r.Bottom, r.Top, l0, l1), range(RightAxis(), r.Bottom, r.Top, r0, r1);
   ZoomToRanges(t0, t1, b0, b1, l0, l1, r0, r1);
 }
 

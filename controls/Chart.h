@@ -138,6 +138,7 @@ class TCustomChart : public TCustomAxisPanel {
   // Palette `index` (0..9; others are ignored) for the series still on automatic colours.
   void ChoosePalette(int index);
   int WallThicknessOf(const TChartAxis& axis) const;
+  int WallSize(const TChartAxis& axis) const override { return WallThicknessOf(axis); }
   bool AxesNeeded() const;
   TChartClickedPart PartAtPoint(int x, int y, bool forClick = false);
 

@@ -62,9 +62,8 @@ void TFastLineSeries::AnnounceNewPoint(int index) {
 void TFastLineSeries::DrawNewSegment(int index) {
   TCustomAxisPanel& chart = *ParentChart();
   TChartCanvas3D& c = chart.Canvas();
-  // Without a valid picture a frame is due anyway and will show the point.
-  const bool buffered = c.OpenBuffer();
-  if (!buffered && (c.GetOffscreenBuffering() || c.BufferStale())) return;
+  // Without a valid buffer to draw into, a whole frame shows the point.
+  if (!c.OpenBuffer()) return Repaint();
   const bool clip = chart.ClipPoints();
   if (clip) c.ClipToRect(chart.TCustomChartPanel::PlotRect);
   PreparePen();
@@ -77,7 +76,7 @@ void TFastLineSeries::DrawNewSegment(int index) {
   const int w = LinePen().Width() + 1;
   const TRect r{std::min(x0, priorX_) - w, std::min(y0, priorY_) - w, std::max(x0, priorX_) + w + 1,
                 std::max(y0, priorY_) + w + 1};
-  if (buffered) c.PresentBufferRect(r);
+  c.PresentBufferRect(r);
   chart.UpdateRect(r);
 }
 

@@ -189,6 +189,22 @@ TEST(ChartControlTest, FastLineSameColumnPoints) {
   }
 }
 
+TEST(ChartControlTest, FastLineEntersThePlotFromThePointBeforeTheVisibleRange) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  f.Line->Clear();
+  f.Line->AppendPoint(5, 0);
+  f.Line->AppendPoint(15, 100);
+  c.BottomAxis().FixRange(10, 20);
+  c.Paint();
+  const int x = c.BottomAxis().PixelOfValue(11);
+  bool drawn = false;
+  for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
+    drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
+  EXPECT_TRUE(drawn);
+}
+
 TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEdge) {
   EnsureQApplication();
   auto f = MakeDevChart(0);
