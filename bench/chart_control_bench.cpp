@@ -3,8 +3,8 @@
 // points, station marks and the 19 custom level labels (target: at most
 // 5 ms); the deviation chart's area with 10,000 coloured points (at most
 // 10 ms); one point added to a live trace drawn as one segment (at most
-// 20 us), on the MPX time graph and on the spectrum (whose smoothed series
-// follow each point).
+// 20 us), on the MPX time graph and on the spectrum's discrete trace (its
+// smoothed series are refilled by the scan, not by each point).
 #include <benchmark/benchmark.h>
 
 #include "support/ChartFixtures.h"
