@@ -751,6 +751,11 @@ class TChartCanvas3D final : public TCanvas3D {
   void Pyramid(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) override;
   void TruncatedPyramid(const TRect& r, int depthStart, int endZ, int topHalfWidth, int topHalfDepth) override;
   void DiscardBuffer();
+  // Between frames: drawing goes into the still valid buffer (false when
+  // there is none) until PresentBufferRect shows `r` of it on the reference
+  // surface.
+  bool OpenBuffer();
+  void PresentBufferRect(const TRect& r);
   void CopyBufferTo(int x, int y, IDeviceContext& surface);
 
   // The radial fill of a gradient: ellipses from the outside in, the start colour in the middle.

@@ -261,6 +261,23 @@ bool TChartCanvas3D::RepaintFromBuffer() {
   return true;
 }
 
+bool TChartCanvas3D::OpenBuffer() {
+  if (!offscreen_ || bufferStale_ || bitmap_.isNull() || bitmapDC_) return false;
+  bitmapDC_ = std::make_unique<TPainterDC>(&bitmap_);
+  SetSurface(bitmapDC_.get());
+  return true;
+}
+
+void TChartCanvas3D::PresentBufferRect(const TRect& r) {
+  if (!bitmapDC_) return;
+  const int left = std::max(0, r.Left), top = std::max(0, r.Top);
+  const int right = std::min(bitmap_.width(), r.Right), bottom = std::min(bitmap_.height(), r.Bottom);
+  if (right > left && bottom > top)
+    reference_->BitBlt(left, top, right - left, bottom - top, *bitmapDC_, left, top, TDCRop3::SrcCopy);
+  bitmapDC_.reset();
+  SetSurface(reference_);
+}
+
 void TChartCanvas3D::DiscardBuffer() {
   if (surface_ == bitmapDC_.get()) SetSurface(reference_);
   bitmapDC_.reset();

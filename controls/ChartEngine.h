@@ -595,9 +595,10 @@ class TSeriesPointer : public TChartPersistent {
   bool Draw3D() const { return draw3D_; }
   void SetDraw3D(bool v) { Update(draw3D_, v); }
   int HorizSize() const { return horizSize_; }
-  void SetHorizSize(int v) { Update(horizSize_, v); }
+  // Below 1 raises "Pointer size must be greater than zero" and keeps the size.
+  void SetHorizSize(int v);
   int VertSize() const { return vertSize_; }
-  void SetVertSize(int v) { Update(vertSize_, v); }
+  void SetVertSize(int v);
   bool InflateMargins() const { return inflateMargins_; }
   void SetInflateMargins(bool v) { Update(inflateMargins_, v); }
   TSeriesPointerStyle Style() const { return style_; }

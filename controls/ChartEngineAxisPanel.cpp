@@ -217,7 +217,7 @@ double TCustomAxisPanel::RangeFromSeries(const TChartAxis& axis, bool forMaximum
   for (TChartSeries* s : seriesList_) {
     if (s->Count() == 0 || !s->AssociatedToAxis(axis) || (someActive && !s->Active())) continue;
     const double v = axis.Horizontal() ? (forMaximum ? s->HighestX() : s->LowestX())
-                                       : (forMaximum ? s->HighestY() : s->LowestY());
+                                       : (forMaximum ? s->MaxYValue() : s->MinYValue());
     if (!started) result = v, started = true;
     else result = forMaximum ? std::max(result, v) : std::min(result, v);
   }
@@ -496,7 +496,7 @@ void TCustomAxisPanel::ChartEvent(const TChartEvent& event) {
   if (!m) return;
   const TChartTools tools = tools_;
   for (TChartCustomTool* t : tools)
-    if (t->Active()) t->NotifyMouseAction(m->Event, m->Button, m->Shift, m->X, m->Y);
+    if (t->Active()) t->NotifyMouseAction(ToolMouseAction(m->Event), m->Button, m->Shift, m->X, m->Y);
   if (m->Event == cmeMove) CheckMouseOverSeries(m->X, m->Y);
   if (m->Event != cmeDown) return;
   for (auto it = seriesList_.rbegin(); it != seriesList_.rend(); ++it) {

@@ -5,6 +5,7 @@
 
 #include "controls/ChartConst.h"
 #include "controls/ChartEngine.h"
+#include "controls/ChartEngineSeries.h"
 #include "platform/Format.h"
 
 using ChartConst::Msg;
@@ -20,6 +21,16 @@ bool TSeriesPointer::Hits(TSeriesPointerStyle style, int dx, int dy) const {
 TSize TSeriesPointer::LegendHalfSize(const TRect& r, bool withLine) const {
   if (withLine) return {std::min(horizSize_, r.Width() / 3), std::min(vertSize_, r.Height() / 3)};
   return {std::min(horizSize_, r.Width() / 2 + 1), std::min(vertSize_, r.Height() / 2 + 1)};
+}
+
+void TSeriesPointer::SetHorizSize(int v) {
+  if (v < 1) throw ChartException(ChartConst::Msg(ChartConst::cmPointerSizeMustBeGreaterThanZero));
+  Update(horizSize_, v);
+}
+
+void TSeriesPointer::SetVertSize(int v) {
+  if (v < 1) throw ChartException(ChartConst::Msg(ChartConst::cmPointerSizeMustBeGreaterThanZero));
+  Update(vertSize_, v);
 }
 
 void TSeriesPointer::Assign(const TSeriesPointer& s) {

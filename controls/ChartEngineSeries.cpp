@@ -508,6 +508,7 @@ void TChartSeries::DrawMarks() {
   if (!marks_.Visible() || FirstShownIndex < 0 || !parent_) return;
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
     if (!marks_.DrawsIndex(i) || PointIsEmpty(i)) continue;
+    if (marks_.HasItem(i) && !marks_.Item(i).Visible()) continue;  // one point's mark hidden
     std::string text = marks_.TextOf(i);
     if (OnGetMarkText) OnGetMarkText(*this, i, text);
     if (text.empty()) continue;

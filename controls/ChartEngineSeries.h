@@ -164,6 +164,10 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   double HighestX() { return xValues_.HighestValue(); }
   double LowestY() { return yValues_.LowestValue(); }
   double HighestY() { return yValues_.HighestValue(); }
+  // The value range the series needs on its vertical axis (an area series
+  // widens it by its origin or its stacked sums).
+  virtual double MinYValue() { return LowestY(); }
+  virtual double MaxYValue() { return HighestY(); }
   double LowestZ() const { return double(depthIndex_); }
   double HighestZ() const { return double(depthIndex_); }
   int PointPixelX(int i) const;
@@ -301,7 +305,7 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   // Empties every value list, the colours, labels and per-point marks.
   virtual void RemoveAllValues();
   // A new point outside an update block: OnAfterAdd, dependents, repaint.
-  void AnnounceNewPoint(int index);
+  virtual void AnnounceNewPoint(int index);
   // Horizontal series (X is the value) call this in their constructor.
   void SetMandatoryIsY(bool v) { mandatoryIsY_ = v; }
   std::string PercentText(double v, double total) const;
@@ -433,12 +437,22 @@ enum TChartToolEvent : int {
   cteMouseLeave = 5
 };
 
+// What tools hear in NotifyMouseAction: 0 down, 1 move, 2 up.
+constexpr TChartMouseEventKind kToolMouseDown = TChartMouseEventKind(0);
+constexpr TChartMouseEventKind kToolMouseMove = TChartMouseEventKind(1);
+constexpr TChartMouseEventKind kToolMouseUp = TChartMouseEventKind(2);
+// The tools' number of one of the panel's mouse events.
+inline TChartMouseEventKind ToolMouseAction(TChartMouseEventKind panelEvent) {
+  return panelEvent == cmeDown ? kToolMouseDown : panelEvent == cmeMove ? kToolMouseMove : kToolMouseUp;
+}
+
 class TChartCustomTool : public TCustomChartElement {
  public:
   ~TChartCustomTool() override;
   // Leaves the old chart's tools, joins the new chart's.
   void SetParentChart(TCustomAxisPanel* chart) override;
   virtual void NotifyDrawStage(int event) { (void)event; }
+  // `event` is the tools' own numbering (kToolMouseDown/Move/Up), not the panel's.
   virtual void NotifyMouseAction(TChartMouseEventKind event, TMouseButton button, TShiftState shift, int x, int y) {
     (void)event, (void)button, (void)shift, (void)x, (void)y;
   }

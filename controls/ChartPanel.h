@@ -179,6 +179,11 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   TChartEventListeners Listeners;
   // The host's repaint request (the control's own invalidation).
   std::function<void()> OnInvalidate;
+  // The host shows again only `r` of the window pixels (drawn outside a frame).
+  std::function<void(const TRect& r)> OnUpdateRect;
+  void UpdateRect(const TRect& r) {
+    if (OnUpdateRect) OnUpdateRect(r);
+  }
   // The control's own double-click handling; it may set StopMouseBroadcast.
   std::function<void()> OnDblClick;
 
@@ -245,9 +250,10 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   TColor PaletteColorAt(int index) const;
 
   // --- Mouse, from the host
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
-  void MouseMove(TShiftState shift, int x, int y);
+  // Virtual: the chart control adds its click dispatch, zoom and panning.
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
   // False when a listener stopped the broadcast (the click is aborted).
   bool DblClick();
   // Returns the cursor to show again.

@@ -40,6 +40,7 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
     ApplyRegion();  // BorderRound may have changed
     update();
   };
+  panel_.OnUpdateRect = [this](const TRect& r) { update(r.Left, r.Top, r.Width(), r.Height()); };
   panel_.Loaded();
   resize(panel_.Width(), panel_.Height());
   setCursor(CursorOf(panel_.Cursor));
@@ -47,6 +48,7 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
 
 TChartPanelHost::~TChartPanelHost() {
   panel_.OnInvalidate = nullptr;
+  panel_.OnUpdateRect = nullptr;
   panel_.HasWindowParent = false;
 }
 

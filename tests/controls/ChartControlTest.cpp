@@ -1,0 +1,363 @@
+// The chart control and its two series on the program's charts: mouse
+// panning, zooming, the wheel, click order, incremental drawing, fills.
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include "support/ChartFixtures.h"
+#include "support/QtApp.h"
+
+namespace {
+
+QRgb Rgb(TColor c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QRgb PixelAt(TChart& c, int x, int y) {
+  c.Paint();
+  return c.WindowImage().pixel(x, y);
+}
+
+class RecordingTool : public TChartCustomTool {
+ public:
+  std::vector<int> Heard;
+  bool Take = false;  // takes every press, as a tool under the mouse does
+  void NotifyMouseAction(TChartMouseEventKind e, TMouseButton, TShiftState, int, int) override {
+    Heard.push_back(int(e));
+    if (Take && e == kToolMouseDown) ParentChart()->StopMouseBroadcast = true;
+  }
+};
+
+}  // namespace
+
+TEST(ChartControlScreenshot, ProgramCharts) {
+  EnsureQApplication();
+  auto spectrum = MakeSpectrum();
+  auto mpx = MakeMpxChart();
+  auto dev = MakeDevChart();
+  auto zoom = MakeZoomChart();
+  const std::pair<TChart*, const char*> charts[] = {
+      {spectrum.Chart.get(), "chart_spectrum"}, {mpx.Chart.get(), "chart_mpx"},
+      {dev.Chart.get(), "chart_deviation"}, {zoom.Chart.get(), "chart_zoom"}};
+  for (auto [chart, name] : charts) {
+    TChartHost host(*chart);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    SaveScreenshot(&host, name);
+    EXPECT_FALSE(chart->Canvas().BufferStale()) << name;
+  }
+  // The deviation fill reaches the bottom edge of the plot in its point's colour.
+  TChart& d = *dev.Chart;
+  const TRect& p = d.TCustomChartPanel::PlotRect;
+  EXPECT_EQ(PixelAt(d, p.Left + 3, p.Bottom - 1), Rgb(DeviationColor(0)));
+}
+
+TEST(ChartControlTest, SpectrumRightDragPansHorizontalAxesWithinTheBand) {
+  EnsureQApplication();
+  auto f = MakeSpectrum(400, 0);
+  TChart& c = *f.Chart;
+  c.BottomAxis().FixRange(102.5, 107.5);
+  int scrolls = 0, asksBottom = 0, asksTop = 0;
+  c.OnScroll = [&](TCustomAxisPanel&) { ++scrolls; };
+  c.OnAllowScroll = [&](TChartAxis& a, double& lo, double& hi, bool& allow) {
+    (&a == &c.BottomAxis() ? asksBottom : asksTop)++;
+    VetoOutsideBand(a, lo, hi, allow);
+  };
+  TChartHost host(c);
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  c.Paint();
+  const QPoint start(500, 200);
+  QTest::mousePress(&host, Qt::RightButton, {}, start);
+  const int steps = 12;
+  for (int i = 1; i <= steps; ++i) QTest::mouseMove(&host, start - QPoint(30 * i, 0));
+  QTest::mouseRelease(&host, Qt::RightButton, {}, start - QPoint(30 * steps, 0));
+  EXPECT_EQ(scrolls, steps);
+  EXPECT_EQ(asksBottom, steps);
+  EXPECT_EQ(asksTop, steps);
+  EXPECT_LE(c.BottomAxis().Maximum(), 108.0);
+  EXPECT_GT(c.BottomAxis().Maximum(), 107.5);  // it moved until the veto held it
+  EXPECT_FALSE(c.TopAxis().Automatic());        // the top axis was moved too
+  EXPECT_DOUBLE_EQ(c.LeftAxis().Maximum(), 18.0);
+
+  // The left button neither zooms nor pans.
+  const double lo = c.BottomAxis().Minimum();
+  QTest::mousePress(&host, Qt::LeftButton, {}, start);
+  QTest::mouseMove(&host, start + QPoint(100, 50));
+  QTest::mouseRelease(&host, Qt::LeftButton, {}, start + QPoint(100, 50));
+  EXPECT_EQ(c.BottomAxis().Minimum(), lo);
+  EXPECT_EQ(scrolls, steps);
+
+  // A wheel notch down scrolls the left axis by 3 % of its range.
+  QWheelEvent wheel(QPointF(start), QPointF(host.mapToGlobal(start)), {}, QPoint(0, -120), Qt::NoButton, {},
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&host, &wheel);
+  EXPECT_NEAR(c.LeftAxis().Minimum(), 0.54, 1e-9);
+  EXPECT_NEAR(c.LeftAxis().Maximum(), 18.54, 1e-9);
+}
+
+TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  TChartHost host(c);
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  c.Paint();
+  QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 150));
+  QTest::mouseMove(&host, QPoint(300, 250));
+  QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 250));
+  EXPECT_TRUE(c.Zoomed);
+  EXPECT_GT(c.BottomAxis().Minimum(), 20);
+  EXPECT_LT(c.BottomAxis().Maximum(), 55);
+  c.Paint();
+  QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(300, 250));
+  QTest::mouseMove(&host, QPoint(150, 150));
+  QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(150, 150));
+  EXPECT_FALSE(c.Zoomed);
+  EXPECT_EQ(c.BottomAxis().Minimum(), 0);
+  EXPECT_EQ(c.BottomAxis().Maximum(), 100);
+  EXPECT_FALSE(c.HasSavedRanges());
+}
+
+TEST(ChartControlTest, AnimatedZoomRepaintsSevenTimesAndLandsExactly) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  c.Zoom().Animated = true;
+  int draws = 0, zooms = 0;
+  std::vector<double> minima;
+  c.OnAfterDraw = [&](TCustomAxisPanel&) { ++draws, minima.push_back(c.BottomAxis().Minimum()); };
+  c.OnZoom = [&](TCustomAxisPanel&) { ++zooms; };
+  c.ZoomToRanges(0, 1, 30, 60, 10, 20, 0, 1);
+  EXPECT_EQ(draws, 7);
+  EXPECT_EQ(zooms, 1);
+  ASSERT_EQ(minima.size(), 7u);
+  EXPECT_DOUBLE_EQ(minima[0], 10);  // one third of the way from 0 to 30
+  EXPECT_EQ(c.BottomAxis().Minimum(), 30);
+  EXPECT_EQ(c.BottomAxis().Maximum(), 60);
+  EXPECT_EQ(c.LeftAxis().Minimum(), 10);
+  EXPECT_EQ(c.LeftAxis().Maximum(), 20);
+  c.RevertZoom();
+  EXPECT_EQ(c.LeftAxis().Maximum(), 100);
+}
+
+TEST(ChartControlTest, IncrementalAddDrawsOneSegmentWithoutRepaint) {
+  EnsureQApplication();
+  auto f = MakeSpectrum(0, 0);
+  TChart& c = *f.Chart;
+  TFastLineSeries& d = *f.Discrete;
+  d.AppendPoint(90, 5);
+  int draws = 0;
+  c.OnAfterDraw = [&](TCustomAxisPanel&) { ++draws; };
+  c.Paint();
+  ASSERT_EQ(draws, 1);
+  const QImage before = c.WindowImage().copy();
+  d.AppendPoint(95, 12);
+  EXPECT_EQ(draws, 1);
+  EXPECT_FALSE(c.Canvas().BufferStale());
+  const QImage after = c.WindowImage();
+  const int x0 = d.PointPixelX(0), x1 = d.PointPixelX(1), y0 = d.PointPixelY(0), y1 = d.PointPixelY(1);
+  int changed = 0;
+  for (int y = 0; y < after.height(); ++y)
+    for (int x = 0; x < after.width(); ++x)
+      if (after.pixel(x, y) != before.pixel(x, y)) {
+        ++changed;
+        EXPECT_TRUE(x >= x0 - 2 && x <= x1 + 2 && y >= std::min(y0, y1) - 2 && y <= std::max(y0, y1) + 2);
+      }
+  EXPECT_GE(changed, x1 - x0);
+  EXPECT_EQ(after.pixel((x0 + x1) / 2, (y0 + y1) / 2), Rgb(clRed));
+  // The buffer holds the segment too: a repaint from it shows the same.
+  c.Paint();
+  EXPECT_EQ(c.WindowImage(), after);
+}
+
+TEST(ChartControlTest, FastLineSameColumnPoints) {
+  EnsureQApplication();
+  struct Case {
+    bool drawAll;
+    bool strokeUp;
+  } cases[] = {{true, true}, {false, false}};
+  for (const Case& k : cases) {
+    auto f = MakeZoomChart();
+    TChart& c = *f.Chart;
+    TFastLineSeries& s = *f.Line;
+    s.Clear();
+    for (auto [x, y] : {std::pair{0.0, 5.0}, {0.001, 90.0}, {0.002, 7.0}, {50.0, 20.0}}) s.AppendPoint(x, y);
+    s.SetDrawAllPoints(k.drawAll);
+    c.Paint();
+    EXPECT_EQ(c.WindowImage().pixel(s.PointPixelX(0), c.LeftAxis().PixelOfValue(60)) == Rgb(clBlue), k.strokeUp);
+  }
+}
+
+TEST(ChartControlTest, FastLineEntersThePlotFromThePointBeforeTheVisibleRange) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  f.Line->Clear();
+  f.Line->AppendPoint(5, 0);
+  f.Line->AppendPoint(15, 100);
+  c.BottomAxis().FixRange(10, 20);
+  c.Paint();
+  const int x = c.BottomAxis().PixelOfValue(11);
+  bool drawn = false;
+  for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
+    drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
+  EXPECT_TRUE(drawn);
+}
+
+TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEdge) {
+  EnsureQApplication();
+  auto f = MakeDevChart(0);
+  TChart& c = *f.Chart;
+  c.LeftAxis().FixRange(-50, 100);
+  TAreaSeries& a = *f.DevSerie;
+  a.LinePen().Hide();
+  a.AppendPoint(0, 50, {}, clRed);
+  a.AppendPoint(40, 50, {}, clYellow);
+  a.AppendPoint(80, 50, {}, clLime);
+  c.Paint();
+  const int bottom = c.TCustomChartPanel::PlotRect.Bottom - 1;
+  EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(20), bottom), Rgb(clYellow));
+  EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(60), bottom), Rgb(clLime));
+  // An origin below the values widens an automatic axis down to it.
+  c.LeftAxis().SetAutomatic(true);
+  a.SetUseYOrigin(true);
+  a.SetYOrigin(-20);
+  c.Paint();
+  EXPECT_LE(c.LeftAxis().Minimum(), -20);
+  // Stacking set on one area series stacks every area series of the chart.
+  auto second = std::make_unique<TAreaSeries>();
+  TAreaSeries* b = c.AddSeries(std::move(second));
+  b->SetMultiArea(maStacked);
+  EXPECT_EQ(a.MultiArea(), maStacked);
+  a.SetMultiArea(maStacked100);
+  EXPECT_EQ(a.MaxYValue(), 100);
+}
+
+TEST(ChartControlTest, ToolsHearEachMouseActionOnceInTheirNumbering) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  c.Zoom().Allow = false;
+  RecordingTool tool;
+  tool.SetParentChart(&c);
+  c.Paint();
+  c.MouseDown(mbLeft, 0, 100, 100);
+  c.MouseMove(0, 110, 100);
+  c.MouseUp(mbLeft, 0, 110, 100);
+  EXPECT_EQ(tool.Heard, (std::vector<int>{0, 1, 2}));
+  // A press the tool takes reaches no click event and starts no zoom.
+  c.Zoom().Allow = true;
+  tool.Take = true;
+  int clicks = 0;
+  c.OnClickBackground = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++clicks; };
+  c.MouseDown(mbLeft, 0, 100, 100);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(c.Zoom().Active);
+  c.MouseUp(mbLeft, 0, 100, 100);
+  tool.Take = false;
+  c.MouseDown(mbLeft, 0, 100, 100);
+  EXPECT_EQ(clicks, 1);
+  tool.SetParentChart(nullptr);
+}
+
+TEST(ChartControlTest, SeriesOwnClickFiresBeforeTheChartsAndLaterSeriesWins) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  auto over = std::make_unique<TFastLineSeries>();
+  for (int i = 0; i <= 100; ++i) over->AppendPoint(i, 50 + 40 * std::sin(i * 0.1));
+  TFastLineSeries* top = c.AddSeries(std::move(over));
+  std::vector<std::string> order;
+  f.Line->OnClick = [&](TChartSeries&, int, TMouseButton, TShiftState, int, int) { order.push_back("line"); };
+  top->OnClick = [&](TChartSeries&, int, TMouseButton, TShiftState, int, int) { order.push_back("series"); };
+  c.OnClickSeries = [&](TCustomChart&, TChartSeries& s, int, TMouseButton, TShiftState, int, int) {
+    order.push_back(&s == top ? "chart" : "chart-line");
+  };
+  c.Paint();
+  c.MouseDown(mbLeft, 0, top->PointPixelX(10), top->PointPixelY(10));
+  EXPECT_EQ(order, (std::vector<std::string>{"series", "chart"}));
+  EXPECT_FALSE(c.Zoom().Active);  // the handled press starts no zoom
+}
+
+TEST(ChartControlTest, IndexedListsAreChecked) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  EXPECT_EQ(c.GetSeries(-1), nullptr);
+  EXPECT_EQ(c.GetSeries(1), nullptr);
+  EXPECT_EQ(c.GetSeries(0), f.Line);
+  c.ChoosePalette(4);
+  EXPECT_EQ(c.ColorPaletteIndex, 4);
+  c.ChoosePalette(10);
+  c.ChoosePalette(-1);
+  EXPECT_EQ(c.ColorPaletteIndex, 4);
+  c.ChoosePalette(0);
+  EXPECT_TRUE(c.PaletteColors.empty());
+  EXPECT_THROW(c.Legend().SetFirstValue(-1), LegendException);
+  EXPECT_EQ(c.Legend().FirstValue(), 0);
+  EXPECT_EQ(c.Legend().LegendItemAt(10, 10), -1);
+  TFastLineSeries* second = c.AddSeries(std::make_unique<TFastLineSeries>());
+  c.Legend().SetCheckBoxesStyle(cbsRadio);
+  EXPECT_TRUE(f.Line->Active());
+  EXPECT_FALSE(second->Active());
+  TSeriesPointer pointer;
+  EXPECT_THROW(pointer.SetHorizSize(0), ChartException);
+  EXPECT_THROW(pointer.SetVertSize(-2), ChartException);
+  EXPECT_EQ(pointer.HorizSize(), 4);
+  EXPECT_EQ(pointer.VertSize(), 4);
+}
+
+TEST(ChartControlTest, SeriesGroupsAndAxisItems) {
+  EnsureQApplication();
+  auto f = MakeSpectrum(50, 0);
+  TSeriesGroup g;
+  g.SetSeries({f.Discrete, f.Smooth, f.SmoothArea});
+  f.SmoothArea->SetActive(false);
+  EXPECT_EQ(g.Active(), gaSome);
+  g.SetActive(gaSome);
+  EXPECT_TRUE(f.Discrete->Active());
+  g.SetActive(gaNo);
+  EXPECT_EQ(g.Active(), gaNo);
+  TAxisItems items(f.Chart->LeftAxis());
+  EXPECT_EQ(items.Count(), 19);
+  items.Clear();
+  EXPECT_EQ(f.Chart->LeftAxis().LabelStyleInUse(), talValue);
+}
+
+TEST(ChartControlTest, StockPenModeNeedsTheDeviceContextPen) {
+  TFastLineSeries s;
+  ChartDCPenAvailable = false;
+  s.SetStockPenMode(true);
+  ChartDCPenAvailable = true;
+  EXPECT_FALSE(s.StockPenMode());
+  s.SetStockPenMode(true);
+  EXPECT_TRUE(s.StockPenMode());
+}
+
+TEST(ChartControlTest, AfterDrawOverlayIsInTheBufferBeforeItIsShown) {
+  EnsureQApplication();
+  auto f = MakeMpxChart(10);
+  TChart& c = *f.Chart;
+  const TColor magenta = 0xFF00FF;
+  c.OnAfterDraw = [&](TCustomAxisPanel&) {
+    c.Canvas().DC().SetBrush({TDCBrushStyle::Solid, magenta, {}});
+    c.Canvas().FillRect({5, 5, 15, 15});
+  };
+  EXPECT_EQ(PixelAt(c, 10, 10), Rgb(magenta));
+  EXPECT_EQ(c.Canvas().Buffer().pixel(10, 10), Rgb(magenta));
+}
+
+TEST(ChartControlTest, FlatBackWallIsOnePixelLargerThanThePlotAndTitleTakesItsSpace) {
+  EnsureQApplication();
+  auto f = MakeZoomChart();
+  TChart& c = *f.Chart;
+  f.Line->SetActive(false);
+  c.Paint();
+  const TRect& p = c.TCustomChartPanel::PlotRect;
+  EXPECT_EQ(c.WindowImage().pixel(p.Left + 5, p.Top + 5), Rgb(0xE0FFFF));
+  EXPECT_EQ(c.WindowImage().pixel(p.Right, (p.Top + p.Bottom) / 2), Rgb(clBlack));
+  EXPECT_GT(p.Top, c.Title().ShapeBounds.Bottom);
+  EXPECT_EQ(c.PartAtPoint((c.Title().ShapeBounds.Left + c.Title().ShapeBounds.Right) / 2,
+                          c.Title().ShapeBounds.Top + 2).Part, hpTitle);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The program's three charts as their windows set them up (spectrum of the
+// band analyzer, the MPX analyzer's time graph and deviation chart), filled
+// with plausible data, and one chart that allows zooming.
+#include <memory>
+
+#include "controls/Chart.h"
+#include "controls/Series.h"
+
+struct TSpectrumFixture {
+  std::unique_ptr<TChart> Chart;
+  TFastLineSeries* Discrete = nullptr;
+  TFastLineSeries* Smooth = nullptr;
+  TAreaSeries* SmoothArea = nullptr;
+  TFastLineSeries* SmoothMarks = nullptr;
+};
+// `points` discrete levels over 87.5..108 MHz (0 none); the smoothed series
+// follow through the smoothing function. `stations` marks are shown.
+TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3);
+// The band analyzer's refusal to pan the bottom axis beyond 87..108 MHz.
+void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow);
+
+struct TMpxFixture {
+  std::unique_ptr<TChart> Chart;
+  TFastLineSeries* MPXSeries = nullptr;
+};
+// `points` samples, one a millisecond from `start` (days).
+TMpxFixture MakeMpxChart(int points = 2000, double start = 46000.5);
+
+struct TDevFixture {
+  std::unique_ptr<TChart> Chart;
+  TAreaSeries* DevSerie = nullptr;
+};
+// `points` deviation percentages over 0..135 kHz, green, yellow or red.
+TDevFixture MakeDevChart(int points = 136);
+// The program's colour of a deviation bin by its percentage.
+TColor DeviationColor(double percent);
+
+// A chart with a title, a back wall and one line that zooms with the left button.
+struct TZoomFixture {
+  std::unique_ptr<TChart> Chart;
+  TFastLineSeries* Line = nullptr;
+};
+TZoomFixture MakeZoomChart();
