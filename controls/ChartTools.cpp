@@ -235,16 +235,16 @@ void TCursorTool::NotifyDrawStage(int event) {
 void TCursorTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton, TShiftState, int x, int y) {
   TCustomAxisPanel* chart = ParentChart();
   switch (event) {
-    case cmeDown:
+    case kToolMouseDown:
       // Any button: a right press on a line drags it as well.
       if (FollowMouse) return;
       dragging_ = HitTest(x, y);
       if (dragging_ && chart) chart->StopMouseBroadcast = true;
       return;
-    case cmeUp:
+    case kToolMouseUp:
       dragging_ = 0;
       return;
-    case cmeMove:
+    case kToolMouseMove:
       break;
   }
   if ((dragging_ || FollowMouse) && Inside(x, y)) {
@@ -412,19 +412,19 @@ void TColorLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton 
   TCustomAxisPanel* chart = Chart();
   if (!AllowDrag || !a || !chart) return;
   switch (event) {
-    case cmeDown:
+    case kToolMouseDown:
       if (button != mbLeft) return;
       dragging_ = HitTest(x, y);
       chart->StopMouseBroadcast = dragging_;
       if (dragging_ && OnBeginDragLine) OnBeginDragLine(*this);
       return;
-    case cmeUp:
+    case kToolMouseUp:
       if (!dragging_) return;
       if (!DragRepaint) chart->Invalidate();
       EndDrag();
       dragging_ = false;
       return;
-    case cmeMove:
+    case kToolMouseMove:
       break;
   }
   if (!dragging_) {
@@ -629,9 +629,9 @@ void TColorBandTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton 
   if (!chart) return;
   if (lower_->Active()) lower_->NotifyMouseAction(event, button, shift, x, y);
   if (upper_->Active() && !chart->StopMouseBroadcast) upper_->NotifyMouseAction(event, button, shift, x, y);
-  if (event == cmeDown) {
+  if (event == kToolMouseDown) {
     if (OnClick && Clicked(x, y)) OnClick(*this, button, shift, x, y);
-  } else if (event == cmeMove && Cursor != 0 && !chart->StopMouseBroadcast && Clicked(x, y)) {
+  } else if (event == kToolMouseMove && Cursor != 0 && !chart->StopMouseBroadcast && Clicked(x, y)) {
     chart->Cursor = Cursor;
     if (!chart->Zoom().Active && !chart->Panning.Active) chart->StopMouseBroadcast = true;
   }

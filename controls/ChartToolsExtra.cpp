@@ -103,11 +103,11 @@ void TDragMarksTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton,
   if (dragSeries_ && (!HasSeries(chart, dragSeries_) || dragIndex_ >= int(dragSeries_->Marks().Positions().size())))
     dragSeries_ = nullptr;
   switch (event) {
-    case cmeDown:
+    case kToolMouseDown:
       dragSeries_ = nullptr;
       if (MarkAt(x, y, dragSeries_, dragIndex_)) last_ = {x, y};
       break;
-    case cmeMove:
+    case kToolMouseMove:
       if (dragSeries_) {
         TSeriesMarkPosition& p = dragSeries_->Marks().Positions()[size_t(dragIndex_)];
         const int dx = x - last_.X, dy = y - last_.Y;
@@ -123,7 +123,7 @@ void TDragMarksTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton,
         if (MarkAt(x, y, s, i)) SetCursor(chart, ToolCursor::HandPoint, true);
       }
       break;
-    case cmeUp:
+    case kToolMouseUp:
       dragSeries_ = nullptr;
       break;
   }
@@ -173,9 +173,9 @@ void TAxisArrowTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton,
   TCustomAxisPanel* chart = ParentChart();
   const int arrow = chart ? ArrowAt(x, y) : 0;
   if (!arrow) return;
-  if (event == cmeMove) {
+  if (event == kToolMouseMove) {
     SetCursor(chart, ToolCursor::HandPoint, true);
-  } else if (event == cmeDown && ScrollPercent != 0) {
+  } else if (event == kToolMouseDown && ScrollPercent != 0) {
     TChartAxis& a = *Axis();
     double delta = (a.Maximum() - a.Minimum()) * ScrollPercent / 100;
     if (ScrollInverted) delta = -delta;
@@ -204,9 +204,9 @@ void TAxisScrollTool::Notification(TChartComponent* freed) {
 void TAxisScrollTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton, TShiftState, int x, int y) {
   TCustomAxisPanel* chart = ParentChart();
   if (!chart) return;
-  if (event == cmeUp) {
+  if (event == kToolMouseUp) {
     dragAxis_ = nullptr;
-  } else if (event == cmeDown) {
+  } else if (event == kToolMouseDown) {
     dragAxis_ = AxisAt(x, y);
     last_ = {x, y};
   } else if (!dragAxis_) {
@@ -354,7 +354,7 @@ void TDrawLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton b
   TCustomAxisPanel* chart = ParentChart();
   if (!chart || !GetHorizAxis() || !GetVertAxis()) return;
   const TDrawLineStyle style = dragging_ && selected_ ? selected_->Style() : dlLine;
-  if (event == cmeDown && button == Button) {
+  if (event == kToolMouseDown && button == Button) {
     int kind = 0;
     TDrawLine* found = EnableSelect ? LineAt(x, y, kind) : nullptr;
     if (found) {
@@ -379,7 +379,7 @@ void TDrawLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton b
         DrawOne(dlLine, from_, to_, true);
       }
     }
-  } else if (event == cmeMove) {
+  } else if (event == kToolMouseMove) {
     if (!drawing_ && !dragging_) {
       int kind = -1;
       if (selected_ && (HitKind(*selected_, x, y, 1) == 1 || HitKind(*selected_, x, y, 2) == 2))
@@ -405,7 +405,7 @@ void TDrawLineTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton b
     DrawOne(style, from_, to_, true);
     chart->StopMouseBroadcast = true;
     if (OnDragLine) OnDragLine(*this);
-  } else if (event == cmeUp && button == Button) {
+  } else if (event == kToolMouseUp && button == Button) {
     const TChartAxis &h = *GetHorizAxis(), &v = *GetVertAxis();
     if (dragging_) {
       dragging_ = false;
@@ -489,7 +489,7 @@ void TNearestTool::NotifyDrawStage(int event) {
 }
 
 void TNearestTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton, TShiftState, int x, int y) {
-  if (event != cmeMove || !ParentChart()) return;
+  if (event != kToolMouseMove || !ParentChart()) return;
   if (!FullRepaint) PaintMarker(true);
   Point = NearestPoint(x, y);
   mouse_ = {x, y};
@@ -520,13 +520,13 @@ void TRotateTool::Outline() {
 void TRotateTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton button, TShiftState, int x, int y) {
   TCustomAxisPanel* chart = ParentChart();
   if (!chart) return;
-  if (event == cmeDown && button == Button) {
+  if (event == kToolMouseDown && button == Button) {
     rotating_ = true;
     last_ = {x, y};
     chart->SetView3D(true);
     chart->View3DOptions().SetOrthogonal(false);
     chart->StopMouseBroadcast = true;
-  } else if (event == cmeMove && rotating_) {
+  } else if (event == kToolMouseMove && rotating_) {
     const int sign = Inverted ? -1 : 1;
     const int dr = Round(sign * (x - last_.X) * 90.0 / std::max(1, chart->Width()));
     const int de = Round(sign * (y - last_.Y) * 90.0 / std::max(1, chart->Height()));
@@ -550,7 +550,7 @@ void TRotateTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton but
     if (outline) Outline();
     if (OnRotate) OnRotate(*this);
     chart->StopMouseBroadcast = true;
-  } else if (event == cmeUp && rotating_) {
+  } else if (event == kToolMouseUp && rotating_) {
     rotating_ = false;
     if (pen_.Visible()) {
       outlined_ = false;
@@ -580,7 +580,7 @@ void TChartImageTool::NotifyDrawStage(int event) {
 
 void TMarksTipTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton, TShiftState, int x, int y) {
   TCustomAxisPanel* chart = ParentChart();
-  if (!chart || event != (MouseAction == mtmMove ? cmeMove : cmeDown)) return;
+  if (!chart || event != (MouseAction == mtmMove ? kToolMouseMove : kToolMouseDown)) return;
   for (TChartSeries* s : SeriesToSearch(*this)) {
     if (!s->Active()) continue;
     const int i = s->Clicked(x, y);
@@ -680,11 +680,11 @@ void TAnnotationTool::NotifyDrawStage(int event) {
 void TAnnotationTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton button, TShiftState shift, int x,
                                         int y) {
   TCustomAxisPanel* chart = ParentChart();
-  if (!chart || event == cmeUp) return;
+  if (!chart || event == kToolMouseUp) return;
   const TRect r = ShapeBounds();
   if (x < r.Left || x >= r.Right || y < r.Top || y >= r.Bottom) return;
-  if (event == cmeDown && OnClick) OnClick(*this, button, shift, x, y);
-  if (event == cmeMove && Cursor != 0) chart->Cursor = Cursor;
+  if (event == kToolMouseDown && OnClick) OnClick(*this, button, shift, x, y);
+  if (event == kToolMouseMove && Cursor != 0) chart->Cursor = Cursor;
 }
 
 // --- Rectangle
@@ -710,11 +710,11 @@ void TRectangleTool::NotifyMouseAction(TChartMouseEventKind event, TMouseButton 
                                        int y) {
   TCustomAxisPanel* chart = ParentChart();
   if (!chart) return;
-  if (event == cmeUp) {
+  if (event == kToolMouseUp) {
     moving_ = false, edges_ = 0;
     return;
   }
-  if (event == cmeDown) {
+  if (event == kToolMouseDown) {
     const TRect r = ShapeBounds();
     edges_ = EdgesAt(x, y);
     moving_ = !edges_ && x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;

@@ -290,6 +290,6 @@ TEST(ChartTools, ForgetSeriesAndChartsFreedFirst) {
   EXPECT_EQ(line.Axis(), nullptr);
   // Nothing of the chart is touched any more.
   cursor.SetXValue(99), band.SetEndValue(90), line.SetValue(3);
-  band.NotifyMouseAction(cmeMove, mbLeft, 0, 10, 10);
+  band.NotifyMouseAction(kToolMouseMove, mbLeft, 0, 10, 10);
   EXPECT_FALSE(band.UpperEdgeLine().HitTest(10, 10));
 }
