@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -7,23 +8,13 @@
 
 #include "logstore/SettingsRecord.h"
 #include "support/FakeClock.h"
+#include "support/FakeMPXReceiver.h"
 #include "support/SimReceiver.h"
 #include "support/TestUIThread.h"
 #include "ui/MPXController.h"
 #include "ui/RemoteObject.h"
 
 namespace {
-
-struct TFakeMPXReceiver final : IMPXReceiver {
-  bool IsConfigured = true;
-  TCalibration Cal;
-  TFakeMPXReceiver() { Cal.MPXScale = 1; }
-  bool Configured() const override { return IsConfigured; }
-  TCalibration Calibration() const override { return Cal; }
-  double CurrentFreq() const override { return 98.5; }
-  int32_t Level() const override { return 14; }
-  bool SensitivityDX() const override { return false; }
-};
 
 struct TRecorder final : IMPXObserver {
   int Buffered = 0, Taken = 0, Refreshed = 0;
@@ -53,10 +44,11 @@ struct MPXController : ::testing::Test {
     c.ComData(p, 19);
     clock.Advance(stepMs);
   }
+  void Next(int raw) { Feed(raw, c.LastToggle() != 1); }  // a new reading
   // Past the buffering, then n new readings of raw.
   void Measure(int raw, int n) {
     clock.Advance(TMPXController::kBufferingMs);
-    for (int i = 0; i < n; ++i) Feed(raw, c.LastToggle() != 1);
+    for (int i = 0; i < n; ++i) Next(raw);
   }
 };
 
@@ -69,13 +61,11 @@ TEST(MPXTable, ReadingsToKHz) {
   // Every point maps to its own kHz, and every segment's middle between them.
   const auto& X = TMPXController::TableRaw();
   const auto& Y = TMPXController::TableKHz();
-  ASSERT_EQ(X.size(), 30u);
-  ASSERT_EQ(Y.size(), 30u);
+  ASSERT_TRUE(X.size() == 30u && Y.size() == 30u);
   for (size_t i = 0; i < X.size(); ++i) {
     EXPECT_DOUBLE_EQ(TMPXController::ReadingToKHz(X[i]), Y[i]) << i;
-    if (i + 1 < X.size()) {
-      EXPECT_NEAR(TMPXController::ReadingToKHz((X[i] + X[i + 1]) / 2), (Y[i] + Y[i + 1]) / 2, 1e-9) << i;
-    }
+    const size_t k = std::min(i + 1, X.size() - 1);
+    EXPECT_NEAR(TMPXController::ReadingToKHz((X[i] + X[k]) / 2), (Y[i] + Y[k]) / 2, 1e-9) << i;
   }
 }
 
@@ -113,35 +103,28 @@ TEST_F(MPXController, BufferingThenSamples) {
   Feed(503, true);
   EXPECT_TRUE(seen.Taken == 1 && seen.Refreshed == 1 && c.PrintEnabled() && !c.InBuffering());
   EXPECT_EQ(c.MeasureTimeText(), "[ Measure Time: 00:00:01 ]");
-  EXPECT_EQ(c.TimeWindow().Count, 1);
-  EXPECT_EQ(c.DeviationPoints().size(), 4u);  // 0, the reading, 75, 80
+  EXPECT_TRUE(c.TimeWindow().Count == 1 && c.DeviationPoints().size() == 4u);  // 0, the reading, 75, 80
   c.ResetMeasurement();
   EXPECT_TRUE(c.InBuffering() && c.DeviationPoints().empty() && c.Collector().Parts().empty());
+  clock.Advance(3000);  // no reading while buffering: the time counts from the reset
+  Next(503);
+  EXPECT_EQ(c.MeasureTimeText(), "[ Measure Time: 00:00:03 ]");
 }
 
 TEST_F(MPXController, UnitsAndTexts) {
-  Measure(503, 1);  // 74.95 kHz
-  c.SetDeviationUnits(1);
-  EXPECT_EQ(c.AverageText(), " 99.9 % ");
-  c.ResetAverage();
-  Feed(0, c.LastToggle() != 1);
-  EXPECT_EQ(c.AverageText(), " 0.0 % ");
-  ASSERT_EQ(c.DeviationAxisLabels().size(), 18u);
-  EXPECT_EQ(c.DeviationAxisLabels()[10].Value, 75.0);
-  EXPECT_EQ(c.DeviationAxisLabels()[10].Text, "100");
-  c.SetDeviationUnits(0);
-  EXPECT_EQ(c.DeviationAxisLabels().size(), 14u);
-  EXPECT_EQ(c.DeviationAxisLabels()[0].Text, "KHz");
-  EXPECT_EQ(c.AverageText(), " 0.0 KHz ");
-  EXPECT_EQ(TMPXController::CursorText(75, 12.5), " 75.0 KHz - 12.5% ");  // kHz whatever the units
-}
-
-TEST_F(MPXController, RbdsAverageOf75KHzReadsHundredPercent) {
-  // 503.3 is not a raw reading; calibrate 503 onto it.
-  rx.Cal.MPXOffset = 0.3;
+  rx.Cal.MPXOffset = 0.3;  // 503 read as 503.3: 75 kHz
   Measure(503, 3);
-  c.SetDeviationUnits(1);
+  c.SetDeviationUnits(1);  // RBDS
   EXPECT_EQ(c.AverageText(), " 100.0 % ");
+  c.ResetAverage();
+  Next(0);  // read as 0.3: 3.515 kHz
+  EXPECT_EQ(c.AverageText(), " 4.7 % ");
+  const auto& labels = c.DeviationAxisLabels();
+  EXPECT_TRUE(labels.size() == 18u && labels[10].Value == 75.0 && labels[10].Text == "100" && labels[0].Text == "%");
+  c.SetDeviationUnits(0);
+  EXPECT_TRUE(labels.size() == 14u && labels[13].Value == 130.0 && labels[0].Text == "KHz");
+  EXPECT_EQ(c.AverageText(), " 3.5 KHz ");
+  EXPECT_EQ(TMPXController::CursorText(75, 12.5), " 75.0 KHz - 12.5% ");  // kHz whatever the units
 }
 
 // With the print preview or the remote dialog open the charts stay, but the
@@ -153,7 +136,7 @@ TEST_F(MPXController, ChartsHeldWhilePrintingOrRemote) {
   EXPECT_EQ(remote.GetChanges(true), "");
   c.SetPrinting(false);
   remoteOpen = true;
-  for (int i = 0; i < 20; ++i) Feed(666, c.LastToggle() != 1);  // 99.92 kHz for 2 s more
+  for (int i = 0; i < 20; ++i) Next(666);  // 99.92 kHz for 2 s more
   EXPECT_TRUE(seen.Taken == 22 && seen.Refreshed == 0 && c.Collector().Parts().size() == 22);
   // Unix ms in UTC (two hours ahead here) of the first sample, then again
   // after more than a second; the exceedance curve once in three seconds
@@ -162,18 +145,18 @@ TEST_F(MPXController, ChartsHeldWhilePrintingOrRemote) {
   EXPECT_EQ(remote.GetChanges(true),
             "LEDS=" + std::to_string(first + 1100) + "!100!0!0!0!0!0&DEV=!0.0:100.0!75.0:33.3!80.0:33.3&");
   remoteOpen = false;
-  Feed(666, c.LastToggle() != 1);
-  EXPECT_EQ(seen.Refreshed, 1);
-  EXPECT_EQ(c.TimeWindow().Count, 23);
+  Next(666);
+  EXPECT_TRUE(seen.Refreshed == 1 && c.TimeWindow().Count == 23);
 }
 
-// The simulated receiver plays a station whose MPX meter reads raw 503
-// (calibration offset 0, scale 1 from the scenario's defaults) through the
-// real transport and tuner.
+// The simulated receiver plays a station whose MPX meter reads raw 503 (from
+// a file of readings; calibration offset 0, scale 1 by the scenario's
+// defaults) through the real transport and tuner.
 TEST(MPXControllerSim, ConstantReadingAfterBuffering) {
   const auto dir = std::filesystem::temp_directory_path() / ("mpxsim-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  std::ofstream(dir / "band.txt") << "station 87.0 level=12 stereo=1 mpx=503\n";
+  std::ofstream(dir / "mpx.txt") << "# readings\n503\n\n503\n";
+  std::ofstream(dir / "band.txt") << "station 87.0 level=12 stereo=1 mpx=mpx.txt\n";
   TTestUIThread ui;
   TFakeClock clock;
   TSimReceiver sim(clock);
@@ -207,9 +190,9 @@ TEST(MPXControllerSim, ConstantReadingAfterBuffering) {
     EXPECT_GE(dt::MillisecondsBetween(ctl->StartTime(), fm.Parts().front().Time), 1900);
     EXPECT_NEAR(fm.GetAverage(), 74.95, 0.005);
     EXPECT_EQ(ctl->TimeWindow().Count, static_cast<int>(fm.Parts().size()));
-    bool held = false;
-    for (const auto& p : ctl->DeviationPoints()) held |= p.X == 74.95 && p.Y == 100 && p.Color == 32768u;
-    EXPECT_TRUE(held);
+    const auto& dev = ctl->DeviationPoints();
+    auto held = [](const TDeviationChartPoint& p) { return p.X == 74.95 && p.Y == 100 && p.Color == 32768u; };
+    EXPECT_TRUE(std::any_of(dev.begin(), dev.end(), held));
   });
   clock.ReleaseAll();
   ui.Run([&] {
@@ -219,16 +202,9 @@ TEST(MPXControllerSim, ConstantReadingAfterBuffering) {
 }
 
 TEST(SimScenarioMpx, ReadingsAndCalibration) {
-  const auto dir = std::filesystem::temp_directory_path() / ("mpxscn-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "mpx.txt") << "# readings\n503\n\n856\n";
   TSimMpxCalibration cal;
-  const auto st = TSimReceiver::ParseScenario(
-      "calibration offset=-16 scale=0.0625\nstation 98.5 mpx=mpx.txt\nstation 99.0 mpx=2047\n", dir.string(), &cal);
-  EXPECT_TRUE(cal.Offset == -16 && cal.Scale == 0.0625);
-  EXPECT_EQ(st.at(0).Mpx, (std::vector<uint16_t>{503, 856}));
-  EXPECT_EQ(st.at(1).Mpx, (std::vector<uint16_t>{2047}));
+  const auto st = TSimReceiver::ParseScenario("calibration offset=-16 scale=0.0625\nstation 99.0 mpx=2047\n", "", &cal);
+  EXPECT_TRUE(cal.Offset == -16 && cal.Scale == 0.0625 && st.at(0).Mpx == std::vector<uint16_t>{2047});
   for (const char* bad : {"station 98.5 mpx=2048\n", "station 98.5 mpx=none.txt\n", "calibration scale=x\n"})
-    EXPECT_THROW(TSimReceiver::ParseScenario(bad, dir.string()), std::runtime_error) << bad;
-  std::filesystem::remove_all(dir);
+    EXPECT_THROW(TSimReceiver::ParseScenario(bad, "/nonexistent"), std::runtime_error) << bad;
 }
