@@ -403,8 +403,53 @@ std::vector<TSimStation> TSimReceiver::Stations() const {
   return stations_;
 }
 
-std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, const std::string& baseDir) {
+namespace {
+
+// A raw 11-bit MPX reading: digits only, 0..2047.
+bool ParseMpxRaw(const std::string& text, uint16_t& raw) {
+  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+  const int v = std::stoi(text);
+  raw = static_cast<uint16_t>(v);
+  return v <= 0x07FF;
+}
+
+// A file of MPX readings: one a line, blank lines and '#' comments ignored.
+std::vector<uint16_t> LoadMpxFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) throw std::runtime_error("cannot read MPX file " + path);
+  std::vector<uint16_t> readings;
+  std::string line;
+  for (int lineNo = 1; std::getline(f, line); ++lineNo) {
+    std::istringstream fields(line);
+    std::string word;
+    if (!(fields >> word) || word[0] == '#') continue;
+    uint16_t raw = 0;
+    if (!ParseMpxRaw(word, raw))
+      throw std::runtime_error(path + " line " + std::to_string(lineNo) + ": bad MPX reading \"" + word +
+                               "\" (0..2047)");
+    readings.push_back(raw);
+  }
+  if (readings.empty()) throw std::runtime_error(path + ": no MPX readings");
+  return readings;
+}
+
+// A finite number, the whole text.
+bool ParseNumber(const std::string& text, double& value) {
+  size_t used = 0;
+  try {
+    value = std::stod(text, &used);
+  } catch (...) {
+    return false;
+  }
+  return used == text.size() && std::isfinite(value);
+}
+
+}  // namespace
+
+std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, const std::string& baseDir,
+                                                     TSimMpxCalibration* calibration) {
   std::vector<TSimStation> stations;
+  if (calibration) *calibration = {};
   std::istringstream in(text);
   std::string line;
   int lineNo = 0;
@@ -416,6 +461,20 @@ std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, co
     std::istringstream fields(line);
     std::string word;
     if (!(fields >> word) || word[0] == '#') continue;
+    if (word == "calibration") {
+      // The device's MPX calibration: offset=... scale=...
+      TSimMpxCalibration cal;
+      std::string kv;
+      while (fields >> kv && kv[0] != '#') {
+        const size_t eq = kv.find('=');
+        const std::string key = kv.substr(0, eq), value = eq == std::string::npos ? "" : kv.substr(eq + 1);
+        double* field = key == "offset" ? &cal.Offset : key == "scale" ? &cal.Scale : nullptr;
+        if (!field) fail("unknown calibration key \"" + kv + "\"");
+        if (!ParseNumber(value, *field)) fail("bad calibration " + key + " \"" + value + "\"");
+      }
+      if (calibration) *calibration = cal;
+      continue;
+    }
     if (word != "station") fail("expected \"station\", got \"" + word + "\"");
     TSimStation st;
     std::string freq;
@@ -450,6 +509,21 @@ std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, co
         } catch (const std::runtime_error& e) {
           fail(e.what());
         }
+      } else if (key == "mpx") {
+        // A constant raw reading, or a file of readings played in a loop.
+        uint16_t raw = 0;
+        if (ParseMpxRaw(value, raw)) {
+          st.Mpx = {raw};
+        } else if (!value.empty() && std::all_of(value.begin(), value.end(), ::isdigit)) {
+          fail("bad mpx \"" + value + "\" (0..2047)");
+        } else {
+          if (value.empty()) fail("mpx without a reading or a file name");
+          try {
+            st.Mpx = LoadMpxFile((std::filesystem::path(baseDir) / value).string());
+          } catch (const std::runtime_error& e) {
+            fail(e.what());
+          }
+        }
       } else {
         fail("unknown key \"" + key + "\"");
       }
@@ -465,13 +539,16 @@ void TSimReceiver::LoadScenario(const std::string& path) {
   std::ostringstream ss;
   ss << f.rdbuf();
   std::vector<TSimStation> stations;
+  TSimMpxCalibration cal;
   try {
-    stations = ParseScenario(ss.str(), std::filesystem::path(path).parent_path().string());
+    stations = ParseScenario(ss.str(), std::filesystem::path(path).parent_path().string(), &cal);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(path + ": " + e.what());
   }
   std::lock_guard<std::mutex> lock(mutex_);
   stations_ = std::move(stations);
+  info_.Calibration[0] = cal.Offset;
+  info_.Calibration[1] = cal.Scale;
   RetunedLocked(clock_.SteadyMs());
 }
 
@@ -550,8 +627,16 @@ void TSimReceiver::EmitLocked(std::vector<uint8_t> packet) {
   cv_.notify_all();
 }
 
+void TSimReceiver::NextMpxLocked() {
+  // Every reading the device sends flips the MPX toggle: a new reading.
+  mpxToggle_ = !mpxToggle_;
+  const TSimStation* st =
+      stationIndex_ >= 0 && stationIndex_ < static_cast<int>(stations_.size()) ? &stations_[stationIndex_] : nullptr;
+  mpxSent_ = st && !st->Mpx.empty() ? st->Mpx[mpxPos_++ % st->Mpx.size()] : mpxRaw_;
+}
+
 uint8_t TSimReceiver::MpxHighLocked() const {
-  return static_cast<uint8_t>((mpxToggle_ ? 0x80 : 0x00) | ((mpxRaw_ >> 8) & 0x07));
+  return static_cast<uint8_t>((mpxToggle_ ? 0x80 : 0x00) | ((mpxSent_ >> 8) & 0x07));
 }
 
 std::vector<uint8_t> TSimReceiver::StatusBytesLocked() const {
@@ -565,7 +650,7 @@ std::vector<uint8_t> TSimReceiver::StatusBytesLocked() const {
   p[3] = static_cast<uint8_t>(word_ & 0xFF);
   p[5] = static_cast<uint8_t>((level << 4) | (stereo ? 0x04 : 0x00));
   p[10] = MpxHighLocked();
-  p[11] = static_cast<uint8_t>(mpxRaw_ & 0xFF);
+  p[11] = static_cast<uint8_t>(mpxSent_ & 0xFF);
   return p;
 }
 
@@ -591,8 +676,7 @@ std::vector<uint8_t> TSimReceiver::ScanPointBytesLocked(uint16_t word) const {
 }
 
 void TSimReceiver::EmitStatusLocked() {
-  // Every reading the device sends flips the MPX toggle: a new reading.
-  mpxToggle_ = !mpxToggle_;
+  NextMpxLocked();
   EmitLocked(StatusBytesLocked());
 }
 
@@ -622,6 +706,7 @@ void TSimReceiver::RetunedLocked(int64_t at) {
   const TSimStation* st = StationAtLocked(word_);
   stationIndex_ = st ? static_cast<int>(st - stations_.data()) : -1;
   groupPos_ = 0;
+  mpxPos_ = 0;
   rdsPending_.clear();
   packetizer_.Restart();
   nextBlock_ = static_cast<double>(at) + kBlockIntervalMs;
@@ -644,9 +729,9 @@ void TSimReceiver::NextRdsBlockLocked() {
   std::vector<uint8_t> p = std::move(rdsPending_.front());
   rdsPending_.pop_front();
   // The MPX reading is the device's own, fresh in every packet.
-  mpxToggle_ = !mpxToggle_;
+  NextMpxLocked();
   p[10] = MpxHighLocked();
-  p[11] = static_cast<uint8_t>(mpxRaw_ & 0xFF);
+  p[11] = static_cast<uint8_t>(mpxSent_ & 0xFF);
   EmitLocked(std::move(p));
 }
 

@@ -34,6 +34,15 @@ struct TSimStation {
   int Level = 0;  // receiver level 0..15
   bool Stereo = false;
   std::vector<TRdsGroupLine> Groups;  // sent in a loop while tuned; empty = no RDS
+  // Raw 11-bit MPX readings, one a packet in a loop while tuned; empty = the
+  // device's own reading (SetMpxRaw).
+  std::vector<uint16_t> Mpx{};
+};
+
+// The MPX calibration a scenario gives the device (its "calibration" line).
+struct TSimMpxCalibration {
+  double Offset = 0;
+  double Scale = 1;
 };
 
 // What the device reports in its type-4 packet.
@@ -148,10 +157,12 @@ class TSimReceiver final : public IUsbPipes {
   void AddStation(const TSimStation& station);
   void ClearStations();
   std::vector<TSimStation> Stations() const;
-  // Reads a scenario file (one station a line); replaces the stations.
+  // Reads a scenario file (one station a line); replaces the stations and
+  // sets the MPX calibration (offset 0, scale 1 unless the file sets them).
   // Throws std::runtime_error naming the file and line on a bad line.
   void LoadScenario(const std::string& path);
-  static std::vector<TSimStation> ParseScenario(const std::string& text, const std::string& baseDir);
+  static std::vector<TSimStation> ParseScenario(const std::string& text, const std::string& baseDir,
+                                                TSimMpxCalibration* calibration = nullptr);
 
   TSimConfig Config() const;
   uint16_t TunedWord() const;
@@ -193,6 +204,7 @@ class TSimReceiver final : public IUsbPipes {
   std::vector<uint8_t> DeviceInfoBytesLocked() const;
   std::vector<uint8_t> ScanPointBytesLocked(uint16_t word) const;
   std::vector<uint8_t> Padded(std::vector<uint8_t> p) const;
+  void NextMpxLocked();
   uint8_t MpxHighLocked() const;
   double FreqOfWordExact(uint16_t word) const;
 
@@ -232,6 +244,8 @@ class TSimReceiver final : public IUsbPipes {
   bool highSide_ = true;
   uint16_t mpxRaw_ = 0;
   bool mpxToggle_ = false;
+  uint16_t mpxSent_ = 0;  // the reading in the packets now sent
+  size_t mpxPos_ = 0;     // next reading of the tuned station's list
   int packetSize_ = 64;
   std::vector<TSimStation> stations_;
 
