@@ -381,6 +381,9 @@ void TTuner::Reconfigure(bool Flag) {
   if (Flag) return;
   std::lock_guard<std::mutex> lock(Lock_);
   Configured_ = false;
+  // The device is identified and tuned anew: until it confirms, a status
+  // packet must not take the machine past the post-tune step.
+  Tuned_ = false;
   SetStateLocked(tnsInit);
 }
 

@@ -147,6 +147,22 @@ TEST_F(TunerMachine, TargetsSnapToTheChannelGridAndTuningCompletes) {
   EXPECT_EQ(com->CommandBytes(), (std::vector<TBytes>{{0x09}, {0x20}}));
 }
 
+// After a reconfiguration (leaving log replay does one) the machine tunes
+// anew: a status packet that comes while it does must not skip the post-tune
+// report, which is where the main window switches RDS decoding back on.
+TEST_F(TunerMachine, ReconfigurationTunesAnewThroughPostTune) {
+  ReachReady(98.5);
+  tuner->Reconfigure(false);
+  EXPECT_FALSE(tuner->Tuned());
+  Run(200);
+  com->Deliver(InfoPacket({}));
+  com->Deliver(StatusPacket(98.5, 10, true));
+  Run(300);
+  ASSERT_TRUE(tuner->Tuned());
+  const std::vector<int> trace = rec->Trace();
+  EXPECT_NE(std::find(trace.begin(), trace.end(), int(tnsPostTune)), trace.end());
+}
+
 TEST_F(TunerMachine, PacketFieldsAndIdentificationChecks) {
   // Status packets are ignored until the device is configured.
   com->Deliver(StatusPacket(99.0, 9, true));
