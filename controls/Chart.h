@@ -212,9 +212,16 @@ class TChartSeriesTypes {
 };
 
 struct TChartToolTypeEntry {
-  std::string ClassName;
+  std::string ClassName;    // "TCursorTool", ...
+  std::string Description;  // the gallery's name, the tool's Description()
+  std::string EditorName;   // the design editor, empty when it has none
   std::function<std::unique_ptr<TChartCustomTool>()> Create;
 };
+// The entry of tool class T.
+template <class T>
+TChartToolTypeEntry ChartToolType(std::string className, std::string editorName) {
+  return {std::move(className), T().Description(), std::move(editorName), [] { return std::make_unique<T>(); }};
+}
 
 class TChartToolTypes {
  public:

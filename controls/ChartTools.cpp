@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/Chart.h"
+#include "controls/ChartToolRegistration.h"
+#include "controls/ChartToolsExtra.h"
 #include "platform/PainterDC.h"
 
 // --- Tool classes
 
 namespace {
-
-std::vector<TChartToolClass>& ToolClasses() {
-  static std::vector<TChartToolClass> classes;
-  return classes;
-}
 
 struct TSegment {
   TPoint A, B;
@@ -49,21 +47,24 @@ bool CanReadBack(TCustomAxisPanel& chart) { return chart.Canvas().DC().IsRaster(
 
 }  // namespace
 
-void RegisterChartToolClass(TChartToolClass cls) {
-  auto& classes = ToolClasses();
-  for (const TChartToolClass& c : classes)
-    if (c.Description == cls.Description) return;
-  classes.push_back(std::move(cls));
+namespace {
+std::vector<TChartToolTypeEntry> AllToolTypes() {
+  std::vector<TChartToolTypeEntry> all = {
+      ChartToolType<TCursorTool>("TCursorTool", TCursorTool::DesignEditorName()),
+      ChartToolType<TColorBandTool>("TColorBandTool", TColorBandTool::DesignEditorName()),
+      ChartToolType<TColorLineTool>("TColorLineTool", TColorLineTool::DesignEditorName()),
+  };
+  for (TChartToolTypeEntry& e : OtherChartToolTypes()) all.push_back(std::move(e));
+  return all;
 }
+}  // namespace
 
-const std::vector<TChartToolClass>& ChartToolClasses() { return ToolClasses(); }
+void RegisterChartToolTypes() { ChartToolTypes().Register(AllToolTypes()); }
 
-void RegisterChartTools() {
-  RegisterChartToolClass({"Cursor", TCursorTool::DesignEditorName(), [] { return std::make_unique<TCursorTool>(); }});
-  RegisterChartToolClass(
-      {"Color Band", TColorBandTool::DesignEditorName(), [] { return std::make_unique<TColorBandTool>(); }});
-  RegisterChartToolClass(
-      {"Color Line", TColorLineTool::DesignEditorName(), [] { return std::make_unique<TColorLineTool>(); }});
+void RemoveChartToolTypes() {
+  std::vector<std::string> names;
+  for (const TChartToolTypeEntry& e : AllToolTypes()) names.push_back(e.ClassName);
+  ChartToolTypes().Remove(names);
 }
 
 // --- Cursor

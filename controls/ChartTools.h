@@ -23,20 +23,6 @@
 
 #include "controls/ChartEngineSeries.h"
 
-// --- Tool classes the chart's tool gallery offers
-
-struct TChartToolClass {
-  std::string Description;      // the gallery's name of the tool
-  std::string DesignEditorName;  // the design-time editor's class name
-  std::function<std::unique_ptr<TChartCustomTool>()> Create;
-};
-// Adds a tool class once (by description); the chart control calls
-// RegisterChartTools at start-up.
-void RegisterChartToolClass(TChartToolClass cls);
-const std::vector<TChartToolClass>& ChartToolClasses();
-// Registers the cursor, colour band and colour line tools.
-void RegisterChartTools();
-
 // --- Cursor
 
 enum TCursorToolStyle : uint8_t { cssHorizontal, cssVertical, cssBoth };

@@ -54,33 +54,22 @@ TChartAxis* OppositeAxis(TCustomAxisPanel& chart, const TChartAxis& axis) {
 
 // --- Registration
 
-namespace {
-template <class T>
-std::unique_ptr<TChartCustomTool> Make() {
-  return std::make_unique<T>();
-}
-}  // namespace
-
-const std::vector<TChartToolClassEntry>& OtherChartToolClasses() {
-  auto entry = [](const char* name, const char* editor, std::unique_ptr<TChartCustomTool> (*make)()) {
-    return TChartToolClassEntry{name, make()->Description(), editor, make};
+std::vector<TChartToolTypeEntry> OtherChartToolTypes() {
+  return {
+      ChartToolType<TDragMarksTool>("TDragMarksTool", "TDragMarksToolEditor"),
+      ChartToolType<TAxisArrowTool>("TAxisArrowTool", "TAxisArrowToolEditor"),
+      ChartToolType<TAxisScrollTool>("TAxisScrollTool", "TAxisToolEditor"),
+      ChartToolType<TDrawLineTool>("TDrawLineTool", "TDrawLineEdit"),
+      ChartToolType<TNearestTool>("TNearestTool", "TNearestToolEdit"),
+      ChartToolType<TRotateTool>("TRotateTool", "TRotateToolEditor"),
+      ChartToolType<TChartImageTool>("TChartImageTool", ""),
+      ChartToolType<TMarksTipTool>("TMarksTipTool", "TMarksTipToolEdit"),
+      ChartToolType<TAnnotationTool>("TAnnotationTool", ""),
+      ChartToolType<TRectangleTool>("TRectangleTool", ""),
+      ChartToolType<TSeriesAnimationTool>("TSeriesAnimationTool", ""),
+      ChartToolType<TGridBandTool>("TGridBandTool", "TGridBandToolEdit"),
+      ChartToolType<TClipSeriesTool>("TClipSeriesTool", ""),
   };
-  static const std::vector<TChartToolClassEntry> kClasses = {
-      entry("TDragMarksTool", "TDragMarksToolEditor", &Make<TDragMarksTool>),
-      entry("TAxisArrowTool", "TAxisArrowToolEditor", &Make<TAxisArrowTool>),
-      entry("TAxisScrollTool", "TAxisToolEditor", &Make<TAxisScrollTool>),
-      entry("TDrawLineTool", "TDrawLineEdit", &Make<TDrawLineTool>),
-      entry("TNearestTool", "TNearestToolEdit", &Make<TNearestTool>),
-      entry("TRotateTool", "TRotateToolEditor", &Make<TRotateTool>),
-      entry("TChartImageTool", "", &Make<TChartImageTool>),
-      entry("TMarksTipTool", "TMarksTipToolEdit", &Make<TMarksTipTool>),
-      entry("TAnnotationTool", "", &Make<TAnnotationTool>),
-      entry("TRectangleTool", "", &Make<TRectangleTool>),
-      entry("TSeriesAnimationTool", "", &Make<TSeriesAnimationTool>),
-      entry("TGridBandTool", "TGridBandToolEdit", &Make<TGridBandTool>),
-      entry("TClipSeriesTool", "", &Make<TClipSeriesTool>),
-  };
-  return kClasses;
 }
 
 // --- Drag marks

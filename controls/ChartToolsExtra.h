@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ChartEngineSeries.h"
+#include "controls/Chart.h"
 
 // Cursor shapes the tools show (Qt::CursorShape values).
 namespace ToolCursor {
@@ -24,16 +24,9 @@ constexpr TCursor HandPoint = Qt::PointingHandCursor, Cross = Qt::CrossCursor, S
 
 // --- Registration
 //
-// The chart's tool-type registry registers these classes at start-up and
-// removes them at shut-down: for (auto& c : OtherChartToolClasses())
-// registry.Add(c.ClassName, c.Caption, c.Create).
-struct TChartToolClassEntry {
-  std::string ClassName;   // "TDragMarksTool", ...
-  std::string Caption;     // the tool's Description(), e.g. "Drag Marks"
-  std::string EditorName;  // the design editor, empty when it has none
-  std::function<std::unique_ptr<TChartCustomTool>()> Create;
-};
-const std::vector<TChartToolClassEntry>& OtherChartToolClasses();
+// The registry entries of these thirteen classes (RegisterChartToolTypes
+// puts them into the chart's tool-type registry with the other three).
+std::vector<TChartToolTypeEntry> OtherChartToolTypes();
 
 // What a chart offers to tools that scroll axes (the chart control
 // implements it; without it every scroll is allowed and nobody is told).
@@ -258,7 +251,8 @@ class TMarksTipTool : public TChartCustomToolSeries {
 // --- Annotation and rectangle
 
 enum TAnnotationPosition : uint8_t { ppLeftTop, ppLeftBottom, ppRightTop, ppRightBottom };
-enum TTextAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
+// The alignment of a text block, as the chart's titles have it.
+using TTextAlignment = TTitleAlignment;
 
 // The annotation's box: a chart shape that may be placed by hand.
 class TChartShapePosition : public TChartShape {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "controls/ChartToolRegistration.h"
 #include "controls/ToolCtrlsEx.h"
 #include "logstore/LogDatabase.h"
 #include "ui/Main.h"
@@ -145,12 +146,15 @@ int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const
   QApplication::processEvents();
 
   QApplication::setApplicationName("Fenwisk");
+  // The chart tool classes are registered while the windows live.
+  RegisterChartToolTypes();
 
   try {
     form = new TMainForm(*devices, splash, &bus);
   } catch (const std::exception& e) {
     // The window cleaned up after itself (device objects, engine files).
     delete splash;
+    RemoveChartToolTypes();
     devices->MessageBox(e.what(), "Error", IMainDevices::TBoxIcon::Error);
     return kExitStartupFailed;
   }
@@ -167,6 +171,7 @@ int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const
   shuttingDown = true;
   form->hide();
   delete form;
+  RemoveChartToolTypes();
   if (hooks.Finished) hooks.Finished(*devices);
   return kExitOk;
 }

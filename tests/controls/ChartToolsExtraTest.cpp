@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "controls/ChartToolRegistration.h"
 #include "controls/ChartToolsExtra.h"
 #include "platform/RecordingDC.h"
 #include "support/QtApp.h"
@@ -46,13 +47,21 @@ struct ToolChart : QtFirst {
 
 }  // namespace
 
-TEST(ChartToolsExtra, EveryClassIsListedOnce) {
-  std::set<std::string> names;
-  for (const TChartToolClassEntry& c : OtherChartToolClasses()) {
-    names.insert(c.ClassName);
-    EXPECT_EQ(c.Create()->Description(), c.Caption) << c.ClassName;
+TEST(ChartToolTypes, StartUpRegistersSixteenClassesAndShutDownRemovesThem) {
+  RegisterChartToolTypes();
+  RegisterChartToolTypes();  // a second registration adds nothing
+  std::set<std::string> names, descriptions;
+  for (const TChartToolTypeEntry& e : ChartToolTypes().Entries()) {
+    names.insert(e.ClassName);
+    descriptions.insert(e.Description);
+    EXPECT_EQ(e.Create()->Description(), e.Description) << e.ClassName;
   }
-  EXPECT_EQ(names.size(), 13u);
+  EXPECT_EQ(ChartToolTypes().Entries().size(), 16u);
+  EXPECT_EQ(names.size(), 16u);
+  EXPECT_EQ(descriptions.size(), 16u);
+  EXPECT_TRUE(names.count("TCursorTool") && names.count("TColorBandTool") && names.count("TClipSeriesTool"));
+  RemoveChartToolTypes();
+  EXPECT_TRUE(ChartToolTypes().Entries().empty());
 }
 
 TEST(DrawLineTool, PressAndRelease) {

@@ -1,5 +1,6 @@
 #include "support/ChartFixtures.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "controls/ChartSplineFunction.h"
@@ -32,6 +33,46 @@ T* Add(TChart& chart, TColor color, const char* name) {
   return chart.AddSeries(std::move(s));
 }
 
+template <class T>
+std::unique_ptr<T> Tool(TChart& chart) {
+  auto t = std::make_unique<T>();
+  t->SetParentChart(&chart);
+  return t;
+}
+
+std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColor color, TChartSeries* snapTo) {
+  auto t = Tool<TCursorTool>(chart);
+  t->SetStyle(style);
+  t->Pen().SetColor(color);
+  t->Pen().SetWidth(2);
+  if (snapTo) t->SetSeries(snapTo), t->Snap = true;
+  return t;
+}
+
+// A band on the left axis drawn behind the axes, without a pen.
+std::unique_ptr<TColorBandTool> Band(TChart& chart, TColor color, int transparency, double start, double end) {
+  auto t = Tool<TColorBandTool>(chart);
+  t->SetAxis(&chart.LeftAxis());
+  t->Pen().Hide();
+  t->SetDrawBehindAxes(true);
+  t->SetColor(color);
+  t->SetTransparency(transparency);
+  t->SetStartValue(start);
+  t->SetEndValue(end);
+  return t;
+}
+
+// A fixed line on the left axis.
+std::unique_ptr<TColorLineTool> Line(TChart& chart, TColor color, TPenStyle style) {
+  auto t = Tool<TColorLineTool>(chart);
+  t->SetAxis(&chart.LeftAxis());
+  t->AllowDrag = false;
+  t->SetDraw3D(false);
+  t->Pen().SetColor(color);
+  t->Pen().SetStyle(style);
+  return t;
+}
+
 // A level in raw units (0..18) of a band with a few stations on a noise floor.
 double SpectrumLevel(double mhz) {
   double level = 1.5 + 0.4 * std::sin(mhz * 37.0);
@@ -46,7 +87,7 @@ void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow) 
   if (axis.Horizontal() && !axis.OtherSide() && (aMax > 108.0 || aMin < 87.0)) allow = false;
 }
 
-TSpectrumFixture MakeSpectrum(int points, int stations) {
+TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
   TSpectrumFixture f;
   f.Chart = PlainChart(2, 4, 18, 1000, 400);
   TChart& c = *f.Chart;
@@ -105,6 +146,11 @@ TSpectrumFixture MakeSpectrum(int points, int stations) {
     m.Marks().Item(best).SetVisible(true);
     m.Marks().Item(best).SetColor(TColor(0x02AAFFAA));
   }
+  constexpr TColor kCursorGreen = 0x408000;
+  f.ChartToolH = Cursor(c, cssHorizontal, kCursorGreen, nullptr);
+  f.ChartToolV = Cursor(c, cssVertical, kCursorGreen, f.Smooth);
+  const double searchStart[] = {3.0, 5.0, 7.0, 10.0};
+  f.SSLevel = Band(c, TColor(0x808040), 70, searchStart[std::clamp(searchStopLevel, 0, 3)], 15.0);
   return f;
 }
 
@@ -126,6 +172,8 @@ TMpxFixture MakeMpxChart(int points, double start) {
   for (int i = 0; i < points; ++i)
     f.MPXSeries->AppendPoint(start + i * ms, 60 + 25 * std::sin(i * 0.05) + 8 * std::sin(i * 0.71));
   f.MPXSeries->EndUpdate();
+  f.MPXArea = Band(c, clGreen, 80, 40, 100);
+  f.AverageTool = Line(c, clBlue, psDash);
   return f;
 }
 
@@ -147,6 +195,8 @@ TDevFixture MakeDevChart(int points) {
     f.DevSerie->AppendPoint(khz, pct, {}, DeviationColor(100 - pct));
   }
   f.DevSerie->EndUpdate();
+  f.DEVVTool = Cursor(c, cssVertical, clGreen, f.DevSerie);
+  f.DEVHTool = Line(c, clRed, psDashDot);
   return f;
 }
 

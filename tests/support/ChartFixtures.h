@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "controls/Chart.h"
+#include "controls/ChartTools.h"
 #include "controls/Series.h"
 
 struct TSpectrumFixture {
@@ -13,16 +14,23 @@ struct TSpectrumFixture {
   TFastLineSeries* Smooth = nullptr;
   TAreaSeries* SmoothArea = nullptr;
   TFastLineSeries* SmoothMarks = nullptr;
+  // The reference level, the marker snapped to Smooth, and the search band
+  // (declared after the chart, so they leave it before it goes).
+  std::unique_ptr<TCursorTool> ChartToolH, ChartToolV;
+  std::unique_ptr<TColorBandTool> SSLevel;
 };
 // `points` discrete levels over 87.5..108 MHz (0 none); the smoothed series
 // follow through the smoothing function. `stations` marks are shown.
-TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3);
+// `searchStopLevel` 0..3 puts the search band's start at 3, 5, 7 or 10.
+TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3, int searchStopLevel = 0);
 // The band analyzer's refusal to pan the bottom axis beyond 87..108 MHz.
 void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow);
 
 struct TMpxFixture {
   std::unique_ptr<TChart> Chart;
   TFastLineSeries* MPXSeries = nullptr;
+  std::unique_ptr<TColorBandTool> MPXArea;
+  std::unique_ptr<TColorLineTool> AverageTool;
 };
 // `points` samples, one a millisecond from `start` (days).
 TMpxFixture MakeMpxChart(int points = 2000, double start = 46000.5);
@@ -30,6 +38,8 @@ TMpxFixture MakeMpxChart(int points = 2000, double start = 46000.5);
 struct TDevFixture {
   std::unique_ptr<TChart> Chart;
   TAreaSeries* DevSerie = nullptr;
+  std::unique_ptr<TCursorTool> DEVVTool;
+  std::unique_ptr<TColorLineTool> DEVHTool;
 };
 // `points` deviation percentages over 0..135 kHz, green, yellow or red.
 TDevFixture MakeDevChart(int points = 136);

@@ -197,6 +197,8 @@ TEST(Program, EndToEndOverTheSimulatedReceiver) {
   ASSERT_GE(commands.size(), start.size() + 1);
   EXPECT_EQ(std::vector<std::string>(commands.begin(), commands.begin() + start.size()), start);
   EXPECT_EQ(commands.back(), "09");
+  // The sixteen chart tool classes are registered while the window is shown, none after.
+  EXPECT_EQ(sim.Of("chart tools"), (std::vector<std::string>{"16", "0"}));
 
   EXPECT_TRUE(std::filesystem::exists(folder.File("RDSLOG.FDB_")));
   EXPECT_FALSE(std::filesystem::exists(folder.File("firebird.conf")));

@@ -7,9 +7,10 @@
 //
 // --program-folder  the folder taken as the program's own (RDSLOG.FDB, the
 //                   engine files); default: the folder of this program file
-// --trace FILE      writes every splash step, message box, system event and,
-//                   at the end, every command the device received, one
-//                   "what<TAB>text" line each; message boxes are then only
+// --trace FILE      writes every splash step, message box, system event,
+//                   the number of registered chart tool classes (when the
+//                   window is shown and at the end) and, at the end, every
+//                   command the device received, one "what<TAB>text" line each; message boxes are then only
 //                   written, not shown (without it they are shown as the
 //                   product shows them)
 // --screenshots DIR waits for live data, photographs every window into DIR
@@ -37,6 +38,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "controls/Chart.h"
 #include "support/SimMainDevices.h"
 #include "support/SimRemote.h"
 #include "ui/Main.h"
@@ -235,7 +237,10 @@ int main(int argc, char** argv) {
     hooks.ExePath = folder + "fenwisk_sim";
   }
   TSimMainDevices* sim = nullptr;
+  // The chart tool classes registered while the windows live.
+  auto traceChartTools = [&] { trace.Line("chart tools", std::to_string(ChartToolTypes().Entries().size())); };
   hooks.MainShown = [&](TMainForm& form, IMainDevices&) {
+    traceChartTools();
     if (options.UnplugAfterMs >= 0) {
       // Traces of the tuner come on the GUI thread, so the timer may start there.
       auto armed = std::make_shared<bool>(false);
@@ -260,6 +265,7 @@ int main(int argc, char** argv) {
   };
   hooks.Finished = [&](IMainDevices&) {
     for (const auto& c : sim->Receiver.Commands()) trace.Line("command", Hex(c));
+    traceChartTools();
     trace.Line("sim", "finished");
   };
 
