@@ -180,13 +180,16 @@ void TDModule::WaitWritten() {
 void TDModule::Commit() {
   if (closed_) return;
   FlushRaw();
-  try {
-    writer_->Exclusive([this](ILogDatabase& db) {
+  writer_->Exclusive([this](ILogDatabase& db) {
+    try {
       db.Commit();
-      writer_->Committed();
-    });
-  } catch (const std::exception&) {
-  }
+    } catch (const std::exception& e) {
+      // Told like the writer's own failing commit, which then retries.
+      writer_->CommitFailed(clock_.SteadyMs(), e.what());
+      return;
+    }
+    writer_->Committed();
+  });
   TellFault();
 }
 

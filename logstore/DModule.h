@@ -84,8 +84,9 @@ class TDModule {
   // Waits until every row handed over is written (committed or not).
   void WaitWritten();
   // Writes and commits every row handed over now, so another attachment
-  // (the log viewer, the replay) reads them all. A failing commit is left to
-  // the writer's own fault handling; the reader then sees what was committed.
+  // (the log viewer, the replay) reads them all. A failing commit suspends
+  // logging and is told like the writer's own; the reader then sees what
+  // was committed.
   void Commit();
   uint64_t CommitCount() const { return writer_->Commits(); }
   // Rows written and committed since the start: these survive a crash.

@@ -46,6 +46,8 @@ void TLogWriter::Committed() {
   suspended_.store(false);
 }
 
+void TLogWriter::CommitFailed(int64_t NowMs, const std::string& What) { Fault(NowMs, What); }
+
 void TLogWriter::Stop() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);

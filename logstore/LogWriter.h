@@ -51,6 +51,9 @@ class TLogWriter final : private TThread {
   void Exclusive(const std::function<void(ILogDatabase&)>& Fn);
   // Inside Exclusive: a commit made there made every written row durable.
   void Committed();
+  // Inside Exclusive: a commit made there failed; suspends and tells it
+  // like a failing commit of the writer thread.
+  void CommitFailed(int64_t NowMs, const std::string& What);
   // Writes every row handed over, then ends the thread. Rows handed over
   // later are written by the caller's thread.
   void Stop();

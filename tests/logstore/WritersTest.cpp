@@ -216,3 +216,18 @@ TEST(LogWriters, FailingDiskIsReportedOnceThenRetriedWhileTheProgramRuns) {
   EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
   EXPECT_EQ(m.Faults.size(), 2u);
 }
+
+TEST(LogWriters, AFailingCommitBeforeTheViewerReadsIsToldAndRetried) {
+  TFakeModule m;
+  m.Dm->LogRaw(kGroup, 1);
+  m.Db().FailCommits = true;
+  m.Dm->Commit();
+  ASSERT_EQ(m.Faults.size(), 1u);
+  EXPECT_NE(m.Faults[0].find("disk full"), std::string::npos);
+  EXPECT_TRUE(m.Dm->LogSuspended());
+  m.Db().FailCommits = false;
+  m.Clock.Advance(TDModule::kRetryMs);
+  m.Dm->Commit();
+  EXPECT_FALSE(m.Dm->LogSuspended());
+  EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
+}
