@@ -204,6 +204,10 @@ void TRemoteSessionManager::ServeHttp(httplib::Stream& S) {
 
 void TRemoteSessionManager::OnCommandGet(const httplib::Request& Request, httplib::Response& Response) {
   Response.set_header("Server", kServerName);
+  // Pages go out whole, as "200 OK": the library would cut the body by the
+  // request's ranges under that status (or multiply it, one copy per range,
+  // in memory). The request object itself is the library's, not const.
+  const_cast<httplib::Request&>(Request).ranges.clear();
   const auto param = [&](const char* key) { return Request.has_param(key) ? Request.get_param_value(key) : ""; };
   ServeResource(Response, ChoosePage(Request.remote_addr, Request.path, param("password"), param("logout")));
 }

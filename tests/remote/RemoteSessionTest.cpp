@@ -157,6 +157,17 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
   }
 }
 
+// Pages go out whole: a range past the end once threw out of the worker
+// (ending the program), and many ranges multiplied a page in memory.
+TEST_F(RemoteSession, RangeRequestsGetTheWholePage) {
+  const std::string ranges[] = {"bytes=100000-", "bytes=0-1", "bytes=" + Repeat("0-30,", 1000) + "0-30"};
+  for (const std::string& range : ranges) {
+    const std::string r = Exchange(kA, 8080, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
+    EXPECT_EQ(r.substr(0, r.find("\r\n")), "HTTP/1.1 200 OK") << range.substr(0, 20);
+    EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), "page x.dat %ALIAS%");
+  }
+}
+
 TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
   Page(kA, "/");
   Page(kB, "/");
