@@ -182,6 +182,15 @@ void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
     }
 }
 
+void TRemoteSessionManager::LogOutLocked(TRemoteClient& C) {
+  C.LoggedIn = false;
+  if (ActiveClient_ == &C) ActiveClient_ = nullptr;
+  // Its stream ends too: a player left open (half-open after a network
+  // loss) would otherwise hold the worker and keep the next player out.
+  if (C.AudioConnection) C.AudioConnection->Disconnect();
+  C.AudioConnection.reset();
+}
+
 // ---- HTTP
 
 void TRemoteSessionManager::ServeHttpConnection(const TConnectionRef& Conn) {
@@ -220,10 +229,7 @@ std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const s
   TRemoteClient* c = FindClient(PeerIP);
   if (!c) return kBusyPage;
   if (!c->LoggedIn && ActiveClient_ && ActiveClient_ != c) return kBusyPage;
-  if (Logout == "1" && c->LoggedIn) {
-    c->LoggedIn = false;
-    if (ActiveClient_ == c) ActiveClient_ = nullptr;
-  }
+  if (Logout == "1" && c->LoggedIn) LogOutLocked(*c);
   const bool right = SameSecret(Password, Password_);
   if (right && !ActiveClient_) {
     c->LoggedIn = true;
@@ -306,10 +312,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   TRemoteClient* c = FindClient(Conn->PeerIP());
   // A newer connection of the same peer keeps its registration.
   if (!c || c->Connection != Conn) return;
-  if (c->LoggedIn && c->Ready) {
-    c->LoggedIn = false;
-    if (ActiveClient_ == c) ActiveClient_ = nullptr;
-  }
+  if (c->LoggedIn && c->Ready) LogOutLocked(*c);
   c->Ready = false;
   c->Connection.reset();
 }

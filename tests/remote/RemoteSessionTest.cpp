@@ -260,6 +260,21 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   close(player);
 }
 
+// Logging out ends the client's stream: a player left behind (half-open
+// after a network loss) no longer keeps the client's next player out.
+TEST_F(RemoteSession, LogOutEndsTheStream) {
+  for (int round = 0; round < 2; ++round) {
+    Page(kA, "/?password=740915");
+    const int player = Connect(kA, 8000);
+    SendAll(player, "GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(Read(player, 15), "HTTP/1.0 200 OK") << round;
+    Page(kA, "/?logout=1");
+    Read(player);
+    EXPECT_TRUE(ClosedByServer(player));
+    close(player);
+  }
+}
+
 TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
   const int blocker = socket(AF_INET, SOCK_STREAM, 0);
   const int on = 1;
