@@ -311,11 +311,14 @@ TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   // The player reads nothing: its queue fills and further blocks are dropped.
   const std::string block(16 * 1024, 'm');
   for (int i = 0; i < 1000; ++i) Audio.Push(block);
+  // At most 16 slots per peer, 64 in all: of 17 from each of five peers,
+  // each peer's 17th goes, and the whole fifth peer.
   std::vector<int> idle;
-  for (int i = 0; i < 70; ++i) idle.push_back(Connect(kB, 8001));
   int dropped = 0;
-  for (int i = 64; i < 70; ++i) dropped += ClosedByServer(idle[i]);
-  EXPECT_EQ(dropped, 6);
+  for (const char* peer : {kB, "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"})
+    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, 8001));
+  for (size_t i = 0; i < idle.size(); ++i) dropped += (i % 17 == 16 || i >= 4 * 17) && ClosedByServer(idle[i]);
+  EXPECT_EQ(dropped, 4 + 17);
   // A command message over 4 KiB ends its connection at once (in a slot
   // that closing another one frees).
   close(idle[0]);
