@@ -53,7 +53,7 @@ void BM_RemotePush(benchmark::State& state) {
   TBlocks audio;
   TRemoteLimits limits;
   limits.LoginTimeout = std::chrono::minutes(5);
-  limits.Connections.MaxConnections = 128;
+  limits.Connections.MaxConnections = limits.Connections.MaxPerPeer = 128;
   TRemoteSessionManager mgr(res, [] { return std::string("127.0.0.2"); }, &audio, limits);
   mgr.SetCommandHandler([&](const TConnectionRef& c, const std::string& m) {
     if (m == "READY=?" && mgr.SetReady(c)) c->SendMessage("READY=1");

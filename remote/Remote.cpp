@@ -221,7 +221,9 @@ void TRemoteForm::CommandsTimerTimer() {
   const bool command = !c.IP.empty() && c.Connection;
   if (command && c.Ready) {
     const std::string changes = host_.TakeRemoteChanges();
-    if (!changes.empty()) c.Connection->SendMessage(changes);
+    // A failed send (the client stopped reading and its queue is full) ends
+    // the connection, which logs the ready client out.
+    if (!changes.empty() && !c.Connection->SendMessage(changes)) c.Connection->Disconnect();
   }
   const int limit = static_cast<int>(edTimeout->Value().value_or(0));
   const TSessionView v = SessionView(command, c.IP, c.ConnectTime, limit, commands_.Scanning(), dt::Now());
@@ -247,5 +249,5 @@ void TRemoteForm::OnCommand(const TConnectionRef& Conn, const std::string& Messa
     return;
   }
   if (r.Ready) sessions_->SetReady(Conn, *r.Ready);
-  if (!r.Reply.empty()) Conn->SendMessage(r.Reply);
+  if (!r.Reply.empty() && !Conn->SendMessage(r.Reply)) Conn->Disconnect();
 }

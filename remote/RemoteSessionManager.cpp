@@ -182,6 +182,15 @@ void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
     }
 }
 
+void TRemoteSessionManager::LogOutLocked(TRemoteClient& C) {
+  C.LoggedIn = false;
+  if (ActiveClient_ == &C) ActiveClient_ = nullptr;
+  // Its stream ends too: a player left open (half-open after a network
+  // loss) would otherwise hold the worker and keep the next player out.
+  if (C.AudioConnection) C.AudioConnection->Disconnect();
+  C.AudioConnection.reset();
+}
+
 // ---- HTTP
 
 void TRemoteSessionManager::ServeHttpConnection(const TConnectionRef& Conn) {
@@ -204,6 +213,10 @@ void TRemoteSessionManager::ServeHttp(httplib::Stream& S) {
 
 void TRemoteSessionManager::OnCommandGet(const httplib::Request& Request, httplib::Response& Response) {
   Response.set_header("Server", kServerName);
+  // Pages go out whole, as "200 OK": the library would cut the body by the
+  // request's ranges under that status (or multiply it, one copy per range,
+  // in memory). The request object itself is the library's, not const.
+  const_cast<httplib::Request&>(Request).ranges.clear();
   const auto param = [&](const char* key) { return Request.has_param(key) ? Request.get_param_value(key) : ""; };
   ServeResource(Response, ChoosePage(Request.remote_addr, Request.path, param("password"), param("logout")));
 }
@@ -216,10 +229,7 @@ std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const s
   TRemoteClient* c = FindClient(PeerIP);
   if (!c) return kBusyPage;
   if (!c->LoggedIn && ActiveClient_ && ActiveClient_ != c) return kBusyPage;
-  if (Logout == "1" && c->LoggedIn) {
-    c->LoggedIn = false;
-    if (ActiveClient_ == c) ActiveClient_ = nullptr;
-  }
+  if (Logout == "1" && c->LoggedIn) LogOutLocked(*c);
   const bool right = SameSecret(Password, Password_);
   if (right && !ActiveClient_) {
     c->LoggedIn = true;
@@ -302,10 +312,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   TRemoteClient* c = FindClient(Conn->PeerIP());
   // A newer connection of the same peer keeps its registration.
   if (!c || c->Connection != Conn) return;
-  if (c->LoggedIn && c->Ready) {
-    c->LoggedIn = false;
-    if (ActiveClient_ == c) ActiveClient_ = nullptr;
-  }
+  if (c->LoggedIn && c->Ready) LogOutLocked(*c);
   c->Ready = false;
   c->Connection.reset();
 }

@@ -129,6 +129,8 @@ class TRemoteSessionManager {
  private:
   TRemoteClient* FindClient(const std::string& IP);
   TRemoteClient& FindOrAddClient(const std::string& IP);
+  // Under Lock: C is logged out and its audio stream ended.
+  void LogOutLocked(TRemoteClient& C);
   void OnCommandGet(const httplib::Request& Request, httplib::Response& Response);
   void ServeHttpConnection(const TConnectionRef& Conn);
   void ServeCommand(const TConnectionRef& Conn);

@@ -219,12 +219,15 @@ void TTcpServer::Accept() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
   std::lock_guard<std::mutex> g(Lock_);
   ReapLocked();
-  if (Workers_.size() >= Limits_.MaxConnections) {
+  const std::string peerIP = AddressText(peer);
+  size_t fromPeer = 0;
+  for (const auto& w : Workers_) fromPeer += w->Conn->PeerIP() == peerIP;
+  if (Workers_.size() >= Limits_.MaxConnections || fromPeer >= Limits_.MaxPerPeer) {
     close(fd);
     return;
   }
   auto worker = std::make_unique<TWorker>();
-  worker->Conn = std::make_shared<TTcpConnection>(fd, AddressText(peer), AddressText(local), Limits_.MaxQueuedBytes);
+  worker->Conn = std::make_shared<TTcpConnection>(fd, peerIP, AddressText(local), Limits_.MaxQueuedBytes);
   TWorker* w = worker.get();
   w->Thread = std::thread([this, w] {
     Serve_(w->Conn);

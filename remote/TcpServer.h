@@ -108,6 +108,8 @@ using TConnectionRef = std::shared_ptr<TTcpConnection>;
 
 struct TTcpServerLimits {
   size_t MaxConnections = 64;
+  // Per peer address, so one peer cannot take every slot from the others.
+  size_t MaxPerPeer = 16;
   size_t MaxQueuedBytes = 256 * 1024;
 };
 

@@ -215,3 +215,25 @@ TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
 }
 
 }  // namespace
+
+// A failed send ends the connection: a ready client that stops reading is
+// ended (and so logged out) once its queue is full, instead of holding the
+// session forever.
+TEST_F(RemoteForm, ReadyClientThatStopsReadingIsEnded) {
+  Form->btnStartClick();
+  LogIn();
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  send(fd, "READY=?", 8, MSG_NOSIGNAL);
+  EXPECT_TRUE(WhileServing([fd] {
+    std::string got;
+    return ReadUntil(fd, got, Msg("READY=1"));
+  }));
+  for (int i = 0; i < 1000 && !Form->Sessions().ActiveClient().IP.empty(); ++i) {
+    Host.Changes = std::string(64 * 1024, 'x');
+    Form->CommandsTimerTimer();
+    if (i % 50 == 0) QTest::qWait(10);
+  }
+  for (int i = 0; i < 100 && !Form->Sessions().ActiveClient().IP.empty(); ++i) QTest::qWait(10);
+  EXPECT_EQ(Form->Sessions().PeerState(kBrowser), TRemoteSessionManager::TPeer::LoggedOut);
+  close(fd);
+}

@@ -157,6 +157,17 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
   }
 }
 
+// Pages go out whole: a range past the end once threw out of the worker
+// (ending the program), and many ranges multiplied a page in memory.
+TEST_F(RemoteSession, RangeRequestsGetTheWholePage) {
+  const std::string ranges[] = {"bytes=100000-", "bytes=0-1", "bytes=" + Repeat("0-30,", 1000) + "0-30"};
+  for (const std::string& range : ranges) {
+    const std::string r = Exchange(kA, 8080, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
+    EXPECT_EQ(r.substr(0, r.find("\r\n")), "HTTP/1.1 200 OK") << range.substr(0, 20);
+    EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), "page x.dat %ALIAS%");
+  }
+}
+
 TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
   Page(kA, "/");
   Page(kB, "/");
@@ -249,6 +260,21 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   close(player);
 }
 
+// Logging out ends the client's stream: a player left behind (half-open
+// after a network loss) no longer keeps the client's next player out.
+TEST_F(RemoteSession, LogOutEndsTheStream) {
+  for (int round = 0; round < 2; ++round) {
+    Page(kA, "/?password=740915");
+    const int player = Connect(kA, 8000);
+    SendAll(player, "GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(Read(player, 15), "HTTP/1.0 200 OK") << round;
+    Page(kA, "/?logout=1");
+    Read(player);
+    EXPECT_TRUE(ClosedByServer(player));
+    close(player);
+  }
+}
+
 TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
   const int blocker = socket(AF_INET, SOCK_STREAM, 0);
   const int on = 1;
@@ -285,11 +311,14 @@ TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   // The player reads nothing: its queue fills and further blocks are dropped.
   const std::string block(16 * 1024, 'm');
   for (int i = 0; i < 1000; ++i) Audio.Push(block);
+  // At most 16 slots per peer, 64 in all: of 17 from each of five peers,
+  // each peer's 17th goes, and the whole fifth peer.
   std::vector<int> idle;
-  for (int i = 0; i < 70; ++i) idle.push_back(Connect(kB, 8001));
   int dropped = 0;
-  for (int i = 64; i < 70; ++i) dropped += ClosedByServer(idle[i]);
-  EXPECT_EQ(dropped, 6);
+  for (const char* peer : {kB, "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"})
+    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, 8001));
+  for (size_t i = 0; i < idle.size(); ++i) dropped += (i % 17 == 16 || i >= 4 * 17) && ClosedByServer(idle[i]);
+  EXPECT_EQ(dropped, 4 + 17);
   // A command message over 4 KiB ends its connection at once (in a slot
   // that closing another one frees).
   close(idle[0]);
