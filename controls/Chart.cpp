@@ -93,9 +93,36 @@ void TChartLegend::SetCheckBoxesStyle(TCheckBoxesStyle v) {
   Changed();
 }
 
-int TChartLegend::LegendItemAt(int, int) const { return -1; }
+int TChartLegend::LegendItemAt(int x, int y) const {
+  const TLegendLayout& l = Layout;
+  if (l.Box.IsEmpty() || !PointInRect(l.Box, {x, y}) || l.RowHeight <= 0) return -1;
+  int row = -1;
+  for (int r = 0; r < l.Rows && row < 0; ++r) {  // the upper row wins a shared edge
+    const int top = l.ItemsTop + 1 + l.RowHeight * r;
+    if (y >= top && y <= top + l.RowHeight) row = Inverted ? l.Rows - 1 - r : r;
+  }
+  if (row < 0) return -1;
+  if (Alignment == laLeft || Alignment == laRight) return row < l.TotalItems ? FirstValue() + row : -1;
+  if (l.Columns <= 0) return -1;
+  const int cw = (l.Box.Right - l.Box.Left) / l.Columns;
+  int column = -1;
+  for (int c = 0; c < l.Columns; ++c) {  // the later column wins a shared edge
+    const int left = l.Box.Left + 1 + c * cw;
+    if (x >= left && x <= left + cw) column = Inverted ? l.Columns - 1 - c : c;
+  }
+  if (column < 0) return -1;
+  const int item = l.Columns * row + column;
+  return item <= l.TotalItems - 1 ? FirstValue() + item : -1;
+}
 
 TChartWall::TChartWall(TCustomChart* chart, TColor color) : TChartCustomShape(chart) { Color = color; }
+
+std::string TCustomChart::LegendValueText(TChartSeries& series, int valueIndex) const {
+  if (valueIndex < 0 || valueIndex >= series.Count()) return {};
+  std::string text = series.LegendTextAt(valueIndex, legend_->TextStyle);
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  return text;
+}
 
 // --- Palettes
 
@@ -184,35 +211,389 @@ bool TCustomChart::AxesNeeded() const {
 }
 
 void TCustomChart::DrawTitlesAndLegend(bool beforeSeries) {
+  const TChartLegend& g = *legend_;
+  const bool legend = LegendDrawn() && g.CustomPosition != beforeSeries;
+  const bool sideLegend = g.Alignment == laLeft || g.Alignment == laRight;
+  if (legend && sideLegend) LayOutLegend();  // the titles span only what it leaves
   TRect area = TCustomChartPanel::PlotRect;
   for (TChartTitle* t : {title_.get(), subTitle_.get(), foot_.get(), subFoot_.get()})
     if (t->CustomPosition != beforeSeries) t->DrawTitle(Canvas(), area);
-  if (beforeSeries) TCustomChartPanel::PlotRect = area;
+  if (beforeSeries) {
+    TCustomChartPanel::PlotRect = area;
+    RecomputePlotSize();
+  }
+  if (legend && !sideLegend) LayOutLegend();
+  if (!legend && g.CustomPosition != beforeSeries) legend_->Layout = {};
+}
+
+// --- Legend layout
+
+bool TCustomChart::LegendDrawn() const {
+  return legend_->Visible() && (legend_->CheckBoxesShown() || ActiveSeriesTotal() > 0);
+}
+
+std::vector<TLegendLayout::Item> TCustomChart::LegendCandidates() {
+  TChartLegend& g = *legend_;
+  TLegendLayout& l = g.Layout;
+  l.Style = g.LegendStyle;
+  if (l.Style == lsAuto) l.Style = !g.CheckBoxes && ActiveSeriesTotal() < 2 ? lsValues : lsSeries;
+  l.ValuesSeries = nullptr;
+  for (TChartSeries* s : SeriesList())
+    if (s->Active()) {
+      l.ValuesSeries = s;
+      break;
+    }
+  if (MaxPointsPerPage() > 0)
+    g.SetFirstValue(l.Style == lsValues && g.CurrentPage ? (Page() - 1) * MaxPointsPerPage() : 0);
+  std::vector<TLegendLayout::Item> all;
+  if (l.Style == lsValues) {
+    if (l.ValuesSeries)
+      for (int i = 0; i < l.ValuesSeries->Count(); ++i) all.push_back({l.ValuesSeries, i, {}});
+  } else {
+    for (TChartSeries* s : SeriesList())
+      if (s->ShowInLegend() && (s->Active() || g.CheckBoxes))
+        all.push_back({s, l.Style == lsLastValues ? s->Count() - 1 : -1, {}});
+  }
+  return all;
+}
+
+void TCustomChart::LayOutLegend() {
+  TChartLegend& g = *legend_;
+  TLegendLayout& l = g.Layout;
+  l = {};
+  TChartCanvas3D& c = Canvas();
+  TRect& p = TCustomChartPanel::PlotRect;
+  const TRect& fb = FrameBounds;
+  const bool side = g.Alignment == laLeft || g.Alignment == laRight, boxes = g.CheckBoxesShown();
+  // 1-2. Frame width, the items.
+  int F = g.Pen().Visible() ? g.Pen().Width() : 0;
+  if (g.Bevel != bvNone) F = g.BevelWidth;
+  const std::vector<TLegendLayout::Item> all = LegendCandidates();
+  const int first = g.FirstValue();
+  l.TotalItems = std::max(0, int(all.size()) - first);
+  if (l.Style == lsValues && g.CurrentPage && MaxPointsPerPage() > 0)
+    l.TotalItems = std::min(l.TotalItems, MaxPointsPerPage());
+  // 3. Font, spacing, row height.
+  c.PrepareFont(g.Font());
+  l.S = c.TextWidth(" ");
+  l.RowHeight = c.FontPixelHeight();
+  if (boxes) l.RowHeight = std::max(l.RowHeight, 17);
+  l.RowHeight += g.VertSpacing + (g.DividingLines.Visible() ? g.DividingLines.Width() : 0);
+  TRect b = g.CustomPosition ? TRect{g.Left, g.Top, g.Left, g.Top} : TRect{};
+  auto collect = [&](int finalValue) {
+    for (int i = first; i <= finalValue && i < int(all.size()); ++i) {
+      TLegendLayout::Item item = all[size_t(i)];
+      std::string text = l.Style == lsSeries ? SeriesDisplayName(i, !g.CheckBoxes) : LegendValueText(*item.Series, item.ValueIndex);
+      if (OnGetLegendText) OnGetLegendText(*this, l.Style, i, text);
+      const size_t cut = text.find(kLegendColumnSeparator);
+      item.Text[0] = text.substr(0, cut);
+      if (cut != std::string::npos) item.Text[1] = text.substr(cut + 1);
+      l.Items.push_back(std::move(item));
+    }
+    // 6. Text columns and the symbol.
+    for (const TLegendLayout::Item& item : l.Items) {
+      if (!item.Text[0].empty()) l.W0 = std::max(l.W0, c.TextWidth(item.Text[0]));
+      if (!item.Text[1].empty()) l.W1 = std::max(l.W1, c.TextWidth(item.Text[1]));
+    }
+    l.T = l.W0 + l.W1 + 2 * l.S - 1;
+    const TLegendSymbol& sym = g.Symbol;
+    l.SymbolWidth = !sym.Visible ? 0
+                    : sym.Squared ? l.RowHeight - 5
+                    : sym.WidthUnits == lcsPixels ? sym.Width
+                                                  : RoundPixel(sym.Width * l.T * 0.01);
+  };
+  if (side) {  // 4.
+    if (!g.CustomPosition) b.Top = fb.Top + RoundPixel(g.TopPos * (fb.Bottom - fb.Top) * 0.01);
+    l.Columns = 1;
+    l.Rows = p.Bottom > b.Top && l.RowHeight > 0
+                 ? std::clamp((p.Top + PlotHeight - 2 * F - b.Top) / l.RowHeight, 0, l.TotalItems) : 0;
+    l.FinalValue = first + std::min(l.TotalItems, l.Rows) - 1;
+    collect(l.FinalValue);
+  } else {  // 5.
+    collect(first + l.TotalItems - 1);
+    if (!g.CustomPosition) {
+      if (g.Alignment == laBottom) b.Bottom = p.Bottom - (Shadow().VertSize() + F + 1);
+      else b.Top = p.Top + F + 1;
+    }
+    const int cw = l.SymbolWidth + l.T + (boxes ? 35 : 8);
+    l.Columns = p.Right > 8 && cw > 0 ? std::clamp((PlotWidth - 2 * F - 8) / cw, 0, l.TotalItems) : 0;
+    l.Rows = l.Columns > 0 ? std::min(l.TotalItems / l.Columns + (l.TotalItems % l.Columns ? 1 : 0), g.MaxNumRows) : 0;
+    l.Rows = std::max(l.Rows, 0);
+    l.FinalValue = first + std::min(l.TotalItems, l.Columns * l.Rows) - 1;
+  }
+  // 7. Nothing fits: no box, no space taken.
+  if (l.FinalValue < first) {
+    l = {};
+    return;
+  }
+  l.Items.resize(size_t(l.FinalValue - first + 1));
+  l.TotalItems = int(l.Items.size());
+  // 8. Height.
+  const int H = l.RowHeight * l.Rows + 2;
+  if (g.Alignment == laBottom && !g.CustomPosition) b.Top = b.Bottom - H;
+  else b.Bottom = b.Top + H;
+  l.ItemsTop = b.Top;
+  // 9. Horizontal placement.
+  if (side) {
+    const int W = l.T + 10 + l.SymbolWidth;
+    if (!g.CustomPosition && g.Alignment == laRight) {
+      b.Right = p.Right - ((g.HasShadow() ? g.Shadow().HorizSize() : 0) + F + 1);
+      b.Left = b.Right - W - (boxes ? 15 : 0);
+    } else if (!g.CustomPosition) {
+      b.Left = p.Left + F + 1;
+    }
+    l.X0 = b.Left + (boxes ? 15 : 0);
+    b.Right = l.X0 + W;
+  } else {
+    const int W = std::min((l.T + l.SymbolWidth) * l.Columns + 12 + 6 * (l.Columns - 1) +
+                               (boxes ? 13 * l.Columns + 8 : 0), PlotWidth);
+    const int h = W / 2;
+    if (!g.CustomPosition) b.Left = PlotCenterX - h + RoundPixel(g.TopPos * (fb.Right - fb.Left - 2 * h) * 0.01);
+    b.Right = b.Left + 2 * h;
+    l.X0 = b.Left + (boxes ? 15 : 0);
+  }
+  l.CheckX = b.Left + 4;
+  if (g.Symbol.Position == spLeft) l.SymbolX = l.X0 + 6, l.TextX = l.SymbolX + l.SymbolWidth + 4;
+  else l.TextX = l.X0 + 6, l.SymbolX = l.TextX + l.T;
+  // 10-11.
+  if (OnGetLegendRect) OnGetLegendRect(*this, b);
+  l.Box = b;
+  g.PaintRotatedShape(c, b, 0);
+  for (int i = 0; i < l.TotalItems; ++i) PaintLegendRow(i);
+  // 12. Space taken from the plot.
+  if (!g.ResizeChart || g.CustomPosition) return;
+  switch (g.Alignment) {
+    case laLeft: p.Left = b.Right + (g.HorizMargin ? g.HorizMargin : 3 * PlotWidth / 100); break;
+    case laRight: p.Right = b.Left - (g.HorizMargin ? g.HorizMargin : 3 * PlotWidth / 100); break;
+    case laTop: p.Top = b.Bottom + Shadow().VertSize() + (g.VertMargin ? g.VertMargin : 4 * PlotHeight / 100); break;
+    case laBottom: p.Bottom = b.Top - (g.VertMargin ? g.VertMargin : 4 * PlotHeight / 100); break;
+  }
+  RecomputePlotSize();
+}
+
+void TCustomChart::PaintLegendRow(int position) {
+  TChartLegend& g = *legend_;
+  const TLegendLayout& l = g.Layout;
+  if (position < 0 || position >= l.TotalItems || position >= int(l.Items.size())) return;
+  const TLegendLayout::Item& item = l.Items[size_t(g.Inverted ? l.TotalItems - 1 - position : position)];
+  TChartCanvas3D& c = Canvas();
+  const bool side = g.Alignment == laLeft || g.Alignment == laRight, boxes = g.CheckBoxesShown();
+  c.PrepareFont(g.Font());
+  c.SetBrushStyle(bsClear);
+  c.SetBackgroundMode(cbmTransparent);
+  int x = l.TextX, xs = l.SymbolX, y = l.ItemsTop + 1, dx = 0, row = position;
+  if (!side && l.Columns > 0) {
+    dx = position % l.Columns * (l.T + l.SymbolWidth + (boxes ? 21 : 6));
+    row = position / l.Columns;
+  }
+  x += dx, xs += dx;
+  y += l.RowHeight * row + g.VertSpacing / 2;
+  if (OnGetLegendPos) OnGetLegendPos(*this, position, x, y, xs);
+  TChartSeries* s = item.Series;
+  if (g.FontSeriesColor && s)
+    c.DC().SetTextColor(l.Style == lsValues ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
+  for (int col = 0; col < 2; ++col) {
+    if (!item.Text[col].empty()) c.TextOut(x, y, item.Text[col]);
+    x += (col == 0 ? l.W0 : l.W1) + l.S;
+  }
+  const int h = c.FontPixelHeight();
+  const TRect symbol{xs, y + 2, xs + l.SymbolWidth, y + h - 2};
+  if (boxes && s) {  // a check box (or radio button), ticked while the series is active
+    const TRect box{l.CheckX + dx, y + (h - 11) / 2, l.CheckX + dx + 11, y + (h - 11) / 2 + 11};
+    c.SetBrushStyle(bsSolid);
+    c.SetBrushColor(clWhite);
+    c.PreparePen(TChartPen());
+    if (g.CheckBoxesStyle() == cbsRadio) c.Ellipse(box);
+    else c.Rectangle(box);
+    if (s->Active()) {
+      c.MoveTo(box.Left + 2, box.Top + 5), c.LineTo(box.Left + 4, box.Top + 8), c.LineTo(box.Left + 9, box.Top + 2);
+    }
+  }
+  if (l.SymbolWidth > 0) {
+    c.PreparePen(g.Symbol.Pen);
+    if (s) c.SetBrushStyle(bsSolid), c.SetBrushColor(item.ValueIndex >= 0 && l.Style == lsValues
+                                                      ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
+    else c.SetBrushStyle(bsSolid), c.SetBrushColor(clWhite);
+    c.Rectangle(symbol);
+  }
+  if (g.Symbol.OnDraw) g.Symbol.OnDraw(s, item.ValueIndex, symbol);
+  if (position > 0 && g.DividingLines.Visible()) {
+    c.PreparePen(g.DividingLines);
+    const int yl = y - g.VertSpacing / 2;
+    if (side) c.MoveTo(l.Box.Left, yl), c.LineTo(l.Box.Right, yl);
+    else c.MoveTo(l.X0 + dx, yl), c.LineTo(l.X0 + dx, l.Box.Bottom);
+  }
+}
+
+void TCustomChart::LegendClicked(int item) {
+  const TLegendLayout& l = legend_->Layout;
+  const int i = item - legend_->FirstValue();
+  if (i < 0 || i >= int(l.Items.size()) || !l.Items[size_t(i)].Series) return;
+  TChartSeries* s = l.Items[size_t(i)].Series;
+  if (legend_->CheckBoxesStyle() == cbsRadio) {
+    for (TChartSeries* other : SeriesList())
+      if (other->ShowInLegend() && other != s) other->SetActive(false);
+    s->SetActive(true);
+  } else {
+    s->SetActive(!s->Active());
+  }
+  Invalidate();
+}
+
+// --- Walls
+
+bool TCustomChart::WallSideAt(int x) {
+  const TRect& p = TCustomChartPanel::PlotRect;
+  const TChartCanvas3D& c = Canvas();
+  const int yb = p.Bottom + WallThicknessOf(BottomAxis());
+  return NegativeTurn(c.ProjectToPoint(x, p.Top, 0), c.ProjectToPoint(x, yb, 0),
+                      c.ProjectToPoint(x, yb, backWall_->Size + Depth3D()));
+}
+
+void TCustomChart::PrepareWall(TChartWall& w) {
+  TChartCanvas3D& c = Canvas();
+  c.PreparePen(w.Pen());
+  if (w.Transparent) c.SetBrushStyle(bsClear);
+  else c.PrepareBrush(w.Brush(), w.Color);
+}
+
+namespace {
+
+bool DarkSides(TChartWall& w) { return w.Dark3D && w.Brush().Style() != bsClear && !w.Brush().HasImage(); }
+
+TRect BoundsOf(const TPoint* pts, int n) {
+  TRect r{pts[0].X, pts[0].Y, pts[0].X, pts[0].Y};
+  for (int i = 1; i < n; ++i)
+    r = {std::min(r.Left, pts[i].X), std::min(r.Top, pts[i].Y), std::max(r.Right, pts[i].X),
+         std::max(r.Bottom, pts[i].Y)};
+  return r;
+}
+
+}  // namespace
+
+void TCustomChart::WallGradient(TChartWall& w, const TPoint* pts, int n) {
+  if (w.Transparent || !w.HasGradient() || !w.Gradient().Visible()) return;
+  TChartCanvas3D& c = Canvas();
+  c.ClipToPolygon(pts, n);
+  w.Gradient().Draw(c, BoundsOf(pts, n));
+  c.RestoreClip();
+  c.SetBrushStyle(bsClear);
 }
 
 void TCustomChart::DrawWalls() {
-  if (!AxesNeeded() || !View3DWalls() || View3D() || !backWall_->Visible()) return;
-  // Flat charts have the back wall only, one pixel wider and taller than the plot.
+  if (!AxesNeeded() || !View3DWalls()) return;
+  const TRect& p = TCustomChartPanel::PlotRect;
+  if (View3D() && rightWall_->Visible() && WallSideAt(p.Right)) RightWallPass();
+  if (backWall_->Visible()) BackWallPass();
+  if (!View3D()) return;
+  if (leftWall_->Visible() && !WallSideAt(p.Left)) LeftWallPass();
+  if (bottomWall_->Visible()) BottomWallPass();
+}
+
+namespace {
+
+// Ends a wall's transparency when its drawing is done.
+
+struct SideWallBlend {
+  std::unique_ptr<TChartBlend> Blend;
+  TChartCanvas3D& Canvas;
+  ~SideWallBlend() {
+    if (Blend) Canvas.FinishTransparency(std::move(Blend));
+  }
+};
+
+}  // namespace
+
+void TCustomChart::RightWallPass() {
+  TChartWall& w = *rightWall_;
   TChartCanvas3D& c = Canvas();
   const TRect& p = TCustomChartPanel::PlotRect;
-  const TRect r{p.Left, p.Top, p.Right + 1, p.Bottom + 1};
-  std::unique_ptr<TChartBlend> blend;
-  if (backWall_->Transparency > 0) blend = c.StartTransparency(r, backWall_->Transparency);
-  c.PreparePen(backWall_->Pen());
-  if (backWall_->Transparent) c.SetBrushStyle(bsClear);
-  else c.PrepareBrush(backWall_->Brush(), backWall_->Color);
-  if (!backWall_->Transparent && backWall_->HasGradient() && backWall_->Gradient().Visible()) {
-    backWall_->Gradient().Draw(c, r);
-    c.SetBrushStyle(bsClear);
+  const int D = Depth3D(), yb = p.Bottom + WallThicknessOf(BottomAxis());
+  SideWallBlend blend{nullptr, c};
+  PrepareWall(w);
+  if (!w.Transparent) {
+    const TPoint pts[4] = {c.ProjectToPoint(p.Right, p.Top, 0), c.ProjectToPoint(p.Right, p.Top, D),
+                           c.ProjectToPoint(p.Right, yb, D), c.ProjectToPoint(p.Right, yb, 0)};
+    if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
+    WallGradient(w, pts, 4);
   }
-  c.Rectangle(r);
-  if (blend) c.FinishTransparency(std::move(blend));
+  if (w.Size > 0) c.Cube({p.Right, p.Top, p.Right + w.Size, yb}, 0, D + (backWall_->Visible() ? backWall_->Size : 0), DarkSides(w));
+  else c.FlatRectZ(p.Right, p.Top, yb, 0, D + 1);
+}
+
+void TCustomChart::LeftWallPass() {
+  TChartWall& w = *leftWall_;
+  TChartCanvas3D& c = Canvas();
+  const TRect& p = TCustomChartPanel::PlotRect;
+  const int D = Depth3D(), yb = p.Bottom + WallThicknessOf(BottomAxis());
+  SideWallBlend blend{nullptr, c};
+  PrepareWall(w);
+  if (!w.Transparent) {
+    const TPoint pts[4] = {c.ProjectToPoint(p.Left, p.Top, 0), c.ProjectToPoint(p.Left, p.Top, D),
+                           c.ProjectToPoint(p.Left, yb, D), c.ProjectToPoint(p.Left, yb, 0)};
+    if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
+    WallGradient(w, pts, 4);
+  }
+  if (w.Size > 0) c.Cube({p.Left - w.Size, p.Top, p.Left, yb}, 0, D, DarkSides(w));
+  else c.FlatRectZ(p.Left, p.Top, yb, 0, D);
+}
+
+void TCustomChart::BackWallPass() {
+  TChartWall& w = *backWall_;
+  TChartCanvas3D& c = Canvas();
+  const TRect& p = TCustomChartPanel::PlotRect;
+  SideWallBlend blend{nullptr, c};
+  if (!View3D()) {
+    // Flat charts have the back wall only, one pixel wider and taller than the plot.
+    const TRect r{p.Left, p.Top, p.Right + 1, p.Bottom + 1};
+    if (w.Transparency > 0) blend.Blend = c.StartTransparency(r, w.Transparency);
+    PrepareWall(w);
+    if (!w.Transparent && w.HasGradient() && w.Gradient().Visible()) {
+      w.Gradient().Draw(c, r);
+      c.SetBrushStyle(bsClear);
+    }
+    c.Rectangle(r);
+    return;
+  }
+  const int D = Depth3D(), s = D < 0 ? -w.Size : w.Size;
+  TRect r = p;
+  if (w.Size > 0) r.Left -= WallThicknessOf(LeftAxis()), r.Bottom += WallThicknessOf(BottomAxis());
+  const TPoint pts[4] = {c.ProjectToPoint(r.Left, r.Top, D), c.ProjectToPoint(r.Right, r.Top, D),
+                         c.ProjectToPoint(r.Right, r.Bottom, D), c.ProjectToPoint(r.Left, r.Bottom, D)};
+  if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
+  PrepareWall(w);
+  WallGradient(w, pts, 4);
+  if (w.Size > 0) c.Cube(r, D, D + s, DarkSides(w));
+  else c.RectangleAtDepth(r, D);
+}
+
+void TCustomChart::BottomWallPass() {
+  TChartWall& w = *bottomWall_;
+  TChartCanvas3D& c = Canvas();
+  const TRect& p = TCustomChartPanel::PlotRect;
+  const int D = Depth3D(), yb = p.Bottom;
+  int L = p.Left;
+  if (leftWall_->Visible() && (!leftWall_->AutoHide || WallSideAt(p.Left))) L -= WallThicknessOf(LeftAxis());
+  SideWallBlend blend{nullptr, c};
+  PrepareWall(w);
+  if (!w.Transparent) {
+    const TPoint pts[4] = {c.ProjectToPoint(L, yb, 0), c.ProjectToPoint(L, yb, D), c.ProjectToPoint(p.Right, yb, D),
+                           c.ProjectToPoint(p.Right, yb, 0)};
+    if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
+    WallGradient(w, pts, 4);
+  }
+  if (w.Size > 0) c.Cube({L, yb, p.Right, yb + w.Size}, 0, D, DarkSides(w));
+  else c.FlatRectY(L, yb, p.Right, 0, D);
 }
 
 // --- Hit test
 
 TChartClickedPart TCustomChart::PartAtPoint(int x, int y, bool forClick) {
   TChartClickedPart part;
+  auto legendAt = [&](bool custom) {
+    return legend_->Visible() && legend_->CustomPosition == custom ? legend_->LegendItemAt(x, y) : -1;
+  };
+  if (const int i = legendAt(true); i >= 0) return {hpLegend, i, nullptr, nullptr};
   for (auto it = SeriesList().rbegin(); it != SeriesList().rend(); ++it) {
     TChartSeries* s = *it;
     if (!s->Active() || (forClick && !s->OnClick && !s->OnDblClick && !OnClickSeries)) continue;
@@ -222,6 +603,7 @@ TChartClickedPart TCustomChart::PartAtPoint(int x, int y, bool forClick) {
   }
   for (TChartAxis* a : AllAxes())
     if (a->Visible() && a->HitTest(x, y)) return {hpAxis, -1, nullptr, a};
+  if (const int i = legendAt(false); i >= 0) return {hpLegend, i, nullptr, nullptr};
   const std::pair<TChartTitle*, TChartClickedPartStyle> titles[] = {
       {title_.get(), hpTitle}, {subTitle_.get(), hpSubTitle}, {foot_.get(), hpFoot}, {subFoot_.get(), hpSubFoot}};
   for (const auto& [t, style] : titles)
@@ -265,6 +647,13 @@ void TCustomChart::MouseDown(TMouseButton button, TShiftState shift, int x, int 
   if (!handled) {
     const TChartClickedPart part = PartAtPoint(x, y, true);
     switch (part.Part) {
+      case hpLegend:
+        if (legend_->CheckBoxesShown()) {
+          LegendClicked(part.PointIndex);
+          handled = true;
+        }
+        if (OnClickLegend) handled = Fire(true, [&] { OnClickLegend(*this, button, shift, x, y); });
+        break;
       case hpAxis:
         handled = Fire(bool(OnClickAxis), [&] { OnClickAxis(*this, *part.AAxis, button, shift, x, y); });
         break;

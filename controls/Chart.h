@@ -38,6 +38,34 @@ class TChartTitle : public TChartCustomShape {
 enum TLegendAlignment : uint8_t { laLeft, laRight, laTop, laBottom };
 enum TLegendStyle : uint8_t { lsAuto, lsSeries, lsValues, lsLastValues };
 enum TCheckBoxesStyle : uint8_t { cbsCheck, cbsRadio };
+enum TLegendSymbolPosition : uint8_t { spLeft, spRight };
+enum TLegendSymbolSize : uint8_t { lcsPercent, lcsPixels };
+
+struct TLegendSymbol {
+  bool Visible = true, Squared = false;
+  int Width = 20;
+  TLegendSymbolSize WidthUnits = lcsPercent;
+  TLegendSymbolPosition Position = spLeft;
+  TChartPen Pen;
+  std::function<void(TChartSeries* series, int valueIndex, const TRect& r)> OnDraw;
+};
+
+// One laid-out legend: the box, the grid of items and where a row's parts go.
+struct TLegendLayout {
+  TRect Box;  // empty: nothing laid out
+  TLegendStyle Style = lsSeries;
+  TChartSeries* ValuesSeries = nullptr;  // the values legend's series
+  // Per shown item: its series (series styles) or value index (values style), and its two texts.
+  struct Item {
+    TChartSeries* Series = nullptr;
+    int ValueIndex = -1;
+    std::string Text[2];
+  };
+  std::vector<Item> Items;
+  int TotalItems = 0, FinalValue = -1, Columns = 0, Rows = 0;
+  int RowHeight = 0, SymbolWidth = 0, W0 = 0, W1 = 0, T = 0, S = 0, ItemsTop = 0;
+  int X0 = 0, SymbolX = 0, TextX = 0, CheckX = 0;
+};
 
 class LegendException : public std::runtime_error {
  public:
@@ -63,9 +91,12 @@ class TChartLegend : public TChartCustomShape {
   int FirstValue() const { return firstValue_; }
   // Below 0 raises "First Legend Value must be > 0" and keeps the value.
   void SetFirstValue(int v);
-  // The item under (x, y): -1 while no item is laid out.
+  TLegendSymbol Symbol;
+  TChartHiddenPen DividingLines;
+  // The legend index (from the first item, FirstValue included) under (x, y); -1 for none.
   int LegendItemAt(int x, int y) const;
-  int Columns = 0, Rows = 0;
+  TLegendLayout Layout;
+  bool CheckBoxesShown() const { return CheckBoxes && LegendStyle != lsValues; }
 
  private:
   int firstValue_ = 0;
@@ -126,6 +157,13 @@ class TCustomChart : public TCustomAxisPanel {
   TChartWall& BottomWall() { return *bottomWall_; }
   TChartWall& RightWall() { return *rightWall_; }
   TChartPen& Frame() { return backWall_->Pen(); }
+  // The legend's text of one value; line breaks become blanks, -1 the empty text.
+  std::string LegendValueText(TChartSeries& series, int valueIndex) const;
+  // Lays out and draws the legend; a legend that is not custom-positioned takes its space from the plot.
+  void LayOutLegend();
+  void PaintLegendRow(int position);
+  // Wall-side test at chart x (left and right walls).
+  bool WallSideAt(int x);
   TMouseButton ScrollMouseButton = mbRight;
   int ColorPaletteIndex = 0;
   std::vector<std::unique_ptr<TSeriesGroup>> SeriesGroups;
@@ -166,6 +204,9 @@ class TCustomChart : public TCustomAxisPanel {
   TChartMouseHandler OnClickBackground, OnClickLegend;
   TChartClickSeries OnClickSeries;
   TChartClickTitle OnClickTitle;
+  std::function<void(TCustomChart& sender, TRect& rect)> OnGetLegendRect;
+  std::function<void(TCustomChart& sender, int index, int& x, int& y, int& xColor)> OnGetLegendPos;
+  std::function<void(TCustomAxisPanel& sender, TLegendStyle style, int index, std::string& text)> OnGetLegendText;
 
  protected:
   void DrawTitlesAndLegend(bool beforeSeries) override;
@@ -182,6 +223,17 @@ class TCustomChart : public TCustomAxisPanel {
   void ToolsHear(TChartMouseEventKind action, TMouseButton button, TShiftState shift, int x, int y);
   // Fires an assigned click event the chart's way; true when it handled the press.
   bool Fire(bool assigned, const std::function<void()>& fire);
+  bool LegendDrawn() const;
+  // Every item the legend could show, in item order.
+  std::vector<TLegendLayout::Item> LegendCandidates();
+  void LegendClicked(int item);
+  void PrepareWall(TChartWall& w);
+  void RightWallPass();
+  void LeftWallPass();
+  void BackWallPass();
+  void BottomWallPass();
+  // Fills the wall's gradient into the polygon `pts` and clears the brush.
+  void WallGradient(TChartWall& w, const TPoint* pts, int n);
   std::unique_ptr<TChartTitle> title_, subTitle_, foot_, subFoot_;
   std::unique_ptr<TChartLegend> legend_;
   std::unique_ptr<TChartWall> backWall_, leftWall_, bottomWall_, rightWall_;

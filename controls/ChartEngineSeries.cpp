@@ -555,6 +555,7 @@ std::string TChartSeries::MarkXValueText(int i) {
 }
 
 std::string TChartSeries::LegendTextAt(int i, TLegendTextStyle style) {
+  if (i < 0 || i >= Count()) return {};
   const std::string label = LabelAt(i), sep(1, kLegendColumnSeparator);
   const std::string value = ValueText(MandatoryValueAt(i));
   double total = 0;

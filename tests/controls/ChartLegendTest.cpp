@@ -1,0 +1,196 @@
+// The chart's legend layout, its hit test and clicks, and the 3-D walls,
+// measured through the recording backend; one picture per legend alignment.
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "controls/Chart.h"
+#include "controls/Series.h"
+#include "platform/RecordingDC.h"
+#include "support/QtApp.h"
+
+namespace {
+
+struct LegendChart {
+  bool App = EnsureQApplication() != nullptr;
+  TChart Chart;
+  LegendChart(TLegendAlignment alignment, int series, int width, int height) {
+    Chart.SetBounds(width, height);
+    Chart.BevelOuter = bvNone;
+    Chart.Title().SetVisible(false);
+    Chart.SetView3D(false);
+    Chart.SetMarginUnits(muPixels);
+    Chart.SetMargins(0, 0, 0, 0);
+    Chart.Legend().Alignment = alignment;
+    for (int i = 0; i < series; ++i) {
+      auto s = std::make_unique<TFastLineSeries>();
+      s->SetTitle("S" + std::to_string(i));
+      for (int k = 0; k < 5; ++k) s->AppendPoint(k, (i * 7 + k * 3) % 11);
+      Chart.AddSeries(std::move(s));
+    }
+  }
+  const TLegendLayout& Lay() {
+    Chart.BuildMetafile(Chart.PanelRectangle());
+    return Chart.Legend().Layout;
+  }
+};
+
+}  // namespace
+
+TEST(ChartLegendTest, RowsAndColumnsThatFit) {
+  struct Case {
+    TLegendAlignment alignment;
+    int series, maxRows, rowsThatFit, columnsThatFit, rows, columns;
+  } cases[] = {
+      {laRight, 25, 10, 12, 0, 12, 1},  // one column of the first 12 series
+      {laLeft, 3, 10, 12, 0, 3, 1},
+      {laBottom, 10, 2, 0, 4, 2, 4},  // 8 of 10 items in 2 rows
+      {laTop, 3, 10, 0, 4, 1, 3},
+  };
+  for (const Case& c : cases) {
+    LegendChart probe(c.alignment, c.series, 600, 400);
+    const TLegendLayout first = probe.Lay();
+    ASSERT_GT(first.RowHeight, 0);
+    // A frame with room for the wanted rows below the legend's top (TopPos 10 %), or columns.
+    const int rh = first.RowHeight, cw = first.SymbolWidth + first.T + 8;
+    const int height = c.rowsThatFit ? (c.rowsThatFit * rh + 2 + rh / 2) * 10 / 9 : 400;
+    const int width = c.columnsThatFit ? c.columnsThatFit * cw + 10 + cw / 2 : 600;
+    LegendChart f(c.alignment, c.series, width, height);
+    f.Chart.Legend().MaxNumRows = c.maxRows;
+    const TLegendLayout& l = f.Lay();
+    EXPECT_EQ(l.Rows, c.rows) << int(c.alignment);
+    EXPECT_EQ(l.Columns, c.columns) << int(c.alignment);
+    EXPECT_EQ(l.TotalItems, std::min(c.series, c.rows * c.columns)) << int(c.alignment);
+    EXPECT_EQ(l.Items.front().Text[0], "S0");
+    // The plot gave its room up to the legend.
+    const TRect& p = f.Chart.TCustomChartPanel::PlotRect;
+    if (c.alignment == laRight) EXPECT_LT(p.Right, l.Box.Left);
+    if (c.alignment == laBottom) EXPECT_LT(p.Bottom, l.Box.Top);
+  }
+}
+
+TEST(ChartLegendTest, TopLegendIsCentredAndMovedByTopPos) {
+  LegendChart f(laTop, 1, 600, 400);
+  f.Chart.Legend().LegendStyle = lsSeries;
+  f.Chart.Legend().Symbol.WidthUnits = lcsPixels;
+  const TLegendLayout first = f.Lay();
+  f.Chart.Legend().Symbol.Width = 188 - first.T;  // one item: T + symbol + 12 = 200
+  int center = 0;
+  f.Chart.OnGetLegendRect = [&](TCustomChart& c, TRect&) { center = c.PlotCenterX; };
+  const TLegendLayout& l = f.Lay();
+  EXPECT_EQ(f.Chart.FrameBounds.Width(), 600);
+  EXPECT_EQ(l.Box.Width(), 200);
+  EXPECT_EQ((l.Box.Left + l.Box.Right) / 2, center + 40);
+}
+
+TEST(ChartLegendTest, ItemAtHasInclusiveEdges) {
+  LegendChart side(laRight, 3, 600, 400);
+  const TLegendLayout s = side.Lay();
+  const TChartLegend& g = side.Chart.Legend();
+  const int mid = (s.Box.Left + s.Box.Right) / 2, row0 = s.ItemsTop + 1;
+  EXPECT_EQ(g.LegendItemAt(mid, row0), 0);
+  EXPECT_EQ(g.LegendItemAt(mid, row0 + s.RowHeight), 0);  // the upper row wins the shared edge
+  EXPECT_EQ(g.LegendItemAt(mid, row0 + s.RowHeight + 1), 1);
+  EXPECT_EQ(g.LegendItemAt(mid, s.Box.Bottom), -1);  // below the last row
+  EXPECT_EQ(g.LegendItemAt(s.Box.Right + 1, row0), -1);
+  LegendChart bottom(laBottom, 3, 600, 400);
+  const TLegendLayout b = bottom.Lay();
+  const int cw = b.Box.Width() / b.Columns, y = b.ItemsTop + 2;
+  EXPECT_EQ(bottom.Chart.Legend().LegendItemAt(b.Box.Left + 1 + cw, y), 1);  // the later column wins
+  EXPECT_EQ(bottom.Chart.Legend().LegendItemAt(b.Box.Left + cw, y), 0);
+  bottom.Chart.Legend().Inverted = true;
+  EXPECT_EQ(bottom.Chart.Legend().LegendItemAt(b.Box.Left + cw, y), 2);
+}
+
+TEST(ChartLegendTest, ClicksSwitchSeriesAndIndexesAreChecked) {
+  LegendChart f(laRight, 3, 600, 400);
+  TChart& c = f.Chart;
+  c.Legend().CheckBoxes = true;
+  int clicks = 0;
+  c.OnClickLegend = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++clicks; };
+  const TLegendLayout l = f.Lay();
+  const int x = (l.Box.Left + l.Box.Right) / 2, y1 = l.ItemsTop + 1 + l.RowHeight + l.RowHeight / 2;
+  EXPECT_EQ(c.PartAtPoint(x, y1).Part, hpLegend);
+  c.MouseDown(mbLeft, {}, x, y1);
+  EXPECT_FALSE(c.Series(1)->Active());
+  EXPECT_EQ(clicks, 1);
+  c.Legend().SetCheckBoxesStyle(cbsRadio);
+  c.MouseDown(mbLeft, {}, x, y1);
+  EXPECT_EQ((std::vector<bool>{c.Series(0)->Active(), c.Series(1)->Active(), c.Series(2)->Active()}),
+            (std::vector<bool>{false, true, false}));
+  // Out-of-range indexes give nothing instead of reading past the lists.
+  EXPECT_EQ(c.LegendValueText(*c.Series(0), 5), "");
+  EXPECT_EQ(c.LegendValueText(*c.Series(0), -1), "");
+  EXPECT_EQ(c.Series(0)->LegendTextAt(99, ltsPlain), "");
+  c.PaintLegendRow(99);
+  c.PaintLegendRow(-1);
+}
+
+TEST(ChartLegendTest, ValuesLegendJoinsLinesAndSkipsFirstValues) {
+  LegendChart f(laRight, 1, 600, 400);
+  f.Chart.Series(0)->SetTitle("");
+  f.Chart.Legend().TextStyle = ltsPlain;
+  f.Chart.Series(0)->SetLabelAt(1, "a\rb");
+  f.Chart.Legend().SetFirstValue(1);
+  const TLegendLayout& l = f.Lay();
+  EXPECT_EQ(l.Style, lsValues);
+  ASSERT_EQ(l.TotalItems, 4);
+  EXPECT_EQ(l.Items[0].Text[0], "a b");
+  EXPECT_EQ(f.Chart.Legend().LegendItemAt((l.Box.Left + l.Box.Right) / 2, l.ItemsTop + 2), 1);
+}
+
+TEST(ChartLegendTest, ThreeDWallsAsPlanesAndCubes) {
+  LegendChart f(laRight, 1, 600, 400);
+  TChart& c = f.Chart;
+  c.Legend().SetVisible(false);
+  c.SetView3D(true);
+  c.BottomWall().Transparent = false;
+  auto polygons = [&] {
+    TDisplayList list = c.BuildMetafile(c.PanelRectangle());
+    std::vector<std::vector<TPoint>> out;
+    for (const TDCRecord& r : list.Records)
+      if (r.Op == TDCOp::Polygon) out.push_back(r.Points);
+    return out;
+  };
+  auto has = [](const std::vector<std::vector<TPoint>>& all, const std::vector<TPoint>& quad) {
+    for (const auto& p : all)
+      if (std::is_permutation(p.begin(), p.end(), quad.begin(), quad.end())) return true;
+    return false;
+  };
+  const auto flat = polygons();
+  const TRect& p = c.TCustomChartPanel::PlotRect;
+  const TChartCanvas3D& k = c.Canvas();
+  const int D = c.Depth3D();
+  ASSERT_GT(D, 0);
+  // The bottom wall: a flat plane at the plot's bottom edge reaching back to the depth.
+  EXPECT_TRUE(has(flat, {k.ProjectToPoint(p.Left, p.Bottom, 0), k.ProjectToPoint(p.Left, p.Bottom, D),
+                         k.ProjectToPoint(p.Right, p.Bottom, D), k.ProjectToPoint(p.Right, p.Bottom, 0)}));
+  // The left wall from the top to the bottom, at the plot's left.
+  EXPECT_TRUE(has(flat, {k.ProjectToPoint(p.Left, p.Top, 0), k.ProjectToPoint(p.Left, p.Top, D),
+                         k.ProjectToPoint(p.Left, p.Bottom, D), k.ProjectToPoint(p.Left, p.Bottom, 0)}));
+  EXPECT_FALSE(c.WallSideAt(p.Left));  // the default view shows the left wall, not the right one
+  EXPECT_FALSE(c.WallSideAt(p.Right));
+  c.BottomWall().Size = 6;
+  const auto solid = polygons();
+  EXPECT_FALSE(has(solid, {k.ProjectToPoint(p.Left, p.Bottom, 0), k.ProjectToPoint(p.Left, p.Bottom, D),
+                           k.ProjectToPoint(p.Right, p.Bottom, D), k.ProjectToPoint(p.Right, p.Bottom, 0)}));
+  EXPECT_GT(solid.size(), flat.size());  // a cube has more faces than a plane
+}
+
+TEST(ChartLegendScreenshot, OnePerAlignment) {
+  EnsureQApplication();
+  const std::pair<TLegendAlignment, const char*> cases[] = {
+      {laLeft, "legend_left"}, {laRight, "legend_right_3d_walls"}, {laTop, "legend_top"}, {laBottom, "legend_bottom"}};
+  for (auto [alignment, name] : cases) {
+    LegendChart f(alignment, 6, 640, 400);
+    f.Chart.Legend().CheckBoxes = alignment == laLeft;
+    f.Chart.Legend().DividingLines.SetVisible(alignment == laBottom);
+    f.Chart.SetView3D(alignment == laRight);
+    f.Chart.BottomWall().Transparent = false;
+    TChartHost host(f.Chart);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    SaveScreenshot(&host, name);
+    EXPECT_FALSE(f.Chart.Legend().Layout.Box.IsEmpty()) << name;
+  }
+}
