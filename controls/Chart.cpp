@@ -483,10 +483,10 @@ void TCustomChart::WallGradient(TChartWall& w, const TPoint* pts, int n) {
 void TCustomChart::DrawWalls() {
   if (!AxesNeeded() || !View3DWalls()) return;
   const TRect& p = TCustomChartPanel::PlotRect;
-  if (View3D() && rightWall_->Visible() && WallSideAt(p.Right)) RightWallPass();
+  if (View3D() && rightWall_->Visible() && WallSideAt(p.Right)) SideWallPass(true);
   if (backWall_->Visible()) BackWallPass();
   if (!View3D()) return;
-  if (leftWall_->Visible() && !WallSideAt(p.Left)) LeftWallPass();
+  if (leftWall_->Visible() && !WallSideAt(p.Left)) SideWallPass(false);
   if (bottomWall_->Visible()) BottomWallPass();
 }
 
@@ -504,38 +504,23 @@ struct SideWallBlend {
 
 }  // namespace
 
-void TCustomChart::RightWallPass() {
-  TChartWall& w = *rightWall_;
+void TCustomChart::SideWallPass(bool right) {
+  TChartWall& w = right ? *rightWall_ : *leftWall_;
   TChartCanvas3D& c = Canvas();
   const TRect& p = TCustomChartPanel::PlotRect;
-  const int D = Depth3D(), yb = p.Bottom + WallThicknessOf(BottomAxis());
+  const int D = Depth3D(), yb = p.Bottom + WallThicknessOf(BottomAxis()), x = right ? p.Right : p.Left;
   SideWallBlend blend{nullptr, c};
   PrepareWall(w);
   if (!w.Transparent) {
-    const TPoint pts[4] = {c.ProjectToPoint(p.Right, p.Top, 0), c.ProjectToPoint(p.Right, p.Top, D),
-                           c.ProjectToPoint(p.Right, yb, D), c.ProjectToPoint(p.Right, yb, 0)};
+    const TPoint pts[4] = {c.ProjectToPoint(x, p.Top, 0), c.ProjectToPoint(x, p.Top, D), c.ProjectToPoint(x, yb, D),
+                           c.ProjectToPoint(x, yb, 0)};
     if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
     WallGradient(w, pts, 4);
   }
-  if (w.Size > 0) c.Cube({p.Right, p.Top, p.Right + w.Size, yb}, 0, D + (backWall_->Visible() ? backWall_->Size : 0), DarkSides(w));
-  else c.FlatRectZ(p.Right, p.Top, yb, 0, D + 1);
-}
-
-void TCustomChart::LeftWallPass() {
-  TChartWall& w = *leftWall_;
-  TChartCanvas3D& c = Canvas();
-  const TRect& p = TCustomChartPanel::PlotRect;
-  const int D = Depth3D(), yb = p.Bottom + WallThicknessOf(BottomAxis());
-  SideWallBlend blend{nullptr, c};
-  PrepareWall(w);
-  if (!w.Transparent) {
-    const TPoint pts[4] = {c.ProjectToPoint(p.Left, p.Top, 0), c.ProjectToPoint(p.Left, p.Top, D),
-                           c.ProjectToPoint(p.Left, yb, D), c.ProjectToPoint(p.Left, yb, 0)};
-    if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
-    WallGradient(w, pts, 4);
-  }
-  if (w.Size > 0) c.Cube({p.Left - w.Size, p.Top, p.Left, yb}, 0, D, DarkSides(w));
-  else c.FlatRectZ(p.Left, p.Top, yb, 0, D);
+  // The right wall reaches behind the back wall; its plane one pixel deeper.
+  const int back = right && backWall_->Visible() ? backWall_->Size : 0;
+  if (w.Size > 0) c.Cube({right ? x : x - w.Size, p.Top, right ? x + w.Size : x, yb}, 0, D + back, DarkSides(w));
+  else c.FlatRectZ(x, p.Top, yb, 0, right ? D + 1 : D);
 }
 
 void TCustomChart::BackWallPass() {

@@ -228,8 +228,8 @@ class TCustomChart : public TCustomAxisPanel {
   std::vector<TLegendLayout::Item> LegendCandidates();
   void LegendClicked(int item);
   void PrepareWall(TChartWall& w);
-  void RightWallPass();
-  void LeftWallPass();
+  // The right (`right`) or the left wall.
+  void SideWallPass(bool right);
   void BackWallPass();
   void BottomWallPass();
   // Fills the wall's gradient into the polygon `pts` and clears the brush.
