@@ -145,36 +145,25 @@ TEST(ChartLegendTest, ThreeDWallsAsPlanesAndCubes) {
   c.Legend().SetVisible(false);
   c.SetView3D(true);
   c.BottomWall().Transparent = false;
-  auto polygons = [&] {
-    TDisplayList list = c.BuildMetafile(c.PanelRectangle());
-    std::vector<std::vector<TPoint>> out;
-    for (const TDCRecord& r : list.Records)
-      if (r.Op == TDCOp::Polygon) out.push_back(r.Points);
-    return out;
-  };
-  auto has = [](const std::vector<std::vector<TPoint>>& all, const std::vector<TPoint>& quad) {
-    for (const auto& p : all)
-      if (std::is_permutation(p.begin(), p.end(), quad.begin(), quad.end())) return true;
-    return false;
-  };
-  const auto flat = polygons();
   const TRect& p = c.TCustomChartPanel::PlotRect;
   const TChartCanvas3D& k = c.Canvas();
-  const int D = c.Depth3D();
-  ASSERT_GT(D, 0);
-  // The bottom wall: a flat plane at the plot's bottom edge reaching back to the depth.
-  EXPECT_TRUE(has(flat, {k.ProjectToPoint(p.Left, p.Bottom, 0), k.ProjectToPoint(p.Left, p.Bottom, D),
-                         k.ProjectToPoint(p.Right, p.Bottom, D), k.ProjectToPoint(p.Right, p.Bottom, 0)}));
-  // The left wall from the top to the bottom, at the plot's left.
-  EXPECT_TRUE(has(flat, {k.ProjectToPoint(p.Left, p.Top, 0), k.ProjectToPoint(p.Left, p.Top, D),
-                         k.ProjectToPoint(p.Left, p.Bottom, D), k.ProjectToPoint(p.Left, p.Bottom, 0)}));
+  // Whether a four-cornered polygon of the picture has the corners (x0, y0..y1) at 0 and (x1, y1..y0) at depth D.
+  auto drawn = [&](int x0, int y0, int x1, int y1) {
+    const std::vector<TDCRecord> list = c.BuildMetafile(c.PanelRectangle()).Records;
+    const int D = c.Depth3D();
+    const std::vector<TPoint> quad{k.ProjectToPoint(x0, y0, 0), k.ProjectToPoint(x0, y0, D),
+                                   k.ProjectToPoint(x1, y1, D), k.ProjectToPoint(x1, y1, 0)};
+    return std::any_of(list.begin(), list.end(), [&](const TDCRecord& r) {
+      return r.Op == TDCOp::Polygon && std::is_permutation(r.Points.begin(), r.Points.end(), quad.begin(), quad.end());
+    });
+  };
+  c.BuildMetafile(c.PanelRectangle());  // lays the plot out
+  EXPECT_TRUE(drawn(p.Left, p.Bottom, p.Right, p.Bottom));  // bottom: a plane at the plot's bottom edge
+  EXPECT_TRUE(drawn(p.Left, p.Top, p.Left, p.Bottom));      // left: from the top to the bottom
   EXPECT_FALSE(c.WallSideAt(p.Left));  // the default view shows the left wall, not the right one
   EXPECT_FALSE(c.WallSideAt(p.Right));
-  c.BottomWall().Size = 6;
-  const auto solid = polygons();
-  EXPECT_FALSE(has(solid, {k.ProjectToPoint(p.Left, p.Bottom, 0), k.ProjectToPoint(p.Left, p.Bottom, D),
-                           k.ProjectToPoint(p.Right, p.Bottom, D), k.ProjectToPoint(p.Right, p.Bottom, 0)}));
-  EXPECT_GT(solid.size(), flat.size());  // a cube has more faces than a plane
+  c.BottomWall().Size = 6;  // a solid wall instead of the plane
+  EXPECT_FALSE(drawn(p.Left, p.Bottom, p.Right, p.Bottom));
 }
 
 TEST(ChartLegendScreenshot, OnePerAlignment) {
