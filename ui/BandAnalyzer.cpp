@@ -146,7 +146,17 @@ void TBandAnalyzerForm::btnScanClick() {
   SetRangeTexts(controller_.RangeStart(), controller_.RangeEnd());
 }
 
-void TBandAnalyzerForm::btnAnalyzeClick() { controller_.AnalyzeClick(); }
+// The cursors are placed by the chart's first paint without telling anyone:
+// the controller reads where they stand before it acts on them.
+void TBandAnalyzerForm::SyncCursors() {
+  controller_.SetReference(spectrum_->ChartToolH->YValue());
+  controller_.SetCursorX(spectrum_->ChartToolV->XValue());
+}
+
+void TBandAnalyzerForm::btnAnalyzeClick() {
+  if (!controller_.Analyzing()) SyncCursors();
+  controller_.AnalyzeClick();
+}
 
 void TBandAnalyzerForm::UpdateButtons() {
   const bool scan = controller_.ScanPending() || controller_.Scanning();
@@ -282,6 +292,7 @@ bool TBandAnalyzerForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TBandAnalyzerForm::SpectrumDblClick(int X, int) {
+  SyncCursors();
   controller_.MarkAt(spectrum_->Chart->BottomAxis().ValueAtPixel(X));
 }
 

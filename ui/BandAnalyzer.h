@@ -115,6 +115,7 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void Repaint();
   void SetRange(double Min, double Max);
   void UpdateButtons();
+  void SyncCursors();
 
   TSettingsRecord& settings_;
   std::function<void(const TSettingsRecord&)> save_;
