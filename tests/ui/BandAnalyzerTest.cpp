@@ -5,12 +5,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QCheckBox>
 #include <QTemporaryDir>
 
 #include "support/BandScanScenario.h"
 #include "support/FakeClock.h"
 #include "ui/BandAnalyzer.h"
 #include "ui/SpectrumChart.h"
+#include "ui/SpectrumPrint.h"
 #include "MainWindowSupport.h"
 
 TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
@@ -80,6 +82,20 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     for (int x = 0; x < img.width(); x += 2)
       for (int y = 0; y < img.height(); ++y) curve += qBlue(img.pixel(x, y)) > 200 && qRed(img.pixel(x, y)) < 60;
     EXPECT_GT(curve, 200) << name;
+  }
+
+  // The print page: the chart in monochrome on white; the chart is as it
+  // was afterwards, the search band back.
+  {
+    TSpectrumPrintForm preview(*s.Chart, *s.SSLevel, true, &a);
+    preview.cbMonochrome->setChecked(true);
+    const QImage page = preview.PreviewImage();
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.pixel(page.width() / 2, page.height() / 2) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(s.SSLevel->Active());
+    EXPECT_FALSE(s.Chart->Monochrome());
+    if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
+      page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_analyzer_print.png");
   }
 
   // Zoom from the centre, the deepest level, and back.
