@@ -409,26 +409,20 @@ void TBandAnalyzerForm::btnSettingsClick() { TBandSetForm::Execute(this, this, s
 
 // ---- IBandSetView --------------------------------------------------------------------------
 
+TChartSeries* TBandAnalyzerForm::VisualSeries(TBandVisual Visual) const {
+  TChartSeries* series[] = {spectrum_->Discrete, spectrum_->Smooth, spectrum_->SmoothArea};
+  return Visual < bvSearchBand ? series[Visual] : nullptr;
+}
+
 void TBandAnalyzerForm::ShowVisual(TBandVisual Visual, bool Shown) {
-  switch (Visual) {
-    case bvDiscrete: spectrum_->Discrete->SetActive(Shown); break;
-    case bvSmooth: spectrum_->Smooth->SetActive(Shown); break;
-    case bvFill: spectrum_->SmoothArea->SetActive(Shown); break;
-    case bvSearchBand: spectrum_->SSLevel->SetActive(Shown); break;
-    default: break;
-  }
+  if (TChartSeries* s = VisualSeries(Visual)) s->SetActive(Shown);
+  else spectrum_->SSLevel->SetActive(Shown);
   Repaint();
 }
 
 void TBandAnalyzerForm::SetVisualColor(TBandVisual Visual, int32_t Color) {
-  const TColor c = TColor(Color);
-  switch (Visual) {
-    case bvDiscrete: spectrum_->Discrete->SetSeriesColor(c); break;
-    case bvSmooth: spectrum_->Smooth->SetSeriesColor(c); break;
-    case bvFill: spectrum_->SmoothArea->SetSeriesColor(c); break;
-    case bvSearchBand: spectrum_->SSLevel->SetColor(c); break;
-    default: break;
-  }
+  if (TChartSeries* s = VisualSeries(Visual)) s->SetSeriesColor(TColor(Color));
+  else spectrum_->SSLevel->SetColor(TColor(Color));
   Repaint();
 }
 

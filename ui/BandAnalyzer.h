@@ -18,6 +18,7 @@ class QRadioButton;
 class QScrollBar;
 class QTimer;
 class TChartHost;
+class TChartSeries;
 class TDBNumberEditEx;
 struct TSpectrumChart;
 
@@ -116,6 +117,8 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void SetRange(double Min, double Max);
   void UpdateButtons();
   void SyncCursors();
+  // The series of a curve; nullptr for the search band.
+  TChartSeries* VisualSeries(TBandVisual Visual) const;
 
   TSettingsRecord& settings_;
   std::function<void(const TSettingsRecord&)> save_;

@@ -4,18 +4,8 @@
 
 #include "controls/ChartSplineFunction.h"
 
-namespace {
-
-template <class T>
-T* Add(TChart& chart, TColor color, const char* name) {
-  auto s = std::make_unique<T>();
-  s->Name = name;
-  s->SetSeriesColor(color);
-  s->XValues().SetOrder(loAscending);
-  return chart.AddSeries(std::move(s));
-}
-
-std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColor color, TChartSeries* snapTo) {
+std::unique_ptr<TCursorTool> MakeCursorTool(TChart& chart, TCursorToolStyle style, TColor color,
+                                            TChartSeries* snapTo) {
   auto t = std::make_unique<TCursorTool>();
   t->SetParentChart(&chart);
   t->SetStyle(style);
@@ -24,8 +14,6 @@ std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColo
   if (snapTo) t->SetSeries(snapTo), t->Snap = true;
   return t;
 }
-
-}  // namespace
 
 double SearchBandStart(int SearchStopLevel) {
   const double start[] = {3.0, 5.0, 7.0, 10.0};
@@ -66,10 +54,10 @@ TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   TAxisItems items(c.LeftAxis());
   for (int i = 0; i < 19; ++i) items.Add(i, labels[i]);
 
-  f.Discrete = Add<TFastLineSeries>(c, clRed, "Discrete");
-  f.Smooth = Add<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
-  f.SmoothArea = Add<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
-  f.SmoothMarks = Add<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
+  f.Discrete = AddNamedSeries<TFastLineSeries>(c, clRed, "Discrete");
+  f.Smooth = AddNamedSeries<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
+  f.SmoothArea = AddNamedSeries<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
+  f.SmoothMarks = AddNamedSeries<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
   // Every scan point is drawn as one new segment, without a repaint.
   f.Discrete->SetAutoRepaint(false);
   f.Discrete->SetStockPenMode(true);
@@ -87,8 +75,8 @@ TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   f.SmoothMarks->SetDataSource(f.Smooth);
 
   constexpr TColor kCursorGreen = 0x408000;
-  f.ChartToolH = Cursor(c, cssHorizontal, kCursorGreen, nullptr);
-  f.ChartToolV = Cursor(c, cssVertical, kCursorGreen, f.Smooth);
+  f.ChartToolH = MakeCursorTool(c, cssHorizontal, kCursorGreen, nullptr);
+  f.ChartToolV = MakeCursorTool(c, cssVertical, kCursorGreen, f.Smooth);
   f.SSLevel = std::make_unique<TColorBandTool>();
   TColorBandTool& band = *f.SSLevel;
   band.SetParentChart(&c);

@@ -21,6 +21,19 @@ struct TSpectrumChart {
   std::unique_ptr<TColorBandTool> SSLevel;
 };
 
+// A series named `name` in `color` with X ascending, added to the chart.
+template <class T>
+T* AddNamedSeries(TChart& chart, TColor color, const char* name) {
+  auto s = std::make_unique<T>();
+  s->Name = name;
+  s->SetSeriesColor(color);
+  s->XValues().SetOrder(loAscending);
+  return chart.AddSeries(std::move(s));
+}
+// A cursor with a pen of width 2, snapping to `snapTo` when given.
+std::unique_ptr<TCursorTool> MakeCursorTool(TChart& chart, TCursorToolStyle style, TColor color,
+                                            TChartSeries* snapTo);
+
 // Start of the search band for the settings' search-stop level 0..3.
 double SearchBandStart(int SearchStopLevel);
 // The empty chart, 87..108 MHz by 0..18 raw levels, 1000 x 400 pixels.

@@ -25,27 +25,9 @@ std::unique_ptr<TChart> PlainChart(int left, int right, int top, int width, int 
 }
 
 template <class T>
-T* Add(TChart& chart, TColor color, const char* name) {
-  auto s = std::make_unique<T>();
-  s->Name = name;
-  s->SetSeriesColor(color);
-  s->XValues().SetOrder(loAscending);
-  return chart.AddSeries(std::move(s));
-}
-
-template <class T>
 std::unique_ptr<T> Tool(TChart& chart) {
   auto t = std::make_unique<T>();
   t->SetParentChart(&chart);
-  return t;
-}
-
-std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColor color, TChartSeries* snapTo) {
-  auto t = Tool<TCursorTool>(chart);
-  t->SetStyle(style);
-  t->Pen().SetColor(color);
-  t->Pen().SetWidth(2);
-  if (snapTo) t->SetSeries(snapTo), t->Snap = true;
   return t;
 }
 
@@ -119,7 +101,7 @@ TMpxFixture MakeMpxChart(int points, double start) {
   b.SetIncrement(ms);
   b.FixRange(start, start + std::max(1, points) * ms);
   c.LeftAxis().FixRange(-0.5, 130);
-  f.MPXSeries = Add<TFastLineSeries>(c, clRed, "MPXSeries");
+  f.MPXSeries = AddNamedSeries<TFastLineSeries>(c, clRed, "MPXSeries");
   f.MPXSeries->SetAutoRepaint(false);
   f.MPXSeries->SetStockPenMode(true);
   f.MPXSeries->BeginUpdate();
@@ -141,7 +123,7 @@ TDevFixture MakeDevChart(int points) {
   c.BottomAxis().SetAxisValuesFormat("#,##0.### KHz");
   c.LeftAxis().FixRange(0, 100);
   c.LeftAxis().SetAxisValuesFormat("#,##0.###%");
-  f.DevSerie = Add<TAreaSeries>(c, clGreen, "DevSerie");
+  f.DevSerie = AddNamedSeries<TAreaSeries>(c, clGreen, "DevSerie");
   f.DevSerie->BeginUpdate();
   for (int i = 0; i < points; ++i) {
     const double khz = 135.0 * i / std::max(1, points - 1);
@@ -149,7 +131,7 @@ TDevFixture MakeDevChart(int points) {
     f.DevSerie->AppendPoint(khz, pct, {}, DeviationColor(100 - pct));
   }
   f.DevSerie->EndUpdate();
-  f.DEVVTool = Cursor(c, cssVertical, clGreen, f.DevSerie);
+  f.DEVVTool = MakeCursorTool(c, cssVertical, clGreen, f.DevSerie);
   f.DEVHTool = Line(c, clRed, psDashDot);
   return f;
 }
@@ -167,7 +149,7 @@ TZoomFixture MakeZoomChart() {
   c.BackWall().Color = TColor(0xE0FFFF);
   c.BottomAxis().FixRange(0, 100);
   c.LeftAxis().FixRange(0, 100);
-  f.Line = Add<TFastLineSeries>(c, clBlue, "Line");
+  f.Line = AddNamedSeries<TFastLineSeries>(c, clBlue, "Line");
   for (int i = 0; i <= 100; ++i) f.Line->AppendPoint(i, 50 + 40 * std::sin(i * 0.1));
   return f;
 }
