@@ -46,6 +46,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Rect.h"
+
 using TColor = uint32_t;
 
 // Chart sentinels: "not drawn" and "use the series or point colour".
@@ -88,13 +90,6 @@ struct TSize {
   bool operator==(const TSize&) const = default;
 };
 
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  bool operator==(const TRect&) const = default;
-};
 
 enum class TDCPenStyle : uint8_t { Solid, Dash, Dot, DashDot, DashDotDot, Clear, InsideFrame, Alternate };
 enum class TDCPenCap : uint8_t { Round, Square, Flat };

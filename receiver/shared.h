@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Rect.h"
+
 inline constexpr double kBandLowMHz = 87.0;
 inline constexpr double kBandHighMHz = 108.0;
 inline constexpr int kChannelCount = 211;
@@ -45,10 +47,6 @@ double InterpolateTable(double X, const std::vector<double>& Xs, const std::vect
 // The locale's decimal separator ('.' unless the C locale says otherwise).
 char DecimalSeparator();
 
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool operator==(const TRect&) const = default;
-};
 TRect InflateRectBy(const TRect& Rect, int D);
 
 // True on every platform this program runs on now.

@@ -20,6 +20,7 @@
 #include "platform/Format.h"
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
+#include "ui/BandAnalyzer.h"
 #include "ui/ColorButton.h"
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
@@ -199,8 +200,18 @@ void TMainForm::FormCreate() {
     if (RDSCollector) RDSCollector->ResetStatistics();
   };
 
-  // The band analyzer and the MPX analyzer are created here once they exist.
   Step("Prepare Band Analyzer");
+  bandLink_ = std::make_unique<TBandScanReceiver>(*Tuner, *ComUSB, *RDSCollector);
+  BandAnalyzer = new TBandAnalyzerForm(*bandLink_, clock, Settings, [this](const TSettingsRecord&) { SaveSettings(); });
+  BandAnalyzer->Controller().RemoteActive = [this] { return RemoteActive; };
+  // A scan or an analysis owns the receiver: the main window's controls come
+  // back with its next completed tune, the tuner settings at once.
+  BandAnalyzer->OnBusyChanged = [this](bool Busy) {
+    if (Busy) EnableControls(false);
+    else ui_->btnRadioSettings->setEnabled(true);
+  };
+  bandLink_->ToggleHandlers(BandAnalyzer->Controller());
+  // The MPX analyzer is created here once it exists.
   Step("Prepare MPX Analyzer");
   setWindowTitle(QApplication::applicationName() + " - " + kMakerName);
 
@@ -275,6 +286,12 @@ void TMainForm::Teardown(bool completed) {
   }
 
   if (completed) Step("Unloading Modules");
+  if (BandAnalyzer) {
+    bandLink_->ToggleHandlers(BandAnalyzer->Controller());
+    delete BandAnalyzer;
+    BandAnalyzer = nullptr;
+  }
+  bandLink_.reset();
   if (RDSCollector) {
     if (rdsListening_) RDSCollector->RegisterDataChangeListener(TOnDataChangeEvent(this, &TMainForm::RDSDataChange));
     rdsListening_ = false;
@@ -498,6 +515,8 @@ void TMainForm::SetDisplayBackground(uint32_t tcolor) {
 
 void TMainForm::SetFreqEdit(double MHz) { ui_->edFreq->SetValue(MHz); }
 
+bool TMainForm::BandAnalyzerBusy() const { return BandAnalyzer && BandAnalyzer->Busy(); }
+
 void TMainForm::EnableControls(bool Flag) {
   const bool antenna = Settings.InputAntenna != 0;
   // Tuning belongs to the antenna input; with the MPX input it stays off.
@@ -506,9 +525,9 @@ void TMainForm::EnableControls(bool Flag) {
                        ui_->pr4,            ui_->pr5,        ui_->prs1,    ui_->prs2,     ui_->prs3,
                        ui_->prs4,           ui_->prs5};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
-  // The band analyzer and the MPX analyzer do not exist yet: their buttons
-  // stay disabled whatever the state.
-  for (QWidget* w : {ui_->btnBandAnalyzer, ui_->btnMPXGraph}) w->setEnabled(false);
+  ui_->btnBandAnalyzer->setEnabled(Flag);
+  // The MPX analyzer does not exist yet: its button stays disabled.
+  ui_->btnMPXGraph->setEnabled(false);
   for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->btnRemote),
                      static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),

@@ -27,6 +27,8 @@ namespace Ui {
 class TMainForm;
 }
 class QTimer;
+class TBandAnalyzerForm;
+class TBandScanReceiver;
 class TBlockError;
 class TDualImage1;
 class TFreqDisplay;
@@ -127,6 +129,7 @@ class TMainForm : public QMainWindow {
   TBlockError* BlockError = nullptr;
   TRemoteObject* RemoteObject = nullptr;
   TGroupAnalyzeForm* GroupAnalyzer = nullptr;
+  TBandAnalyzerForm* BandAnalyzer = nullptr;
   TProgressForm* ProgressForm = nullptr;
   TDateTime LastExtLogTime = 0;
   bool RemoteActive = false;
@@ -152,7 +155,7 @@ class TMainForm : public QMainWindow {
   Ui::TMainForm* Form() const { return ui_.get(); }
   IMainDevices& Devices() const { return devices_; }
   // True while the band analyzer scans or analyses (it then owns the receiver).
-  bool BandAnalyzerBusy() const { return false; }
+  bool BandAnalyzerBusy() const;
 
  signals:
   // The window was closed by the user, a signal or the program: the message
@@ -231,5 +234,7 @@ class TMainForm : public QMainWindow {
   TImageList* arrowStates_ = nullptr;
   std::array<TDualImage1*, 32> groupLamps_{};
   std::unique_ptr<ILogPager> replayLog_;
+  // The band analyzer's view of the tuner, transport and decoder.
+  std::unique_ptr<TBandScanReceiver> bandLink_;
   int64_t replayRecNo_ = 0;  // current raw-log row, 1-based
 };

@@ -23,6 +23,7 @@
 #include "platform/Format.h"
 #include "receiver/DeviceProtocol.h"
 #include "receiver/shared.h"
+#include "ui/BandAnalyzer.h"
 #include "ui/ColorButton.h"
 #include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
@@ -91,7 +92,7 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  for (QPushButton* b : {ui_->btnBandAnalyzer, ui_->btnMPXGraph}) b->setEnabled(false);
+  ui_->btnMPXGraph->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -312,7 +313,11 @@ void TMainForm::btnLogViewClick() {
 
 // The band analyzer and the MPX analyzer do not exist yet; their buttons
 // stay disabled (see EnableControls).
-void TMainForm::btnBandAnalyzerClick() {}
+void TMainForm::btnBandAnalyzerClick() {
+  if (!BandAnalyzer) return;
+  BandAnalyzer->show();
+  BandAnalyzer->raise();
+}
 
 void TMainForm::btnMPXGraphClick() {}
 

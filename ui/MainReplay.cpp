@@ -11,6 +11,7 @@
 
 #include "controls/DBCtrlsEx.h"
 #include "receiver/shared.h"
+#include "ui/BandAnalyzer.h"
 #include "ui/ColorButton.h"
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
@@ -67,8 +68,11 @@ void TMainForm::EnterReplay() {
     ReplayMode = true;
     if (DM) DM->SetReplayMode(true);
     if (ComUSB) ComUSB->HandlersMuted = true;
-    // The band analyzer, the MPX analyzer and the remote window are closed
-    // here once they exist.
+    // The MPX analyzer and the remote window are closed here once they exist.
+    if (BandAnalyzer) {
+      BandAnalyzer->hide();
+      BandAnalyzer->BandInfo().hide();
+    }
     if (GroupAnalyzer) GroupAnalyzer->hide();
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),

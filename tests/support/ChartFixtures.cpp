@@ -25,27 +25,9 @@ std::unique_ptr<TChart> PlainChart(int left, int right, int top, int width, int 
 }
 
 template <class T>
-T* Add(TChart& chart, TColor color, const char* name) {
-  auto s = std::make_unique<T>();
-  s->Name = name;
-  s->SetSeriesColor(color);
-  s->XValues().SetOrder(loAscending);
-  return chart.AddSeries(std::move(s));
-}
-
-template <class T>
 std::unique_ptr<T> Tool(TChart& chart) {
   auto t = std::make_unique<T>();
   t->SetParentChart(&chart);
-  return t;
-}
-
-std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColor color, TChartSeries* snapTo) {
-  auto t = Tool<TCursorTool>(chart);
-  t->SetStyle(style);
-  t->Pen().SetColor(color);
-  t->Pen().SetWidth(2);
-  if (snapTo) t->SetSeries(snapTo), t->Snap = true;
   return t;
 }
 
@@ -83,49 +65,8 @@ double SpectrumLevel(double mhz) {
 
 }  // namespace
 
-void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow) {
-  if (axis.Horizontal() && !axis.OtherSide() && (aMax > 108.0 || aMin < 87.0)) allow = false;
-}
-
 TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
-  TSpectrumFixture f;
-  f.Chart = PlainChart(2, 4, 18, 1000, 400);
-  TChart& c = *f.Chart;
-  c.AllowPanning = pmHorizontal;
-  c.Title().Text = {"Spectrum"};
-  c.Title().AdjustFrame = false;
-  c.Zoom().Direction = tzdHorizontal;
-  TChartAxis& b = c.BottomAxis();
-  b.FixRange(87.0, 108.0);
-  b.SetAxisValuesFormat("#,##0.### MHz");
-  b.SetLabelStyle(talValue);
-  b.SetLabelsOnAxis(false);
-  c.LeftAxis().FixRange(0, 18.0);
-  // Chart texts are Latin-1, as the device-context layer draws them.
-  const char* labels[] = {"dB\xB5V", "1.9",  "7.9",  "11.6", "15.3", "19.2", "22.9", "26.7", "30.4", "34.2",
-                          "38.0", "41.7", "45.5", "49.2", "53.0", "60.0", "67.0", "74.0", "81.0"};
-  TAxisItems items(c.LeftAxis());
-  for (int i = 0; i < 19; ++i) items.Add(i, labels[i]);
-
-  f.Discrete = Add<TFastLineSeries>(c, clRed, "Discrete");
-  f.Smooth = Add<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
-  f.SmoothArea = Add<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
-  f.SmoothMarks = Add<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
-  f.Discrete->SetAutoRepaint(false);
-  f.Discrete->SetStockPenMode(true);
-  auto smoothing = std::make_unique<TSmoothingFunction>();
-  smoothing->SetFactor(10);
-  smoothing->SetInterpolate(false);
-  smoothing->SetPeriod(1);
-  f.Smooth->AttachFunction(std::move(smoothing));
-  f.Smooth->SetDataSource(f.Discrete);
-  f.SmoothArea->LinePen().Hide();
-  f.SmoothArea->AreaLinesPen().Hide();
-  f.SmoothArea->SetDataSource(f.Smooth);
-  f.SmoothMarks->LinePen().Hide();
-  f.SmoothMarks->Marks().SetMultiLine(true);
-  f.SmoothMarks->SetDataSource(f.Smooth);
-
+  TSpectrumFixture f = MakeSpectrumChart(searchStopLevel);
   f.Discrete->BeginUpdate();
   for (int i = 0; i < points; ++i) {
     const double mhz = 87.5 + 20.5 * i / std::max(1, points - 1);
@@ -146,11 +87,6 @@ TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
     m.Marks().Item(best).SetVisible(true);
     m.Marks().Item(best).SetColor(TColor(0x02AAFFAA));
   }
-  constexpr TColor kCursorGreen = 0x408000;
-  f.ChartToolH = Cursor(c, cssHorizontal, kCursorGreen, nullptr);
-  f.ChartToolV = Cursor(c, cssVertical, kCursorGreen, f.Smooth);
-  const double searchStart[] = {3.0, 5.0, 7.0, 10.0};
-  f.SSLevel = Band(c, TColor(0x808040), 70, searchStart[std::clamp(searchStopLevel, 0, 3)], 15.0);
   return f;
 }
 
@@ -165,7 +101,7 @@ TMpxFixture MakeMpxChart(int points, double start) {
   b.SetIncrement(ms);
   b.FixRange(start, start + std::max(1, points) * ms);
   c.LeftAxis().FixRange(-0.5, 130);
-  f.MPXSeries = Add<TFastLineSeries>(c, clRed, "MPXSeries");
+  f.MPXSeries = AddNamedSeries<TFastLineSeries>(c, clRed, "MPXSeries");
   f.MPXSeries->SetAutoRepaint(false);
   f.MPXSeries->SetStockPenMode(true);
   f.MPXSeries->BeginUpdate();
@@ -187,7 +123,7 @@ TDevFixture MakeDevChart(int points) {
   c.BottomAxis().SetAxisValuesFormat("#,##0.### KHz");
   c.LeftAxis().FixRange(0, 100);
   c.LeftAxis().SetAxisValuesFormat("#,##0.###%");
-  f.DevSerie = Add<TAreaSeries>(c, clGreen, "DevSerie");
+  f.DevSerie = AddNamedSeries<TAreaSeries>(c, clGreen, "DevSerie");
   f.DevSerie->BeginUpdate();
   for (int i = 0; i < points; ++i) {
     const double khz = 135.0 * i / std::max(1, points - 1);
@@ -195,7 +131,7 @@ TDevFixture MakeDevChart(int points) {
     f.DevSerie->AppendPoint(khz, pct, {}, DeviationColor(100 - pct));
   }
   f.DevSerie->EndUpdate();
-  f.DEVVTool = Cursor(c, cssVertical, clGreen, f.DevSerie);
+  f.DEVVTool = MakeCursorTool(c, cssVertical, clGreen, f.DevSerie);
   f.DEVHTool = Line(c, clRed, psDashDot);
   return f;
 }
@@ -213,7 +149,7 @@ TZoomFixture MakeZoomChart() {
   c.BackWall().Color = TColor(0xE0FFFF);
   c.BottomAxis().FixRange(0, 100);
   c.LeftAxis().FixRange(0, 100);
-  f.Line = Add<TFastLineSeries>(c, clBlue, "Line");
+  f.Line = AddNamedSeries<TFastLineSeries>(c, clBlue, "Line");
   for (int i = 0; i <= 100; ++i) f.Line->AppendPoint(i, 50 + 40 * std::sin(i * 0.1));
   return f;
 }

@@ -7,24 +7,14 @@
 #include "controls/Chart.h"
 #include "controls/ChartTools.h"
 #include "controls/Series.h"
+#include "ui/SpectrumChart.h"
 
-struct TSpectrumFixture {
-  std::unique_ptr<TChart> Chart;
-  TFastLineSeries* Discrete = nullptr;
-  TFastLineSeries* Smooth = nullptr;
-  TAreaSeries* SmoothArea = nullptr;
-  TFastLineSeries* SmoothMarks = nullptr;
-  // The reference level, the marker snapped to Smooth, and the search band
-  // (declared after the chart, so they leave it before it goes).
-  std::unique_ptr<TCursorTool> ChartToolH, ChartToolV;
-  std::unique_ptr<TColorBandTool> SSLevel;
-};
+// The band analyzer's own chart, filled.
+using TSpectrumFixture = TSpectrumChart;
 // `points` discrete levels over 87.5..108 MHz (0 none); the smoothed series
 // follow through the smoothing function. `stations` marks are shown.
 // `searchStopLevel` 0..3 puts the search band's start at 3, 5, 7 or 10.
 TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3, int searchStopLevel = 0);
-// The band analyzer's refusal to pan the bottom axis beyond 87..108 MHz.
-void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow);
 
 struct TMpxFixture {
   std::unique_ptr<TChart> Chart;

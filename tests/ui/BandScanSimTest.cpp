@@ -5,9 +5,8 @@
 
 #include "logstore/SettingsRecord.h"
 #include "receiver/RDS_Collector.h"
+#include "support/BandScanScenario.h"
 #include "support/FakeClock.h"
-#include "support/RdsEncoder.h"
-#include "support/SimReceiver.h"
 #include "support/TestUIThread.h"
 #include "ui/BandScan.h"
 
@@ -15,12 +14,7 @@ TEST(BandScanSim, ScanFindsTheStationsAndVisitsCollectTheirData) {
   TTestUIThread ui;
   TFakeClock clock;
   TSimReceiver sim(clock);
-  TRdsEncoder enc[3];
-  for (uint16_t i = 0; i < 3; ++i) enc[i].PI = static_cast<uint16_t>(0xC201 + i);
-  sim.AddStation({89.3, 12, true, enc[0].PS("ALPHA FM")});
-  sim.AddStation({94.2, 10, true, enc[1].PS("BRAVO FM")});
-  sim.AddStation({99.9, 13, false, enc[2].PS("CHARLIE ")});
-  sim.AddStation({104.5, 11, true, {}});
+  AddBandScanStations(sim);
   TSettingsRecord settings{};
   TComUSB com(sim, ui, clock);
   std::unique_ptr<TTuner> tuner;
@@ -70,10 +64,7 @@ TEST(BandScanSim, ScanFindsTheStationsAndVisitsCollectTheirData) {
   ui.Run([&] {
     std::vector<std::vector<std::string>> got;
     for (const TColumnRecord& r : ctl->Stations()) got.push_back({r.Freq, r.PI, r.PS, r.Mode});
-    EXPECT_EQ(got, (std::vector<std::vector<std::string>>{{"89.3 MHz", "C201", "ALPHA FM", "Stereo"},
-                                                          {"94.2 MHz", "C202", "BRAVO FM", "Stereo"},
-                                                          {"99.9 MHz", "C203", "CHARLIE ", "Mono"},
-                                                          {"104.5 MHz", "", "", "Stereo"}}));
+    EXPECT_EQ(got, kBandScanStationRows);
     EXPECT_EQ(tuner->TargetFreq(), 96.0);
   });
   clock.ReleaseAll();

@@ -1,0 +1,42 @@
+#pragma once
+// The band analyzer's spectrum chart as the window lays it out: the scan
+// points (Discrete), their smoothed curve (Smooth, through the smoothing
+// function), the area under it, the station labels (the marks of
+// SmoothMarks), the reference and marker cursors and the search band.
+#include <memory>
+
+#include "controls/Chart.h"
+#include "controls/ChartTools.h"
+#include "controls/Series.h"
+
+struct TSpectrumChart {
+  std::unique_ptr<TChart> Chart;
+  TFastLineSeries* Discrete = nullptr;
+  TFastLineSeries* Smooth = nullptr;
+  TAreaSeries* SmoothArea = nullptr;
+  TFastLineSeries* SmoothMarks = nullptr;
+  // The reference level, the marker snapped to Smooth, and the search band
+  // (declared after the chart, so they leave it before it goes).
+  std::unique_ptr<TCursorTool> ChartToolH, ChartToolV;
+  std::unique_ptr<TColorBandTool> SSLevel;
+};
+
+// A series named `name` in `color` with X ascending, added to the chart.
+template <class T>
+T* AddNamedSeries(TChart& chart, TColor color, const char* name) {
+  auto s = std::make_unique<T>();
+  s->Name = name;
+  s->SetSeriesColor(color);
+  s->XValues().SetOrder(loAscending);
+  return chart.AddSeries(std::move(s));
+}
+// A cursor with a pen of width 2, snapping to `snapTo` when given.
+std::unique_ptr<TCursorTool> MakeCursorTool(TChart& chart, TCursorToolStyle style, TColor color,
+                                            TChartSeries* snapTo);
+
+// Start of the search band for the settings' search-stop level 0..3.
+double SearchBandStart(int SearchStopLevel);
+// The empty chart, 87..108 MHz by 0..18 raw levels, 1000 x 400 pixels.
+TSpectrumChart MakeSpectrumChart(int SearchStopLevel = 0);
+// The band analyzer's refusal to pan the bottom axis beyond 87..108 MHz.
+void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow);
