@@ -30,6 +30,8 @@ class QTimer;
 class TBlockError;
 class TDualImage1;
 class TFreqDisplay;
+class TMPXGraphForm;
+class TMPXReceiver;
 class TGroupAnalyzeForm;
 class TImageList;
 class TProgressForm;
@@ -127,6 +129,8 @@ class TMainForm : public QMainWindow {
   TBlockError* BlockError = nullptr;
   TRemoteObject* RemoteObject = nullptr;
   TGroupAnalyzeForm* GroupAnalyzer = nullptr;
+  TMPXGraphForm* MPXGraph = nullptr;
+  TMPXReceiver* MPXLink = nullptr;
   TProgressForm* ProgressForm = nullptr;
   TDateTime LastExtLogTime = 0;
   bool RemoteActive = false;

@@ -14,6 +14,7 @@
 #include "ui/ColorButton.h"
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
+#include "ui/MPXGraph.h"
 #include "ui/groupanalyze.h"
 #include "ui_Main.h"
 
@@ -67,8 +68,9 @@ void TMainForm::EnterReplay() {
     ReplayMode = true;
     if (DM) DM->SetReplayMode(true);
     if (ComUSB) ComUSB->HandlersMuted = true;
-    // The band analyzer, the MPX analyzer and the remote window are closed
-    // here once they exist.
+    // The band analyzer and the remote window are closed here once they
+    // exist.
+    if (MPXGraph) MPXGraph->hide();
     if (GroupAnalyzer) GroupAnalyzer->hide();
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),

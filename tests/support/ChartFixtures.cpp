@@ -3,74 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/ChartSetup.h"
 #include "controls/ChartSplineFunction.h"
 
 namespace {
 
-// What the three charts share: no legend, no title, flat, no walls, no zoom,
-// margins in pixels, no outer bevel.
 std::unique_ptr<TChart> PlainChart(int left, int right, int top, int width, int height) {
-  auto c = std::make_unique<TChart>();
-  c->Legend().SetVisible(false);
-  c->Title().SetVisible(false);
-  c->SetView3D(false);
-  c->SetView3DWalls(false);
-  c->Zoom().Allow = false;
-  c->AllowPanning = pmNone;
-  c->BevelOuter = bvNone;
-  c->SetMarginUnits(muPixels);
-  c->SetMargins(left, top, right, 0);
-  c->SetBounds(width, height);
-  return c;
-}
-
-template <class T>
-T* Add(TChart& chart, TColor color, const char* name) {
-  auto s = std::make_unique<T>();
-  s->Name = name;
-  s->SetSeriesColor(color);
-  s->XValues().SetOrder(loAscending);
-  return chart.AddSeries(std::move(s));
-}
-
-template <class T>
-std::unique_ptr<T> Tool(TChart& chart) {
-  auto t = std::make_unique<T>();
-  t->SetParentChart(&chart);
-  return t;
-}
-
-std::unique_ptr<TCursorTool> Cursor(TChart& chart, TCursorToolStyle style, TColor color, TChartSeries* snapTo) {
-  auto t = Tool<TCursorTool>(chart);
-  t->SetStyle(style);
-  t->Pen().SetColor(color);
-  t->Pen().SetWidth(2);
-  if (snapTo) t->SetSeries(snapTo), t->Snap = true;
-  return t;
-}
-
-// A band on the left axis drawn behind the axes, without a pen.
-std::unique_ptr<TColorBandTool> Band(TChart& chart, TColor color, int transparency, double start, double end) {
-  auto t = Tool<TColorBandTool>(chart);
-  t->SetAxis(&chart.LeftAxis());
-  t->Pen().Hide();
-  t->SetDrawBehindAxes(true);
-  t->SetColor(color);
-  t->SetTransparency(transparency);
-  t->SetStartValue(start);
-  t->SetEndValue(end);
-  return t;
-}
-
-// A fixed line on the left axis.
-std::unique_ptr<TColorLineTool> Line(TChart& chart, TColor color, TPenStyle style) {
-  auto t = Tool<TColorLineTool>(chart);
-  t->SetAxis(&chart.LeftAxis());
-  t->AllowDrag = false;
-  t->SetDraw3D(false);
-  t->Pen().SetColor(color);
-  t->Pen().SetStyle(style);
-  return t;
+  return MakePlainChart(left, top, right, 0, width, height);
 }
 
 // A level in raw units (0..18) of a band with a few stations on a noise floor.
@@ -107,10 +46,10 @@ TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
   TAxisItems items(c.LeftAxis());
   for (int i = 0; i < 19; ++i) items.Add(i, labels[i]);
 
-  f.Discrete = Add<TFastLineSeries>(c, clRed, "Discrete");
-  f.Smooth = Add<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
-  f.SmoothArea = Add<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
-  f.SmoothMarks = Add<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
+  f.Discrete = AddChartSeries<TFastLineSeries>(c, clRed, "Discrete");
+  f.Smooth = AddChartSeries<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
+  f.SmoothArea = AddChartSeries<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
+  f.SmoothMarks = AddChartSeries<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
   f.Discrete->SetAutoRepaint(false);
   f.Discrete->SetStockPenMode(true);
   auto smoothing = std::make_unique<TSmoothingFunction>();
@@ -147,47 +86,28 @@ TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
     m.Marks().Item(best).SetColor(TColor(0x02AAFFAA));
   }
   constexpr TColor kCursorGreen = 0x408000;
-  f.ChartToolH = Cursor(c, cssHorizontal, kCursorGreen, nullptr);
-  f.ChartToolV = Cursor(c, cssVertical, kCursorGreen, f.Smooth);
+  f.ChartToolH = MakeCursorTool(c, cssHorizontal, kCursorGreen, nullptr);
+  f.ChartToolV = MakeCursorTool(c, cssVertical, kCursorGreen, f.Smooth);
   const double searchStart[] = {3.0, 5.0, 7.0, 10.0};
-  f.SSLevel = Band(c, TColor(0x808040), 70, searchStart[std::clamp(searchStopLevel, 0, 3)], 15.0);
+  f.SSLevel = MakeBandTool(c, TColor(0x808040), 70, searchStart[std::clamp(searchStopLevel, 0, 3)], 15.0);
   return f;
 }
 
 TMpxFixture MakeMpxChart(int points, double start) {
-  TMpxFixture f;
-  f.Chart = PlainChart(2, 2, 8, 800, 300);
-  TChart& c = *f.Chart;
+  TMpxFixture f = MakeMPXTimeChart();
   constexpr double ms = 1.1574074074e-08;
-  TChartAxis& b = c.BottomAxis();
-  b.DateTimeAxis = true;
-  b.SetDateTimeFormat("hh:nn:ss");
-  b.SetIncrement(ms);
-  b.FixRange(start, start + std::max(1, points) * ms);
-  c.LeftAxis().FixRange(-0.5, 130);
-  f.MPXSeries = Add<TFastLineSeries>(c, clRed, "MPXSeries");
-  f.MPXSeries->SetAutoRepaint(false);
-  f.MPXSeries->SetStockPenMode(true);
+  f.Chart->BottomAxis().FixRange(start, start + std::max(1, points) * ms);
   f.MPXSeries->BeginUpdate();
   for (int i = 0; i < points; ++i)
     f.MPXSeries->AppendPoint(start + i * ms, 60 + 25 * std::sin(i * 0.05) + 8 * std::sin(i * 0.71));
   f.MPXSeries->EndUpdate();
-  f.MPXArea = Band(c, clGreen, 80, 40, 100);
-  f.AverageTool = Line(c, clBlue, psDash);
   return f;
 }
 
 TColor DeviationColor(double percent) { return percent < 40 ? clLime : percent < 75 ? clYellow : clRed; }
 
 TDevFixture MakeDevChart(int points) {
-  TDevFixture f;
-  f.Chart = PlainChart(2, 4, 8, 800, 300);
-  TChart& c = *f.Chart;
-  c.BottomAxis().FixRange(0, 135);
-  c.BottomAxis().SetAxisValuesFormat("#,##0.### KHz");
-  c.LeftAxis().FixRange(0, 100);
-  c.LeftAxis().SetAxisValuesFormat("#,##0.###%");
-  f.DevSerie = Add<TAreaSeries>(c, clGreen, "DevSerie");
+  TDevFixture f = MakeMPXDevChart();
   f.DevSerie->BeginUpdate();
   for (int i = 0; i < points; ++i) {
     const double khz = 135.0 * i / std::max(1, points - 1);
@@ -195,8 +115,6 @@ TDevFixture MakeDevChart(int points) {
     f.DevSerie->AppendPoint(khz, pct, {}, DeviationColor(100 - pct));
   }
   f.DevSerie->EndUpdate();
-  f.DEVVTool = Cursor(c, cssVertical, clGreen, f.DevSerie);
-  f.DEVHTool = Line(c, clRed, psDashDot);
   return f;
 }
 
@@ -213,7 +131,7 @@ TZoomFixture MakeZoomChart() {
   c.BackWall().Color = TColor(0xE0FFFF);
   c.BottomAxis().FixRange(0, 100);
   c.LeftAxis().FixRange(0, 100);
-  f.Line = Add<TFastLineSeries>(c, clBlue, "Line");
+  f.Line = AddChartSeries<TFastLineSeries>(c, clBlue, "Line");
   for (int i = 0; i <= 100; ++i) f.Line->AppendPoint(i, 50 + 40 * std::sin(i * 0.1));
   return f;
 }

@@ -7,6 +7,7 @@
 #include "controls/Chart.h"
 #include "controls/ChartTools.h"
 #include "controls/Series.h"
+#include "ui/MPXCharts.h"
 
 struct TSpectrumFixture {
   std::unique_ptr<TChart> Chart;
@@ -26,21 +27,11 @@ TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3, int searchSto
 // The band analyzer's refusal to pan the bottom axis beyond 87..108 MHz.
 void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow);
 
-struct TMpxFixture {
-  std::unique_ptr<TChart> Chart;
-  TFastLineSeries* MPXSeries = nullptr;
-  std::unique_ptr<TColorBandTool> MPXArea;
-  std::unique_ptr<TColorLineTool> AverageTool;
-};
-// `points` samples, one a millisecond from `start` (days).
+using TMpxFixture = TMPXTimeChart;
+// The window's charts with `points` samples, one a millisecond from `start` (days).
 TMpxFixture MakeMpxChart(int points = 2000, double start = 46000.5);
 
-struct TDevFixture {
-  std::unique_ptr<TChart> Chart;
-  TAreaSeries* DevSerie = nullptr;
-  std::unique_ptr<TCursorTool> DEVVTool;
-  std::unique_ptr<TColorLineTool> DEVHTool;
-};
+using TDevFixture = TMPXDevChart;
 // `points` deviation percentages over 0..135 kHz, green, yellow or red.
 TDevFixture MakeDevChart(int points = 136);
 // The program's colour of a deviation bin by its percentage.

@@ -25,6 +25,7 @@
 #include "remote/Remote.h"
 #include "support/FakeLogDatabase.h"
 #include "ui/ImageEx.h"
+#include "ui/MPXGraph.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
 #include "ui/about.h"
@@ -467,13 +468,19 @@ TEST_F(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
 TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   TMainForm& f = F();
 
-  // The windows that do not exist yet keep their buttons disabled while the
-  // others are enabled.
+  // The window that does not exist yet keeps its button disabled while the
+  // others are enabled; the MPX analyzer's button shows and hides its window.
   f.EnableControls(true);
-  for (const char* name : {"btnBandAnalyzer", "btnMPXGraph"})
-    EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
-  for (const char* name : {"btnGroupAnalyze", "btnLogView", "btnRemote"})
+  EXPECT_FALSE(Child<QWidget>("btnBandAnalyzer")->isEnabled());
+  for (const char* name : {"btnMPXGraph", "btnGroupAnalyze", "btnLogView", "btnRemote"})
     EXPECT_TRUE(Child<QWidget>(name)->isEnabled()) << name;
+  ASSERT_NE(f.MPXGraph, nullptr);
+  EXPECT_FALSE(f.MPXGraph->isVisible());
+  for (bool shown : {true, false}) {
+    ClickButton("btnMPXGraph");
+    EXPECT_EQ(f.MPXGraph->isVisible(), shown);
+  }
+  EXPECT_EQ(f.MPXGraph->windowTitle(), "MPX Analyzer - Quorvane Broadcast Ltd.");
 
   // Help: missing file, then the file opened with the desktop's viewer.
   const std::string missing = "Error|Unable to Locate Help File!";
