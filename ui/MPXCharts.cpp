@@ -34,6 +34,9 @@ TMPXDevChart MakeMPXDevChart() {
   c.LeftAxis().FixRange(0, 100);
   c.LeftAxis().SetAxisValuesFormat("#,##0.###%");
   f.DevSerie = AddChartSeries<TAreaSeries>(c, clGreen, "DevSerie");
+  // One point per measured value: the lines between the points' areas
+  // would bury the colours.
+  f.DevSerie->AreaLinesPen().Hide();
   f.DEVVTool = MakeCursorTool(c, cssVertical, clGreen, f.DevSerie);
   f.DEVHTool = MakeLineTool(c, clRed, psDashDot);
   return f;

@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "controls/ChartEngineGroups.h"
 #include "platform/PainterDC.h"
@@ -25,6 +26,8 @@ void DrawOverlayText(TChartCanvas3D& Canvas, int X, int Y, const std::string& Te
   Canvas.SetBrushColor(kOverlayBack);
   Canvas.FillRect({X, Y, X + w, Y + h});
   Canvas.SetBrushStyle(bsClear);
+  Canvas.SetTextAlign(TA_LEFT | TA_TOP);
+  Canvas.DC().SetTextColor(clBlack);
   Canvas.TextOut(X, Y, Text);
 }
 
@@ -61,8 +64,19 @@ struct TMPXGraphForm::TCharts {
   QImage Logo = MakeLogoPicture().scaledToHeight(kLogoHeight, Qt::SmoothTransformation);
   std::string TimeOverlay, DevOverlay;
 
+  // The threshold line at the exceedance of the point under the cursor.
+  void FollowCursor() {
+    const TAreaSeries& s = *Dev.DevSerie;
+    const double x = Dev.DEVVTool->XValue();
+    int best = -1;
+    for (int i = 0; i < s.Count(); ++i)
+      if (best < 0 || std::abs(s.XValue(i) - x) < std::abs(s.XValue(best) - x)) best = i;
+    Dev.DEVHTool->SetValue(best < 0 ? 0.0 : s.YValue(best));
+  }
+
   void DrawLogo(TChart& Chart) {
-    Chart.Canvas().Draw(Chart.Width() - Logo.width() - kLogoMargin, kLogoMargin, Logo);
+    const int x = Chart.Width() - Logo.width() - kLogoMargin;
+    Chart.Canvas().StretchDraw({x, kLogoMargin, x + Logo.width(), kLogoMargin + Logo.height()}, &Logo);
   }
 };
 
@@ -101,15 +115,18 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
       c.DevOverlay = TMPXController::kBufferingText;
       DrawBuffering(dev);
     } else {
-      const double percent = c.Dev.DEVVTool->YValue();
-      c.DevOverlay = TMPXController::CursorText(c.Dev.DEVVTool->XValue(), percent);
-      if (c.Dev.DEVHTool->Value() != percent) c.Dev.DEVHTool->SetValue(percent);
+      c.DevOverlay = TMPXController::CursorText(c.Dev.DEVVTool->XValue(), c.Dev.DEVHTool->Value());
+      // Below the logo.
       const TRect p = dev.PlotRect();
-      DrawOverlayText(dev.Canvas(), p.Right - dev.Canvas().TextWidth(c.DevOverlay) - 8, p.Top + 4, c.DevOverlay);
+      DrawOverlayText(dev.Canvas(), p.Right - dev.Canvas().TextWidth(c.DevOverlay) - 8,
+                      kLogoMargin + c.Logo.height() + 4, c.DevOverlay);
     }
     c.DrawLogo(dev);
   };
-  charts_->Dev.DEVVTool->OnChange = [&dev](auto&&...) { dev.Invalidate(); };
+  charts_->Dev.DEVVTool->OnChange = [this, &dev](auto&&...) {
+    charts_->FollowCursor();
+    dev.Invalidate();
+  };
 
   btnResetAverage = new QPushButton("Reset Average", this);
   btnResetAverage->setObjectName("btnResetAverage");
@@ -183,6 +200,7 @@ void TMPXGraphForm::SampleTaken(bool RefreshCharts) {
   dev.Clear();
   for (const TDeviationChartPoint& p : controller_.DeviationPoints()) dev.AppendPoint(p.X, p.Y, {}, TColor(p.Color));
   dev.EndUpdate();
+  c.FollowCursor();
   c.Time.Chart->Invalidate();
   c.Dev.Chart->Invalidate();
 }
