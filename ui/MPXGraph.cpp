@@ -94,35 +94,35 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
   TChart& dev = *charts_->Dev.Chart;
   auto* timeHost = new TChartHost(time);
   auto* devHost = new TChartHost(dev);
-  time.OnAfterDraw = [this, &time](TCustomAxisPanel&) {
-    TCharts& c = *charts_;
-    if (controller_.InBuffering()) {
-      c.TimeOverlay = TMPXController::kBufferingText;
-      DrawBuffering(time);
-    } else {
-      c.TimeOverlay = controller_.AverageText();
-      const TRect p = time.PlotRect();
-      const int y = time.LeftAxis().PixelOfValue(c.Time.AverageTool->Value());
-      const int h = time.Canvas().TextHeight(c.TimeOverlay);
-      DrawOverlayText(time.Canvas(), p.Left + 4, std::clamp(y - h - 2, p.Top, std::max(p.Top, p.Bottom - h)),
-                      c.TimeOverlay);
-    }
-    c.DrawLogo(time);
+  // Each chart's overlay after its draw: "BUFFERING" at first, then its
+  // own reading; the logo on top.
+  auto overlay = [this](TChart& chart, std::string& text, auto live) {
+    chart.OnAfterDraw = [this, &chart, &text, live](TCustomAxisPanel&) {
+      if (controller_.InBuffering()) {
+        text = TMPXController::kBufferingText;
+        DrawBuffering(chart);
+      } else {
+        text = live(chart);
+      }
+      charts_->DrawLogo(chart);
+    };
   };
-  dev.OnAfterDraw = [this, &dev](TCustomAxisPanel&) {
-    TCharts& c = *charts_;
-    if (controller_.InBuffering()) {
-      c.DevOverlay = TMPXController::kBufferingText;
-      DrawBuffering(dev);
-    } else {
-      c.DevOverlay = TMPXController::CursorText(c.Dev.DEVVTool->XValue(), c.Dev.DEVHTool->Value());
-      // Below the logo.
-      const TRect p = dev.PlotRect();
-      DrawOverlayText(dev.Canvas(), p.Right - dev.Canvas().TextWidth(c.DevOverlay) - 8,
-                      kLogoMargin + c.Logo.height() + 4, c.DevOverlay);
-    }
-    c.DrawLogo(dev);
-  };
+  overlay(time, charts_->TimeOverlay, [this](TChart& chart) {
+    const std::string text = controller_.AverageText();
+    const TRect p = chart.PlotRect();
+    const int y = chart.LeftAxis().PixelOfValue(charts_->Time.AverageTool->Value());
+    const int h = chart.Canvas().TextHeight(text);
+    DrawOverlayText(chart.Canvas(), p.Left + 4, std::clamp(y - h - 2, p.Top, std::max(p.Top, p.Bottom - h)), text);
+    return text;
+  });
+  overlay(dev, charts_->DevOverlay, [this](TChart& chart) {
+    const TMPXDevChart& d = charts_->Dev;
+    const std::string text = TMPXController::CursorText(d.DEVVTool->XValue(), d.DEVHTool->Value());
+    // Below the logo.
+    DrawOverlayText(chart.Canvas(), chart.PlotRect().Right - chart.Canvas().TextWidth(text) - 8,
+                    kLogoMargin + charts_->Logo.height() + 4, text);
+    return text;
+  });
   charts_->Dev.DEVVTool->OnChange = [this, &dev](auto&&...) {
     charts_->FollowCursor();
     dev.Invalidate();
