@@ -104,7 +104,8 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
       } else {
         text = live(chart);
       }
-      charts_->DrawLogo(chart);
+      // The printed page carries the logo itself.
+      if (!controller_.Printing()) charts_->DrawLogo(chart);
     };
   };
   overlay(time, charts_->TimeOverlay, [this](TChart& chart) {

@@ -45,10 +45,6 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
   EXPECT_GT(w.DeviationPointCount(), 0);
   EXPECT_NE(w.DeviationOverlayText().find(" KHz - "), std::string::npos);
 
-  // Percent units: the average reads in percent of 75 kHz.
-  h.form->rbRBDSClick();
-  EXPECT_NE(w.Controller().AverageText().find(" %"), std::string::npos);
-
   // Print: the chart of the page shown, with its title.
   QString title;
   QImage chart;
@@ -70,5 +66,17 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
   ASSERT_EQ(QProcess::execute("pdftoppm", {"-r", "40", "-png", "-singlefile", pdf, dir.filePath("page")}), 0);
   const QImage page(dir.filePath("page.png"));
   EXPECT_GT(page.width(), page.height());
+  int green = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) {
+      const QRgb c = page.pixel(x, y);
+      green += qGreen(c) > 96 && qRed(c) < 64 && qBlue(c) < 64;
+    }
+  EXPECT_GT(green, page.width() * page.height() / 20);  // the area under 75 kHz
+
+  // Percent units: the average reads in percent of 75 kHz.
+  h.form->rbRBDSClick();
+  EXPECT_NE(w.Controller().AverageText().find(" %"), std::string::npos);
+
   h.Stop();
 }
