@@ -80,3 +80,27 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
 
   h.Stop();
 }
+
+// The printed page: 80 pixels taller than the chart, the chart from y = 40,
+// the logo a tenth of the chart's width wide at its top-right corner.
+TEST(MPXPrintPage, TitleSubtitleChartAndLogo) {
+  EnsureQApplication();
+  QImage chart(400, 200, QImage::Format_RGB32);
+  chart.fill(Qt::blue);
+  QImage logo(50, 25, QImage::Format_RGB32);
+  logo.fill(Qt::red);
+  const QImage page = MPXPagePicture(chart, "MPX Time Graph", "Frequency", logo);
+  ASSERT_EQ(page.size(), QSize(400, 280));
+  auto dark = [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (qGray(page.pixel(x, y)) < 128) return true;
+    return false;
+  };
+  EXPECT_TRUE(dark(0, 20));   // the title
+  EXPECT_TRUE(dark(20, 40));  // the subtitle
+  EXPECT_EQ(page.pixel(10, 40), qRgb(0, 0, 255));
+  EXPECT_EQ(page.pixel(361, 41), qRgb(255, 0, 0));   // logo 40 x 20 at (360, 40)
+  EXPECT_EQ(page.pixel(359, 41), qRgb(0, 0, 255));
+  EXPECT_EQ(page.pixel(361, 61), qRgb(0, 0, 255));
+}
