@@ -2,7 +2,7 @@
 # Photographs every window of the program into <build>/screenshots/:
 #  - the simulated build runs offscreen against a station with full RDS and
 #    photographs its windows (splash, main window with each RDS page, group
-#    analyzer, about box, progress window);
+#    analyzer, the MPX analyzer's two pages, about box, progress window);
 #  - the test programs' screenshot tests (tests whose name holds
 #    "Screenshot") save the windows they build, through FW_SCREENSHOT_DIR.
 # Usage: scripts/screenshots.sh <build folder>

@@ -20,14 +20,13 @@ std::string MarkLabel(const std::string& PI, double X, const std::string& PS) {
   return "PI:" + PI + "\r" + FreqText(X) + "\r" + PS;
 }
 
-// ", dd mmm yyyy - hh:nn:ss"
+}  // namespace
+
 std::string StampText(TDateTime t) {
   const dt::TDateParts p = dt::Decode(t);
   return Format(", %02d %s %04d - %02d:%02d:%02d", p.Day, MonthNames[(p.Month + 11) % 12], p.Year, p.Hour,
                 p.Minute, p.Second);
 }
-
-}  // namespace
 
 // ---- Pure rules ---------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "receiver/DeviceProtocol.h"
 #include "receiver/communication.h"
 #include "receiver/shared.h"
+#include "ui/BandScan.h"
 #include "ui/RemoteObject.h"
 
 namespace {
@@ -167,6 +168,8 @@ void TMPXController::ResetMeasurement() {
 std::string TMPXController::AverageText() const {
   return Format(" %3.1f %s ", Average() / unitFactor_, unitText_.c_str());
 }
+
+std::string TMPXController::PrintSubtitle() const { return infoText_ + StampText(clock_.Now()); }
 
 std::string TMPXController::CursorText(double KHz, double Percent) {
   return Format(" %3.1f KHz - %3.1f%s ", KHz, Percent, "%");

@@ -141,6 +141,8 @@ class TMPXController {
   const TFMWindow& TimeWindow() const { return collector_.Window(); }
   const std::vector<TDeviationChartPoint>& DeviationPoints() const { return devPoints_; }
 
+  // The print preview's subtitle: InfoText() and the date and time now.
+  std::string PrintSubtitle() const;
   // The average beside its line: " %3.1f %s " in the chosen units.
   std::string AverageText() const;
   // The reading at the deviation chart's cursor: always in kHz.

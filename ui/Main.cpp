@@ -25,6 +25,7 @@
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
 #include "ui/ImageEx.h"
+#include "ui/MPXGraph.h"
 #include "ui/Pictures.h"
 #include "ui/RemoteObject.h"
 #include "ui/SettingsApply.h"
@@ -211,8 +212,14 @@ void TMainForm::FormCreate() {
     else ui_->btnRadioSettings->setEnabled(true);
   };
   bandLink_->ToggleHandlers(BandAnalyzer->Controller());
-  // The MPX analyzer is created here once it exists.
   Step("Prepare MPX Analyzer");
+  ui_->btnMPXGraph->setIcon(QIcon());
+  MPXLink = new TMPXReceiver(*Tuner, *ComUSB, Settings);
+  MPXGraph = new TMPXGraphForm(*MPXLink, clock, nullptr);
+  MPXGraph->Controller().Remote = RemoteObject;
+  MPXGraph->Controller().RemoteOpen = [this] { return RemoteActive; };
+  MPXGraph->SetDeviationUnits(Settings.RBDS ? 1 : 0);
+  MPXLink->ToggleHandler(MPXGraph->Controller());
   setWindowTitle(QApplication::applicationName() + " - " + kMakerName);
 
   Step("Prepare Main Module");
@@ -298,6 +305,13 @@ void TMainForm::Teardown(bool completed) {
     delete RDSCollector;
     RDSCollector = nullptr;
   }
+  if (MPXGraph) {
+    MPXLink->ToggleHandler(MPXGraph->Controller());
+    delete MPXGraph;
+    MPXGraph = nullptr;
+  }
+  delete MPXLink;
+  MPXLink = nullptr;
   if (ComUSB && comHandlersRegistered_) {
     ComUSB->RegisterDataHandler(PacketTypes({ptRDS, ptStatus, ptType6}), TOnDataEvent(this, &TMainForm::ComData));
     ComUSB->RegisterStatusHandler(TOnStatusEvent(this, &TMainForm::ComStatus));
@@ -488,7 +502,8 @@ void TMainForm::ComStatus(TStatus Status) {
     if (RemoteActive) RemoteObject->SetVar("USB", "1", false);
     LogChange(37, 0, "DEVICE CONNECTED");
   } else if (Status == stDisconnected) {
-    // The band analyzer and the MPX analyzer are closed here once they exist.
+    if (BandAnalyzer) BandAnalyzer->hide();
+    if (MPXGraph) MPXGraph->hide();
     ui_->imgUSB->SetEnabled(false);
     if (RemoteActive) {
       RemoteObject->Clear();
@@ -526,9 +541,8 @@ void TMainForm::EnableControls(bool Flag) {
                        ui_->prs4,           ui_->prs5};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
   ui_->btnBandAnalyzer->setEnabled(Flag);
-  // The MPX analyzer does not exist yet: its button stays disabled.
-  ui_->btnMPXGraph->setEnabled(false);
-  for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->btnRemote),
+  for (QWidget* w : {static_cast<QWidget*>(ui_->btnMPXGraph), static_cast<QWidget*>(ui_->btnGroupAnalyze),
+                     static_cast<QWidget*>(ui_->btnRemote),
                      static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),
                      static_cast<QWidget*>(ui_->FreqBox), static_cast<QWidget*>(ui_->imgStereo),

@@ -32,6 +32,8 @@ class TBandScanReceiver;
 class TBlockError;
 class TDualImage1;
 class TFreqDisplay;
+class TMPXGraphForm;
+class TMPXReceiver;
 class TGroupAnalyzeForm;
 class TImageList;
 class TProgressForm;
@@ -130,6 +132,8 @@ class TMainForm : public QMainWindow {
   TRemoteObject* RemoteObject = nullptr;
   TGroupAnalyzeForm* GroupAnalyzer = nullptr;
   TBandAnalyzerForm* BandAnalyzer = nullptr;
+  TMPXGraphForm* MPXGraph = nullptr;
+  TMPXReceiver* MPXLink = nullptr;
   TProgressForm* ProgressForm = nullptr;
   TDateTime LastExtLogTime = 0;
   bool RemoteActive = false;

@@ -28,6 +28,7 @@
 #include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Main.h"
+#include "ui/MPXGraph.h"
 #include "ui/MainRemote.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
@@ -92,7 +93,6 @@ void TMainForm::ConnectControls() {
       {ui_->btnRemote, &TMainForm::btnRemoteClick}};
   for (const auto& [button, handler] : buttons)
     connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
-  ui_->btnMPXGraph->setEnabled(false);
 
   ui_->ImageEx1->OnMouseUp = [this](QObject* sender, Qt::MouseButton button, QPoint pos) {
     ImageEx1MouseUp(sender, button, pos);
@@ -228,7 +228,7 @@ void TMainForm::rbRDSClick() {
   if (RDSCollector) RDSCollector->SetRBDSMode(0);
   if (!Settings.RBDS) return;
   ui_->lblPICaption->setText("PI");
-  // The MPX window's units follow here once it exists (kHz).
+  if (MPXGraph) MPXGraph->SetDeviationUnits(0);
   Settings.RBDS = 0;
   SaveSettings();
   SendModeCommand(ccMode, cmdModeRDS);
@@ -241,7 +241,7 @@ void TMainForm::rbRBDSClick() {
   ui_->lblPICaption->setText("CALL");
   // A replayed log is only shown in the other presentation.
   if (ReplayMode) return;
-  // The MPX window's units follow here once it exists (percent).
+  if (MPXGraph) MPXGraph->SetDeviationUnits(1);
   Settings.RBDS = 1;
   SaveSettings();
   SendModeCommand(ccMode, cmdModeRBDS);
@@ -311,15 +311,16 @@ void TMainForm::btnLogViewClick() {
   }
 }
 
-// The band analyzer and the MPX analyzer do not exist yet; their buttons
-// stay disabled (see EnableControls).
 void TMainForm::btnBandAnalyzerClick() {
   if (!BandAnalyzer) return;
   BandAnalyzer->show();
   BandAnalyzer->raise();
 }
 
-void TMainForm::btnMPXGraphClick() {}
+void TMainForm::btnMPXGraphClick() {
+  if (!MPXGraph) return;
+  MPXGraph->setVisible(!MPXGraph->isVisible());
+}
 
 void TMainForm::btnRemoteClick() {
   const std::string file = ProgramFolderOf(ExePath) + kRemoteFileName;
@@ -328,7 +329,8 @@ void TMainForm::btnRemoteClick() {
                         IMainDevices::TBoxIcon::Information);
     return;
   }
-  // The band analyzer and the MPX analyzer are closed here once they exist.
+  if (BandAnalyzer) BandAnalyzer->hide();
+  if (MPXGraph) MPXGraph->hide();
   ShowRemoteDialog(*this);
 }
 

@@ -11,6 +11,7 @@
 
 #include "ui/DualImage1.h"
 #include "ui/Main.h"
+#include "ui/MPXGraph.h"
 #include "ui/MainStatistics.h"
 #include "ui/RemoteObject.h"
 #include "ui/blockerror.h"
@@ -295,7 +296,7 @@ void TMainForm::ResetDisplay() {
   ClearTaggedControls(ui_->pcRDS);
   ui_->pcRDS->show();
   ui_->memGroups->clear();
-  // The MPX analyzer's measurement is reset here once the window exists.
+  if (MPXGraph) MPXGraph->ResetMeasurement();
 }
 
 void TMainForm::ShowStatistics(const TRDSStatistics& S) {

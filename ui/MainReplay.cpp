@@ -15,6 +15,7 @@
 #include "ui/ColorButton.h"
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
+#include "ui/MPXGraph.h"
 #include "ui/groupanalyze.h"
 #include "ui_Main.h"
 
@@ -68,11 +69,11 @@ void TMainForm::EnterReplay() {
     ReplayMode = true;
     if (DM) DM->SetReplayMode(true);
     if (ComUSB) ComUSB->HandlersMuted = true;
-    // The MPX analyzer and the remote window are closed here once they exist.
     if (BandAnalyzer) {
       BandAnalyzer->hide();
       BandAnalyzer->BandInfo().hide();
     }
+    if (MPXGraph) MPXGraph->hide();
     if (GroupAnalyzer) GroupAnalyzer->hide();
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),

@@ -124,7 +124,7 @@ void TPrintPreviewBase::priterSetupClick() {
   SelectCurrentPrinter();
   // The analyzers' pages are laid out for landscape, whatever was chosen.
   printer_.setPageOrientation(QPageLayout::Landscape);
-  printer_.setDocName(kJobTitle);
+  printer_.setDocName(JobTitle);
   PrinterChanged();
   RenderPreview();
 }
@@ -150,7 +150,7 @@ void TPrintPreviewBase::DrawPage(IDeviceContext& Dc, int W, int H, TPoint Origin
   shift(page.Logo);
   if (!page.Content.IsEmpty()) DrawContent(Dc, page.Content);
   Dc.SetMapping(TDCMapping{});
-  Dc.StretchDraw(page.Logo, l);
+  if (LogoBelowContent) Dc.StretchDraw(page.Logo, l);
 }
 
 void TPrintPreviewBase::RenderPreview() {
@@ -173,7 +173,7 @@ bool TPrintPreviewBase::btnPrintClick() {
     printer_.setOutputFormat(QPrinter::PdfFormat);
     printer_.setOutputFileName(file);
   }
-  printer_.setDocName(kJobTitle);
+  printer_.setDocName(JobTitle);
   const QRect full = printer_.pageLayout().fullRectPixels(printer_.resolution());
   // The painter's origin is the printable area's corner, not the paper's.
   const QRect paint = printer_.pageLayout().paintRectPixels(printer_.resolution());

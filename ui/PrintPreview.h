@@ -71,6 +71,10 @@ class TPrintPreviewBase : public QDialog {
   void RenderPreview();
 
  protected:
+  // The print job's name.
+  QString JobTitle = kJobTitle;
+  // Off where the content carries the logo itself.
+  bool LogoBelowContent = true;
   // Fills the printer list and renders the first preview (call from the
   // preview's constructor, once the content is ready).
   void Start();

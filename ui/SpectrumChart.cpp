@@ -4,17 +4,6 @@
 
 #include "controls/ChartSplineFunction.h"
 
-std::unique_ptr<TCursorTool> MakeCursorTool(TChart& chart, TCursorToolStyle style, TColor color,
-                                            TChartSeries* snapTo) {
-  auto t = std::make_unique<TCursorTool>();
-  t->SetParentChart(&chart);
-  t->SetStyle(style);
-  t->Pen().SetColor(color);
-  t->Pen().SetWidth(2);
-  if (snapTo) t->SetSeries(snapTo), t->Snap = true;
-  return t;
-}
-
 double SearchBandStart(int SearchStopLevel) {
   const double start[] = {3.0, 5.0, 7.0, 10.0};
   return start[std::clamp(SearchStopLevel, 0, 3)];
@@ -26,21 +15,12 @@ void VetoOutsideBand(TChartAxis& axis, double& aMin, double& aMax, bool& allow) 
 
 TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   TSpectrumChart f;
-  f.Chart = std::make_unique<TChart>();
+  f.Chart = MakePlainChart(2, 18, 4, 0, 1000, 400);
   TChart& c = *f.Chart;
-  c.Legend().SetVisible(false);
-  c.Title().SetVisible(false);
   c.Title().Text = {"Spectrum"};
   c.Title().AdjustFrame = false;
-  c.SetView3D(false);
-  c.SetView3DWalls(false);
-  c.Zoom().Allow = false;
   c.Zoom().Direction = tzdHorizontal;
   c.AllowPanning = pmHorizontal;
-  c.BevelOuter = bvNone;
-  c.SetMarginUnits(muPixels);
-  c.SetMargins(2, 18, 4, 0);
-  c.SetBounds(1000, 400);
   TChartAxis& b = c.BottomAxis();
   b.FixRange(87.0, 108.0);
   b.SetAxisValuesFormat("#,##0.### MHz");
@@ -54,10 +34,10 @@ TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   TAxisItems items(c.LeftAxis());
   for (int i = 0; i < 19; ++i) items.Add(i, labels[i]);
 
-  f.Discrete = AddNamedSeries<TFastLineSeries>(c, clRed, "Discrete");
-  f.Smooth = AddNamedSeries<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
-  f.SmoothArea = AddNamedSeries<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
-  f.SmoothMarks = AddNamedSeries<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
+  f.Discrete = AddChartSeries<TFastLineSeries>(c, clRed, "Discrete");
+  f.Smooth = AddChartSeries<TFastLineSeries>(c, TColor(0xFF0000), "Smooth");
+  f.SmoothArea = AddChartSeries<TAreaSeries>(c, TColor(0xFF0000), "SmoothArea");
+  f.SmoothMarks = AddChartSeries<TFastLineSeries>(c, TColor(0xFF0000), "SmoothMarks");
   // Every scan point is drawn as one new segment, without a repaint.
   f.Discrete->SetAutoRepaint(false);
   f.Discrete->SetStockPenMode(true);
@@ -77,15 +57,6 @@ TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   constexpr TColor kCursorGreen = 0x408000;
   f.ChartToolH = MakeCursorTool(c, cssHorizontal, kCursorGreen, nullptr);
   f.ChartToolV = MakeCursorTool(c, cssVertical, kCursorGreen, f.Smooth);
-  f.SSLevel = std::make_unique<TColorBandTool>();
-  TColorBandTool& band = *f.SSLevel;
-  band.SetParentChart(&c);
-  band.SetAxis(&c.LeftAxis());
-  band.Pen().Hide();
-  band.SetDrawBehindAxes(true);
-  band.SetColor(TColor(0x808040));
-  band.SetTransparency(70);
-  band.SetStartValue(SearchBandStart(SearchStopLevel));
-  band.SetEndValue(15.0);
+  f.SSLevel = MakeBandTool(c, TColor(0x808040), 70, SearchBandStart(SearchStopLevel), 15.0);
   return f;
 }

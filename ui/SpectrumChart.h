@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "controls/Chart.h"
+#include "controls/ChartSetup.h"
 #include "controls/ChartTools.h"
 #include "controls/Series.h"
 
@@ -20,19 +21,6 @@ struct TSpectrumChart {
   std::unique_ptr<TCursorTool> ChartToolH, ChartToolV;
   std::unique_ptr<TColorBandTool> SSLevel;
 };
-
-// A series named `name` in `color` with X ascending, added to the chart.
-template <class T>
-T* AddNamedSeries(TChart& chart, TColor color, const char* name) {
-  auto s = std::make_unique<T>();
-  s->Name = name;
-  s->SetSeriesColor(color);
-  s->XValues().SetOrder(loAscending);
-  return chart.AddSeries(std::move(s));
-}
-// A cursor with a pen of width 2, snapping to `snapTo` when given.
-std::unique_ptr<TCursorTool> MakeCursorTool(TChart& chart, TCursorToolStyle style, TColor color,
-                                            TChartSeries* snapTo);
 
 // Start of the search band for the settings' search-stop level 0..3.
 double SearchBandStart(int SearchStopLevel);

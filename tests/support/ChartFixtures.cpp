@@ -3,57 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/ChartSetup.h"
 #include "controls/ChartSplineFunction.h"
 
 namespace {
-
-// What the three charts share: no legend, no title, flat, no walls, no zoom,
-// margins in pixels, no outer bevel.
-std::unique_ptr<TChart> PlainChart(int left, int right, int top, int width, int height) {
-  auto c = std::make_unique<TChart>();
-  c->Legend().SetVisible(false);
-  c->Title().SetVisible(false);
-  c->SetView3D(false);
-  c->SetView3DWalls(false);
-  c->Zoom().Allow = false;
-  c->AllowPanning = pmNone;
-  c->BevelOuter = bvNone;
-  c->SetMarginUnits(muPixels);
-  c->SetMargins(left, top, right, 0);
-  c->SetBounds(width, height);
-  return c;
-}
-
-template <class T>
-std::unique_ptr<T> Tool(TChart& chart) {
-  auto t = std::make_unique<T>();
-  t->SetParentChart(&chart);
-  return t;
-}
-
-// A band on the left axis drawn behind the axes, without a pen.
-std::unique_ptr<TColorBandTool> Band(TChart& chart, TColor color, int transparency, double start, double end) {
-  auto t = Tool<TColorBandTool>(chart);
-  t->SetAxis(&chart.LeftAxis());
-  t->Pen().Hide();
-  t->SetDrawBehindAxes(true);
-  t->SetColor(color);
-  t->SetTransparency(transparency);
-  t->SetStartValue(start);
-  t->SetEndValue(end);
-  return t;
-}
-
-// A fixed line on the left axis.
-std::unique_ptr<TColorLineTool> Line(TChart& chart, TColor color, TPenStyle style) {
-  auto t = Tool<TColorLineTool>(chart);
-  t->SetAxis(&chart.LeftAxis());
-  t->AllowDrag = false;
-  t->SetDraw3D(false);
-  t->Pen().SetColor(color);
-  t->Pen().SetStyle(style);
-  return t;
-}
 
 // A level in raw units (0..18) of a band with a few stations on a noise floor.
 double SpectrumLevel(double mhz) {
@@ -91,39 +44,20 @@ TSpectrumFixture MakeSpectrum(int points, int stations, int searchStopLevel) {
 }
 
 TMpxFixture MakeMpxChart(int points, double start) {
-  TMpxFixture f;
-  f.Chart = PlainChart(2, 2, 8, 800, 300);
-  TChart& c = *f.Chart;
+  TMpxFixture f = MakeMPXTimeChart();
   constexpr double ms = 1.1574074074e-08;
-  TChartAxis& b = c.BottomAxis();
-  b.DateTimeAxis = true;
-  b.SetDateTimeFormat("hh:nn:ss");
-  b.SetIncrement(ms);
-  b.FixRange(start, start + std::max(1, points) * ms);
-  c.LeftAxis().FixRange(-0.5, 130);
-  f.MPXSeries = AddNamedSeries<TFastLineSeries>(c, clRed, "MPXSeries");
-  f.MPXSeries->SetAutoRepaint(false);
-  f.MPXSeries->SetStockPenMode(true);
+  f.Chart->BottomAxis().FixRange(start, start + std::max(1, points) * ms);
   f.MPXSeries->BeginUpdate();
   for (int i = 0; i < points; ++i)
     f.MPXSeries->AppendPoint(start + i * ms, 60 + 25 * std::sin(i * 0.05) + 8 * std::sin(i * 0.71));
   f.MPXSeries->EndUpdate();
-  f.MPXArea = Band(c, clGreen, 80, 40, 100);
-  f.AverageTool = Line(c, clBlue, psDash);
   return f;
 }
 
 TColor DeviationColor(double percent) { return percent < 40 ? clLime : percent < 75 ? clYellow : clRed; }
 
 TDevFixture MakeDevChart(int points) {
-  TDevFixture f;
-  f.Chart = PlainChart(2, 4, 8, 800, 300);
-  TChart& c = *f.Chart;
-  c.BottomAxis().FixRange(0, 135);
-  c.BottomAxis().SetAxisValuesFormat("#,##0.### KHz");
-  c.LeftAxis().FixRange(0, 100);
-  c.LeftAxis().SetAxisValuesFormat("#,##0.###%");
-  f.DevSerie = AddNamedSeries<TAreaSeries>(c, clGreen, "DevSerie");
+  TDevFixture f = MakeMPXDevChart();
   f.DevSerie->BeginUpdate();
   for (int i = 0; i < points; ++i) {
     const double khz = 135.0 * i / std::max(1, points - 1);
@@ -131,14 +65,12 @@ TDevFixture MakeDevChart(int points) {
     f.DevSerie->AppendPoint(khz, pct, {}, DeviationColor(100 - pct));
   }
   f.DevSerie->EndUpdate();
-  f.DEVVTool = MakeCursorTool(c, cssVertical, clGreen, f.DevSerie);
-  f.DEVHTool = Line(c, clRed, psDashDot);
   return f;
 }
 
 TZoomFixture MakeZoomChart() {
   TZoomFixture f;
-  f.Chart = PlainChart(4, 4, 4, 600, 400);
+  f.Chart = MakePlainChart(4, 4, 4, 0, 600, 400);
   TChart& c = *f.Chart;
   c.Zoom().Allow = true;
   // A title and the flat back wall, which the program's charts do not show.
@@ -149,7 +81,7 @@ TZoomFixture MakeZoomChart() {
   c.BackWall().Color = TColor(0xE0FFFF);
   c.BottomAxis().FixRange(0, 100);
   c.LeftAxis().FixRange(0, 100);
-  f.Line = AddNamedSeries<TFastLineSeries>(c, clBlue, "Line");
+  f.Line = AddChartSeries<TFastLineSeries>(c, clBlue, "Line");
   for (int i = 0; i <= 100; ++i) f.Line->AppendPoint(i, 50 + 40 * std::sin(i * 0.1));
   return f;
 }

@@ -8,6 +8,7 @@
 #include "controls/ChartTools.h"
 #include "controls/Series.h"
 #include "ui/SpectrumChart.h"
+#include "ui/MPXCharts.h"
 
 // The band analyzer's own chart, filled.
 using TSpectrumFixture = TSpectrumChart;
@@ -16,21 +17,11 @@ using TSpectrumFixture = TSpectrumChart;
 // `searchStopLevel` 0..3 puts the search band's start at 3, 5, 7 or 10.
 TSpectrumFixture MakeSpectrum(int points = 2600, int stations = 3, int searchStopLevel = 0);
 
-struct TMpxFixture {
-  std::unique_ptr<TChart> Chart;
-  TFastLineSeries* MPXSeries = nullptr;
-  std::unique_ptr<TColorBandTool> MPXArea;
-  std::unique_ptr<TColorLineTool> AverageTool;
-};
-// `points` samples, one a millisecond from `start` (days).
+using TMpxFixture = TMPXTimeChart;
+// The window's charts with `points` samples, one a millisecond from `start` (days).
 TMpxFixture MakeMpxChart(int points = 2000, double start = 46000.5);
 
-struct TDevFixture {
-  std::unique_ptr<TChart> Chart;
-  TAreaSeries* DevSerie = nullptr;
-  std::unique_ptr<TCursorTool> DEVVTool;
-  std::unique_ptr<TColorLineTool> DEVHTool;
-};
+using TDevFixture = TMPXDevChart;
 // `points` deviation percentages over 0..135 kHz, green, yellow or red.
 TDevFixture MakeDevChart(int points = 136);
 // The program's colour of a deviation bin by its percentage.

@@ -13,6 +13,7 @@
 #include "support/LogFill.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
+#include "ui/MPXGraph.h"
 #include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
 
@@ -60,11 +61,15 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
   EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // the raw log stands on its newest row
   EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));  // also outside replay, and not logged
+  f->btnMPXGraphClick();
+  ASSERT_TRUE(f->MPXGraph->isVisible());
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_FALSE(f->MPXGraph->isVisible());  // entering the replay closes the tool window
   const TLogRowCounts before = f->DM->CountRows();
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));  // a second enter only replies
   EXPECT_TRUE(f->ReplayMode);
   EXPECT_FALSE(Enabled("btnLogView"));
+  EXPECT_FALSE(Enabled("btnMPXGraph"));
   EXPECT_FALSE(Enabled("edFreq"));
   EXPECT_TRUE(Enabled("pcRDS"));
   EXPECT_EQ(Ask(1, 6, 1), (TReplies{{6, 9}}));

@@ -25,6 +25,7 @@
 #include "remote/Remote.h"
 #include "support/FakeLogDatabase.h"
 #include "ui/ImageEx.h"
+#include "ui/MPXGraph.h"
 #include "ui/RadioSettings.h"
 #include "ui/SettingsApply.h"
 #include "ui/about.h"
@@ -467,12 +468,18 @@ TEST_F(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
 TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   TMainForm& f = F();
 
-  // The MPX analyzer does not exist yet: its button stays disabled while the
-  // others are enabled.
+  // Every tool window's button is enabled with the other controls; the MPX
+  // analyzer's shows and hides its window.
   f.EnableControls(true);
-  EXPECT_FALSE(Child<QWidget>("btnMPXGraph")->isEnabled());
-  for (const char* name : {"btnBandAnalyzer", "btnGroupAnalyze", "btnLogView", "btnRemote"})
+  for (const char* name : {"btnBandAnalyzer", "btnMPXGraph", "btnGroupAnalyze", "btnLogView", "btnRemote"})
     EXPECT_TRUE(Child<QWidget>(name)->isEnabled()) << name;
+  ASSERT_NE(f.MPXGraph, nullptr);
+  EXPECT_FALSE(f.MPXGraph->isVisible());
+  for (bool shown : {true, false}) {
+    ClickButton("btnMPXGraph");
+    EXPECT_EQ(f.MPXGraph->isVisible(), shown);
+  }
+  EXPECT_EQ(f.MPXGraph->windowTitle(), "MPX Analyzer - Quorvane Broadcast Ltd.");
 
   // Help: missing file, then the file opened with the desktop's viewer.
   const std::string missing = "Error|Unable to Locate Help File!";

@@ -42,6 +42,7 @@
 #include "support/SimMainDevices.h"
 #include "support/SimRemote.h"
 #include "ui/Main.h"
+#include "ui/MPXGraph.h"
 #include "ui/Program.h"
 #include "ui/Splash.h"
 #include "ui/about.h"
@@ -180,6 +181,16 @@ void TakeScreenshots(TMainForm& form, TSimMainDevices& devices, const QString& d
   }
   Save(&form, dir, "main");
   if (form.GroupAnalyzer) Save(form.GroupAnalyzer, dir, "group_analyzer");
+  if (TMPXGraphForm* mpx = form.MPXGraph) {
+    // Opened as the user opens it; a few seconds of readings after buffering.
+    if (!mpx->isVisible()) form.btnMPXGraphClick();
+    Wait([mpx] { return mpx->TimePointCount() >= 40; }, 15000);
+    for (int page = 0; page < mpx->pages->count(); ++page) {
+      mpx->pages->setCurrentIndex(page);
+      Save(mpx, dir, page == 0 ? "mpx_analyzer" : "mpx_analyzer_deviation");
+    }
+    mpx->pages->setCurrentIndex(0);
+  }
 
   TDeviceInfoBytes info{};
   if (form.Tuner) info = form.Tuner->Calibration().Info;
