@@ -22,7 +22,6 @@ const std::vector<double> kTableKHz = {130, 120, 110, 100, 90,  80,  75,  70,  6
 
 // Unix milliseconds of a local stamp (1970-01-01 is day 25569).
 constexpr TDateTime kUnixEpoch = 25569.0;
-constexpr int64_t kMsPerHour = 3600000;
 
 // An elapsed time as "hh:nn:ss" (the hours of the day it would be).
 std::string ElapsedText(TDateTime span) {
@@ -66,11 +65,11 @@ const std::vector<double>& TMPXController::TableKHz() { return kTableKHz; }
 
 double TMPXController::ReadingToKHz(double Reading) { return InterpolateTable(Reading, kTableRaw, kTableKHz); }
 
-int TMPXController::SystemZoneHoursAhead() {
+int64_t TMPXController::SystemZoneMsAhead() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return static_cast<int>(local.tm_gmtoff / 3600);
+  return int64_t(local.tm_gmtoff) * 1000;
 }
 
 void TMPXController::ComData(const uint8_t* Packet, int High) {
@@ -127,8 +126,10 @@ void TMPXController::UpdateMeasurement(TDateTime Time, double Reading) {
 
 void TMPXController::PublishRemote(double KHz) {
   const TDateTime now = clock_.Now();
-  // The client's clock runs in UTC.
-  const int64_t t = dt::MillisecondsBetween(kUnixEpoch, now) - ZoneHoursAhead() * kMsPerHour;
+  // The client's clock runs in UTC. The whole offset is taken, not its
+  // whole standard hours: those would put the stamp an hour off in summer
+  // and half an hour off in a half-hour zone.
+  const int64_t t = dt::MillisecondsBetween(kUnixEpoch, now) - ZoneMsAhead();
   if (t - lastLeds_ > kLedsIntervalMs) {
     Remote->SetVar("LEDS", Format("%lld!%.0f!0!0!0!0!0", static_cast<long long>(t), KHz), false);
     lastLeds_ = t;

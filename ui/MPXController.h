@@ -101,8 +101,9 @@ class TMPXController {
   // it is, "LEDS" and "DEV" are published and the charts left alone.
   TRemoteObject* Remote = nullptr;
   std::function<bool()> RemoteOpen;
-  // The local time zone's whole hours ahead of UTC, for the "LEDS" stamp.
-  std::function<int()> ZoneHoursAhead = SystemZoneHoursAhead;
+  // How far local time runs ahead of UTC now, in ms (summer time and
+  // half-hour zones included), for the "LEDS" stamp.
+  std::function<int64_t()> ZoneMsAhead = SystemZoneMsAhead;
 
   // ---- Device handler --------------------------------------------------------
   void ComData(const uint8_t* Packet, int High);
@@ -153,7 +154,7 @@ class TMPXController {
   static const std::vector<double>& TableRaw();
   static const std::vector<double>& TableKHz();
 
-  static int SystemZoneHoursAhead();
+  static int64_t SystemZoneMsAhead();
 
  private:
   void PublishRemote(double KHz);

@@ -33,7 +33,7 @@ struct MPXController : ::testing::Test {
     c.Observer = &seen;
     c.Remote = &remote;
     c.RemoteOpen = [this] { return remoteOpen; };
-    c.ZoneHoursAhead = [] { return 2; };
+    c.ZoneMsAhead = [] { return int64_t(5.5 * 3600000); };  // a half-hour zone
   }
   // A type-2 packet with the reading, stamped now; then time moves on.
   void Feed(int raw, bool toggle, int stepMs = 100, uint8_t type = 2) {
@@ -138,10 +138,10 @@ TEST_F(MPXController, ChartsHeldWhilePrintingOrRemote) {
   remoteOpen = true;
   for (int i = 0; i < 20; ++i) Next(666);  // 99.92 kHz for 2 s more
   EXPECT_TRUE(seen.Taken == 22 && seen.Refreshed == 0 && c.Collector().Parts().size() == 22);
-  // Unix ms in UTC (two hours ahead here) of the first sample, then again
+  // Unix ms in UTC (local time 5 h 30 min ahead here) of the first sample, then again
   // after more than a second; the exceedance curve once in three seconds
   // (as of the first sample: 74.95 twice, 99.92 once).
-  const int64_t first = 1767261600000 + 2000 + 200;
+  const int64_t first = 1767261600000 - 3 * 3600000 - 1800000 + 2000 + 200;
   EXPECT_EQ(remote.GetChanges(true),
             "LEDS=" + std::to_string(first + 1100) + "!100!0!0!0!0!0&DEV=!0.0:100.0!75.0:33.3!80.0:33.3&");
   remoteOpen = false;
