@@ -203,6 +203,7 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_NEAR(range().second, 95.7, 1e-9);
   EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
   EXPECT_EQ(a.ZoomInScrollBar->value(), 870);
+  SaveScreenshot(&a, "band_analyzer_marker_zoom");
   h.Stop();
   clock.ReleaseAll();
 }
