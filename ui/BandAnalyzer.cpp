@@ -452,7 +452,14 @@ void TBandAnalyzerForm::ApplySettings(const TSettingsRecord& Settings) {
     ShowVisual(TBandVisual(v), visuals[v].first != 0);
     SetVisualColor(TBandVisual(v), visuals[v].second);
   }
-  spectrum_->SSLevel->SetStartValue(SearchBandStart(Settings.SearchStopLevel));
+  SetSearchBandStart(SearchBandStart(Settings.SearchStopLevel));
+}
+
+double TBandAnalyzerForm::SearchBandStartValue() const { return spectrum_->SSLevel->StartValue(); }
+
+void TBandAnalyzerForm::SetSearchBandStart(double Level) {
+  spectrum_->SSLevel->SetStartValue(Level);
+  Repaint();
 }
 
 // ---- Layout --------------------------------------------------------------------------------

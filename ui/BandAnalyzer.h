@@ -88,6 +88,10 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void btnPrintClick();
   void btnBandInfoClick();
   void btnSettingsClick();
+  // Moves the start of the search-level band (a raw receiver level); the
+  // tuner settings dialog previews its level buttons there.
+  void SetSearchBandStart(double Level);
+  double SearchBandStartValue() const;
 
   // IBandScanObserver
   void ModeChanged() override;

@@ -260,8 +260,10 @@ void TMainForm::btnRadioSettingsClick() {
     if (Tuner) Tuner->SetConfigCode(index, code);
   };
   out.Save = [this](const TSettingsRecord&) { SaveSettings(); };
-  // The band analyzer's search-level band takes the preview once it exists.
-  TRadioSettingsForm::Execute(this, Settings, firmware, out, nullptr);
+  // The level buttons preview their level on the band analyzer's chart.
+  TRadioSettingsForm::Execute(this, Settings, firmware, out, [this](int level) {
+    if (BandAnalyzer) BandAnalyzer->SetSearchBandStart(level);
+  });
 }
 
 void TMainForm::btnPresetsClick() {

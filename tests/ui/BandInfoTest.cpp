@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSlider>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -18,6 +16,7 @@
 #include "support/QtApp.h"
 #include "ui/BandInfo.h"
 #include "ui/BandInfoPrint.h"
+#include "PrintedPage.h"
 
 namespace {
 
@@ -221,7 +220,6 @@ TEST_F(BandInfo, EmptyListPrintsTitleDescriptionAndHeader) {
 
 TEST_F(BandInfo, PrintedPageThroughPdfScreenshot) {
   QTemporaryDir dir;
-  const QString pdf = dir.filePath("bandinfo.pdf");
   TColumnRecord wide = host.Records[0];
   wide.Point = 99, wide.AFList = std::string(120, '9');  // wraps in its column
   form.AddStation(wide);
@@ -241,22 +239,13 @@ TEST_F(BandInfo, PrintedPageThroughPdfScreenshot) {
   for (const TDCRecord& r : preview.Page().Records) afLines += r.Op == TDCOp::TextOut && r.Text.find("999") == 0;
   EXPECT_GT(afLines, 1);
 
-  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
-  preview.Printer().setOutputFileName(pdf);
-  preview.AskPdfFileName = [pdf] { return pdf; };
-  ASSERT_TRUE(preview.btnPrintClick());
-  ASSERT_GT(QFileInfo(pdf).size(), 0);
-  ASSERT_EQ(QProcess::execute("pdftoppm", {"-r", "60", "-png", "-singlefile", pdf, dir.filePath("page")}), 0);
-  const QImage page = QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
+  const QImage page = PrintedPdfPage(preview, dir);
   ASSERT_FALSE(page.isNull());
   EXPECT_GT(page.width(), page.height());
   // Dark text lies within the 10 % margins only.
-  int left = page.width(), right = -1;
-  for (int y = 0; y < page.height(); ++y)
-    for (int x = 0; x < page.width(); ++x)
-      if (qGray(page.pixel(x, y)) < 96) left = std::min(left, x), right = std::max(right, x);
-  EXPECT_GE(left, page.width() / 10 - 1);
-  EXPECT_LE(right, page.width() - page.width() / 10);
+  const QRect text = PickedBounds(page, [](QRgb p) { return qGray(p) < 96; });
+  EXPECT_GE(text.left(), page.width() / 10 - 1);
+  EXPECT_LE(text.right(), page.width() - page.width() / 10);
   if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
     page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_info_print.png");
 }

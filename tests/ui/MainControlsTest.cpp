@@ -23,6 +23,7 @@
 #include "platform/Format.h"
 #include "receiver/shared.h"
 #include "remote/Remote.h"
+#include "ui/BandAnalyzer.h"
 #include "support/FakeLogDatabase.h"
 #include "ui/ImageEx.h"
 #include "ui/MPXGraph.h"
@@ -332,14 +333,29 @@ TEST_F(MainControls, TunerSettingsSendTheirBytesInOrderAndPersist) {
   // The stored settings: 100 kHz, level 1, 50 us, DX.
   ASSERT_EQ(F().Tuner->ConfigCodes(), (TTuner::TConfigCodes{0x00, 0x03, 0x11, 0x17, 0x15, 0x30}));
 
+  // A level button previews its level on the band analyzer's search band;
+  // "Cancel" puts the stored level (1: band from 5) back.
+  ASSERT_NE(F().BandAnalyzer, nullptr);
+  auto band = [&] { return F().BandAnalyzer->SearchBandStartValue(); };
+  ASSERT_EQ(band(), 5.0);
+  WithModal<TRadioSettingsForm>(
+      [&](TRadioSettingsForm* form) {
+        form->l10->click();
+        EXPECT_EQ(band(), 10.0);
+        QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+      },
+      [&] { F().btnRadioSettingsClick(); });
+  EXPECT_EQ(band(), 5.0);
+
   // To 200 kHz, level 3, 75 us, Local: spacing, level, de-emphasis, sensitivity.
   // (A dialog cancelled half-way is in SettingsDialogsTest.)
   Rx().ClearCommands();
   WithModal<TRadioSettingsForm>(
-      [](TRadioSettingsForm* form) {
+      [&](TRadioSettingsForm* form) {
         EXPECT_TRUE(form->deem75->isEnabled());  // the receiver's firmware 2 offers it
         form->sp200->click();
         form->l10->click();
+        EXPECT_EQ(band(), 10.0);
         form->deem75->click();
         form->snLDX->click();
         QTest::mouseClick(form->btnOK, Qt::LeftButton);
@@ -349,6 +365,7 @@ TEST_F(MainControls, TunerSettingsSendTheirBytesInOrderAndPersist) {
   EXPECT_EQ(Rx().Commands(), (std::vector<TBytes>{{0x16}, {0x13}, {0x31}, {0x18}}));
   const TTuner::TConfigCodes changed{0x00, 0x03, 0x13, 0x18, 0x16, 0x31};
   EXPECT_EQ(F().Tuner->ConfigCodes(), changed);
+  EXPECT_EQ(band(), 10.0);
   const TSimConfig config = Rx().Config();
   EXPECT_TRUE(config.Spacing == 2 && config.StopLevel == 3 && config.Deemphasis && config.Sensitivity == 0x18);
 

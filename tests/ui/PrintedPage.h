@@ -1,0 +1,32 @@
+#pragma once
+// A print preview's page as it comes out where no printer exists: printed to
+// a PDF file and rendered back by pdftoppm.
+#include <QFileInfo>
+#include <QImage>
+#include <QPrinter>
+#include <QProcess>
+#include <QRect>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "ui/PrintPreview.h"
+
+// The printed page at 60 dpi; a null picture when printing or rendering failed.
+inline QImage PrintedPdfPage(TPrintPreviewBase& preview, const QTemporaryDir& dir) {
+  const QString pdf = dir.filePath("page.pdf");
+  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
+  preview.Printer().setOutputFileName(pdf);
+  preview.AskPdfFileName = [pdf] { return pdf; };
+  if (!preview.btnPrintClick() || QFileInfo(pdf).size() == 0) return {};
+  if (QProcess::execute("pdftoppm", {"-r", "60", "-png", "-singlefile", pdf, dir.filePath("page")}) != 0) return {};
+  return QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// The smallest rectangle holding every pixel that Picked accepts.
+inline QRect PickedBounds(const QImage& image, const std::function<bool(QRgb)>& Picked) {
+  QRect r;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (Picked(image.pixel(x, y))) r |= QRect(x, y, 1, 1);
+  return r;
+}
