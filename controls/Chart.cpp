@@ -436,6 +436,7 @@ void TCustomChart::PaintLegendRow(int position) {
   TChartSeries* s = item.Series;
   if (g.FontSeriesColor && s)
     c.DC().SetTextColor(l.Style == lsValues ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
+  // Each column is written from its left edge, whatever the text style.
   for (int col = 0; col < 2; ++col) {
     if (!item.Text[col].empty()) c.TextOut(x, y, item.Text[col]);
     x += (col == 0 ? l.W0 : l.W1) + l.S;

@@ -12,6 +12,14 @@ void TCustomLineSeries::SetSeriesColor(TColor c) {
   TChartSeries::SetSeriesColor(c);
 }
 
+void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
+  TChartCanvas3D& c = ParentChart()->Canvas();
+  c.PreparePenWithColor(LinePen(), color);
+  const int mid = (r.Top + r.Bottom) / 2;
+  c.MoveTo(r.Left, mid);
+  c.LineTo(r.Right, mid);
+}
+
 // --- Fast line
 
 void TFastLineSeries::SetStockPenMode(bool v) {
@@ -53,12 +61,7 @@ void TFastLineSeries::PaintPoint(int i) {
 }
 
 void TFastLineSeries::PaintLegendSymbol(int index, const TRect& r) {
-  if (!ParentChart()) return;
-  TChartCanvas3D& c = ParentChart()->Canvas();
-  c.PreparePenWithColor(LinePen(), LegendColorAt(index));
-  const int mid = (r.Top + r.Bottom) / 2;
-  c.MoveTo(r.Left, mid);
-  c.LineTo(r.Right, mid);
+  if (ParentChart()) PaintLegendLine(r, LegendColorAt(index));
 }
 
 void TFastLineSeries::AnnounceNewPoint(int index) {
@@ -157,11 +160,7 @@ void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
   const bool line = LinePen().Visible();
   const bool pointer = pointer_.Visible() && pointer_.Style() != psNothing;
   const int mid = (r.Top + r.Bottom) / 2;
-  if (line && (pointer || !drawArea_)) {
-    cv.PreparePenWithColor(LinePen(), color);
-    cv.MoveTo(r.Left, mid);
-    cv.LineTo(r.Right, mid);
-  }
+  if (line && (pointer || !drawArea_)) PaintLegendLine(r, color);
   if (pointer) {
     DrawPointer({(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color);
   } else if (!line || drawArea_) {

@@ -15,6 +15,10 @@ class TCustomLineSeries : public TChartSeries {
   TChartPen& LinePen() { return Pen(); }
   // A line is drawn in the series colour: the pen follows it.
   void SetSeriesColor(TColor c) override;
+
+ protected:
+  // The line pen in `color` across the vertical middle of a legend symbol.
+  void PaintLegendLine(const TRect& r, TColor color);
 };
 
 class TFastLineSeries : public TCustomLineSeries {
