@@ -47,14 +47,7 @@ void TChartTitle::DrawTitle(TChartCanvas3D& c, TRect& area) {
   PaintRotatedShape(c, r, 0);
   c.SetBackgroundMode(cbmTransparent);
   c.PrepareFont(Font());
-  for (int i = 0; i < lines; ++i) {
-    const std::string& line = Text[size_t(i)];
-    const int tw = c.TextWidth(line);
-    const int x = Alignment == taLeftJustify    ? r.Left + m / 2
-                  : Alignment == taRightJustify ? r.Right - tw - m / 2
-                                                : (r.Left + r.Right) / 2 - tw / 2;
-    c.TextOut(x, r.Top + i * h, line);
-  }
+  WriteAlignedLines(c, r, Text, Alignment, h, m);
   ShapeBounds = r;
   if (CustomPosition) return;
   const int gap = 5 + f + (Transparent || !HasShadow() ? 0 : Shadow().Size());
@@ -66,9 +59,53 @@ bool TChartTitle::Clicked(int x, int y) const {
   return Visible() && !ShapeBounds.IsEmpty() && PointInRect(ShapeBounds, {x, y});
 }
 
+void WriteAlignedLines(TChartCanvas3D& c, const TRect& r, const std::vector<std::string>& lines,
+                       TTitleAlignment alignment, int h, int m) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const int tw = c.TextWidth(lines[i]);
+    const int x = alignment == taLeftJustify    ? r.Left + m / 2
+                  : alignment == taRightJustify ? r.Right - tw - m / 2
+                                                : (r.Left + r.Right) / 2 - tw / 2;
+    c.TextOut(x, r.Top + int(i) * h, lines[i]);
+  }
+}
+
+// --- The legend's title
+
+TLegendTitle::TLegendTitle(TCustomChart* chart) : TChartCustomShape(chart) {
+  Transparent = true;
+  Font().SetStyle(fsBold);
+  SetShadowDefaults(TColor(0xC0C0C0), 2);
+}
+
+TSize TLegendTitle::Measure(TChartCanvas3D& c) {
+  c.PrepareFont(Font());
+  int widest = 0;
+  for (const std::string& line : Text) widest = std::max(widest, c.TextWidth(line));
+  TSize size{widest + c.TextWidth("W"), c.FontPixelHeight() * int(Text.size())};
+  if (!Transparent) size.cx += 2 * FrameWidth() + Shadow().Size(), size.cy += 2 + 2 * FrameWidth();
+  return size;
+}
+
+int TLegendTitle::Room(TChartCanvas3D& c) {
+  return Measure(c).cy + 2 + (Transparent ? 0 : std::abs(Shadow().VertSize()));
+}
+
+void TLegendTitle::Draw(TChartCanvas3D& c, const TRect& box) {
+  const TSize size = Measure(c);
+  // The shadow stays inside the room the layout gave the title.
+  const TRect r{box.Left, box.Top, box.Right - (Transparent ? 0 : std::abs(Shadow().HorizSize())), box.Top + size.cy};
+  PaintRotatedShape(c, r, 0);
+  c.SetBackgroundMode(cbmTransparent);
+  c.PrepareFont(Font());
+  const int f = FrameWidth(), inset = Transparent ? 0 : 1 + f;
+  WriteAlignedLines(c, {r.Left + f, r.Top + inset, r.Right - f, r.Bottom - inset}, Text, TextAlignment,
+                    c.FontPixelHeight(), c.TextWidth("W"));
+}
+
 // --- Legend and walls
 
-TChartLegend::TChartLegend(TCustomChart* chart) : TChartCustomShape(chart) {
+TChartLegend::TChartLegend(TCustomChart* chart) : TChartCustomShape(chart), title_(chart) {
   Gradient().SetDirection(gdRightLeft);
   Gradient().SetStartColor(TColor(12632256));
   Gradient().SetEndColor(TColor(16777215));
@@ -280,6 +317,11 @@ void TCustomChart::LayOutLegend() {
   if (boxes) l.RowHeight = std::max(l.RowHeight, 17);
   l.RowHeight += g.VertSpacing + (g.DividingLines.Visible() ? g.DividingLines.Width() : 0);
   TRect b = g.CustomPosition ? TRect{g.Left, g.Top, g.Left, g.Top} : TRect{};
+  // The title's room above the rows (measured from the box's top once that is known).
+  TLegendTitle& title = g.Title();
+  if (title.Shown()) l.TitleSize = title.Measure(c);
+  const int titleRoom = title.Shown() ? title.Room(c) : 0;
+  c.PrepareFont(g.Font());
   auto collect = [&](int finalValue) {
     for (int i = first; i <= finalValue && i < int(all.size()); ++i) {
       TLegendLayout::Item item = all[size_t(i)];
@@ -305,8 +347,9 @@ void TCustomChart::LayOutLegend() {
   if (side) {  // 4.
     if (!g.CustomPosition) b.Top = fb.Top + RoundPixel(g.TopPos * (fb.Bottom - fb.Top) * 0.01);
     l.Columns = 1;
-    l.Rows = p.Bottom > b.Top && l.RowHeight > 0
-                 ? std::clamp((p.Top + PlotHeight - 2 * F - b.Top) / l.RowHeight, 0, l.TotalItems) : 0;
+    const int itemsTop = b.Top + titleRoom;
+    l.Rows = p.Bottom > itemsTop && l.RowHeight > 0
+                 ? std::clamp((p.Top + PlotHeight - 2 * F - itemsTop) / l.RowHeight, 0, l.TotalItems) : 0;
     l.FinalValue = first + std::min(l.TotalItems, l.Rows) - 1;
     collect(l.FinalValue);
   } else {  // 5.
@@ -329,13 +372,13 @@ void TCustomChart::LayOutLegend() {
   l.Items.resize(size_t(l.FinalValue - first + 1));
   l.TotalItems = int(l.Items.size());
   // 8. Height.
-  const int H = l.RowHeight * l.Rows + 2;
+  const int H = l.RowHeight * l.Rows + 2 + titleRoom;
   if (g.Alignment == laBottom && !g.CustomPosition) b.Top = b.Bottom - H;
   else b.Bottom = b.Top + H;
-  l.ItemsTop = b.Top;
+  l.ItemsTop = b.Top + titleRoom;
   // 9. Horizontal placement.
   if (side) {
-    const int W = l.T + 10 + l.SymbolWidth;
+    const int W = std::max(l.T + 10 + l.SymbolWidth, l.TitleSize.cx);
     if (!g.CustomPosition && g.Alignment == laRight) {
       b.Right = p.Right - ((g.HasShadow() ? g.Shadow().HorizSize() : 0) + F + 1);
       b.Left = b.Right - W - (boxes ? 15 : 0);
@@ -359,6 +402,7 @@ void TCustomChart::LayOutLegend() {
   if (OnGetLegendRect) OnGetLegendRect(*this, b);
   l.Box = b;
   g.PaintRotatedShape(c, b, 0);
+  if (title.Shown()) title.Draw(c, b);
   for (int i = 0; i < l.TotalItems; ++i) PaintLegendRow(i);
   // 12. Space taken from the plot.
   if (!g.ResizeChart || g.CustomPosition) return;
@@ -392,6 +436,7 @@ void TCustomChart::PaintLegendRow(int position) {
   TChartSeries* s = item.Series;
   if (g.FontSeriesColor && s)
     c.DC().SetTextColor(l.Style == lsValues ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
+  // Each column is written from its left edge, whatever the text style.
   for (int col = 0; col < 2; ++col) {
     if (!item.Text[col].empty()) c.TextOut(x, y, item.Text[col]);
     x += (col == 0 ? l.W0 : l.W1) + l.S;
@@ -411,10 +456,13 @@ void TCustomChart::PaintLegendRow(int position) {
   }
   if (l.SymbolWidth > 0) {
     c.PreparePen(g.Symbol.Pen);
-    if (s) c.SetBrushStyle(bsSolid), c.SetBrushColor(item.ValueIndex >= 0 && l.Style == lsValues
-                                                      ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
-    else c.SetBrushStyle(bsSolid), c.SetBrushColor(clWhite);
-    c.Rectangle(symbol);
+    if (s) {
+      s->PaintLegendSymbol(l.Style == lsValues ? item.ValueIndex : -1, symbol);
+    } else {
+      c.SetBrushStyle(bsSolid);
+      c.SetBrushColor(clWhite);
+      c.Rectangle(symbol);
+    }
   }
   if (g.Symbol.OnDraw) g.Symbol.OnDraw(s, item.ValueIndex, symbol);
   if (position > 0 && g.DividingLines.Visible()) {
@@ -480,6 +528,21 @@ void TCustomChart::WallGradient(TChartWall& w, const TPoint* pts, int n) {
   c.SetBrushStyle(bsClear);
 }
 
+void TCustomChart::CalcSize3DWalls() {
+  const TChartCanvas3D& c = Canvas();
+  if (!View3D() || !View3DOptions().Orthogonal()) return;
+  const int D = std::abs(Depth3D()), back = AxesNeeded() ? backWall_->Size : 0;
+  // The depth runs to the side the projection moves it to: left for angles above 90 degrees.
+  const bool left = c.OrthoStepX < 0;
+  const TChartWall& side = left ? *leftWall_ : *rightWall_;
+  const int across = D + back + (side.Visible() ? side.Size + 1 : 0);
+  TRect& p = TCustomChartPanel::PlotRect;
+  if (left) p.Left += across;
+  else p.Right -= across;
+  p.Top += back + std::abs(RoundPixel(D * c.OrthoStepY));
+  RecomputePlotSize();
+}
+
 void TCustomChart::DrawWalls() {
   if (!AxesNeeded() || !View3DWalls()) return;
   const TRect& p = TCustomChartPanel::PlotRect;
@@ -538,18 +601,24 @@ void TCustomChart::BackWallPass() {
       c.SetBrushStyle(bsClear);
     }
     c.Rectangle(r);
-    return;
+  } else {
+    const int D = Depth3D(), s = D < 0 ? -w.Size : w.Size;
+    TRect r = p;
+    if (w.Size > 0) r.Left -= WallThicknessOf(LeftAxis()), r.Bottom += WallThicknessOf(BottomAxis());
+    const TPoint pts[4] = {c.ProjectToPoint(r.Left, r.Top, D), c.ProjectToPoint(r.Right, r.Top, D),
+                           c.ProjectToPoint(r.Right, r.Bottom, D), c.ProjectToPoint(r.Left, r.Bottom, D)};
+    if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
+    PrepareWall(w);
+    WallGradient(w, pts, 4);
+    if (w.Size > 0) c.Cube(r, D, D + s, DarkSides(w));
+    else c.RectangleAtDepth(r, D);
   }
-  const int D = Depth3D(), s = D < 0 ? -w.Size : w.Size;
-  TRect r = p;
-  if (w.Size > 0) r.Left -= WallThicknessOf(LeftAxis()), r.Bottom += WallThicknessOf(BottomAxis());
-  const TPoint pts[4] = {c.ProjectToPoint(r.Left, r.Top, D), c.ProjectToPoint(r.Right, r.Top, D),
-                         c.ProjectToPoint(r.Right, r.Bottom, D), c.ProjectToPoint(r.Left, r.Bottom, D)};
-  if (w.Transparency > 0) blend.Blend = c.StartTransparency(BoundsOf(pts, 4), w.Transparency);
-  PrepareWall(w);
-  WallGradient(w, pts, 4);
-  if (w.Size > 0) c.Cube(r, D, D + s, DarkSides(w));
-  else c.RectangleAtDepth(r, D);
+  // A back image kept inside the walls lies on the wall's plane, inside its frame.
+  if (HasBackImage() && BackImage().Inside()) {
+    TRect r = p;
+    if (w.Pen().Visible()) ++r.Left, ++r.Top;
+    PaintBackImage(r, Depth3D());
+  }
 }
 
 void TCustomChart::BottomWallPass() {

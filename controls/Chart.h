@@ -35,6 +35,29 @@ class TChartTitle : public TChartCustomShape {
   bool foot_;
 };
 
+// Writes `lines` one line height `h` apart from the top of `r`, each aligned
+// within it by `alignment` with half the width `m` of a "W" as the side margin.
+void WriteAlignedLines(TChartCanvas3D& c, const TRect& r, const std::vector<std::string>& lines,
+                       TTitleAlignment alignment, int h, int m);
+
+// The legend's title: lines above the items, transparent and bold by default.
+class TLegendTitle : public TChartCustomShape {
+ public:
+  explicit TLegendTitle(TCustomChart* chart);
+  std::vector<std::string> Text;
+  TTitleAlignment TextAlignment = taLeftJustify;
+  bool Shown() const { return Visible() && !Text.empty(); }
+  // Its size in the canvas' units (the title font is selected).
+  TSize Measure(TChartCanvas3D& c);
+  // The room it takes above the first row: its height + 2, and its shadow unless transparent.
+  int Room(TChartCanvas3D& c);
+  // Draws the title at the top of `r` (the legend box), as wide as the box.
+  void Draw(TChartCanvas3D& c, const TRect& r);
+
+ private:
+  int FrameWidth() { return !Transparent && Pen().Visible() ? Pen().Width() : 0; }
+};
+
 enum TLegendAlignment : uint8_t { laLeft, laRight, laTop, laBottom };
 enum TLegendStyle : uint8_t { lsAuto, lsSeries, lsValues, lsLastValues };
 enum TCheckBoxesStyle : uint8_t { cbsCheck, cbsRadio };
@@ -64,6 +87,7 @@ struct TLegendLayout {
   std::vector<Item> Items;
   int TotalItems = 0, FinalValue = -1, Columns = 0, Rows = 0;
   int RowHeight = 0, SymbolWidth = 0, W0 = 0, W1 = 0, T = 0, S = 0, ItemsTop = 0;
+  TSize TitleSize{0, 0};  // 0 x 0 while the title is not shown
   int X0 = 0, SymbolX = 0, TextX = 0, CheckX = 0;
 };
 
@@ -93,6 +117,7 @@ class TChartLegend : public TChartCustomShape {
   void SetFirstValue(int v);
   TLegendSymbol Symbol;
   TChartHiddenPen DividingLines;
+  TLegendTitle& Title() { return title_; }
   // The legend index (from the first item, FirstValue included) under (x, y); -1 for none.
   int LegendItemAt(int x, int y) const;
   TLegendLayout Layout;
@@ -101,6 +126,7 @@ class TChartLegend : public TChartCustomShape {
  private:
   int firstValue_ = 0;
   TCheckBoxesStyle checkBoxesStyle_ = cbsCheck;
+  TLegendTitle title_;
 };
 
 class TChartWall : public TChartCustomShape {
@@ -211,6 +237,8 @@ class TCustomChart : public TCustomAxisPanel {
  protected:
   void DrawTitlesAndLegend(bool beforeSeries) override;
   void DrawWalls() override;
+  // An orthogonal 3-D view gives the depth and the walls their room beside and above the plot.
+  void CalcSize3DWalls() override;
 
  private:
   struct TSavedRange {

@@ -163,11 +163,13 @@ TChartAxis& TCustomAxisPanel::AddCustomAxis(bool horizontal, bool otherSide) {
 void TCustomAxisPanel::SetChart3DPercent(int v) {
   if (v < 1 || v > 100)
     throw ChartException(Format(Msg(ChartConst::cmN3DEffectPercentMustBeBetweenPctd).c_str(), 1, 100));
+  frameDepth_ = -1;
   Set(chart3DPercent_, v);
 }
 
 int TCustomAxisPanel::Depth3D() const {
   if (!View3D()) return 0;
+  if (frameDepth_ >= 0) return frameDepth_;
   return std::min(PlotWidth, PlotHeight) * chart3DPercent_ / 100;
 }
 
@@ -463,7 +465,9 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   // 4.
   DrawTitlesAndLegend(true);
   AssignDepthOrders();
-  // 5. Axes take their space; depth positions; series margins.
+  // 5. The 3-D walls and the axes take their space; depth positions; series margins.
+  frameDepth_ = -1;
+  frameDepth_ = Depth3D();
   CalcSize3DWalls();
   LayoutAxes();
   Canvas().Projection(Depth3D(), TCustomChartPanel::PlotRect);

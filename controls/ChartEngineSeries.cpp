@@ -524,6 +524,18 @@ void TChartSeries::DrawMarks() {
 
 // --- Texts
 
+TColor TChartSeries::LegendColorAt(int index) const {
+  return index >= 0 && index < Count() ? PointColorAt(index) : SeriesColor();
+}
+
+void TChartSeries::PaintLegendSymbol(int index, const TRect& r) {
+  if (!parent_) return;
+  TChartCanvas3D& c = parent_->Canvas();
+  c.SetBrushStyle(bsSolid);
+  c.SetBrushColor(LegendColorAt(index));
+  c.Rectangle(r);
+}
+
 TCanvas3D* TChartSeries::MarksCanvas() { return parent_ ? &parent_->Canvas() : nullptr; }
 
 ITextMeasure& TChartSeries::MarksMeasure() {

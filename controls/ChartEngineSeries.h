@@ -266,6 +266,11 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   virtual void DrawMarks();
   // Hook before the chart lays out (empty here).
   virtual void PrepareForDrawing() {}
+  // The legend symbol of value `index` (-1: of the series) in `r`, drawn with
+  // the legend's pen: here a rectangle filled in that colour.
+  virtual void PaintLegendSymbol(int index, const TRect& r);
+  // The point's colour, or the series colour for an index that is no point.
+  TColor LegendColorAt(int index) const;
   int Depth = -1;       // -1 automatic
   int DepthOrder = -1;  // -1 automatic
   int DepthIndex() const { return depthIndex_; }
@@ -664,6 +669,9 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   std::vector<TChartAxis*> allAxes_;
   TCanvasTextMeasure measure_{Canvas()};
   int chart3DPercent_ = 15;
+  // The depth of the frame being drawn, fixed once the 3-D walls take their
+  // room so that the walls and series reach exactly that far; -1 outside.
+  int frameDepth_ = -1;
   bool axisBehind_ = true, axisVisible_ = true, clipPoints_ = true, view3DWalls_ = true;
   int page_ = 1, maxPointsPerPage_ = 0;
   bool scaleLastPage_ = true;

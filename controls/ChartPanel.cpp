@@ -536,6 +536,10 @@ TChartShadow& TChartCustomShape::Shadow() {
   return *shadow_;
 }
 
+void TChartCustomShape::SetShadowDefaults(TColor color, int size) {
+  shadow_ = std::make_unique<TChartShadow>(Forward(), color, size);
+}
+
 TChartGradient& TChartCustomShape::Gradient() {
   if (!gradient_) gradient_ = std::make_unique<TChartGradient>(Forward());
   return *gradient_;

@@ -364,6 +364,10 @@ class TChartCustomShape : public TChartCustomShapeBrushPen {
   // Draws the shape into `r` rotated by `angle` degrees about its centre.
   void PaintRotatedShape(TChartCanvas3D& canvas, const TRect& r, double angle, int z = 0);
 
+ protected:
+  // Shapes whose shadow starts other than black and 3 pixels.
+  void SetShadowDefaults(TColor color, int size);
+
  private:
   TChartFont font_{Forward()};
   std::unique_ptr<TChartShadow> shadow_;

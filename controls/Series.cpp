@@ -12,6 +12,14 @@ void TCustomLineSeries::SetSeriesColor(TColor c) {
   TChartSeries::SetSeriesColor(c);
 }
 
+void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
+  TChartCanvas3D& c = ParentChart()->Canvas();
+  c.PreparePenWithColor(LinePen(), color);
+  const int mid = (r.Top + r.Bottom) / 2;
+  c.MoveTo(r.Left, mid);
+  c.LineTo(r.Right, mid);
+}
+
 // --- Fast line
 
 void TFastLineSeries::SetStockPenMode(bool v) {
@@ -50,6 +58,10 @@ void TFastLineSeries::PaintPoint(int i) {
     c.LineToAtDepth(x, y, StartZ);
   }
   priorX_ = x, priorY_ = y;
+}
+
+void TFastLineSeries::PaintLegendSymbol(int index, const TRect& r) {
+  if (ParentChart()) PaintLegendLine(r, LegendColorAt(index));
 }
 
 void TFastLineSeries::AnnounceNewPoint(int index) {
@@ -128,9 +140,34 @@ void TCustomSeries::SetInvertedStairs(bool v) {
   Repaint();
 }
 
-TColor TCustomSeries::AreaColorOf(int i) const {
-  if (ColorEachPoint() || areaColor_ == clPaletteColor) return PointColorAt(i);
-  return areaColor_;
+TColor TCustomSeries::AreaColorFor(TColor point) const {
+  return ColorEachPoint() || areaColor_ == clPaletteColor ? point : areaColor_;
+}
+
+void TCustomSeries::DrawPointer(TPoint at, TSize half, TColor color) {
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  cv.PreparePenWithColor(pointer_.Pen(), pointer_.Pen().Color() == clPaletteColor ? color : pointer_.Pen().Color());
+  cv.PrepareBrush(pointer_.Brush(), pointer_.Brush().Color() == clPaletteColor ? color : pointer_.Brush().Color());
+  const TRect r{at.X - half.cx, at.Y - half.cy, at.X + half.cx + 1, at.Y + half.cy + 1};
+  if (pointer_.Style() == psCircle) cv.Ellipse(r);
+  else cv.Rectangle(r);
+}
+
+void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
+  if (!ParentChart()) return;
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  const TColor color = LegendColorAt(index);
+  const bool line = LinePen().Visible();
+  const bool pointer = pointer_.Visible() && pointer_.Style() != psNothing;
+  const int mid = (r.Top + r.Bottom) / 2;
+  if (line && (pointer || !drawArea_)) PaintLegendLine(r, color);
+  if (pointer) {
+    DrawPointer({(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color);
+  } else if (!line || drawArea_) {
+    cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    cv.PreparePen(areaLinesPen_);
+    cv.Rectangle(r);
+  }
 }
 
 int TCustomSeries::OriginPixel(int) const {
@@ -169,15 +206,8 @@ void TCustomSeries::PaintPoint(int i) {
   } else if (!(p.X == c.X && p.Y == c.Y) && color != clNone) {
     DrawSegment(i, p, pOrigin, c, origin);
   }
-  if (pointer_.Visible() && color != clNone && pointer_.Style() != psNothing) {
-    TChartCanvas3D& cv = ParentChart()->Canvas();
-    cv.PreparePenWithColor(pointer_.Pen(), pointer_.Pen().Color() == clPaletteColor ? color : pointer_.Pen().Color());
-    cv.PrepareBrush(pointer_.Brush(), pointer_.Brush().Color() == clPaletteColor ? color : pointer_.Brush().Color());
-    const TRect r{c.X - pointer_.HorizSize(), c.Y - pointer_.VertSize(), c.X + pointer_.HorizSize() + 1,
-                  c.Y + pointer_.VertSize() + 1};
-    if (pointer_.Style() == psCircle) cv.Ellipse(r);
-    else cv.Rectangle(r);
-  }
+  if (pointer_.Visible() && color != clNone && pointer_.Style() != psNothing)
+    DrawPointer(c, {pointer_.HorizSize(), pointer_.VertSize()}, color);
   firstDrawn_ = false;
   prev_ = c, prevOrigin_ = origin, prevColor_ = color;
 }

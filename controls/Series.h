@@ -15,6 +15,10 @@ class TCustomLineSeries : public TChartSeries {
   TChartPen& LinePen() { return Pen(); }
   // A line is drawn in the series colour: the pen follows it.
   void SetSeriesColor(TColor c) override;
+
+ protected:
+  // The line pen in `color` across the vertical middle of a legend symbol.
+  void PaintLegendLine(const TRect& r, TColor color);
 };
 
 class TFastLineSeries : public TCustomLineSeries {
@@ -36,6 +40,8 @@ class TFastLineSeries : public TCustomLineSeries {
   void DrawVisiblePoints() override;
   void PaintPoint(int i) override;
   int Clicked(int x, int y) override;
+  // A horizontal line across the symbol's vertical middle.
+  void PaintLegendSymbol(int index, const TRect& r) override;
   void HorizAxisMargins(int& a, int& b) override { a = b = PenMargin(); }
   void VertAxisMargins(int& a, int& b) override { a = b = PenMargin(); }
   std::string EditorName() const { return "TFastLineSeriesEditor"; }
@@ -83,8 +89,10 @@ class TCustomSeries : public TCustomLineSeries {
   int Clicked(int x, int y) override;
   void HorizAxisMargins(int& a, int& b) override;
   void VertAxisMargins(int& a, int& b) override;
+  // A line and the pointer, a line alone, or the area's filled rectangle.
+  void PaintLegendSymbol(int index, const TRect& r) override;
   // The colour a point's area is filled with.
-  TColor AreaColorOf(int i) const;
+  TColor AreaColorOf(int i) const { return AreaColorFor(PointColorAt(i)); }
   // The pixel the area of point i reaches down (or up) to.
   virtual int OriginPixel(int i) const;
   // The point's pixel Y (stacked on the series before it when stacking).
@@ -96,6 +104,10 @@ class TCustomSeries : public TCustomLineSeries {
 
  private:
   void DrawSegment(int i, TPoint p, int pb, TPoint c, int cb);
+  // The area colour of a point of colour `point`.
+  TColor AreaColorFor(TColor point) const;
+  // The pointer of `half` sizes centred on `at`.
+  void DrawPointer(TPoint at, TSize half, TColor color);
   TChartBrush areaBrush_;
   TChartPen areaLinesPen_;
   TColor areaColor_ = clPaletteColor;

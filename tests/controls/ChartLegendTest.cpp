@@ -64,8 +64,8 @@ TEST(ChartLegendTest, RowsAndColumnsThatFit) {
     EXPECT_EQ(l.Items.front().Text[0], "S0");
     // The plot gave its room up to the legend.
     const TRect& p = f.Chart.TCustomChartPanel::PlotRect;
-    if (c.alignment == laRight) EXPECT_LT(p.Right, l.Box.Left);
-    if (c.alignment == laBottom) EXPECT_LT(p.Bottom, l.Box.Top);
+    if (c.alignment == laRight) { EXPECT_LT(p.Right, l.Box.Left); }
+    if (c.alignment == laBottom) { EXPECT_LT(p.Bottom, l.Box.Top); }
   }
 }
 
@@ -166,6 +166,95 @@ TEST(ChartLegendTest, ThreeDWallsAsPlanesAndCubes) {
   EXPECT_FALSE(drawn(p.Left, p.Bottom, p.Right, p.Bottom));
 }
 
+TEST(ChartLegendTest, TitleTakesRoomAboveTheRows) {
+  for (auto [alignment, transparent] : {std::pair{laRight, true}, {laBottom, true}, {laLeft, false}}) {
+    LegendChart f(alignment, 2, 600, 400);
+    f.Chart.Legend().LegendStyle = lsSeries;
+    const TLegendLayout plain = f.Lay();
+    TLegendTitle& t = f.Chart.Legend().Title();
+    t.Text = {"A legend title wider than its items"};
+    t.Transparent = transparent;
+    const TLegendLayout& l = f.Lay();
+    const int room = l.TitleSize.cy + 2 + (transparent ? 0 : 2);  // and the shadow below an opaque title
+    EXPECT_EQ(l.ItemsTop - l.Box.Top, room) << int(alignment);
+    EXPECT_EQ(l.Box.Height(), plain.Box.Height() + room) << int(alignment);
+    EXPECT_TRUE(alignment == laBottom || l.Box.Width() == l.TitleSize.cx);  // side legends widen to the title
+    EXPECT_EQ(f.Chart.Legend().LegendItemAt(l.Box.Left + 2, l.ItemsTop - 1), -1);
+    EXPECT_EQ(f.Chart.Legend().LegendItemAt(l.Box.Left + 2, l.ItemsTop + 2), 0);
+  }
+}
+
+TEST(ChartLegendTest, SeriesDrawTheirOwnSymbols) {
+  // A fast line: one line across the symbol's middle; an area: the symbol filled in the area colour.
+  for (bool area : {false, true}) {
+    LegendChart f(laRight, 0, 600, 400);
+    f.Chart.Legend().LegendStyle = lsSeries;
+    auto a = std::make_unique<TAreaSeries>();
+    a->SetAreaColor(clLime);
+    std::unique_ptr<TChartSeries> owned = std::move(a);
+    if (!area) owned = std::make_unique<TFastLineSeries>();
+    f.Chart.AddSeries(std::move(owned))->SetSeriesColor(clRed);
+    const TLegendLayout l = f.Lay();
+    const int top = l.ItemsTop + 3, bottom = l.ItemsTop + l.RowHeight - 1, mid = (top + bottom) / 2;
+    const int x0 = l.SymbolX, x1 = x0 + l.SymbolWidth;
+    const std::vector<TDCRecord> list = f.Chart.BuildMetafile(f.Chart.PanelRectangle()).Records;
+    int line = 0, filled = 0;
+    for (size_t i = 1; i < list.size(); ++i) {
+      const TDCRecord& r = list[i];
+      line += r.Op == TDCOp::LineTo && r.Args == std::vector<int>{x1, mid} && r.Pen.Color == clRed &&
+              list[i - 1].Args == std::vector<int>{x0, mid};
+      filled += r.Op == TDCOp::Rectangle && r.Args == std::vector<int>{x0, top, x1, bottom} && r.Brush.Color == clLime;
+    }
+    EXPECT_EQ(line, area ? 0 : 1);
+    EXPECT_EQ(filled, area ? 1 : 0);
+  }
+}
+
+TEST(ChartLegendTest, BackImageInsideLiesInThePlot) {
+  for (auto [inside, view3D, wallPen] : {std::tuple{false, false, true}, {true, false, false}, {true, true, true}}) {
+    LegendChart f(laRight, 1, 600, 400);
+    TChart& c = f.Chart;
+    c.SetView3D(view3D);
+    c.BackWall().Pen().SetVisible(wallPen);
+    c.BackImage().SetImage(QImage(8, 8, QImage::Format_RGB32));
+    c.BackImage().SetInside(inside);
+    std::vector<std::vector<int>> drawn;
+    for (const TDCRecord& r : c.BuildMetafile(c.PanelRectangle()).Records)
+      if (r.Op == TDCOp::StretchDraw) drawn.push_back(r.Args);
+    const TRect& p = c.TCustomChartPanel::PlotRect;
+    const TPoint a = c.Canvas().ProjectToPoint(p.Left + wallPen, p.Top + wallPen, c.Depth3D()),
+                 b = c.Canvas().ProjectToPoint(p.Right, p.Bottom, c.Depth3D());
+    const std::vector<int> want = inside ? std::vector<int>{a.X, a.Y, b.X, b.Y} : std::vector<int>{0, 0, 600, 400};
+    EXPECT_EQ(drawn, std::vector<std::vector<int>>{want}) << inside << view3D << wallPen;
+  }
+}
+
+TEST(ChartLegendTest, OrthogonalDepthAndWallsShrinkThePlot) {
+  struct Case {
+    int orthoAngle, backSize, rightSize, left, right;  // left/right: pixels taken besides D
+  } cases[] = {{45, 0, -1, 0, 0}, {45, 6, -1, 0, 6}, {45, 6, 4, 0, 11}, {135, 6, -1, 7, 0}};  // -1: hidden
+  for (const Case& k : cases) {
+    LegendChart f(laRight, 1, 600, 400);
+    TChart& c = f.Chart;
+    c.Legend().SetVisible(false);
+    c.SetAxisVisible(false);
+    f.Lay();
+    const TRect flat = c.TCustomChartPanel::PlotRect;
+    c.SetView3D(true);
+    c.View3DOptions().SetOrthoAngle(k.orthoAngle);
+    c.BackWall().Size = k.backSize;
+    c.RightWall().SetVisible(k.rightSize >= 0);
+    c.RightWall().Size = std::max(0, k.rightSize);
+    f.Lay();
+    const TRect& p = c.TCustomChartPanel::PlotRect;
+    const int D = std::min(flat.Width(), flat.Height()) * 15 / 100;
+    EXPECT_EQ(c.Depth3D(), D);
+    EXPECT_EQ((std::vector<int>{p.Left - flat.Left, p.Top - flat.Top, flat.Right - p.Right}),
+              (std::vector<int>{k.left ? D + k.left : 0, D + k.backSize, k.left ? 0 : D + k.right}))
+        << k.orthoAngle << " " << k.rightSize;
+  }
+}
+
 TEST(ChartLegendScreenshot, OnePerAlignment) {
   EnsureQApplication();
   const std::pair<TLegendAlignment, const char*> cases[] = {
@@ -176,6 +265,7 @@ TEST(ChartLegendScreenshot, OnePerAlignment) {
     f.Chart.Legend().DividingLines.SetVisible(alignment == laBottom);
     f.Chart.SetView3D(alignment == laRight);
     f.Chart.BottomWall().Transparent = false;
+    if (alignment == laRight) f.Chart.Legend().Title().Text = {"Series"}, f.Chart.Legend().Symbol.WidthUnits = lcsPixels;
     TChartHost host(f.Chart);
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
