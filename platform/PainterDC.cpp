@@ -364,9 +364,12 @@ void TPainterDC::FillDirect(const QRect& r, uint32_t pixel) {
   const QRect inImage = r & QRect(0, 0, size_.cx, size_.cy);
   if (inImage.isEmpty()) return;
   auto fill = [&](const QRect& f) {
-    for (int y = f.top(); y <= f.bottom(); ++y) {
-      auto* line = reinterpret_cast<uint32_t*>(bits_ + y * stride_);
-      std::fill(line + f.left(), line + f.right() + 1, pixel);
+    uchar* at = bits_ + f.top() * stride_ + f.left() * qsizetype(sizeof(uint32_t));
+    const int w = f.width();
+    for (int y = f.top(); y <= f.bottom(); ++y, at += stride_) {
+      auto* line = reinterpret_cast<uint32_t*>(at);
+      if (w == 1) *line = pixel;  // the common vertical stroke
+      else std::fill(line, line + w, pixel);
     }
   };
   if (!clip_) fill(inImage);
