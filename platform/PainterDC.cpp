@@ -305,13 +305,21 @@ void TPainterDC::ClipToPath() {
 
 // --- Lines and shapes
 
-// A solid one-pixel pen copying its colour sets exactly the pixels of a
-// vertical or horizontal run, end pixels included: those runs (the chart's
-// peak strokes, grid lines and ticks) and the steep lines into the next
-// column skip the stroker's per-pixel spans.
+// A one-pixel pen copying its colour sets exactly the pixels of a vertical or
+// horizontal run, end pixels included, its dashes counted from the start:
+// those runs (the chart's peak strokes, grid lines and ticks) and, for a
+// solid pen, the steep lines into the next column skip the stroker.
 void TPainterDC::UpdateDirectRuns() {
-  directRuns_ = bits_ && xf_.isIdentity() && cosmetic_ && qpen_.style() == Qt::SolidLine && rop_ == TDCRop2::CopyPen;
+  const Qt::PenStyle style = qpen_.style();
+  directRuns_ = bits_ && xf_.isIdentity() && cosmetic_ && rop_ == TDCRop2::CopyPen &&
+                (style == Qt::SolidLine || style == Qt::CustomDashLine);
   penPixel_ = QtColor(pen_.Color).rgb();  // opaque: the same word in all three formats
+  // A cosmetic dash pattern counts whole pixels from the start of each line.
+  dashOn_.clear();
+  if (directRuns_ && style == Qt::CustomDashLine) {
+    const QList<qreal> pattern = qpen_.dashPattern();
+    for (qsizetype i = 0; i < pattern.size(); ++i) dashOn_.insert(dashOn_.end(), size_t(pattern[i]), i % 2 == 0);
+  }
 }
 
 bool TPainterDC::DirectRun(QPoint a, QPoint b) {
@@ -322,9 +330,11 @@ bool TPainterDC::DirectRun(QPoint a, QPoint b) {
                penPixel_);
   };
   if (a.x() == b.x() || a.y() == b.y()) {
-    run(a, b);
+    if (dashOn_.empty()) run(a, b);
+    else DashedRun(a, b);
     return true;
   }
+  if (!dashOn_.empty()) return false;
   // A steep line into the next column: the stroker keeps the start column up
   // to the last row when it goes right, and leaves it after the first row
   // when it goes left (found row by row for up to kMaxSteepRows rows, away
@@ -343,6 +353,30 @@ bool TPainterDC::DirectRun(QPoint a, QPoint b) {
     run({b.x(), a.y() + step}, b);
   }
   return true;
+}
+
+void TPainterDC::DashedRun(QPoint a, QPoint b) {
+  const QRect run = QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                          QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))) &
+                    QRect(0, 0, size_.cx, size_.cy);
+  if (run.isEmpty()) return;
+  const bool across = a.y() == b.y();
+  const int from = across ? a.x() : a.y(), dir = (across ? b.x() : b.y()) < from ? -1 : 1;
+  const size_t period = dashOn_.size();
+  auto dashes = [&](const QRect& r) {
+    const int lo = across ? r.left() : r.top(), hi = across ? r.right() : r.bottom();
+    for (int at = lo; at <= hi; ++at) {
+      if (!dashOn_[size_t((at - from) * dir) % period]) continue;
+      const int x = across ? at : r.left(), y = across ? r.top() : at;
+      reinterpret_cast<uint32_t*>(bits_ + y * stride_)[x] = penPixel_;
+    }
+  };
+  if (!clip_) {
+    dashes(run);
+  } else {
+    for (const QRect& c : *clip_)
+      if (const QRect r = run & c; !r.isEmpty()) dashes(r);
+  }
 }
 
 // An outline-less solid rectangle (a flat step of an area series) fills the

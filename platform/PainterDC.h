@@ -103,6 +103,7 @@ class TPainterDC final : public IDeviceContext {
   void UseBrush();
   void UpdateDirectRuns();
   bool DirectRun(QPoint a, QPoint b);
+  void DashedRun(QPoint a, QPoint b);
   bool DirectRectangle(const QPoint* corners);
   void FillDirect(const QRect& r, uint32_t pixel);
 
@@ -132,6 +133,7 @@ class TPainterDC final : public IDeviceContext {
   qsizetype stride_ = 0;
   bool directRuns_ = false;
   uint32_t penPixel_ = 0;
+  std::vector<bool> dashOn_;  // per pixel of a dashed pen's period
   std::vector<QPoint> scratch_;
   Active active_ = Active::None;
   bool brushDirty_ = true;

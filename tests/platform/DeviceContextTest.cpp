@@ -369,8 +369,15 @@ TEST(PainterDC, DirectRunsAndRectanglesMatchQtsRasterizers) {
       dc.MoveTo(0, 0), dc.LineTo(199, 299);
       dc.MoveTo(50, 0), dc.LineTo(50, 299);
       dc.SetRop2(TDCRop2::CopyPen);
-      dc.SetPen({TDCPenStyle::Dot, 1, clGreen});
-      dc.MoveTo(60, 0), dc.LineTo(60, 299);
+      for (TDCPenStyle style : {TDCPenStyle::Dot, TDCPenStyle::Dash, TDCPenStyle::DashDot, TDCPenStyle::DashDotDot,
+                                TDCPenStyle::Alternate}) {
+        dc.SetPen({style, 1, clGreen});
+        const int at = 20 + int(style) * 9;
+        for (int len : {1, 2, 5, 17, 140}) {
+          dc.MoveTo(60 + len, at), dc.LineTo(60, at), dc.LineTo(60 + len, at + 4);  // leftwards, then a slope
+          dc.MoveTo(at, 299 - len), dc.LineTo(at, 300);    // down to the edge
+        }
+      }
       dc.PopClip();
     }
   };
