@@ -42,15 +42,35 @@ class TKeepPenBrush {
 
 int BlendPercent(int transparency) { return std::min(transparency & 127, 100); }
 
-void BlendPixels(uint32_t* drawn, const uint32_t* background, int count, int percent) {
-  for (int i = 0; i < count; ++i)  // pure white gives up one step of red
-    drawn[i] = (drawn[i] & 0xFFFFFF) == 0xFFFFFF ? (drawn[i] & 0xFF00FFFF) | 0x00FE0000 : drawn[i];
-  auto* d = reinterpret_cast<uint8_t*>(drawn);
-  const auto* b = reinterpret_cast<const uint8_t*>(background);
-  const int16_t p = int16_t(percent);
+namespace {
+
+// One pixel of BlendPixels.
+uint32_t BlendPixel(uint32_t drawn, uint32_t background, int16_t p) {
+  // Pure white gives up one step of red.
+  if ((drawn & 0xFFFFFF) == 0xFFFFFF) drawn = (drawn & 0xFF00FFFF) | 0x00FE0000;
+  uint32_t out = 0;
   // Per byte: d + ((b - d) * p) div 100, truncated; |(b - d) * p| < 2^15.
-  for (int i = 0; i < count * 4; ++i)
-    d[i] = uint8_t(d[i] + int16_t(int16_t(int16_t(b[i]) - int16_t(d[i])) * p) / 100);
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int16_t d = int16_t((drawn >> shift) & 0xFF), b = int16_t((background >> shift) & 0xFF);
+    out |= uint32_t(uint8_t(d + int16_t(int16_t(b - d) * p) / 100)) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
+void BlendPixels(uint32_t* drawn, const uint32_t* background, int count, int percent) {
+  const int16_t p = int16_t(percent);
+  // A band over a plain background blends the same two colours over and
+  // over: the last pair's result is reused.
+  uint32_t lastDrawn = 0, lastBackground = 0, lastOut = BlendPixel(0, 0, p);
+  for (int i = 0; i < count; ++i) {
+    if (drawn[i] != lastDrawn || background[i] != lastBackground) {
+      lastDrawn = drawn[i], lastBackground = background[i];
+      lastOut = BlendPixel(lastDrawn, lastBackground, p);
+    }
+    drawn[i] = lastOut;
+  }
 }
 
 TChartBlend::TChartBlend(TChartCanvas3D& canvas, const TRect& r) : canvas_(canvas), rect_(NormalizeRect(r)) {

@@ -7,14 +7,33 @@
 #include <QPainterPath>
 
 #include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/DeviceContext.h"
 
 // A resolved font: the Qt font drawn with and its integer metrics.
 struct TDCResolvedFont {
+  TDCResolvedFont(const QFont& font, const QFontMetrics& metrics, const TDCTextMetrics& text)
+      : Font(font), Metrics(metrics), Text(text) {}
   QFont Font;
   QFontMetrics Metrics;
   TDCTextMetrics Text;
+
+  // The advance of a Latin-1 text, remembered: a chart measures the same
+  // labels in every frame, and shaping them is the costly part.
+  int Advance(std::string_view text) const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  static constexpr size_t kMaxRemembered = 2048;
+  mutable std::mutex lock_;  // fonts may be shared between threads
+  mutable std::unordered_map<std::string, int, Hash, std::equal_to<>> advances_;
 };
 
 // Resolves a description; the last few are cached, so repeated selection of

@@ -85,15 +85,24 @@ std::shared_ptr<const TDCResolvedFont> ResolveFont(const TDCFont& desc) {
   tm.Height = tm.Ascent + tm.Descent;
   tm.InternalLeading = std::max(0, tm.Height - f.pixelSize());
   tm.AveCharWidth = m.averageCharWidth();
-  auto font = std::make_shared<const TDCResolvedFont>(TDCResolvedFont{f, m, tm});
+  auto font = std::make_shared<const TDCResolvedFont>(f, m, tm);
   if (cache.size() >= 16) cache.pop_back();
   cache.insert(cache.begin(), Entry{desc, font});
   return font;
 }
 
+int TDCResolvedFont::Advance(std::string_view text) const {
+  const std::lock_guard hold(lock_);
+  if (const auto it = advances_.find(text); it != advances_.end()) return it->second;
+  if (advances_.size() >= kMaxRemembered) advances_.clear();
+  const int w = Metrics.horizontalAdvance(Latin1(text));
+  advances_.emplace(std::string(text), w);
+  return w;
+}
+
 int TextWidth(const TDCResolvedFont& font, std::string_view text, int extra) {
   if (text.empty()) return 0;
-  return font.Metrics.horizontalAdvance(Latin1(text)) + extra * int(text.size());
+  return font.Advance(text) + extra * int(text.size());
 }
 
 const uint8_t* HatchBits(TDCBrushStyle style) {

@@ -81,6 +81,14 @@ TPainterDC::TPainterDC(QPaintDevice* device) {
   painter_.setBackgroundMode(Qt::TransparentMode);
   qpen_ = MakeQPen(pen_);
   font_ = ResolveFont(fontDesc_);
+  // The buffer the raster engine writes into (begin() has made it ours).
+  if (image_ && painter_.isActive() && image_->devicePixelRatio() == 1.0 &&
+      (image_->format() == QImage::Format_RGB32 || image_->format() == QImage::Format_ARGB32 ||
+       image_->format() == QImage::Format_ARGB32_Premultiplied)) {
+    bits_ = image_->bits();
+    stride_ = image_->bytesPerLine();
+  }
+  UpdateDirectRuns();
 }
 
 TPainterDC::~TPainterDC() { painter_.end(); }
@@ -93,6 +101,7 @@ void TPainterDC::SetPen(const TDCPen& pen) {
   qpen_ = MakeQPen(pen);
   cosmetic_ = qpen_.style() != Qt::NoPen && qpen_.widthF() == 0;
   if (active_ == Active::Shape) active_ = Active::None;
+  UpdateDirectRuns();
 }
 
 void TPainterDC::SetBrush(const TDCBrush& brush) {
@@ -132,7 +141,10 @@ void TPainterDC::SetTextCharacterExtra(int extra) {
   fontApplied_ = false;
 }
 
-void TPainterDC::SetRop2(TDCRop2 rop) { rop_ = rop; }
+void TPainterDC::SetRop2(TDCRop2 rop) {
+  rop_ = rop;
+  UpdateDirectRuns();
+}
 
 void TPainterDC::SetMapping(const TDCMapping& m) {
   if (m == mapping_) return;
@@ -144,6 +156,7 @@ void TPainterDC::SetMapping(const TDCMapping& m) {
                    m.ViewportOrg.Y - m.WindowOrg.Y * sy);
   painter_.setWorldTransform(xf_);
   ApplyClip();
+  UpdateDirectRuns();
 }
 
 QPainter::CompositionMode TPainterDC::RopMode() const {
@@ -292,6 +305,112 @@ void TPainterDC::ClipToPath() {
 
 // --- Lines and shapes
 
+// A one-pixel pen copying its colour sets exactly the pixels of a vertical or
+// horizontal run, end pixels included, its dashes counted from the start:
+// those runs (the chart's peak strokes, grid lines and ticks) and, for a
+// solid pen, the steep lines into the next column skip the stroker.
+void TPainterDC::UpdateDirectRuns() {
+  const Qt::PenStyle style = qpen_.style();
+  directRuns_ = bits_ && xf_.isIdentity() && cosmetic_ && rop_ == TDCRop2::CopyPen &&
+                (style == Qt::SolidLine || style == Qt::CustomDashLine);
+  penPixel_ = QtColor(pen_.Color).rgb();  // opaque: the same word in all three formats
+  // A cosmetic dash pattern counts whole pixels from the start of each line.
+  dashOn_.clear();
+  if (directRuns_ && style == Qt::CustomDashLine) {
+    const QList<qreal> pattern = qpen_.dashPattern();
+    for (qsizetype i = 0; i < pattern.size(); ++i) dashOn_.insert(dashOn_.end(), size_t(pattern[i]), i % 2 == 0);
+  }
+}
+
+bool TPainterDC::DirectRun(QPoint a, QPoint b) {
+  if (!directRuns_) return false;
+  auto run = [&](QPoint p, QPoint q) {
+    FillDirect(QRect(QPoint(std::min(p.x(), q.x()), std::min(p.y(), q.y())),
+                     QPoint(std::max(p.x(), q.x()), std::max(p.y(), q.y()))),
+               penPixel_);
+  };
+  if (a.x() == b.x() || a.y() == b.y()) {
+    if (dashOn_.empty()) run(a, b);
+    else DashedRun(a, b);
+    return true;
+  }
+  if (!dashOn_.empty()) return false;
+  // A steep line into the next column: the stroker keeps the start column up
+  // to the last row when it goes right, and leaves it after the first row
+  // when it goes left (found row by row for up to kMaxSteepRows rows, away
+  // from the surface's and the clip's edges, where it would cut the line).
+  const int rows = std::abs(b.y() - a.y());
+  if (std::abs(b.x() - a.x()) != 1 || rows < 2 || rows > kMaxSteepRows) return false;
+  const QRect image(0, 0, size_.cx, size_.cy);
+  const QRect bounds = clip_ ? clip_->boundingRect() & image : image;
+  if (!bounds.contains(a) || !bounds.contains(b)) return false;
+  const int step = b.y() > a.y() ? 1 : -1;
+  if (b.x() > a.x()) {
+    run(a, {a.x(), b.y() - step});
+    run(b, b);
+  } else {
+    run(a, a);
+    run({b.x(), a.y() + step}, b);
+  }
+  return true;
+}
+
+void TPainterDC::DashedRun(QPoint a, QPoint b) {
+  const QRect run = QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                          QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))) &
+                    QRect(0, 0, size_.cx, size_.cy);
+  if (run.isEmpty()) return;
+  const bool across = a.y() == b.y();
+  const int from = across ? a.x() : a.y(), dir = (across ? b.x() : b.y()) < from ? -1 : 1;
+  const size_t period = dashOn_.size();
+  auto dashes = [&](const QRect& r) {
+    const int lo = across ? r.left() : r.top(), hi = across ? r.right() : r.bottom();
+    for (int at = lo; at <= hi; ++at) {
+      if (!dashOn_[size_t((at - from) * dir) % period]) continue;
+      const int x = across ? at : r.left(), y = across ? r.top() : at;
+      reinterpret_cast<uint32_t*>(bits_ + y * stride_)[x] = penPixel_;
+    }
+  };
+  if (!clip_) {
+    dashes(run);
+  } else {
+    for (const QRect& c : *clip_)
+      if (const QRect r = run & c; !r.isEmpty()) dashes(r);
+  }
+}
+
+// An outline-less solid rectangle (a flat step of an area series) fills the
+// pixels from its top-left corner up to, not including, its right and bottom
+// edges.
+bool TPainterDC::DirectRectangle(const QPoint* q) {
+  if (!bits_ || !xf_.isIdentity() || rop_ != TDCRop2::CopyPen || brush_.Style != TDCBrushStyle::Solid) return false;
+  // Corners in turn, the first edge horizontal or vertical.
+  const bool across = q[0].y() == q[1].y() && q[1].x() == q[2].x() && q[2].y() == q[3].y() && q[3].x() == q[0].x();
+  const bool down = q[0].x() == q[1].x() && q[1].y() == q[2].y() && q[2].x() == q[3].x() && q[3].y() == q[0].y();
+  if (!across && !down) return false;
+  const int left = std::min(q[0].x(), q[2].x()), right = std::max(q[0].x(), q[2].x());
+  const int top = std::min(q[0].y(), q[2].y()), bottom = std::max(q[0].y(), q[2].y());
+  FillDirect(QRect(left, top, right - left, bottom - top), QtColor(brush_.Color).rgb());
+  return true;
+}
+
+void TPainterDC::FillDirect(const QRect& r, uint32_t pixel) {
+  const QRect inImage = r & QRect(0, 0, size_.cx, size_.cy);
+  if (inImage.isEmpty()) return;
+  auto fill = [&](const QRect& f) {
+    uchar* at = bits_ + f.top() * stride_ + f.left() * qsizetype(sizeof(uint32_t));
+    const int w = f.width();
+    for (int y = f.top(); y <= f.bottom(); ++y, at += stride_) {
+      auto* line = reinterpret_cast<uint32_t*>(at);
+      if (w == 1) *line = pixel;  // the common vertical stroke
+      else std::fill(line, line + w, pixel);
+    }
+  };
+  if (!clip_) fill(inImage);
+  else
+    for (const QRect& c : *clip_) fill(inImage & c);
+}
+
 void TPainterDC::MoveTo(int x, int y) {
   pos_ = {x, y};
   if (inPath_) path_.moveTo(x, y);
@@ -303,9 +422,16 @@ void TPainterDC::LineTo(int x, int y) {
   } else {
     const QPoint from(pos_.X, pos_.Y), to(x, y);
     if (from != to) {
-      UseShapePen();
-      if (cosmetic_) painter_.drawLine(from, BeforeEnd(from, to));
-      else painter_.drawLine(from, to);
+      if (cosmetic_) {
+        const QPoint end = BeforeEnd(from, to);
+        if (!DirectRun(from, end)) {
+          UseShapePen();
+          painter_.drawLine(from, end);
+        }
+      } else {
+        UseShapePen();
+        painter_.drawLine(from, to);
+      }
     }
   }
   pos_ = {x, y};
@@ -337,6 +463,16 @@ void TPainterDC::Polygon(const TPoint* pts, int count) {
     path_.addPolygon(QPolygonF(QPolygon(QList<QPoint>(scratch_.begin(), scratch_.end()))));
     path_.closeSubpath();
     return;
+  }
+  // Without an outline, a polygon on one vertical or horizontal line covers
+  // no pixel (the area series' segments between points in one column).
+  if (qpen_.style() == Qt::NoPen) {
+    const auto sameX = [&](const QPoint& q) { return q.x() == scratch_[0].x(); };
+    const auto sameY = [&](const QPoint& q) { return q.y() == scratch_[0].y(); };
+    if (std::all_of(scratch_.begin(), scratch_.begin() + count, sameX) ||
+        std::all_of(scratch_.begin(), scratch_.begin() + count, sameY))
+      return;
+    if (count == 4 && DirectRectangle(scratch_.data())) return;
   }
   UseShapePen();
   painter_.drawPolygon(scratch_.data(), count, Qt::OddEvenFill);

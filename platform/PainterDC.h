@@ -89,6 +89,7 @@ class TPainterDC final : public IDeviceContext {
   void WidenPath() override;
 
  private:
+  static constexpr int kMaxSteepRows = 127;
   enum class Active : uint8_t { None, Shape, Text };
   void UseShapePen();
   void UseTextPen();
@@ -100,6 +101,11 @@ class TPainterDC final : public IDeviceContext {
   QBrush MakeBrush() const;
   QPainter::CompositionMode RopMode() const;
   void UseBrush();
+  void UpdateDirectRuns();
+  bool DirectRun(QPoint a, QPoint b);
+  void DashedRun(QPoint a, QPoint b);
+  bool DirectRectangle(const QPoint* corners);
+  void FillDirect(const QRect& r, uint32_t pixel);
 
   QPainter painter_;
   QImage* image_ = nullptr;
@@ -121,6 +127,13 @@ class TPainterDC final : public IDeviceContext {
   QTransform xf_;
   bool fontApplied_ = false;
   bool cosmetic_ = true;  // lines leave out their end pixel themselves
+  // A 32-bit raster's pixels, written straight for the vertical and
+  // horizontal runs of a solid one-pixel pen (directRuns_) in penPixel_.
+  uchar* bits_ = nullptr;
+  qsizetype stride_ = 0;
+  bool directRuns_ = false;
+  uint32_t penPixel_ = 0;
+  std::vector<bool> dashOn_;  // per pixel of a dashed pen's period
   std::vector<QPoint> scratch_;
   Active active_ = Active::None;
   bool brushDirty_ = true;

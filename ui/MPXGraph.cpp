@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -81,7 +82,11 @@ struct TMPXGraphForm::TCharts {
 };
 
 TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Owner)
-    : QWidget(Owner, Qt::Window), controller_(Receiver, Clock), charts_(std::make_unique<TCharts>()) {
+    : QWidget(Owner, Qt::Window),
+      clock_(Clock),
+      controller_(Receiver, Clock),
+      charts_(std::make_unique<TCharts>()),
+      refreshTimer_(new QTimer(this)) {
   setObjectName("MPXGraphForm");
   setWindowTitle(QString::fromLatin1(kCaption) + " - " + "Quorvane Broadcast Ltd.");
   resize(820, 420);
@@ -161,6 +166,9 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
   layout->addWidget(pages, 1);
   layout->addLayout(buttons);
 
+  refreshTimer_->setSingleShot(true);
+  connect(refreshTimer_, &QTimer::timeout, this, [this] { RefreshHeldBackCharts(); });
+
   controller_.Observer = this;
   controller_.SetDeviationUnits(0);
   controller_.ResetMeasurement();
@@ -175,6 +183,7 @@ TMPXGraphForm::~TMPXGraphForm() {
 // ---- Controller events ------------------------------------------------------------------
 
 void TMPXGraphForm::Buffering() {
+  ForgetRefresh();
   charts_->Time.Chart->BottomAxis().FixRange(controller_.BufferAxisMin(), controller_.BufferAxisMax());
   charts_->Dev.DevSerie->Clear();
   btnPrint->setEnabled(false);
@@ -182,10 +191,27 @@ void TMPXGraphForm::Buffering() {
   charts_->Dev.Chart->Invalidate();
 }
 
-void TMPXGraphForm::SampleTaken(bool RefreshCharts) {
+// A reading comes every 18-22 ms and repainting a full minute of it costs far
+// more than taking it: the charts follow at most every kChartRefreshMs (the
+// first sample of a measurement at once), the rest of the window every time.
+void TMPXGraphForm::SampleTaken(bool Refresh) {
   btnPrint->setEnabled(controller_.PrintEnabled());
   lbMeasureTime->setText(QString::fromStdString(controller_.MeasureTimeText()));
-  if (!RefreshCharts) return;
+  if (!Refresh) return;
+  const int64_t since = clock_.SteadyMs() - lastRefreshMs_;
+  if (!refreshedOnce_ || since >= kChartRefreshMs || since < 0) RefreshCharts();
+  else if (!pendingRefresh_) {
+    pendingRefresh_ = true;
+    refreshTimer_->start(int(kChartRefreshMs - since));
+  }
+}
+
+void TMPXGraphForm::RefreshCharts() {
+  refreshTimer_->stop();
+  pendingRefresh_ = false;
+  refreshedOnce_ = true;
+  lastRefreshMs_ = clock_.SteadyMs();
+  ++refreshCount_;
   TCharts& c = *charts_;
   c.Time.AverageTool->SetValue(controller_.Average());
   const TFMWindow& w = controller_.TimeWindow();
@@ -206,11 +232,30 @@ void TMPXGraphForm::SampleTaken(bool RefreshCharts) {
   c.Dev.Chart->Invalidate();
 }
 
+void TMPXGraphForm::RefreshHeldBackCharts() {
+  if (!pendingRefresh_) return;
+  ForgetRefresh();
+  refreshedOnce_ = true;
+  if (controller_.ChartsShouldRefresh()) RefreshCharts();
+}
+
+int64_t TMPXGraphForm::ChartRefreshDueMs() const {
+  return pendingRefresh_ ? lastRefreshMs_ + kChartRefreshMs : -1;
+}
+
+// The next sample shows at once (after "BUFFERING", after "Clear").
+void TMPXGraphForm::ForgetRefresh() {
+  refreshTimer_->stop();
+  pendingRefresh_ = false;
+  refreshedOnce_ = false;
+}
+
 void TMPXGraphForm::InfoChanged() {
   infoLabel->setText(QString::fromUtf8(controller_.InfoText().c_str()));
 }
 
 void TMPXGraphForm::MeasurementReset() {
+  ForgetRefresh();
   charts_->Time.AverageTool->SetValue(0);
   charts_->Time.MPXSeries->Clear();
   charts_->Dev.DevSerie->Clear();
@@ -239,6 +284,8 @@ QImage TMPXGraphForm::DeviationChartPicture(bool Monochrome) {
 }
 
 void TMPXGraphForm::btnPrintClick() {
+  // The page shows every sample taken, also one the cap still holds back.
+  RefreshHeldBackCharts();
   controller_.SetPrinting(true);
   const bool time = pages->currentIndex() == 0;
   const QString title = time ? "MPX Time Graph" : "MPX Deviation";

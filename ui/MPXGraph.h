@@ -16,10 +16,16 @@
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 
 class TMPXGraphForm : public QWidget, public IMPXObserver {
  public:
   static constexpr const char* kCaption = "MPX Analyzer";
+  // The charts are redrawn at most this often: a minute over some 750 pixels
+  // moves the time graph by one column every 80 ms, and a full repaint costs
+  // far more than a reading. Every reading still goes into the measurement,
+  // the labels and the remote values.
+  static constexpr int64_t kChartRefreshMs = 100;
 
   TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Owner = nullptr);
   ~TMPXGraphForm() override;
@@ -45,6 +51,13 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   // cursor readout).
   std::string TimeOverlayText() const;
   std::string DeviationOverlayText() const;
+  // How often the charts were refilled from the measurement, and the steady
+  // time (IClock::SteadyMs) a held-back refresh is due at, -1 for none.
+  int ChartRefreshCount() const { return refreshCount_; }
+  int64_t ChartRefreshDueMs() const;
+  // What the refresh timer runs when it fires: the held-back refresh, unless
+  // the charts are frozen by then (print preview, remote dialog).
+  void RefreshHeldBackCharts();
   // Both charts as pictures (print and screenshots).
   QImage TimeChartPicture(bool Monochrome = false);
   QImage DeviationChartPicture(bool Monochrome = false);
@@ -61,8 +74,16 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
 
  private:
   struct TCharts;
+  void RefreshCharts();
+  void ForgetRefresh();
+  IClock& clock_;
   TMPXController controller_;
   std::unique_ptr<TCharts> charts_;
+  QTimer* refreshTimer_;
+  bool refreshedOnce_ = false;  // since the measurement (re)started
+  bool pendingRefresh_ = false;
+  int64_t lastRefreshMs_ = 0;
+  int refreshCount_ = 0;
 };
 
 // Runs the MPX print preview modally (the preview's own unit).

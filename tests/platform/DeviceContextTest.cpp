@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 #include "platform/DCSupport.h"
 #include "platform/PainterDC.h"
@@ -326,4 +327,59 @@ TEST(PainterDC, ArcsTurnCounterClockwiseAndPathsFill) {
   EXPECT_TRUE(s.Ink(33, 17));   // the clockwise arc passes the lower left
   EXPECT_EQ(end, (TPoint{40, 0}));
   EXPECT_TRUE(s.Ink(5, 28));    // the path's inside
+}
+
+// Solid one-pixel runs and outline-less rectangles are written straight into
+// 32-bit rasters; a 24-bit raster takes Qt's own rasterizers. Both must give
+// the same picture, interleaved with raster operations and under every clip.
+TEST(PainterDC, DirectRunsAndRectanglesMatchQtsRasterizers) {
+  EnsureQApplication();
+  const auto scene = [](IDeviceContext& dc) {
+    const TDCMapping unit{{0, 0}, {200, 300}, {0, 0}, {200, 300}};  // scale 1, not the default mapping
+    const std::function<void()> clips[] = {
+        [] {}, [&] { dc.ClipRect({30, 40, 170, 260}); },
+        [&] { dc.ClipRect({0, 0, 120, 300}), dc.ClipEllipse({60, 100, 140, 200}, true); }};
+    for (const auto& clip : clips) {
+      dc.PushClip();
+      clip();
+      dc.SetPen({TDCPenStyle::Solid, 1, clRed});
+      for (int dy : {-140, -128, -127, -60, -2, -1, 0, 1, 2, 3, 61, 127, 128, 140})
+        for (int dx : {-3, -1, 0, 1, 2}) dc.MoveTo(100 + dx * 7, 150), dc.LineTo(100 + dx * 8, 150 + dy);
+      dc.MoveTo(-20, 10), dc.LineTo(220, 10);    // through both edges
+      dc.MoveTo(199, 250), dc.LineTo(200, 380);  // steep, leaving the image
+      dc.SetMapping(unit);
+      dc.MoveTo(5, 5), dc.LineTo(6, 80);
+      dc.SetMapping({});
+      dc.SetPen(kNoPen);
+      dc.SetBrush({TDCBrushStyle::Solid, clBlue, {}});
+      const TPoint rects[][4] = {{{10, 200}, {13, 200}, {13, 290}, {10, 290}},
+                                 {{20, 290}, {20, 210}, {21, 210}, {21, 290}},
+                                 {{30, 200}, {30, 200}, {31, 290}, {30, 290}},  // a slope
+                                 {{40, 250}, {44, 250}, {40, 250}, {44, 250}},  // no area
+                                 {{190, 280}, {230, 280}, {230, 320}, {190, 320}}};
+      for (const auto& r : rects) dc.Polygon(r, 4);
+      dc.SetRop2(TDCRop2::NotXorPen);
+      dc.SetPen({TDCPenStyle::Solid, 1, RGB(200, 30, 90)});
+      dc.MoveTo(0, 0), dc.LineTo(199, 299);
+      dc.MoveTo(50, 0), dc.LineTo(50, 299);
+      dc.SetRop2(TDCRop2::CopyPen);
+      for (TDCPenStyle style : {TDCPenStyle::Dot, TDCPenStyle::Dash, TDCPenStyle::DashDot, TDCPenStyle::DashDotDot,
+                                TDCPenStyle::Alternate}) {
+        dc.SetPen({style, 1, clGreen});
+        const int at = 20 + int(style) * 9;
+        for (int len : {1, 2, 5, 17, 140}) {
+          dc.MoveTo(60 + len, at), dc.LineTo(60, at), dc.LineTo(60 + len, at + 4);  // leftwards, then a slope
+          dc.MoveTo(at, 299 - len), dc.LineTo(at, 300);  // down to the edge
+        }
+      }
+      dc.PopClip();
+    }
+  };
+  auto draw = [&](QImage::Format format) {
+    QImage image(200, 300, format);
+    image.fill(Qt::white);
+    scene(*std::make_unique<TPainterDC>(&image));  // the painter ends with the statement
+    return image.convertToFormat(QImage::Format_RGB32);
+  };
+  EXPECT_EQ(draw(QImage::Format_RGB32), draw(QImage::Format_RGB888));
 }

@@ -13,6 +13,8 @@
 #include <fstream>
 
 #include "MainWindowSupport.h"
+#include "support/FakeClock.h"
+#include "support/FakeMPXReceiver.h"
 #include "ui/MPXGraph.h"
 #include "ui/MPXPrint.h"
 
@@ -79,6 +81,70 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
   EXPECT_NE(w.Controller().AverageText().find(" %"), std::string::npos);
 
   h.Stop();
+}
+
+// Readings come every 18-22 ms; the charts follow at most every
+// kChartRefreshMs, the first sample of a measurement at once, a held-back one
+// when its timer fires unless the charts are frozen by then. However many
+// refreshes come between two passes of the event loop, the chart paints once.
+TEST(MPXGraphWindow, ChartRefreshCap) {
+  EnsureQApplication();
+  TFakeClock clock;
+  TFakeMPXReceiver rx;
+  TMPXGraphForm w(rx, clock);
+  bool remoteOpen = false;
+  w.Controller().RemoteOpen = [&] { return remoteOpen; };
+  const int64_t cap = TMPXGraphForm::kChartRefreshMs;
+  // After the clock advanced: 's' sample, 'f' the timer fires, 'r'/'R' the remote
+  // dialog opens/closes, 'c' "Clear"; then charts refilled so far, points on
+  // the time chart, and whether a refresh is held back.
+  struct Step {
+    const char* what;
+    int64_t afterMs;
+    char action;
+    int refreshes, points;
+    bool held;
+  } steps[] = {
+      {"buffering", 1000, 's', 0, 0, false},
+      {"first sample: at once", 1000, 's', 1, 1, false},
+      {"20 ms later: held back", 20, 's', 1, 1, true},
+      {"the timer fires", 0, 'f', 2, 2, false},
+      {"a cap later: at once", cap, 's', 3, 3, false},
+      {"held back again", 20, 's', 3, 3, true},
+      {"remote dialog opens", 0, 'r', 3, 3, true},
+      {"the timer: charts frozen", 0, 'f', 3, 3, false},
+      {"samples still taken", cap, 's', 3, 3, false},
+      {"remote dialog closes", 0, 'R', 3, 3, false},
+      {"refreshed with every sample", cap, 's', 4, 6, false},
+      {"held back before Clear", 20, 's', 4, 6, true},
+      {"Clear forgets it", 0, 'c', 4, 0, false},
+      {"buffering again", 1000, 's', 4, 0, false},
+      {"first sample after it: at once", 1000, 's', 5, 1, false},
+  };
+  for (const Step& s : steps) {
+    clock.Advance(s.afterMs);
+    if (s.action == 's') w.Controller().UpdateMeasurement(clock.Now(), 503.3);
+    if (s.action == 'f') w.RefreshHeldBackCharts();
+    if (s.action == 'r' || s.action == 'R') remoteOpen = s.action == 'r';
+    if (s.action == 'c') w.btnClear->click();
+    EXPECT_EQ(w.ChartRefreshCount(), s.refreshes) << s.what;
+    EXPECT_EQ(w.TimePointCount(), s.points) << s.what;
+    EXPECT_EQ(w.ChartRefreshDueMs() >= 0, s.held) << s.what;
+  }
+
+  struct TPaintCounter : QObject {
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* e) override { return Count += e->type() == QEvent::Paint, false; }
+  } paints;
+  for (QWidget* child : w.pages->widget(0)->findChildren<QWidget*>())
+    if (child != w.btnResetAverage) child->installEventFilter(&paints);
+  w.show();
+  PumpFor(50);
+  for (int i = 0; i < 5; ++i) clock.Advance(cap), w.Controller().UpdateMeasurement(clock.Now(), 503.3);
+  EXPECT_EQ(w.ChartRefreshCount(), 10);
+  paints.Count = 0;
+  QApplication::processEvents();
+  EXPECT_EQ(paints.Count, 1);
 }
 
 // The printed page: 80 pixels taller than the chart, the chart from y = 40,
