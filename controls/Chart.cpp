@@ -415,6 +415,20 @@ void TCustomChart::LayOutLegend() {
   RecomputePlotSize();
 }
 
+namespace {
+
+// Which of a value text's two columns holds a number, by the text style.
+bool IsNumberColumn(TLegendTextStyle style, int column) {
+  switch (style) {
+    case ltsLeftValue: case ltsLeftPercent: return column == 0;
+    case ltsRightValue: case ltsRightPercent: return column == 1;
+    case ltsXValue: case ltsValue: case ltsPercent: case ltsXAndValue: case ltsXAndPercent: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void TCustomChart::PaintLegendRow(int position) {
   TChartLegend& g = *legend_;
   const TLegendLayout& l = g.Layout;
@@ -436,10 +450,14 @@ void TCustomChart::PaintLegendRow(int position) {
   TChartSeries* s = item.Series;
   if (g.FontSeriesColor && s)
     c.DC().SetTextColor(l.Style == lsValues ? s->PointColorAt(item.ValueIndex) : s->SeriesColor());
-  // Each column is written from its left edge, whatever the text style.
+  // Labels start at their column's left edge; values and percents end at
+  // its right edge, so their digits line up from row to row.
   for (int col = 0; col < 2; ++col) {
-    if (!item.Text[col].empty()) c.TextOut(x, y, item.Text[col]);
-    x += (col == 0 ? l.W0 : l.W1) + l.S;
+    const int width = col == 0 ? l.W0 : l.W1;
+    const std::string& text = item.Text[col];
+    if (!text.empty())
+      c.TextOut(l.Style != lsSeries && IsNumberColumn(g.TextStyle, col) ? x + width - c.TextWidth(text) : x, y, text);
+    x += width + l.S;
   }
   const int h = c.FontPixelHeight();
   const TRect symbol{xs, y + 2, xs + l.SymbolWidth, y + h - 2};

@@ -2,6 +2,8 @@
 // measured through the recording backend; one picture per legend alignment.
 #include <QTest>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include "controls/Chart.h"
@@ -137,6 +139,23 @@ TEST(ChartLegendTest, ValuesLegendJoinsLinesAndSkipsFirstValues) {
   ASSERT_EQ(l.TotalItems, 4);
   EXPECT_EQ(l.Items[0].Text[0], "a b");
   EXPECT_EQ(f.Chart.Legend().LegendItemAt((l.Box.Left + l.Box.Right) / 2, l.ItemsTop + 2), 1);
+}
+
+TEST(ChartLegendTest, ValueColumnsEndAtTheirRightEdge) {
+  LegendChart f(laRight, 0, 600, 400);
+  auto s = std::make_unique<TFastLineSeries>();
+  s->AppendPoint(0, 5, "a");
+  s->AppendPoint(1, 1234, "b");
+  f.Chart.AddSeries(std::move(s));
+  f.Chart.Legend().TextStyle = ltsLeftValue;
+  f.Chart.SetAxisVisible(false);  // the labels are the legend's alone
+  std::map<std::string, int> at;  // text -> its x
+  for (const TDCRecord& r : f.Chart.BuildMetafile(f.Chart.PanelRectangle()).Records)
+    if (r.Op == TDCOp::TextOut) at[r.Text] = r.Args[0];
+  const int textX = f.Chart.Legend().Layout.TextX;
+  EXPECT_EQ(at["1,234"], textX);  // the widest value fills its column
+  EXPECT_GT(at["5"], textX);
+  EXPECT_EQ(at["a"], at["b"]);
 }
 
 TEST(ChartLegendTest, ThreeDWallsAsPlanesAndCubes) {
