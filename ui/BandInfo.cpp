@@ -284,7 +284,16 @@ void TBandInfoForm::btnDelSelClick() {
   const int row = SelectedRow();
   if (row < 0) return;
   if (const std::optional<int> point = SelectedPoint()) {
+    // The host rebuilds the list from its records, which would drop the
+    // rows the operator added: they are put back.
+    std::vector<TRow> own;
+    for (const TRow& r : rows_)
+      if (!IntOf(r.Cells[colID])) own.push_back(r);
     host_.RemoveStation(*point);
+    if (!own.empty()) {
+      rows_.insert(rows_.end(), own.begin(), own.end());
+      Sort();
+    }
   } else {
     // An operator's row belongs to no station record: it goes alone.
     rows_.erase(rows_.begin() + row);
