@@ -25,6 +25,7 @@
 #include "support/Mp3Decode.h"
 #include "support/QtApp.h"
 #include "support/ToneWaveIn.h"
+#include "support/TestPaths.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ class RemoteForm : public ::testing::Test {
     invoker_ = MakeQtMainThreadInvoker();
     Host.Owner = invoker_.get();
     Host.Capture = ToneCapture();
-    Form = std::make_unique<TRemoteForm>(nullptr, Host, std::string(std::getenv("FW_BIN_DIR")) + "/");
+    Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
   ~RemoteForm() override { Form.reset(); }
 

@@ -517,7 +517,7 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   // With it, the remote dialog opens modally; RemoteActive while its server
   // runs (on an address of its own: the remote tests may run meanwhile).
   h.devices->RemoteBindAddress = "127.0.0.5";
-  std::filesystem::copy_file(std::string(std::getenv("FW_BIN_DIR")) + "/fw.rrf", h.Folder() + "fw.rrf");
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
   WithModal<TRemoteForm>(
       [&](TRemoteForm* remote) {
         remote->btnStartClick();
