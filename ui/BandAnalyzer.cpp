@@ -390,7 +390,7 @@ void TBandAnalyzerForm::btnExportClick() {
 }
 
 void TBandAnalyzerForm::btnPrintClick() {
-  TSpectrumPrintForm preview(*spectrum_->Chart, *spectrum_->SSLevel, settings_.ShowSearchBand != 0, this);
+  TPrintPreviewForm preview(*spectrum_->Chart, *spectrum_->SSLevel, settings_.ShowSearchBand != 0, this);
   preview.exec();
 }
 

@@ -8,7 +8,7 @@
 #include "controls/Chart.h"
 #include "controls/ChartTools.h"
 
-TSpectrumPrintForm::TSpectrumPrintForm(TChart& Chart, TColorBandTool& SearchBand, bool ShowSearchBand,
+TPrintPreviewForm::TPrintPreviewForm(TChart& Chart, TColorBandTool& SearchBand, bool ShowSearchBand,
                                        QWidget* Owner)
     : TPrintPreviewBase(Owner), chart_(Chart), band_(SearchBand), showBand_(ShowSearchBand) {
   setObjectName("PrintPreviewForm");
@@ -30,9 +30,9 @@ TSpectrumPrintForm::TSpectrumPrintForm(TChart& Chart, TColorBandTool& SearchBand
   Start();
 }
 
-TSize TSpectrumPrintForm::ContentSize() { return TSize{chart_.Width(), chart_.Height()}; }
+TSize TPrintPreviewForm::ContentSize() { return TSize{chart_.Width(), chart_.Height()}; }
 
-void TSpectrumPrintForm::DrawContent(IDeviceContext& Dc, const TRect& R) {
+void TPrintPreviewForm::DrawContent(IDeviceContext& Dc, const TRect& R) {
   band_.SetActive(false);
   chart_.SetMonochrome(cbMonochrome->isChecked());
   chart_.SetBackColor(clWhite);

@@ -8,9 +8,9 @@ class QCheckBox;
 class TChart;
 class TColorBandTool;
 
-class TSpectrumPrintForm : public TPrintPreviewBase {
+class TPrintPreviewForm : public TPrintPreviewBase {
  public:
-  TSpectrumPrintForm(TChart& Chart, TColorBandTool& SearchBand, bool ShowSearchBand, QWidget* Owner = nullptr);
+  TPrintPreviewForm(TChart& Chart, TColorBandTool& SearchBand, bool ShowSearchBand, QWidget* Owner = nullptr);
 
   QSlider* Detail;  // -100 (fine) .. 0 (normal)
   QCheckBox* cbMonochrome;

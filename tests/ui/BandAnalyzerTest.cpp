@@ -142,7 +142,7 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   // 10 % margins; in monochrome the preview is on white; the chart is as it
   // was afterwards, the search band back.
   {
-    TSpectrumPrintForm preview(*s.Chart, *s.SSLevel, true, &a);
+    TPrintPreviewForm preview(*s.Chart, *s.SSLevel, true, &a);
     preview.paperMargin->setValue(10);
     const QImage page = PrintedPdfPage(preview, dir);
     ASSERT_FALSE(page.isNull());
