@@ -564,10 +564,10 @@ void TCustomChart::CalcSize3DWalls() {
 void TCustomChart::DrawWalls() {
   if (!AxesNeeded() || !View3DWalls()) return;
   const TRect& p = TCustomChartPanel::PlotRect;
-  if (View3D() && rightWall_->Visible() && WallSideAt(p.Right)) SideWallPass(true);
+  if (View3D() && rightWall_->Visible() && WallSideAt(p.Right)) RightWallPass();
   if (backWall_->Visible()) BackWallPass();
   if (!View3D()) return;
-  if (leftWall_->Visible() && !WallSideAt(p.Left)) SideWallPass(false);
+  if (leftWall_->Visible() && !WallSideAt(p.Left)) LeftWallPass();
   if (bottomWall_->Visible()) BottomWallPass();
 }
 
@@ -632,7 +632,7 @@ void TCustomChart::BackWallPass() {
     else c.RectangleAtDepth(r, D);
   }
   // A back image kept inside the walls lies on the wall's plane, inside its frame.
-  if (HasBackImage() && BackImage().Inside()) {
+  if (BackImageInside()) {
     TRect r = p;
     if (w.Pen().Visible()) ++r.Left, ++r.Top;
     PaintBackImage(r, Depth3D());

@@ -258,6 +258,8 @@ class TCustomChart : public TCustomAxisPanel {
   void PrepareWall(TChartWall& w);
   // The right (`right`) or the left wall.
   void SideWallPass(bool right);
+  void RightWallPass() { SideWallPass(true); }
+  void LeftWallPass() { SideWallPass(false); }
   void BackWallPass();
   void BottomWallPass();
   // Fills the wall's gradient into the polygon `pts` and clears the brush.

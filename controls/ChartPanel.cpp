@@ -462,7 +462,7 @@ void TCustomChartPanelExtended::PaintPanelFace(TRect r) {
     Shadow().Draw(c, r);
   }
   FillPanelBack(r);
-  if (HasBackImage() && !backImage_->Inside()) PaintBackImage(PanelRectangle(), 0);
+  if (HasBackImage() && !BackImageInside()) PaintBackImage(PanelRectangle(), 0);
   PaintBevels(r);
   c.LeaveFlatMode();
 }

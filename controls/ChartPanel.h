@@ -309,6 +309,11 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   TChartZoom& Zoom() { return zoom_; }
   TBackImage& BackImage();
   bool HasBackImage() const { return backImage_ && !backImage_->Empty(); }
+  // Forwarded to the back image; without a picture they read as the defaults.
+  bool BackImageInside() const { return HasBackImage() && backImage_->Inside(); }
+  void SetBackImageInside(bool v) { BackImage().SetInside(v); }
+  TChartBackImageMode BackImageMode() const { return HasBackImage() ? backImage_->Mode() : pbmStretch; }
+  void SetBackImageMode(TChartBackImageMode v) { BackImage().SetMode(v); }
   void SetBackImage(const TBackImage* image);
   void Assign(const TCustomChartPanelExtended& source);
 

@@ -236,7 +236,7 @@ TEST(ChartLegendTest, BackImageInsideLiesInThePlot) {
     c.SetView3D(view3D);
     c.BackWall().Pen().SetVisible(wallPen);
     c.BackImage().SetImage(QImage(8, 8, QImage::Format_RGB32));
-    c.BackImage().SetInside(inside);
+    c.SetBackImageInside(inside);
     std::vector<std::vector<int>> drawn;
     for (const TDCRecord& r : c.BuildMetafile(c.PanelRectangle()).Records)
       if (r.Op == TDCOp::StretchDraw) drawn.push_back(r.Args);
