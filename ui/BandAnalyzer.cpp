@@ -101,22 +101,16 @@ TBandAnalyzerForm::TBandAnalyzerForm(IBandScanReceiver& Receiver, IClock& Clock,
 
   chart.OnAfterDraw = [this](TCustomAxisPanel&) { SpectrumAfterDraw(); };
   chart.OnAllowScroll = VetoOutsideBand;
-  chart.OnScroll = [this](TCustomAxisPanel&) {
-    ZoomInScrollBar->setValue(int(spectrum_->Chart->BottomAxis().Minimum() * 10));
+  chart.OnScroll = [this](TCustomAxisPanel&) { SpectrumScroll(); };
+  spectrum_->ChartToolH->OnChange = [this](TCursorTool&, int, int, double, double, TChartSeries*, int) {
+    ChartToolHChange();
   };
-  spectrum_->ChartToolH->OnChange = [this](TCursorTool& t, int, int, double, double, TChartSeries*, int) {
-    controller_.SetReference(t.YValue());
-    Repaint();
-  };
-  spectrum_->ChartToolV->OnChange = [this](TCursorTool& t, int, int, double, double, TChartSeries*, int) {
-    controller_.SetCursorX(t.XValue());
-    Repaint();
+  spectrum_->ChartToolV->OnChange = [this](TCursorTool&, int, int, double, double, TChartSeries*, int) {
+    ChartToolVChange();
   };
   timeUpdate_ = new QTimer(this);
   timeUpdate_->setInterval(1000);
-  connect(timeUpdate_, &QTimer::timeout, this, [this] {
-    if (clock_.SteadyMs() - lastDrawMs_ > 1000) Repaint();
-  });
+  connect(timeUpdate_, &QTimer::timeout, this, [this] { TimeUpdateTimer(); });
   timeUpdate_->start();
 
   bandInfo_ = std::make_unique<TBandInfoForm>(infoHost_);
@@ -460,6 +454,27 @@ double TBandAnalyzerForm::SearchBandStartValue() const { return spectrum_->SSLev
 void TBandAnalyzerForm::SetSearchBandStart(double Level) {
   spectrum_->SSLevel->SetStartValue(Level);
   Repaint();
+}
+
+// ---- Chart events ------------------------------------------------------------------------
+
+void TBandAnalyzerForm::SpectrumScroll() {
+  ZoomInScrollBar->setValue(int(spectrum_->Chart->BottomAxis().Minimum() * 10));
+}
+
+void TBandAnalyzerForm::ChartToolHChange() {
+  controller_.SetReference(spectrum_->ChartToolH->YValue());
+  Repaint();
+}
+
+void TBandAnalyzerForm::ChartToolVChange() {
+  controller_.SetCursorX(spectrum_->ChartToolV->XValue());
+  Repaint();
+}
+
+// The overlay's clock moves on even when nothing else is drawn.
+void TBandAnalyzerForm::TimeUpdateTimer() {
+  if (clock_.SteadyMs() - lastDrawMs_ > 1000) Repaint();
 }
 
 // ---- Layout --------------------------------------------------------------------------------

@@ -117,6 +117,10 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
 
  private:
   void SpectrumAfterDraw();
+  void SpectrumScroll();
+  void ChartToolHChange();
+  void ChartToolVChange();
+  void TimeUpdateTimer();
   void Repaint();
   void SetRange(double Min, double Max);
   void UpdateButtons();

@@ -151,8 +151,8 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
   btnPrint = new QPushButton("Print", this);
   btnPrint->setObjectName("btnPrint");
   btnPrint->setEnabled(false);
-  connect(btnResetAverage, &QPushButton::clicked, this, [this] { controller_.ResetAverage(); });
-  connect(btnClear, &QPushButton::clicked, this, [this] { controller_.ResetMeasurement(); });
+  connect(btnResetAverage, &QPushButton::clicked, this, [this] { btnResetAverageClick(); });
+  connect(btnClear, &QPushButton::clicked, this, [this] { btnClearClick(); });
   connect(btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
 
   auto* buttons = new QHBoxLayout;
@@ -282,6 +282,10 @@ QImage TMPXGraphForm::TimeChartPicture(bool Monochrome) { return ChartPicture(*c
 QImage TMPXGraphForm::DeviationChartPicture(bool Monochrome) {
   return ChartPicture(*charts_->Dev.Chart, Monochrome);
 }
+
+void TMPXGraphForm::btnResetAverageClick() { controller_.ResetAverage(); }
+
+void TMPXGraphForm::btnClearClick() { controller_.ResetMeasurement(); }
 
 void TMPXGraphForm::btnPrintClick() {
   // The page shows every sample taken, also one the cap still holds back.

@@ -41,6 +41,8 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
 
   void SetDeviationUnits(int Units) { controller_.SetDeviationUnits(Units); }
   void ResetMeasurement() { controller_.ResetMeasurement(); }
+  void btnResetAverageClick();
+  void btnClearClick();
   void btnPrintClick();
 
   // What the charts show, for the tests.
