@@ -8,7 +8,7 @@
 #include <cmath>
 #include <qdrawutil.h>
 
-#include "controls/ExLibVCL.h"
+#include "platform/ExLibVCL.h"
 
 namespace {
 // Key characters and captions by tag (index 0 unused).

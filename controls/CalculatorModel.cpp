@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "controls/ExLibVCL.h"
+#include "platform/ExLibVCL.h"
 #include "platform/Format.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <cmath>
 #include <qdrawutil.h>
 
-#include "controls/ExLibVCL.h"
+#include "platform/ExLibVCL.h"
 
 namespace {
 

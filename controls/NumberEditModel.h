@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "controls/ExLibVCL.h"
+#include "platform/ExLibVCL.h"
 
 // v rounded to `places` decimals: round(v * 10^places) / 10^places with ties
 // to even; places 0 rounds to an integer; places below 0 or above 37 leave v

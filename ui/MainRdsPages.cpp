@@ -11,7 +11,7 @@
 
 #include "ui/DualImage1.h"
 #include "ui/Main.h"
-#include "ui/MPXGraph.h"
+#include "ui/mpx/MPXGraph.h"
 #include "ui/MainStatistics.h"
 #include "ui/RemoteObject.h"
 #include "ui/blockerror.h"

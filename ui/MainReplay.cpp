@@ -11,11 +11,11 @@
 
 #include "controls/DBCtrlsEx.h"
 #include "receiver/shared.h"
-#include "ui/BandAnalyzer.h"
+#include "ui/band/BandAnalyzer.h"
 #include "ui/ColorButton.h"
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
-#include "ui/MPXGraph.h"
+#include "ui/mpx/MPXGraph.h"
 #include "ui/groupanalyze.h"
 #include "ui_Main.h"
 

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "controls/ChartPanel.h"
+#include "chart/ChartPanel.h"
 #include "platform/PainterDC.h"
 #include "ui/DialogStyle.h"
 #include "ui/Pictures.h"

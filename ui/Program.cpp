@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "controls/ChartToolRegistration.h"
+#include "chart/ChartToolRegistration.h"
 #include "controls/ToolCtrlsEx.h"
 #include "logstore/LogDatabase.h"
 #include "ui/Main.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "controls/CalculatorModel.h"
-#include "controls/ExLibVCL.h"
+#include "platform/ExLibVCL.h"
 
 namespace {
 // One step of a script: keys typed ('W'/'w' turn the wheel up/down), then the

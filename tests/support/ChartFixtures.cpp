@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "controls/ChartSetup.h"
-#include "controls/ChartSplineFunction.h"
+#include "chart/ChartSetup.h"
+#include "chart/ChartSplineFunction.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // with plausible data, and one chart that allows zooming.
 #include <memory>
 
-#include "controls/Chart.h"
-#include "controls/ChartTools.h"
-#include "controls/Series.h"
-#include "ui/SpectrumChart.h"
-#include "ui/MPXCharts.h"
+#include "chart/Chart.h"
+#include "chart/ChartTools.h"
+#include "chart/Series.h"
+#include "ui/band/SpectrumChart.h"
+#include "ui/mpx/MPXCharts.h"
 
 // The band analyzer's own chart, filled.
 using TSpectrumFixture = TSpectrumChart;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/BandScan.h"
+#include "ui/band/BandScan.h"
 
 struct TFakeBandScanReceiver final : IBandScanReceiver {
   uint16_t Word = 11807;

@@ -1,7 +1,7 @@
 #pragma once
 // The MPX analyzer controller's receiver as plain fields: configured, with
 // the calibration offset 0 and scale 1 unless a test changes them.
-#include "ui/MPXController.h"
+#include "ui/mpx/MPXController.h"
 
 struct TFakeMPXReceiver final : IMPXReceiver {
   bool IsConfigured = true;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the reference curves of the smoothing tests (tests/controls/data/).
+"""Writes the reference curves of the smoothing tests (tests/chart/data/).
 
 Run once; the files are committed. The curves come from textbook formulas in
 exact rational arithmetic, independent of the program's weights and solver:
@@ -14,7 +14,7 @@ at that c and rounded to 17 significant digits.
 from fractions import Fraction
 import os
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "controls", "data")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "chart", "data")
 
 
 def source(n):

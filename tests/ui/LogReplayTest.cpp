@@ -13,7 +13,7 @@
 #include "support/LogFill.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
-#include "ui/MPXGraph.h"
+#include "ui/mpx/MPXGraph.h"
 #include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
 

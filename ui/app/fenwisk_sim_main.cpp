@@ -38,11 +38,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "controls/Chart.h"
+#include "chart/Chart.h"
 #include "support/SimMainDevices.h"
 #include "support/SimRemote.h"
 #include "ui/Main.h"
-#include "ui/MPXGraph.h"
+#include "ui/mpx/MPXGraph.h"
 #include "ui/Program.h"
 #include "ui/Splash.h"
 #include "ui/about.h"

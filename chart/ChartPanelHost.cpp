@@ -1,0 +1,95 @@
+#include "chart/ChartPanelHost.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+
+#include "chart/ChartPanel.h"
+#include "chart/ChartProcs.h"
+
+namespace {
+
+TMouseButton Button(Qt::MouseButton b) {
+  return b == Qt::RightButton ? mbRight : b == Qt::MiddleButton ? mbMiddle : mbLeft;
+}
+
+TShiftState Shift(const QMouseEvent* e) {
+  TShiftState s = 0;
+  const Qt::KeyboardModifiers m = e->modifiers();
+  if (m & Qt::ShiftModifier) s |= ssShift;
+  if (m & Qt::AltModifier) s |= ssAlt;
+  if (m & Qt::ControlModifier) s |= ssCtrl;
+  if (e->buttons() & Qt::LeftButton) s |= ssLeft;
+  if (e->buttons() & Qt::RightButton) s |= ssRight;
+  if (e->buttons() & Qt::MiddleButton) s |= ssMiddle;
+  return s;
+}
+
+QCursor CursorOf(TCursor c) { return QCursor(c == crChartHand ? ChartCursor(c) : Qt::CursorShape(c)); }
+
+}  // namespace
+
+TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QWidget(parent), panel_(panel) {
+  // The chart paints every pixel, unless it has no colour: then the window is see-through.
+  if (panel_.Color() == clNone) setAttribute(Qt::WA_TranslucentBackground);
+  else setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  panel_.HasWindowParent = true;
+  panel_.OnInvalidate = [this] {
+    ApplyRegion();  // BorderRound may have changed
+    update();
+  };
+  panel_.OnUpdateRect = [this](const TRect& r) { update(r.Left, r.Top, r.Width(), r.Height()); };
+  panel_.Loaded();
+  resize(panel_.Width(), panel_.Height());
+  setCursor(CursorOf(panel_.Cursor));
+}
+
+TChartPanelHost::~TChartPanelHost() {
+  panel_.OnInvalidate = nullptr;
+  panel_.OnUpdateRect = nullptr;
+  panel_.HasWindowParent = false;
+}
+
+void TChartPanelHost::paintEvent(QPaintEvent*) {
+  // A still valid window (a zoom rectangle drawn on it included) is shown as it is.
+  if (panel_.Canvas().BufferStale()) panel_.Paint();
+  QPainter(this).drawImage(0, 0, panel_.WindowImage());
+}
+
+void TChartPanelHost::resizeEvent(QResizeEvent*) {
+  panel_.SetBounds(width(), height());
+  ApplyRegion();
+}
+
+void TChartPanelHost::ApplyRegion() {
+  const int round = panel_.BorderRound();
+  if (round < 1) {
+    clearMask();
+    return;
+  }
+  if (width() == 0 || height() == 0) return;
+  QPainterPath path;
+  path.addRoundedRect(QRectF(0, 0, width(), height()), round / 2.0, round / 2.0);
+  setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void TChartPanelHost::mousePressEvent(QMouseEvent* e) {
+  panel_.MouseDown(Button(e->button()), Shift(e), int(e->position().x()), int(e->position().y()));
+}
+
+void TChartPanelHost::mouseReleaseEvent(QMouseEvent* e) {
+  panel_.MouseUp(Button(e->button()), Shift(e), int(e->position().x()), int(e->position().y()));
+}
+
+void TChartPanelHost::mouseMoveEvent(QMouseEvent* e) {
+  panel_.MouseMove(Shift(e), int(e->position().x()), int(e->position().y()));
+  setCursor(CursorOf(panel_.Cursor));  // a tool may have changed it
+}
+
+void TChartPanelHost::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (!panel_.DblClick()) e->accept();
+}
+
+void TChartPanelHost::leaveEvent(QEvent*) { setCursor(CursorOf(panel_.MouseLeave())); }

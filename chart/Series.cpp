@@ -1,0 +1,358 @@
+#include "chart/Series.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "chart/ChartProcs.h"
+
+bool ChartDCPenAvailable = true;
+
+void TCustomLineSeries::SetSeriesColor(TColor c) {
+  LinePen().SetColor(c);
+  TChartSeries::SetSeriesColor(c);
+}
+
+void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
+  TChartCanvas3D& c = ParentChart()->Canvas();
+  c.PreparePenWithColor(LinePen(), color);
+  const int mid = (r.Top + r.Bottom) / 2;
+  c.MoveTo(r.Left, mid);
+  c.LineTo(r.Right, mid);
+}
+
+// --- Fast line
+
+void TFastLineSeries::SetStockPenMode(bool v) {
+  if (ChartDCPenAvailable) stockPenMode_ = v;
+}
+
+void TFastLineSeries::PreparePen() {
+  TChartCanvas3D& c = ParentChart()->Canvas();
+  c.PreparePenWithColor(LinePen(), SeriesColor());
+  c.SetBrushStyle(bsClear);
+  c.SetBackgroundMode(cbmTransparent);
+}
+
+void TFastLineSeries::DrawVisiblePoints() {
+  if (!ParentChart() || FirstShownIndex < 0) return;
+  PreparePen();
+  const int f = FirstShownIndex, start = f > 0 ? f - 1 : f;
+  priorX_ = PointPixelX(start), priorY_ = PointPixelY(start);
+  ParentChart()->Canvas().MoveToAtDepth(priorX_, priorY_, StartZ);
+  // The line enters the plot from the point just before the visible range.
+  if (f > 0) PaintPoint(f);
+  for (int i = f + 1; i <= LastShownIndex; ++i) PaintPoint(i);
+}
+
+void TFastLineSeries::PaintPoint(int i) {
+  TChartCanvas3D& c = ParentChart()->Canvas();
+  const int x = PointPixelX(i), y = PointPixelY(i);
+  if (x == priorX_ && (!drawAllPoints_ || y == priorY_)) return;
+  if (!ignoreNulls_ && PointIsEmpty(i)) {
+    c.MoveToAtDepth(x, y, StartZ);
+  } else {
+    if (stairs_) {
+      if (invertedStairs_) c.LineToAtDepth(priorX_, y, StartZ);
+      else c.LineToAtDepth(x, priorY_, StartZ);
+    }
+    c.LineToAtDepth(x, y, StartZ);
+  }
+  priorX_ = x, priorY_ = y;
+}
+
+void TFastLineSeries::PaintLegendSymbol(int index, const TRect& r) {
+  if (ParentChart()) PaintLegendLine(r, LegendColorAt(index));
+}
+
+void TFastLineSeries::AnnounceNewPoint(int index) {
+  if (autoRepaint_ || !ParentChart() || !Active()) return TChartSeries::AnnounceNewPoint(index);
+  if (OnAfterAdd) OnAfterAdd(*this, index);
+  AnnounceValueChange(veAdd, index);
+  DrawNewSegment(index);
+}
+
+void TFastLineSeries::DrawNewSegment(int index) {
+  TCustomAxisPanel& chart = *ParentChart();
+  TChartCanvas3D& c = chart.Canvas();
+  // Without a valid buffer to draw into, a whole frame shows the point.
+  if (!c.OpenBuffer()) return Repaint();
+  const bool clip = chart.ClipPoints();
+  if (clip) c.ClipToRect(chart.TCustomChartPanel::PlotRect);
+  PreparePen();
+  const int from = std::max(0, index - 1);
+  priorX_ = PointPixelX(from), priorY_ = PointPixelY(from);
+  const int x0 = priorX_, y0 = priorY_;
+  c.MoveToAtDepth(priorX_, priorY_, StartZ);
+  PaintPoint(index);
+  if (clip) c.RestoreClip();
+  const int w = LinePen().Width() + 1;
+  const TRect r{std::min(x0, priorX_) - w, std::min(y0, priorY_) - w, std::max(x0, priorX_) + w + 1,
+                std::max(y0, priorY_) + w + 1};
+  c.PresentBufferRect(r);
+  chart.UpdateRect(r);
+}
+
+int TFastLineSeries::Clicked(int x, int y) {
+  if (!ParentChart()) return -1;
+  FindVisibleRange();
+  if (FirstShownIndex < 0) return -1;
+  const TPoint m{x, y};
+  TPoint prev{};
+  for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    const TPoint p{PointPixelX(i), PointPixelY(i)};
+    if (p.X == x && p.Y == y) return i;
+    if (i > FirstShownIndex && PointNearLine(m, prev, p)) return i - 1;
+    prev = p;
+  }
+  return -1;
+}
+
+// --- Custom series
+
+TCustomSeries::TCustomSeries()
+    : areaBrush_([this](TChartPersistent*) { Repaint(); }),
+      areaLinesPen_([this](TChartPersistent*) { Repaint(); }),
+      pointer_([this](TChartPersistent*) { Repaint(); }) {
+  areaBrush_.SetStyle(bsSolid);
+}
+
+void TCustomSeries::SetAreaColor(TColor v) {
+  if (areaColor_ == v) return;
+  areaColor_ = v;
+  Repaint();
+}
+
+void TCustomSeries::SetDrawArea(bool v) {
+  if (drawArea_ == v) return;
+  drawArea_ = v;
+  Repaint();
+}
+
+void TCustomSeries::SetStairs(bool v) {
+  if (stairs_ == v) return;
+  stairs_ = v;
+  Repaint();
+}
+
+void TCustomSeries::SetInvertedStairs(bool v) {
+  if (invertedStairs_ == v) return;
+  invertedStairs_ = v;
+  Repaint();
+}
+
+TColor TCustomSeries::AreaColorFor(TColor point) const {
+  return ColorEachPoint() || areaColor_ == clPaletteColor ? point : areaColor_;
+}
+
+void TCustomSeries::DrawPointer(TPoint at, TSize half, TColor color) {
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  cv.PreparePenWithColor(pointer_.Pen(), pointer_.Pen().Color() == clPaletteColor ? color : pointer_.Pen().Color());
+  cv.PrepareBrush(pointer_.Brush(), pointer_.Brush().Color() == clPaletteColor ? color : pointer_.Brush().Color());
+  const TRect r{at.X - half.cx, at.Y - half.cy, at.X + half.cx + 1, at.Y + half.cy + 1};
+  if (pointer_.Style() == psCircle) cv.Ellipse(r);
+  else cv.Rectangle(r);
+}
+
+void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
+  if (!ParentChart()) return;
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  const TColor color = LegendColorAt(index);
+  const bool line = LinePen().Visible();
+  const bool pointer = pointer_.Visible() && pointer_.Style() != psNothing;
+  const int mid = (r.Top + r.Bottom) / 2;
+  if (line && (pointer || !drawArea_)) PaintLegendLine(r, color);
+  if (pointer) {
+    DrawPointer({(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color);
+  } else if (!line || drawArea_) {
+    cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    cv.PreparePen(areaLinesPen_);
+    cv.Rectangle(r);
+  }
+}
+
+int TCustomSeries::OriginPixel(int) const {
+  const TChartAxis* a = GetVertAxis();
+  return a->Inverted() ? a->PixelFrom : a->PixelTo;
+}
+
+void TCustomSeries::DrawVisiblePoints() {
+  if (!ParentChart()) return;
+  prevColor_ = clNone;
+  firstDrawn_ = true;
+  TChartSeries::DrawVisiblePoints();
+}
+
+void TCustomSeries::PaintPoint(int i) {
+  const TColor color = PointIsEmpty(i) ? clNone : PointColorAt(i);
+  const TPoint c{PointPixelX(i), ValuePixelY(i)};
+  const int origin = OriginPixel(i);
+  TPoint p = prev_;
+  int pOrigin = prevOrigin_;
+  if (prevColor_ == clNone) p = c, pOrigin = origin;
+  const int before = ForwardValueOrder() ? i - 1 : i + 1;
+  if (firstDrawn_ && before >= 0 && before < Count() && color != clNone) {
+    const TPoint b{PointPixelX(before), ValuePixelY(before)};
+    if (drawArea_) {
+      p = b, pOrigin = OriginPixel(before);
+    } else {
+      // The line enters at the plot's edge, on the way from the point before.
+      const TRect& plot = ParentChart()->TCustomChartPanel::PlotRect;
+      const int edge = GetHorizAxis()->Inverted() ? plot.Right : plot.Left;
+      double y = b.Y;
+      if (!stairs_ && c.X != b.X) y = b.Y + double(c.Y - b.Y) * (edge - b.X) / (c.X - b.X);
+      p = {edge, int(std::lround(y))};
+    }
+    DrawSegment(i, p, pOrigin, c, origin);
+  } else if (!(p.X == c.X && p.Y == c.Y) && color != clNone) {
+    DrawSegment(i, p, pOrigin, c, origin);
+  }
+  if (pointer_.Visible() && color != clNone && pointer_.Style() != psNothing)
+    DrawPointer(c, {pointer_.HorizSize(), pointer_.VertSize()}, color);
+  firstDrawn_ = false;
+  prev_ = c, prevOrigin_ = origin, prevColor_ = color;
+}
+
+void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  if (!drawArea_) {
+    cv.PreparePenWithColor(LinePen(), ColorEachLine ? PointColorAt(i) : SeriesColor());
+    cv.MoveTo(p.X, p.Y);
+    if (stairs_) invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
+    cv.LineTo(c.X, c.Y);
+    return;
+  }
+  cv.PrepareBrush(areaBrush_, AreaColorOf(i));
+  if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
+  else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
+  if (!stairs_) {
+    const TPoint quad[4] = {p, c, {c.X, cb}, {p.X, pb}};
+    cv.Polygon(quad, 3);
+    if (LinePen().Visible()) {
+      cv.PreparePen(LinePen());
+      cv.Line(p.X, p.Y, c.X, c.Y);
+    }
+    return;
+  }
+  // The step rises at the start of the segment (inverted) or at its end.
+  const int level = invertedStairs_ ? c.Y : p.Y;
+  const TPoint quad[4] = {{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}};
+  cv.Polygon(quad, 3);
+  if (LinePen().Visible() && !areaLinesPen_.Visible()) {
+    cv.PreparePen(LinePen());
+    cv.MoveTo(p.X, p.Y);
+    invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
+    cv.LineTo(c.X, c.Y);
+  }
+}
+
+int TCustomSeries::Clicked(int x, int y) {
+  if (!ParentChart()) return -1;
+  FindVisibleRange();
+  if (FirstShownIndex < 0) return -1;
+  const TPoint m{x, y};
+  TPoint prev{};
+  int prevOrigin = 0;
+  for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    const TPoint p{PointPixelX(i), ValuePixelY(i)};
+    const int origin = OriginPixel(i);
+    if (pointer_.Visible() && pointer_.Hits(pointer_.Style(), x - p.X, y - p.Y)) {
+      if (OnClickPointer) OnClickPointer(*this, i);
+      return i;
+    }
+    if (p.X == x && p.Y == y) return i;
+    if (i > FirstShownIndex && ClickableLine) {
+      const TPoint quad[4] = {prev, p, {p.X, origin}, {prev.X, prevOrigin}};
+      if (PointNearLine(m, prev, p) || (drawArea_ && PointInsidePolygon(m, quad, 3))) return i - 1;
+    }
+    prev = p, prevOrigin = origin;
+  }
+  return -1;
+}
+
+void TCustomSeries::HorizAxisMargins(int& a, int& b) {
+  a = b = pointer_.Visible() ? pointer_.HorizSize() : 0;
+  if (stairs_) a = std::max(a, LinePen().Width()), b = std::max(b, LinePen().Width());
+}
+
+void TCustomSeries::VertAxisMargins(int& a, int& b) {
+  a = b = pointer_.Visible() ? pointer_.VertSize() : 0;
+  if (stairs_) a = std::max(a, LinePen().Width()), b = std::max(b, LinePen().Width());
+}
+
+// --- Area
+
+TAreaSeries::TAreaSeries() {
+  SetDrawArea(true);
+  Pointer().SetVisible(false);
+}
+
+void TAreaSeries::SetUseYOrigin(bool v) {
+  if (useYOrigin_ == v) return;
+  useYOrigin_ = v;
+  Repaint();
+}
+
+void TAreaSeries::SetYOrigin(double v) {
+  if (yOrigin_ == v) return;
+  yOrigin_ = v;
+  Repaint();
+}
+
+void TAreaSeries::SetMultiArea(TMultiArea v) {
+  if (!ParentChart()) {
+    stacking_ = v;
+    return;
+  }
+  for (TChartSeries* s : ParentChart()->SeriesList())
+    if (auto* a = dynamic_cast<TAreaSeries*>(s)) a->stacking_ = v;
+  Repaint();
+}
+
+void TAreaSeries::StackedSums(int i, double& before, double& total) const {
+  before = total = 0;
+  bool mine = false;
+  for (TChartSeries* s : ParentChart()->SeriesList()) {
+    if (s == this) mine = true;
+    if (!dynamic_cast<TAreaSeries*>(s) || !s->Active() || i >= s->Count()) continue;
+    if (!mine) before += s->YValue(i);
+    total += s->YValue(i);
+  }
+}
+
+int TAreaSeries::OriginPixel(int i) const {
+  const TChartAxis* a = GetVertAxis();
+  if (useYOrigin_) return a->PixelOfValue(yOrigin_);
+  if (stacking_ == maNone || !ParentChart()) return TCustomSeries::OriginPixel(i);
+  double before = 0, total = 0;
+  StackedSums(i, before, total);
+  const int end = a->Inverted() ? a->PixelFrom : a->PixelTo;
+  if (stacking_ == maStacked100) return total == 0 ? end : a->PixelOfValue(before * 100 / total);
+  const int p = a->PixelOfValue(before);
+  return a->Inverted() ? std::max(p, end) : std::min(p, end);
+}
+
+int TAreaSeries::ValuePixelY(int i) const {
+  if (stacking_ == maNone || !ParentChart()) return PointPixelY(i);
+  double before = 0, total = 0;
+  StackedSums(i, before, total);
+  const TChartAxis* a = GetVertAxis();
+  if (stacking_ == maStacked100) return total == 0 ? a->PixelTo : a->PixelOfValue((before + YValue(i)) * 100 / total);
+  return a->PixelOfValue(before + YValue(i));
+}
+
+double TAreaSeries::MinYValue() {
+  if (stacking_ == maStacked100) return 0;
+  return useYOrigin_ ? std::min(yOrigin_, LowestY()) : LowestY();
+}
+
+double TAreaSeries::MaxYValue() {
+  if (stacking_ == maStacked100) return 100;
+  double high = useYOrigin_ ? std::max(yOrigin_, HighestY()) : HighestY();
+  if (stacking_ == maStacked && ParentChart())
+    for (int i = 0; i < Count(); ++i) {
+      double before = 0, total = 0;
+      StackedSums(i, before, total);
+      high = std::max(high, before + YValue(i));
+    }
+  return high;
+}

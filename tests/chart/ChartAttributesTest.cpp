@@ -1,0 +1,140 @@
+// Pens, brushes, fonts, gradients, shadows and the 3-D view options.
+#include <gtest/gtest.h>
+
+#include "chart/ChartCanvas.h"
+
+namespace {
+
+struct Counter {
+  int n = 0;
+  TChartPersistent::TChangeEvent Event() {
+    return [this](TChartPersistent*) { ++n; };
+  }
+};
+
+}  // namespace
+
+TEST(ChartAttributes, SettersNotifyOnlyOnARealChange) {
+  Counter c;
+  TChartPen pen(c.Event());
+  TChartBrush brush(c.Event());
+  TChartFont font(c.Event());
+  TChartGradient gradient(c.Event());
+  TView3DOptions view(c.Event());
+  struct Case {
+    const char* name;
+    std::function<void()> same, differ;
+  } cases[] = {
+      {"pen colour", [&] { pen.SetColor(clBlack); }, [&] { pen.SetColor(clRed); }},
+      {"pen end style", [&] { pen.SetEndStyle(esRound); }, [&] { pen.SetEndStyle(esFlat); }},
+      {"brush colour", [&] { brush.SetColor(clDefault); }, [&] { brush.SetColor(clBlue); }},
+      {"font size", [&] { font.SetSize(8); }, [&] { font.SetSize(10); }},
+      {"font outline", [&] { font.OutLine().SetVisible(false); }, [&] { font.OutLine().SetVisible(true); }},
+      {"mid colour", [&] { gradient.SetMidColor(clNone); }, [&] { gradient.SetMidColor(clRed); }},
+      {"elevation", [&] { view.SetElevation(345); }, [&] { view.SetElevation(10); }},
+  };
+  for (const Case& k : cases) {
+    c.n = 0;
+    k.same();
+    EXPECT_EQ(c.n, 0) << k.name;
+    k.differ();
+    EXPECT_EQ(c.n, 1) << k.name;
+  }
+}
+
+TEST(ChartAttributes, AssignCopiesAndNotifiesOnce) {
+  Counter c;
+  TChartFont from, to(c.Event());
+  from.SetColor(clRed);
+  from.SetStyle(fsBold | fsItalic);
+  from.SetInterCharSize(2);
+  from.Shadow().SetSize(3);
+  from.Gradient().SetVisible(true);
+  from.Gradient().SetOutline(true);
+  to.Assign(from);
+  EXPECT_EQ(c.n, 1);
+  EXPECT_EQ(to.Color(), clRed);
+  EXPECT_EQ(to.Style(), fsBold | fsItalic);
+  EXPECT_EQ(to.InterCharSize(), 2);
+  EXPECT_EQ(to.Shadow().VertSize(), 3);
+  EXPECT_TRUE(to.Gradient().Outline());
+  EXPECT_NE(&to.Shadow(), &from.Shadow());  // copied, never shared
+  EXPECT_FALSE(to.HasOutLine());            // not read on either side: not created
+
+  TChartPen hidden(c.Event());
+  TChartHiddenPen src;
+  src.SetWidth(4);
+  c.n = 0;
+  hidden.Assign(src);
+  EXPECT_EQ(c.n, 1);
+  EXPECT_FALSE(hidden.Visible());
+  EXPECT_EQ(hidden.Width(), 4);
+}
+
+TEST(ChartAttributes, DefaultsAndStoredValues) {
+  TChartHiddenPen hidden;
+  EXPECT_FALSE(hidden.Visible());
+  EXPECT_FALSE(hidden.IsVisibleStored());
+  hidden.SetVisible(true);
+  EXPECT_TRUE(hidden.IsVisibleStored());
+  TDottedGrayPen dotted;
+  EXPECT_EQ(dotted.Style(), psDot);
+  EXPECT_EQ(dotted.Color(), 0x808080u);
+
+  TChartFont font;
+  EXPECT_EQ(font.Name(), "Arial");
+  EXPECT_EQ(font.Size(), 8);
+  EXPECT_EQ(font.Height(), -11);
+  EXPECT_FALSE(font.IsNameStored() || font.IsHeightStored() || font.IsColorStored());
+  EXPECT_EQ(font.Shadow().Color(), clSilver);
+  EXPECT_FALSE(font.Shadow().Visible());
+
+  TChartShadow shadow;
+  shadow.SetSize(5);
+  EXPECT_EQ(shadow.HorizSize(), 5);
+  EXPECT_EQ(shadow.VertSize(), 5);
+  shadow.SetHorizSize(2);
+  shadow.SetVertSize(7);
+  EXPECT_EQ(shadow.Size(), 7);
+  TChartShadow shapeShadow({}, clBlack, 3);
+  EXPECT_FALSE(shapeShadow.IsColorStored() || shapeShadow.IsHorizSizeStored());
+
+  TChartGradient g;
+  EXPECT_EQ(g.EndColor(), clYellow);
+  g.SetMidColor(clRed);
+  g.SetMidColor(clNone);
+  EXPECT_EQ(g.MidColor(), clNone);
+
+  TChartBrush brush;
+  EXPECT_EQ(brush.Color(), clDefault);
+  brush.Image();  // an empty picture leaves a plain brush
+  EXPECT_FALSE(brush.HasImage());
+}
+
+TEST(ChartAttributes, ViewOptionsZoomAndScrollEvents) {
+  std::vector<std::string> log;
+  TView3DOptions view([&](TChartPersistent*) { log.push_back("repaint"); });
+  EXPECT_EQ(view.Elevation(), 345);
+  EXPECT_EQ(view.Rotation(), 345);
+  EXPECT_EQ(view.Perspective(), 15);
+  EXPECT_TRUE(view.Orthogonal());
+  EXPECT_EQ(view.OrthoAngle(), 45);
+  EXPECT_EQ(view.Zoom(), 100);
+  view.OnZoom = [&](TView3DOptions* v, int z) { log.push_back("zoom " + std::to_string(v->Zoom()) + "->" + std::to_string(z)); };
+  view.OnScroll = [&](TView3DOptions*, bool h) { log.push_back(h ? "scroll h" : "scroll v"); };
+  view.SetZoom(150);
+  view.SetVertOffset(4);
+  view.SetHorizOffset(0);  // unchanged
+  EXPECT_EQ(log, (std::vector<std::string>{"zoom 100->150", "repaint", "repaint", "scroll v"}));
+  EXPECT_NEAR(view.OrthoDepthRatio(), 1.0, 1e-12);
+  view.SetOrthoAngle(120);
+  EXPECT_NEAR(view.OrthoDepthRatio(), std::tan(60 * M_PI / 180), 1e-12);
+  view.SetOrthogonal(false);
+  EXPECT_EQ(view.OrthoDepthRatio(), 1.0);
+
+  TView3DOptions copy;
+  copy.Assign(view);
+  EXPECT_EQ(copy.Zoom(), 150);
+  EXPECT_EQ(copy.OrthoAngle(), 120);
+  EXPECT_EQ(copy.VertOffset(), 4);
+}

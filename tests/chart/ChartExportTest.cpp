@@ -1,0 +1,247 @@
+// Picture export: format names and choices, every format read back by an
+// outside reader, replay of a display list, and saves that fail whole.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sys/mount.h>
+
+#include <jpeglib.h>
+
+#include "ChartPanelFixture.h"
+#include "chart/ChartBmpOptions.h"
+#include "chart/ChartEmfOptions.h"
+#include "chart/ChartJPEG.h"
+#include "platform/AtomicFile.h"
+#include "platform/PainterDC.h"
+#include "support/QtApp.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+uint32_t U32At(const QByteArray& b, int at) {
+  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+struct JpegInfo {
+  int width = 0, height = 0, components = 0;
+  bool progressive = false;
+};
+
+// The header as libjpeg reads it.
+JpegInfo ReadJpegHeader(const QByteArray& bytes) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+  jpeg_read_header(&cinfo, TRUE);
+  JpegInfo info{int(cinfo.image_width), int(cinfo.image_height), cinfo.num_components, bool(cinfo.progressive_mode)};
+  jpeg_destroy_decompress(&cinfo);
+  return info;
+}
+
+// A tmpfs of `size` bytes, read-only when asked; only root may mount one.
+struct TinyDisk {
+  QTemporaryDir dir;
+  bool mounted = false;
+  TinyDisk(const char* options) {
+    mounted = ::mount("tmpfs", dir.path().toLocal8Bit().constData(), "tmpfs", 0, options) == 0;
+  }
+  ~TinyDisk() {
+    if (mounted) ::umount(dir.path().toLocal8Bit().constData());
+  }
+};
+
+struct Exported : ::testing::Test {
+  bool app = EnsureQApplication() != nullptr;  // before the panel measures any font
+  QTemporaryDir dir;
+  TSamplePanel panel;
+  void SetUp() override { panel.SetBounds(300, 200); }
+  QString Path(const char* name) { return dir.filePath(name); }
+};
+
+}  // namespace
+
+TEST_F(Exported, FormatNamesAndChoices) {
+  TBMPExportFormat bmp;
+  TJPEGExportFormat jpeg;
+  TEMFExportFormat emf;
+  struct Row {
+    TChartExportFormat* f;
+    const char *description, *suffix, *filter;
+  } rows[] = {{&bmp, "as &Bitmap", "bmp", "Bitmaps (*.bmp)|*.bmp"},
+              {&jpeg, "as &JPEG", "jpg", "JPEG files (*.jpg)|*.jpg"},
+              {&emf, "as &Metafile", "emf", "Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf"}};
+  int counter = 0;
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.f->Description(), r.description);
+    EXPECT_EQ(r.f->FileSuffix(), r.suffix);
+    EXPECT_EQ(r.f->DialogFilter(), r.filter);
+    r.f->TakeFilterPosition(counter);
+  }
+  EXPECT_EQ(counter, 4) << "the metafile takes two filter entries";
+  EXPECT_EQ(emf.FilterIndex(), 3);
+  EXPECT_FALSE(bmp.UsesFilterPosition(3));
+  EXPECT_TRUE(emf.UsesFilterPosition(4));
+  EXPECT_FALSE(emf.EMFOptions()->CBEnhanced->isChecked());
+  EXPECT_EQ(emf.FileSuffix(), "wmf");
+  EXPECT_EQ(emf.FilterIndex(), 4);
+  EXPECT_EQ(TChartExportFormats::Classes().size(), 3u);
+}
+
+TEST_F(Exported, OptionForms) {
+  TBMPOptions bmp;
+  EXPECT_EQ(bmp.CBColors->count(), 8);
+  EXPECT_EQ(bmp.CBColors->currentText(), "Default");
+  bmp.CBMono->setChecked(true);
+  EXPECT_FALSE(bmp.CBColors->isEnabled()) << "no depth while monochrome";
+  TChartJPEGOptions jpeg;
+  EXPECT_EQ(jpeg.EQuality->value(), 95);
+  EXPECT_EQ(jpeg.EQuality->minimum(), 1);
+  EXPECT_EQ(jpeg.Performance(), 0);
+  EXPECT_FALSE(jpeg.CBGray->isChecked());
+  EXPECT_TRUE(TEMFOptions().CBEnhanced->isChecked());
+}
+
+TEST_F(Exported, NoPanelFailsBeforeTouchingTheFile) {
+  TBMPExportFormat f;
+  QFile keep(Path("keep.bmp"));
+  SaveFileAtomically(Path("keep.bmp"), "old");
+  try {
+    SaveToFile(f, Path("keep.bmp"));
+    FAIL();
+  } catch (const EChartExportError& e) {
+    EXPECT_STREQ(e.what(), "Panel property is not set in Export format");
+  }
+  EXPECT_EQ(ReadAll(Path("keep.bmp")), "old");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(Exported, JpegReadBackByQtAndLibjpeg) {
+  WriteChartJpeg(panel, Path("x"), 0, 120);
+  const QByteArray plain = ReadAll(Path("x.jpg"));
+  ASSERT_FALSE(plain.isEmpty()) << "\"x\" becomes \"x.jpg\"";
+  EXPECT_EQ(QImage::fromData(plain).size(), QSize(300, 120)) << "width 0: the panel's";
+  struct Case {
+    bool gray, progressive;
+    int components;
+    const char* sof;
+  } cases[] = {{false, false, 3, "\xFF\xC0"}, {true, false, 1, "\xFF\xC0"}, {false, true, 3, "\xFF\xC2"}};
+  const QImage picture = panel.MakeSizedBitmap(panel.Color(), {0, 0, 64, 48});
+  for (const Case& c : cases) {
+    TJPEGDefaults o;
+    o.GrayScale = c.gray, o.ProgressiveEncoding = c.progressive;
+    const QByteArray bytes = JpegBytes(picture, o);
+    const JpegInfo info = ReadJpegHeader(bytes);
+    EXPECT_EQ(QSize(info.width, info.height), QSize(64, 48));
+    EXPECT_EQ(info.components, c.components);
+    EXPECT_EQ(info.progressive, c.progressive);
+    EXPECT_TRUE(bytes.contains(QByteArray(c.sof, 2)));
+    EXPECT_EQ(QImage::fromData(bytes).isGrayscale(), c.gray);
+  }
+}
+
+TEST_F(Exported, BitmapDepthsReadBackByQt) {
+  TBMPExportFormat f;
+  f.Panel = &panel;
+  SaveToFile(f, Path("whole.bmp"));
+  EXPECT_EQ(QImage(Path("whole.bmp")).size(), QSize(300, 200)) << "size 0 × 0: the panel's";
+  const QImage picture = panel.MakeSizedBitmap(panel.Color(), {0, 0, 61, 33});
+  // Pixel format -> bits per pixel in the file; the red plot area survives at 15 bits and more.
+  const int bits[] = {24, 1, 4, 8, 16, 16, 24, 32};
+  for (int format = 0; format < 8; ++format) {
+    const QByteArray bytes = BitmapFileBytes(picture, format);
+    EXPECT_EQ(uint8_t(bytes[28]), bits[format]) << format;
+    EXPECT_EQ(U32At(bytes, 2), uint32_t(bytes.size())) << format;
+    const QImage back = QImage::fromData(bytes, "BMP");
+    ASSERT_EQ(back.size(), QSize(61, 33)) << format;
+    if (format >= 2) EXPECT_EQ(back.pixel(15, 25) & 0xF8F8F8, qRgb(248, 0, 0) & 0xF8F8F8) << format;
+  }
+  WriteChartBitmap(panel, Path("sized.bmp"), {0, 0, 40, 30});
+  EXPECT_EQ(QImage(Path("sized.bmp")).size(), QSize(40, 30));
+}
+
+TEST_F(Exported, EnhancedMetafileHeaderAndRecords) {
+  TEMFExportFormat f;
+  f.Panel = &panel;
+  SaveToFile(f, Path("chart.emf"));
+  for (const QByteArray& emf : {ReadAll(Path("chart.emf")), EnhancedMetafileBytes(panel.BuildMetafile({0, 0, 0, 0}))}) {
+    ASSERT_GT(emf.size(), 108);
+    EXPECT_EQ(U32At(emf, 0), 1u);
+    EXPECT_EQ(U32At(emf, 40), 0x464D4520u);
+    EXPECT_EQ(U32At(emf, 48), uint32_t(emf.size())) << "nBytes is the file size";
+    int at = 0, count = 0;
+    uint32_t last = 0;
+    while (at < emf.size()) {
+      const uint32_t size = U32At(emf, at + 4);
+      ASSERT_TRUE(size >= 8 && size % 4 == 0) << at;
+      last = U32At(emf, at), at += int(size), ++count;
+    }
+    EXPECT_EQ(at, emf.size());
+    EXPECT_EQ(last, 14u) << "EOF last";
+    EXPECT_EQ(U32At(emf, 52), uint32_t(count));
+  }
+  EXPECT_EQ(panel.BuildMetafile({0, 0, 0, 0}).Size, (TSize{1, 1}));
+}
+
+TEST_F(Exported, PlainMetafileConvertsWithWmf2svg) {
+  TEMFExportFormat f;
+  f.Panel = &panel;
+  ASSERT_TRUE(f.UsesFilterPosition(f.FilterIndex() + 1));
+  SaveToFile(f, Path("chart.wmf"));
+  const QByteArray wmf = ReadAll(Path("chart.wmf"));
+  ASSERT_GT(wmf.size(), 40);
+  EXPECT_EQ(U32At(wmf, 0), 0x9AC6CDD7u);
+  EXPECT_EQ(uint8_t(wmf[20]) | uint8_t(wmf[21]) << 8, PlaceableChecksum(reinterpret_cast<const uint8_t*>(wmf.data())));
+  EXPECT_EQ(U32At(wmf, 22 + 6) * 2 + 22, uint32_t(wmf.size()));
+  QProcess p;
+  p.start("wmf2svg", {"-o", Path("chart.svg"), Path("chart.wmf")});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  EXPECT_TRUE(ReadAll(Path("chart.svg")).contains("<svg"));
+  if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
+    QFile::copy(Path("chart.svg"), qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/chart_wmf.svg");
+}
+
+TEST_F(Exported, ReplayMatchesDirectRender) {
+  panel.Shadow().SetSize(4);
+  const TRect r = panel.PanelRectangle();
+  const QImage direct = panel.MakeSizedBitmap(panel.Color(), r);
+  const TDisplayList list = panel.BuildMetafile(r);
+  QImage replayed(direct.size(), QImage::Format_RGB32);
+  replayed.fill(direct.pixel(0, 0));
+  {
+    TPainterDC dc(&replayed);
+    ReplayDisplayList(list.Records, dc);
+  }
+  int differing = 0;
+  for (int y = 0; y < direct.height(); ++y)
+    for (int x = 0; x < direct.width(); ++x) differing += direct.pixel(x, y) != replayed.pixel(x, y);
+  EXPECT_LE(differing, direct.width() * direct.height() / 200) << "within half a percent";
+}
+
+TEST_F(Exported, FailedSavesLeaveNoPartialFile) {
+  TinyDisk readOnly("size=1m,ro");
+  TinyDisk full("size=64k");
+  if (!readOnly.mounted || !full.mounted) GTEST_SKIP() << "needs root to mount a small disk";
+  EXPECT_THROW(WriteChartBitmap(panel, readOnly.dir.filePath("a.bmp"), {0, 0, 50, 50}), EFileSaveError);
+  EXPECT_TRUE(QDir(readOnly.dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  SaveFileAtomically(full.dir.filePath("keep.jpg"), "old");
+  // 24-bit 400 × 300 is about 360 kB: more than the disk holds.
+  EXPECT_THROW(WriteChartBitmap(panel, full.dir.filePath("keep.jpg"), {0, 0, 400, 300}), EFileSaveError);
+  EXPECT_THROW(WriteChartJpeg(panel, full.dir.filePath("big.jpg"), 3000, 3000), EFileSaveError);
+  EXPECT_EQ(QDir(full.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.jpg"});
+  EXPECT_EQ(ReadAll(full.dir.filePath("keep.jpg")), "old");
+}

@@ -1,0 +1,209 @@
+// The band analyzer window end to end: the program over the simulated
+// receiver with four stations (three with RDS), opened from the main window,
+// scanned, analysed, exported, printed, marked and zoomed as the operator
+// would.
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QCheckBox>
+#include <QTemporaryDir>
+
+#include "support/BandScanScenario.h"
+#include "support/FakeClock.h"
+#include "ui/band/BandAnalyzer.h"
+#include "ui/band/SpectrumChart.h"
+#include "ui/band/SpectrumPrint.h"
+#include "tests/ui/MainWindowSupport.h"
+#include "tests/ui/PrintedPage.h"
+#include "platform/Format.h"
+#include "receiver/shared.h"
+
+namespace {
+
+int32_t I32At(const QByteArray& b, int at) {
+  return int32_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24);
+}
+int16_t I16At(const QByteArray& b, int at) { return int16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); }
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+// The smoothed curve's colour (blue) and the marker label's (light green).
+bool IsCurve(QRgb p) { return qBlue(p) > 200 && qRed(p) < 60; }
+bool IsMarkerLabel(QRgb p) { return (p & 0xFFFFFF) == 0xAAFFAAu; }
+
+}  // namespace
+
+TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
+  TMainWindowHarness h;
+  // Device time runs four times faster than the wall clock (faster, the
+  // decoder's first groups may outrun the tuner's report of the tune).
+  TFakeClock clock;
+  clock.SetAccelerated(4);
+  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim", clock);
+  AddBandScanStations(h.devices->Receiver);
+  h.Start("");
+  TMainForm& f = *h.form;
+  auto* open = Find<QPushButton>(&f, "btnBandAnalyzer");
+  ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
+  open->click();
+  ASSERT_NE(f.BandAnalyzer, nullptr);
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  ASSERT_TRUE(a.isVisible());
+  TSpectrumChart& s = a.Spectrum();
+  EXPECT_FALSE(a.btnAnalyze->isEnabled());
+
+  // The scan: the points are drawn as they come, smoothed at the end.
+  a.btnScan->click();
+  EXPECT_TRUE(f.BandAnalyzerBusy());
+  EXPECT_EQ(a.btnScan->text(), "Stop Scan");
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
+  EXPECT_EQ(a.btnScan->text(), "Start Scan");
+  EXPECT_GT(s.Discrete->Count(), 200);
+  EXPECT_EQ(size_t(s.Discrete->Count()), a.Controller().PointX().size());
+  EXPECT_EQ(s.Smooth->Count(), 601);
+  EXPECT_TRUE(a.btnAnalyze->isEnabled());
+  EXPECT_NE(a.OverlayText().find("Scan Range: 87.0 - 10"), std::string::npos) << a.OverlayText();
+
+  // The analysis visits every station and fills Band Info.
+  // The reference dragged down to level 7 (26.7 dBuV).
+  TChart& chart = *s.Chart;
+  const int from = chart.LeftAxis().PixelOfValue(s.ChartToolH->YValue());
+  const int to = chart.LeftAxis().PixelOfValue(7);
+  chart.MouseDown(mbLeft, {}, 300, from);
+  chart.MouseMove({}, 300, to);
+  chart.MouseUp(mbLeft, {}, 300, to);
+  EXPECT_NE(a.OverlayText().find("Ref Level: 26."), std::string::npos) << a.OverlayText();
+  a.btnAnalyze->click();
+  EXPECT_EQ(a.btnAnalyze->text(), "Stop Analyze");
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }, 60000));
+  TBandInfoForm& info = a.BandInfo();
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < info.infoList->rowCount(); ++r) {
+    std::vector<std::string> row;
+    for (int c : {TBandInfoForm::colFreq, TBandInfoForm::colPI, TBandInfoForm::colPS, TBandInfoForm::colMode})
+      row.push_back(info.Cell(r, c).value_or("").toStdString());
+    rows.push_back(row);
+  }
+  EXPECT_EQ(rows, kBandScanStationRows);
+  a.btnBandInfo->click();
+  EXPECT_TRUE(info.isVisible());
+  SaveScreenshot(&a, "band_analyzer");
+  SaveScreenshot(&info, "band_analyzer_info");
+
+  // Export: JPEG, bitmap and plain metafile (drawn by an outside reader) of
+  // the chart's size, the curve in them; the enhanced metafile framed at it.
+  QTemporaryDir dir;
+  const int w = s.Chart->Width(), ht = s.Chart->Height();
+  for (auto [name, kind] : {std::pair{"/s.jpg", TBandAnalyzerForm::ekJpeg}, {"/s.bmp", TBandAnalyzerForm::ekBitmap},
+                            {"/s.wmf", TBandAnalyzerForm::ekMetafile}}) {
+    QString file = dir.path() + name;
+    ASSERT_TRUE(a.ExportChart(file, kind)) << name;
+    if (kind == TBandAnalyzerForm::ekMetafile) {
+      const QByteArray wmf = ReadAll(file);
+      ASSERT_GT(wmf.size(), 22);
+      EXPECT_EQ(uint32_t(I32At(wmf, 0)), 0x9AC6CDD7u);
+      EXPECT_EQ((std::array{I16At(wmf, 6), I16At(wmf, 8), I16At(wmf, 10), I16At(wmf, 12)}),
+                (std::array<int16_t, 4>{0, 0, int16_t(w), int16_t(ht)}));
+      QProcess render;  // (it draws a progress bar on its output)
+      render.setStandardOutputFile(QProcess::nullDevice());
+      render.start("wmf2gd", {"--maxpect", Format("--maxwidth=%d", w).c_str(), Format("--maxheight=%d", ht).c_str(),
+                              "-o", file + ".png", file});
+      ASSERT_TRUE(render.waitForFinished(30000) && render.exitCode() == 0);
+      file += ".png";
+    }
+    const QImage img(file);
+    const int slack = kind == TBandAnalyzerForm::ekMetafile;  // the reader's scale rounds
+    ASSERT_TRUE(std::abs(img.width() - w) <= slack && std::abs(img.height() - ht) <= slack) << name;
+    int curve = 0;
+    for (int x = 0; x < img.width(); x += 2)
+      for (int y = 0; y < img.height(); ++y) curve += IsCurve(img.pixel(x, y));
+    EXPECT_GT(curve, 200) << name;
+    if (kind == TBandAnalyzerForm::ekMetafile && qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
+      img.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_analyzer_wmf.png");
+  }
+  ASSERT_TRUE(a.ExportChart(dir.path() + "/s.emf", TBandAnalyzerForm::ekEnhancedMetafile));
+  const QByteArray emf = ReadAll(dir.path() + "/s.emf");
+  ASSERT_GT(emf.size(), 108);
+  EXPECT_EQ(I32At(emf, 0), 1);
+  EXPECT_EQ(uint32_t(I32At(emf, 40)), 0x464D4520u);  // " EMF"
+  EXPECT_EQ((std::array{I32At(emf, 8), I32At(emf, 12), I32At(emf, 16), I32At(emf, 20)}),
+            (std::array{0, 0, w - 1, ht - 1}));
+
+  // A folder that does not exist: nothing written, the search band back.
+  EXPECT_FALSE(a.ExportChart(dir.path() + "/none/s.bmp", TBandAnalyzerForm::ekBitmap));
+  EXPECT_TRUE(s.SSLevel->Active());
+
+  // The print page: printed to PDF, the curve spans the page between the
+  // 10 % margins; in monochrome the preview is on white; the chart is as it
+  // was afterwards, the search band back.
+  {
+    TPrintPreviewForm preview(*s.Chart, *s.SSLevel, true, &a);
+    preview.paperMargin->setValue(10);
+    const QImage page = PrintedPdfPage(preview, dir);
+    ASSERT_FALSE(page.isNull());
+    const QRect curve = PickedBounds(page, IsCurve);
+    EXPECT_GE(curve.left(), page.width() / 10 - 1);
+    EXPECT_LE(curve.right(), page.width() - page.width() / 10);
+    EXPECT_GT(curve.width(), page.width() * 2 / 3);
+    EXPECT_TRUE(curve.top() > page.height() / 4 && curve.bottom() < page.height() * 3 / 4) << curve.top();
+    if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
+      page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_analyzer_print.png");
+    preview.cbMonochrome->setChecked(true);
+    const QImage shown = preview.PreviewImage();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.pixel(shown.width() / 2, shown.height() / 2) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(s.SSLevel->Active());
+    EXPECT_FALSE(s.Chart->Monochrome());
+  }
+
+  // A double-click near the 94.2 MHz peak puts the marker on it: the receiver
+  // tunes there and the marker's label shows the station's record. To the
+  // right of the last point a double-click does nothing.
+  const int floor = chart.LeftAxis().PixelOfValue(1);
+  QTest::mouseDClick(a.SpectrumHost, Qt::LeftButton, {}, {chart.BottomAxis().PixelOfValue(94.1), floor});
+  const int m = a.Controller().Marker();
+  ASSERT_GE(m, 0);
+  EXPECT_EQ(FormatFreq(s.Smooth->XValue(m)), "94.2");
+  ASSERT_TRUE(PumpUntil([&] { return s.SmoothMarks->LabelAt(m) == "PI:C202\r94.2 MHz\rBRAVO FM"; }))
+      << s.SmoothMarks->LabelAt(m);
+  EXPECT_EQ(Format("%3.1f", f.Tuner->CurrentFreq()), "94.2");
+  QTest::mouseDClick(a.SpectrumHost, Qt::LeftButton, {}, {chart.BottomAxis().PixelOfValue(107.99), floor});
+  EXPECT_EQ(a.Controller().Marker(), m);
+  ASSERT_TRUE(a.ExportChart(dir.path() + "/marker.bmp", TBandAnalyzerForm::ekBitmap));
+  EXPECT_GT(PickedBounds(QImage(dir.path() + "/marker.bmp").convertToFormat(QImage::Format_RGB32), IsMarkerLabel)
+                .width(), 20);
+
+  // Zoom from the centre, the deepest level, and back.
+  auto range = [&] { return std::pair{s.Chart->BottomAxis().Minimum(), s.Chart->BottomAxis().Maximum()}; };
+  a.btnZoomIn->click();
+  EXPECT_NEAR(range().first, 89.1, 1e-9);
+  EXPECT_NEAR(range().second, 105.9, 1e-9);
+  EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
+  a.btnZoomIn->click();
+  EXPECT_NEAR(range().first, 90.78, 1e-9);
+  EXPECT_NEAR(range().second, 104.22, 1e-9);
+  EXPECT_EQ(a.ZoomInScrollBar->value(), 907);
+  while (a.btnZoomIn->isEnabled()) a.btnZoomIn->click();
+  EXPECT_EQ(a.Zoom(), TBandAnalyzerForm::kMaxZoom);
+  while (a.btnZoomOut->isEnabled()) a.btnZoomOut->click();
+  EXPECT_EQ(range(), std::pair(87.0, 108.0));
+  EXPECT_TRUE(a.ZoomInScrollBar->isHidden());
+
+  // From a marker at 87.3 MHz nothing below 87.0 shows.
+  f.Settings.ZoomFromMarker = 1;
+  s.ChartToolV->SetXValue(87.3);
+  EXPECT_NE(a.OverlayText().find("Marker Freq: 87.30 MHz"), std::string::npos) << a.OverlayText();
+  a.btnZoomIn->click();
+  EXPECT_NEAR(range().first, 87.0, 1e-9);
+  EXPECT_NEAR(range().second, 95.7, 1e-9);
+  EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
+  EXPECT_EQ(a.ZoomInScrollBar->value(), 870);
+  SaveScreenshot(&a, "band_analyzer_marker_zoom");
+  h.Stop();
+  clock.ReleaseAll();
+}

@@ -1,0 +1,22 @@
+// The band analyzer's range edits. Kept apart from the window's chart code:
+// the numeric edit's headers and the chart's share enumerator names.
+#include "controls/DBCtrlsEx.h"
+#include "ui/band/BandAnalyzer.h"
+
+TDBNumberEditEx* NewRangeEdit(QWidget* Parent, double Value) {
+  auto* e = new TDBNumberEditEx(Parent);
+  e->SetDecimalPlaces(1);
+  e->SetIncrement(0.1);
+  e->SetMinValue(87.0);
+  e->SetMaxValue(108.0);
+  e->SetValue(Value);
+  return e;
+}
+
+QWidget* RangeEditWidget(TDBNumberEditEx* Edit) { return Edit; }
+
+std::string RangeEditShown(TDBNumberEditEx* Edit) { return Edit->Text().toStdString(); }
+
+void SetRangeEditShown(TDBNumberEditEx* Edit, const std::string& Text) {
+  Edit->SetText(QString::fromStdString(Text));
+}

@@ -1,0 +1,131 @@
+#include "ui/band/BandInfoPrint.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <utility>
+
+#include "chart/ChartPanel.h"
+#include "platform/RecordingDC.h"
+
+namespace {
+
+constexpr const char* kHeader[] = {"Freq", "Mode", "Level", "PI", "PS", "AF List"};
+// Shares of the table's width: wide enough for "102.0 MHz", "34.0 dBµV",
+// "Unknown", a PI and a PS by the width of "W" at the page's resolution; the
+// AF list takes the rest.
+constexpr int kColumnShare[] = {16, 12, 16, 8, 14, 34};
+constexpr int kTileRows = 20;
+
+std::string Latin1Of(const QString& s) { return s.toLatin1().toStdString(); }
+
+// The text cut into lines of at most Chars characters.
+std::vector<QString> Wrapped(const QString& Text, int Chars) {
+  std::vector<QString> lines;
+  for (qsizetype i = 0; i < Text.size(); i += Chars) lines.push_back(Text.mid(i, Chars));
+  if (lines.empty()) lines.emplace_back();
+  return lines;
+}
+
+QImage Faded(const QImage& Logo) {
+  QImage out(Logo.size(), QImage::Format_ARGB32);
+  out.fill(Qt::transparent);
+  QPainter p(&out);
+  p.setOpacity(0.08);
+  p.drawImage(0, 0, Logo);
+  return out;
+}
+
+}  // namespace
+
+TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
+                               TSize Page, int DpiX, int DpiY, const QImage& Logo) {
+  TRecordingDC dc(Page);
+  // Logo tiles as if the picture were drawn at 96 dpi.
+  if (!Logo.isNull()) {
+    const QImage tile = Faded(Logo);
+    const int w = std::max(1, Logo.width() * DpiX / 96), h = std::max(1, Logo.height() * DpiY / 96);
+    for (int row = 0; row < kTileRows; ++row) {
+      const int y = row * Page.cy / kTileRows;
+      for (int x = 0; x < Page.cx; x += w + 10) dc.StretchDraw({x, y, x + w, y + h}, tile);
+    }
+  }
+  const int pad = DpiX / 4;
+  const int gap = std::max(1, 10 * DpiY / 96);
+  const TDCFont title{"Arial", -(16 * DpiY / 72), 700};
+  const TDCFont body{"Arial", -(9 * DpiY / 72), 400};
+  TDCFont bold = body;
+  bold.Weight = 700;
+  dc.SetBkMode(TDCBkMode::Transparent);
+  dc.SetTextColor(clBlack);
+  dc.SetTextAlign(TA_LEFT | TA_TOP);
+
+  int y = pad;
+  dc.SetFont(title);
+  dc.TextOut(pad, y, "Band Info");
+  y += dc.TextMetrics().Height;
+  dc.SetFont(body);
+  dc.TextOut(pad, y, Latin1Of(Description));
+  y += dc.TextMetrics().Height + gap;
+
+  const int tableW = Page.cx - 2 * pad;
+  int left[6];
+  int widths[6];
+  for (int c = 0, x = pad; c < 6; ++c) {
+    left[c] = x;
+    widths[c] = tableW * kColumnShare[c] / 100;
+    x += widths[c];
+  }
+  auto drawRow = [&](const std::array<QString, 6>& cells) {
+    const int lineH = dc.TextMetrics().Height;
+    const int charW = std::max(1, dc.TextExtent("W").cx);
+    size_t lines = 1;
+    std::array<std::vector<QString>, 6> wrapped;
+    for (int c = 0; c < 6; ++c) {
+      wrapped[size_t(c)] = Wrapped(cells[size_t(c)], std::max(1, widths[c] / charW));
+      lines = std::max(lines, wrapped[size_t(c)].size());
+    }
+    if (y + int(lines) * lineH > Page.cy - pad) return false;
+    for (int c = 0; c < 6; ++c)
+      for (size_t l = 0; l < wrapped[size_t(c)].size(); ++l)
+        dc.TextOut(left[c], y + int(l) * lineH, Latin1Of(wrapped[size_t(c)][l]));
+    y += int(lines) * lineH + gap;
+    return true;
+  };
+  dc.SetFont(bold);
+  std::array<QString, 6> header;
+  for (int c = 0; c < 6; ++c) header[size_t(c)] = QString::fromLatin1(kHeader[c]);
+  drawRow(header);
+  TDCPen pen;
+  pen.Width = std::max(1, DpiY / 96);
+  dc.SetPen(pen);
+  dc.MoveTo(pad, y - gap / 2);
+  dc.LineTo(pad + tableW, y - gap / 2);
+  dc.SetFont(body);
+  for (const auto& row : Rows)
+    if (!drawRow(row)) break;
+  return {Page, std::move(dc.List)};
+}
+
+TBandInfoPrintForm::TBandInfoPrintForm(std::vector<TBandInfoPrintRow> Rows, QString Description,
+                                       QWidget* Owner)
+    : TPrintPreviewBase(Owner), rows_(std::move(Rows)), description_(std::move(Description)) {
+  setObjectName("BandInfoPrintForm");
+  BuildPage();
+  Start();
+}
+
+void TBandInfoPrintForm::BuildPage() {
+  const TCustomChartPanel::TPageInfo info = PageInfoOf(Printer());
+  page_ = BandInfoTablePage(rows_, description_, TSize{info.Width, info.Height}, info.DpiX, info.DpiY, LogoPicture());
+}
+
+void TBandInfoPrintForm::DrawContent(IDeviceContext& Dc, const TRect& R) {
+  Dc.SetMapping(TDCMapping{{0, 0}, {page_.Size.cx, page_.Size.cy}, {R.Left, R.Top}, {R.Width(), R.Height()}});
+  ReplayDisplayList(page_.Records, Dc);
+  Dc.SetMapping(TDCMapping{});
+}
+
+void RunBandInfoPrint(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description, QWidget* Owner) {
+  TBandInfoPrintForm preview(Rows, Description, Owner);
+  preview.exec();
+}
