@@ -1,12 +1,24 @@
-# fw_subsystem(<name> [DEPS <targets>...])
+# fw_subsystem(<name> [SUBDIRS <folders>...] [DEPS <targets>...])
 # Makes the static library of one subsystem from every .cpp/.h in the calling
-# folder, so adding a unit means adding its files and nothing else.
+# folder (and in the SUBDIRS below it), so adding a unit means adding its
+# files and nothing else.
 function(fw_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  file(GLOB uis CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
-  file(GLOB qrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;DEPS" ${ARGN})
+  set(srcs)
+  set(hdrs)
+  set(uis)
+  set(qrcs)
+  foreach(dir . ${ARG_SUBDIRS})
+    set(d ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+    file(GLOB s CONFIGURE_DEPENDS ${d}/*.cpp)
+    file(GLOB h CONFIGURE_DEPENDS ${d}/*.h)
+    file(GLOB u CONFIGURE_DEPENDS ${d}/*.ui)
+    file(GLOB q CONFIGURE_DEPENDS ${d}/*.qrc)
+    list(APPEND srcs ${s})
+    list(APPEND hdrs ${h})
+    list(APPEND uis ${u})
+    list(APPEND qrcs ${q})
+  endforeach()
   if(NOT srcs)
     # A subsystem whose units are not written yet still links.
     add_library(${name} INTERFACE)

@@ -15,7 +15,7 @@ PACKAGES=(
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
-  libwmf-bin poppler-utils
+  libwmf-bin fonts-urw-base35 poppler-utils
 )
 # `make fuzz` (scripts/install-deps.sh fuzz) also needs clang and libFuzzer.
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi

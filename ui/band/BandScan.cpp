@@ -9,6 +9,7 @@
 #include "receiver/RDS_Collector.h"
 #include "receiver/communication.h"
 #include "receiver/shared.h"
+#include "ui/PrintStamp.h"
 
 namespace {
 
@@ -21,12 +22,6 @@ std::string MarkLabel(const std::string& PI, double X, const std::string& PS) {
 }
 
 }  // namespace
-
-std::string StampText(TDateTime t) {
-  const dt::TDateParts p = dt::Decode(t);
-  return Format(", %02d %s %04d - %02d:%02d:%02d", p.Day, MonthNames[(p.Month + 11) % 12], p.Year, p.Hour,
-                p.Minute, p.Second);
-}
 
 // ---- Pure rules ---------------------------------------------------------------------------
 

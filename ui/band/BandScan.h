@@ -36,9 +36,6 @@ struct TColumnRecord {
 enum class TScanStep : uint8_t { Fine, Normal, Fast };
 
 // What the analyzer needs of the tuner, the transport and the RDS decoder.
-// The stamp a printed page's description ends with: ", dd mmm yyyy - hh:nn:ss".
-std::string StampText(TDateTime t);
-
 class IBandScanReceiver {
  public:
   virtual ~IBandScanReceiver() = default;

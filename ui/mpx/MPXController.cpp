@@ -8,7 +8,7 @@
 #include "receiver/DeviceProtocol.h"
 #include "receiver/communication.h"
 #include "receiver/shared.h"
-#include "ui/band/BandScan.h"
+#include "ui/PrintStamp.h"
 #include "ui/RemoteObject.h"
 
 namespace {
