@@ -17,8 +17,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/bin/fenwisk ]; then cd $(BUILD)/bin && ./fenwisk; \
-	 else echo "The program itself is not built yet; 'make test' runs what exists."; fi
+	@bash scripts/run.sh $(BUILD)
 
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300

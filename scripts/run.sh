@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# `make run`: starts the program with the receiver when it is plugged in;
+# without it, the same program over a simulated receiver that plays the demo
+# band (packaging/demo/), so a first run shows stations, RDS and the analyzers.
+# Usage: scripts/run.sh <build folder>
+set -euo pipefail
+BUILD="$(cd "${1:-build}" && pwd)"
+SRC="$(cd "$(dirname "$0")/.." && pwd)"
+
+# The receiver's USB ids, as the udev rule names them.
+receiver_plugged_in() {
+  local d
+  for d in /sys/bus/usb/devices/*; do
+    [ "$(cat "$d/idVendor" 2>/dev/null)" = 04d8 ] && [ "$(cat "$d/idProduct" 2>/dev/null)" = 000c ] && return 0
+  done
+  return 1
+}
+
+if receiver_plugged_in; then
+  cd "$BUILD/bin" && exec ./fenwisk
+fi
+
+# The demo keeps its own program folder, so its log never mixes with the
+# receiver's.
+DEMO="$BUILD/demo"
+mkdir -p "$DEMO"
+[ -f "$DEMO/RDSLOG.FDB" ] || cp "$BUILD/bin/RDSLOG.FDB" "$DEMO/"
+echo "No receiver found (USB 04d8:000c): showing the demo band over a simulated receiver." \
+     "Plug the receiver in and run 'make run' again (or $BUILD/bin/fenwisk) for the real program."
+exec "$BUILD/bin/fenwisk_sim" "$SRC/packaging/demo/band.txt" --program-folder "$DEMO"

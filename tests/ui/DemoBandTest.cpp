@@ -1,0 +1,73 @@
+// The demo band that `make run` plays without a receiver: the shipped files
+// still hold the stations the demo promises, and the main window shows them.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <fstream>
+#include <sstream>
+
+#include "support/DemoBand.h"
+#include "support/FakeClock.h"
+#include "support/RdsEncoder.h"
+#include "support/SimReceiver.h"
+#include "support/TestPaths.h"
+#include "tests/ui/MainWindowSupport.h"
+
+namespace {
+
+std::string DemoScenario() { return TestSourceDir() + "/packaging/demo/band.txt"; }
+
+// The PS and RadioText A a decoder makes of a station's group loop.
+std::pair<std::string, std::string> Decode(const std::vector<TRdsGroupLine>& groups) {
+  TFakeClock clock;
+  TRDSCollector dec{nullptr, clock};
+  dec.SetActive(true);
+  TRdsBlockChannel channel;
+  channel.SetStamp(true);
+  std::vector<std::vector<uint8_t>> packets;
+  for (int loop = 0; loop < 2; ++loop) channel.Add(groups, packets);
+  for (const auto& p : packets) dec.ComData(p.data(), static_cast<int>(p.size()) - 1);
+  return {dec.GetPSText(), std::string(reinterpret_cast<const char*>(dec.RT[0].Confirmed), 64)};
+}
+
+}  // namespace
+
+TEST(DemoBand, ShippedStationsDecodeToWhatTheDemoPromises) {
+  std::ifstream f(DemoScenario());
+  ASSERT_TRUE(f) << DemoScenario();
+  std::stringstream text;
+  text << f.rdbuf();
+  const std::vector<TSimStation> played =
+      TSimReceiver::ParseScenario(text.str(), TestSourceDir() + "/packaging/demo", nullptr);
+  const std::vector<TDemoStation>& promised = DemoStations();
+  ASSERT_EQ(played.size(), promised.size());
+  int withRds = 0;
+  for (size_t i = 0; i < promised.size(); ++i) {
+    SCOPED_TRACE(promised[i].FreqMHz);
+    EXPECT_DOUBLE_EQ(played[i].FreqMHz, promised[i].FreqMHz);
+    EXPECT_EQ(played[i].Level, promised[i].Level);
+    EXPECT_EQ(played[i].Groups.empty(), promised[i].GroupFile.empty());
+    EXPECT_EQ(played[i].Mpx.empty(), promised[i].MpxFile.empty());
+    if (promised[i].GroupFile.empty()) continue;
+    ++withRds;
+    const auto [ps, rtA] = Decode(played[i].Groups);
+    EXPECT_EQ(ps, promised[i].PS);
+    EXPECT_EQ(rtA.substr(0, promised[i].RadioTextA.size()), promised[i].RadioTextA);
+    for (const TRdsGroupLine& g : played[i].Groups) EXPECT_EQ(g.Block[0], promised[i].PI);
+  }
+  EXPECT_GE(withRds, 5);
+}
+
+TEST(DemoBand, MainWindowShowsTheFirstStationWithinSeconds) {
+  TMainWindowHarness h;
+  h.Start(DemoScenario());
+  ASSERT_TRUE(h.WaitTuned("87.0"));
+  const TDemoStation& first = DemoStations().front();
+  auto* ps = h.form->findChild<QLabel*>("lblPSConfirmed");
+  auto* rtA = h.form->findChild<QPlainTextEdit*>("memRTA");
+  EXPECT_TRUE(PumpUntil([&] {
+    return ps->text().toStdString() == first.PS &&
+           rtA->toPlainText().toStdString().rfind(first.RadioTextA, 0) == 0;
+  }, 15000)) << ps->text().toStdString() << " / " << rtA->toPlainText().toStdString();
+}
