@@ -7,10 +7,11 @@ set -euo pipefail
 BUILD="$(cd "${1:-build}" && pwd)"
 SRC="$(cd "$(dirname "$0")/.." && pwd)"
 
-# The receiver's USB ids, as the udev rule names them.
+# The receiver's USB ids, as the udev rule names them (FW_USB_DEVICES: another
+# device tree to look in, for trying this script without the receiver).
 receiver_plugged_in() {
   local d
-  for d in /sys/bus/usb/devices/*; do
+  for d in "${FW_USB_DEVICES:-/sys/bus/usb/devices}"/*; do
     [ "$(cat "$d/idVendor" 2>/dev/null)" = 04d8 ] && [ "$(cat "$d/idProduct" 2>/dev/null)" = 000c ] && return 0
   done
   return 1
