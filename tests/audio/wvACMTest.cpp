@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "audio/AcmDriver.h"
 #include "audio/wvACM.h"
 #include "support/Mp3Decode.h"
 
@@ -179,4 +181,63 @@ TEST(Convertor, ToneSurvivesTheMp3RoundTrip) {
   const long input = kRate * kSeconds;
   EXPECT_LE(long(out.size()), input + 1105);
   EXPECT_GE(long(out.size()), input - 4 * 576);
+}
+
+namespace {
+
+// Runs the PCM converter over `src` split into blocks of the given frame
+// counts (cycled) and returns the output bytes.
+std::vector<uint8_t> ConvertPcm(const TwvWaveFormat& from, const TwvWaveFormat& to, const std::vector<uint8_t>& src,
+                                const std::vector<size_t>& blockFrames) {
+  std::unique_ptr<IAcmStream> stream;
+  EXPECT_EQ(MakePcmConverterDriver()->OpenStream(*from.GetWaveFormatEx(), *to.GetWaveFormatEx(), false, &stream),
+            MMSYSERR_NOERROR);
+  const uint32_t align = from.GetWaveFormatEx()->nBlockAlign;
+  std::vector<uint8_t> out;
+  size_t at = 0;
+  for (size_t b = 0; at < src.size(); ++b) {
+    const uint32_t len = static_cast<uint32_t>(std::min(blockFrames[b % blockFrames.size()] * align, src.size() - at));
+    std::vector<uint8_t> dst(stream->OutputSize(len));
+    uint32_t used = 0, made = 0;
+    EXPECT_EQ(stream->Convert(src.data() + at, len, used, dst.data(), static_cast<uint32_t>(dst.size()), made),
+              MMSYSERR_NOERROR);
+    out.insert(out.end(), dst.begin(), dst.begin() + made);
+    at += used;
+  }
+  return out;
+}
+
+std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> s(bytes.size() / 2);
+  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  return s;
+}
+
+}  // namespace
+
+// The samples themselves: 8-bit offset, the mono mix of two different
+// channels, and linear interpolation whose phase runs on across blocks.
+TEST(PcmConverter, SamplesSurviveSizeChannelAndRateConversion) {
+  // 8-bit stereo, left and right apart: mono is their mean, centred on zero.
+  const std::vector<uint8_t> stereo8 = {128, 128, 255, 1, 0, 128, 200, 100};
+  EXPECT_EQ(Samples16(ConvertPcm(PcmFormat(8000, 8, 2), PcmFormat(8000, 16, 1), stereo8, {4})),
+            (std::vector<int16_t>{0, 0, -16384, 5632}));
+
+  // 44100 -> 22050 mono of a ramp: every output is the input at twice its
+  // index, however the input is cut into blocks.
+  std::vector<int16_t> ramp(4410);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(i * 7 - 15000);
+  std::vector<uint8_t> rampBytes(ramp.size() * 2);
+  std::memcpy(rampBytes.data(), ramp.data(), rampBytes.size());
+  for (const std::vector<size_t>& blocks : {std::vector<size_t>{4410}, {441, 37, 1000, 3}}) {
+    const std::vector<int16_t> out =
+        Samples16(ConvertPcm(PcmFormat(44100, 16, 1), PcmFormat(22050, 16, 1), rampBytes, blocks));
+    ASSERT_GE(out.size(), 2200u);
+    for (size_t k = 0; k < out.size(); ++k) ASSERT_EQ(out[k], ramp[2 * k]) << k;
+  }
+  // 8000 -> 11025: interpolated between neighbours, the same in one block or many.
+  const auto whole = ConvertPcm(PcmFormat(8000, 16, 1), PcmFormat(11025, 16, 1), rampBytes, {4410});
+  EXPECT_EQ(ConvertPcm(PcmFormat(8000, 16, 1), PcmFormat(11025, 16, 1), rampBytes, {100, 7, 513}), whole);
+  const std::vector<int16_t> up = Samples16(whole);
+  for (size_t k = 0; k < up.size(); ++k) ASSERT_NEAR(up[k], -15000 + 7.0 * k * 8000 / 11025, 1.0) << k;
 }

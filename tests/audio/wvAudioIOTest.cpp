@@ -152,6 +152,33 @@ TEST_F(AudioIn, RecordsIntoCirculatingBuffersAndFreesALateOne) {
   ui.Run([&] { in->SetActive(false); });  // before the handlers' locals go
 }
 
+// An observer that closes the component takes the block with it: the
+// recorded-block handler must not see a block whose buffer is gone.
+TEST_F(AudioIn, ObserverThatClosesTheComponentEndsTheBlockThere) {
+  struct TCloser final : IwvAudioObserver {
+    TwvAudioIn* In = nullptr;
+    int Blocks = 0;
+    void AudioData(const uint8_t*, uint32_t) override {
+      ++Blocks;
+      In->SetActive(false);
+    }
+  } closer;
+  int handled = 0;
+  ui.Run([&] {
+    closer.In = in.get();
+    in->Attach(&closer);
+    in->OnAudioRecorded = [&](TwvAudioComponent&, const uint8_t*, uint32_t) { ++handled; };
+  });
+  EXPECT_EQ(Activate(), "");
+  ASSERT_TRUE(ui.WaitUntil([&] { return !in->Active(); }));
+  ui.Run([&] {
+    EXPECT_EQ(closer.Blocks, 1);
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(in->Pool().AllocatedCount(), 0u);
+    in->Detach(&closer);
+  });
+}
+
 TEST_F(AudioIn, DeviceDisappearingEndsTheCaptureWithAnError) {
   std::string error;
   std::atomic<int> blocks{0};
