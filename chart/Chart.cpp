@@ -218,8 +218,9 @@ void TCustomChart::SetBackColor(TColor c) {
   Invalidate();
 }
 
-bool TCustomChart::ColorIsUnused(TColor c, const TChartSeries* series) const {
-  return TCustomAxisPanel::ColorIsUnused(c, series) && c != Color() && c != backWall_->Color;
+bool TCustomChart::ColorIsUnused(TColor c, bool avoidBackground, const TChartSeries* series) const {
+  if (avoidBackground && (c == Color() || c == backWall_->Color)) return false;
+  return TCustomAxisPanel::ColorIsUnused(c, false, series);
 }
 
 void TCustomChart::ChoosePalette(int index) {

@@ -198,7 +198,7 @@ class TCustomChart : public TCustomAxisPanel {
   TChartSeries* GetSeries(int i) const;
   TColor GetBackColor() const override;
   void SetBackColor(TColor c);
-  bool ColorIsUnused(TColor c, const TChartSeries* series) const override;
+  bool ColorIsUnused(TColor c, bool avoidBackground, const TChartSeries* series) const override;
   // Palette `index` (0..9; others are ignored) for the series still on automatic colours.
   void ChoosePalette(int index);
   int WallThicknessOf(const TChartAxis& axis) const;

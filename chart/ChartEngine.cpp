@@ -407,9 +407,13 @@ void TChartAxis::FixRange(double aMin, double aMax) {
   Set(minimum_, aMin);
   Set(maximum_, aMax);
   if (maximum_ - minimum_ < 1e-10) Set(maximum_, minimum_ + 1e-10);
-  if (host_)
+  // A chain that loops back stops at the axis that started it.
+  if (host_ && !passingRange_) {
+    passingRange_ = true;
     for (TChartAxis* follower : host_->FollowerAxes(*this))
       if (follower != this) follower->FixRange(minimum_, maximum_);
+    passingRange_ = false;
+  }
 }
 
 void TChartAxis::Scroll(double offset, bool keepInBounds) {

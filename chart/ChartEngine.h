@@ -465,6 +465,13 @@ class TChartAxis : public TChartPersistent {
   bool FastCalc = false;  // pixels without clamping (rounded before adding)
   std::vector<int> Ticks_;  // tick positions of the last drawing
   std::vector<double> TickValues_;  // and their values
+  // A logarithmic axis with a minor grid: the powers of the base just below
+  // its first label and above its last, so the minor grid reaches its ends.
+  std::vector<double> LogGridValues_;
+  // A custom axis follows the range its master is given by FixRange.
+  TChartAxis* MasterAxis = nullptr;
+  // Pixels of the minor ticks and minor grid of the last drawing.
+  std::vector<int> MinorPositions() const;
 
  protected:
   // The automatic style rule (a depth axis has its own).
@@ -479,6 +486,7 @@ class TChartAxis : public TChartPersistent {
     Changed();
   }
   void Refuse(int msg) const;
+  bool passingRange_ = false;  // handing its range down the follower chain
   int LabelExtent(double v);
   int LabelSizeAcross();
   int TitleSizeAcross();
@@ -493,7 +501,6 @@ class TChartAxis : public TChartPersistent {
   void DrawExponentLine(TChartCanvas& c, int x, int y, const std::string& line, const TChartFont& font);
   void DrawTicksAndGrid();
   void DrawTick(const TChartPen& pen, int pos, int from, int to);
-  std::vector<int> MinorPositions() const;
   double StepValue(double v, double inc, TDateTimeStep step, bool up) const;
   std::string GeneralText(double v) const;
 

@@ -122,6 +122,7 @@ void TChartAxis::Draw(bool recomputePositions) {
     PlaceText(PixelMiddle, TitleRowPos, title_.Caption(), title_.Font(), title_.Angle(), false, &title_);
   Ticks_.clear();
   TickValues_.clear();
+  LogGridValues_.clear();
   labelCounter_ = 0;
   labelSpace_ = labelsAlternate_ || labelsAlign_ == alOpposite ? LabelSizeAcross() : 0;
   if (!items_.empty()) {
@@ -211,10 +212,12 @@ void TChartAxis::DrawLabelsLog() {
   else if (low == 0) low = start = 0.1;
   else start = power(1e-10);
   bool drew = false;
+  if (minorGrid_.Visible() && start / base < RangeLow) LogGridValues_.push_back(start / base);
   if (base > 1) {
     double v = start;
     for (int n = 0; v <= RangeHigh && n < kMaxAxisLabels; ++n, v *= base)
       if (v >= low) DrawLabelAt(v, nullptr, nullptr), drew = true;
+    if (minorGrid_.Visible() && v > RangeHigh) LogGridValues_.push_back(v);
   }
   if (!drew) {
     const double add = start / base;
@@ -329,10 +332,14 @@ void TChartAxis::DrawTick(const TChartPen& pen, int pos, int from, int to) {
 std::vector<int> TChartAxis::MinorPositions() const {
   std::vector<int> out;
   const int n = minorTickCount_;
-  if (n < 1 || Ticks_.size() < 2) return out;
+  if (n < 1) return out;
   if (logarithmic_) {
+    // Each step from a label's value to the next power is divided evenly in
+    // value, also below the first label and above the last.
+    std::vector<double> steps = TickValues_;
+    steps.insert(steps.end(), LogGridValues_.begin(), LogGridValues_.end());
     std::set<double> values;
-    for (double v : TickValues_)
+    for (double v : steps)
       for (int k = 1; k <= n; ++k) {
         const double w = v + k * (v * logarithmicBase_ - v) / (n + 1);
         if (w >= RangeLow && w <= RangeHigh) values.insert(w);
@@ -340,6 +347,7 @@ std::vector<int> TChartAxis::MinorPositions() const {
     for (double w : values) out.push_back(PixelOfValue(w));
     return out;
   }
+  if (Ticks_.size() < 2) return out;
   const double d = double(Ticks_[1] - Ticks_[0]) / (n + 1);
   for (int k = 1; k <= n; ++k) {
     out.push_back(Ticks_.front() - int(std::nearbyint(k * d)));

@@ -67,8 +67,12 @@ std::unique_ptr<TChartSeries> TCustomAxisPanel::RemoveSeries(TChartSeries* s) {
   return std::unique_ptr<TChartSeries>(s);
 }
 
-void TCustomAxisPanel::DestroyAllSeries() {
-  while (!seriesList_.empty()) delete seriesList_.back();
+void TCustomAxisPanel::DestroySeries(const std::vector<TChartSeries*>& doomed) {
+  // Each series leaves the list as it goes (and cuts its own links).
+  for (TChartSeries* s : doomed) {
+    RemoveSeries(s).release();
+    delete s;
+  }
 }
 
 int TCustomAxisPanel::ActiveSeriesTotal() const {
@@ -102,7 +106,8 @@ TColor TCustomAxisPanel::PaletteColorAt(int i) const {
   return PaletteColors[size_t(((i % n) + n) % n)];
 }
 
-bool TCustomAxisPanel::ColorIsUnused(TColor c, const TChartSeries* series) const {
+bool TCustomAxisPanel::ColorIsUnused(TColor c, bool avoidBackground, const TChartSeries* series) const {
+  if (avoidBackground && c == GetBackColor()) return false;
   for (const TChartSeries* s : seriesList_)
     if (s != series && s->SeriesColor() == c) return false;
   return true;
@@ -112,8 +117,7 @@ TColor TCustomAxisPanel::FirstUnusedColor(bool avoidBackground, const TChartSeri
   const int n = PaletteColors.empty() ? int(kDefaultPalette.size()) : int(PaletteColors.size());
   for (int i = 0; i < n; ++i) {
     const TColor c = PaletteColorAt(i);
-    if (avoidBackground && c == GetBackColor()) continue;
-    if (ColorIsUnused(c, series)) return c;
+    if (ColorIsUnused(c, avoidBackground, series)) return c;
   }
   return PaletteColorAt(0);
 }
@@ -195,10 +199,25 @@ void TCustomAxisPanel::PageRange(const TChartSeries& s, int& first, int& last) c
   last = std::min(first + maxPointsPerPage_ - 1, n - 1);
 }
 
+bool TCustomAxisPanel::ShowsDepthValues() const {
+  for (TChartSeries* s : seriesList_)
+    if (s->Active()) return s->HasZValues() || s->LowestZ() != s->HighestZ();
+  return false;
+}
+
 double TCustomAxisPanel::RangeFromSeries(const TChartAxis& axis, bool forMaximum) {
   if (axis.IsDepthAxis()) {
     // The depth axis shows slot numbers unless a series puts values there.
-    return forMaximum ? DepthSlots + 0.5 : -0.5;
+    if (!ShowsDepthValues()) return forMaximum ? DepthSlots + 0.5 : -0.5;
+    bool started = false;
+    double result = 0;
+    for (TChartSeries* s : seriesList_) {
+      if (!s->Active()) continue;
+      const double v = forMaximum ? s->HighestZ() : s->LowestZ();
+      if (!started) result = v, started = true;
+      else result = forMaximum ? std::max(result, v) : std::min(result, v);
+    }
+    return result;
   }
   if (TChartSeries* s = PagingSeries(axis)) {
     int first = 0, last = 0;
@@ -237,7 +256,7 @@ bool TCustomAxisPanel::SeriesRange(const TChartAxis& axis, double& lowest, doubl
 }
 
 TAxisLabelStyle TCustomAxisPanel::AutoLabelStyle(const TChartAxis& axis) {
-  if (axis.IsDepthAxis()) return SeriesTotal() > 0 ? talText : talNone;
+  if (axis.IsDepthAxis()) return ShowsDepthValues() ? talValue : talText;
   bool any = false;
   for (TChartSeries* s : seriesList_) {
     if (!s->Active() || !s->AssociatedToAxis(axis)) continue;
@@ -281,7 +300,45 @@ std::vector<TAxisSeriesLabel> TCustomAxisPanel::SeriesLabels(const TChartAxis& a
   return out;
 }
 
-std::vector<TChartAxis*> TCustomAxisPanel::FollowerAxes(const TChartAxis&) { return {}; }
+std::vector<TChartAxis*> TCustomAxisPanel::FollowerAxes(const TChartAxis& axis) {
+  std::vector<TChartAxis*> out;
+  for (const auto& a : customAxes_)
+    if (a->MasterAxis == &axis) out.push_back(a.get());
+  return out;
+}
+
+void TCustomAxisPanel::Assign(const TCustomAxisPanel& s) {
+  chart3DPercent_ = s.chart3DPercent_;
+  frameDepth_ = -1;
+  axisBehind_ = s.axisBehind_, axisVisible_ = s.axisVisible_, clipPoints_ = s.clipPoints_;
+  bottom_->Assign(*s.bottom_), top_->Assign(*s.top_), left_->Assign(*s.left_), right_->Assign(*s.right_);
+  depth_->Assign(*s.depth_), depthTop_->Assign(*s.depthTop_);
+  // The custom axes become as many as the source has; series on a surplus
+  // axis go back to the standard one.
+  while (customAxes_.size() > s.customAxes_.size()) {
+    TChartAxis* gone = customAxes_.back().get();
+    for (TChartSeries* series : seriesList_) {
+      if (series->customHoriz_ == gone) series->customHoriz_ = nullptr, series->horizAxis_ = aBottomAxis;
+      if (series->customVert_ == gone) series->customVert_ = nullptr, series->vertAxis_ = aLeftAxis;
+    }
+    for (const auto& a : customAxes_)
+      if (a->MasterAxis == gone) a->MasterAxis = nullptr;
+    std::erase(allAxes_, gone);
+    customAxes_.pop_back();
+  }
+  while (customAxes_.size() < s.customAxes_.size()) AddCustomAxis(s.customAxes_[customAxes_.size()]->Horizontal());
+  for (size_t i = 0; i < customAxes_.size(); ++i) {
+    customAxes_[i]->Assign(*s.customAxes_[i]);
+    // A master in the source chart is the axis in the same place here.
+    const auto& from = s.allAxes_;
+    const auto it = std::find(from.begin(), from.end(), s.customAxes_[i]->MasterAxis);
+    customAxes_[i]->MasterAxis = it == from.end() ? nullptr : allAxes_[size_t(it - from.begin())];
+  }
+  PaletteColors = s.PaletteColors;
+  maxPointsPerPage_ = s.maxPointsPerPage_, page_ = s.page_, scaleLastPage_ = s.scaleLastPage_;
+  view3DWalls_ = s.view3DWalls_;
+  TCustomChartPanelExtended::Assign(s);
+}
 
 void TCustomAxisPanel::GetAxisLabel(const TChartAxis& axis, std::string& text) {
   if (OnGetAxisLabel) OnGetAxisLabel(const_cast<TChartAxis&>(axis), nullptr, -1, text);

@@ -35,6 +35,13 @@ void TChartFunction::Assign(const TChartFunction& f) {
   periodAlign_ = f.periodAlign_;
 }
 
+std::unique_ptr<TChartFunction> TChartFunction::Clone() const {
+  auto f = std::make_unique<TChartFunction>();
+  f->Assign(*this);
+  f->NoSourceNeeded = NoSourceNeeded;
+  return f;
+}
+
 void TChartFunction::AskRecalculate() {
   if (!Updating && parent_) parent_->RefreshFromSource();
 }

@@ -588,3 +588,80 @@ std::string TChartSeries::LegendTextAt(int i, TLegendTextStyle style) {
   }
   return label;
 }
+
+// --- Sources of labels and colours, sample values, copying
+
+void TChartSeries::SetXLabelsSource(const std::string& v) {
+  if (xLabelsSource_ == v) return;
+  xLabelsSource_ = v;
+  RefreshFromSource();
+}
+
+void TChartSeries::SetColorSource(const std::string& v) {
+  if (colorSource_ == v) return;
+  colorSource_ = v;
+  RefreshFromSource();
+}
+
+void TChartSeries::FillSampleValues(int numValues) {
+  if (numValues < 0) throw ChartException(Msg(ChartConst::cmFillSampleValuesNumValuesMustBe0));
+  BeginUpdate();
+  Clear();
+  // A fixed seed: the same series always shows the same samples.
+  uint32_t seed = 0x2545F491u;
+  auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  double y = 100 + next() % 900;
+  for (int i = 0; i < numValues; ++i) {
+    AppendPoint(i, y);
+    y = std::max(0.0, y + double(next() % 201) - 100.0);
+  }
+  EndUpdate();
+}
+
+namespace {
+
+// The axis of `chart` that stands where `axis` stands in `from` (custom axes
+// by their place in the axis list).
+TChartAxis* SameAxisIn(TCustomAxisPanel* chart, const TCustomAxisPanel* from, const TChartAxis* axis) {
+  if (!axis || !chart || !from) return nullptr;
+  if (chart == from) return const_cast<TChartAxis*>(axis);
+  const auto& fromAxes = from->AllAxes();
+  const auto it = std::find(fromAxes.begin(), fromAxes.end(), axis);
+  const size_t i = size_t(it - fromAxes.begin());
+  return i < chart->AllAxes().size() ? chart->AllAxes()[i] : nullptr;
+}
+
+}  // namespace
+
+void TChartSeries::Assign(const TChartSeries& s) {
+  if (&s == this) return;
+  BeginUpdate();
+  for (size_t l = 0; l < allLists_.size() && l < s.allLists_.size(); ++l) allLists_[l]->Assign(*s.allLists_[l]);
+  xLabelsSource_ = s.xLabelsSource_;
+  colorSource_ = s.colorSource_;
+  marks_.Assign(s.marks_);
+  seriesColor_ = s.seriesColor_;
+  ChosenColor = s.ChosenColor;
+  colorEachPoint_ = s.colorEachPoint_;
+  ValueFormat = s.ValueFormat;
+  PercentFormat = s.PercentFormat;
+  horizAxis_ = s.horizAxis_;
+  vertAxis_ = s.vertAxis_;
+  customHoriz_ = SameAxisIn(parent_, s.parent_, s.customHoriz_);
+  customVert_ = SameAxisIn(parent_, s.parent_, s.customVert_);
+  RecalcOptions = s.RecalcOptions;
+  Cursor = s.Cursor;
+  Depth = s.Depth;
+  if (!function_ && s.function_) {
+    function_ = s.function_->Clone();
+    function_->parent_ = this;
+  }
+  if (!s.sources_.empty()) {
+    for (TChartComponent* source : s.sources_) AddDataSource(source);
+  } else {
+    Clear();
+    for (int i = 0; i < s.Count(); ++i) PlaceValue(const_cast<TChartSeries&>(s), i);
+  }
+  EndUpdate();
+  RefreshFromSource();
+}

@@ -168,8 +168,10 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   // widens it by its origin or its stacked sums).
   virtual double MinYValue() { return LowestY(); }
   virtual double MaxYValue() { return HighestY(); }
-  double LowestZ() const { return double(depthIndex_); }
-  double HighestZ() const { return double(depthIndex_); }
+  // The depth range: the depth order, unless the series has depth values.
+  virtual double LowestZ() const { return double(depthIndex_); }
+  virtual double HighestZ() const { return double(depthIndex_); }
+  virtual bool HasZValues() const { return false; }
   int PointPixelX(int i) const;
   int PointPixelY(int i) const;
   // Values through the series' axes at client position (x, y).
@@ -234,6 +236,20 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   // Owns `f` (the old function is freed), then recomputes.
   void AttachFunction(std::unique_ptr<TChartFunction> f);
   uint8_t RecalcOptions = rOnDelete | rOnModify | rOnInsert | rOnClear;
+  // Names of the source lists for labels and colours; setting one refreshes
+  // the series from its source.
+  const std::string& XLabelsSource() const { return xLabelsSource_; }
+  void SetXLabelsSource(const std::string& v);
+  const std::string& ColorSource() const { return colorSource_; }
+  void SetColorSource(const std::string& v);
+  // Replaces the points by `numValues` sample values (a gentle random walk);
+  // a negative count raises "FillSampleValues NumValues must be > 0".
+  virtual void FillSampleValues(int numValues);
+  // Copies the settings of another series (value lists, sources of labels
+  // and colours, marks, colours, formats, axes, recalculation options,
+  // cursor, depth), its function when this one has none, and its data
+  // sources, or without any its points and labels; then refreshes.
+  virtual void Assign(const TChartSeries& source);
   // Recomputes from the data source (through the chart); nothing inside an
   // update block or without a chart.
   void RefreshFromSource();
@@ -326,6 +342,7 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   TChartValueList xValues_{this, "X"};
   TChartValueList yValues_{this, "Y"};
   std::vector<std::string> labels_;
+  std::string xLabelsSource_, colorSource_;
   std::unique_ptr<std::vector<TColor>> colors_;
   TColor seriesColor_ = clPaletteColor;
   bool colorEachPoint_ = false;
@@ -376,6 +393,9 @@ class TChartFunction {
   virtual void PopulateSeries(TChartSeries* source);
   virtual void Clear() {}
   virtual std::string DesignEditorName() const { return "TChartFunctionEditor"; }
+  // A function of the same class with the same settings (a series' Assign
+  // gives its copy one).
+  virtual std::unique_ptr<TChartFunction> Clone() const;
 
  protected:
   friend class TChartSeries;
@@ -540,7 +560,14 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   }
   // Gives the ownership back (nullptr when `s` is not ours).
   std::unique_ptr<TChartSeries> RemoveSeries(TChartSeries* s);
-  void DestroyAllSeries();
+  // Frees every series, or only those of class T (descendants included).
+  template <class T = TChartSeries>
+  void DestroyAllSeries() {
+    std::vector<TChartSeries*> doomed;
+    for (TChartSeries* s : seriesList_)
+      if (dynamic_cast<T*>(s)) doomed.push_back(s);
+    DestroySeries(doomed);
+  }
   TChartSeries* Series(int i) const { return seriesList_[size_t(i)]; }
   int SeriesTotal() const { return int(seriesList_.size()); }
   int ActiveSeriesTotal() const;
@@ -551,8 +578,9 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   TColor PaletteColorAt(int i) const;
   // The first palette colour ColorIsUnused accepts (else the first one).
   TColor FirstUnusedColor(bool avoidBackground, const TChartSeries* series) const;
-  // No other series shows the colour.
-  virtual bool ColorIsUnused(TColor c, const TChartSeries* series) const;
+  // No other series shows the colour (the chart also refuses its own
+  // background colours when asked to avoid them).
+  virtual bool ColorIsUnused(TColor c, bool avoidBackground, const TChartSeries* series) const;
   // Validates data sources.
   bool AcceptsSource(TChartSeries& series, TChartComponent* source) const;
   // Raises the circular message when `source` (a series) depends on `series`.
@@ -585,6 +613,11 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   void SetChart3DPercent(int v);
   // The smallest (or largest) value the series show on `axis` (see .cpp).
   double RangeFromSeries(const TChartAxis& axis, bool forMaximum);
+  // The depth axes show the series' own depth values rather than slots.
+  bool ShowsDepthValues() const;
+  // Copies the 3-D percent, axis switches, every axis (custom ones
+  // included), palette, paging and walls switch, then the panel.
+  void Assign(const TCustomAxisPanel& source);
 
   // --- Paging
   int Page() const { return page_; }
@@ -652,6 +685,7 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
     field = v;
     Invalidate();
   }
+  void DestroySeries(const std::vector<TChartSeries*>& doomed);
   void AssignDepthOrders();
   void LayoutAxes();
   void DrawAxes();

@@ -176,6 +176,14 @@ std::vector<TSplinePoint> BSplineSmooth(std::span<const double> X, std::span<con
 
 TSmoothingFunction::TSmoothingFunction() { StoreDirect(1.0); }
 
+std::unique_ptr<TChartFunction> TSmoothingFunction::Clone() const {
+  auto f = std::make_unique<TSmoothingFunction>();
+  f->Assign(*this);
+  f->interpolate_ = interpolate_;
+  f->factor_ = factor_;
+  return f;
+}
+
 void TSmoothingFunction::SetInterpolate(bool v) {
   if (v == interpolate_) return;
   interpolate_ = v;

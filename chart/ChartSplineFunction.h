@@ -20,6 +20,7 @@ class TSmoothingFunction : public TChartFunction {
   // both series are oriented alike) and appends the curve.
   void PopulateSeries(TChartSeries* source) override;
   std::string DesignEditorName() const override { return "TSmoothFuncEditor"; }
+  std::unique_ptr<TChartFunction> Clone() const override;
 
  private:
   bool interpolate_ = true;

@@ -1,0 +1,219 @@
+// Copying series and charts, the sources of labels and colours, sample
+// values, the series class filter, the chart's colour test, the custom-axis
+// master chain, depth values on the depth axis, the logarithmic minor grid
+// and a line entering the plot on a logarithmic axis.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "chart/Chart.h"
+#include "chart/ChartSplineFunction.h"
+#include "chart/Series.h"
+#include "platform/RecordingDC.h"
+#include "support/QtApp.h"
+
+namespace {
+
+struct QtFirst {
+  QtFirst() { EnsureQApplication(); }
+};
+
+struct Charted : QtFirst {
+  Charted() { chart.SetBounds(400, 300); }
+  template <class T = TChartSeries>
+  T* Add() {
+    return chart.AddSeries(std::make_unique<T>());
+  }
+  TRecordingDC Draw() {
+    TRecordingDC dc({400, 300});
+    chart.Draw(dc, chart.PanelRectangle());
+    return dc;
+  }
+  TChart chart;
+};
+
+// A series with depth values of its own.
+struct DepthSeries : TChartSeries {
+  double LowestZ() const override { return 3; }
+  double HighestZ() const override { return 7; }
+  bool HasZValues() const override { return true; }
+};
+
+}  // namespace
+
+TEST(ChartCopy, SeriesAssignCopiesSettingsPointsOrSourcesAndFunction) {
+  Charted c;
+  TChartSeries& from = *c.Add();
+  from.AppendPoint(1, 10, "a", clRed);
+  from.AppendPoint(2, 20, "b");
+  from.ValueFormat = "0.0";
+  from.SetSeriesColor(clGreen);
+  from.SetXLabelsSource("L");
+  from.SetVertAxis(aRightAxis);
+  from.Depth = 4;
+  TChartSeries& to = *c.Add();
+  to.AppendPoint(9, 9);
+  to.Assign(from);
+  EXPECT_EQ(to.Count(), 2);
+  EXPECT_EQ(to.LabelAt(1), "b");
+  EXPECT_EQ(to.PointColorStored(0), clRed);
+  EXPECT_EQ(to.ValueFormat, "0.0");
+  EXPECT_EQ(to.SeriesColor(), clGreen);
+  EXPECT_EQ(to.XLabelsSource(), "L");
+  EXPECT_EQ(to.VertAxis(), aRightAxis);
+  EXPECT_EQ(to.Depth, 4);
+
+  // A series fed by a smoothing function hands its source and a copy of its
+  // function on: the copy computes the same curve on its own.
+  auto f = std::make_unique<TSmoothingFunction>();
+  f->SetFactor(2);
+  TChartSeries& smooth = *c.Add();
+  smooth.AttachFunction(std::move(f));
+  smooth.SetDataSource(&from);
+  TChartSeries& twin = *c.Add();
+  twin.Assign(smooth);
+  ASSERT_NE(twin.FunctionType(), smooth.FunctionType());
+  EXPECT_EQ(static_cast<TSmoothingFunction*>(twin.FunctionType())->Factor(), 2);
+  EXPECT_EQ(twin.DataSource(), &from);
+  ASSERT_EQ(twin.Count(), smooth.Count());
+  EXPECT_EQ(twin.YValue(twin.Count() / 2), smooth.YValue(smooth.Count() / 2));
+}
+
+TEST(ChartCopy, AxisPanelAssignCopiesAxesCustomAxesAndPaging) {
+  Charted a, b;
+  a.chart.LeftAxis().FixRange(3, 9);
+  a.chart.SetAxisBehind(false);
+  a.chart.SetMaxPointsPerPage(5);
+  a.chart.PaletteColors = {clRed, clBlue};
+  TChartAxis& custom = a.chart.AddCustomAxis(false);
+  custom.MasterAxis = &a.chart.LeftAxis();
+  b.chart.AddCustomAxis(true);
+  b.chart.AddCustomAxis(true);
+  b.chart.Assign(a.chart);
+  EXPECT_EQ(b.chart.LeftAxis().Minimum(), 3);
+  EXPECT_FALSE(b.chart.AxisBehind());
+  EXPECT_EQ(b.chart.MaxPointsPerPage(), 5);
+  EXPECT_EQ(b.chart.PaletteColors, a.chart.PaletteColors);
+  ASSERT_EQ(b.chart.AllAxes().size(), 7u);
+  EXPECT_FALSE(b.chart.AllAxes()[6]->Horizontal());
+  // The copied master is the copy's own left axis.
+  b.chart.LeftAxis().FixRange(-1, 1);
+  EXPECT_EQ(b.chart.AllAxes()[6]->Maximum(), 1);
+  EXPECT_EQ(custom.Maximum(), 0);
+}
+
+TEST(ChartSeriesSources, LabelAndColourSourcesRefreshSampleValuesAndClassFilter) {
+  Charted c;
+  TChartSeries& src = *c.Add();
+  for (int i = 0; i < 4; ++i) src.AppendPoint(i, i * i);
+  TChartSeries& s = *c.Add();
+  s.SetDataSource(&src);
+  s.Clear();
+  s.SetXLabelsSource("Text");
+  EXPECT_EQ(s.Count(), 4);  // refreshed from its source
+  s.Clear();
+  s.SetXLabelsSource("Text");  // unchanged: no refresh
+  EXPECT_EQ(s.Count(), 0);
+  s.SetColorSource("Colors");
+  EXPECT_EQ(s.Count(), 4);
+
+  TChartSeries& samples = *c.Add();
+  EXPECT_THROW(samples.FillSampleValues(-1), ChartException);
+  samples.FillSampleValues(25);
+  ASSERT_EQ(samples.Count(), 25);
+  EXPECT_EQ(samples.XValue(24), 24);
+  const double y5 = samples.YValue(5);
+  samples.FillSampleValues(25);
+  EXPECT_EQ(samples.YValue(5), y5);
+  try {
+    samples.FillSampleValues(-3);
+  } catch (const ChartException& e) {
+    EXPECT_STREQ(e.what(), "FillSampleValues NumValues must be > 0");
+  }
+
+  c.Add<TFastLineSeries>();
+  c.Add<TAreaSeries>();  // a line series too, but not a fast line
+  c.chart.DestroyAllSeries<TFastLineSeries>();
+  EXPECT_EQ(c.chart.SeriesTotal(), 4);
+  c.chart.DestroyAllSeries<TCustomSeries>();
+  EXPECT_EQ(c.chart.SeriesTotal(), 3);
+  c.chart.DestroyAllSeries();
+  EXPECT_EQ(c.chart.SeriesTotal(), 0);
+}
+
+TEST(ChartColours, BackgroundColoursAreRefusedOnlyWhenAsked) {
+  Charted c;
+  c.chart.SetColor(clYellow);
+  c.chart.BackWall().Color = clAqua;
+  EXPECT_FALSE(c.chart.ColorIsUnused(clYellow, true, nullptr));
+  EXPECT_FALSE(c.chart.ColorIsUnused(clAqua, true, nullptr));
+  EXPECT_TRUE(c.chart.ColorIsUnused(clYellow, false, nullptr));
+  EXPECT_TRUE(c.chart.ColorIsUnused(clAqua, false, nullptr));
+  c.chart.PaletteColors = {clAqua, clNavy};
+  EXPECT_EQ(c.chart.FirstUnusedColor(true, nullptr), clNavy);
+  EXPECT_EQ(c.chart.FirstUnusedColor(false, nullptr), clAqua);
+}
+
+TEST(ChartAxes, CustomAxesFollowTheirMasterDownTheChainAndLoopsEnd) {
+  Charted c;
+  TChartAxis& b = c.chart.AddCustomAxis(false);
+  TChartAxis& d = c.chart.AddCustomAxis(false);
+  b.MasterAxis = &c.chart.LeftAxis();
+  d.MasterAxis = &b;
+  c.chart.LeftAxis().FixRange(2, 5);
+  EXPECT_EQ(d.Minimum(), 2);
+  EXPECT_EQ(d.Maximum(), 5);
+  b.MasterAxis = &d;  // a loop: still ends
+  b.FixRange(7, 8);
+  EXPECT_EQ(d.Maximum(), 8);
+  EXPECT_EQ(c.chart.LeftAxis().Maximum(), 5);
+}
+
+TEST(ChartAxes, DepthAxisShowsSeriesDepthValuesElseSlots) {
+  Charted c;
+  c.Add()->AppendPoint(1, 1);
+  c.chart.DepthSlots = 1;
+  EXPECT_EQ(c.chart.RangeFromSeries(c.chart.DepthAxis(), false), -0.5);
+  EXPECT_EQ(c.chart.RangeFromSeries(c.chart.DepthAxis(), true), 1.5);
+  c.chart.DestroyAllSeries();
+  c.Add<DepthSeries>()->AppendPoint(1, 1);
+  EXPECT_EQ(c.chart.RangeFromSeries(c.chart.DepthAxis(), false), 3);
+  EXPECT_EQ(c.chart.RangeFromSeries(c.chart.DepthAxis(), true), 7);
+  EXPECT_EQ(c.chart.AutoLabelStyle(c.chart.DepthAxis()), talValue);
+}
+
+TEST(ChartAxes, LogarithmicMinorGridReachesBelowTheFirstLabel) {
+  Charted c;
+  TChartAxis& left = c.chart.LeftAxis();
+  c.Add()->AppendPoint(0, 5);
+  left.SetLogarithmic(true);
+  left.FixRange(4, 50);  // one label only, at 10
+  left.MinorGrid().SetVisible(true);
+  c.Draw();
+  const std::vector<int> minor = left.MinorPositions();
+  // The step below 10 starts at 1: 3.25, 5.5, 7.75, of which 5.5 and 7.75
+  // lie on the axis; above 10: 32.5 (55 and 77.5 are beyond 50).
+  for (double v : {5.5, 7.75, 32.5})
+    EXPECT_NE(std::find(minor.begin(), minor.end(), left.PixelOfValue(v)), minor.end()) << v;
+  EXPECT_EQ(std::find(minor.begin(), minor.end(), left.PixelOfValue(3.25)), minor.end());
+}
+
+TEST(ChartLines, LineEnteringTheLeftEdgeOfALogarithmicAxisFollowsTheLogs) {
+  Charted c;
+  auto* line = c.Add<TCustomSeries>();
+  line->AppendPoint(0, 1);
+  line->AppendPoint(10, 1000);
+  c.chart.LeftAxis().SetLogarithmic(true);
+  c.chart.LeftAxis().FixRange(1, 1000);
+  c.chart.BottomAxis().FixRange(5, 10);  // the first point lies left of the plot
+  const TRecordingDC dc = c.Draw();
+  // Halfway in X on the logarithms: 10^1.5, not the value halfway (500.5).
+  const int expected = c.chart.LeftAxis().PixelOfValue(std::pow(10, 1.5));
+  bool found = false;
+  for (const TDCRecord* r : dc.Of(TDCOp::LineTo))
+    for (const TDCRecord* m : dc.Of(TDCOp::MoveTo))
+      if (m->Args.size() >= 2 && m->Args[0] == c.chart.TCustomChartPanel::PlotRect.Left &&
+          std::abs(m->Args[1] - expected) <= 1 && r > m)
+        found = true;
+  EXPECT_TRUE(found) << "no segment from the left edge at y " << expected;
+}
