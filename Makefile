@@ -3,7 +3,7 @@ BUILD  := build
 JOBS   := $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench screenshots fuzz clean
+.PHONY: all deps configure build run test bench screenshots fuzz asan clean
 
 all: build
 
@@ -50,5 +50,18 @@ fuzz:
 	  grep -E "^(Done|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" $(FUZZ_BUILD)/$$f.log; \
 	  [ $$rc -eq 0 ] || { echo "$$f found a fault: $(FUZZ_BUILD)/$$f.log"; exit 1; }; done
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in
+# its own build; leaks count only where our own code allocated them.
+ASAN_BUILD := build-asan
+ASAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+
+asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_C_FLAGS="$(ASAN_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest -j $(JOBS) --output-on-failure --timeout 600
+
 clean:
-	@rm -rf $(BUILD) $(FUZZ_BUILD)
+	@rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

@@ -217,3 +217,14 @@ TEST(ChartLines, LineEnteringTheLeftEdgeOfALogarithmicAxisFollowsTheLogs) {
         found = true;
   EXPECT_TRUE(found) << "no segment from the left edge at y " << expected;
 }
+
+TEST(ChartLines, FastLineReachesItsLastPoint) {
+  Charted c;
+  auto* line = c.Add<TFastLineSeries>();
+  for (double y : {0, 8, 3, 9}) line->Add(y);
+  const TRecordingDC dc = c.Draw();
+  const auto to = dc.Of(TDCOp::LineTo);
+  ASSERT_FALSE(to.empty());
+  EXPECT_EQ(to.back()->Args[0], line->PointPixelX(3));
+  EXPECT_EQ(to.back()->Args[1], line->PointPixelY(3));
+}

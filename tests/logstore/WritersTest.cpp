@@ -1,9 +1,14 @@
 // The three log writers: which rows they write under which switches, what
 // the rows hold, when they become durable, and what a failing disk does.
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "LogStoreTestSupport.h"
 #include "logstore/DModule.h"
+#include "logstore/LogWriter.h"
 #include "support/FakeClock.h"
 #include "support/FakeLogDatabase.h"
 
@@ -230,4 +235,51 @@ TEST(LogWriters, AFailingCommitBeforeTheViewerReadsIsToldAndRetried) {
   m.Dm->Commit();
   EXPECT_FALSE(m.Dm->LogSuspended());
   EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
+}
+
+// A database slower than the rows: the caller waits for room rather than the
+// queue growing without end, and a caller that needs the attachment sees
+// every row handed over before it, the one being written included.
+TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
+  TFakeLogDatabase db;
+  TLogWriter writer(db);
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = false;
+  std::atomic<int> inserted{0};
+  auto row = [&](ILogDatabase& d) {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return open; });
+    d.InsertChange(1, ++inserted, "");
+  };
+  auto release = [&] {
+    std::lock_guard<std::mutex> lock(m);
+    open = true;
+    cv.notify_all();
+  };
+  std::atomic<size_t> posted{0};
+  const size_t total = TLogWriter::kMaxQueued + 50;
+  std::thread producer([&] {
+    for (size_t i = 0; i < total; ++i, ++posted) writer.Post(0, row);
+  });
+  // One row in the writer's hands, the queue full behind it: the producer
+  // stops there.
+  for (int i = 0; i < 500 && posted < TLogWriter::kMaxQueued + 1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(posted.load(), TLogWriter::kMaxQueued + 1);
+  release();
+  producer.join();
+  // Rows still queued behind a slow one: Exclusive waits for all of them.
+  {
+    std::lock_guard<std::mutex> lock(m);
+    open = false;
+  }
+  for (int i = 0; i < 3; ++i) writer.Post(0, row);
+  size_t seen = 0;
+  std::thread reader([&] { writer.Exclusive([&](ILogDatabase&) { seen = db.Changes.size(); }); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  release();
+  reader.join();
+  EXPECT_EQ(seen, total + 3);
 }

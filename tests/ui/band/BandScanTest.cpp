@@ -192,6 +192,7 @@ TEST(BandScanRules, PeaksDoubleClickAndUnits) {
   EXPECT_EQ(FindPeaks(wave, 5), (std::vector<int>{2, 7}));  // the earlier of equal maxima
   EXPECT_TRUE(FindPeaks(Pts({1, 6, 8}), 5).empty());       // run open at the last point
   EXPECT_TRUE(FindPeaks(Pts({0, 0, 0}), 0).empty());       // never above 0
+  EXPECT_EQ(FindPeaks(Pts({1, 5, 2}), 5), (std::vector<int>{1}));  // a peak just at the reference
   // Inside a run, below before one, right of the last point, nothing further
   // reaching the reference, no boundary behind (from point 0), nothing above 0.
   EXPECT_EQ(MarkerPointAt(wave, 90.15, 5), 2);
