@@ -235,8 +235,8 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
 
 // With the default settings (raw points hidden, the smoothed curve shown)
 // the raw points are drawn while the scan runs. Closing the window stops a
-// scan or an analysis at once: Band Info goes, the tuner and every control
-// of the main window come back.
+// scan (also one still waiting for its start) or an analysis at once: Band
+// Info goes, the tuner and every control of the main window come back.
 TEST_F(BandAnalyzerSim, ClosedMidScanOrMidAnalysisStopsAndGivesTheReceiverBack) {
   TMainForm& f = *h.form;
   TBandAnalyzerForm& a = *f.BandAnalyzer;
@@ -244,27 +244,29 @@ TEST_F(BandAnalyzerSim, ClosedMidScanOrMidAnalysisStopsAndGivesTheReceiverBack) 
   f.Tuner->SetFrequency(96.0);
   ASSERT_TRUE(h.WaitTuned("96.0"));
   auto isRaw = [](QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; };
-  for (bool analysis : {false, true}) {
-    SCOPED_TRACE(analysis ? "analysis" : "scan");
+  for (const char* stage : {"start", "scan", "analysis"}) {
+    SCOPED_TRACE(stage);
     a.btnScan->click();
-    if (analysis) {
+    if (stage == std::string("start")) {
+      ASSERT_TRUE(a.Controller().ScanPending());
+    } else if (stage == std::string("scan")) {
+      ASSERT_TRUE(PumpUntil([&] { return s.Discrete->Count() > 60; }));
+      ASSERT_TRUE(a.Controller().Scanning());
+      EXPECT_GT(PickedBounds(a.SpectrumHost->grab().toImage(), isRaw).width(), 100);
+    } else {
       ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
       ExpectBackAt("96.0");
       EXPECT_FALSE(s.Discrete->Active());  // as the settings have it
       EXPECT_TRUE(s.Smooth->Active());
       a.btnAnalyze->click();
       ASSERT_TRUE(PumpUntil([&] { return !a.Controller().Stations().empty(); }));
-    } else {
-      ASSERT_TRUE(PumpUntil([&] { return s.Discrete->Count() > 60; }));
-      ASSERT_TRUE(a.Controller().Scanning());
-      EXPECT_GT(PickedBounds(a.SpectrumHost->grab().toImage(), isRaw).width(), 100);
     }
     a.btnBandInfo->click();
     a.close();
     EXPECT_FALSE(a.Busy());
     EXPECT_FALSE(a.BandInfo().isVisible());
     ExpectBackAt("96.0");
-    if (!analysis) open->click();
+    open->click();
   }
 }
 
