@@ -234,24 +234,27 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
 }
 
 // With the default settings (raw points hidden, the smoothed curve shown)
-// the raw points are drawn while the scan runs. Closing the window stops a
-// scan (also one still waiting for its start) or an analysis at once: Band
-// Info goes, the tuner and every control of the main window come back.
-TEST_F(BandAnalyzerSim, ClosedMidScanOrMidAnalysisStopsAndGivesTheReceiverBack) {
+// the raw points are drawn while the scan runs, and the MPX window, whose
+// readings would mix stations, is hidden. Closing the window or unplugging
+// the receiver stops a scan (also one still waiting for its start) or an
+// analysis: Band Info goes, the tuner and the main window's controls are back.
+TEST_F(BandAnalyzerSim, ClosedOrUnpluggedMidWorkStopsAndGivesTheReceiverBack) {
   TMainForm& f = *h.form;
   TBandAnalyzerForm& a = *f.BandAnalyzer;
   TSpectrumChart& s = a.Spectrum();
   f.Tuner->SetFrequency(96.0);
   ASSERT_TRUE(h.WaitTuned("96.0"));
+  f.btnMPXGraphClick();
   auto isRaw = [](QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; };
-  for (const char* stage : {"start", "scan", "analysis"}) {
+  for (const std::string stage : {"start", "scan", "analysis", "unplug"}) {
     SCOPED_TRACE(stage);
     a.btnScan->click();
-    if (stage == std::string("start")) {
+    if (stage == "start") {
       ASSERT_TRUE(a.Controller().ScanPending());
-    } else if (stage == std::string("scan")) {
+    } else if (stage != "analysis") {
       ASSERT_TRUE(PumpUntil([&] { return s.Discrete->Count() > 60; }));
       ASSERT_TRUE(a.Controller().Scanning());
+      EXPECT_FALSE(f.MPXGraph->isVisible());
       EXPECT_GT(PickedBounds(a.SpectrumHost->grab().toImage(), isRaw).width(), 100);
     } else {
       ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
@@ -262,30 +265,16 @@ TEST_F(BandAnalyzerSim, ClosedMidScanOrMidAnalysisStopsAndGivesTheReceiverBack) 
       ASSERT_TRUE(PumpUntil([&] { return !a.Controller().Stations().empty(); }));
     }
     a.btnBandInfo->click();
-    a.close();
+    if (stage == "unplug") {
+      h.devices->Receiver.Unplug();
+      ASSERT_TRUE(PumpUntil([&] { return !a.isVisible(); }));
+      h.devices->Receiver.Plug();
+    } else {
+      a.close();
+    }
     EXPECT_FALSE(a.Busy());
     EXPECT_FALSE(a.BandInfo().isVisible());
     ExpectBackAt("96.0");
     open->click();
   }
-}
-
-// The receiver unplugged mid-scan: the analyzer and the MPX window (hidden
-// while the scan runs, its readings not of one station) close; plugged in
-// again, the main window is back at the user's frequency.
-TEST_F(BandAnalyzerSim, UnplugMidScanClosesTheAnalyzersAndTheReplugGivesEverythingBack) {
-  TMainForm& f = *h.form;
-  TBandAnalyzerForm& a = *f.BandAnalyzer;
-  f.Tuner->SetFrequency(96.0);
-  ASSERT_TRUE(h.WaitTuned("96.0"));
-  f.btnMPXGraphClick();
-  ASSERT_TRUE(f.MPXGraph->isVisible());
-  a.btnScan->click();
-  EXPECT_TRUE(PumpUntil([&] { return !f.MPXGraph->isVisible(); }));
-  ASSERT_TRUE(PumpUntil([&] { return a.Spectrum().Discrete->Count() > 30; }));
-  h.devices->Receiver.Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return !a.isVisible(); }));
-  EXPECT_FALSE(a.Busy());
-  h.devices->Receiver.Plug();
-  ExpectBackAt("96.0");
 }
