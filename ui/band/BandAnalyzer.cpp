@@ -233,10 +233,10 @@ void TBandAnalyzerForm::MarkChanged(int Point) {
 }
 
 void TBandAnalyzerForm::CursorMoved() {
-  TChart& chart = *spectrum_->Chart;
   if (!controller_.Scanning()) return spectrum_->ChartToolV->SetXValue(controller_.CursorX());
   // The marker follows every scan point: a whole frame for each would cost
   // far more than the point.
+  TChart& chart = *spectrum_->Chart;
   chart.AutoRepaint = false;
   spectrum_->ChartToolV->SetXValue(controller_.CursorX());
   chart.AutoRepaint = true;
