@@ -443,7 +443,9 @@ void TMainForm::TunerStatus(TTunerState Status) {
 void TMainForm::ComData(const uint8_t* Packet, int High) {
   if (Closing || !Tuner) return;
   if (BandAnalyzerBusy()) {
+    // Each packet is of another station: no statistics may take it.
     if (GroupAnalyzer && GroupAnalyzer->isVisible()) GroupAnalyzer->hide();
+    if (MPXGraph && MPXGraph->isVisible()) MPXGraph->hide();
     return;
   }
   if (!Tuner->Tuned() || Tuner->Hold()) return;
@@ -502,8 +504,10 @@ void TMainForm::ComStatus(TStatus Status) {
     if (RemoteActive) RemoteObject->SetVar("USB", "1", false);
     LogChange(37, 0, "DEVICE CONNECTED");
   } else if (Status == stDisconnected) {
-    if (BandAnalyzer) BandAnalyzer->hide();
-    if (MPXGraph) MPXGraph->hide();
+    // Closing the band analyzer ends its scan or analysis, so the next
+    // tune after the receiver is back reaches this window again.
+    if (BandAnalyzer) BandAnalyzer->close();
+    if (MPXGraph) MPXGraph->close();
     ui_->imgUSB->SetEnabled(false);
     if (RemoteActive) {
       RemoteObject->Clear();

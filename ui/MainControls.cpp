@@ -315,6 +315,10 @@ void TMainForm::btnLogViewClick() {
 
 void TMainForm::btnBandAnalyzerClick() {
   if (!BandAnalyzer) return;
+  if (BandAnalyzer->isVisible()) {
+    BandAnalyzer->close();
+    return;
+  }
   BandAnalyzer->show();
   BandAnalyzer->raise();
 }

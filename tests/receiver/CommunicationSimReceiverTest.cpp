@@ -114,7 +114,7 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
     g << "# two groups\n6204 0130 966B 594C   trailing words ignored\n\n6204 ---- 2020 2020\n";
     std::ofstream s(dir / "band.txt");
     s << "# test band\n\nstation 87.0 level=12 stereo=1 rds=rds/groups.hex\n"
-         "  station 98.5 level=9 stereo=0   # a comment\nstation 108.0\n";
+         "  station 98.5 level=9 stereo=0   # a comment\nstation 108.0\nunplug at=0.2 for=0.3\n";
   }
   sim.LoadScenario((dir / "band.txt").string());
   const auto stations = sim.Stations();
@@ -127,6 +127,13 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
 
   // Powered up at 87.0 MHz: the station's RDS flows without a tune command.
   EXPECT_EQ(OfType(AdvanceAndDrain(100), 1).size(), 4u);
+  // Unplugged from 0.2 s to 0.5 s: the handles die, a new one opens after.
+  AdvanceAndDrain(100);
+  EXPECT_FALSE(sim.Plugged());
+  clock.Advance(290);
+  EXPECT_EQ(sim.OpenPipe(kReceiverDeviceFilter, kReceiverPipeName, kPipeRead), -1);
+  clock.Advance(10);
+  EXPECT_NE(sim.OpenPipe(kReceiverDeviceFilter, kReceiverPipeName, kPipeRead), -1);
 
   auto expectError = [&](const std::string& text, const std::string& needle) {
     try {
@@ -140,6 +147,8 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
   expectError("station 98.5 volume=3\n", "unknown key");
   expectError("station 120.0\n", "bad frequency");
   expectError("\n\nstation 98.5 rds=missing.hex\n", "line 3");
+  expectError("unplug at=3\n", "unplug needs");
+  expectError("unplug at=3 for=x\n", "bad unplug for");
   EXPECT_THROW(sim.LoadScenario((dir / "nothere.txt").string()), std::runtime_error);
   std::filesystem::remove_all(dir);
 }

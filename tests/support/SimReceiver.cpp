@@ -62,6 +62,7 @@ int TSimReceiver::OpenPipe(const std::string& deviceFilter, const std::string& p
   std::lock_guard<std::mutex> lock(mutex_);
   if (Lower(deviceFilter) != kReceiverDeviceFilter || Lower(pipeName) != Lower(kReceiverPipeName)) return -1;
   if (direction != kPipeWrite && direction != kPipeRead) return -1;
+  FollowUnplugsLocked(clock_.SteadyMs());
   if (!plugged_) return -1;
   if (failOpens_ > 0) {
     --failOpens_;
@@ -86,6 +87,7 @@ bool TSimReceiver::Read(int handle, uint8_t* buf, int len, int& count, int timeo
   const int64_t start = clock_.SteadyMs();
   bool ok = false;
   for (;;) {
+    FollowUnplugsLocked(clock_.SteadyMs());
     if (!PipeUsable(*pipe)) break;
     if (emptyReads_ > 0) {
       --emptyReads_;
@@ -126,6 +128,7 @@ bool TSimReceiver::Read(int handle, uint8_t* buf, int len, int& count, int timeo
 bool TSimReceiver::Write(int handle, const uint8_t* buf, int len, int& count, int timeoutMs) {
   count = 0;
   std::unique_lock<std::mutex> lock(mutex_);
+  FollowUnplugsLocked(clock_.SteadyMs());
   std::shared_ptr<TPipe> pipe = FindLocked(handle);
   if (!pipe || pipe->Direction != kPipeWrite || !PipeUsable(*pipe) || !buf || len <= 0) return false;
   if (failWrites_ > 0) {
@@ -175,19 +178,38 @@ void TSimReceiver::Close(int handle) {
 
 void TSimReceiver::Plug() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (plugged_) return;
-  plugged_ = true;
-  PowerUpLocked();
-  cv_.notify_all();
+  PlugLocked(true);
 }
 
 void TSimReceiver::Unplug() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!plugged_) return;
-  plugged_ = false;
-  ++generation_;  // every handle opened so far is dead
-  outbox_.clear();
+  PlugLocked(false);
+}
+
+void TSimReceiver::PlugLocked(bool plugged) {
+  if (plugged_ == plugged) return;
+  plugged_ = plugged;
+  if (plugged) {
+    PowerUpLocked();
+  } else {
+    ++generation_;  // every handle opened so far is dead
+    outbox_.clear();
+  }
   cv_.notify_all();
+}
+
+void TSimReceiver::FollowUnplugsLocked(int64_t now) {
+  for (TPlannedUnplug& u : unplugs_) {
+    if (!u.Done && !u.Out && now >= u.From) {
+      u.Out = true;
+      PlugLocked(false);
+    }
+    if (u.Out && now >= u.To) {
+      u.Out = false;
+      u.Done = true;
+      PlugLocked(true);
+    }
+  }
 }
 
 bool TSimReceiver::Plugged() const {
@@ -447,9 +469,11 @@ bool ParseNumber(const std::string& text, double& value) {
 }  // namespace
 
 std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, const std::string& baseDir,
-                                                     TSimMpxCalibration* calibration) {
+                                                     TSimMpxCalibration* calibration,
+                                                     std::vector<TSimUnplug>* unplugs) {
   std::vector<TSimStation> stations;
   if (calibration) *calibration = {};
+  if (unplugs) unplugs->clear();
   std::istringstream in(text);
   std::string line;
   int lineNo = 0;
@@ -473,6 +497,21 @@ std::vector<TSimStation> TSimReceiver::ParseScenario(const std::string& text, co
         if (!ParseNumber(value, *field)) fail("bad calibration " + key + " \"" + value + "\"");
       }
       if (calibration) *calibration = cal;
+      continue;
+    }
+    if (word == "unplug") {
+      // at=SECONDS for=SECONDS: both, at from 0 on, for above 0.
+      double at = -1, length = -1;
+      std::string kv;
+      while (fields >> kv && kv[0] != '#') {
+        const size_t eq = kv.find('=');
+        const std::string key = kv.substr(0, eq), value = eq == std::string::npos ? "" : kv.substr(eq + 1);
+        double* field = key == "at" ? &at : key == "for" ? &length : nullptr;
+        if (!field) fail("unknown unplug key \"" + kv + "\"");
+        if (!ParseNumber(value, *field) || *field < 0) fail("bad unplug " + key + " \"" + value + "\"");
+      }
+      if (at < 0 || length <= 0) fail("unplug needs at=SECONDS and for=SECONDS above 0");
+      if (unplugs) unplugs->push_back({std::llround(at * 1000), std::llround(length * 1000)});
       continue;
     }
     if (word != "station") fail("expected \"station\", got \"" + word + "\"");
@@ -540,13 +579,17 @@ void TSimReceiver::LoadScenario(const std::string& path) {
   ss << f.rdbuf();
   std::vector<TSimStation> stations;
   TSimMpxCalibration cal;
+  std::vector<TSimUnplug> unplugs;
   try {
-    stations = ParseScenario(ss.str(), std::filesystem::path(path).parent_path().string(), &cal);
+    stations = ParseScenario(ss.str(), std::filesystem::path(path).parent_path().string(), &cal, &unplugs);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(path + ": " + e.what());
   }
   std::lock_guard<std::mutex> lock(mutex_);
   stations_ = std::move(stations);
+  const int64_t now = clock_.SteadyMs();
+  unplugs_.clear();
+  for (const TSimUnplug& u : unplugs) unplugs_.push_back({now + u.AtMs, now + u.AtMs + u.ForMs});
   info_.Calibration[0] = cal.Offset;
   info_.Calibration[1] = cal.Scale;
   RetunedLocked(clock_.SteadyMs());

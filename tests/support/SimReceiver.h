@@ -45,6 +45,13 @@ struct TSimMpxCalibration {
   double Scale = 1;
 };
 
+// A time a scenario's "unplug" line takes the device away: from AtMs after
+// the scenario was loaded, for ForMs.
+struct TSimUnplug {
+  int64_t AtMs = 0;
+  int64_t ForMs = 0;
+};
+
 // What the device reports in its type-4 packet.
 struct TSimDeviceInfo {
   uint8_t Firmware = 0x02;  // major high nibble, minor low nibble
@@ -157,12 +164,17 @@ class TSimReceiver final : public IUsbPipes {
   void AddStation(const TSimStation& station);
   void ClearStations();
   std::vector<TSimStation> Stations() const;
-  // Reads a scenario file (one station a line); replaces the stations and
-  // sets the MPX calibration (offset 0, scale 1 unless the file sets them).
+  // Reads a scenario file; replaces the stations, the MPX calibration
+  // (offset 0, scale 1 unless the file sets them) and the unplug times.
   // Throws std::runtime_error naming the file and line on a bad line.
+  // One entry a line, blank lines and '#' comments ignored:
+  //   station 98.5 level=9 stereo=1 rds=FILE mpx=RAW|FILE
+  //   calibration offset=-16 scale=0.0625
+  //   unplug at=12.0 for=3.0   (seconds after loading: unplugged, then back)
   void LoadScenario(const std::string& path);
   static std::vector<TSimStation> ParseScenario(const std::string& text, const std::string& baseDir,
-                                                TSimMpxCalibration* calibration = nullptr);
+                                                TSimMpxCalibration* calibration = nullptr,
+                                                std::vector<TSimUnplug>* unplugs = nullptr);
 
   TSimConfig Config() const;
   uint16_t TunedWord() const;
@@ -189,6 +201,9 @@ class TSimReceiver final : public IUsbPipes {
   std::shared_ptr<TPipe> FindLocked(int handle) const;
   int ReadPipesOpenLocked() const;
   void PowerUpLocked();
+  void PlugLocked(bool plugged);
+  // Unplugs and plugs in again as the scenario's unplug times say.
+  void FollowUnplugsLocked(int64_t now);
   void ResyncLocked(int64_t now);
   void ProcessCommandLocked(const uint8_t* bytes, int len, int64_t now);
   void CommandLocked(uint8_t b, int64_t now);
@@ -248,6 +263,11 @@ class TSimReceiver final : public IUsbPipes {
   size_t mpxPos_ = 0;     // next reading of the tuned station's list
   int packetSize_ = 64;
   std::vector<TSimStation> stations_;
+  struct TPlannedUnplug {
+    int64_t From = 0, To = 0;
+    bool Out = false, Done = false;
+  };
+  std::vector<TPlannedUnplug> unplugs_;
 
   // device model state
   TSimConfig config_;

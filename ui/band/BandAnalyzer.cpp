@@ -1,6 +1,7 @@
 #include "ui/band/BandAnalyzer.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -112,6 +113,9 @@ TBandAnalyzerForm::TBandAnalyzerForm(IBandScanReceiver& Receiver, IClock& Clock,
   timeUpdate_->setInterval(1000);
   connect(timeUpdate_, &QTimer::timeout, this, [this] { TimeUpdateTimer(); });
   timeUpdate_->start();
+  heldFrame_ = new QTimer(this);
+  heldFrame_->setSingleShot(true);
+  connect(heldFrame_, &QTimer::timeout, this, [this] { Repaint(); });
 
   bandInfo_ = std::make_unique<TBandInfoForm>(infoHost_);
   controller_.Observer = this;
@@ -133,6 +137,16 @@ bool TBandAnalyzerForm::Busy() const {
 }
 
 // ---- Scan controls -------------------------------------------------------------------------
+
+void TBandAnalyzerForm::FormClose() {
+  controller_.StopAll();
+  bandInfo_->hide();
+}
+
+void TBandAnalyzerForm::closeEvent(QCloseEvent* Event) {
+  FormClose();
+  QWidget::closeEvent(Event);
+}
 
 void TBandAnalyzerForm::btnScanClick() {
   controller_.SetRange(RangeEditShown(freqStart), RangeEditShown(freqEnd));
@@ -168,8 +182,11 @@ void TBandAnalyzerForm::UpdateButtons() {
 
 void TBandAnalyzerForm::ModeChanged() {
   if (controller_.ScanPending()) {
-    // A new scan: the old points, curve and labels go.
+    // A new scan: the old points, curve and labels go; the points build up
+    // as they come, whatever the settings show afterwards.
     spectrum_->Discrete->Clear();
+    spectrum_->Discrete->SetActive(true);
+    spectrum_->Smooth->SetActive(false);
     spectrum_->SmoothMarks->Marks().SetVisible(false);
     Repaint();
   }
@@ -185,11 +202,15 @@ void TBandAnalyzerForm::ModeChanged() {
 void TBandAnalyzerForm::PointAppended() {
   const size_t n = controller_.PointX().size();
   if (n == 1) spectrum_->Discrete->Clear();
+  // Drawn as one new segment.
   spectrum_->Discrete->AppendPoint(controller_.PointX()[n - 1], controller_.PointY()[n - 1]);
-  SpectrumHost->update();
 }
 
 void TBandAnalyzerForm::ScanEnded() {
+  heldFrame_->stop();
+  for (auto [visual, shown] : {std::pair{bvDiscrete, settings_.ShowDiscrete}, {bvSmooth, settings_.ShowSmooth},
+                               {bvFill, settings_.ShowFill}})
+    ShowVisual(visual, shown != 0);
   spectrum_->Smooth->RefreshFromSource();
   TFastLineSeries& m = *spectrum_->SmoothMarks;
   for (int i = 0; i < m.Count(); ++i) m.Marks().Item(i).SetVisible(false);
@@ -211,7 +232,16 @@ void TBandAnalyzerForm::MarkChanged(int Point) {
   Repaint();
 }
 
-void TBandAnalyzerForm::CursorMoved() { spectrum_->ChartToolV->SetXValue(controller_.CursorX()); }
+void TBandAnalyzerForm::CursorMoved() {
+  if (!controller_.Scanning()) return spectrum_->ChartToolV->SetXValue(controller_.CursorX());
+  // The marker follows every scan point: a whole frame for each would cost
+  // far more than the point.
+  TChart& chart = *spectrum_->Chart;
+  chart.AutoRepaint = false;
+  spectrum_->ChartToolV->SetXValue(controller_.CursorX());
+  chart.AutoRepaint = true;
+  ScheduleFrame();
+}
 
 void TBandAnalyzerForm::StationsReset() {
   bandInfo_->StationsReset();
@@ -223,9 +253,17 @@ void TBandAnalyzerForm::StationAdded(int Index) {
 }
 void TBandAnalyzerForm::StationUpdated(int Index) { bandInfo_->StationUpdated(Index); }
 
-void TBandAnalyzerForm::Repaint() {
-  spectrum_->Chart->Invalidate();
-  SpectrumHost->update();
+// The chart's host repaints whatever the chart invalidates.
+void TBandAnalyzerForm::Repaint() { spectrum_->Chart->Invalidate(); }
+
+void TBandAnalyzerForm::ScheduleFrame() {
+  const int64_t since = clock_.SteadyMs() - lastDrawMs_;
+  if (since >= kScanFrameMs || since < 0) {
+    heldFrame_->stop();
+    Repaint();
+  } else if (!heldFrame_->isActive()) {
+    heldFrame_->start(int(kScanFrameMs - since));
+  }
 }
 
 // ---- Overlay -------------------------------------------------------------------------------

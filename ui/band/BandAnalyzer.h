@@ -33,6 +33,9 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   // Pictures the export writes, in the save dialog's filter order.
   enum TExportKind { ekJpeg = 1, ekBitmap, ekMetafile, ekEnhancedMetafile };
   static constexpr int kMinZoom = 100, kMaxZoom = 210;
+  // While scanning, each point's segment is drawn at once; the marker that
+  // follows it and the overlay come with a whole frame at most this often.
+  static constexpr int64_t kScanFrameMs = 100;
 
   TBandAnalyzerForm(IBandScanReceiver& Receiver, IClock& Clock, TSettingsRecord& Settings,
                     std::function<void(const TSettingsRecord&)> SaveSettings, QWidget* Owner = nullptr);
@@ -75,6 +78,9 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   // The overlay's text line (Latin-1, as drawn).
   std::string OverlayText() const;
 
+  // Closing stops the scan or the analysis, gives the tuner back and hides
+  // Band Info.
+  void FormClose();
   void btnScanClick();
   void btnAnalyzeClick();
   void btnZoomInClick();
@@ -113,6 +119,7 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
@@ -122,6 +129,8 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void ChartToolVChange();
   void TimeUpdateTimer();
   void Repaint();
+  // A whole frame now, or held back until kScanFrameMs after the last one.
+  void ScheduleFrame();
   void SetRange(double Min, double Max);
   void UpdateButtons();
   void SyncCursors();
@@ -135,6 +144,7 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   TBandScanInfoHost infoHost_;
   std::unique_ptr<TBandInfoForm> bandInfo_;
   QTimer* timeUpdate_;
+  QTimer* heldFrame_;
   IClock& clock_;
   int zoom_ = kMinZoom;
   int64_t lastDrawMs_ = 0;

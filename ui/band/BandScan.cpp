@@ -251,6 +251,15 @@ void TBandScanController::StopScan() {
   }
 }
 
+void TBandScanController::StopAll() {
+  if (scanPending_) {
+    scanPending_ = false;
+    scanning_ = true;
+  }
+  StopScan();
+  StopAnalyze();
+}
+
 void TBandScanController::StartAnalyze() {
   descriptionStamped_ = description_ + StampText(clock_.Now());
   savedPLL_ = rx_.PLLWord();

@@ -148,6 +148,9 @@ class TBandScanController {
   void AnalyzeClick();
   void StopScan();
   void StopAnalyze();
+  // The window closes: whatever runs stops and the tuner goes back. A start
+  // still waiting for its tune ends as a scan without points.
+  void StopAll();
   // A double-click on the chart at X: places the marker on the strongest
   // point of the run around X, tunes to it and opens its record.
   void MarkAt(double X);

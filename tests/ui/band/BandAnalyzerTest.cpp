@@ -4,6 +4,7 @@
 // would.
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "ui/band/BandAnalyzer.h"
 #include "ui/band/SpectrumChart.h"
 #include "ui/band/SpectrumPrint.h"
+#include "ui/mpx/MPXGraph.h"
 #include "tests/ui/MainWindowSupport.h"
 #include "tests/ui/PrintedPage.h"
 #include "platform/Format.h"
@@ -38,22 +40,41 @@ bool IsMarkerLabel(QRgb p) { return (p & 0xFFFFFF) == 0xAAFFAAu; }
 
 }  // namespace
 
-TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
-  TMainWindowHarness h;
-  // Device time runs four times faster than the wall clock (faster, the
-  // decoder's first groups may outrun the tuner's report of the tune).
+// The program with the analyzer opened from the main window. Device time runs
+// four times faster than the wall clock (faster, the decoder's first groups
+// may outrun the tuner's report of the tune).
+class BandAnalyzerSim : public ::testing::Test {
+ protected:
   TFakeClock clock;
-  clock.SetAccelerated(4);
-  h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim", clock);
-  AddBandScanStations(h.devices->Receiver);
-  h.Start("");
+  TMainWindowHarness h;
+  QPushButton* open = nullptr;
+
+  void SetUp() override {
+    clock.SetAccelerated(4);
+    h.devices = std::make_unique<TSimMainDevices>(h.Folder() + "fenwisk_sim", clock);
+    AddBandScanStations(h.devices->Receiver);
+    h.Start("");
+    open = Find<QPushButton>(h.form.get(), "btnBandAnalyzer");
+    ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
+    open->click();
+    ASSERT_TRUE(h.form->BandAnalyzer && h.form->BandAnalyzer->isVisible());
+  }
+  void TearDown() override {
+    h.Stop();
+    clock.ReleaseAll();
+  }
+  // Tuned where the user left it, everything enabled.
+  void ExpectBackAt(const char* Freq) {
+    ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
+    EXPECT_EQ(Find<QLabel>(h.form.get(), "lblTuned")->text().toStdString(), std::string("Tuned at: ") + Freq);
+    for (const char* name : {"btnMPXGraph", "btnSET", "btnSearchRight", "btnRadioSettings"})
+      EXPECT_TRUE(Find<QWidget>(h.form.get(), name)->isEnabled()) << name;
+  }
+};
+
+TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   TMainForm& f = *h.form;
-  auto* open = Find<QPushButton>(&f, "btnBandAnalyzer");
-  ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
-  open->click();
-  ASSERT_NE(f.BandAnalyzer, nullptr);
   TBandAnalyzerForm& a = *f.BandAnalyzer;
-  ASSERT_TRUE(a.isVisible());
   TSpectrumChart& s = a.Spectrum();
   EXPECT_FALSE(a.btnAnalyze->isEnabled());
 
@@ -204,6 +225,56 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
   EXPECT_EQ(a.ZoomInScrollBar->value(), 870);
   SaveScreenshot(&a, "band_analyzer_marker_zoom");
-  h.Stop();
-  clock.ReleaseAll();
+
+  // Idle, the main window's button closes the window and opens it again.
+  open->click();
+  EXPECT_FALSE(a.isVisible());
+  open->click();
+  EXPECT_TRUE(a.isVisible());
+}
+
+// With the default settings (raw points hidden, the smoothed curve shown)
+// the raw points are drawn while the scan runs, and the MPX window, whose
+// readings would mix stations, is hidden. Closing the window or unplugging
+// the receiver stops a scan (also one still waiting for its start) or an
+// analysis: Band Info goes, the tuner and the main window's controls are back.
+TEST_F(BandAnalyzerSim, ClosedOrUnpluggedMidWorkStopsAndGivesTheReceiverBack) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  TSpectrumChart& s = a.Spectrum();
+  f.Tuner->SetFrequency(96.0);
+  ASSERT_TRUE(h.WaitTuned("96.0"));
+  f.btnMPXGraphClick();
+  auto isRaw = [](QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; };
+  for (const std::string stage : {"start", "scan", "analysis", "unplug"}) {
+    SCOPED_TRACE(stage);
+    a.btnScan->click();
+    if (stage == "start") {
+      ASSERT_TRUE(a.Controller().ScanPending());
+    } else if (stage != "analysis") {
+      ASSERT_TRUE(PumpUntil([&] { return s.Discrete->Count() > 60; }));
+      ASSERT_TRUE(a.Controller().Scanning());
+      EXPECT_FALSE(f.MPXGraph->isVisible());
+      EXPECT_GT(PickedBounds(a.SpectrumHost->grab().toImage(), isRaw).width(), 100);
+    } else {
+      ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
+      ExpectBackAt("96.0");
+      EXPECT_FALSE(s.Discrete->Active());  // as the settings have it
+      EXPECT_TRUE(s.Smooth->Active());
+      a.btnAnalyze->click();
+      ASSERT_TRUE(PumpUntil([&] { return !a.Controller().Stations().empty(); }));
+    }
+    a.btnBandInfo->click();
+    if (stage == "unplug") {
+      h.devices->Receiver.Unplug();
+      ASSERT_TRUE(PumpUntil([&] { return !a.isVisible(); }));
+      h.devices->Receiver.Plug();
+    } else {
+      a.close();
+    }
+    EXPECT_FALSE(a.Busy());
+    EXPECT_FALSE(a.BandInfo().isVisible());
+    ExpectBackAt("96.0");
+    open->click();
+  }
 }
