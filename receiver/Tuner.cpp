@@ -416,6 +416,16 @@ bool TTuner::Hold() const {
 
 void TTuner::SetHold(bool Value) {
   std::lock_guard<std::mutex> lock(Lock_);
+  if (Hold_ && !Value) {
+    // Whoever held the receiver has moved it (a band scan sweeps the band):
+    // what it reported meanwhile says nothing about the target, so the
+    // target is tuned again, even when the last report matches it.
+    Tuned_ = false;
+    CurrentFreq_ = 0;
+    RDSPresent_ = false;
+    LastCommand_ = -1;
+    SetStateLocked(tnsTune);
+  }
   Hold_ = Value;
   WakePending_ = true;
 }

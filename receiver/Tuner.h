@@ -90,7 +90,8 @@ class TTuner : public TThread {
   // Toggles a state listener (matched by method code).
   void RegisterStateListener(const TOnTunerEvent& Listener);
 
-  // Set while a remote band scan runs: mutes listeners and suppresses retuning.
+  // Set while a remote band scan runs: mutes listeners and suppresses
+  // retuning. Releasing it tunes the receiver back to the target.
   bool Hold() const;
   void SetHold(bool Value);
 

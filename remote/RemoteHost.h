@@ -38,9 +38,9 @@ class IRemoteHost {
   virtual bool InjectionSide() = 0;
   // Firmware, hardware type, the 4-byte device ID and two more.
   virtual std::array<uint8_t, 8> DeviceInfo() = 0;
+  // Set while a remote band scan runs; cleared, the receiver is tuned back
+  // to the frequency it had.
   virtual void SetHold(bool Value) = 0;
-  // Back to the waiting state, so the tuner retunes.
-  virtual void SetIdle() = 0;
   enum class TCode { StopLevel, Sensitivity, Spacing };
   virtual void SetConfigCode(TCode Which, int32_t Code) = 0;
   // One device command.

@@ -65,8 +65,8 @@ TCommandResult TRemoteCommands::Execute(const std::string& Message) {
     Scanning_ = true;
   } else if (is("SCANSTOP=")) {
     Host_.EnableControls(true);
+    // Releasing the hold tunes the receiver back where it was.
     Host_.SetHold(false);
-    Host_.SetIdle();
     Scanning_ = false;
   } else if (is("USB=")) {
     if (v == "?") reply("USB=", Flag(Host_.UsbLampOn()));

@@ -19,6 +19,8 @@ PACKAGES=(
 )
 # `make fuzz` (scripts/install-deps.sh fuzz) also needs clang and libFuzzer.
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
+# The browser client's test (scripts/install-deps.sh browser) drives Chromium.
+if [ "${1:-}" = browser ]; then PACKAGES+=(chromium python3-websocket); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

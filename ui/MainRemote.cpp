@@ -30,9 +30,6 @@ class TMainRemoteHost final : public IRemoteHost {
   void SetHold(bool Value) override {
     if (M.Tuner) M.Tuner->SetHold(Value);
   }
-  void SetIdle() override {
-    if (M.Tuner) M.Tuner->SetIdle(false);
-  }
   void SetConfigCode(TCode Which, int32_t Code) override {
     const int index = Which == TCode::StopLevel ? ccStopLevel : Which == TCode::Spacing ? ccSpacing : ccSensitivity;
     if (M.Tuner) M.Tuner->SetConfigCode(index, Code);

@@ -1,7 +1,7 @@
 // How long the remote server's Stop takes with busy connections: a logged-in
 // player that stopped reading with its queue full, 60 idle command sockets
 // and 60 HTTP requests cut off half-way (target: every worker joined within
-// 1 s). Listens on 127.0.0.2, clients on 127.0.0.1 and 127.0.0.3.
+// 1 s). Listens on a free loopback address, clients on 127.0.0.1 and 127.0.0.3.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,13 +10,12 @@
 #include <sstream>
 #include <vector>
 
-#include "remote/RemoteSessionManager.h"
-#include "support/LoopbackClient.h"
+#include "BenchServer.h"
 
 namespace {
 
 int Open(const char* From, int Port, const std::string& Send) {
-  const int fd = ConnectFrom(From, "127.0.0.2", Port);
+  const int fd = ConnectFrom(From, benchserver::Address().c_str(), Port);
   (void)!send(fd, Send.data(), Send.size(), MSG_NOSIGNAL);
   return fd;
 }
@@ -34,8 +33,8 @@ void BM_RemoteStop(benchmark::State& state) {
   res.Items.back()->LoadFromStream(page);
   for (auto _ : state) {
     TBlocks audio;
-    TRemoteSessionManager mgr(res, [] { return std::string("127.0.0.2"); }, &audio);
-    mgr.Start();
+    TRemoteSessionManager mgr(res, [] { return benchserver::Address(); }, &audio);
+    if (!benchserver::Started(state, mgr)) return;
     std::vector<int> fds = {Open("127.0.0.1", 8080, "GET /?password=740915 HTTP/1.0\r\n\r\n")};
     usleep(20000);
     fds.push_back(Open("127.0.0.1", 8000, "GET / HTTP/1.0\r\n\r\n"));
@@ -54,4 +53,4 @@ BENCHMARK(BM_RemoteStop)->UseManualTime()->Iterations(10)->Unit(benchmark::kMill
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return benchserver::Run(argc, argv); }

@@ -229,27 +229,31 @@ TEST_F(TunerSim, NoSignalNeedsAWholeWindowBelowTheThreshold) {
   EXPECT_FALSE(tuner->NoSignal());
 }
 
-TEST_F(TunerSim, HoldMutesListenersAndSuppressesRetuning) {
+// Whoever holds the receiver may leave it anywhere, also on the target
+// itself (a band scan started there comes back to it): released, the tuner
+// tunes the target again either way.
+TEST_F(TunerSim, HoldMutesListenersAndSuppressesRetuningUntilReleased) {
   Start(98.5);
   ASSERT_TRUE(RunUntilTuned(5000));
-  OnUI([&] {
-    tuner->SetHold(true);
-    rec->Clear();
-    const TBytes other = TuneCommand(100.1);  // someone else moves the receiver
-    com->Send(other.data(), static_cast<int>(other.size()) - 1);
-  });
-  pipes.Clear();
-  Run(4000);
-  EXPECT_EQ(tuner->CurrentFreq(), 100.1);
-  EXPECT_EQ(rec->Count(), 0u);
-  EXPECT_TRUE(pipes.Commands().empty());
+  const std::vector<TBytes> scanFromTarget = {TuneCommand(98.5), {0x0D}, {0x0A}};
+  for (const auto& moves : {std::vector<TBytes>{TuneCommand(100.1)}, scanFromTarget}) {
+    OnUI([&] {
+      tuner->SetHold(true);
+      rec->Clear();
+      for (const TBytes& m : moves) com->Send(m.data(), static_cast<int>(m.size()) - 1);
+    });
+    pipes.Clear();
+    Run(4000);
+    EXPECT_EQ(rec->Count(), 0u);
+    EXPECT_TRUE(pipes.Commands().empty());
 
-  OnUI([&] { tuner->SetHold(false); });
-  Run(1500);
-  EXPECT_TRUE(tuner->Tuned());
-  EXPECT_GT(rec->Count(), 0u);
-  EXPECT_EQ(pipes.Commands(), (std::vector<TBytes>{TuneCommand(98.5)}));
-  EXPECT_EQ(tuner->CurrentFreq(), 98.5);
+    OnUI([&] { tuner->SetHold(false); });
+    Run(1500);
+    EXPECT_TRUE(tuner->Tuned());
+    EXPECT_GT(rec->Count(), 0u);
+    EXPECT_EQ(pipes.Commands(), (std::vector<TBytes>{TuneCommand(98.5)})) << moves.size();
+    EXPECT_EQ(tuner->CurrentFreq(), 98.5);
+  }
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ class TFakeRemoteHost : public IRemoteHost {
   int32_t Tenths = 1015;
   bool Injection = false;
   std::array<uint8_t, 8> Info{0x21, 3, 0xDE, 0xAD, 0xBE, 0xEF, 0, 0};
-  bool Held = false, Idled = false, Controls = true, Usb = true, Active = false;
+  bool Held = false, Controls = true, Usb = true, Active = false;
   std::vector<double> Tuned;
   std::vector<std::vector<uint8_t>> Sent;
   std::map<TCode, int32_t> Codes;
@@ -29,7 +29,6 @@ class TFakeRemoteHost : public IRemoteHost {
   bool InjectionSide() override { return Injection; }
   std::array<uint8_t, 8> DeviceInfo() override { return Info; }
   void SetHold(bool Value) override { Held = Value; }
-  void SetIdle() override { Idled = true; }
   void SetConfigCode(TCode Which, int32_t Code) override { Codes[Which] = Code; }
   void Send(const std::vector<uint8_t>& Bytes) override { Sent.push_back(Bytes); }
   void SetScanHandler(std::function<void(const uint8_t*, int)> H) override { Scan = std::move(H); }

@@ -28,6 +28,7 @@
 #include "ui/ImageEx.h"
 #include "ui/mpx/MPXGraph.h"
 #include "ui/RadioSettings.h"
+#include "ui/RemoteObject.h"
 #include "ui/SettingsApply.h"
 #include "ui/about.h"
 #include "ui/groupanalyze.h"
@@ -478,6 +479,33 @@ TEST_F(MainControls, AFailingSettingsRowIsReportedOnceAndTheProgramGoesOn) {
 
   fake->FailCommits = false;
   f.DM = std::move(real);
+}
+
+// A remote scan started at 87.0 (the device sweeps from there and comes back
+// to it; the browser client ends every scan itself): afterwards the receiver
+// is tuned again, its values are pushed, and the client's and the main
+// window's steps tune.
+TEST_F(MainControls, RemoteScanFromTheBandsStartGivesTheReceiverBack) {
+  TMainForm& f = F();
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        f.RemoteActive = true;  // as Start sets it, without taking the server's ports
+        TRemoteCommands& c = remote->Commands();
+        ASSERT_TRUE(Retunes([&] { c.Execute("FREQ=87.0"); }, "87.0"));
+        c.Execute("SCANSTART=1");
+        ASSERT_TRUE(PumpUntil([&] { return Rx().Scanning(); }));
+        ASSERT_TRUE(Retunes([&] { c.Execute("SCANSTOP=1"); }, "87.0"));
+        std::string pushed;
+        EXPECT_TRUE(PumpUntil(
+            [&] { return (pushed += f.RemoteObject->GetChanges(true)).find("LVL=") != std::string::npos; }, 3000));
+        EXPECT_NE(pushed.find("FREQ=870&"), std::string::npos) << pushed;
+        ASSERT_TRUE(Retunes([&] { c.Execute("CFREQ=R"); }, "87.1"));
+        ASSERT_TRUE(Retunes([&] { ClickButton("btnLeft"); }, "87.0"));
+        remote->close();
+      },
+      [&] { ClickButton("btnRemote"); });
+  f.RemoteActive = false;
 }
 
 // ---------------------------------------------------------------- tool buttons, window

@@ -3,7 +3,7 @@
 //
 //   fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE]
 //               [--screenshots DIR] [--quit-after MS] [--unplug-after MS]
-//               [--remote]
+//               [--remote] [--remote-address ADDR]
 //
 // --program-folder  the folder taken as the program's own (RDSLOG.FDB, the
 //                   engine files); default: the folder of this program file
@@ -20,6 +20,8 @@
 //                   was first tuned
 // --remote          opens the remote dialog and starts the server on
 //                   127.0.0.2, recording a simulated tone
+// --remote-address ADDR  the same on ADDR (a loopback address of the test's
+//                   own, so runs side by side do not share the ports)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -59,6 +61,7 @@ struct TSimOptions {
   int QuitAfterMs = -1;
   int UnplugAfterMs = -1;
   bool Remote = false;
+  std::string RemoteAddress = "127.0.0.2";
 };
 
 bool ParseOptions(int argc, char** argv, TSimOptions& o) {
@@ -83,6 +86,9 @@ bool ParseOptions(int argc, char** argv, TSimOptions& o) {
       if (!value(v)) return false;
       o.UnplugAfterMs = std::atoi(v.c_str());
     } else if (a == "--remote") {
+      o.Remote = true;
+    } else if (a == "--remote-address") {
+      if (!value(o.RemoteAddress)) return false;
       o.Remote = true;
     } else if (!a.empty() && a[0] == '-') {
       return false;
@@ -221,7 +227,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE] [--screenshots DIR]"
-                 " [--quit-after MS] [--unplug-after MS] [--remote]\n");
+                 " [--quit-after MS] [--unplug-after MS] [--remote] [--remote-address ADDR]\n");
     return 64;
   }
   if (!options.ScreenshotDir.empty() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -289,6 +295,7 @@ int main(int argc, char** argv) {
                       devices->OpenUrlsForReal = options.ScreenshotDir.empty() && options.QuitAfterMs < 0;
                       // A run that is traced or photographs itself has no one to close a box.
                       devices->ShowMessageBoxes = options.TraceFile.empty() && options.ScreenshotDir.empty();
+                      devices->RemoteBindAddress = options.RemoteAddress;
                       sim = devices.get();
                       return devices;
                     },
