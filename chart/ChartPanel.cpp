@@ -481,10 +481,7 @@ void TCustomChartPanelExtended::PaintBackImage(const TRect& r, int z) {
     return;
   }
   const bool clip = ClippingAllowed();
-  if (clip) {
-    c.DC().PushClip();
-    c.ClipToRect(target);
-  }
+  if (clip) c.ClipToRect(target);
   switch (backImage_->Mode()) {
     case pbmTile:
       for (int y = target.Top; y < target.Bottom; y += std::max(1, img.height()))
@@ -585,7 +582,6 @@ void TChartCustomShape::PaintRotatedShape(TChartCanvas3D& c, const TRect& r, dou
   }
   if (HasGradient() && Gradient().Visible()) {
     if (angle != 0) {
-      c.DC().PushClip();
       c.ClipToPolygon(corners, 4);
       Gradient().Draw(c, bounds);
       c.RestoreClip();

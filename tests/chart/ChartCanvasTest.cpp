@@ -167,10 +167,23 @@ TEST(ChartCanvas, FrameBufferTransparencyAndStaleness) {
   canvas.DC().SetBrush({TDCBrushStyle::Solid, RGB(200, 0, 0), {}});
   canvas.FillRect({0, 0, 40, 30});
   canvas.FinishTransparency(std::move(blend));
+  // A 30 % blend around an 80 % one finishes with its own percentage.
+  auto outer = canvas.StartTransparency({20, 0, 40, 10}, 30);
+  auto inner = canvas.StartTransparency({30, 0, 40, 10}, 80);
+  canvas.DC().SetBrush({TDCBrushStyle::Solid, clBlue, {}});
+  canvas.FillRect({20, 0, 40, 10});
+  canvas.FinishTransparency(std::move(inner));
+  canvas.FinishTransparency(std::move(outer));
+  EXPECT_EQ(canvas.Transparency(), 80) << "the last percentage is kept";
+  canvas.DC().SetPen({TDCPenStyle::Solid, 5, clLime});
+  canvas.WritePixelAtDepth(10, 22, 0, clLime);  // a dot of the pen's width
   EXPECT_TRUE(canvas.BufferStale());
   canvas.PresentBuffer(&screenDC, &screenDC, area);
   EXPECT_EQ(screen.pixel(10, 10), qRgb(60, 0, 178));
   EXPECT_EQ(screen.pixel(20, 20), qRgb(200, 0, 0));
+  EXPECT_EQ(screen.pixel(25, 5), qRgb(60, 0, 179));
+  EXPECT_EQ(screen.pixel(11, 23), qRgb(0, 255, 0));
+  EXPECT_EQ(screen.pixel(10, 24), qRgb(0, 255, 0));
   EXPECT_FALSE(canvas.BufferStale());
 
   screen.fill(Qt::black);

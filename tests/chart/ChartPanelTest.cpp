@@ -239,6 +239,7 @@ TEST(ChartPanel, BackImageModes) {
     for (const TDCRecord* r : dc.Of(TDCOp::StretchDraw)) drawn.push_back({r->Args[0], r->Args[1], r->Args[2], r->Args[3]});
     EXPECT_EQ(drawn, c.expected) << int(c.mode);
     EXPECT_EQ(dc.Count(TDCOp::ClipRect), c.mode == pbmStretch ? 0 : 1);
+    EXPECT_EQ(dc.Count(TDCOp::PushClip), dc.Count(TDCOp::PopClip)) << int(c.mode);
   }
 }
 
@@ -253,7 +254,10 @@ TEST(ChartPanel, ShapeOutlines) {
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
   EXPECT_TRUE(dc.Of(TDCOp::Rectangle).empty()) << "a transparent shape draws nothing";
   shape.Transparent = false;
+  shape.Gradient().SetVisible(true);
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 90);
+  EXPECT_EQ(dc.Count(TDCOp::PushClip), dc.Count(TDCOp::PopClip)) << "the gradient's clip undone";
+  shape.Gradient().SetVisible(false);
   ASSERT_EQ(dc.Count(TDCOp::Polygon), 1);
   EXPECT_EQ(dc.Of(TDCOp::Polygon)[0]->Points, (std::vector<TPoint>{{10, 30}, {10, -10}, {30, -10}, {30, 30}}));
   shape.ShapeStyle = fosRoundRectangle;
