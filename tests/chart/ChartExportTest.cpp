@@ -182,8 +182,8 @@ TEST_F(Exported, EnhancedMetafileHeaderAndRecords) {
     EXPECT_EQ(U32At(emf, 0), 1u);
     EXPECT_EQ(U32At(emf, 40), 0x464D4520u);
     EXPECT_EQ(U32At(emf, 48), uint32_t(emf.size())) << "nBytes is the file size";
-    ASSERT_EQ(U32At(emf, 64), 15u) << "description characters, both terminators counted";
-    const QByteArray desc = emf.mid(U32At(emf, 68), 30);
+    ASSERT_EQ(U32At(emf, 60), 15u) << "description characters, both terminators counted";
+    const QByteArray desc = emf.mid(U32At(emf, 64), 30);
     EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(desc.constData()), 15), QStringLiteral("Fenwisk\0Chart\0\0"));
     int at = 0, count = 0;
     uint32_t last = 0;
