@@ -71,6 +71,17 @@ TEST(ChartLegendTest, RowsAndColumnsThatFit) {
   }
 }
 
+// Without a margin of its own a side legend keeps 3 % of the plot's width
+// from it: 15 pixels of 500, 5 more than a margin of 10.
+TEST(ChartLegendTest, SideLegendGap) {
+  LegendChart f(laRight, 3, 500, 400);
+  const TLegendLayout& l = f.Lay();
+  const int gap = l.Box.Left - f.Chart.TCustomChartPanel::PlotRect.Right;
+  f.Chart.Legend().HorizMargin = 10;
+  f.Lay();
+  EXPECT_EQ(gap - (l.Box.Left - f.Chart.TCustomChartPanel::PlotRect.Right), 15 - 10);
+}
+
 TEST(ChartLegendTest, TopLegendIsCentredAndMovedByTopPos) {
   LegendChart f(laTop, 1, 600, 400);
   f.Chart.Legend().LegendStyle = lsSeries;
