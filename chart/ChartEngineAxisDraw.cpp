@@ -7,6 +7,7 @@
 
 #include "chart/ChartConst.h"
 #include "chart/ChartEngine.h"
+#include "chart/ChartProcs.h"
 
 namespace {
 
@@ -410,6 +411,16 @@ bool TChartAxis::HitTest(int x, int y) const {
   const int out = OutwardSign();
   const int lineSide = AxisLinePos - out * 3;
   const int a = std::min(LabelRowPos, lineSide), b = std::max(LabelRowPos, lineSide);
+  // In 3-D the rectangle lies where the axis is drawn: projected at the front.
+  const int alongs[] = {PixelFrom, PixelTo, PixelTo, PixelFrom}, acrosses[] = {a, a, b, b};
+  TPoint corners[4];
+  bool flat = true;
+  for (int i = 0; i < 4; ++i) {
+    const TPoint p = horizontal_ ? TPoint{alongs[i], acrosses[i]} : TPoint{acrosses[i], alongs[i]};
+    corners[i] = host_ ? host_->AxisCanvas().ProjectToPoint(p.X, p.Y, 0) : p;
+    flat = flat && corners[i] == p;
+  }
+  if (!flat) return PointInsidePolygon({x, y}, corners, 3);
   const int along = horizontal_ ? x : y, across = horizontal_ ? y : x;
   return along >= PixelFrom && along <= PixelTo && across >= a && across <= b;
 }

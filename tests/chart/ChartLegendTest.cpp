@@ -302,6 +302,8 @@ TEST(ChartLegendTest, RotatedChartProjectsAxesAndGridNotTheLegend) {
   const TRect& p = c.TCustomChartPanel::PlotRect;
   const TChartAxis &bottom = c.BottomAxis(), &left = c.LeftAxis();
   EXPECT_TRUE(drawn(v.ProjectToPoint(bottom.PixelFrom, bottom.AxisLinePos, 0), v.ProjectToPoint(bottom.PixelTo, bottom.AxisLinePos, 0)));
+  const TPoint onAxis = v.ProjectToPoint(bottom.PixelTo - 20, bottom.AxisLinePos + 1, 0);
+  EXPECT_TRUE(bottom.HitTest(onAxis.X, onAxis.Y)) << "hit where it is drawn";
   ASSERT_GT(left.Ticks_.size(), 2u);
   const int t = left.Ticks_[1], D = c.Depth3D();
   EXPECT_TRUE(drawn(v.ProjectToPoint(p.Left, t, D), v.ProjectToPoint(p.Right, t, D))) << "on the back wall";
