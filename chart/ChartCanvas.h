@@ -790,13 +790,17 @@ class TChartCanvas3D final : public TCanvas3D {
 // back into the new drawing.
 class TChartBlend {
  public:
-  TChartBlend(TChartCanvas3D& canvas, const TRect& r);
+  // `transparency` is the percentage this blend finishes with, whatever
+  // blends start and finish inside it.
+  TChartBlend(TChartCanvas3D& canvas, const TRect& r, int transparency = 0);
   // Blends the kept background into the drawing with `percent` (0..100).
   void DoBlend(int percent);
   const TRect& Rect() const { return rect_; }
+  int Percent() const { return percent_; }
 
  private:
   TChartCanvas3D& canvas_;
   TRect rect_;
+  int percent_;
   QImage background_;
 };

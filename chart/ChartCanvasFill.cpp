@@ -73,7 +73,8 @@ void BlendPixels(uint32_t* drawn, const uint32_t* background, int count, int per
   }
 }
 
-TChartBlend::TChartBlend(TChartCanvas3D& canvas, const TRect& r) : canvas_(canvas), rect_(NormalizeRect(r)) {
+TChartBlend::TChartBlend(TChartCanvas3D& canvas, const TRect& r, int transparency)
+    : canvas_(canvas), rect_(NormalizeRect(r)), percent_(BlendPercent(transparency)) {
   rect_.Left = std::max(0, rect_.Left), rect_.Top = std::max(0, rect_.Top);
   rect_.Right = std::max(rect_.Right, rect_.Left + 1), rect_.Bottom = std::max(rect_.Bottom, rect_.Top + 1);
   const TSize size = canvas.DC().Size();
@@ -106,12 +107,12 @@ void TChartBlend::DoBlend(int percent) {
 
 std::unique_ptr<TChartBlend> TChartCanvas3D::StartTransparency(const TRect& r, int transparency) {
   transparency_ = uint8_t(transparency & 127);
-  return std::make_unique<TChartBlend>(*this, r);
+  return std::make_unique<TChartBlend>(*this, r, transparency);
 }
 
 void TChartCanvas3D::FinishTransparency(std::unique_ptr<TChartBlend> blend) {
   if (!blend || Metafiling) return;
-  blend->DoBlend(BlendPercent(transparency_));
+  blend->DoBlend(blend->Percent());
 }
 
 // --- Gradients

@@ -7,6 +7,7 @@
 
 #include "chart/ChartConst.h"
 #include "chart/ChartEngine.h"
+#include "chart/ChartProcs.h"
 
 namespace {
 
@@ -277,17 +278,26 @@ void TChartAxis::PlaceText(int pixel, int row, const std::string& text, const TC
       y -= height / 2;
     }
   }
-  if (shape && !shape->Transparent()) {
-    const int w = size.cx;
-    const int left = (align & TA_CENTER) == TA_CENTER ? x - w / 2 : (align & TA_RIGHT) ? x - w : x;
-    const int top = (align & TA_BOTTOM) ? y - h : y;
-    shape->PaintShape(c, {left - 1, top, left + w + 1, top + height}, 0);
-  }
   int z = 0;
   bool draw = true;
   std::string shown = text;
+  // In 3-D the label goes where its point at the front lands; its text stays
+  // upright.
+  const auto projected = [&c](int x, int y, int z) {
+    const TPoint p = c.ProjectToPoint(x, y, z);
+    return TSize{p.X - x, p.Y - y};
+  };
+  if (shape && !shape->Transparent()) {
+    const TSize d = projected(x, y, z);
+    const int w = size.cx;
+    const int left = (align & TA_CENTER) == TA_CENTER ? x - w / 2 : (align & TA_RIGHT) ? x - w : x;
+    const int top = (align & TA_BOTTOM) ? y - h : y;
+    shape->PaintShape(c, {left - 1 + d.cx, top + d.cy, left + w + 1 + d.cx, top + height + d.cy}, 0);
+  }
   if (OnDrawLabel) OnDrawLabel(*this, x, y, z, shown, draw);
   if (!draw) return;
+  const TSize d = projected(x, y, z);
+  x += d.cx, y += d.cy;
   c.PrepareFont(font);
   c.SetBackgroundMode(cbmTransparent);
   c.SetTextAlign(align);
@@ -325,8 +335,8 @@ void TChartAxis::DrawExponentLine(TChartCanvas& c, int x, int y, const std::stri
 void TChartAxis::DrawTick(const TChartPen& pen, int pos, int from, int to) {
   TCanvas3D& c = host_->AxisCanvas();
   c.PreparePen(pen);
-  if (horizontal_) c.Line(pos, from, pos, to);
-  else c.Line(from, pos, to, pos);
+  if (horizontal_) c.LineAtDepth(pos, from, pos, to, 0);
+  else c.LineAtDepth(from, pos, to, pos, 0);
 }
 
 std::vector<int> TChartAxis::MinorPositions() const {
@@ -365,16 +375,24 @@ void TChartAxis::DrawTicksAndGrid() {
   const TRect plot = host_->PlotRect();
   const int out = OutwardSign();
   const auto inside = [this](int p) { return PixelFrom < p && p < PixelTo; };
+  // In 3-D the grid lies on the back wall and runs to the front along the
+  // floor (or the side wall) next to the axis; axis line and ticks lie at the front.
+  const int depth = depth_ ? 0 : host_->Depth3D();
   const auto gridLine = [&](const TChartPen& pen, int p) {
     c.PreparePen(pen);
-    if (horizontal_) c.Line(p, plot.Top, p, plot.Bottom);
-    else c.Line(plot.Left, p, plot.Right, p);
+    if (horizontal_) {
+      if (depth != 0) c.DepthLineAt(p, otherSide_ ? plot.Top : plot.Bottom, 0, depth);
+      c.VertLineAt(p, plot.Top, plot.Bottom, depth);
+    } else {
+      if (depth != 0) c.DepthLineAt(otherSide_ ? plot.Right : plot.Left, p, 0, depth);
+      c.HorizLineAt(plot.Left, plot.Right, p, depth);
+    }
   };
   if (GridPainter) GridPainter->PaintGridBands(*this);
   if (axisPen_.Visible()) {
     c.PreparePen(axisPen_);
-    if (horizontal_) c.Line(PixelFrom, AxisLinePos, PixelTo, AxisLinePos);
-    else c.Line(AxisLinePos, PixelFrom, AxisLinePos, PixelTo);
+    if (horizontal_) c.HorizLineAt(PixelFrom, PixelTo, AxisLinePos, 0);
+    else c.VertLineAt(AxisLinePos, PixelFrom, PixelTo, 0);
   }
   if (ticks_.Visible())
     for (int p : Ticks_) DrawTick(ticks_, p, AxisLinePos, AxisLinePos + out * tickLength_);
@@ -401,6 +419,16 @@ bool TChartAxis::HitTest(int x, int y) const {
   const int out = OutwardSign();
   const int lineSide = AxisLinePos - out * 3;
   const int a = std::min(LabelRowPos, lineSide), b = std::max(LabelRowPos, lineSide);
+  // In 3-D the rectangle lies where the axis is drawn: projected at the front.
+  const int alongs[] = {PixelFrom, PixelTo, PixelTo, PixelFrom}, acrosses[] = {a, a, b, b};
+  TPoint corners[4];
+  bool flat = true;
+  for (int i = 0; i < 4; ++i) {
+    const TPoint p = horizontal_ ? TPoint{alongs[i], acrosses[i]} : TPoint{acrosses[i], alongs[i]};
+    corners[i] = host_ ? host_->AxisCanvas().ProjectToPoint(p.X, p.Y, 0) : p;
+    flat = flat && corners[i] == p;
+  }
+  if (!flat) return PointInsidePolygon({x, y}, corners, 3);
   const int along = horizontal_ ? x : y, across = horizontal_ ? y : x;
   return along >= PixelFrom && along <= PixelTo && across >= a && across <= b;
 }

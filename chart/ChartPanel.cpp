@@ -481,10 +481,7 @@ void TCustomChartPanelExtended::PaintBackImage(const TRect& r, int z) {
     return;
   }
   const bool clip = ClippingAllowed();
-  if (clip) {
-    c.DC().PushClip();
-    c.ClipToRect(target);
-  }
+  if (clip) c.ClipToRect(target);
   switch (backImage_->Mode()) {
     case pbmTile:
       for (int y = target.Top; y < target.Bottom; y += std::max(1, img.height()))
@@ -559,16 +556,18 @@ void TChartCustomShape::PaintRotatedShape(TChartCanvas3D& c, const TRect& r, dou
   }
   const TRect bounds = angle != 0 ? PointsBounds(corners, 4) : r;
   const int shadowSize = HasShadow() ? Shadow().Size() : 0;
+  // Titles, legend and annotations lie on the panel, not in the rotated
+  // chart: the whole shape is drawn flat, where its texts are written.
+  const bool flat = !c.IsAlternateRenderer();
+  if (flat) c.EnterFlatMode();
+  TFinally leave{[&] {
+    if (flat) c.LeaveFlatMode();
+  }};
   std::unique_ptr<TChartBlend> blend;
   if (Transparency > 0)
     blend = c.StartTransparency({bounds.Left, bounds.Top, bounds.Right + shadowSize, bounds.Bottom + shadowSize},
                                 Transparency);
-  if (HasShadow() && angle == 0 && ShapeStyle == fosRectangle) {
-    const bool flat = !c.IsAlternateRenderer();
-    if (flat) c.EnterFlatMode();
-    Shadow().Draw(c, r, z);
-    if (flat) c.LeaveFlatMode();
-  }
+  if (HasShadow() && angle == 0 && ShapeStyle == fosRectangle) Shadow().Draw(c, r, z);
   if (HasShadow() && Transparency > 0 && Shadow().Visible()) {
     int h = Shadow().HorizSize(), v = Shadow().VertSize();
     if (std::max(h, v) > 0 && pen_.Visible()) h += pen_.Width(), v += pen_.Width();
@@ -585,7 +584,6 @@ void TChartCustomShape::PaintRotatedShape(TChartCanvas3D& c, const TRect& r, dou
   }
   if (HasGradient() && Gradient().Visible()) {
     if (angle != 0) {
-      c.DC().PushClip();
       c.ClipToPolygon(corners, 4);
       Gradient().Draw(c, bounds);
       c.RestoreClip();

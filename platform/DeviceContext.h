@@ -14,7 +14,8 @@
 // - Lines drawn with a cosmetic pen (width 0 or 1) leave out their end pixel:
 //   LineTo(x, y) does not set (x, y), a Polyline does not set its last point.
 // - Shapes are never anti-aliased; texts may be.
-// - Pens of width 2 or more are geometric: end cap and join apply, dash
+// - Pens of width 2 or more are geometric: end cap and join apply (a
+//   zero-length line with a round or square cap is a dot), dash
 //   lengths scale with the width. Cosmetic dash patterns in pixels: dash 18/6,
 //   dot 3/3, dash-dot 9/6/3/6, dash-dot-dot 9/3/3/3/3/3; Alternate sets every
 //   other pixel.

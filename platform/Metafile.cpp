@@ -245,7 +245,7 @@ class TEmfWriter final : public TEncoder {
     out_.U32(0x464D4520), out_.U32(0x10000);
     out_.U32(0), out_.U32(0);  // nBytes, nRecords: patched at the end
     out_.U16(7), out_.U16(0);  // handles: the stock slot 0 and six of ours
-    out_.U32(uint32_t(desc.size() / 2)), out_.U32(108);
+    out_.U32(uint32_t(desc.size())), out_.U32(108);  // characters
     out_.U32(0);  // palette entries
     out_.I32(kDevW), out_.I32(kDevH), out_.I32(kMmW), out_.I32(kMmH);
     out_.U32(0), out_.U32(0), out_.U32(0);       // no pixel format, no OpenGL

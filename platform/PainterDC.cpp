@@ -432,6 +432,10 @@ void TPainterDC::LineTo(int x, int y) {
         UseShapePen();
         painter_.drawLine(from, to);
       }
+    } else if (!cosmetic_ && pen_.Cap != TDCPenCap::Flat) {
+      // A wide pen's zero-length line is its round or square end: a dot.
+      UseShapePen();
+      painter_.drawPoint(from);
     }
   }
   pos_ = {x, y};

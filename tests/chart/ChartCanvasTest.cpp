@@ -167,10 +167,25 @@ TEST(ChartCanvas, FrameBufferTransparencyAndStaleness) {
   canvas.DC().SetBrush({TDCBrushStyle::Solid, RGB(200, 0, 0), {}});
   canvas.FillRect({0, 0, 40, 30});
   canvas.FinishTransparency(std::move(blend));
+  // A 30 % blend around an 80 % one finishes with its own percentage.
+  auto outer = canvas.StartTransparency({20, 0, 40, 10}, 30);
+  auto inner = canvas.StartTransparency({30, 0, 40, 10}, 80);
+  canvas.DC().SetBrush({TDCBrushStyle::Solid, clBlue, {}});
+  canvas.FillRect({20, 0, 40, 10});
+  canvas.FinishTransparency(std::move(inner));
+  canvas.FinishTransparency(std::move(outer));
+  EXPECT_EQ(canvas.Transparency(), 80) << "the last percentage is kept";
+  canvas.DC().SetPen({TDCPenStyle::Solid, 5, clLime});
+  canvas.WritePixelAtDepth(10, 22, 0, clLime);  // a dot of the pen's width
   EXPECT_TRUE(canvas.BufferStale());
   canvas.PresentBuffer(&screenDC, &screenDC, area);
   EXPECT_EQ(screen.pixel(10, 10), qRgb(60, 0, 178));
   EXPECT_EQ(screen.pixel(20, 20), qRgb(200, 0, 0));
+  EXPECT_EQ(screen.pixel(25, 5), qRgb(60, 0, 179));
+  int dot = 0;
+  for (int y = 15; y < 30; ++y)
+    for (int x = 0; x < 20; ++x) dot += screen.pixel(x, y) == qRgb(0, 255, 0);
+  EXPECT_EQ(dot, 16) << "as thick as a line of the pen";
   EXPECT_FALSE(canvas.BufferStale());
 
   screen.fill(Qt::black);
@@ -394,4 +409,51 @@ TEST(ChartCanvas, ShadowStripsCubeClipAndZoomedText) {
   r.canvas.TextAtDepth(0, 0, 0, "x");
   EXPECT_EQ(r.dc.Of(TDCOp::TextOut)[0]->Font.Height, -21);  // 16 points for the doubled zoom
   EXPECT_EQ(r.dc.Font().Height, -11);                        // and back afterwards
+}
+
+// Effects seen in the picture: a radial gradient's two colours, a smooth
+// shadow's brightening lines, a square pen end and a half-transparent text shadow.
+TEST(ChartCanvas, EffectsAsPixels) {
+  EnsureQApplication();
+  QImage image(160, 60, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    TPainterDC dc(&image);
+    TChartCanvas3D canvas(&dc);
+    canvas.SetOffscreenBuffering(false);
+    canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 160, 60});
+    TChartGradient radial;
+    radial.SetDirection(gdRadial), radial.SetStartColor(clRed), radial.SetEndColor(clBlue);
+    radial.Draw(canvas, {0, 0, 40, 40});
+    TChartShadow({}, clBlack, 4).Draw(canvas, {50, 5, 80, 25});
+    TChartPen square;
+    square.SetColor(clGreen), square.SetWidth(6), square.SetEndStyle(esSquare);
+    canvas.PreparePen(square);
+    canvas.Line(90, 10, 110, 10);
+    TChartFont font;
+    font.SetColor(clWhite), font.SetSize(20);
+    font.Shadow().SetColor(clBlack), font.Shadow().SetSize(3), font.Shadow().SetTransparency(50);
+    canvas.PrepareFont(font);
+    canvas.SetBackgroundMode(cbmTransparent);
+    canvas.TextOut(120, 20, "W");
+  }
+  struct Case {
+    int x, y;
+    QRgb want;
+  } pixels[] = {{20, 20, qRgb(255, 0, 0)}, {20, 1, qRgb(0, 0, 255)},  // start in the middle, end at the rim
+                {60, 25, qRgb(0, 0, 0)},   {60, 28, qRgb(192, 192, 192)},  // one step of 64 a line
+                {112, 10, qRgb(0, 128, 0)}, {112, 12, qRgb(0, 128, 0)}};
+  for (const Case& c : pixels) {
+    const QRgb p = image.pixel(c.x, c.y);
+    EXPECT_LE(std::abs(qRed(p) - qRed(c.want)) + std::abs(qGreen(p) - qGreen(c.want)) + std::abs(qBlue(p) - qBlue(c.want)), 32)
+        << c.x << "," << c.y;
+  }
+  int darkest = 255, shadowed = 0;
+  for (int y = 15; y < 60; ++y)
+    for (int x = 118; x < 160; ++x) {
+      darkest = std::min(darkest, qRed(image.pixel(x, y)));
+      shadowed += qRed(image.pixel(x, y)) < 200;
+    }
+  EXPECT_GT(shadowed, 20);
+  EXPECT_GE(darkest, 120) << "half of the white background shows through the shadow";
 }

@@ -230,6 +230,24 @@ TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEd
   TAreaSeries* b = c.AddSeries(std::move(second));
   b->SetMultiArea(maStacked);
   EXPECT_EQ(a.MultiArea(), maStacked);
+  // Stacked over an axis that starts above 0, the lowest area ends at the
+  // plot's edge even unclipped.
+  a.SetUseYOrigin(false);
+  c.SetClipPoints(false);
+  c.LeftAxis().FixRange(20, 150);
+  for (int x : {0, 40, 80}) b->AppendPoint(x, 30);
+  EXPECT_NE(PixelAt(c, c.BottomAxis().PixelOfValue(20), c.TCustomChartPanel::PlotRect.Bottom + 3), Rgb(clYellow));
+  // A monochrome chart has no colour left.
+  c.SetMonochrome(true);
+  c.Paint();
+  int coloured = 0;
+  for (int y = 0; y < c.WindowImage().height(); ++y)
+    for (int x = 0; x < c.WindowImage().width(); ++x) {
+      const QRgb p = c.WindowImage().pixel(x, y);
+      coloured += qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
+    }
+  EXPECT_EQ(coloured, 0);
+  c.SetMonochrome(false);
   a.SetMultiArea(maStacked100);
   EXPECT_EQ(a.MaxYValue(), 100);
 }
@@ -360,4 +378,45 @@ TEST(ChartControlTest, FlatBackWallIsOnePixelLargerThanThePlotAndTitleTakesItsSp
   EXPECT_GT(p.Top, c.Title().ShapeBounds.Bottom);
   EXPECT_EQ(c.PartAtPoint((c.Title().ShapeBounds.Left + c.Title().ShapeBounds.Right) / 2,
                           c.Title().ShapeBounds.Top + 2).Part, hpTitle);
+}
+
+// A step rises at the end of its segment, inverted at its start, on both
+// series; a null point breaks the fast line unless nulls are ignored.
+TEST(ChartControlTest, StairsAndNulls) {
+  EnsureQApplication();
+  TChart c;
+  c.SetBounds(300, 200);
+  c.SetView3D(false);
+  c.Legend().SetVisible(false);
+  TFastLineSeries* line = c.AddSeries(std::make_unique<TFastLineSeries>());
+  TAreaSeries* area = c.AddSeries(std::make_unique<TAreaSeries>());
+  line->SetSeriesColor(clFuchsia);
+  for (TChartSeries* s : {static_cast<TChartSeries*>(line), static_cast<TChartSeries*>(area)})
+    s->AppendPoint(0, 0), s->AppendPoint(1, 10);
+  for (bool inverted : {false, true}) {
+    line->SetStairs(true), line->SetInvertedStairs(inverted);
+    area->SetStairs(true), area->SetInvertedStairs(inverted);
+    const std::vector<TDCRecord> list = c.BuildMetafile(c.PanelRectangle()).Records;
+    const int x0 = c.BottomAxis().PixelOfValue(0), x1 = c.BottomAxis().PixelOfValue(1);
+    const int y0 = c.LeftAxis().PixelOfValue(0), y1 = c.LeftAxis().PixelOfValue(10);
+    const TPoint corner = inverted ? TPoint{x0, y1} : TPoint{x1, y0};
+    int lineCorners = 0, areaSteps = 0;
+    for (const TDCRecord& r : list) {
+      lineCorners += r.Op == TDCOp::LineTo && r.Pen.Color == clFuchsia && r.Args == std::vector<int>{corner.X, corner.Y};
+      areaSteps += r.Op == TDCOp::Polygon && r.Points.size() == 4 && r.Points[0] == TPoint{x0, corner.Y} &&
+                   r.Points[1] == TPoint{x1, corner.Y};
+    }
+    EXPECT_EQ(lineCorners, 1) << inverted;
+    EXPECT_EQ(areaSteps, 1) << inverted;
+  }
+  line->SetStairs(false);
+  line->AppendPoint(2, 5, {}, clNone);
+  line->AppendPoint(3, 0);
+  for (bool ignore : {true, false}) {
+    line->SetIgnoreNulls(ignore);
+    int lines = 0;
+    for (const TDCRecord& r : c.BuildMetafile(c.PanelRectangle()).Records)
+      lines += r.Op == TDCOp::LineTo && r.Pen.Color == clFuchsia;
+    EXPECT_EQ(lines, ignore ? 3 : 2) << ignore;
+  }
 }

@@ -387,13 +387,15 @@ TEST(ChartAxis, TicksFollowLabelsAndSpaceTaken) {
   Host h;
   TChartAxis axis(&h, true, false);
   axis.SetAxisValuesFormat("#,##0.### MHz");
+  // 108 lies on the axis' end: off the axis only strictly inside counts.
   struct Case {
-    bool onLabelsOnly, labels;
+    bool onLabelsOnly, labels, onAxis;
     size_t ticks;
-  } cases[] = {{true, false, 0}, {false, false, 11}, {true, true, 11}};
+  } cases[] = {{true, false, true, 0}, {false, false, true, 11}, {true, true, false, 10}, {true, true, true, 11}};
   for (const Case& c : cases) {
     axis.SetTickOnLabelsOnly(c.onLabelsOnly);
     axis.SetLabels(c.labels);
+    axis.SetLabelsOnAxis(c.onAxis);
     Draw(h, axis, 87, 108);
     EXPECT_EQ(axis.Ticks_.size(), c.ticks);
     EXPECT_EQ(h.Texts().empty(), !c.labels);

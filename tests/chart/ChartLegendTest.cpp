@@ -71,6 +71,17 @@ TEST(ChartLegendTest, RowsAndColumnsThatFit) {
   }
 }
 
+// Without a margin of its own a side legend keeps 3 % of the plot's width
+// from it: 15 pixels of 500, 5 more than a margin of 10.
+TEST(ChartLegendTest, SideLegendGap) {
+  LegendChart f(laRight, 3, 500, 400);
+  const TLegendLayout& l = f.Lay();
+  const int gap = l.Box.Left - f.Chart.TCustomChartPanel::PlotRect.Right;
+  f.Chart.Legend().HorizMargin = 10;
+  f.Lay();
+  EXPECT_EQ(gap - (l.Box.Left - f.Chart.TCustomChartPanel::PlotRect.Right), 15 - 10);
+}
+
 TEST(ChartLegendTest, TopLegendIsCentredAndMovedByTopPos) {
   LegendChart f(laTop, 1, 600, 400);
   f.Chart.Legend().LegendStyle = lsSeries;
@@ -274,15 +285,46 @@ TEST(ChartLegendTest, OrthogonalDepthAndWallsShrinkThePlot) {
   }
 }
 
+TEST(ChartLegendTest, RotatedChartProjectsAxesAndGridNotTheLegend) {
+  LegendChart f(laRight, 2, 600, 400);
+  TChart& c = f.Chart;
+  c.SetView3D(true);
+  c.View3DOptions().SetOrthogonal(false);
+  const std::vector<TDCRecord> list = c.BuildMetafile(c.PanelRectangle()).Records;
+  auto drawn = [&](TPoint a, TPoint b) {  // a line from a to b
+    for (size_t i = 1; i < list.size(); ++i)
+      if (list[i].Op == TDCOp::LineTo && list[i].Args == std::vector<int>{b.X, b.Y} &&
+          list[i - 1].Args == std::vector<int>{a.X, a.Y})
+        return true;
+    return false;
+  };
+  const TCanvas3D& v = c.Canvas();
+  const TRect& p = c.TCustomChartPanel::PlotRect;
+  const TChartAxis &bottom = c.BottomAxis(), &left = c.LeftAxis();
+  EXPECT_TRUE(drawn(v.ProjectToPoint(bottom.PixelFrom, bottom.AxisLinePos, 0), v.ProjectToPoint(bottom.PixelTo, bottom.AxisLinePos, 0)));
+  const TPoint onAxis = v.ProjectToPoint(bottom.PixelTo - 20, bottom.AxisLinePos + 1, 0);
+  EXPECT_TRUE(bottom.HitTest(onAxis.X, onAxis.Y)) << "hit where it is drawn";
+  ASSERT_GT(left.Ticks_.size(), 2u);
+  const int t = left.Ticks_[1], D = c.Depth3D();
+  EXPECT_TRUE(drawn(v.ProjectToPoint(p.Left, t, D), v.ProjectToPoint(p.Right, t, D))) << "on the back wall";
+  EXPECT_TRUE(drawn(v.ProjectToPoint(p.Left, t, 0), v.ProjectToPoint(p.Left, t, D))) << "along the left wall";
+  const TRect b = c.Legend().Layout.Box;
+  const std::vector<TPoint> frame{{b.Left, b.Top}, {b.Right, b.Top}, {b.Right, b.Bottom}, {b.Left, b.Bottom}};
+  EXPECT_TRUE(std::any_of(list.begin(), list.end(), [&](const TDCRecord& r) { return r.Points == frame; }))
+      << "the frame is upright around the legend's rows";
+}
+
 TEST(ChartLegendScreenshot, OnePerAlignment) {
   EnsureQApplication();
   const std::pair<TLegendAlignment, const char*> cases[] = {
-      {laLeft, "legend_left"}, {laRight, "legend_right_3d_walls"}, {laTop, "legend_top"}, {laBottom, "legend_bottom"}};
+      {laLeft, "legend_left"}, {laRight, "legend_right_3d_walls"}, {laTop, "legend_top"}, {laBottom, "legend_bottom"},
+      {laRight, "legend_right_3d_rotated"}};
   for (auto [alignment, name] : cases) {
     LegendChart f(alignment, 6, 640, 400);
     f.Chart.Legend().CheckBoxes = alignment == laLeft;
     f.Chart.Legend().DividingLines.SetVisible(alignment == laBottom);
     f.Chart.SetView3D(alignment == laRight);
+    f.Chart.View3DOptions().SetOrthogonal(std::string_view(name).ends_with("rotated") == false);
     f.Chart.BottomWall().Transparent = false;
     if (alignment == laRight) f.Chart.Legend().Title().Text = {"Series"}, f.Chart.Legend().Symbol.WidthUnits = lcsPixels;
     TChartHost host(f.Chart);

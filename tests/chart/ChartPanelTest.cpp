@@ -73,14 +73,15 @@ TEST(ChartPanel, PlotRectCases) {
 TEST(ChartPanel, PrintMarginsToFit) {
   EnsureQApplication();
   struct Case {
-    int w, h;
+    int w, h, dpiX;
     TRect expected;
-  } cases[] = {{600, 300, {15, 37, 15, 37}}, {300, 600, {26, 15, 26, 15}}, {0, 0, {15, 15, 15, 15}}};
-  const TCustomChartPanel::TPageInfo page{4800, 6600, 600, 600};
+  } cases[] = {{600, 300, 600, {15, 37, 15, 37}}, {300, 600, 600, {26, 15, 26, 15}}, {0, 0, 600, {15, 15, 15, 15}},
+               {600, 300, 1200, {15, 24, 15, 24}}};  // twice as many dots across: half as tall
   for (const Case& c : cases) {
     TCustomChartPanel p;
     p.SetBounds(c.w, c.h);
-    EXPECT_EQ(p.PrintMarginsToFit(&page), c.expected) << c.w << "x" << c.h;
+    const TCustomChartPanel::TPageInfo page{4800, 6600, c.dpiX, 600};
+    EXPECT_EQ(p.PrintMarginsToFit(&page), c.expected) << c.w << "x" << c.h << " " << c.dpiX;
   }
 }
 
@@ -129,6 +130,26 @@ TEST(ChartPanel, NewBitmapFilledWithBackColour) {
     const QRgb want = back == clWhite ? qRgb(255, 255, 255) : qRgb(255, 0, 0);
     EXPECT_EQ(Extent(img, want), QRect(0, 0, 37, 21)) << std::hex << back;
   }
+}
+
+// A raised bevel is light at the top left and dark at the bottom right, on
+// the panel and on a shape.
+TEST(ChartPanel, RaisedBevelsLightTheTopLeft) {
+  EnsureQApplication();
+  const auto rgb = [](TColor c) { c = ColorToRGB(c); return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); };
+  TSamplePanel p;
+  p.BevelOuter = bvRaised;
+  QImage img = p.MakeSizedBitmap(clWhite, {0, 0, 60, 40});
+  {
+    TPainterDC dc(&img);
+    p.Canvas().SetOffscreenBuffering(false);
+    p.Canvas().OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 60, 40});
+    TChartShape shape(&p);
+    shape.Bevel = bvRaised;
+    shape.PaintRotatedShape(p.Canvas(), {20, 10, 40, 30}, 0);
+  }
+  for (TPoint light : {TPoint{0, 0}, {20, 10}}) EXPECT_EQ(img.pixel(light.X, light.Y), rgb(clBtnHighlight));
+  for (TPoint dark : {TPoint{59, 39}, {39, 29}}) EXPECT_EQ(img.pixel(dark.X, dark.Y), rgb(clBtnShadow));
 }
 
 TEST(ChartPanel, MouseBroadcastStopsAfterStopper) {
@@ -239,6 +260,7 @@ TEST(ChartPanel, BackImageModes) {
     for (const TDCRecord* r : dc.Of(TDCOp::StretchDraw)) drawn.push_back({r->Args[0], r->Args[1], r->Args[2], r->Args[3]});
     EXPECT_EQ(drawn, c.expected) << int(c.mode);
     EXPECT_EQ(dc.Count(TDCOp::ClipRect), c.mode == pbmStretch ? 0 : 1);
+    EXPECT_EQ(dc.Count(TDCOp::PushClip), dc.Count(TDCOp::PopClip)) << int(c.mode);
   }
 }
 
@@ -253,7 +275,10 @@ TEST(ChartPanel, ShapeOutlines) {
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
   EXPECT_TRUE(dc.Of(TDCOp::Rectangle).empty()) << "a transparent shape draws nothing";
   shape.Transparent = false;
+  shape.Gradient().SetVisible(true);
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 90);
+  EXPECT_EQ(dc.Count(TDCOp::PushClip), dc.Count(TDCOp::PopClip)) << "the gradient's clip undone";
+  shape.Gradient().SetVisible(false);
   ASSERT_EQ(dc.Count(TDCOp::Polygon), 1);
   EXPECT_EQ(dc.Of(TDCOp::Polygon)[0]->Points, (std::vector<TPoint>{{10, 30}, {10, -10}, {30, -10}, {30, 30}}));
   shape.ShapeStyle = fosRoundRectangle;

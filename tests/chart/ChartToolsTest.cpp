@@ -80,6 +80,9 @@ TEST(CursorTool, DragSnapsToTheSeriesWithOneSnapEventPerNewPoint) {
   EXPECT_EQ(c.panel.WindowImage(), c.panel.Canvas().Buffer());
   EXPECT_EQ(c.Pixel(c.cursor.CursorPixelX(), y), Rgb(kGreen));
   EXPECT_EQ(c.Pixel(start, y), Rgb(clWhite));
+  c.cursor.SetXValue(100.25);  // halfway between two points: the first of them
+  c.cursor.SnapToNearest();
+  EXPECT_EQ(c.cursor.XValue(), 100.0);
 }
 
 TEST(CursorTool, APressHitsTheLineUnderThreePixelsWithAnyButton) {
