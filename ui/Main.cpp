@@ -153,6 +153,7 @@ void TMainForm::FormCreate() {
     bus_->Listen();
     previousHook_ = bus_->SetHook([this](uint32_t msg, int64_t w, int64_t l) { return MessageHook(msg, w, l); });
     hookInstalled_ = true;
+    connect(bus_, &TMessageBus::PeerGone, this, [this](quint64 Peer) { ReplayPeerGone(Peer); }, Qt::QueuedConnection);
   }
 
   // 2. The database engine next to the program.

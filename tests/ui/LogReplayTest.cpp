@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTemporaryDir>
-#include <future>
+#include <filesystem>
 
 #include "MainWindowSupport.h"
 #include "support/LogFill.h"
@@ -16,6 +16,7 @@
 #include "ui/mpx/MPXGraph.h"
 #include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
+#include "remote/Remote.h"
 
 namespace {
 
@@ -32,22 +33,31 @@ class LogReplay : public ::testing::Test {
   QTemporaryDir dir;
   TMessageBus bus{dir.path().toStdString() + "/bus"};
   TMainWindowHarness h;
+  // The controller keeps its connection, as one does while it replays.
+  std::unique_ptr<TReplayClient> client = std::make_unique<TReplayClient>();
 
   void Start(bool twoStations = true) {
     if (twoStations) WriteTwoStationLog(h.Folder());
     h.Start(DataFile("scenario.txt"), &bus);
+    h.form->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
     ASSERT_TRUE(bus.Listen());
     ASSERT_TRUE(h.WaitTuned());
+    ASSERT_TRUE(client->Connect(bus.SocketPath(), 3000));
   }
-  // One request from a controller in a thread of its own; the window's
-  // thread serves the socket meanwhile.
+  // One request and its replies; the window's thread serves the socket
+  // meanwhile. Replies that other controllers' requests brought are skipped.
+  TReplies Ask(TReplayClient& c, int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
+    c.Replies(100, 0);
+    TReplies out;
+    if (!c.Send(w, l)) return out;
+    PumpUntil([&] {
+      for (const auto& r : c.Replies(replies - out.size(), 0)) out.push_back(r);
+      return out.size() >= replies;
+    }, timeoutMs);
+    return out;
+  }
   TReplies Ask(int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
-    auto f = std::async(std::launch::async, [&] {
-      TReplayClient client;
-      return client.Connect(bus.SocketPath(), 3000) ? client.Ask(w, l, replies, timeoutMs) : TReplies{};
-    });
-    PumpUntil([&] { return f.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
-    return f.get();
+    return Ask(*client, w, l, replies, timeoutMs);
   }
   QString PS() const { return Find<QLineEdit>(h.form.get(), "edPS")->text().trimmed(); }
   QString PI() const { return Find<QLabel>(h.form.get(), "lblPI")->text(); }
@@ -57,7 +67,6 @@ class LogReplay : public ::testing::Test {
 TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   Start();
   TMainForm* f = h.form.get();
-  f->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
   EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // the raw log stands on its newest row
   EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));  // also outside replay, and not logged
@@ -124,6 +133,63 @@ TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
   Find<QPushButton>(h.form.get(), "btnLogView")->click();
   EXPECT_EQ(title, "Log View - Quorvane Broadcast Ltd.");
   EXPECT_EQ(rawRows, 9);
+}
+
+TEST_F(LogReplay, RequestsOutsideReplayLeaveTheLiveStationAlone) {
+  Start();
+  TMainForm* f = h.form.get();
+  ASSERT_TRUE(PumpUntil([&] { return h.CountSig(6, "RADIO 99") > 0; }));
+  // Over the first station's PS segments, then onto the other station's row.
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  for (int n = 2; n <= 3; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
+  EXPECT_EQ(Ask(2, 8, 1), (TReplies{{9, 9}}));
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  PumpFor(3000);
+  EXPECT_EQ(PS(), "RADIO 99");
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  // The log holds only what the station sent: its PI once, its PS, no mix.
+  EXPECT_EQ(h.CountSig(0), 1u);
+  for (const TChangeLogRow& r : h.ChangeRows())
+    EXPECT_TRUE((r.SIG != 0 || r.INTD == 0xD318) && (r.SIG != 6 || r.STR == "RADIO 99")) << r.SIG << " " << r.STR;
+}
+
+TEST_F(LogReplay, EnteringReplayEndsTheRemoteDialogAndItsServers) {
+  Start();
+  TMainForm* f = h.form.get();
+  h.devices->RemoteBindAddress = "127.0.0.7";
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        remote->btnStartClick();
+        ASSERT_TRUE(remote->Running());
+        EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+        EXPECT_FALSE(remote->isVisible());
+        EXPECT_FALSE(remote->Running());
+        EXPECT_FALSE(f->RemoteActive);
+      },
+      [&] { f->btnRemoteClick(); });
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_TRUE(f->ReplayMode);
+}
+
+TEST_F(LogReplay, ControllersThatGoAwayEndTheReplay) {
+  Start();
+  auto second = std::make_unique<TReplayClient>();
+  ASSERT_TRUE(second->Connect(bus.SocketPath(), 3000));
+  TReplayClient bystander;  // never asks for replay
+  ASSERT_TRUE(bystander.Connect(bus.SocketPath(), 3000));
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_EQ(Ask(*second, 1, 3, 1), (TReplies{{3, 3}}));
+  second.reset();
+  PumpFor(500);
+  EXPECT_TRUE(h.form->ReplayMode);
+  EXPECT_FALSE(Enabled("btnLogView"));
+  bystander.Replies(10, 0);
+  client.reset();  // the last one that entered: gone as if it crashed
+  EXPECT_TRUE(PumpUntil([&] { return !h.form->ReplayMode; }, 3000));
+  EXPECT_TRUE(Enabled("btnLogView"));
+  EXPECT_TRUE(Enabled("edFreq"));
+  EXPECT_EQ(bystander.Replies(1, 1000), (TReplies{{4, 3}}));
 }
 
 }  // namespace
