@@ -48,7 +48,29 @@ std::string CountsText(const TLogRowCounts& n) {
          std::to_string(n.Ext);
 }
 
+// A linked database keeps its link: the file replaced is the link's target.
+std::string RealFileOf(const std::string& Database) {
+  std::error_code ec;
+  const std::string real = fs::canonical(Database, ec).string();
+  return ec ? Database : real;
+}
+
 }  // namespace
+
+void TExitBackup::RemoveLeftovers(const std::string& Database) {
+  std::error_code ec;
+  fs::remove(NewBackupFileOf(Database), ec);
+  fs::remove(ScratchFileOf(RealFileOf(Database)), ec);
+}
+
+std::string TExitBackup::RestoreAdvice(const std::string& Database) {
+  const std::string backup = BackupFileOf(Database);
+  std::error_code ec;
+  if (!fs::is_regular_file(backup, ec)) return {};
+  return "\n\nThe copy made at the last exit is kept: " + backup +
+         "\nTo go back to it (what was logged since is lost), end the program, move the damaged " + Database +
+         " aside and run:\ngbak -c \"" + backup + "\" \"" + Database + "\" -user SYSDBA";
+}
 
 std::unique_ptr<IBackupService> MakeFbBackupService() { return std::make_unique<TFbBackupService>(); }
 
@@ -74,9 +96,7 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
   std::error_code ec;
   const std::string backup = BackupFileOf(Database);
   const std::string newBackup = NewBackupFileOf(Database);
-  // A linked database keeps its link: the file replaced is the link's target.
-  std::string real = fs::canonical(Database, ec).string();
-  if (ec) real = Database;
+  const std::string real = RealFileOf(Database);
   const std::string scratch = ScratchFileOf(real);
 
   // Nothing half-made is left, whatever failed.

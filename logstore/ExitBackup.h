@@ -58,6 +58,13 @@ class TExitBackup {
   // real file (a linked database's target), so the rename stays in its folder.
   static std::string ScratchFileOf(const std::string& Database) { return Database + ".restore"; }
 
+  // Removes what a run that was killed half-way left behind (tens of MB);
+  // only while the database is attached, so no other run is under way.
+  static void RemoveLeftovers(const std::string& Database);
+  // For the message of a damaged database: that the last backup is kept and
+  // how to restore it. Empty when there is no backup.
+  static std::string RestoreAdvice(const std::string& Database);
+
  private:
   // Shows the caption, then returns the progress callback for one service run.
   std::function<void()> Progress(const char* Caption);

@@ -159,7 +159,7 @@ void TMainForm::FormCreate() {
   // 2. The database engine next to the program.
   ExePath = devices_.ExePath();
   engineDeployed_ = true;  // also a partial deployment is removed again
-  RequireEmbeddedDatabase(ProgramFolderOf(ExePath));
+  RequireEmbeddedDatabase(ProgramFolderOf(ExePath), &engineCreated_);
 
   // 3.
   ProgressForm = new TProgressForm(nullptr);
@@ -369,7 +369,12 @@ void TMainForm::Teardown(bool completed) {
   ProgressForm = nullptr;
 
   if (engineDeployed_) {
-    RemoveEmbeddedDatabase(ProgramFolderOf(ExePath.empty() ? devices_.ExePath() : ExePath));
+    // A failed start removes only what it made: the engine files it found
+    // may be those of an instance that runs on the same folder.
+    if (completed)
+      RemoveEmbeddedDatabase(ProgramFolderOf(ExePath.empty() ? devices_.ExePath() : ExePath));
+    else
+      RemoveCreatedEngineFiles(engineCreated_);
     engineDeployed_ = false;
   }
 }

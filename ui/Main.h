@@ -17,6 +17,7 @@
 
 #include "logstore/DModule.h"
 #include "logstore/LogPager.h"
+#include "logstore/fb_embedded.h"
 #include "platform/DateTime.h"
 #include "receiver/RDS_Collector.h"
 #include "receiver/Tuner.h"
@@ -227,6 +228,7 @@ class TMainForm : public QMainWindow {
   TMessageHook previousHook_;
   bool hookInstalled_ = false;
   bool engineDeployed_ = false;
+  TCreatedEngineFiles engineCreated_;
   bool shown_ = false;
   bool tunerListening_ = false;
   bool rdsListening_ = false;

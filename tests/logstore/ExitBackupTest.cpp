@@ -211,6 +211,17 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
   }
 }
 
+TEST(ExitBackup, NextStartRemovesWhatAKilledBackupLeft) {
+  TDeployedFolder folder;
+  TFakeClock clock(dt::Now());
+  for (const std::string& file : {TExitBackup::NewBackupFileOf(folder.Database()),
+                                  TExitBackup::ScratchFileOf(folder.Database())})
+    std::ofstream(file) << std::string(1 << 20, 'x');
+  auto dm = Open(folder, clock);
+  EXPECT_FALSE(fs::exists(TExitBackup::NewBackupFileOf(folder.Database())));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+}
+
 TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
   TDeployedFolder folder;
   TTempProgramFolder elsewhere(false);

@@ -291,6 +291,18 @@ TEST(Program, SecondStartHandsOverAndEndsWithZero) {
   EXPECT_TRUE(second.Of("splash").empty());
   EXPECT_TRUE(first.WaitFor("message", "RZ4410_ONEINSTANCE", 10000));
 
+  // From another session on the same folder the database is in use: that
+  // start fails, with nothing to say about restoring, and leaves the running
+  // instance's engine files alone.
+  TSession elsewhere;
+  std::ofstream(folder.File("RDSLOG.FDB_")) << "backup";
+  TSimProcess intruder(folder.Path(), elsewhere.Path(), "intruder");
+  EXPECT_EQ(intruder.WaitExit(), kExitStartupFailed);
+  ASSERT_EQ(intruder.Of("message").size(), 1u);
+  EXPECT_EQ(intruder.Of("message")[0].find("RDSLOG.FDB_"), std::string::npos);
+  for (const char* file : {"firebird.conf", "databases.conf", "udf/fbudf.so", "intl/libfbintl.so"})
+    EXPECT_TRUE(std::filesystem::exists(folder.File(file))) << file;
+
   // SIGINT closes as SIGTERM does.
   first.Signal(SIGINT);
   EXPECT_EQ(first.WaitExit(), kExitOk);
@@ -329,19 +341,23 @@ TEST(Program, MissingDatabaseIsReportedAndNoWindowOpens) {
 
 // (An unplug is shown in MainWindowTest, in this process.)
 TEST(Program, FailedStartUpSaysWhyCleansUpAndEndsNonZero) {
-  // A database file that is no database: the start-up fails, says why,
-  // removes the engine files and ends with a non-zero code.
+  // A database file that is no database: the start-up fails, says why and
+  // how to go back to the backup, removes the engine files and ends with a
+  // non-zero code.
   EnsureQApplication();
   TSession session;
   TTempProgramFolder folder(false);
   std::ofstream(folder.Database(), std::ios::binary) << std::string(4096, 'x');
+  std::ofstream(folder.File("RDSLOG.FDB_")) << "backup";
   TSimProcess sim(folder.Path(), session.Path(), "corrupt");
   ASSERT_TRUE(sim.Started());
   EXPECT_EQ(sim.WaitExit(), kExitStartupFailed);
   const auto messages = sim.Of("message");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("Error|", 0), 0u);
-  EXPECT_GT(messages[0].size(), std::string("Error|").size());
+  EXPECT_NE(messages[0].find("is not a valid database"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("kept: " + folder.File("RDSLOG.FDB_")), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("gbak -c \"" + folder.File("RDSLOG.FDB_") + "\""), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder.File("firebird.conf")));
   EXPECT_FALSE(std::filesystem::exists(folder.File("intl")));
   EXPECT_TRUE(sim.Of("command").empty());
