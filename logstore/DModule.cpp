@@ -225,15 +225,18 @@ bool TDModule::Close() {
   writer_->Stop();
   TellFault();
   TLogRowCounts counts;
+  TExitBackup cycle(*backup_, clock_, splash_);
   try {
-    counts = db_->CountRows();
-    db_->Close();
+    // Counting a big log takes a while: the backup's progress starts here.
+    cycle.WithProgress(TExitBackup::kBackupCaption, [&] {
+      counts = db_->CountRows();
+      db_->Close();
+    });
   } catch (const std::exception& e) {
     closeError_ = std::string("Closing the log database failed: ") + e.what();
     if (onFault_) onFault_(closeError_);
     return false;
   }
-  TExitBackup cycle(*backup_, clock_, splash_);
   const TExitBackupResult r = cycle.Run(name_, counts);
   closeOk_ = r.Ok;
   if (!r.Ok) {

@@ -245,7 +245,7 @@ TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
 }
 
-TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {
+TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {
   TTempProgramFolder folder(false);
   const std::string db = folder.File("RDSLOG.FDB");
   std::ofstream(db) << "old";
@@ -282,10 +282,13 @@ TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {
   EXPECT_EQ(ReadFile(db), "new");
 
   // Each caption, then one more dot per call once 500 ms have passed (every
-  // other 300 ms poll), never more than 40; only the caption waits 100 ms.
+  // other 300 ms poll); after forty they start over. Only a caption waits
+  // 100 ms.
   std::vector<std::pair<std::string, unsigned>> shown, expected;
   for (const auto& st : splash.Steps) shown.emplace_back(st.Text, st.Ms);
-  for (int i = 0; i <= 40; ++i) expected.emplace_back("Backup RDS Database " + std::string(i, '.'), i ? 0 : 100);
+  for (int i = 0; i <= 200; ++i)
+    expected.emplace_back("Backup RDS Database " + std::string(i ? (i - 1) % 40 + 1 : 0, '.'), i ? 0 : 100);
   for (int i = 0; i <= 3; ++i) expected.emplace_back("Clean RDS Database " + std::string(i, '.'), i ? 0 : 100);
+  expected.emplace_back("Verify RDS Database ", 100);
   EXPECT_EQ(shown, expected);
 }
