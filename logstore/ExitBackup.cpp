@@ -5,8 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <future>
 #include <filesystem>
+#include <future>
 #include <memory>
 
 #include "logstore/FbDatabase.h"
