@@ -3,12 +3,21 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
+#include <ibase.h>
+
+#include "logstore/FbDatabase.h"
 
 namespace {
 
 std::string DatabaseIn(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder + kLogDatabaseFile;
+}
+
+// Errors that say the database file itself is damaged.
+bool IsDamagedDatabase(intptr_t Code) {
+  return Code == isc_bad_db_format || Code == isc_db_corrupt || Code == isc_badpagtyp || Code == isc_wrong_ods ||
+         Code == isc_badodsver || Code == isc_bug_check;
 }
 
 }  // namespace
@@ -32,8 +41,14 @@ TDModule::~TDModule() {
 }
 
 void TDModule::Start() {
-  db_->Open(name_);
-  Purge();
+  try {
+    db_->Open(name_);
+    TExitBackup::RemoveLeftovers(name_);
+    Purge();
+  } catch (const fb::EDatabaseError& e) {
+    if (!IsDamagedDatabase(e.Code())) throw;
+    throw fb::EDatabaseError(e.what() + TExitBackup::RestoreAdvice(name_), e.Code());
+  }
   writer_ = std::make_unique<TLogWriter>(*db_);
   StartTimer();
 }
@@ -210,15 +225,18 @@ bool TDModule::Close() {
   writer_->Stop();
   TellFault();
   TLogRowCounts counts;
+  TExitBackup cycle(*backup_, clock_, splash_);
   try {
-    counts = db_->CountRows();
-    db_->Close();
+    // Counting a big log takes a while: the backup's progress starts here.
+    cycle.WithProgress(TExitBackup::kBackupCaption, [&] {
+      counts = db_->CountRows();
+      db_->Close();
+    });
   } catch (const std::exception& e) {
     closeError_ = std::string("Closing the log database failed: ") + e.what();
     if (onFault_) onFault_(closeError_);
     return false;
   }
-  TExitBackup cycle(*backup_, clock_, splash_);
   const TExitBackupResult r = cycle.Run(name_, counts);
   closeOk_ = r.Ok;
   if (!r.Ok) {

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 
 #include "logstore/FbDatabase.h"
@@ -48,7 +50,29 @@ std::string CountsText(const TLogRowCounts& n) {
          std::to_string(n.Ext);
 }
 
+// A linked database keeps its link: the file replaced is the link's target.
+std::string RealFileOf(const std::string& Database) {
+  std::error_code ec;
+  const std::string real = fs::canonical(Database, ec).string();
+  return ec ? Database : real;
+}
+
 }  // namespace
+
+void TExitBackup::RemoveLeftovers(const std::string& Database) {
+  std::error_code ec;
+  fs::remove(NewBackupFileOf(Database), ec);
+  fs::remove(ScratchFileOf(RealFileOf(Database)), ec);
+}
+
+std::string TExitBackup::RestoreAdvice(const std::string& Database) {
+  const std::string backup = BackupFileOf(Database);
+  std::error_code ec;
+  if (!fs::is_regular_file(backup, ec)) return {};
+  return "\n\nThe copy made at the last exit is kept: " + backup +
+         "\nTo go back to it (what was logged since is lost), end the program, move the damaged " + Database +
+         " aside and run:\ngbak -c \"" + backup + "\" \"" + Database + "\" -user SYSDBA";
+}
 
 std::unique_ptr<IBackupService> MakeFbBackupService() { return std::make_unique<TFbBackupService>(); }
 
@@ -56,17 +80,27 @@ TExitBackup::TExitBackup(IBackupService& Service, IClock& Clock, ISplashProgress
     : service_(Service), clock_(Clock), splash_(Splash) {}
 
 std::function<void()> TExitBackup::Progress(const char* Caption) {
-  if (splash_) splash_->ShowStatus(Caption, kCaptionMs);
-  auto dots = std::make_shared<std::string>();
-  auto last = std::make_shared<int64_t>(clock_.SteadyMs());
-  return [this, Caption, dots, last] {
+  if (caption_ != Caption) {
+    caption_ = Caption;
+    dots_.clear();
+    if (splash_) splash_->ShowStatus(caption_, kCaptionMs);
+    last_ = clock_.SteadyMs();
+  }
+  return [this] {
     const int64_t now = clock_.SteadyMs();
-    if (dots->size() < kMaxDots && now - *last > kDotMs) {
-      *dots += '.';
-      *last = now;
-      if (splash_) splash_->ShowStatus(Caption + *dots, 0);
-    }
+    if (now - last_ <= kDotMs) return;
+    if (dots_.size() >= kMaxDots) dots_.clear();
+    dots_ += '.';
+    last_ = now;
+    if (splash_) splash_->ShowStatus(caption_ + dots_, 0);
   };
+}
+
+void TExitBackup::WithProgress(const char* Caption, const std::function<void()>& Work) {
+  const std::function<void()> tick = Progress(Caption);
+  std::future<void> done = std::async(std::launch::async, Work);
+  while (done.wait_for(std::chrono::milliseconds(kPollMs)) != std::future_status::ready) tick();
+  done.get();
 }
 
 TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCounts& Expected) {
@@ -74,9 +108,7 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
   std::error_code ec;
   const std::string backup = BackupFileOf(Database);
   const std::string newBackup = NewBackupFileOf(Database);
-  // A linked database keeps its link: the file replaced is the link's target.
-  std::string real = fs::canonical(Database, ec).string();
-  if (ec) real = Database;
+  const std::string real = RealFileOf(Database);
   const std::string scratch = ScratchFileOf(real);
 
   // Nothing half-made is left, whatever failed.
@@ -99,7 +131,8 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
     return fail(std::string("Restore of the log database failed: ") + e.what());
   }
   try {
-    const TLogRowCounts got = service_.Inspect(scratch);
+    TLogRowCounts got;
+    WithProgress(kVerifyCaption, [&] { got = service_.Inspect(scratch); });
     if (!(got == Expected))
       return fail("Restored log database differs: rows " + CountsText(got) + " instead of " +
                   CountsText(Expected));
@@ -109,7 +142,9 @@ TExitBackupResult TExitBackup::Run(const std::string& Database, const TLogRowCou
   // The new backup has proved itself by the restore. Each file is on the disk
   // before it takes its name, so a power cut right after the exit leaves the
   // old file or the new one, never a name without its contents.
-  if (!SyncToDisk(newBackup, 0) || !SyncToDisk(scratch, 0))
+  bool synced = false;
+  WithProgress(kVerifyCaption, [&] { synced = SyncToDisk(newBackup, 0) && SyncToDisk(scratch, 0); });
+  if (!synced)
     return fail("Log database backup cannot be written to the disk");
   if (std::rename(newBackup.c_str(), backup.c_str()) != 0)
     return fail("Log database backup cannot replace " + backup);

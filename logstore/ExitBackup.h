@@ -41,15 +41,24 @@ class TExitBackup {
  public:
   static constexpr const char* kBackupCaption = "Backup RDS Database ";
   static constexpr const char* kCleanCaption = "Clean RDS Database ";
+  static constexpr const char* kVerifyCaption = "Verify RDS Database ";
   static constexpr unsigned kCaptionMs = 100;
+  // A dot every half second; after the fortieth the dots start over, so a
+  // long run keeps moving and the line never grows.
   static constexpr size_t kMaxDots = 40;
   static constexpr int64_t kDotMs = 500;
+  static constexpr int kPollMs = 50;
 
   TExitBackup(IBackupService& Service, IClock& Clock, ISplashProgress* Splash);
 
   // Backs up and restores the closed database; Expected holds the row
   // counts it had, which the restored file must show again.
   TExitBackupResult Run(const std::string& Database, const TLogRowCounts& Expected);
+
+  // Runs Work on a thread of its own while the caption's dots move on this
+  // one; a caption shown already goes on with its dots. Rethrows what Work
+  // threw.
+  void WithProgress(const char* Caption, const std::function<void()>& Work);
 
   static std::string BackupFileOf(const std::string& Database) { return Database + "_"; }
   // Where the backup is written before it replaces the previous one.
@@ -58,11 +67,22 @@ class TExitBackup {
   // real file (a linked database's target), so the rename stays in its folder.
   static std::string ScratchFileOf(const std::string& Database) { return Database + ".restore"; }
 
+  // Removes what a run that was killed half-way left behind (tens of MB);
+  // only while the database is attached, so no other run is under way.
+  static void RemoveLeftovers(const std::string& Database);
+  // For the message of a damaged database: that the last backup is kept and
+  // how to restore it. Empty when there is no backup.
+  static std::string RestoreAdvice(const std::string& Database);
+
  private:
-  // Shows the caption, then returns the progress callback for one service run.
+  // Shows the caption unless it is shown already, then returns the progress
+  // callback.
   std::function<void()> Progress(const char* Caption);
 
   IBackupService& service_;
   IClock& clock_;
   ISplashProgress* splash_;
+  std::string caption_;
+  std::string dots_;
+  int64_t last_ = 0;
 };

@@ -47,11 +47,12 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
-void MakeFolder(const std::string& path) {
+void MakeFolder(const std::string& path, TCreatedEngineFiles* created) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) return;
   // One level only: the program folder itself must exist.
   if (::mkdir(path.c_str(), 0755) != 0) throw std::runtime_error("Cannot create folder");
+  if (created) created->push_back(path);
 }
 
 std::string ReadWhole(const std::string& path) {
@@ -111,14 +112,19 @@ std::string EngineLockFolder() {
   return fresh;
 }
 
-bool DeployEmbeddedDatabase(const std::string& programFolder) {
+bool DeployEmbeddedDatabase(const std::string& programFolder, TCreatedEngineFiles* Created) {
   try {
     const std::string folder = WithSeparator(programFolder);
-    MakeFolder(folder + "udf");
-    MakeFolder(folder + "intl");
+    MakeFolder(folder + "udf", Created);
+    MakeFolder(folder + "intl", Created);
     const std::string system = WithSeparator(FW_FIREBIRD_ROOT);
-    for (const TEngineFile& f : kEngineFiles)
-      WriteFile(folder + f.Target, f.Source ? ReadWhole(system + f.Source) : std::string(f.Text));
+    for (const TEngineFile& f : kEngineFiles) {
+      const std::string target = folder + f.Target;
+      std::error_code ec;
+      const bool existed = fs::exists(fs::symlink_status(target, ec));
+      WriteFile(target, f.Source ? ReadWhole(system + f.Source) : std::string(f.Text));
+      if (Created && !existed) Created->push_back(target);
+    }
     const std::string lock = EngineLockFolder();
     if (lock.empty()) throw std::runtime_error("Cannot create folder");
     std::string root = folder;
@@ -144,6 +150,12 @@ bool RemoveEmbeddedDatabase(const std::string& programFolder) {
 
 bool RemoveEmbeddedDatabase() { return RemoveEmbeddedDatabase(ProgramFolder()); }
 
-void RequireEmbeddedDatabase(const std::string& programFolder) {
-  if (!DeployEmbeddedDatabase(programFolder)) throw std::runtime_error(kFirebirdInitError);
+void RemoveCreatedEngineFiles(const TCreatedEngineFiles& Created) {
+  // Files before the folders that hold them: the reverse of their making.
+  for (auto it = Created.rbegin(); it != Created.rend(); ++it)
+    if (::unlink(it->c_str()) != 0) ::rmdir(it->c_str());
+}
+
+void RequireEmbeddedDatabase(const std::string& programFolder, TCreatedEngineFiles* Created) {
+  if (!DeployEmbeddedDatabase(programFolder, Created)) throw std::runtime_error(kFirebirdInitError);
 }

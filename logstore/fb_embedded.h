@@ -13,6 +13,7 @@
 // folder private to the user.
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // What the start-up reports when the deployment fails.
 inline constexpr const char* kFirebirdInitError = "Error initializing Firebird embedded";
@@ -20,11 +21,15 @@ inline constexpr const char* kFirebirdInitError = "Error initializing Firebird e
 // The folder of the running program file, with a trailing separator.
 std::string ProgramFolder();
 
+// The files and folders a deployment made that were not there before.
+using TCreatedEngineFiles = std::vector<std::string>;
+
 // Writes the engine files into the program folder (folders "udf" and "intl"
 // are created when missing, used as they are otherwise) and sets the
 // engine's environment. True when every folder exists and every file was
-// written; false on any failure (files already written stay).
-bool DeployEmbeddedDatabase(const std::string& programFolder);
+// written; false on any failure (files already written stay). Created, when
+// given, learns what was made, also on failure.
+bool DeployEmbeddedDatabase(const std::string& programFolder, TCreatedEngineFiles* Created = nullptr);
 bool DeployEmbeddedDatabase();
 
 // Deletes the engine files and then the "udf" and "intl" folders when they
@@ -32,8 +37,12 @@ bool DeployEmbeddedDatabase();
 bool RemoveEmbeddedDatabase(const std::string& programFolder);
 bool RemoveEmbeddedDatabase();
 
+// Removes only what a deployment made (after a failed start-up: the files
+// it found may be another running instance's). Failures are ignored.
+void RemoveCreatedEngineFiles(const TCreatedEngineFiles& Created);
+
 // The start-up step: deploys, or raises kFirebirdInitError.
-void RequireEmbeddedDatabase(const std::string& programFolder);
+void RequireEmbeddedDatabase(const std::string& programFolder, TCreatedEngineFiles* Created = nullptr);
 
 // The user's private folder for the engine's lock and temporary files: in the
 // user's runtime folder, else a fresh one; empty when none can be made.

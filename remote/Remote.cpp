@@ -216,6 +216,11 @@ void TRemoteForm::closeEvent(QCloseEvent* Event) {
   QDialog::closeEvent(Event);
 }
 
+void TRemoteForm::done(int Result) {
+  if (running_) Stop();
+  QDialog::done(Result);
+}
+
 void TRemoteForm::CommandsTimerTimer() {
   const TRemoteClient c = sessions_->ActiveClient();
   const bool command = !c.IP.empty() && c.Connection;

@@ -39,6 +39,9 @@ class TRemoteForm : public QDialog {
   void edPortChange();
   // The command socket's worker body for one message.
   void OnCommand(const TConnectionRef& Conn, const std::string& Message);
+  // However the dialog ends (closed, Escape, ended by the main window), its
+  // servers stop with it.
+  void done(int Result) override;
 
   QComboBox *cbDevices, *cbCodecs, *cbCodecsIn;
   TDBNumberEditEx *edPort, *edTimeout;

@@ -153,12 +153,13 @@ void TMainForm::FormCreate() {
     bus_->Listen();
     previousHook_ = bus_->SetHook([this](uint32_t msg, int64_t w, int64_t l) { return MessageHook(msg, w, l); });
     hookInstalled_ = true;
+    connect(bus_, &TMessageBus::PeerGone, this, [this](quint64 Peer) { ReplayPeerGone(Peer); }, Qt::QueuedConnection);
   }
 
   // 2. The database engine next to the program.
   ExePath = devices_.ExePath();
   engineDeployed_ = true;  // also a partial deployment is removed again
-  RequireEmbeddedDatabase(ProgramFolderOf(ExePath));
+  RequireEmbeddedDatabase(ProgramFolderOf(ExePath), &engineCreated_);
 
   // 3.
   ProgressForm = new TProgressForm(nullptr);
@@ -368,7 +369,12 @@ void TMainForm::Teardown(bool completed) {
   ProgressForm = nullptr;
 
   if (engineDeployed_) {
-    RemoveEmbeddedDatabase(ProgramFolderOf(ExePath.empty() ? devices_.ExePath() : ExePath));
+    // A failed start removes only what it made: the engine files it found
+    // may be those of an instance that runs on the same folder.
+    if (completed)
+      RemoveEmbeddedDatabase(ProgramFolderOf(ExePath.empty() ? devices_.ExePath() : ExePath));
+    else
+      RemoveCreatedEngineFiles(engineCreated_);
     engineDeployed_ = false;
   }
 }

@@ -11,11 +11,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "logstore/DModule.h"
 #include "logstore/LogPager.h"
+#include "logstore/fb_embedded.h"
 #include "platform/DateTime.h"
 #include "receiver/RDS_Collector.h"
 #include "receiver/Tuner.h"
@@ -26,6 +28,7 @@
 namespace Ui {
 class TMainForm;
 }
+class QDialog;
 class QTimer;
 class TBandAnalyzerForm;
 class TBandScanReceiver;
@@ -135,6 +138,7 @@ class TMainForm : public QMainWindow {
   TMPXGraphForm* MPXGraph = nullptr;
   TMPXReceiver* MPXLink = nullptr;
   TProgressForm* ProgressForm = nullptr;
+  QDialog* RemoteDialog = nullptr;  // while the remote dialog is open
   TDateTime LastExtLogTime = 0;
   bool RemoteActive = false;
   bool ReplayMode = false;
@@ -205,6 +209,7 @@ class TMainForm : public QMainWindow {
   void Reply(int64_t Code, int64_t Value);
   void EnterReplay();
   void LeaveReplay();
+  void ReplayPeerGone(uint64_t Peer);
   std::vector<QWidget*> ReplayLockedControls() const;
   // The raw log in insertion order, read a row at a time; taken in again
   // before every request.
@@ -223,6 +228,7 @@ class TMainForm : public QMainWindow {
   TMessageHook previousHook_;
   bool hookInstalled_ = false;
   bool engineDeployed_ = false;
+  TCreatedEngineFiles engineCreated_;
   bool shown_ = false;
   bool tunerListening_ = false;
   bool rdsListening_ = false;
@@ -241,4 +247,5 @@ class TMainForm : public QMainWindow {
   // The band analyzer's view of the tuner, transport and decoder.
   std::unique_ptr<TBandScanReceiver> bandLink_;
   int64_t replayRecNo_ = 0;  // current raw-log row, 1-based
+  std::set<uint64_t> replayPeers_;  // the message peers that entered replay
 };

@@ -95,9 +95,17 @@ void ShowRemoteDialog(TMainForm& Main) {
   TMainRemoteHost host(Main);
   try {
     TRemoteForm form(&Main, host, ProgramFolderOf(Main.ExePath));
+    Main.RemoteDialog = &form;
     form.exec();
+    Main.RemoteDialog = nullptr;
   } catch (const std::exception&) {
     // The resource file went missing or is corrupt.
     Main.Devices().MessageBox(kResourceFileMessage, "Remote Control", IMainDevices::TBoxIcon::Information);
   }
+}
+
+void EndRemoteDialog(TMainForm& Main) {
+  // The modal result "abort".
+  constexpr int kModalAbort = 3;
+  if (Main.RemoteDialog) Main.RemoteDialog->done(kModalAbort);
 }

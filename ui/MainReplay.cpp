@@ -15,6 +15,7 @@
 #include "ui/ColorButton.h"
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
+#include "ui/MainRemote.h"
 #include "ui/mpx/MPXGraph.h"
 #include "ui/groupanalyze.h"
 #include "ui_Main.h"
@@ -65,6 +66,8 @@ void TMainForm::Reply(int64_t Code, int64_t Value) {
 }
 
 void TMainForm::EnterReplay() {
+  // Replay lasts while any controller that asked for it is still there.
+  if (bus_ && bus_->Sender()) replayPeers_.insert(bus_->Sender());
   if (!ReplayMode) {
     ReplayMode = true;
     if (DM) DM->SetReplayMode(true);
@@ -75,6 +78,7 @@ void TMainForm::EnterReplay() {
     }
     if (MPXGraph) MPXGraph->hide();
     if (GroupAnalyzer) GroupAnalyzer->hide();
+    EndRemoteDialog(*this);
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),
                        static_cast<QWidget*>(ui_->rbRBDS), static_cast<QWidget*>(ui_->pcRDS)})
@@ -85,6 +89,7 @@ void TMainForm::EnterReplay() {
 }
 
 void TMainForm::LeaveReplay() {
+  replayPeers_.clear();
   // Entering disabled the settings and tool buttons, which the device's state
   // does not govern: all of them come back, not only two.
   for (QWidget* w : {ui_->btnRadioSettings, ui_->btnLogSettings, ui_->btnPresets, ui_->btnLogView}) w->setEnabled(true);
@@ -95,6 +100,11 @@ void TMainForm::LeaveReplay() {
   if (ComUSB) ComUSB->HandlersMuted = false;
   if (Tuner) Tuner->Reconfigure(false);
   Reply(kLeaveReplay, kDone);
+}
+
+void TMainForm::ReplayPeerGone(uint64_t Peer) {
+  // A controller that disconnected or crashed can no longer end the replay.
+  if (replayPeers_.erase(Peer) && replayPeers_.empty() && ReplayMode && !Closing) LeaveReplay();
 }
 
 std::vector<QWidget*> TMainForm::ReplayLockedControls() const {
@@ -134,17 +144,17 @@ bool TMainForm::ReplayRow(int64_t RecNo, bool First) {
   });
   if (!found) return false;
   replayRecNo_ = RecNo;
+  // Outside replay mode the live station owns the decoder, the pages and the
+  // frequency readout: only the position moves, so nothing replayed mixes
+  // into what is shown and logged.
+  if (!ReplayMode) return true;
   if (First || row.FREQ != LastReplayFreq) ResetDisplay();
   LastReplayFreq = row.FREQ;
-  if (RDSCollector) {
-    // Decoding raises the usual change notifications; a replayed group is
-    // never logged again, also outside replay mode.
-    const bool logging = DM && !DM->ReplayMode();
-    if (logging) DM->SetReplayMode(true);
+  // Decoding raises the usual change notifications; the data module writes
+  // nothing in replay mode.
+  if (RDSCollector)
     RDSCollector->ProcessGroup(static_cast<uint16_t>(row.BLOCK[0]), static_cast<uint16_t>(row.BLOCK[1]),
                                static_cast<uint16_t>(row.BLOCK[2]), static_cast<uint16_t>(row.BLOCK[3]));
-    if (logging) DM->SetReplayMode(false);
-  }
   const double mhz = ChannelIndexToFreq(row.FREQ);
   if (FreqDisplay) FreqDisplay->SetValue(FreqToTenths(mhz));
   SetFreqEdit(mhz);
@@ -174,6 +184,6 @@ void TMainForm::ReplayGoTo(int64_t N) {
   if (N < 0 || N >= ReplayRows()) return;
   // A request for the row already shown is skipped.
   if (N + 1 == replayRecNo_) return;
-  if (replayRecNo_ > N) ResetDisplay();
+  if (ReplayMode && replayRecNo_ > N) ResetDisplay();
   if (ReplayRow(N + 1, false)) Reply(kRecordNumber, replayRecNo_);
 }

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <utility>
 
 // --- named mutex --------------------------------------------------------------
 
@@ -190,6 +191,7 @@ void TMessageBus::OnNewConnection() {
       continue;
     }
     peers_.push_back(peer);
+    peerIds_[peer] = ++lastPeerId_;
     connect(peer, &QLocalSocket::readyRead, this, [this, peer] { OnReadyRead(peer); });
     connect(peer, &QLocalSocket::disconnected, this, [this, peer] { DropPeer(peer); });
     if (peer->bytesAvailable() > 0) OnReadyRead(peer);
@@ -212,7 +214,9 @@ void TMessageBus::OnReadyRead(QLocalSocket* peer) {
       if (it == Registry().end()) continue;  // a message nobody registered here
       id = it->second;
     }
+    const uint64_t outer = std::exchange(sender_, peerIds_[peer]);
     Dispatch(id, m.WParam, m.LParam);
+    sender_ = outer;
     // The hook may have dropped every peer (shut-down) - stop reading then.
     if (std::find(peers_.begin(), peers_.end(), peer) == peers_.end()) return;
   }
@@ -223,9 +227,12 @@ void TMessageBus::DropPeer(QLocalSocket* peer) {
   auto it = std::find(peers_.begin(), peers_.end(), peer);
   if (it == peers_.end()) return;
   peers_.erase(it);
+  const uint64_t id = peerIds_[peer];
+  peerIds_.erase(peer);
   peer->disconnect(this);
   peer->abort();
   peer->deleteLater();
+  emit PeerGone(id);
 }
 
 bool TMessageBus::SendToRunning(const std::string& socketPath, const std::string& name,

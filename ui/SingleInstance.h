@@ -16,6 +16,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ class TMessageBus : public QObject {
   // Hands a message to the hook; false when there is none or it declined.
   bool Dispatch(uint32_t msg, int64_t wParam, int64_t lParam);
 
+  // The peer whose message the hook is handling now; 0 outside such a call.
+  uint64_t Sender() const { return sender_; }
+
   // Sends one message line to every connected peer (dropping those that
   // stopped reading).
   void Broadcast(uint32_t msg, int64_t wParam, int64_t lParam);
@@ -106,6 +110,10 @@ class TMessageBus : public QObject {
   static bool SendToRunning(const std::string& socketPath, const std::string& name,
                             int64_t wParam, int64_t lParam, int timeoutMs);
 
+ signals:
+  // A peer is gone: it disconnected, its process ended, or it was dropped.
+  void PeerGone(quint64 Id);
+
  private:
   void OnNewConnection();
   void OnReadyRead(QLocalSocket* peer);
@@ -114,6 +122,9 @@ class TMessageBus : public QObject {
   std::string socketPath_;
   QLocalServer* server_ = nullptr;
   std::vector<QLocalSocket*> peers_;
+  std::map<QLocalSocket*, uint64_t> peerIds_;
+  uint64_t lastPeerId_ = 0;
+  uint64_t sender_ = 0;
   TMessageHook hook_;
 };
 

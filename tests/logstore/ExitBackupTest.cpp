@@ -211,7 +211,7 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
   }
 }
 
-TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
+TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplacedAndLeftoversGoAtTheStart) {
   TDeployedFolder folder;
   TTempProgramFolder elsewhere(false);
   const std::string target = elsewhere.File("logs.fdb");
@@ -220,8 +220,12 @@ TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
   fs::create_symlink(target, folder.Database());
   TFakeClock clock(dt::Now());
   TSettingsRecord s = Logging();
+  // What a killed exit backup left goes at the next start.
+  const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
+  for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');
   {
     auto dm = Open(folder, clock);
+    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
     dm->BindSettings(&s);
     WriteSome(*dm, 100);
     EXPECT_TRUE(dm->Close()) << dm->CloseError();
@@ -234,7 +238,7 @@ TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplaced) {
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
 }
 
-TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {
+TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {
   TTempProgramFolder folder(false);
   const std::string db = folder.File("RDSLOG.FDB");
   std::ofstream(db) << "old";
@@ -271,10 +275,13 @@ TEST(ExitBackup, ProgressDotsAreShownEveryHalfSecondUpToForty) {
   EXPECT_EQ(ReadFile(db), "new");
 
   // Each caption, then one more dot per call once 500 ms have passed (every
-  // other 300 ms poll), never more than 40; only the caption waits 100 ms.
+  // other 300 ms poll); after forty they start over. Only a caption waits
+  // 100 ms.
   std::vector<std::pair<std::string, unsigned>> shown, expected;
   for (const auto& st : splash.Steps) shown.emplace_back(st.Text, st.Ms);
-  for (int i = 0; i <= 40; ++i) expected.emplace_back("Backup RDS Database " + std::string(i, '.'), i ? 0 : 100);
+  for (int i = 0; i <= 200; ++i)
+    expected.emplace_back("Backup RDS Database " + std::string(i ? (i - 1) % 40 + 1 : 0, '.'), i ? 0 : 100);
   for (int i = 0; i <= 3; ++i) expected.emplace_back("Clean RDS Database " + std::string(i, '.'), i ? 0 : 100);
+  expected.emplace_back("Verify RDS Database ", 100);
   EXPECT_EQ(shown, expected);
 }

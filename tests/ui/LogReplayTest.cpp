@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTemporaryDir>
-#include <future>
+#include <filesystem>
 
 #include "MainWindowSupport.h"
 #include "support/LogFill.h"
@@ -16,6 +16,7 @@
 #include "ui/mpx/MPXGraph.h"
 #include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
+#include "remote/Remote.h"
 
 namespace {
 
@@ -32,22 +33,31 @@ class LogReplay : public ::testing::Test {
   QTemporaryDir dir;
   TMessageBus bus{dir.path().toStdString() + "/bus"};
   TMainWindowHarness h;
+  // The controller keeps its connection, as one does while it replays.
+  std::unique_ptr<TReplayClient> client = std::make_unique<TReplayClient>();
 
   void Start(bool twoStations = true) {
     if (twoStations) WriteTwoStationLog(h.Folder());
     h.Start(DataFile("scenario.txt"), &bus);
+    h.form->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
     ASSERT_TRUE(bus.Listen());
     ASSERT_TRUE(h.WaitTuned());
+    ASSERT_TRUE(client->Connect(bus.SocketPath(), 3000));
   }
-  // One request from a controller in a thread of its own; the window's
-  // thread serves the socket meanwhile.
+  // One request and its replies; the window's thread serves the socket
+  // meanwhile. Replies that other controllers' requests brought are skipped.
+  TReplies Ask(TReplayClient& c, int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
+    c.Replies(100, 0);
+    TReplies out;
+    if (!c.Send(w, l)) return out;
+    PumpUntil([&] {
+      for (const auto& r : c.Replies(replies - out.size(), 0)) out.push_back(r);
+      return out.size() >= replies;
+    }, timeoutMs);
+    return out;
+  }
   TReplies Ask(int64_t w, int64_t l, size_t replies, int timeoutMs = 3000) {
-    auto f = std::async(std::launch::async, [&] {
-      TReplayClient client;
-      return client.Connect(bus.SocketPath(), 3000) ? client.Ask(w, l, replies, timeoutMs) : TReplies{};
-    });
-    PumpUntil([&] { return f.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
-    return f.get();
+    return Ask(*client, w, l, replies, timeoutMs);
   }
   QString PS() const { return Find<QLineEdit>(h.form.get(), "edPS")->text().trimmed(); }
   QString PI() const { return Find<QLabel>(h.form.get(), "lblPI")->text(); }
@@ -57,10 +67,18 @@ class LogReplay : public ::testing::Test {
 TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   Start();
   TMainForm* f = h.form.get();
-  f->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
+  ASSERT_TRUE(PumpUntil([&] { return h.CountSig(6, "RADIO 99") > 0; }));
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 4}}));  // reset outside replay: refused
   EXPECT_EQ(Ask(1, 8, 1), (TReplies{{8, 4}}));  // the raw log stands on its newest row
-  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));  // also outside replay, and not logged
+  // First, next and go-to answer also outside replay, but the live station
+  // keeps the decoder, the display and the log.
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  for (int n = 2; n <= 3; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
+  EXPECT_EQ(Ask(2, 8, 1), (TReplies{{9, 9}}));
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  PumpFor(3000);
+  EXPECT_EQ(PS(), "RADIO 99");
+  EXPECT_EQ(h.CountSig(0), 1u);  // the station's PI, once
   f->btnMPXGraphClick();
   ASSERT_TRUE(f->MPXGraph->isVisible());
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
@@ -89,8 +107,8 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_EQ(Ask(2, 9, 1, 300), TReplies{});
   EXPECT_EQ(Ask(1, 5, 1), (TReplies{{5, 3}}));
   EXPECT_EQ(f->DM->CountRows(), before);
-  for (const TChangeLogRow& r : h.ChangeRows())  // the replayed station's PI never reached the log
-    EXPECT_FALSE(r.SIG == 0 && (r.INTD == 0xD3C2 || r.INTD == 0x5555)) << r.STR;
+  for (const TChangeLogRow& r : h.ChangeRows())  // only what the live station sent, nothing replayed or mixed
+    EXPECT_TRUE((r.SIG != 0 || r.INTD == 0xD318) && (r.SIG != 6 || r.STR == "RADIO 99")) << r.SIG << " " << r.STR;
 
   EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
   EXPECT_FALSE(f->ReplayMode);
@@ -124,6 +142,32 @@ TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
   Find<QPushButton>(h.form.get(), "btnLogView")->click();
   EXPECT_EQ(title, "Log View - Quorvane Broadcast Ltd.");
   EXPECT_EQ(rawRows, 9);
+}
+
+TEST_F(LogReplay, EnteringEndsTheRemoteDialogAndControllersThatGoAwayEndTheReplay) {
+  Start();
+  TMainForm* f = h.form.get();
+  h.devices->RemoteBindAddress = "127.0.0.7";
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        remote->btnStartClick();
+        ASSERT_TRUE(f->RemoteActive);
+        EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+        EXPECT_FALSE(remote->isVisible());
+        EXPECT_FALSE(f->RemoteActive);  // its servers stopped
+      },
+      [&] { f->btnRemoteClick(); });
+  // Replay lasts while one of the controllers that entered is there.
+  auto second = std::make_unique<TReplayClient>();
+  ASSERT_TRUE(second->Connect(bus.SocketPath(), 3000));
+  EXPECT_EQ(Ask(*second, 1, 3, 1), (TReplies{{3, 3}}));
+  client.reset();
+  PumpFor(500);
+  EXPECT_FALSE(Enabled("btnLogView"));
+  second.reset();  // gone as if it crashed
+  EXPECT_TRUE(PumpUntil([&] { return Enabled("btnLogView") && Enabled("edFreq"); }, 3000));
+  EXPECT_FALSE(f->ReplayMode);
 }
 
 }  // namespace

@@ -252,18 +252,18 @@ TEST(Program, LogReplayEndToEndWithTheTestClient) {
   wait.start();
   while (count() <= 9 && wait.elapsed() < 20000) QThread::msleep(200);  // live rows follow the stored ones
 
-  const auto entered = ReplayClient(session, {"1,3", "1,6"});
-  ASSERT_EQ(entered.size(), 2u);
-  EXPECT_EQ(entered[0], "3 3");
-  const int rows = std::stoi(entered[1].substr(2));
-  ASSERT_GT(rows, 9);
-  QStringList steps = {"1,7"};
+  // One connection for the whole replay: a controller that goes away ends it.
+  QStringList steps = {"1,3", "1,6", "1,7"};
   for (int n = 0; n < 8; ++n) steps << "1,8";
-  steps << "2," + QString::number(rows - 1) << "1,8" << "1,6" << "1,4";
+  steps << "2,0" << "1,6" << "1,4";
   const auto replies = ReplayClient(session, steps);
-  std::vector<std::string> expected = {"7 3", "9 1"};
+  ASSERT_GE(replies.size(), 2u);
+  const int rows = std::stoi(replies[1].substr(2));
+  ASSERT_GT(rows, 9);
+  // No row is written while the replay lasts.
+  std::vector<std::string> expected = {"3 3", "6 " + std::to_string(rows), "7 3", "9 1"};
   for (int n = 2; n <= 9; ++n) expected.insert(expected.end(), {"8 3", "9 " + std::to_string(n)});
-  expected.insert(expected.end(), {"9 " + std::to_string(rows), "8 4", "6 " + std::to_string(rows), "4 3"});
+  expected.insert(expected.end(), {"9 1", "6 " + std::to_string(rows), "4 3"});
   EXPECT_EQ(replies, expected);
   // After leaving, live groups are decoded and logged again.
   wait.restart();
@@ -290,6 +290,17 @@ TEST(Program, SecondStartHandsOverAndEndsWithZero) {
   EXPECT_EQ(second.WaitExit(20000), kExitOk);
   EXPECT_TRUE(second.Of("splash").empty());
   EXPECT_TRUE(first.WaitFor("message", "RZ4410_ONEINSTANCE", 10000));
+
+  // From another session on the same folder the database is in use: that
+  // start fails, with no word of restoring, and leaves the running
+  // instance's engine files alone.
+  TSession elsewhere;
+  std::ofstream(folder.File("RDSLOG.FDB_")) << "backup";
+  TSimProcess intruder(folder.Path(), elsewhere.Path(), "intruder");
+  EXPECT_EQ(intruder.WaitExit(), kExitStartupFailed);
+  EXPECT_EQ(intruder.Of("message").at(0).find("RDSLOG.FDB_"), std::string::npos);
+  for (const char* file : {"firebird.conf", "databases.conf", "udf/fbudf.so", "intl/libfbintl.so"})
+    EXPECT_TRUE(std::filesystem::exists(folder.File(file))) << file;
 
   // SIGINT closes as SIGTERM does.
   first.Signal(SIGINT);
@@ -329,19 +340,23 @@ TEST(Program, MissingDatabaseIsReportedAndNoWindowOpens) {
 
 // (An unplug is shown in MainWindowTest, in this process.)
 TEST(Program, FailedStartUpSaysWhyCleansUpAndEndsNonZero) {
-  // A database file that is no database: the start-up fails, says why,
-  // removes the engine files and ends with a non-zero code.
+  // A database file that is no database: the start-up fails, says why and
+  // how to go back to the backup, removes the engine files and ends with a
+  // non-zero code.
   EnsureQApplication();
   TSession session;
   TTempProgramFolder folder(false);
   std::ofstream(folder.Database(), std::ios::binary) << std::string(4096, 'x');
+  std::ofstream(folder.File("RDSLOG.FDB_")) << "backup";
   TSimProcess sim(folder.Path(), session.Path(), "corrupt");
   ASSERT_TRUE(sim.Started());
   EXPECT_EQ(sim.WaitExit(), kExitStartupFailed);
   const auto messages = sim.Of("message");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("Error|", 0), 0u);
-  EXPECT_GT(messages[0].size(), std::string("Error|").size());
+  EXPECT_NE(messages[0].find("is not a valid database"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("kept: " + folder.File("RDSLOG.FDB_")), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("gbak -c \"" + folder.File("RDSLOG.FDB_") + "\""), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder.File("firebird.conf")));
   EXPECT_FALSE(std::filesystem::exists(folder.File("intl")));
   EXPECT_TRUE(sim.Of("command").empty());
