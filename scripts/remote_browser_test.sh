@@ -17,7 +17,7 @@ command -v chromium >/dev/null && /usr/bin/python3 -c "import websocket" 2>/dev/
 WORK="$(mktemp -d)"
 mkdir -p "$WORK/program" "$WORK/session" "$WORK/chromium" "$BUILD/screenshots"
 chmod 700 "$WORK/session"
-cp "$BUILD/bin/RDSLOG.FDB" "$BUILD/bin/fw.rrf" "$WORK/program/"
+cp "$BUILD/database/RDSLOG.FDB" "$BUILD/bin/fw.rrf" "$WORK/program/"
 SIM=""
 BROWSER=""
 cleanup() {

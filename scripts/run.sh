@@ -25,7 +25,7 @@ fi
 # receiver's.
 DEMO="$BUILD/demo"
 mkdir -p "$DEMO"
-[ -f "$DEMO/RDSLOG.FDB" ] || cp "$BUILD/bin/RDSLOG.FDB" "$DEMO/"
+[ -f "$DEMO/RDSLOG.FDB" ] || cp "$BUILD/database/RDSLOG.FDB" "$DEMO/"
 echo "No receiver found (USB 04d8:000c): showing the demo band over a simulated receiver." \
      "Plug the receiver in and run 'make run' again (or $BUILD/bin/fenwisk) for the real program."
 exec "$BUILD/bin/fenwisk_sim" "$SRC/packaging/demo/band.txt" --program-folder "$DEMO"

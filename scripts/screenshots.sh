@@ -23,7 +23,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/program" "$WORK/session"
 chmod 700 "$WORK/session"
-cp "$BUILD/bin/RDSLOG.FDB" "$WORK/program/"
+cp "$BUILD/database/RDSLOG.FDB" "$WORK/program/"
 
 echo "== the program (simulated receiver)"
 XDG_RUNTIME_DIR="$WORK/session" timeout 300 "$BUILD/bin/fenwisk_sim" \

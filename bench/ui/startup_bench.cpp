@@ -114,7 +114,7 @@ class TSimRun {
 
 // The built database with `rows` change-log rows, made once per size.
 std::string DatabaseWithRows(int64_t rows) {
-  const std::string built = TestBinDir() + "/RDSLOG.FDB";
+  const std::string built = TestDatabaseTemplate();
   if (rows == 0) return built;
   const fs::path cached = fs::temp_directory_path() / ("fenwisk-bench-keep-" + std::to_string(rows) + ".fdb");
   if (fs::exists(cached)) return cached.string();

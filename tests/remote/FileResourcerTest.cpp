@@ -7,6 +7,7 @@
 
 #include "remote/pack/RrfWriter.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void PutWord(std::string& b, size_t at, uint32_t w) {
 TEST(FileResourcer, BuiltFileHoldsThePagesTheServerAsksFor) {
   TmyItemCollection c;
   TResourceHeader h;
-  c.LoadFromFile(std::filesystem::path(TTempProgramFolder::BuiltDatabase()).replace_filename("fw.rrf").string(), h);
+  c.LoadFromFile(TestBinDir() + "/fw.rrf", h);
   c.SetVariable("%alias%", "Studio 2");
   for (const char* page : {"LOGIN.HTM", "logine.htm", "busy.htm", "wrapper.html"}) {
     const TmyItem* item = c.FindItem(page);

@@ -9,7 +9,7 @@
 namespace fs = std::filesystem;
 
 std::string TTempProgramFolder::BuiltDatabase() {
-  return (fs::path(TestBinDir()) / "RDSLOG.FDB").string();
+  return TestDatabaseTemplate();
 }
 
 TTempProgramFolder::TTempProgramFolder(bool WithDatabase) {

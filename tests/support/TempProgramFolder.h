@@ -17,8 +17,8 @@ class TTempProgramFolder {
   std::string File(const std::string& Name) const { return path_ + Name; }
   std::string Database() const { return File("RDSLOG.FDB"); }
 
-  // The RDSLOG.FDB of the build's program folder (FW_BIN_DIR, else the bin
-  // folder beside the test program's folder).
+  // The empty RDSLOG.FDB the build made (not the program folder's, which
+  // holds whatever the program has logged there).
   static std::string BuiltDatabase();
 
  private:

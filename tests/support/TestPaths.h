@@ -15,3 +15,7 @@ inline std::string TestBinDir() {
   if (const char* b = std::getenv("FW_BIN_DIR"); b && *b) return b;
   return FW_BUILT_BIN_DIR;
 }
+
+// The empty log database the build made (the program folder's own copy may
+// hold what the program has logged since).
+inline std::string TestDatabaseTemplate() { return FW_BUILT_DATABASE; }
