@@ -22,6 +22,8 @@ class TLogViewForm : public QDialog {
  public:
   // New rows are looked for this often.
   static constexpr int kRefreshMs = 1000;
+  // An export's progress is shown this often.
+  static constexpr int kProgressMs = 50;
 
   TLogViewForm(QWidget* Parent, const std::string& Database, TDateTimeFormat Format = SystemDateTimeFormat());
   ~TLogViewForm() override;
