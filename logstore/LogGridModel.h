@@ -1,7 +1,8 @@
 #pragma once
 // A log as a read-only table for the viewer's grids. Rows are read a page at
 // a time, around what the grid shows, and a few pages are kept; opening
-// costs one page whatever the size of the log.
+// costs one page whatever the size of the log, and so does a page anywhere
+// once a walk in the background has given the log's index.
 #include <QAbstractTableModel>
 #include <QString>
 #include <atomic>

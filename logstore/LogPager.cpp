@@ -44,7 +44,8 @@ class TFbLogPager final : public ILogPager {
     const std::string filter = *sql_.Filter ? std::string(" and ") + sql_.Filter : "";
     // In the newest-first views the snapshot's bound must take no index: the
     // engine would first gather every ID of the log for it.
-    const std::string bound = std::string(" from ") + sql_.Table + (sql_.ByTime ? " where ID + 0 <= ?" : " where ID <= ?");
+    const std::string bound =
+        std::string(" from ") + sql_.Table + (sql_.ByTime ? " where ID + 0 <= ?" : " where ID <= ?");
     const std::string head = std::string("select first ? skip ? ") + sql_.Columns + bound + filter;
     const char* fwd = sql_.ByTime ? " order by DT desc, ID desc" : " order by ID";
     const char* rev = sql_.ByTime ? " order by DT, ID" : " order by ID desc";
@@ -197,17 +198,22 @@ class TFbLogPager final : public ILogPager {
     }
     if (auto above = anchors_.upper_bound(last); above != anchors_.end())
       consider(kBefore, above->first - last - 1, above->second, above->first);
+    // Index entry k stands at row (k + 1) * step - 1 + shift: the last one
+    // before First, and the first one after Last.
     const int64_t step = TLogKeyIndex::kStep, known = static_cast<int64_t>(index_.size());
     auto placeOf = [&](int64_t k) { return (k + 1) * step - 1 + indexShift_; };
-    if (const int64_t k = std::min((first - indexShift_) / step - 1, known - 1); first - indexShift_ >= step && k >= 0)
-      consider(kAfter, first - placeOf(k) - 1, index_[static_cast<size_t>(k)], placeOf(k));
+    auto keyOf = [&](int64_t k) { return index_[static_cast<size_t>(k)]; };
+    if (const int64_t k = std::min((first - indexShift_) / step, known) - 1; first - indexShift_ >= step && k >= 0)
+      consider(kAfter, first - placeOf(k) - 1, keyOf(k), placeOf(k));
     if (const int64_t k = std::max<int64_t>(0, (last + 2 - indexShift_ + step - 1) / step - 1); k < known)
-      consider(kBefore, placeOf(k) - last - 1, index_[static_cast<size_t>(k)], placeOf(k));
-    if (!exact_ && !sql_.ByTime && !*sql_.Filter && first > 0) consider(kAfter, 0, {minId_ + int32_t(first - 1), 0}, first - 1);
+      consider(kBefore, placeOf(k) - last - 1, keyOf(k), placeOf(k));
+    if (!exact_ && !sql_.ByTime && !*sql_.Filter && first > 0)
+      consider(kAfter, 0, {minId_ + static_cast<int32_t>(first - 1), 0}, first - 1);
 
     std::vector<TLogRecord> rows;
     rows.reserve(static_cast<size_t>(n));
-    auto fetch = [&](fb::TStatement& st, int64_t limit, int64_t skipped, const std::function<void(fb::TStatement&)>& key) {
+    using TBind = std::function<void(fb::TStatement&)>;
+    auto fetch = [&](fb::TStatement& st, int64_t limit, int64_t skipped, const TBind& key) {
       if (limit <= 0) return;
       st.SetInt(0, limit);
       st.SetInt(1, skipped);
@@ -230,8 +236,7 @@ class TFbLogPager final : public ILogPager {
       rows.erase(rows.begin(), rows.begin() + std::min<int64_t>(skip, static_cast<int64_t>(rows.size())));
     } else {
       fb::TStatement& st = how == kStart ? fromStart_ : how == kEnd ? fromEnd_ : how == kAfter ? afterKey_ : beforeKey_;
-      fetch(st, n, skip, keyed ? std::function<void(fb::TStatement&)>([&](fb::TStatement& s) { s.SetInt(3, key.Id); })
-                               : nullptr);
+      fetch(st, n, skip, keyed ? TBind([&](fb::TStatement& s) { s.SetInt(3, key.Id); }) : nullptr);
     }
     // Backward reads come in reverse order.
     const bool backward = how == kEnd || how == kBefore;

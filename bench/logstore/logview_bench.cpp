@@ -106,7 +106,8 @@ void BM_PagerRead(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PagerRead)
-    ->ArgsProduct({{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {0, 50, 100}, {1, 4}})
+    ->ArgsProduct(
+        {{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {0, 50, 100}, {1, 4}})
     ->ArgNames({"view", "at%", "M"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -145,7 +146,13 @@ void BM_ViewerScrollToMiddle(benchmark::State& state) {
     benchmark::DoNotOptimize(form.grab());
   }
 }
-BENCHMARK(BM_ViewerScrollToMiddle)->Arg(1)->Arg(4)->ArgName("M")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(BM_ViewerScrollToMiddle)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("M")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 void BM_CsvExport(benchmark::State& state) {
   Setup();
