@@ -271,7 +271,7 @@ TEST_F(LogViewWindow, ExportWritesTheChosenLogs) {
 // serving its timers while the progress shows, the file equals the one the
 // plain writer gives, and a cancel leaves no file behind.
 TEST_F(LogViewWindow, LargeExportKeepsTheProgramLiveAndCancels) {
-  FillRaw(Db, 100000);
+  FillRaw(Db, 60000);
   TLogViewForm form(nullptr, Db, kFormat);
   form.AskLogs = [](TExportSelection& w) { return w = {false, true, false}, true; };
   form.AskFileName = [&] { return Folder.File("big"); };
