@@ -1,12 +1,13 @@
 #include "logstore/LogCsv.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <QString>
 #include <stdexcept>
 
+#include "platform/AtomicFile.h"
+
 namespace {
+
+constexpr size_t kChunkBytes = 1 << 16;
 
 bool NeedsQuotes(const std::string& s) {
   for (unsigned char c : s)
@@ -27,12 +28,8 @@ void AppendField(std::string& line, const std::string& field) {
   line += '"';
 }
 
-struct TFileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
-[[noreturn]] void Fail(const char* what, const std::string& file, int error) {
-  throw std::runtime_error(std::string(what) + " \"" + file + "\": " + std::strerror(error));
+[[noreturn]] void Fail(const char* what, const std::string& file, const QString& reason) {
+  throw std::runtime_error(std::string(what) + " \"" + file + "\": " + reason.toStdString());
 }
 
 }  // namespace
@@ -55,28 +52,32 @@ std::string CsvFileName(const std::string& Base, TLogView View) {
   }
 }
 
-int64_t WriteLogCsv(ILogPager& Source, const std::string& File, const TDateTimeFormat& Format) {
-  std::unique_ptr<FILE, TFileCloser> out(std::fopen(File.c_str(), "wb"));
-  if (!out) Fail("Cannot create file", File, errno);
+int64_t WriteLogCsv(ILogPager& Source, const std::string& File, const TDateTimeFormat& Format,
+                    TCsvProgress* Progress) {
+  // Written beside the target and put in place at the end: a cancel or a
+  // failure leaves no partial file (and an older file as it was).
+  TAtomicFileWriter out(QString::fromStdString(File));
+  if (!out.Open()) Fail("Cannot create file", File, out.ErrorString());
   const TLogView view = Source.View();
-  std::string line = CsvLine(LogCsvHeader(view)) + "\r\n";
+  std::string chunk = CsvLine(LogCsvHeader(view)) + "\r\n";
   std::vector<std::string> fields;
   int64_t rows = 0;
-  auto put = [&](const std::string& text) {
-    if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size()) Fail("Cannot write file", File, errno);
+  auto flush = [&] {
+    if (!out.Write(chunk.data(), static_cast<qint64>(chunk.size()))) Fail("Cannot write file", File, out.ErrorString());
+    chunk.clear();
   };
-  put(line);
   Source.ReadAll([&](int64_t, const TLogRecord& row) {
+    if (Progress && Progress->Cancel.load(std::memory_order_relaxed)) throw ECsvCancelled();
     LogRowTexts(view, row, Format, fields);
     if (view == TLogView::Raw)
       for (size_t k = 2; k < fields.size(); ++k) fields[k] = "$" + fields[k];
-    line = CsvLine(fields);
-    line += "\r\n";
-    put(line);
+    chunk += CsvLine(fields);
+    chunk += "\r\n";
+    if (chunk.size() >= kChunkBytes) flush();
     ++rows;
+    if (Progress) Progress->Rows.fetch_add(1, std::memory_order_relaxed);
   });
-  if (std::fflush(out.get()) != 0) Fail("Cannot write file", File, errno);
-  FILE* f = out.release();
-  if (std::fclose(f) != 0) Fail("Cannot write file", File, errno);
+  flush();
+  if (!out.Commit()) Fail("Cannot write file", File, out.ErrorString());
   return rows;
 }

@@ -12,44 +12,50 @@ TLogGridModel::TLogGridModel(std::string Database, TLogView View, TDateTimeForma
   Open(View);
 }
 
-TLogGridModel::~TLogGridModel() { JoinCounter(); }
+TLogGridModel::~TLogGridModel() { StopIndexer(); }
 
-void TLogGridModel::JoinCounter() {
-  if (counter_.joinable()) counter_.join();
+void TLogGridModel::StopIndexer() {
+  stopIndex_ = true;
+  if (indexer_.joinable()) indexer_.join();
+  stopIndex_ = false;
 }
 
 void TLogGridModel::Open(TLogView View) {
-  JoinCounter();
+  StopIndexer();
   ++generation_;
+  indexed_ = false;
   pages_.clear();
   current_ = -1;
   pager_ = MakeFbLogPager(database_, View);
   rows_ = Clamp(pager_->Count());
-  if (!pager_->CountIsExact()) CountInBackground();
+  IndexInBackground();
 }
 
-void TLogGridModel::CountInBackground() {
-  // The exact count reads every row: a pager of its own counts while the
-  // grid is already shown on the estimate.
+void TLogGridModel::IndexInBackground() {
+  // The index (and exact count) reads every row: a pager of its own walks
+  // the log while the grid is already shown, pages read from its ends.
   const unsigned generation = generation_;
   const int32_t maxId = pager_->SnapshotMaxId();
   const TLogView view = pager_->View();
-  counter_ = std::thread([this, generation, maxId, view, database = database_] {
-    int64_t rows = -1;
+  indexer_ = std::thread([this, generation, maxId, view, database = database_] {
+    TLogKeyIndex index;
     try {
-      rows = MakeFbLogPager(database, view)->CountUpTo(maxId);
+      index = MakeFbLogPager(database, view)->IndexUpTo(maxId, &stopIndex_);
     } catch (const std::exception&) {
       return;  // the estimate stays
     }
+    if (stopIndex_) return;
     QMetaObject::invokeMethod(
-        this, [this, generation, rows] { ExactCountArrived(generation, rows); }, Qt::QueuedConnection);
+        this, [this, generation, index = std::move(index)]() mutable { IndexArrived(generation, std::move(index)); },
+        Qt::QueuedConnection);
   });
 }
 
-void TLogGridModel::ExactCountArrived(unsigned Generation, int64_t Rows) {
-  if (Generation != generation_ || pager_->CountIsExact()) return;
+void TLogGridModel::IndexArrived(unsigned Generation, TLogKeyIndex Index) {
+  if (Generation != generation_) return;
   const int before = rows_;
-  pager_->SetExactCount(Rows);
+  pager_->SetIndex(std::move(Index));
+  indexed_ = true;
   if (Clamp(pager_->Count()) == before) return;
   beginResetModel();
   pages_.clear();

@@ -1,9 +1,11 @@
 #pragma once
 // A log as a read-only table for the viewer's grids. Rows are read a page at
 // a time, around what the grid shows, and a few pages are kept; opening
-// costs one page whatever the size of the log.
+// costs one page whatever the size of the log, and so does a page anywhere
+// once a walk in the background has given the log's index.
 #include <QAbstractTableModel>
 #include <QString>
+#include <atomic>
 #include <list>
 #include <memory>
 #include <string>
@@ -27,6 +29,9 @@ class TLogGridModel : public QAbstractTableModel {
   void SetView(TLogView View);
   // Takes in the rows committed since the last look; returns how many.
   int64_t Refresh();
+  // Whether the walk in the background has given the log's index (any page
+  // is read as fast as the first from then on).
+  bool Indexed() const { return indexed_; }
   // The row the grid marks as current (its indicator), -1 for none.
   void SetCurrentRow(int Row);
 
@@ -41,10 +46,10 @@ class TLogGridModel : public QAbstractTableModel {
     std::vector<std::vector<QString>> Rows;
   };
   void Open(TLogView View);
-  void CountInBackground();
-  void ExactCountArrived(unsigned Generation, int64_t Rows);
+  void IndexInBackground();
+  void IndexArrived(unsigned Generation, TLogKeyIndex Index);
   const std::vector<QString>* Row(int64_t Index) const;
-  void JoinCounter();
+  void StopIndexer();
 
   std::string database_;
   TDateTimeFormat format_;
@@ -52,6 +57,8 @@ class TLogGridModel : public QAbstractTableModel {
   int rows_ = 0;
   int current_ = -1;
   mutable std::list<TPage> pages_;  // most recently used first
-  std::thread counter_;
+  std::thread indexer_;
+  std::atomic<bool> stopIndex_{false};
   unsigned generation_ = 0;
+  bool indexed_ = false;
 };

@@ -12,12 +12,7 @@ TDateTime TLogRecord::DT() const { return Ch.ID ? Ch.DT : Raw.ID ? Raw.DT : Ext.
 
 namespace {
 
-// Where a row stands in the view's order: its ID, and for the newest-first
-// views its time as well (ID breaks ties between rows of the same time).
-struct TKey {
-  int32_t Id = 0;
-  TDateTime Dt = 0;
-};
+using TKey = TLogKey;
 
 struct TViewSql {
   const char* Table;
@@ -47,19 +42,31 @@ class TFbLogPager final : public ILogPager {
     att_.Open(database, LogDatabaseConnectParams());
     tra_.Start(att_);
     const std::string filter = *sql_.Filter ? std::string(" and ") + sql_.Filter : "";
-    const std::string head = std::string("select first ? skip ? ") + sql_.Columns + " from " + sql_.Table +
-                             " where ID <= ?" + filter;
+    // In the newest-first views the snapshot's bound must take no index: the
+    // engine would first gather every ID of the log for it.
+    const std::string bound =
+        std::string(" from ") + sql_.Table + (sql_.ByTime ? " where ID + 0 <= ?" : " where ID <= ?");
+    const std::string head = std::string("select first ? skip ? ") + sql_.Columns + bound + filter;
     const char* fwd = sql_.ByTime ? " order by DT desc, ID desc" : " order by ID";
     const char* rev = sql_.ByTime ? " order by DT, ID" : " order by ID desc";
-    // Later in the view's order than a key, and earlier.
-    const char* after = sql_.ByTime ? " and DT <= ? and (DT < ? or ID < ?)" : " and ID > ?";
-    const char* before = sql_.ByTime ? " and DT >= ? and (DT > ? or ID > ?)" : " and ID < ?";
     fromStart_.Prepare(att_, tra_, head + fwd);
     fromEnd_.Prepare(att_, tra_, head + rev);
-    afterKey_.Prepare(att_, tra_, head + after + fwd);
-    beforeKey_.Prepare(att_, tra_, head + before + rev);
+    // Later in the view's order than a key, and earlier. By time these are
+    // the rows of the key's time past its ID, then the rows of the times
+    // beyond: each a range of the (DT, ID) index, so that no row on the
+    // other side of the key is visited.
+    if (sql_.ByTime) {
+      afterKey_.Prepare(att_, tra_, head + " and DT = ? and ID < ?" + fwd);
+      afterRest_.Prepare(att_, tra_, head + " and DT < ?" + fwd);
+      beforeKey_.Prepare(att_, tra_, head + " and DT = ? and ID > ?" + rev);
+      beforeRest_.Prepare(att_, tra_, head + " and DT > ?" + rev);
+    } else {
+      afterKey_.Prepare(att_, tra_, head + " and ID > ?" + fwd);
+      beforeKey_.Prepare(att_, tra_, head + " and ID < ?" + rev);
+    }
     all_.Prepare(att_, tra_, std::string("select ") + sql_.Columns + " from " + sql_.Table + " where ID <= ?" +
                                  filter + fwd);
+    keys_.Prepare(att_, tra_, "select ID, DT" + bound + filter + fwd);
     count_.Prepare(att_, tra_, std::string("select count(*), max(ID) from ") + sql_.Table + " where ID <= ?" + filter);
     // Each end from its own index (the engine takes an index for one
     // aggregate per statement only).
@@ -72,7 +79,9 @@ class TFbLogPager final : public ILogPager {
 
   ~TFbLogPager() override {
     try {
-      for (fb::TStatement* st : {&fromStart_, &fromEnd_, &afterKey_, &beforeKey_, &all_, &count_, &countAbove_, &range_})
+      for (fb::TStatement* st :
+           {&fromStart_, &fromEnd_, &afterKey_, &afterRest_, &beforeKey_, &beforeRest_, &all_, &keys_, &count_,
+            &countAbove_, &range_})
         st->Free();
       tra_.Commit();
       att_.Close();
@@ -94,7 +103,8 @@ class TFbLogPager final : public ILogPager {
       range_.Open();
       if (range_.Fetch()) {
         maxId_ = static_cast<int32_t>(range_.GetInt(1));
-        base_ = range_.IsNull(0) ? 0 : maxId_ - range_.GetInt(0) + 1;
+        minId_ = static_cast<int32_t>(range_.GetInt(0));
+        base_ = range_.IsNull(0) ? 0 : maxId_ - minId_ + 1;
         range_.CloseCursor();
       }
       exact_ = base_ == 0;
@@ -120,6 +130,31 @@ class TFbLogPager final : public ILogPager {
     anchors_.clear();  // their places counted from the end may be off
   }
 
+  TLogKeyIndex IndexUpTo(int32_t maxId, const std::atomic<bool>* stop) override {
+    TLogKeyIndex index;
+    keys_.SetInt(0, maxId);
+    keys_.Open();
+    while (keys_.Fetch()) {
+      if (stop && stop->load(std::memory_order_relaxed)) {
+        keys_.CloseCursor();
+        return {};
+      }
+      if (++index.Rows % TLogKeyIndex::kStep == 0)
+        index.Keys.push_back({static_cast<int32_t>(keys_.GetInt(0)), keys_.GetTimestamp(1)});
+    }
+    return index;
+  }
+
+  void SetIndex(TLogKeyIndex index) override {
+    Count();
+    if (index.Rows != base_) anchors_.clear();  // their places counted from the end may be off
+    base_ = index.Rows;
+    exact_ = true;
+    index_ = std::move(index.Keys);
+    // In a newest-first view the rows taken in since come before the index's.
+    indexShift_ = sql_.ByTime ? added_ : 0;
+  }
+
   int64_t Refresh() override {
     if (!counted_) return Count();
     countAbove_.SetInt(0, maxId_);
@@ -133,6 +168,7 @@ class TFbLogPager final : public ILogPager {
         std::map<int64_t, TKey> moved;
         for (const auto& [index, key] : anchors_) moved.emplace(index + added, key);
         anchors_.swap(moved);
+        indexShift_ += added;
       }
     }
     return added;
@@ -143,38 +179,65 @@ class TFbLogPager final : public ILogPager {
     if (first < 0 || n <= 0 || first >= count) return;
     n = static_cast<int>(std::min<int64_t>(n, count - first));
     const int64_t last = first + n - 1;
-    // The cheapest way in: from the start, from the end, or from the nearest
-    // row read before, skipping as few rows as possible.
+    // The cheapest way in: from the start, from the end, or from the
+    // nearest known key (of a row read before, of the index, or while the
+    // count is estimated from the IDs, the ID the row would have), skipping
+    // as few rows as possible.
     enum { kStart, kEnd, kAfter, kBefore } how = kStart;
     int64_t skip = first;
     TKey key;
     int64_t anchor = 0;
-    if (count - 1 - last < skip) how = kEnd, skip = count - 1 - last;
+    auto consider = [&](decltype(how) h, int64_t s, TKey k, int64_t a) {
+      if (s < skip) how = h, skip = s, key = k, anchor = a;
+    };
+    consider(kEnd, count - 1 - last, {}, 0);
     auto below = anchors_.lower_bound(first);
     if (below != anchors_.begin()) {
       const auto a = std::prev(below);
-      if (first - a->first - 1 < skip) how = kAfter, skip = first - a->first - 1, key = a->second, anchor = a->first;
+      consider(kAfter, first - a->first - 1, a->second, a->first);
     }
-    if (auto above = anchors_.upper_bound(last); above != anchors_.end() && above->first - last - 1 < skip)
-      how = kBefore, skip = above->first - last - 1, key = above->second, anchor = above->first;
+    if (auto above = anchors_.upper_bound(last); above != anchors_.end())
+      consider(kBefore, above->first - last - 1, above->second, above->first);
+    // Index entry k stands at row (k + 1) * step - 1 + shift: the last one
+    // before First, and the first one after Last.
+    const int64_t step = TLogKeyIndex::kStep, known = static_cast<int64_t>(index_.size());
+    auto placeOf = [&](int64_t k) { return (k + 1) * step - 1 + indexShift_; };
+    auto keyOf = [&](int64_t k) { return index_[static_cast<size_t>(k)]; };
+    if (const int64_t k = std::min((first - indexShift_) / step, known) - 1; first - indexShift_ >= step && k >= 0)
+      consider(kAfter, first - placeOf(k) - 1, keyOf(k), placeOf(k));
+    if (const int64_t k = std::max<int64_t>(0, (last + 2 - indexShift_ + step - 1) / step - 1); k < known)
+      consider(kBefore, placeOf(k) - last - 1, keyOf(k), placeOf(k));
+    if (!exact_ && !sql_.ByTime && !*sql_.Filter && first > 0)
+      consider(kAfter, 0, {minId_ + static_cast<int32_t>(first - 1), 0}, first - 1);
 
-    fb::TStatement& st = how == kStart ? fromStart_ : how == kEnd ? fromEnd_ : how == kAfter ? afterKey_ : beforeKey_;
-    st.SetInt(0, n);
-    st.SetInt(1, skip);
-    st.SetInt(2, maxId_);
-    if (how == kAfter || how == kBefore) {
-      if (sql_.ByTime) {
-        st.SetTimestamp(3, key.Dt);
-        st.SetTimestamp(4, key.Dt);
-        st.SetInt(5, key.Id);
-      } else {
-        st.SetInt(3, key.Id);
-      }
-    }
     std::vector<TLogRecord> rows;
     rows.reserve(static_cast<size_t>(n));
-    st.Open();
-    while (st.Fetch()) rows.push_back(Decode(st));
+    using TBind = std::function<void(fb::TStatement&)>;
+    auto fetch = [&](fb::TStatement& st, int64_t limit, int64_t skipped, const TBind& key) {
+      if (limit <= 0) return;
+      st.SetInt(0, limit);
+      st.SetInt(1, skipped);
+      st.SetInt(2, maxId_);
+      if (key) key(st);
+      st.Open();
+      while (st.Fetch()) rows.push_back(Decode(st));
+    };
+    const bool keyed = how == kAfter || how == kBefore;
+    if (keyed && sql_.ByTime) {
+      // Two ranges: the rows to skip are dropped here, as the first range
+      // may hold fewer of them.
+      const int64_t want = skip + n;
+      fetch(how == kAfter ? afterKey_ : beforeKey_, want, 0, [&](fb::TStatement& st) {
+        st.SetTimestamp(3, key.Dt);
+        st.SetInt(4, key.Id);
+      });
+      fetch(how == kAfter ? afterRest_ : beforeRest_, want - static_cast<int64_t>(rows.size()), 0,
+            [&](fb::TStatement& st) { st.SetTimestamp(3, key.Dt); });
+      rows.erase(rows.begin(), rows.begin() + std::min<int64_t>(skip, static_cast<int64_t>(rows.size())));
+    } else {
+      fb::TStatement& st = how == kStart ? fromStart_ : how == kEnd ? fromEnd_ : how == kAfter ? afterKey_ : beforeKey_;
+      fetch(st, n, skip, keyed ? TBind([&](fb::TStatement& s) { s.SetInt(3, key.Id); }) : nullptr);
+    }
     // Backward reads come in reverse order.
     const bool backward = how == kEnd || how == kBefore;
     if (backward) std::reverse(rows.begin(), rows.end());
@@ -231,13 +294,17 @@ class TFbLogPager final : public ILogPager {
   TViewSql sql_;
   fb::TAttachment att_;
   fb::TTransaction tra_;
-  fb::TStatement fromStart_, fromEnd_, afterKey_, beforeKey_, all_, count_, countAbove_, range_;
+  fb::TStatement fromStart_, fromEnd_, afterKey_, afterRest_, beforeKey_, beforeRest_, all_, keys_, count_,
+      countAbove_, range_;
   bool counted_ = false;
   bool exact_ = false;
   int64_t base_ = 0;   // rows of the snapshot
   int64_t added_ = 0;  // rows taken in by Refresh
-  int32_t maxId_ = 0, snapshotMaxId_ = 0;
+  int32_t minId_ = 0, maxId_ = 0, snapshotMaxId_ = 0;
   std::map<int64_t, TKey> anchors_;
+  std::vector<TKey> index_;  // the snapshot's index, its rows shifted down by
+  int64_t indexShift_ = 0;        // the rows taken in before them
+
 };
 
 }  // namespace

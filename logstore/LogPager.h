@@ -4,11 +4,13 @@
 // log replay all read through a pager. A pager keeps its own attachment, so
 // its cursors never disturb the data module's statements; it sees rows once
 // the data module has committed them (within about a second).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logstore/LogDatabase.h"
 
@@ -32,6 +34,22 @@ struct TLogRecord {
 
 using TLogRowSink = std::function<void(int64_t Index, const TLogRecord& Row)>;
 
+// Where a row stands in its view's order: its ID, and for the newest-first
+// views its time as well (the ID breaks ties between rows of one time).
+struct TLogKey {
+  int32_t Id = 0;
+  TDateTime Dt = 0;
+};
+
+// The rows of a view's snapshot and the key of every kStep-th row: a page
+// anywhere in the log is read onward from the key just before it, as fast
+// as the first page, however long the log.
+struct TLogKeyIndex {
+  static constexpr int64_t kStep = 128;
+  int64_t Rows = 0;
+  std::vector<TLogKey> Keys;  // Keys[k] is the key of row (k + 1) * kStep - 1
+};
+
 class ILogPager {
  public:
   virtual ~ILogPager() = default;
@@ -50,6 +68,12 @@ class ILogPager {
   virtual int64_t CountUpTo(int32_t MaxId) = 0;
   // The exact count of the snapshot's rows (rows taken in later are kept).
   virtual void SetExactCount(int64_t N) = 0;
+  // Walks the rows of the view with an ID up to MaxId, like CountUpTo, and
+  // also notes their keys; gives up (an empty index) once Stop is set.
+  virtual TLogKeyIndex IndexUpTo(int32_t MaxId, const std::atomic<bool>* Stop = nullptr) = 0;
+  // Takes the snapshot's index: its count is exact, and any page is read
+  // from a key near it.
+  virtual void SetIndex(TLogKeyIndex Index) = 0;
   // Takes in the rows appended since the snapshot; returns how many there
   // were (in a newest-first view they come before every row read so far).
   virtual int64_t Refresh() = 0;

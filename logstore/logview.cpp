@@ -1,6 +1,5 @@
 #include "logstore/logview.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -8,14 +7,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <exception>
+#include <tuple>
+#include <vector>
 
 #include "logstore/LogCsv.h"
+#include "logstore/LogExport.h"
 #include "logstore/LogGridModel.h"
 
 namespace {
@@ -25,11 +29,7 @@ constexpr const char* kMakerName = "Quorvane Broadcast Ltd.";
 // The extended grid opens with these columns shown.
 bool ShownAtStart(const std::string& title) { return title == "Date/Time" || title == "PS" || title == "RTA"; }
 
-// Shows the hourglass for as long as it lives.
-struct TBusyCursor {
-  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-};
+int Clamp(int64_t n) { return static_cast<int>(std::min<int64_t>(n, INT_MAX)); }
 
 bool NewestFirst(TLogView v) { return v == TLogView::ChangesNewestFirst || v == TLogView::ChangesNewestFirstHideSystem; }
 
@@ -147,11 +147,15 @@ void TLogViewForm::showEvent(QShowEvent* Event) {
   layout()->activate();
   // A fixed-length text's padding does not make its column wider than this.
   const int widest = fontMetrics().averageCharWidth() * 32;
+  // Hidden columns are sized too, shown for the while (a hidden column has
+  // no width of its own to size), so that they open wide enough when ticked.
+  for (int c = 0; c < DBGrid1->model()->columnCount(); ++c) DBGrid1->setColumnHidden(c, false);
   for (QTableView* g : {DBGrid1, DBGrid2, DBGrid3}) {
     g->resizeColumnsToContents();
     for (int c = 0; c < g->model()->columnCount(); ++c)
       g->setColumnWidth(c, std::min(g->columnWidth(c), widest));
   }
+  CheckListBox1ClickCheck();
 }
 
 void TLogViewForm::FormCreate() {
@@ -203,17 +207,50 @@ void TLogViewForm::btnExportClick() {
 }
 
 void TLogViewForm::Export(const TExportSelection& Which, const std::string& Base) {
-  TBusyCursor busy;
-  const std::pair<bool, TLogView> logs[] = {
-      {Which.ChangeLog, ChangeModel->View()}, {Which.RawLog, TLogView::Raw}, {Which.ExtLog, TLogView::Ext}};
-  try {
-    for (const auto& [wanted, view] : logs) {
-      if (!wanted) continue;
-      auto source = MakeFbLogPager(database_, view);
-      WriteLogCsv(*source, CsvFileName(Base, view), format_);
-    }
-  } catch (const std::exception& e) {
-    // The files already written stay.
-    ShowError(std::string("Export failed: ") + e.what());
+  const std::tuple<bool, TLogView, const char*> logs[] = {{Which.ChangeLog, ChangeModel->View(), "Data Change Log"},
+                                                          {Which.RawLog, TLogView::Raw, "RAW Log"},
+                                                          {Which.ExtLog, TLogView::Ext, "Extended Log"}};
+  std::vector<TLogExport::TFile> files;
+  std::vector<QString> captions;
+  for (const auto& [wanted, view, caption] : logs) {
+    if (!wanted) continue;
+    files.push_back({view, CsvFileName(Base, view)});
+    captions.push_back(caption);
   }
+  TLogExport job(
+      std::move(files), [database = database_](TLogView view) { return MakeFbLogPager(database, view); }, format_);
+
+  // The export runs beside the program; this window waits for it, showing
+  // how far it got and offering to cancel.
+  QProgressDialog progress(this);
+  progress.setObjectName("ExportProgress");
+  progress.setWindowTitle("Export");
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setAutoReset(false);
+  progress.setAutoClose(false);
+  progress.setMinimumDuration(0);
+  progress.setRange(0, 0);
+  QTimer poll;
+  poll.setInterval(kProgressMs);
+  auto update = [&] {
+    const int64_t total = job.RowsTotal(), written = job.RowsWritten();
+    progress.setLabelText(QString("Exporting %1: %2 rows written")
+                              .arg(captions[std::min(job.Current(), captions.size() - 1)])
+                              .arg(written));
+    if (total > 0) {
+      progress.setMaximum(Clamp(std::max(total, written)));
+      progress.setValue(Clamp(written));
+    }
+    if (job.Done()) progress.accept();
+  };
+  connect(&poll, &QTimer::timeout, &progress, update);
+  update();
+  poll.start();
+  if (!job.Done()) progress.exec();
+  poll.stop();
+  job.Cancel();  // when the dialog was closed or cancelled early
+  job.Wait();
+  // The files already written stay; the one being written when a cancel or
+  // failure came is not left behind.
+  if (const std::string error = job.Error(); !error.empty()) ShowError("Export failed: " + error);
 }

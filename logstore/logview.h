@@ -1,7 +1,8 @@
 #pragma once
 // The log viewer: the extended, change and raw logs in three read-only grids,
 // a chooser of the extended grid's columns, hiding of the system rows of the
-// change log, and the CSV export. Rows committed while it is open appear.
+// change log, and the CSV export (beside the program, showing its progress,
+// with a cancel). Rows committed while it is open appear.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -22,6 +23,8 @@ class TLogViewForm : public QDialog {
  public:
   // New rows are looked for this often.
   static constexpr int kRefreshMs = 1000;
+  // An export's progress is shown this often.
+  static constexpr int kProgressMs = 50;
 
   TLogViewForm(QWidget* Parent, const std::string& Database, TDateTimeFormat Format = SystemDateTimeFormat());
   ~TLogViewForm() override;

@@ -1,9 +1,10 @@
-// Log viewer speed over logs of one million rows: opening the viewer until
-// its grids have painted, a jump to the last row of the raw log, reading
-// pages at both ends and in the middle, and the CSV export.
+// Log viewer speed over logs of one and four million rows: opening the
+// viewer until its grids have painted, a jump to the last row of the raw log,
+// reading pages at both ends and in the middle, and the CSV export.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <chrono>
@@ -19,23 +20,26 @@
 
 namespace {
 
-constexpr int kRows = 1000000;
+constexpr int kMillion = 1000000;
 
-// Raw and change logs of a million rows each, an extended log of 100,000.
+// Raw and change logs of Millions rows each, an extended log of a tenth.
 struct TBigLog {
   TTempProgramFolder Folder;
-  TBigLog() {
+  explicit TBigLog(int Millions) {
     if (!DeployEmbeddedDatabase(Folder.Path())) throw std::runtime_error("deployment failed");
-    FillRaw(Folder.Database(), kRows);
-    FillChanges(Folder.Database(), kRows);
-    FillExt(Folder.Database(), kRows / 10);
+    FillRaw(Folder.Database(), Millions * kMillion);
+    FillChanges(Folder.Database(), Millions * kMillion);
+    FillExt(Folder.Database(), Millions * kMillion / 10);
   }
   ~TBigLog() { RemoveEmbeddedDatabase(Folder.Path()); }
 };
 
-TBigLog& BigLog() {
-  static TBigLog log;
-  return log;
+// The log of one or four million rows, filled on first use.
+TBigLog& BigLog(int Millions = 1) {
+  static TBigLog one(1);
+  if (Millions == 1) return one;
+  static TBigLog four(4);
+  return four;
 }
 
 void Setup() {
@@ -81,15 +85,20 @@ void BM_ViewerJumpToLastRow(benchmark::State& state) {
 }
 BENCHMARK(BM_ViewerJumpToLastRow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
-// One page of 128 rows read at the start, the end and the middle of a log.
+// One page of 128 rows read at the start, the end and the middle of a log
+// of one or four million rows.
 void BM_PagerRead(benchmark::State& state) {
   Setup();
   const auto view = static_cast<TLogView>(state.range(0));
   const double where = static_cast<double>(state.range(1)) / 100.0;
+  const std::string database = BigLog(static_cast<int>(state.range(2))).Folder.Database();
   for (auto _ : state) {
     state.PauseTiming();
-    auto pager = MakeFbLogPager(BigLog().Folder.Database(), view);
+    auto pager = MakeFbLogPager(database, view);
     const int64_t first = static_cast<int64_t>(static_cast<double>(pager->Count() - 128) * where);
+    // As in the viewer, whose grid has its index from a walk in the
+    // background (BM_PagerIndex) by the time it is scrolled.
+    pager->SetIndex(MakeFbLogPager(database, view)->IndexUpTo(pager->SnapshotMaxId()));
     state.ResumeTiming();
     int rows = 0;
     pager->Read(first, 128, [&](int64_t, const TLogRecord&) { ++rows; });
@@ -97,10 +106,54 @@ void BM_PagerRead(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PagerRead)
-    ->ArgsProduct({{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {0, 50, 100}})
+    ->ArgsProduct(
+        {{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {0, 50, 100}, {1, 4}})
+    ->ArgNames({"view", "at%", "M"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+
+// The background walk that gives a grid its index, over the whole log.
+void BM_PagerIndex(benchmark::State& state) {
+  Setup();
+  const auto view = static_cast<TLogView>(state.range(0));
+  const std::string database = BigLog(static_cast<int>(state.range(1))).Folder.Database();
+  for (auto _ : state) {
+    auto pager = MakeFbLogPager(database, view);
+    pager->Count();  // the snapshot
+    benchmark::DoNotOptimize(pager->IndexUpTo(pager->SnapshotMaxId()));
+  }
+}
+BENCHMARK(BM_PagerIndex)
+    ->ArgsProduct({{static_cast<int>(TLogView::Raw), static_cast<int>(TLogView::ChangesNewestFirst)}, {1, 4}})
+    ->ArgNames({"view", "M"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+// The raw grid of the open viewer scrolled by its scroll bar to places in
+// the middle not read before, until it has painted them.
+void BM_ViewerScrollToMiddle(benchmark::State& state) {
+  Setup();
+  TLogViewForm form(nullptr, BigLog(static_cast<int>(state.range(0))).Folder.Database());
+  form.show();
+  form.grab();
+  for (int i = 0; i < 6000 && !form.RawModel->Indexed(); ++i) QTest::qWait(10);
+  if (!form.RawModel->Indexed()) state.SkipWithError("no index");
+  int k = 0;
+  for (auto _ : state) {
+    QScrollBar* bar = form.DBGrid3->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2 + (++k) * 4096 % (bar->maximum() / 4));
+    benchmark::DoNotOptimize(form.grab());
+  }
+}
+BENCHMARK(BM_ViewerScrollToMiddle)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("M")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 void BM_CsvExport(benchmark::State& state) {
   Setup();

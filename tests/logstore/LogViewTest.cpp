@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QTableView>
+#include <QTimer>
 #include <filesystem>
 
 #include "LogStoreTestSupport.h"
@@ -38,6 +40,11 @@ class LogView : public ::testing::Test {
     const std::string file = Folder.File("out.csv");
     WriteLogCsv(*MakeFbLogPager(Db, view), file, kFormat);
     return ReadFile(file);
+  }
+  // The index of a pager's snapshot, as the grid has it from the background.
+  TLogKeyIndex Indexed(TLogView view, ILogPager& p) {
+    p.Count();  // takes the snapshot
+    return MakeFbLogPager(Db, view)->IndexUpTo(p.SnapshotMaxId());
   }
   // The IDs of a view, read through pages from many places, in the view's order.
   static std::vector<int32_t> PagedIds(ILogPager& p, const std::vector<std::pair<int64_t, int>>& reads) {
@@ -116,35 +123,68 @@ TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {
     auto whole = MakeFbLogPager(Db, view);
     std::vector<int32_t> expected;
     whole->ReadAll([&](int64_t, const TLogRecord& r) { expected.push_back(r.ID()); });
-    auto paged = MakeFbLogPager(Db, view);
-    const std::vector<int32_t> ids = PagedIds(*paged, reads);
-    ASSERT_EQ(ids.size(), expected.size());
-    const auto diff = std::mismatch(ids.begin(), ids.end(), expected.begin());
-    EXPECT_TRUE(diff.first == ids.end()) << "view " << static_cast<int>(view) << " row "
-                                         << (diff.first - ids.begin()) << ": " << *diff.first << " not "
-                                         << *diff.second;
+    for (bool indexed : {false, true}) {
+      auto paged = MakeFbLogPager(Db, view);
+      if (indexed) paged->SetIndex(Indexed(view, *paged));
+      const std::vector<int32_t> ids = PagedIds(*paged, reads);
+      ASSERT_EQ(ids.size(), expected.size());
+      const auto diff = std::mismatch(ids.begin(), ids.end(), expected.begin());
+      EXPECT_TRUE(diff.first == ids.end()) << "view " << static_cast<int>(view) << (indexed ? " indexed" : "")
+                                           << " row " << (diff.first - ids.begin()) << ": " << *diff.first
+                                           << " not " << *diff.second;
+    }
   }
   auto newest = MakeFbLogPager(Db, TLogView::ChangesNewestFirst);
+  newest->SetIndex(Indexed(TLogView::ChangesNewestFirst, *newest));
   newest->Read(0, 1, [](int64_t, const TLogRecord& r) { EXPECT_EQ(Trim(r.Ch.STR), "NEWEST"); });
-  // Rows appended later come in on Refresh: first in the newest-first order.
+  // Rows appended later come in on Refresh: first in the newest-first order,
+  // moving the indexed rows down.
   Change("2031-01-01 00:00:00", 6, 0, "LATER");
   EXPECT_EQ(newest->Count(), 1001);
   EXPECT_EQ(newest->Refresh(), 1);
   EXPECT_EQ(newest->Count(), 1002);
   newest->Read(0, 2, [](int64_t i, const TLogRecord& r) { EXPECT_EQ(Trim(r.Ch.STR), i ? "NEWEST" : "LATER"); });
+  newest->Read(257, 1, [](int64_t, const TLogRecord& r) { EXPECT_EQ(r.ID(), 1000 - 255); });
+}
+
+// The engine's work for a page, counted in rows it visits: about one page
+// anywhere in the log once the pager has its index.
+TEST_F(LogView, APageAnywhereVisitsAboutAPage) {
+  FillRaw(Db, 5000);
+  FillChanges(Db, 5000);
+  auto visited = [&] {
+    TSql stats(Db);  // a fresh snapshot of the engine's counters
+    return std::stoll(stats.Rows("select sum(r.MON$RECORD_IDX_READS + r.MON$RECORD_SEQ_READS) from MON$RECORD_STATS r "
+                                 "join MON$ATTACHMENTS a on a.MON$STAT_ID = r.MON$STAT_ID "
+                                 "where a.MON$ATTACHMENT_ID <> current_connection")[0][0]);
+  };
+  for (TLogView view : {TLogView::Raw, TLogView::ChangesNewestFirst, TLogView::ChangesNewestFirstHideSystem}) {
+    auto p = MakeFbLogPager(Db, view);
+    p->SetIndex(Indexed(view, *p));
+    for (int64_t first : {int64_t{0}, p->Count() / 2 + 77, p->Count() / 3, p->Count() - 128}) {
+      const int64_t before = visited();
+      p->Read(first, 128, [](int64_t, const TLogRecord&) {});
+      EXPECT_LT(visited() - before, 3 * 128) << "view " << static_cast<int>(view) << " at " << first;
+    }
+  }
 }
 
 TEST_F(LogView, EstimatedCountIsCorrectedByTheExactOne) {
   FillRaw(Db, 10);
   Sql.Exec("delete from LOG_RAW where ID = 5");
-  auto p = MakeFbLogPager(Db, TLogView::Raw);
-  EXPECT_EQ(p->Count(), 10);
-  EXPECT_FALSE(p->CountIsExact());
-  p->SetExactCount(MakeFbLogPager(Db, TLogView::Raw)->CountUpTo(p->SnapshotMaxId()));
-  EXPECT_EQ(p->Count(), 9);
-  std::vector<int32_t> ids;
-  p->Read(6, 5, [&](int64_t, const TLogRecord& r) { ids.push_back(r.ID()); });
-  EXPECT_EQ(ids, (std::vector<int32_t>{8, 9, 10}));
+  for (bool indexed : {false, true}) {
+    auto p = MakeFbLogPager(Db, TLogView::Raw);
+    EXPECT_EQ(p->Count(), 10);
+    EXPECT_FALSE(p->CountIsExact());
+    if (indexed)
+      p->SetIndex(Indexed(TLogView::Raw, *p));
+    else
+      p->SetExactCount(MakeFbLogPager(Db, TLogView::Raw)->CountUpTo(p->SnapshotMaxId()));
+    EXPECT_EQ(p->Count(), 9);
+    std::vector<int32_t> ids;
+    p->Read(6, 5, [&](int64_t, const TLogRecord& r) { ids.push_back(r.ID()); });
+    EXPECT_EQ(ids, (std::vector<int32_t>{8, 9, 10}));
+  }
 }
 
 class LogViewWindow : public LogView {
@@ -167,8 +207,14 @@ TEST_F(LogViewWindow, ShowsLogsColumnsAndNewRows) {
   EXPECT_EQ(form.windowTitle(), "Log View - Quorvane Broadcast Ltd.");
   EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "PS", "RTA"}));
   EXPECT_EQ(form.CheckListBox1->count(), 16);
+  form.show();
   form.CheckListBox1->item(3)->setCheckState(Qt::Checked);
   EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "FREQ", "PS", "RTA"}));
+  // Every column ticked on the shown window opens wide enough for its title.
+  for (int c = 0; c < 16; ++c) form.CheckListBox1->item(c)->setCheckState(Qt::Checked);
+  for (int c = 0; c < 16; ++c)
+    EXPECT_GE(form.DBGrid1->columnWidth(c), form.DBGrid1->horizontalHeader()->sectionSizeHint(c))
+        << form.CheckListBox1->item(c)->text().toStdString();
   EXPECT_EQ(Cell(form.DBGrid3, 0, 0), "00A");
   EXPECT_EQ(Cell(form.DBGrid3, 0, 1), "98.5");
   // As written and standing on the newest row; newest first and filtered after a click.
@@ -218,6 +264,41 @@ TEST_F(LogViewWindow, ExportWritesTheChosenLogs) {
   form.AskFileName = [&] { return Folder.File("gone/x"); };
   form.btnExportClick();
   EXPECT_NE(error.find("Cannot create file"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(Folder.File("gone")));
+}
+
+// A large export runs beside the program: the user-interface thread keeps
+// serving its timers while the progress shows, the file equals the one the
+// plain writer gives, and a cancel leaves no file behind.
+TEST_F(LogViewWindow, LargeExportKeepsTheProgramLiveAndCancels) {
+  FillRaw(Db, 60000);
+  TLogViewForm form(nullptr, Db, kFormat);
+  form.AskLogs = [](TExportSelection& w) { return w = {false, true, false}, true; };
+  form.AskFileName = [&] { return Folder.File("big"); };
+  const std::string file = Folder.File("big_raw_log.csv");
+  bool cancel = false;
+  int ticksWithProgress = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    auto* progress = form.findChild<QProgressDialog*>("ExportProgress");
+    if (!progress || !progress->isVisible() || progress->value() <= 0) return;
+    ++ticksWithProgress;
+    EXPECT_TRUE(progress->labelText().startsWith("Exporting RAW Log: ")) << progress->labelText().toStdString();
+    if (cancel) progress->cancel();
+  });
+  tick.start(1);
+  form.btnExportClick();
+  EXPECT_GT(ticksWithProgress, 0);
+  WriteLogCsv(*MakeFbLogPager(Db, TLogView::Raw), Folder.File("plain.csv"), kFormat);
+  EXPECT_EQ(ReadFile(file), ReadFile(Folder.File("plain.csv")));
+
+  std::filesystem::remove(file);
+  const auto files = std::distance(std::filesystem::directory_iterator(Folder.Path()), {});
+  cancel = true;
+  ticksWithProgress = 0;
+  form.btnExportClick();
+  EXPECT_EQ(ticksWithProgress, 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder.Path()), {}), files);
 }
 
 TEST_F(LogViewWindow, Screenshots) {
