@@ -791,6 +791,9 @@ class TChartCanvas3D final : public TCanvas3D {
 class TChartBlend {
  public:
   TChartBlend(TChartCanvas3D& canvas, const TRect& r);
+  // Texts drawn under the blend leave the alignment (and the chart font) as
+  // they found them.
+  ~TChartBlend();
   // Blends the kept background into the drawing with `percent` (0..100).
   void DoBlend(int percent);
   const TRect& Rect() const { return rect_; }
@@ -799,4 +802,5 @@ class TChartBlend {
   TChartCanvas3D& canvas_;
   TRect rect_;
   QImage background_;
+  unsigned textAlign_ = 0;
 };
