@@ -602,6 +602,8 @@ class TCanvas3D : public TChartCanvas {
   virtual void Sphere(int x, int y, int z, double radius) = 0;
   virtual void TextAtDepth(int x, int y, int z, std::string_view text) = 0;
   virtual void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) = 0;
+  // A filled triangle whose corners lie at depths of their own.
+  virtual void SolidTriangle(TPoint3D a, TPoint3D b, TPoint3D c) = 0;
   virtual void FillQuad() = 0;
   // The solids: only faces that look at the viewer are drawn, far ones first.
   // An elliptic slice extruded between z0 (far) and z1 (the cap), with an
@@ -740,6 +742,7 @@ class TChartCanvas3D final : public TCanvas3D {
   void Sphere(int x, int y, int z, double radius) override;
   void TextAtDepth(int x, int y, int z, std::string_view text) override;
   void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) override;
+  void SolidTriangle(TPoint3D a, TPoint3D b, TPoint3D c) override;
   void FillQuad() override { DC().Polygon(quad_, 4); }
   void SolidPie(int midX, int midY, int radiusX, int radiusY, int z0, int z1, double fromAngle, double toAngle,
                 bool shadeSides, bool withSides, int innerRadiusPercent,
