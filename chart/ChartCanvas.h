@@ -162,10 +162,17 @@ class TPicture : public TChartPersistent {
   const QImage& Image() const { return image_; }
   void SetImage(const QImage& image);
   bool Empty() const { return image_.isNull(); }
-  void Assign(const TPicture& source) { SetImage(source.image_); }
+  // A transparent picture is drawn without the pixels of the colour its
+  // bottom-left pixel has.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v) { Update(transparent_, v); }
+  // The image as it is drawn (see Transparent).
+  QImage DrawnImage() const;
+  void Assign(const TPicture& source);
 
  private:
   QImage image_;
+  bool transparent_ = false;
 };
 
 class TBrush : public TChartPersistent {

@@ -3,6 +3,8 @@
 // host through QTest.
 #include <gtest/gtest.h>
 
+#include <QCursor>
+#include <functional>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -82,6 +84,10 @@ TEST(ChartPanel, PrintMarginsToFit) {
     p.SetBounds(c.w, c.h);
     EXPECT_EQ(p.PrintMarginsToFit(&page), c.expected) << c.w << "x" << c.h;
   }
+  TCustomChartPanel p;  // a form keeps the margins only when one differs from 15
+  EXPECT_FALSE(p.IsPrintMarginsStored());
+  p.PrintMargins[3] = 10;
+  EXPECT_TRUE(p.IsPrintMarginsStored());
 }
 
 // The chart lands exactly on the print rectangle whatever its logical size.
@@ -206,6 +212,8 @@ TEST(ChartPanelHost, PaintsTheBufferAndForwardsTheMouse) {
   p.Listeners.push_back(&l);
   QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(30, 40));
   EXPECT_EQ(l.heard, std::vector<int>{3040});
+  QCursor::setPos(host.mapToGlobal(QPoint(25, -5)));  // also outside the window
+  EXPECT_EQ(p.GetCursorPos(), (TPoint{25, -5}));
   p.Cursor = Qt::WaitCursor;
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(&host, &leave);
@@ -242,6 +250,44 @@ TEST(ChartPanel, BackImageModes) {
   }
 }
 
+// The picture a panel hands over is what its window shows; a transparent
+// back image lets the panel's colour through where its bottom-left colour is.
+TEST(ChartPanel, AssignToAndTransparentBackImage) {
+  EnsureQApplication();
+  QImage image(6, 6, QImage::Format_RGB32);
+  image.fill(Qt::green);
+  image.setPixel(0, 5, qRgb(255, 255, 255));
+  image.setPixel(2, 2, qRgb(255, 255, 255));
+  for (bool transparent : {false, true}) {
+    TSamplePanel p;
+    p.BevelOuter = bvNone;
+    p.SetColor(clYellow);
+    p.SetBounds(60, 40);
+    p.SetMarginUnits(muPixels);
+    p.SetMargins(20, 20, 2, 2);  // the red plot clear of the picture
+    EXPECT_FALSE(p.BackImageTransp());
+    p.SetBackImageTransp(true);  // no picture: nothing to make transparent
+    EXPECT_FALSE(p.BackImageTransp());
+    p.BackImage().SetImage(image);
+    p.BackImage().SetMode(pbmCustom);
+    p.BackImage().SetLeft(3), p.BackImage().SetTop(4);
+    p.Paint();
+    p.SetBackImageTransp(transparent);
+    EXPECT_EQ(p.Canvas().BufferStale(), transparent);
+    QImage assigned;
+    p.AssignTo(assigned);
+    TPicture picture;
+    p.AssignTo(picture);
+    p.Paint();
+    EXPECT_EQ(assigned, p.WindowImage());
+    EXPECT_EQ(picture.Image(), assigned);
+    const QRgb seeThrough = transparent ? qRgb(255, 255, 0) : qRgb(255, 255, 255);
+    EXPECT_EQ(assigned.pixel(5, 6), seeThrough) << transparent;
+    EXPECT_EQ(assigned.pixel(3, 9), seeThrough);
+    EXPECT_EQ(assigned.pixel(4, 6), qRgb(0, 255, 0));
+  }
+}
+
 TEST(ChartPanel, ShapeOutlines) {
   EnsureQApplication();
   TCustomChartPanel p;
@@ -260,4 +306,16 @@ TEST(ChartPanel, ShapeOutlines) {
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
   ASSERT_EQ(dc.Count(TDCOp::RoundRect), 1);
   EXPECT_EQ(dc.Of(TDCOp::RoundRect)[0]->Args, (std::vector<int>{0, 0, 40, 20, 16, 16}));
+
+  // Each of the shape's own values repaints its chart when it changes, and only then.
+  int repaints = 0;
+  p.OnInvalidate = [&] { ++repaints; };
+  const std::function<void()> changes[] = {
+      [&] { shape.Bevel = bvRaised; },          [&] { shape.BevelWidth = 3; },       [&] { shape.Color = clRed; },
+      [&] { shape.ShapeStyle = fosRectangle; }, [&] { shape.Transparent = true; }, [&] { shape.Transparency = 40; }};
+  for (const auto& change : changes) {
+    change();
+    change();
+  }
+  EXPECT_EQ(repaints, 6);
 }
