@@ -1,7 +1,15 @@
-// Pens, brushes, fonts, gradients, shadows and the 3-D view options.
+// Pens, brushes, fonts, gradients, shadows, the 3-D view options and the
+// flat combo box.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QEnterEvent>
+#include <QStyle>
+#include <QTest>
+
 #include "chart/ChartCanvas.h"
+#include "chart/ChartComboFlat.h"
+#include "support/QtApp.h"
 
 namespace {
 
@@ -137,4 +145,47 @@ TEST(ChartAttributes, ViewOptionsZoomAndScrollEvents) {
   EXPECT_EQ(copy.Zoom(), 150);
   EXPECT_EQ(copy.OrthoAngle(), 120);
   EXPECT_EQ(copy.VertOffset(), 4);
+}
+
+// Flat (edges in the face colour, the button framed in the window colour)
+// until the mouse comes over it; leaving or losing the focus flattens it again.
+TEST(ComboFlat, FlatUntilTheMouseIsOver) {
+  EnsureQApplication();
+  TComboFlat combo;
+  combo.addItems({"Solid", "Dash"});
+  combo.resize(120, combo.height());
+  combo.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+  combo.clearFocus();
+  ASSERT_FALSE(combo.hasFocus());
+  EXPECT_EQ(combo.height(), 21);
+  auto shown = [&] { return combo.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  auto rgb = [](TColor c) {
+    c = ColorToRGB(c);
+    return qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+  };
+  const int button = 119 - combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &combo) - 2;
+  const std::pair<QPoint, QRgb> edges[] = {{{0, 0}, rgb(clBtnFace)},   {{1, 10}, rgb(clBtnFace)},
+                                           {{60, 20}, rgb(clBtnFace)}, {{button, 10}, rgb(clWindow)},
+                                           {{117, 10}, rgb(clWindow)}, {{118, 10}, rgb(clWindow)}};
+  auto flatEdges = [&](const QImage& image) {
+    for (const auto& [at, colour] : edges)
+      if (image.pixel(at) != colour) return false;
+    return true;
+  };
+  const QImage flat = shown();
+  EXPECT_TRUE(flatEdges(flat));
+  SaveScreenshot(&combo, "combo_flat");
+
+  QEnterEvent enter({5, 5}, {5, 5}, combo.mapToGlobal(QPointF(5, 5)));
+  QEvent leave(QEvent::Leave);
+  QFocusEvent focusOut(QEvent::FocusOut);
+  for (QEvent* away : {static_cast<QEvent*>(&leave), static_cast<QEvent*>(&focusOut)}) {
+    QApplication::sendEvent(&combo, &enter);
+    EXPECT_TRUE(combo.MouseOver());
+    EXPECT_NE(shown(), flat);
+    QApplication::sendEvent(&combo, away);
+    EXPECT_FALSE(combo.MouseOver());
+    EXPECT_TRUE(flatEdges(shown()));
+  }
 }
