@@ -37,6 +37,10 @@ std::unique_ptr<TChart> StylesChart(int view) {
     series->Pointer().SetHorizSize(7), series->Pointer().SetVertSize(7);
     for (int i = 0; i < 5; ++i) series->AppendPoint(i, 12 - s + 0.3 * (i % 2));
   }
+  // The rectangles filled with a gradient, the circles half transparent.
+  TSeriesPointer& rectangles = static_cast<TCustomSeries*>(c->Series(0))->Pointer();
+  rectangles.Gradient().SetVisible(true), rectangles.Gradient().SetEndColor(clRed);
+  static_cast<TCustomSeries*>(c->Series(1))->Pointer().SetTransparency(50);
   return c;
 }
 
