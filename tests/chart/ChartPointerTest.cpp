@@ -15,7 +15,6 @@ namespace {
 // A pointer of half sizes 4 x 3 at (100, 100), flat or in the orthogonal view
 // at 45 degrees where depth z moves a point by (+z, -z); depths 10, 15, 20.
 void DrawPointer(TSeriesPointer& pointer, IDeviceContext& dc, bool is3D, TSeriesPointerStyle style) {
-  EnsureQApplication();
   TView3DOptions view;
   TChartCanvas3D c(&dc);
   c.SetOffscreenBuffering(false);
@@ -49,6 +48,7 @@ TEST(ChartPointer, ShapesFlatAtDepthAndSolid) {
       {psSmallDot, "S0,0 ", "S5,-5 ", ""},
       {psNothing, "", "", ""},
   };
+  EnsureQApplication();
   for (const auto& c : cases) {
     std::string want;
     for (int mode = 0; mode < 3; ++mode) {
@@ -88,6 +88,7 @@ TEST(ChartPointer, TransparencyAndGradientInPixels) {
       {psRectangle, false, false, {106, 100}, qRgb(255, 255, 255)}, {psCircle, true, false, {110, 90}, qRgb(255, 127, 127)},
       {psDiamond, false, true, {100, 100}, qRgb(0, 0, 255)},        {psRectangle, false, true, {100, 97}, qRgb(0, 0, 0)},
   };
+  EnsureQApplication();
   for (const auto& c : cases) {
     QImage image(200, 200, QImage::Format_RGB32);
     image.fill(Qt::white);
