@@ -3,8 +3,6 @@
 // host through QTest.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <QCursor>
 #include <QPrinter>
 #include <QProcess>
@@ -304,13 +302,4 @@ TEST(ChartPanel, ShapeOutlines) {
   shape.PaintRotatedShape(p.Canvas(), {0, 0, 40, 20}, 0);
   ASSERT_EQ(dc.Count(TDCOp::RoundRect), 1);
   EXPECT_EQ(dc.Of(TDCOp::RoundRect)[0]->Args, (std::vector<int>{0, 0, 40, 20, 16, 16}));
-
-  // Each of the shape's own values repaints its chart when it changes, and only then.
-  int repaints = 0;
-  p.OnInvalidate = [&] { ++repaints; };
-  const std::function<void()> changes[] = {
-      [&] { shape.Bevel = bvRaised; },          [&] { shape.BevelWidth = 3; },       [&] { shape.Color = clRed; },
-      [&] { shape.ShapeStyle = fosRectangle; }, [&] { shape.Transparent = true; }, [&] { shape.Transparency = 40; }};
-  for (const auto& change : changes) change(), change();
-  EXPECT_EQ(repaints, 6);
 }
