@@ -102,6 +102,24 @@ void TPicture::SetImage(const QImage& image) {
   Changed();
 }
 
+void TPicture::Assign(const TPicture& source) {
+  TBatch batch(*this);
+  SetImage(source.image_);
+  SetTransparent(source.transparent_);
+}
+
+QImage TPicture::DrawnImage() const {
+  if (!transparent_ || image_.isNull()) return image_;
+  QImage out = image_.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = out.pixel(0, out.height() - 1) & 0xFFFFFF;
+  for (int y = 0; y < out.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x)
+      if ((row[x] & 0xFFFFFF) == key) row[x] = key;  // alpha 0: the surface shows through
+  }
+  return out;
+}
+
 void TBrush::AssignBase(const TBrush& s) {
   SetColor(s.color_);
   SetStyle(s.style_);

@@ -162,10 +162,17 @@ class TPicture : public TChartPersistent {
   const QImage& Image() const { return image_; }
   void SetImage(const QImage& image);
   bool Empty() const { return image_.isNull(); }
-  void Assign(const TPicture& source) { SetImage(source.image_); }
+  // A transparent picture is drawn without the pixels of the colour its
+  // bottom-left pixel has.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v) { Update(transparent_, v); }
+  // The image as it is drawn (see Transparent).
+  QImage DrawnImage() const;
+  void Assign(const TPicture& source);
 
  private:
   QImage image_;
+  bool transparent_ = false;
 };
 
 class TBrush : public TChartPersistent {
@@ -602,6 +609,8 @@ class TCanvas3D : public TChartCanvas {
   virtual void Sphere(int x, int y, int z, double radius) = 0;
   virtual void TextAtDepth(int x, int y, int z, std::string_view text) = 0;
   virtual void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) = 0;
+  // A filled triangle whose corners lie at depths of their own.
+  virtual void SolidTriangle(TPoint3D a, TPoint3D b, TPoint3D c) = 0;
   virtual void FillQuad() = 0;
   // The solids: only faces that look at the viewer are drawn, far ones first.
   // An elliptic slice extruded between z0 (far) and z1 (the cap), with an
@@ -740,6 +749,7 @@ class TChartCanvas3D final : public TCanvas3D {
   void Sphere(int x, int y, int z, double radius) override;
   void TextAtDepth(int x, int y, int z, std::string_view text) override;
   void TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) override;
+  void SolidTriangle(TPoint3D a, TPoint3D b, TPoint3D c) override;
   void FillQuad() override { DC().Polygon(quad_, 4); }
   void SolidPie(int midX, int midY, int radiusX, int radiusY, int z0, int z1, double fromAngle, double toAngle,
                 bool shadeSides, bool withSides, int innerRadiusPercent,
@@ -793,6 +803,9 @@ class TChartBlend {
   // `transparency` is the percentage this blend finishes with, whatever
   // blends start and finish inside it.
   TChartBlend(TChartCanvas3D& canvas, const TRect& r, int transparency = 0);
+  // Texts drawn under the blend leave the alignment (and the chart font) as
+  // they found them.
+  ~TChartBlend();
   // Blends the kept background into the drawing with `percent` (0..100).
   void DoBlend(int percent);
   const TRect& Rect() const { return rect_; }
@@ -803,4 +816,5 @@ class TChartBlend {
   TRect rect_;
   int percent_;
   QImage background_;
+  unsigned textAlign_ = 0;
 };

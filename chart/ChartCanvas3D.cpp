@@ -666,6 +666,14 @@ void TChartCanvas3D::TriangleAtDepth(TPoint p1, TPoint p2, TPoint p3, int z) {
   DC().Polygon(out, 3);
 }
 
+void TChartCanvas3D::SolidTriangle(TPoint3D a, TPoint3D b, TPoint3D c) {
+  const TPoint3D in[] = {a, b, c};
+  TPoint out[3];
+  for (int i = 0; i < 3; ++i)
+    if (!Project(in[i].X, in[i].Y, in[i].Z, out[i])) return;
+  DC().Polygon(out, 3);
+}
+
 void TChartCanvas3D::DepthQuad(TPoint a, TPoint b, int z0, int z1) {
   if (Project(a.X, a.Y, z0, quad_[0]) && Project(b.X, b.Y, z0, quad_[1]) && Project(b.X, b.Y, z1, quad_[2]) &&
       Project(a.X, a.Y, z1, quad_[3]))

@@ -88,6 +88,7 @@ TChartBlend::TChartBlend(TChartCanvas3D& canvas, const TRect& r, int transparenc
            std::min(rect_.Bottom, limit.Bottom)};
   if (rect_.IsEmpty()) return;
   IDeviceContext& dc = canvas.DC();
+  textAlign_ = dc.TextAlign();
   dc.Flush();
   if (const QImage* image = dc.Image())
     background_ = image->copy(rect_.Left, rect_.Top, rect_.Width(), rect_.Height());
@@ -103,6 +104,13 @@ void TChartBlend::DoBlend(int percent) {
     auto* row = reinterpret_cast<uint32_t*>(image->scanLine(rect_.Top + y)) + rect_.Left;
     BlendPixels(row, reinterpret_cast<const uint32_t*>(background_.constScanLine(y)), rect_.Width(), percent);
   }
+}
+
+TChartBlend::~TChartBlend() {
+  IDeviceContext& dc = canvas_.DC();
+  if (rect_.IsEmpty() || dc.TextAlign() == textAlign_) return;
+  if (canvas_.chartFont_) canvas_.PrepareFont(*canvas_.chartFont_);
+  dc.SetTextAlign(textAlign_);
 }
 
 std::unique_ptr<TChartBlend> TChartCanvas3D::StartTransparency(const TRect& r, int transparency) {

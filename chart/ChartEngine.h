@@ -562,7 +562,7 @@ enum TSeriesMarksStyle : uint8_t {
 class IMarksHost {
  public:
   virtual ~IMarksHost() = default;
-  virtual TCanvas3D* MarksCanvas() = 0;  // nullptr while the series has no chart
+  virtual TChartCanvas3D* MarksCanvas() = 0;  // nullptr while the series has no chart
   virtual ITextMeasure& MarksMeasure() = 0;
   virtual void MarksChanged() = 0;  // repaint the series' chart
   // The texts a mark is composed of, for point i.
@@ -592,6 +592,11 @@ enum TSeriesPointerStyle : uint8_t {
 };
 enum TArrowHeadStyle : uint8_t { ahNone, ahLine, ahSolid };
 
+// The depths a pointer is drawn at in 3-D: its series' start, middle and end.
+struct TPointerDepths {
+  int Start = 0, Middle = 0, End = 0;
+};
+
 class TSeriesPointer : public TChartPersistent {
  public:
   explicit TSeriesPointer(TChangeEvent onChange = {});
@@ -612,8 +617,17 @@ class TSeriesPointer : public TChartPersistent {
   void SetStyle(TSeriesPointerStyle v) { Update(style_, v); }
   uint8_t Transparency() const { return transparency_; }
   void SetTransparency(uint8_t v) { Update(transparency_, v); }
+  TChartGradient& Gradient() { return gradient_; }
+  void SetGradient(const TChartGradient& g) { gradient_.Assign(g); }
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { Update(visible_, v); }
+  // The canvas's pen and brush for a pointer of a point in `color`.
+  void PrepareCanvas(TChartCanvas3D& canvas, TColor color) const;
+  // The shape of `style` centred on `at` with half sizes `half`: flat, or in
+  // 3-D at the depths `z` (a solid with Draw3D where the style has one);
+  // blended by Transparency and filled by a visible Gradient.
+  void DrawShape(TChartCanvas3D& canvas, bool is3D, TPoint at, TSize half, TSeriesPointerStyle style,
+                 TPointerDepths z) const;
   // The mouse at (dx, dy) from a point hits a pointer of `style`.
   bool Hits(TSeriesPointerStyle style, int dx, int dy) const;
   // The half sizes of the legend symbol in `r` (a line through it or not).
@@ -623,6 +637,7 @@ class TSeriesPointer : public TChartPersistent {
  protected:
   TChartBrush brush_{Forward()};
   TChartPen pen_{Forward()};
+  TChartGradient gradient_{Forward()};
   bool dark3D_ = true, draw3D_ = true, inflateMargins_ = true;
   int horizSize_ = 4, vertSize_ = 4;
   TSeriesPointerStyle style_ = psRectangle;
@@ -718,7 +733,7 @@ class TSeriesMarks : public TTextShape {
 
  private:
   char Separator() const { return multiLine_ ? '\r' : ' '; }
-  void DrawCallout(TCanvas3D& c, const TSeriesMarkPosition& p);
+  void DrawCallout(TChartCanvas3D& c, const TSeriesMarkPosition& p, TColor color);
 
   IMarksHost* host_;
   int angle_ = 0;

@@ -37,6 +37,7 @@ void TSeriesPointer::Assign(const TSeriesPointer& s) {
   TBatch batch(*this);
   brush_.Assign(s.brush_);
   pen_.Assign(s.pen_);
+  gradient_.Assign(s.gradient_);
   SetDark3D(s.dark3D_), SetDraw3D(s.draw3D_), SetInflateMargins(s.inflateMargins_);
   SetHorizSize(s.horizSize_), SetVertSize(s.vertSize_), SetStyle(s.style_);
   SetTransparency(s.transparency_), SetVisible(s.visible_);
@@ -171,22 +172,32 @@ TSize TSeriesMarks::MarkSize(std::string_view text) {
   return {w + frame, h * lines.cy + frame};
 }
 
-void TSeriesMarks::DrawCallout(TCanvas3D& c, const TSeriesMarkPosition& p) {
+void TSeriesMarks::DrawCallout(TChartCanvas3D& c, const TSeriesMarkPosition& p, TColor color) {
   TMarksCallout& co = Callout();
+  const bool is3D = c.View3DActive;
   if (co.Arrow().Visible()) {
+    c.SetBrushStyle(bsSolid);
+    co.PrepareCanvas(c, color);
     c.PreparePen(co.Arrow());
-    c.MoveToAtDepth(p.ArrowFrom.X, p.ArrowFrom.Y, ZPosition);
-    c.LineToAtDepth(p.ArrowTo.X, p.ArrowTo.Y, ZPosition);
+    if (co.ArrowHead() != ahNone)
+      c.Arrow(co.ArrowHead() == ahSolid, p.ArrowFrom, p.ArrowTo, co.ArrowHeadSize(), co.ArrowHeadSize(), ZPosition);
+    else if (is3D)
+      c.LineAtDepth(p.ArrowFrom.X, p.ArrowFrom.Y, p.ArrowTo.X, p.ArrowTo.Y, ZPosition);
+    else
+      c.Line(p.ArrowFrom.X, p.ArrowFrom.Y, p.ArrowTo.X, p.ArrowTo.Y);
   }
-  if (co.ArrowHead() != ahNone)
-    c.Arrow(co.ArrowHead() == ahSolid, p.ArrowFrom, p.ArrowTo, co.ArrowHeadSize(), co.ArrowHeadSize(), ZPosition);
+  // A plain line ends at the point in the pointer's shape.
+  if (co.ArrowHead() == ahNone && co.Visible()) {
+    co.PrepareCanvas(c, color);
+    co.DrawShape(c, is3D, p.ArrowFrom, {co.HorizSize(), co.VertSize()}, co.Style(), {ZPosition, ZPosition, ZPosition});
+  }
 }
 
 void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text, TSeriesMarkPosition position) {
   if (index < 0 || !host_) return;
-  TCanvas3D* canvas = host_->MarksCanvas();
+  TChartCanvas3D* canvas = host_->MarksCanvas();
   if (!canvas) return;
-  TCanvas3D& c = *canvas;
+  TChartCanvas3D& c = *canvas;
   // 1. A position placed by hand (dragged) keeps its place and arrow start.
   if (index >= int(positions_.size())) positions_.resize(size_t(index) + 1);
   TSeriesMarkPosition& stored = positions_[size_t(index)];
@@ -194,7 +205,7 @@ void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text
   else stored = position;
   TTextShape& format = FormatOf(index);
   // 3. The callout arrow.
-  if (callout_ && (callout_->Visible() || callout_->Arrow().Visible())) DrawCallout(c, position);
+  if (callout_ && (callout_->Visible() || callout_->Arrow().Visible())) DrawCallout(c, position, color);
   // 4-6. The box.
   if (format.Transparent()) {
     c.SetBrushStyle(bsClear);

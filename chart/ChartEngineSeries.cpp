@@ -536,7 +536,7 @@ void TChartSeries::PaintLegendSymbol(int index, const TRect& r) {
   c.Rectangle(r);
 }
 
-TCanvas3D* TChartSeries::MarksCanvas() { return parent_ ? &parent_->Canvas() : nullptr; }
+TChartCanvas3D* TChartSeries::MarksCanvas() { return parent_ ? &parent_->Canvas() : nullptr; }
 
 ITextMeasure& TChartSeries::MarksMeasure() {
   static struct NoMeasure final : ITextMeasure {

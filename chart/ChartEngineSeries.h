@@ -311,7 +311,7 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   void SwapPoints(int a, int b) override;
   void ValueListChanged(TChartValueList& list) override;
   // --- IMarksHost
-  TCanvas3D* MarksCanvas() override;
+  TChartCanvas3D* MarksCanvas() override;
   ITextMeasure& MarksMeasure() override;
   void MarksChanged() override { Repaint(); }
   std::string MarkValueText(int i) override;

@@ -235,6 +235,16 @@ QImage TCustomChartPanel::MakeSizedBitmap(TColor backColor, const TRect& r, QIma
   return format == QImage::Format_RGB32 ? image : image.convertToFormat(format);
 }
 
+void TCustomChartPanel::AssignTo(QImage& destination) { destination = MakeSizedBitmap(Color(), PanelRectangle()); }
+
+void TCustomChartPanel::AssignTo(TPicture& destination) {
+  destination.SetImage(MakeSizedBitmap(Color(), PanelRectangle()));
+}
+
+bool TCustomChartPanel::IsPrintMarginsStored() const {
+  return std::any_of(PrintMargins, PrintMargins + 4, [](int m) { return m != 15; });
+}
+
 void TCustomChartPanel::PrintIntoRect(IDeviceContext& surface, const TRect& r) {
   const TRect P = NormalizeRect(r);
   if (P.IsEmpty()) return;  // nothing to map the chart onto
@@ -470,7 +480,7 @@ void TCustomChartPanelExtended::PaintPanelFace(TRect r) {
 void TCustomChartPanelExtended::PaintBackImage(const TRect& r, int z) {
   if (!HasBackImage()) return;
   TChartCanvas3D& c = *canvas_;
-  const QImage& img = backImage_->Image();
+  const QImage img = backImage_->DrawnImage();
   TRect target = r;
   if (z > 0) {  // the wall's plane: the rectangle's projection
     const TPoint a = c.ProjectToPoint(r.Left, r.Top, z), b = c.ProjectToPoint(r.Right, r.Bottom, z);

@@ -176,9 +176,13 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   TZoomPanning Panning;
   bool Printing = false;
   int PrintMargins[4] = {15, 15, 15, 15};
+  // A stored form keeps the print margins only when one is not 15.
+  bool IsPrintMarginsStored() const;
   TChartEventListeners Listeners;
   // The host's repaint request (the control's own invalidation).
   std::function<void()> OnInvalidate;
+  // The host's mouse position in client coordinates (see GetCursorPos).
+  std::function<TPoint()> OnGetCursorPos;
   // The host shows again only `r` of the window pixels (drawn outside a frame).
   std::function<void(const TRect& r)> OnUpdateRect;
   void UpdateRect(const TRect& r) {
@@ -234,6 +238,11 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   void WriteEnhancedMetafile(const QString& fileName);
   // A picture of `r`'s size filled with the back colour and drawn into.
   QImage MakeSizedBitmap(TColor backColor, const TRect& r, QImage::Format format = QImage::Format_RGB32);
+  // The whole panel drawn on its colour becomes the picture.
+  void AssignTo(QImage& destination);
+  void AssignTo(TPicture& destination);
+  // The mouse position in client coordinates; (0, 0) while no window shows the panel.
+  TPoint GetCursorPos() const { return OnGetCursorPos ? OnGetCursorPos() : TPoint{}; }
   // Prints the chart into `r` of a printer surface; an empty rectangle prints nothing.
   void PrintIntoRect(IDeviceContext& surface, const TRect& r);
   // Percent margins that keep the chart's proportions on the page.
@@ -314,6 +323,18 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   void SetBackImageInside(bool v) { BackImage().SetInside(v); }
   TChartBackImageMode BackImageMode() const { return HasBackImage() ? backImage_->Mode() : pbmStretch; }
   void SetBackImageMode(TChartBackImageMode v) { BackImage().SetMode(v); }
+  // The picture's own: without a picture it reads False and cannot be set.
+  bool BackImageTransp() const { return HasBackImage() && backImage_->Transparent(); }
+  void SetBackImageTransp(bool v) {
+    if (HasBackImage()) backImage_->SetTransparent(v);
+  }
+  // The zoom's settings under the names the panel also gives them.
+  bool AllowZoom() const { return zoom_.Allow; }
+  void SetAllowZoom(bool v) { zoom_.Allow = v; }
+  bool AnimatedZoom() const { return zoom_.Animated; }
+  void SetAnimatedZoom(bool v) { zoom_.Animated = v; }
+  int AnimatedZoomSteps() const { return zoom_.AnimatedSteps; }
+  void SetAnimatedZoomSteps(int v) { zoom_.AnimatedSteps = v; }
   void SetBackImage(const TBackImage* image);
   void Assign(const TCustomChartPanelExtended& source);
 
@@ -354,13 +375,32 @@ class TChartCustomShapeBrushPen : public TChartPersistent {
 
 class TChartCustomShape : public TChartCustomShapeBrushPen {
  public:
+  // A value of the shape that reads as a plain value; writing a different
+  // one repaints the shape's chart.
+  template <class T>
+  class TProperty {
+   public:
+    TProperty(TChartCustomShape* owner, T value) : owner_(owner), value_(value) {}
+    TProperty(const TProperty&) = delete;
+    TProperty& operator=(const TProperty& other) { return *this = T(other); }
+    TProperty& operator=(T v) {
+      owner_->Update(value_, v);
+      return *this;
+    }
+    operator T() const { return value_; }
+
+   private:
+    TChartCustomShape* owner_;
+    T value_;
+  };
+
   using TChartCustomShapeBrushPen::TChartCustomShapeBrushPen;
-  TBevelCut Bevel = bvNone;
-  int BevelWidth = 2;
-  TColor Color = clWhite;
-  TChartObjectShapeStyle ShapeStyle = fosRectangle;
-  bool Transparent = false;
-  uint8_t Transparency = 0;
+  TProperty<TBevelCut> Bevel{this, bvNone};
+  TProperty<int> BevelWidth{this, 2};
+  TProperty<TColor> Color{this, clWhite};
+  TProperty<TChartObjectShapeStyle> ShapeStyle{this, fosRectangle};
+  TProperty<bool> Transparent{this, false};
+  TProperty<uint8_t> Transparency{this, 0};
   TChartFont& Font() { return font_; }
   TChartShadow& Shadow();
   TChartGradient& Gradient();

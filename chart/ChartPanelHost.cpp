@@ -41,6 +41,10 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
     update();
   };
   panel_.OnUpdateRect = [this](const TRect& r) { update(r.Left, r.Top, r.Width(), r.Height()); };
+  panel_.OnGetCursorPos = [this] {
+    const QPoint p = mapFromGlobal(QCursor::pos());
+    return TPoint{p.x(), p.y()};
+  };
   panel_.Loaded();
   resize(panel_.Width(), panel_.Height());
   setCursor(CursorOf(panel_.Cursor));
@@ -49,6 +53,7 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
 TChartPanelHost::~TChartPanelHost() {
   panel_.OnInvalidate = nullptr;
   panel_.OnUpdateRect = nullptr;
+  panel_.OnGetCursorPos = nullptr;
   panel_.HasWindowParent = false;
 }
 

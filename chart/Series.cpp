@@ -144,13 +144,14 @@ TColor TCustomSeries::AreaColorFor(TColor point) const {
   return ColorEachPoint() || areaColor_ == clPaletteColor ? point : areaColor_;
 }
 
-void TCustomSeries::DrawPointer(TPoint at, TSize half, TColor color) {
+TSeriesPointerStyle TCustomSeries::PointerStyleOf(int index) {
+  return OnGetPointerStyle && index >= 0 ? OnGetPointerStyle(*this, index) : pointer_.Style();
+}
+
+void TCustomSeries::DrawPointer(int index, TPoint at, TSize half, TColor color, bool is3D) {
   TChartCanvas3D& cv = ParentChart()->Canvas();
-  cv.PreparePenWithColor(pointer_.Pen(), pointer_.Pen().Color() == clPaletteColor ? color : pointer_.Pen().Color());
-  cv.PrepareBrush(pointer_.Brush(), pointer_.Brush().Color() == clPaletteColor ? color : pointer_.Brush().Color());
-  const TRect r{at.X - half.cx, at.Y - half.cy, at.X + half.cx + 1, at.Y + half.cy + 1};
-  if (pointer_.Style() == psCircle) cv.Ellipse(r);
-  else cv.Rectangle(r);
+  pointer_.PrepareCanvas(cv, color);
+  pointer_.DrawShape(cv, is3D, at, half, PointerStyleOf(index), {StartZ, MiddleZ, EndZ});
 }
 
 void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
@@ -158,11 +159,11 @@ void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
   TChartCanvas3D& cv = ParentChart()->Canvas();
   const TColor color = LegendColorAt(index);
   const bool line = LinePen().Visible();
-  const bool pointer = pointer_.Visible() && pointer_.Style() != psNothing;
+  const bool pointer = pointer_.Visible() && PointerStyleOf(index) != psNothing;
   const int mid = (r.Top + r.Bottom) / 2;
   if (line && (pointer || !drawArea_)) PaintLegendLine(r, color);
   if (pointer) {
-    DrawPointer({(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color);
+    DrawPointer(index, {(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color, false);
   } else if (!line || drawArea_) {
     cv.PrepareBrush(areaBrush_, AreaColorFor(color));
     cv.PreparePen(areaLinesPen_);
@@ -206,8 +207,8 @@ void TCustomSeries::PaintPoint(int i) {
   } else if (!(p.X == c.X && p.Y == c.Y) && color != clNone) {
     DrawSegment(i, p, pOrigin, c, origin);
   }
-  if (pointer_.Visible() && color != clNone && pointer_.Style() != psNothing)
-    DrawPointer(c, {pointer_.HorizSize(), pointer_.VertSize()}, color);
+  if (pointer_.Visible() && color != clNone)
+    DrawPointer(i, c, {pointer_.HorizSize(), pointer_.VertSize()}, color, ParentChart()->View3D());
   firstDrawn_ = false;
   prev_ = c, prevOrigin_ = origin, prevColor_ = color;
 }
@@ -255,7 +256,7 @@ int TCustomSeries::Clicked(int x, int y) {
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
     const TPoint p{PointPixelX(i), ValuePixelY(i)};
     const int origin = OriginPixel(i);
-    if (pointer_.Visible() && pointer_.Hits(pointer_.Style(), x - p.X, y - p.Y)) {
+    if (pointer_.Visible() && pointer_.Hits(PointerStyleOf(i), x - p.X, y - p.Y)) {
       if (OnClickPointer) OnClickPointer(*this, i);
       return i;
     }

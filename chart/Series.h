@@ -66,6 +66,9 @@ class TFastLineSeries : public TCustomLineSeries {
 
 enum TMultiArea : uint8_t { maNone, maStacked, maStacked100 };
 
+// The pointer style of one point.
+using TOnGetPointerStyle = std::function<TSeriesPointerStyle(TChartSeries& sender, int valueIndex)>;
+
 // A line with pointers and, with DrawArea, a fill down to its origin.
 class TCustomSeries : public TCustomLineSeries {
  public:
@@ -83,6 +86,9 @@ class TCustomSeries : public TCustomLineSeries {
   bool InvertedStairs() const { return invertedStairs_; }
   void SetInvertedStairs(bool v);
   TSeriesOnAfterAdd OnClickPointer;
+  TOnGetPointerStyle OnGetPointerStyle;
+  // OnGetPointerStyle's answer when it is set, else the pointer's Style.
+  TSeriesPointerStyle PointerStyleOf(int index);
 
   void DrawVisiblePoints() override;
   void PaintPoint(int i) override;
@@ -106,8 +112,9 @@ class TCustomSeries : public TCustomLineSeries {
   void DrawSegment(int i, TPoint p, int pb, TPoint c, int cb);
   // The area colour of a point of colour `point`.
   TColor AreaColorFor(TColor point) const;
-  // The pointer of `half` sizes centred on `at`.
-  void DrawPointer(TPoint at, TSize half, TColor color);
+  // The pointer of point `index` (-1: of the series) with `half` sizes
+  // centred on `at`, in 3-D at the series' depths.
+  void DrawPointer(int index, TPoint at, TSize half, TColor color, bool is3D);
   TChartBrush areaBrush_;
   TChartPen areaLinesPen_;
   TColor areaColor_ = clPaletteColor;

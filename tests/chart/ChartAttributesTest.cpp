@@ -1,7 +1,17 @@
-// Pens, brushes, fonts, gradients, shadows and the 3-D view options.
+// Pens, brushes, fonts, gradients, shadows, the 3-D view options and the
+// flat combo box.
 #include <gtest/gtest.h>
 
-#include "chart/ChartCanvas.h"
+#include <algorithm>
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QStyle>
+#include <QTest>
+
+#include "chart/ChartComboFlat.h"
+#include "chart/ChartPanel.h"
+#include "support/QtApp.h"
 
 namespace {
 
@@ -21,6 +31,8 @@ TEST(ChartAttributes, SettersNotifyOnlyOnARealChange) {
   TChartFont font(c.Event());
   TChartGradient gradient(c.Event());
   TView3DOptions view(c.Event());
+  TChartShape shape;
+  shape.OnChange = c.Event();  // a shape's change repaints its chart
   struct Case {
     const char* name;
     std::function<void()> same, differ;
@@ -32,6 +44,12 @@ TEST(ChartAttributes, SettersNotifyOnlyOnARealChange) {
       {"font outline", [&] { font.OutLine().SetVisible(false); }, [&] { font.OutLine().SetVisible(true); }},
       {"mid colour", [&] { gradient.SetMidColor(clNone); }, [&] { gradient.SetMidColor(clRed); }},
       {"elevation", [&] { view.SetElevation(345); }, [&] { view.SetElevation(10); }},
+      {"shape bevel", [&] { shape.Bevel = bvNone; }, [&] { shape.Bevel = bvRaised; }},
+      {"shape bevel width", [&] { shape.BevelWidth = 2; }, [&] { shape.BevelWidth = 3; }},
+      {"shape colour", [&] { shape.Color = clWhite; }, [&] { shape.Color = clRed; }},
+      {"shape style", [&] { shape.ShapeStyle = fosRectangle; }, [&] { shape.ShapeStyle = fosRoundRectangle; }},
+      {"shape transparent", [&] { shape.Transparent = false; }, [&] { shape.Transparent = true; }},
+      {"shape transparency", [&] { shape.Transparency = 0; }, [&] { shape.Transparency = 40; }},
   };
   for (const Case& k : cases) {
     c.n = 0;
@@ -77,9 +95,6 @@ TEST(ChartAttributes, DefaultsAndStoredValues) {
   EXPECT_FALSE(hidden.IsVisibleStored());
   hidden.SetVisible(true);
   EXPECT_TRUE(hidden.IsVisibleStored());
-  TDottedGrayPen dotted;
-  EXPECT_EQ(dotted.Style(), psDot);
-  EXPECT_EQ(dotted.Color(), 0x808080u);
 
   TChartFont font;
   EXPECT_EQ(font.Name(), "Arial");
@@ -100,13 +115,11 @@ TEST(ChartAttributes, DefaultsAndStoredValues) {
   EXPECT_FALSE(shapeShadow.IsColorStored() || shapeShadow.IsHorizSizeStored());
 
   TChartGradient g;
-  EXPECT_EQ(g.EndColor(), clYellow);
   g.SetMidColor(clRed);
   g.SetMidColor(clNone);
   EXPECT_EQ(g.MidColor(), clNone);
 
   TChartBrush brush;
-  EXPECT_EQ(brush.Color(), clDefault);
   brush.Image();  // an empty picture leaves a plain brush
   EXPECT_FALSE(brush.HasImage());
 }
@@ -114,12 +127,6 @@ TEST(ChartAttributes, DefaultsAndStoredValues) {
 TEST(ChartAttributes, ViewOptionsZoomAndScrollEvents) {
   std::vector<std::string> log;
   TView3DOptions view([&](TChartPersistent*) { log.push_back("repaint"); });
-  EXPECT_EQ(view.Elevation(), 345);
-  EXPECT_EQ(view.Rotation(), 345);
-  EXPECT_EQ(view.Perspective(), 15);
-  EXPECT_TRUE(view.Orthogonal());
-  EXPECT_EQ(view.OrthoAngle(), 45);
-  EXPECT_EQ(view.Zoom(), 100);
   view.OnZoom = [&](TView3DOptions* v, int z) { log.push_back("zoom " + std::to_string(v->Zoom()) + "->" + std::to_string(z)); };
   view.OnScroll = [&](TView3DOptions*, bool h) { log.push_back(h ? "scroll h" : "scroll v"); };
   view.SetZoom(150);
@@ -137,4 +144,38 @@ TEST(ChartAttributes, ViewOptionsZoomAndScrollEvents) {
   EXPECT_EQ(copy.Zoom(), 150);
   EXPECT_EQ(copy.OrthoAngle(), 120);
   EXPECT_EQ(copy.VertOffset(), 4);
+}
+
+// Flat (edges in the face colour, the button framed in the window colour)
+// until the mouse comes over it; leaving or losing the focus flattens it again.
+TEST(ComboFlat, FlatUntilTheMouseIsOver) {
+  EnsureQApplication();
+  TComboFlat combo;
+  combo.addItems({"Solid", "Dash"});
+  combo.resize(120, combo.height());
+  combo.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+  combo.clearFocus();
+  EXPECT_EQ(combo.height(), 21);
+  const int button = 119 - combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &combo) - 2;
+  auto flat = [&] {  // the outer and inner edges, the button's frame and the line left of the edge
+    const QImage shown = combo.grab().toImage();
+    const std::pair<QPoint, TColor> edges[] = {{{0, 0}, clBtnFace}, {{1, 10}, clBtnFace}, {{button, 10}, clWindow},
+                                               {{117, 10}, clWindow}};
+    return std::all_of(std::begin(edges), std::end(edges), [&](const auto& e) {
+      const TColor c = ColorToRGB(e.second);
+      return shown.pixel(e.first) == qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+    });
+  };
+  SaveScreenshot(&combo, "combo_flat");
+  EXPECT_TRUE(flat());
+  QEnterEvent enter({5, 5}, {5, 5}, combo.mapToGlobal(QPointF(5, 5)));
+  QEvent leave(QEvent::Leave);
+  QFocusEvent focusOut(QEvent::FocusOut);
+  for (QEvent* away : {&leave, static_cast<QEvent*>(&focusOut)}) {
+    QApplication::sendEvent(&combo, &enter);
+    EXPECT_FALSE(flat());
+    QApplication::sendEvent(&combo, away);
+    EXPECT_TRUE(flat());
+  }
 }

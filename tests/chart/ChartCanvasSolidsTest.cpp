@@ -93,6 +93,9 @@ TEST_F(Solids, PyramidsShowTheFacesTowardsTheViewer) {
     canvas.TruncatedPyramid({100, 100, 200, 200}, 0, 40, halfWidth, 10);
     EXPECT_EQ(Sizes().size(), halfWidth ? 4u : 3u);
   }
+  Open(true);  // each corner moved by its own depth
+  canvas.SolidTriangle({200, 150, 0}, {210, 150, 10}, {200, 170, 30});
+  EXPECT_EQ(dc.Of(TDCOp::Polygon).at(0)->Points, (std::vector<TPoint>{{200, 150}, {220, 140}, {230, 140}}));
 }
 
 TEST_F(Solids, DonutPathAndEllipseOutline) {

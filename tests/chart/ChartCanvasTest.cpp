@@ -163,10 +163,17 @@ TEST(ChartCanvas, FrameBufferTransparencyAndStaleness) {
   EXPECT_EQ(area, (TRect{0, 0, 40, 30}));
   canvas.DC().SetBrush({TDCBrushStyle::Solid, clBlue, {}});
   canvas.FillRect(area);
+  TChartFont font;
+  font.SetSize(20);
+  canvas.PrepareFont(font);
   auto blend = canvas.StartTransparency({5, 5, 15, 15}, 70);
   canvas.DC().SetBrush({TDCBrushStyle::Solid, RGB(200, 0, 0), {}});
   canvas.FillRect({0, 0, 40, 30});
+  canvas.SetTextAlign(TA_CENTER | TA_BOTTOM);  // a text under the blend
+  canvas.DC().SetFont(TDCFont{});
   canvas.FinishTransparency(std::move(blend));
+  EXPECT_EQ(canvas.GetTextAlign(), unsigned(TA_LEFT | TA_TOP));
+  EXPECT_EQ(canvas.DC().Font().Height, font.DCFont().Height);
   // A 30 % blend around an 80 % one finishes with its own percentage.
   auto outer = canvas.StartTransparency({20, 0, 40, 10}, 30);
   auto inner = canvas.StartTransparency({30, 0, 40, 10}, 80);

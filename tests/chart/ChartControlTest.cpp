@@ -102,11 +102,14 @@ TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
   TChartHost host(c);
   host.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-  c.Paint();
-  QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 150));
-  QTest::mouseMove(&host, QPoint(300, 250));
-  QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 250));
-  EXPECT_TRUE(c.Zoomed);
+  for (bool allow : {false, true}) {
+    c.SetAllowZoom(allow);
+    c.Paint();
+    QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 150));
+    QTest::mouseMove(&host, QPoint(300, 250));
+    QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 250));
+    EXPECT_EQ(c.Zoomed, allow);
+  }
   EXPECT_GT(c.BottomAxis().Minimum(), 20);
   EXPECT_LT(c.BottomAxis().Maximum(), 55);
   c.Paint();
@@ -119,19 +122,20 @@ TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
   EXPECT_FALSE(c.HasSavedRanges());
 }
 
-TEST(ChartControlTest, AnimatedZoomRepaintsSevenTimesAndLandsExactly) {
+TEST(ChartControlTest, AnimatedZoomRepaintsOnceAStepAndLandsExactly) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
-  c.Zoom().Animated = true;
+  c.SetAnimatedZoom(true);
+  c.SetAnimatedZoomSteps(5);
   int draws = 0, zooms = 0;
   std::vector<double> minima;
   c.OnAfterDraw = [&](TCustomAxisPanel&) { ++draws, minima.push_back(c.BottomAxis().Minimum()); };
   c.OnZoom = [&](TCustomAxisPanel&) { ++zooms; };
   c.ZoomToRanges(0, 1, 30, 60, 10, 20, 0, 1);
-  EXPECT_EQ(draws, 7);
+  EXPECT_EQ(draws, 4);
   EXPECT_EQ(zooms, 1);
-  ASSERT_EQ(minima.size(), 7u);
+  ASSERT_EQ(minima.size(), 4u);
   EXPECT_DOUBLE_EQ(minima[0], 10);  // one third of the way from 0 to 30
   EXPECT_EQ(c.BottomAxis().Minimum(), 30);
   EXPECT_EQ(c.BottomAxis().Maximum(), 60);

@@ -51,7 +51,7 @@ struct Host final : IAxisHost, IMarksHost {
   void GetAxisLabel(const TChartAxis&, std::string&) override {}
   bool GetNextAxisLabel(const TChartAxis&, int i, double& v, bool& stop) override { return next && next(i, v, stop); }
 
-  TCanvas3D* MarksCanvas() override { return &canvas; }
+  TChartCanvas3D* MarksCanvas() override { return &canvas; }
   ITextMeasure& MarksMeasure() override { return measure; }
   void MarksChanged() override {}
   std::string MarkValueText(int) override { return "55"; }
@@ -509,6 +509,16 @@ TEST(SeriesMarks, ItemsTextsAndSizes) {
   EXPECT_EQ(h.Texts(), (std::vector<std::string>{"88.0 MHz", ""}));
   EXPECT_EQ(marks.HitTest(20, 20), 4);
   EXPECT_EQ(marks.HitTest(200, 20), -1);
+  // A visible callout with a plain arrow draws its pointer where the arrow
+  // leaves the point, in the point's colour.
+  marks.Callout().SetVisible(true);
+  h.dc.List.clear();
+  p.ArrowFrom = {40, 60};
+  marks.PaintOneMark(3, clRed, "x", p);
+  const auto rects = h.dc.Of(TDCOp::Rectangle);
+  ASSERT_EQ(rects.size(), 2u);  // the pointer, then the mark
+  EXPECT_EQ(rects[0]->Args, (std::vector<int>{36, 56, 45, 65}));
+  EXPECT_EQ(rects[0]->Brush.Color, clRed);
 
   TSeriesPointer pointer;
   EXPECT_TRUE(pointer.Hits(psRectangle, 3, -3));

@@ -2,6 +2,7 @@
 // measured through the recording backend; one picture per legend alignment.
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -215,28 +216,40 @@ TEST(ChartLegendTest, TitleTakesRoomAboveTheRows) {
 }
 
 TEST(ChartLegendTest, SeriesDrawTheirOwnSymbols) {
-  // A fast line: one line across the symbol's middle; an area: the symbol filled in the area colour.
-  for (bool area : {false, true}) {
+  // A fast line: one line across the symbol's middle; an area: the symbol
+  // filled in the area colour; a line with pointers: the line and the
+  // pointer's shape centred, its half sizes at most a third of the symbol.
+  enum Kind { kLine, kArea, kPointer };
+  for (Kind kind : {kLine, kArea, kPointer}) {
     LegendChart f(laRight, 0, 600, 400);
     f.Chart.Legend().LegendStyle = lsSeries;
     auto a = std::make_unique<TAreaSeries>();
     a->SetAreaColor(clLime);
     std::unique_ptr<TChartSeries> owned = std::move(a);
-    if (!area) owned = std::make_unique<TFastLineSeries>();
+    if (kind == kLine) owned = std::make_unique<TFastLineSeries>();
+    if (kind == kPointer) {
+      auto p = std::make_unique<TCustomSeries>();
+      p->Pointer().SetStyle(psDiamond);
+      owned = std::move(p);
+    }
     f.Chart.AddSeries(std::move(owned))->SetSeriesColor(clRed);
     const TLegendLayout l = f.Lay();
     const int top = l.ItemsTop + 3, bottom = l.ItemsTop + l.RowHeight - 1, mid = (top + bottom) / 2;
-    const int x0 = l.SymbolX, x1 = x0 + l.SymbolWidth;
+    const int x0 = l.SymbolX, x1 = x0 + l.SymbolWidth, xm = (x0 + x1) / 2;
+    const int h = std::min(4, (x1 - x0) / 3), v = std::min(4, (bottom - top) / 3);
+    const std::vector<TPoint> diamond = {{xm, mid - v}, {xm + h, mid}, {xm, mid + v}, {xm - h, mid}};
     const std::vector<TDCRecord> list = f.Chart.BuildMetafile(f.Chart.PanelRectangle()).Records;
-    int line = 0, filled = 0;
+    int line = 0, filled = 0, pointer = 0;
     for (size_t i = 1; i < list.size(); ++i) {
       const TDCRecord& r = list[i];
       line += r.Op == TDCOp::LineTo && r.Args == std::vector<int>{x1, mid} && r.Pen.Color == clRed &&
               list[i - 1].Args == std::vector<int>{x0, mid};
       filled += r.Op == TDCOp::Rectangle && r.Args == std::vector<int>{x0, top, x1, bottom} && r.Brush.Color == clLime;
+      pointer += r.Op == TDCOp::Polygon && r.Points == diamond && r.Brush.Color == clRed;
     }
-    EXPECT_EQ(line, area ? 0 : 1);
-    EXPECT_EQ(filled, area ? 1 : 0);
+    EXPECT_EQ(line, kind == kArea ? 0 : 1);
+    EXPECT_EQ(filled, kind == kArea ? 1 : 0);
+    EXPECT_EQ(pointer, kind == kPointer ? 1 : 0);
   }
 }
 

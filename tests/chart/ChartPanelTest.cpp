@@ -3,6 +3,7 @@
 // host through QTest.
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -83,6 +84,10 @@ TEST(ChartPanel, PrintMarginsToFit) {
     const TCustomChartPanel::TPageInfo page{4800, 6600, c.dpiX, 600};
     EXPECT_EQ(p.PrintMarginsToFit(&page), c.expected) << c.w << "x" << c.h << " " << c.dpiX;
   }
+  TCustomChartPanel p;  // a form keeps the margins only when one differs from 15
+  EXPECT_FALSE(p.IsPrintMarginsStored());
+  p.PrintMargins[3] = 10;
+  EXPECT_TRUE(p.IsPrintMarginsStored());
 }
 
 // The chart lands exactly on the print rectangle whatever its logical size.
@@ -227,6 +232,8 @@ TEST(ChartPanelHost, PaintsTheBufferAndForwardsTheMouse) {
   p.Listeners.push_back(&l);
   QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(30, 40));
   EXPECT_EQ(l.heard, std::vector<int>{3040});
+  QCursor::setPos(host.mapToGlobal(QPoint(25, -5)));  // also outside the window
+  EXPECT_EQ(p.GetCursorPos(), (TPoint{25, -5}));
   p.Cursor = Qt::WaitCursor;
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(&host, &leave);
@@ -261,6 +268,41 @@ TEST(ChartPanel, BackImageModes) {
     EXPECT_EQ(drawn, c.expected) << int(c.mode);
     EXPECT_EQ(dc.Count(TDCOp::ClipRect), c.mode == pbmStretch ? 0 : 1);
     EXPECT_EQ(dc.Count(TDCOp::PushClip), dc.Count(TDCOp::PopClip)) << int(c.mode);
+  }
+}
+
+// The picture a panel hands over is what its window shows; a transparent
+// back image lets the panel's colour through where its bottom-left colour is.
+TEST(ChartPanel, AssignToAndTransparentBackImage) {
+  EnsureQApplication();
+  QImage image(6, 6, QImage::Format_RGB32);
+  image.fill(Qt::green);
+  image.setPixel(0, 5, qRgb(255, 255, 255));
+  image.setPixel(2, 2, qRgb(255, 255, 255));
+  for (bool transparent : {false, true}) {
+    TSamplePanel p;
+    p.BevelOuter = bvNone;
+    p.SetColor(clYellow);
+    p.SetBounds(60, 40);
+    p.SetMarginUnits(muPixels);
+    p.SetMargins(20, 20, 2, 2);  // the red plot clear of the picture
+    EXPECT_FALSE(p.BackImageTransp());
+    p.SetBackImageTransp(true);  // no picture: nothing to make transparent
+    EXPECT_FALSE(p.BackImageTransp());
+    p.BackImage().SetImage(image);
+    p.BackImage().SetMode(pbmCustom);
+    p.BackImage().SetLeft(3), p.BackImage().SetTop(4);
+    p.Paint();
+    p.SetBackImageTransp(transparent);
+    EXPECT_EQ(p.Canvas().BufferStale(), transparent);
+    QImage assigned;
+    TPicture picture;
+    p.AssignTo(assigned), p.AssignTo(picture), p.Paint();
+    EXPECT_EQ(assigned, p.WindowImage());
+    EXPECT_EQ(picture.Image(), assigned);
+    const QRgb through = transparent ? qRgb(255, 255, 0) : qRgb(255, 255, 255);
+    EXPECT_EQ((std::vector{assigned.pixel(5, 6), assigned.pixel(3, 9), assigned.pixel(4, 6)}),
+              (std::vector{through, through, qRgb(0, 255, 0)}));
   }
 }
 
