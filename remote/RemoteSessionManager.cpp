@@ -90,10 +90,11 @@ TShoutRequest ReadShoutRequest(TBoundedReader& Reader, TShoutHTTPHeader& Header,
 }
 
 TRemoteSessionManager::TRemoteSessionManager(TmyItemCollection& Resources, TLocalAddressProvider LocalAddress,
-                                             TAudioBlockSource* Audio, TRemoteLimits Limits)
+                                             TAudioBlockSource* Audio, TRemoteLimits Limits, IClock& Clock)
     : Resources_(Resources),
       Audio_(Audio),
       Limits_(Limits),
+      Clock_(Clock),
       LocalIP_(LocalAddress ? LocalAddress() : std::string()),
       CommandServer_([this](const TConnectionRef& c) { ServeCommand(c); }, Limits.Connections),
       AudioServer_([this](const TConnectionRef& c) { ServeAudio(c); }, Limits.Connections),
@@ -112,7 +113,7 @@ void TRemoteSessionManager::SetPassword(const std::string& Password) {
 void TRemoteSessionManager::Start() {
   Stop();
   const std::pair<TTcpServer*, int> servers[] = {
-      {&CommandServer_, kCommandPort}, {&AudioServer_, AudioPort_}, {&HttpServer_, kHttpPort}};
+      {&CommandServer_, Ports_.Command}, {&AudioServer_, Ports_.Audio}, {&HttpServer_, Ports_.Http}};
   for (size_t i = 0; i < std::size(servers); ++i) {
     try {
       servers[i].first->Start(LocalIP_, servers[i].second);
@@ -290,7 +291,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
       if (c->Ready) {
         busy = true;
       } else {
-        c->ConnectTime = dt::Now();
+        c->ConnectTime = Clock_.Now();
         c->Connection = Conn;
         registered = true;
       }

@@ -17,6 +17,7 @@
 
 #include "platform/DateTime.h"
 #include "remote/FileResourcer.h"
+#include "remote/RemoteHost.h"
 #include "remote/RemoteHttp.h"
 #include "remote/TcpServer.h"
 
@@ -79,16 +80,17 @@ class ERemoteStartError : public std::runtime_error {
 
 class TRemoteSessionManager {
  public:
-  static constexpr int kCommandPort = 8001;
-  static constexpr int kHttpPort = 8080;
-  static constexpr int kDefaultAudioPort = 8000;
+  static constexpr int kCommandPort = TRemotePorts{}.Command;
+  static constexpr int kHttpPort = TRemotePorts{}.Http;
+  static constexpr int kDefaultAudioPort = TRemotePorts{}.Audio;
   static constexpr const char* kDefaultPassword = "740915";
   static constexpr const char* kServerName = "Fenwisk Remote Server";
 
   using TCommandHandler = std::function<void(const TConnectionRef& Conn, const std::string& Message)>;
 
   TRemoteSessionManager(TmyItemCollection& Resources, TLocalAddressProvider LocalAddress = GetLocalIP,
-                        TAudioBlockSource* Audio = nullptr, TRemoteLimits Limits = {});
+                        TAudioBlockSource* Audio = nullptr, TRemoteLimits Limits = {},
+                        IClock& Clock = SystemClock());
   ~TRemoteSessionManager();
   TRemoteSessionManager(const TRemoteSessionManager&) = delete;
   TRemoteSessionManager& operator=(const TRemoteSessionManager&) = delete;
@@ -102,8 +104,11 @@ class TRemoteSessionManager {
   void Stop();
 
   const std::string& LocalIP() const { return LocalIP_; }
-  int AudioPort() const { return AudioPort_; }
-  void SetAudioPort(int Port) { AudioPort_ = Port; }
+  int AudioPort() const { return Ports_.Audio; }
+  void SetAudioPort(int Port) { Ports_.Audio = Port; }
+  // Takes effect at the next Start.
+  void SetPorts(const TRemotePorts& Ports) { Ports_ = Ports; }
+  const TRemotePorts& Ports() const { return Ports_; }
   void SetPassword(const std::string& Password);
   // Called on the command connection's worker for every NUL-terminated
   // message; set before Start.
@@ -141,8 +146,9 @@ class TRemoteSessionManager {
   TmyItemCollection& Resources_;
   TAudioBlockSource* Audio_;
   TRemoteLimits Limits_;
+  IClock& Clock_;
   std::string LocalIP_;
-  int AudioPort_ = kDefaultAudioPort;
+  TRemotePorts Ports_;
   std::string Password_ = kDefaultPassword;
   TCommandHandler OnCommand_;
   std::mutex Lock;

@@ -31,6 +31,7 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kBrowser = "127.0.0.1";
+const TRemotePorts kPorts{FreePort("127.0.0.2"), FreePort("127.0.0.2"), FreePort("127.0.0.2")};
 
 // Runs Client on a thread of its own while this, the user-interface thread,
 // serves the dialog's events.
@@ -70,13 +71,14 @@ class RemoteForm : public ::testing::Test {
     invoker_ = MakeQtMainThreadInvoker();
     Host.Owner = invoker_.get();
     Host.Capture = ToneCapture();
+    Host.Ports = kPorts;
     Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
   ~RemoteForm() override { Form.reset(); }
 
   void LogIn() {
     const std::string page =
-        WhileServing([] { return Ask(8080, "GET /?password=740915 HTTP/1.0\r\n\r\n", "</html>"); });
+        WhileServing([] { return Ask(kPorts.Http, "GET /?password=740915 HTTP/1.0\r\n\r\n", "</html>"); });
     EXPECT_EQ(page.substr(0, 15), "HTTP/1.1 200 OK");
   }
 
@@ -87,15 +89,15 @@ class RemoteForm : public ::testing::Test {
 
 TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   EXPECT_EQ(Form->windowTitle(), "Remote Control - Quorvane Broadcast Ltd.");
-  EXPECT_EQ(Form->edRemoteAddr->text(), "http://127.0.0.2:8080/");
+  EXPECT_EQ(Form->edRemoteAddr->text().toStdString(), "http://127.0.0.2:" + std::to_string(kPorts.Http) + "/");
   EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
   // The first MP3 format at or below 32000 Hz.
   EXPECT_EQ(Form->cbCodecs->currentText().toStdString(), TRemoteAudio::EnumerateCodecFormats(0x55, 32000).at(0));
   EXPECT_NE(Form->cbCodecs->currentText().indexOf("56 kBit/s"), -1);
   EXPECT_EQ(Form->cbDevices->currentText(), "Simulated Tone (1 kHz)");
-  Form->edPort->SetValue(8001);
+  Form->edPort->SetValue(kPorts.Command);
   Form->edPortChange();
-  EXPECT_EQ(Form->edPort->Value(), 8000);
+  EXPECT_EQ(Form->edPort->Value(), kPorts.Audio);
 
   Form->btnStartClick();
   EXPECT_EQ(Form->edPassword->text(), "740915");
@@ -104,7 +106,8 @@ TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   EXPECT_TRUE(Host.Active);
   std::stringstream playlist;
   ASSERT_TRUE(Form->Resources().FindItem("Fenwisk.m3u")->SaveToStream(playlist));
-  EXPECT_EQ(playlist.str(), "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:8000");
+  EXPECT_EQ(playlist.str(),
+            "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:" + std::to_string(kPorts.Audio));
   Form->show();
   SaveScreenshot(Form.get(), "remote_dialog");
 
@@ -125,12 +128,12 @@ TEST_F(RemoteForm, CommandSocketAnswersPushesAndStreamsMp3) {
   // The audio stream goes to the client while its command socket is open
   // (closing a ready command socket logs it out).
   const auto [got, stream] = WhileServing([] {
-    const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+    const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
     const std::string ask = Msg(kPolicyRequest) + Msg("READY=?") + Msg("FREQ=?") + Msg("SENSE=?");
     send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
     std::string got, stream;
     ReadUntil(fd, got, Msg("PS=CLASSIC&"));
-    const int audio = ConnectFrom(kBrowser, "127.0.0.2", 8000);
+    const int audio = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Audio);
     send(audio, "GET / HTTP/1.0\r\n\r\n", 18, MSG_NOSIGNAL);
     char buf[4096];
     ssize_t n;
@@ -158,8 +161,8 @@ class TWsClient {
     namespace ip = boost::asio::ip;
     Ws.next_layer().open(ip::tcp::v4());
     Ws.next_layer().bind({ip::make_address(kBrowser), 0});
-    Ws.next_layer().connect({ip::make_address("127.0.0.2"), 8001});
-    Ws.handshake("127.0.0.2:8001", "/");
+    Ws.next_layer().connect({ip::make_address("127.0.0.2"), static_cast<unsigned short>(kPorts.Command)});
+    Ws.handshake("127.0.0.2:" + std::to_string(kPorts.Command), "/");
     Ws.binary(true);
   }
   void Send(const std::string& M) { Ws.write(boost::asio::buffer(M)); }
@@ -191,7 +194,7 @@ TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
 TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
   Form->btnStartClick();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
   const std::string ask = Msg("READY=?");
   send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
   std::this_thread::sleep_for(200ms);  // the worker now waits for this thread
@@ -208,7 +211,7 @@ TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
 TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
   Form->btnStartClick();
   LogIn();
-  const int fd = WhileServing([] { return ConnectFrom(kBrowser, "127.0.0.2", 8001); });
+  const int fd = WhileServing([] { return ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command); });
   QTest::qWait(700);
   EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: 127.0.0.1");
   EXPECT_EQ(Form->lbTimeout->text(), "Time Left: Unlimited");
@@ -223,7 +226,7 @@ TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
 TEST_F(RemoteForm, ReadyClientThatStopsReadingIsEnded) {
   Form->btnStartClick();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
   send(fd, "READY=?", 8, MSG_NOSIGNAL);
   EXPECT_TRUE(WhileServing([fd] {
     std::string got;

@@ -18,6 +18,8 @@ namespace {
 constexpr const char* kServer = "127.0.0.2";
 constexpr const char* kA = "127.0.0.1";
 constexpr const char* kB = "127.0.0.3";
+// Free ports, so other servers on this machine do not disturb the tests.
+const TRemotePorts kPorts{FreePort(kServer), FreePort(kServer), FreePort(kServer)};
 
 int Connect(const char* From, int Port) { return ConnectFrom(From, kServer, Port); }
 
@@ -59,7 +61,7 @@ struct THttpReply {
 };
 
 THttpReply Get(const char* From, const std::string& Target) {
-  const std::string r = Exchange(From, 8080, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
+  const std::string r = Exchange(From, kPorts.Http, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
   const size_t end = r.find("\r\n\r\n");
   if (end == std::string::npos) return {r, "", ""};
   return {r.substr(0, r.find("\r\n")), r.substr(0, end + 2), r.substr(end + 4)};
@@ -101,6 +103,7 @@ class RemoteSession : public ::testing::Test {
     TRemoteLimits limits;
     limits.LoginTimeout = LoginTimeout;
     Mgr = std::make_unique<TRemoteSessionManager>(Res, [] { return std::string(kServer); }, &Audio, limits);
+    Mgr->SetPorts(kPorts);
     Mgr->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) {
       if (m == "READY=?") c->Send(Mgr->SetReady(c) ? std::string("READY=1", 8) : std::string("READY=0", 8));
       if (m == "PING") c->Send(std::string("PONG", 5));
@@ -152,7 +155,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
       {Repeat("Accept: */*\r\n", 64), "HTTP/1.1 200 OK"},
   };
   for (const auto& [headers, status] : cases) {
-    const std::string r = Exchange(kA, 8080, "GET / HTTP/1.1\r\n" + headers + "\r\n");
+    const std::string r = Exchange(kA, kPorts.Http, "GET / HTTP/1.1\r\n" + headers + "\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), status) << headers.size();
   }
 }
@@ -162,7 +165,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
 TEST_F(RemoteSession, RangeRequestsGetTheWholePage) {
   const std::string ranges[] = {"bytes=100000-", "bytes=0-1", "bytes=" + Repeat("0-30,", 1000) + "0-30"};
   for (const std::string& range : ranges) {
-    const std::string r = Exchange(kA, 8080, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
+    const std::string r = Exchange(kA, kPorts.Http, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), "HTTP/1.1 200 OK") << range.substr(0, 20);
     EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), "page x.dat %ALIAS%");
   }
@@ -184,11 +187,11 @@ TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
 
 TEST_F(RemoteSession, CommandSocketRegistration) {
   // A peer that never logged in is dropped after the log-in time.
-  const int stranger = Connect(kB, 8001);
+  const int stranger = Connect(kB, kPorts.Command);
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
   // Each socket answers once its connect step is done.
   const auto connected = [] {
-    const int fd = Connect(kA, 8001);
+    const int fd = Connect(kA, kPorts.Command);
     SendAll(fd, std::string("PING", 5));
     EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
     return fd;
@@ -202,7 +205,7 @@ TEST_F(RemoteSession, CommandSocketRegistration) {
   EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
   EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
   // A ready client's further sockets are turned away.
-  const int third = Connect(kA, 8001);
+  const int third = Connect(kA, kPorts.Command);
   EXPECT_EQ(Read(third), std::string("503", 4));
   close(third);
   EXPECT_TRUE(ClosedByServer(stranger));
@@ -237,14 +240,14 @@ TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
       EXPECT_EQ(Page(c.LoggedIn, "/?password=740915"), "page wrapper.html Fenwisk");
     }
     if (c.From != c.LoggedIn) Page(c.From, "/");
-    EXPECT_EQ(Exchange(c.From, 8000, c.Request), c.Reply);
+    EXPECT_EQ(Exchange(c.From, kPorts.Audio, c.Request), c.Reply);
     if (c.LoggedIn) Page(c.LoggedIn, "/?logout=1");
   }
 }
 
 TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, 8000);
+  const int player = Connect(kA, kPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\nUser-Agent: test\r\nIcy-MetaData:1\r\n\r\n");
   const std::string header =
       "HTTP/1.0 200 OK\r\nicy-name: Fenwisk Remote Server\r\nicy-genre: Ether\r\n"
@@ -254,7 +257,7 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
   for (const auto& b : blocks) Audio.Push(b);
   EXPECT_EQ(Read(player, blocks[0].size() + blocks[1].size()), blocks[0] + blocks[1]);
   // A second stream from the same peer is not served.
-  const int again = Connect(kA, 8000);
+  const int again = Connect(kA, kPorts.Audio);
   EXPECT_TRUE(ClosedByServer(again));
   close(again);
   close(player);
@@ -265,7 +268,7 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
 TEST_F(RemoteSession, LogOutEndsTheStream) {
   for (int round = 0; round < 2; ++round) {
     Page(kA, "/?password=740915");
-    const int player = Connect(kA, 8000);
+    const int player = Connect(kA, kPorts.Audio);
     SendAll(player, "GET / HTTP/1.0\r\n\r\n");
     EXPECT_EQ(Read(player, 15), "HTTP/1.0 200 OK") << round;
     Page(kA, "/?logout=1");
@@ -281,21 +284,22 @@ TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
   setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_port = htons(8080);
+  a.sin_port = htons(static_cast<uint16_t>(kPorts.Http));
   inet_pton(AF_INET, kServer, &a.sin_addr);
   ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   ASSERT_EQ(listen(blocker, 1), 0);
   TmyItemCollection res;
   TRemoteSessionManager mgr(res, [] { return std::string(kServer); });
+  mgr.SetPorts(kPorts);
   try {
     mgr.Start();
     ADD_FAILURE() << "started";
   } catch (const ERemoteStartError& e) {
-    EXPECT_EQ(e.Port, 8080);
-    EXPECT_NE(std::string(e.what()).find("port 8080"), std::string::npos) << e.what();
+    EXPECT_EQ(e.Port, kPorts.Http);
+    EXPECT_NE(std::string(e.what()).find("port " + std::to_string(kPorts.Http)), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Connect(kA, 8001), -1);
-  EXPECT_EQ(Connect(kA, 8000), -1);
+  EXPECT_EQ(Connect(kA, kPorts.Command), -1);
+  EXPECT_EQ(Connect(kA, kPorts.Audio), -1);
   close(blocker);
 }
 
@@ -306,7 +310,7 @@ class RemoteSessionLoad : public RemoteSession {
 
 TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, 8000);
+  const int player = Connect(kA, kPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\n\r\n");
   // The player reads nothing: its queue fills and further blocks are dropped.
   const std::string block(16 * 1024, 'm');
@@ -316,14 +320,14 @@ TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   std::vector<int> idle;
   int dropped = 0;
   for (const char* peer : {kB, "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"})
-    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, 8001));
+    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, kPorts.Command));
   for (size_t i = 0; i < idle.size(); ++i) dropped += (i % 17 == 16 || i >= 4 * 17) && ClosedByServer(idle[i]);
   EXPECT_EQ(dropped, 4 + 17);
   // A command message over 4 KiB ends its connection at once (in a slot
   // that closing another one frees).
   close(idle[0]);
   usleep(100000);
-  idle[0] = Connect(kB, 8001);
+  idle[0] = Connect(kB, kPorts.Command);
   SendAll(idle[0], std::string(5000, 'x'));
   EXPECT_TRUE(ClosedByServer(idle[0]));
   Mgr->Stop();

@@ -21,3 +21,15 @@ int ConnectFrom(const char* From, const char* To, int Port) {
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   return fd;
 }
+
+int FreePort(const char* Address) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  inet_pton(AF_INET, Address, &a.sin_addr);
+  socklen_t len = sizeof a;
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+  close(fd);
+  return bound ? ntohs(a.sin_port) : -1;
+}
