@@ -178,6 +178,9 @@ void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
   std::lock_guard<std::mutex> g(Lock);
   for (auto& c : Clients_)
     if (c->Connection == Conn) {
+      // The session is over: another needs the password again, and another
+      // address may take the receiver meanwhile.
+      if (c->LoggedIn) LogOutLocked(*c);
       c->Connection.reset();
       c->Ready = false;
     }

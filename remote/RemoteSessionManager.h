@@ -120,7 +120,8 @@ class TRemoteSessionManager {
   TPeer PeerState(const std::string& IP);
   // A copy of the active client's record (IP empty: none).
   TRemoteClient ActiveClient();
-  // Ends Conn and forgets it as its client's command connection.
+  // The session limit ran out: ends Conn, forgets it as its client's command
+  // connection and logs that client out.
   void EndCommandConnection(const TConnectionRef& Conn);
 
   // One HTTP connection: its client record, then its request, read from S

@@ -20,7 +20,9 @@
 
 #include "FakeRemoteHost.h"
 #include "controls/DBCtrlsEx.h"
+#include "platform/Format.h"
 #include "remote/RemoteAudio.h"
+#include "support/FakeClock.h"
 #include "support/LoopbackClient.h"
 #include "support/Mp3Decode.h"
 #include "support/QtApp.h"
@@ -53,8 +55,8 @@ bool ReadUntil(int Fd, std::string& Got, const std::string& Want) {
   return true;
 }
 
-std::string Ask(int Port, const std::string& Request, const std::string& Until) {
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", Port);
+std::string Ask(int Port, const std::string& Request, const std::string& Until, const char* From = kBrowser) {
+  const int fd = ConnectFrom(From, "127.0.0.2", Port);
   send(fd, Request.data(), Request.size(), MSG_NOSIGNAL);
   std::string got;
   ReadUntil(fd, got, Until);
@@ -72,6 +74,7 @@ class RemoteForm : public ::testing::Test {
     Host.Owner = invoker_.get();
     Host.Capture = ToneCapture();
     Host.Ports = kPorts;
+    Host.Time = &Clock;
     Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
   ~RemoteForm() override { Form.reset(); }
@@ -83,6 +86,7 @@ class RemoteForm : public ::testing::Test {
   }
 
   std::unique_ptr<TMainThreadInvoker> invoker_;
+  TFakeClock Clock;
   TFakeRemoteHost Host;
   std::unique_ptr<TRemoteForm> Form;
 };
@@ -208,14 +212,37 @@ TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
   EXPECT_EQ(Host.Clears, 2);      // Start and Stop only: the command never ran
 }
 
-TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
+// The session limit ends the session: the client logs in again, and
+// another address may take the receiver meanwhile.
+TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
+  Form->edTimeout->SetValue(1);
   Form->btnStartClick();
   LogIn();
-  const int fd = WhileServing([] { return ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command); });
-  QTest::qWait(700);
-  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: 127.0.0.1");
-  EXPECT_EQ(Form->lbTimeout->text(), "Time Left: Unlimited");
-  close(fd);
+  // A ready command socket, left open (closing it would log the client out).
+  std::vector<int> sockets;
+  const auto ready = [&sockets] {
+    sockets.push_back(ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command));
+    send(sockets.back(), "READY=?", 8, MSG_NOSIGNAL);
+    std::string got;
+    ReadUntil(sockets.back(), got, Msg("READY=1"));
+    return got;
+  };
+  EXPECT_EQ(WhileServing(ready), Msg("READY=1"));
+  const std::pair<int, const char*> labels[] = {{30000, "Time Left: 00:30"}, {30000, "Time Left: none"}};
+  for (const auto& [ms, left] : labels) {
+    Clock.Advance(ms);
+    Form->CommandsTimerTimer();
+    EXPECT_EQ(Form->lbTimeout->text(), left);
+  }
+  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
+  const auto page = [](const char* From, const char* Query) {
+    return WhileServing([=] { return Ask(kPorts.Http, Format("GET /%s HTTP/1.0\r\n\r\n", Query), "</html>", From); });
+  };
+  EXPECT_NE(page(kBrowser, "").find("- Log in</title>"), std::string::npos);
+  EXPECT_EQ(WhileServing(ready), "");
+  page("127.0.0.3", "");
+  EXPECT_NE(page("127.0.0.3", "?password=740915").find("- Remote Control</title>"), std::string::npos);
+  for (int fd : sockets) close(fd);
 }
 
 }  // namespace
