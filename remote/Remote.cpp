@@ -94,6 +94,7 @@ void TRemoteForm::BuildControls() {
   btnStart = new QPushButton("Start", this);
   lbRemoteConn = new QLabel(this);
   lbTimeout = new QLabel(this);
+  lbFailedLogIns = new QLabel(this);
   const std::pair<const char*, QWidget*> rows[] = {
       {"Device:", cbDevices}, {"Output:", cbCodecs},        {"Input:", cbCodecsIn},
       {"Audio Port:", edPort}, {"Password:", edPassword},   {"Device Alias:", edAlias},
@@ -106,7 +107,8 @@ void TRemoteForm::BuildControls() {
   grid->addWidget(new QLabel("min", this), row - 1, 2);
   grid->addWidget(lbRemoteConn, row, 0, 1, 2);
   grid->addWidget(btnStart, row++, 2);
-  grid->addWidget(lbTimeout, row, 0, 1, 3);
+  grid->addWidget(lbTimeout, row++, 0, 1, 3);
+  grid->addWidget(lbFailedLogIns, row, 0, 1, 3);
   cbCodecs->setMinimumWidth(280);
   CommandsTimer = new QTimer(this);
   CommandsTimer->setInterval(kCommandsIntervalMs);
@@ -235,6 +237,10 @@ void TRemoteForm::CommandsTimerTimer() {
   if (v.Expired) sessions_->EndCommandConnection(c.Connection);
   lbRemoteConn->setText(Q(v.Connection));
   lbTimeout->setText(Q(v.TimeLeft));
+  const TFailedLogIns failed = sessions_->FailedLogIns();
+  std::string text = failed.Count ? Format("Failed log-ins: %zu", failed.Count) : "";
+  for (const auto& [time, ip] : failed.Last) text += "\n" + dt::ToIsoText(time).substr(0, 19) + " from " + ip;
+  lbFailedLogIns->setText(Q(text));
 }
 
 void TRemoteForm::OnCommand(const TConnectionRef& Conn, const std::string& Message) {

@@ -195,6 +195,22 @@ void TRemoteSessionManager::LogOutLocked(TRemoteClient& C) {
   C.AudioConnection.reset();
 }
 
+void TRemoteSessionManager::LogInRefusedLocked(TRemoteClient& C, bool Counted) {
+  ++FailedLogIns_.Count;
+  auto& last = FailedLogIns_.Last;
+  last.insert(last.begin(), {Clock_.Now(), C.IP});
+  if (last.size() > TFailedLogIns::kShown) last.pop_back();
+  if (Counted && ++C.Failures >= kFreeLogInAttempts) {
+    C.Failures = 0;
+    C.LockedUntilMs = Clock_.SteadyMs() + std::chrono::milliseconds(kLogInLockOut).count();
+  }
+}
+
+TFailedLogIns TRemoteSessionManager::FailedLogIns() {
+  std::lock_guard<std::mutex> g(Lock);
+  return FailedLogIns_;
+}
+
 // ---- HTTP
 
 void TRemoteSessionManager::ServeHttpConnection(const TConnectionRef& Conn) {
@@ -234,12 +250,17 @@ std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const s
   if (!c) return kBusyPage;
   if (!c->LoggedIn && ActiveClient_ && ActiveClient_ != c) return kBusyPage;
   if (Logout == "1" && c->LoggedIn) LogOutLocked(*c);
-  const bool right = SameSecret(Password, Password_);
+  // A locked-out address gets the wrong-password page at once, its password
+  // not even compared, so guessing gains nothing there.
+  const bool locked = c->LockedUntilMs > Clock_.SteadyMs();
+  const bool right = !locked && SameSecret(Password, Password_);
   if (right && !ActiveClient_) {
     c->LoggedIn = true;
+    c->Failures = 0;
     ActiveClient_ = c;
   } else if (!right && !Password.empty() && !ActiveClient_) {
     c->LoggedIn = false;
+    LogInRefusedLocked(*c, !locked);
     return "logine.htm";
   }
   if (c->LoggedIn) return Document == "/" ? (c->Ready ? kBusyPage : "wrapper.html") : Document;

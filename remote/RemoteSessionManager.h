@@ -28,6 +28,18 @@ struct TRemoteClient {
   bool Ready = false;
   bool LoggedIn = false;
   TDateTime ConnectTime = 0;
+  // Wrong passwords since the last lock-out or log-in, and the end of the
+  // address's lock-out (steady milliseconds).
+  int Failures = 0;
+  int64_t LockedUntilMs = 0;
+};
+
+// What the operator sees of refused log-ins: how many, and the last few
+// (time and address; the passwords tried are kept nowhere).
+struct TFailedLogIns {
+  static constexpr size_t kShown = 3;
+  size_t Count = 0;
+  std::vector<std::pair<TDateTime, std::string>> Last;  // newest first
 };
 
 // The parsed audio request.
@@ -85,6 +97,10 @@ class TRemoteSessionManager {
   static constexpr int kDefaultAudioPort = TRemotePorts{}.Audio;
   static constexpr const char* kDefaultPassword = "740915";
   static constexpr const char* kServerName = "Fenwisk Remote Server";
+  // After this many wrong passwords an address is refused for a while,
+  // whatever it tries.
+  static constexpr int kFreeLogInAttempts = 5;
+  static constexpr std::chrono::minutes kLogInLockOut{5};
 
   using TCommandHandler = std::function<void(const TConnectionRef& Conn, const std::string& Message)>;
 
@@ -120,6 +136,7 @@ class TRemoteSessionManager {
   TPeer PeerState(const std::string& IP);
   // A copy of the active client's record (IP empty: none).
   TRemoteClient ActiveClient();
+  TFailedLogIns FailedLogIns();
   // The session limit ran out: ends Conn, forgets it as its client's command
   // connection and logs that client out.
   void EndCommandConnection(const TConnectionRef& Conn);
@@ -137,6 +154,8 @@ class TRemoteSessionManager {
   TRemoteClient& FindOrAddClient(const std::string& IP);
   // Under Lock: C is logged out and its audio stream ended.
   void LogOutLocked(TRemoteClient& C);
+  // Under Lock: a refused log-in of C is recorded; enough of them lock C out.
+  void LogInRefusedLocked(TRemoteClient& C, bool Counted);
   void OnCommandGet(const httplib::Request& Request, httplib::Response& Response);
   void ServeHttpConnection(const TConnectionRef& Conn);
   void ServeCommand(const TConnectionRef& Conn);
@@ -155,6 +174,7 @@ class TRemoteSessionManager {
   std::mutex Lock;
   std::vector<std::unique_ptr<TRemoteClient>> Clients_;
   TRemoteClient* ActiveClient_ = nullptr;
+  TFailedLogIns FailedLogIns_;
   TRemoteHttpServer Http_;
   TTcpServer CommandServer_, AudioServer_, HttpServer_;
 };

@@ -66,6 +66,12 @@ std::string Ask(int Port, const std::string& Request, const std::string& Until, 
 
 std::string Msg(const std::string& Text) { return Text + '\0'; }
 
+std::string Repeat(const std::string& Text, int Times) {
+  std::string out;
+  while (Times-- > 0) out += Text;
+  return out;
+}
+
 class RemoteForm : public ::testing::Test {
  protected:
   RemoteForm() {
@@ -243,6 +249,29 @@ TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
   page("127.0.0.3", "");
   EXPECT_NE(page("127.0.0.3", "?password=740915").find("- Remote Control</title>"), std::string::npos);
   for (int fd : sockets) close(fd);
+}
+
+// Guessing: after five wrong passwords an address is refused for five
+// minutes, the right password too, while other addresses log in as before;
+// the dialog shows when and from where.
+TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
+  Form->btnStartClick();
+  const auto page = [](const char* From, const std::string& Query) {
+    const std::string r =
+        WhileServing([=] { return Ask(kPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
+    if (r.find("Wrong password") != std::string::npos) return "wrong";
+    return r.find("- Remote Control<") != std::string::npos ? "in" : "?";
+  };
+  const char* guesser = "127.0.0.3";
+  for (const char* wrong : {"040915", "140915", "240915", "340915", "440915", "740915"})
+    EXPECT_STREQ(page(guesser, std::string("?password=") + wrong), "wrong") << wrong;
+  Form->CommandsTimerTimer();
+  EXPECT_EQ(Form->lbFailedLogIns->text().toStdString(),
+            "Failed log-ins: 6" + Repeat("\n2026-01-01 12:00:00 from 127.0.0.3", 3));
+  EXPECT_STREQ(page(kBrowser, "?password=740915"), "in");
+  page(kBrowser, "?logout=1");
+  Clock.Advance(5 * 60000);
+  EXPECT_STREQ(page(guesser, "?password=740915"), "in");
 }
 
 }  // namespace

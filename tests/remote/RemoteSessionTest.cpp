@@ -343,7 +343,7 @@ TEST(RemoteSessionRules, PasswordsAndKeys) {
     std::string A, B;
     bool Same;
   } secrets[] = {{"740915", "740915", true}, {"740915", "74091", false}, {"", "", true},
-                 {"", "x", false},           {"740915", "740916", false}, {std::string("a\0b", 3), "a", false}};
+                 {"", "x", false},           {"740915", "740916", false}, {"840915", "740915", false}, {std::string("a\0b", 3), "a", false}};
   for (const auto& s : secrets) EXPECT_EQ(SameSecret(s.A, s.B), s.Same) << s.A << "/" << s.B;
   std::string value = "old";
   EXPECT_TRUE(SplitKeyValue("Host: \t fw \r", "Host:", value, true));
