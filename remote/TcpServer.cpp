@@ -198,6 +198,7 @@ void TTcpServer::Start(const std::string& Address, int Port) {
   if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, SOMAXCONN) < 0)
     fail("Cannot listen on");
   Address_ = Address;
+  Stopping_ = false;
   Acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -205,7 +206,12 @@ void TTcpServer::AcceptLoop() {
   for (;;) {
     pollfd fds[2] = {{Listen_, POLLIN, 0}, {WakeFd_, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[1].revents) return;
+    if (fds[1].revents) {
+      if (Stopping_) return;
+      DrainWake(WakeFd_);
+      std::lock_guard<std::mutex> g(Lock_);
+      ReapLocked();
+    }
     if (fds[0].revents & POLLIN) Accept();
   }
 }
@@ -233,6 +239,9 @@ void TTcpServer::Accept() {
     Serve_(w->Conn);
     w->Conn->Disconnect();
     w->Done = true;
+    // Its socket and thread go now, not at the next accept.
+    const uint64_t one = 1;
+    (void)!write(WakeFd_, &one, sizeof one);
   });
   Workers_.push_back(std::move(worker));
 }
@@ -250,12 +259,12 @@ void TTcpServer::ReapLocked() {
 
 void TTcpServer::Stop() {
   if (Listen_ < 0) return;
+  Stopping_ = true;
   const uint64_t one = 1;
   (void)!write(WakeFd_, &one, sizeof one);
   Acceptor_.join();
   close(Listen_);
-  close(WakeFd_);
-  Listen_ = WakeFd_ = -1;
+  Listen_ = -1;
   std::list<std::unique_ptr<TWorker>> workers;
   {
     std::lock_guard<std::mutex> g(Lock_);
@@ -263,4 +272,7 @@ void TTcpServer::Stop() {
   }
   for (auto& w : workers) w->Conn->Disconnect();
   for (auto& w : workers) w->Thread.join();
+  // Only now: a finishing worker still writes to it.
+  close(WakeFd_);
+  WakeFd_ = -1;
 }

@@ -138,7 +138,9 @@ class TTcpServer {
 
   TServe Serve_;
   TTcpServerLimits Limits_;
+  // Wakes the acceptor: to stop, or to release the workers that finished.
   int Listen_ = -1, WakeFd_ = -1;
+  std::atomic<bool> Stopping_{false};
   std::string Address_;
   std::thread Acceptor_;
   std::mutex Lock_;

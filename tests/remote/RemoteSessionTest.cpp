@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -276,6 +277,23 @@ TEST_F(RemoteSession, LogOutEndsTheStream) {
     EXPECT_TRUE(ClosedByServer(player));
     close(player);
   }
+}
+
+// A finished connection gives its socket and thread back when it ends, not
+// when the next client connects.
+TEST_F(RemoteSession, FinishedConnectionsAreReleasedAtOnce) {
+  const auto count = [](const char* Dir) {
+    return std::distance(std::filesystem::directory_iterator(Dir), std::filesystem::directory_iterator());
+  };
+  const auto fds = count("/proc/self/fd"), threads = count("/proc/self/task");
+  for (int i = 0; i < 10; ++i) {
+    Page(kA, "/");
+    close(Connect(kB, kPorts.Command));
+  }
+  for (int i = 0; i < 300 && (count("/proc/self/fd") != fds || count("/proc/self/task") != threads); ++i)
+    usleep(10000);
+  EXPECT_EQ(count("/proc/self/fd"), fds);
+  EXPECT_EQ(count("/proc/self/task"), threads);
 }
 
 TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
