@@ -305,7 +305,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   std::unique_ptr<TWebSocketSession> ws;
   if (StartsWithHttpGet(*Conn, kUpgradeWait)) {
     ws = std::make_unique<TWebSocketSession>(Conn);
-    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout))) return;
+    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout), Ports_.Http)) return;
   }
   bool busy = false, registered = false;
   {

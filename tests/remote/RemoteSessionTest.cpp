@@ -279,6 +279,29 @@ TEST_F(RemoteSession, LogOutEndsTheStream) {
   }
 }
 
+// Only the server's own pages (by the address or the name it was reached
+// by) or programs, which send no Origin, may upgrade the command socket.
+TEST_F(RemoteSession, WebSocketUpgradeOnlyFromOwnPages) {
+  const std::string http = std::to_string(kPorts.Http);
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "HTTP/1.1 101"},
+      {"Origin: http://127.0.0.2:" + http + "\r\n", "HTTP/1.1 101"},
+      {"Origin: http://FW.local:" + http + "\r\n", "HTTP/1.1 101"},
+      {"Origin: http://evil.example:" + http + "\r\n", "HTTP/1.1 403"},
+      {"Origin: http://127.0.0.2:" + std::to_string(kPorts.Command) + "\r\n", "HTTP/1.1 403"},
+      {"Origin: https://127.0.0.2:" + http + "\r\n", "HTTP/1.1 403"},
+      {"Origin: null\r\n", "HTTP/1.1 403"},
+  };
+  for (const auto& [origin, status] : cases) {
+    const int fd = Connect(kA, kPorts.Command);
+    SendAll(fd, "GET / HTTP/1.1\r\nHost: fw.local:" + std::to_string(kPorts.Command) +
+                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                    "Sec-WebSocket-Version: 13\r\n" + origin + "\r\n");
+    EXPECT_EQ(Read(fd, 12), status) << origin;
+    close(fd);
+  }
+}
+
 // A finished connection gives its socket and thread back when it ends, not
 // when the next client connects.
 TEST_F(RemoteSession, FinishedConnectionsAreReleasedAtOnce) {
