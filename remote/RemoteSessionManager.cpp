@@ -96,9 +96,12 @@ TRemoteSessionManager::TRemoteSessionManager(TmyItemCollection& Resources, TLoca
       Limits_(Limits),
       Clock_(Clock),
       LocalIP_(LocalAddress ? LocalAddress() : std::string()),
-      CommandServer_([this](const TConnectionRef& c) { ServeCommand(c); }, Limits.Connections),
-      AudioServer_([this](const TConnectionRef& c) { ServeAudio(c); }, Limits.Connections),
-      HttpServer_([this](const TConnectionRef& c) { ServeHttpConnection(c); }, Limits.Connections) {
+      CommandServer_([this](const TConnectionRef& c) { ServeCommand(c); }, Limits.Connections,
+                     [this](const std::string& IP) { return LoggedIn(IP); }),
+      AudioServer_([this](const TConnectionRef& c) { ServeAudio(c); }, Limits.Connections,
+                   [this](const std::string& IP) { return LoggedIn(IP); }),
+      HttpServer_([this](const TConnectionRef& c) { ServeHttpConnection(c); }, Limits.Connections,
+                  [this](const std::string& IP) { return LoggedIn(IP); }) {
   Http_.Get(".*", [this](const httplib::Request& q, httplib::Response& r) { OnCommandGet(q, r); });
   Http_.set_payload_max_length(kMaxHeadLine);
 }
@@ -144,6 +147,12 @@ TRemoteClient* TRemoteSessionManager::FindClient(const std::string& IP) {
   for (auto it = Clients_.rbegin(); it != Clients_.rend(); ++it)
     if ((*it)->IP == IP) return it->get();
   return nullptr;
+}
+
+bool TRemoteSessionManager::LoggedIn(const std::string& IP) {
+  std::lock_guard<std::mutex> g(Lock);
+  const TRemoteClient* c = FindClient(IP);
+  return c && c->LoggedIn;
 }
 
 TRemoteClient& TRemoteSessionManager::FindOrAddClient(const std::string& IP) {

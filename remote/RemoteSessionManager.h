@@ -151,6 +151,7 @@ class TRemoteSessionManager {
 
  private:
   TRemoteClient* FindClient(const std::string& IP);
+  bool LoggedIn(const std::string& IP);
   TRemoteClient& FindOrAddClient(const std::string& IP);
   // Under Lock: C is logged out and its audio stream ended.
   void LogOutLocked(TRemoteClient& C);

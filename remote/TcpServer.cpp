@@ -38,6 +38,11 @@ std::string AddressText(const sockaddr_in& a) {
 
 TDeadline DeadlineIn(std::chrono::milliseconds Ms) { return std::chrono::steady_clock::now() + Ms; }
 
+static int64_t SteadyNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 bool TBoundedReader::ReadUntil(char Terminator, std::string& Out, size_t Max, TDeadline Deadline) {
   for (;;) {
     const size_t end = Buf_.find(Terminator, Pos_);
@@ -66,7 +71,7 @@ bool TBoundedReader::ReadLine(std::string& Line, size_t Max, TDeadline Deadline)
 
 TTcpConnection::TTcpConnection(int Fd, std::string PeerIP, std::string LocalIP, size_t MaxQueued)
     : Fd_(Fd), WakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), PeerIP_(std::move(PeerIP)),
-      LocalIP_(std::move(LocalIP)), MaxQueued_(MaxQueued) {
+      LocalIP_(std::move(LocalIP)), MaxQueued_(MaxQueued), LastInputMs_(SteadyNowMs()) {
   if (WakeFd_ < 0) Ending_ = true;
 }
 
@@ -152,6 +157,7 @@ ssize_t TTcpConnection::Receive(char* Buf, size_t Size, TDeadline Deadline) {
   for (;;) {
     if (Pump(true, Deadline) != TWait::Readable) return -1;
     const ssize_t n = recv(Fd_, Buf, Size, MSG_DONTWAIT);
+    if (n > 0) LastInputMs_ = SteadyNowMs();
     if (n >= 0) return n;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
   }
@@ -223,15 +229,25 @@ void TTcpServer::Accept() {
   if (fd < 0) return;
   len = sizeof local;
   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
+  const std::string peerIP = AddressText(peer);
+  // Asked before taking the lock: the answer comes under the owner's lock.
+  const bool privileged = Privileged_ && Privileged_(peerIP);
   std::lock_guard<std::mutex> g(Lock_);
   ReapLocked();
-  const std::string peerIP = AddressText(peer);
-  size_t fromPeer = 0;
-  for (const auto& w : Workers_) fromPeer += w->Conn->PeerIP() == peerIP;
-  if (Workers_.size() >= Limits_.MaxConnections || fromPeer >= Limits_.MaxPerPeer) {
+  size_t fromPeer = 0, open = 0;
+  TTcpConnection* idlest = nullptr;
+  for (const auto& w : Workers_) {
+    if (w->Conn->Ending()) continue;
+    ++open;
+    if (w->Conn->PeerIP() == peerIP) ++fromPeer;
+    else if (!idlest || w->Conn->LastInputMs() < idlest->LastInputMs()) idlest = w->Conn.get();
+  }
+  const bool full = open >= Limits_.MaxConnections;
+  if (privileged ? fromPeer >= Limits_.MaxConnections : full || fromPeer >= Limits_.MaxPerPeer) {
     close(fd);
     return;
   }
+  if (full && idlest) idlest->Disconnect();
   auto worker = std::make_unique<TWorker>();
   worker->Conn = std::make_shared<TTcpConnection>(fd, peerIP, AddressText(local), Limits_.MaxQueuedBytes);
   TWorker* w = worker.get();

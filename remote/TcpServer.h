@@ -77,6 +77,9 @@ class TTcpConnection final : public TByteSource {
   // Any thread: ends the connection; the worker's waits return at once.
   void Disconnect();
   bool Ending() const { return Ending_; }
+  // When the peer last sent something (steady milliseconds; the connect
+  // time before it did).
+  int64_t LastInputMs() const { return LastInputMs_; }
 
   // Worker only. Receive and Write send queued bytes while they wait.
   ssize_t Receive(char* Buf, size_t Size, TDeadline Deadline) override;
@@ -97,6 +100,7 @@ class TTcpConnection final : public TByteSource {
   const std::string PeerIP_, LocalIP_;
   const size_t MaxQueued_;
   std::atomic<bool> Ending_{false};
+  std::atomic<int64_t> LastInputMs_;
   std::mutex FramerLock_;
   TFramer Framer_;
   std::mutex QueueLock_;
@@ -116,7 +120,12 @@ struct TTcpServerLimits {
 class TTcpServer {
  public:
   using TServe = std::function<void(const TConnectionRef&)>;
-  TTcpServer(TServe Serve, TTcpServerLimits Limits) : Serve_(std::move(Serve)), Limits_(Limits) {}
+  // Whether a peer address passes the caps (the logged-in client): up to
+  // MaxConnections of its own, and when the port is full, the idlest
+  // connection of another address is ended to make room.
+  using TPrivileged = std::function<bool(const std::string& PeerIP)>;
+  TTcpServer(TServe Serve, TTcpServerLimits Limits, TPrivileged Privileged = nullptr)
+      : Serve_(std::move(Serve)), Limits_(Limits), Privileged_(std::move(Privileged)) {}
   ~TTcpServer() { Stop(); }
 
   // Listens on Address:Port ("" = every address). Throws std::runtime_error
@@ -138,6 +147,7 @@ class TTcpServer {
 
   TServe Serve_;
   TTcpServerLimits Limits_;
+  TPrivileged Privileged_;
   // Wakes the acceptor: to stop, or to release the workers that finished.
   int Listen_ = -1, WakeFd_ = -1;
   std::atomic<bool> Stopping_{false};

@@ -379,6 +379,25 @@ TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
   close(player);
 }
 
+// Strangers filling the ports leave room for the logged-in client: the
+// idlest connection of theirs makes way, and they stay capped.
+TEST_F(RemoteSessionLoad, FullPortsStillLetTheLoggedInClientIn) {
+  EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
+  std::vector<int> idle;
+  for (int port : {kPorts.Http, kPorts.Command})
+    for (const char* peer : {"127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"})
+      for (int i = 0; i < 16; ++i) idle.push_back(ConnectFrom(peer, kServer, port));
+  EXPECT_EQ(Page(kA, "/"), "page wrapper.html Fenwisk");
+  const int fd = Connect(kA, kPorts.Command);
+  SendAll(fd, std::string("READY=?", 8));
+  EXPECT_EQ(Read(fd, 8), std::string("READY=1", 8));
+  const int late = Connect("127.0.0.8", kPorts.Command);
+  EXPECT_TRUE(ClosedByServer(late));
+  for (int f : idle) close(f);
+  close(late);
+  close(fd);
+}
+
 TEST(RemoteSessionRules, PasswordsAndKeys) {
   struct {
     std::string A, B;
