@@ -34,6 +34,11 @@ constexpr std::chrono::milliseconds kUpgradeWait{250};
 // Replies go out within this, or the connection is dropped.
 constexpr std::chrono::seconds kWriteTimeout{10};
 
+// A player may fall this far behind in our queue (and about as far in the
+// system's send buffer) before it skips ahead.
+constexpr std::chrono::seconds kAudioMaxBehind{3};
+constexpr int kAudioSendBuffer = 8 * 1024;
+
 }  // namespace
 
 bool SplitKeyValue(const std::string& Line, const std::string& Key, std::string& Value, bool DoTrim) {
@@ -402,6 +407,8 @@ bool TRemoteSessionManager::AnswerAudioGet(const TConnectionRef& Conn) {
     // The client may have logged out while its request came in.
     if (!c || !c->LoggedIn || c->AudioConnection) return false;
     c->AudioConnection = Conn;
+    // What waits in the system's buffer cannot be skipped: a few seconds.
+    Conn->LimitSendBuffer(kAudioSendBuffer);
     // Queued under the lock, so no audio block can overtake the header.
     Conn->Send(kStreamHeader);
   }
@@ -419,6 +426,8 @@ void TRemoteSessionManager::SendAudioBlock(const std::string& Block) {
     std::lock_guard<std::mutex> g(Lock);
     if (ActiveClient_) conn = ActiveClient_->AudioConnection;
   }
-  // A full queue drops this block for that listener only.
-  if (conn) conn->Send(Block);
+  // A player that stalled skips whole frames to what is live now.
+  AudioFrames_.Push(Block, [&](std::string Frame, int64_t LengthUs) {
+    if (conn) conn->SendLive(std::move(Frame), LengthUs, std::chrono::microseconds(kAudioMaxBehind).count());
+  });
 }

@@ -17,6 +17,7 @@
 
 #include "platform/DateTime.h"
 #include "remote/FileResourcer.h"
+#include "remote/Mp3Frames.h"
 #include "remote/RemoteHost.h"
 #include "remote/RemoteHttp.h"
 #include "remote/TcpServer.h"
@@ -176,6 +177,8 @@ class TRemoteSessionManager {
   std::vector<std::unique_ptr<TRemoteClient>> Clients_;
   TRemoteClient* ActiveClient_ = nullptr;
   TFailedLogIns FailedLogIns_;
+  // The audio source's thread only.
+  TMp3FrameSplitter AudioFrames_;
   TRemoteHttpServer Http_;
   TTcpServer CommandServer_, AudioServer_, HttpServer_;
 };

@@ -90,11 +90,35 @@ bool TTcpConnection::Send(std::string Bytes) {
     std::lock_guard<std::mutex> g(QueueLock_);
     if (Ending_ || Queued_ + Bytes.size() > MaxQueued_) return false;
     Queued_ += Bytes.size();
-    Queue_.push_back(std::move(Bytes));
+    Queue_.push_back({std::move(Bytes)});
   }
   Wake();
   return true;
 }
+
+bool TTcpConnection::SendLive(std::string Bytes, int64_t LengthUs, int64_t MaxBehindUs) {
+  {
+    std::lock_guard<std::mutex> g(QueueLock_);
+    if (Ending_) return false;
+    Queued_ += Bytes.size();
+    QueuedUs_ += LengthUs;
+    Queue_.push_back({std::move(Bytes), LengthUs});
+    // The piece being sent stays whole.
+    for (auto it = Queue_.begin() + (FrontSent_ > 0); QueuedUs_ > MaxBehindUs && it != Queue_.end();) {
+      if (it->LengthUs == 0) {
+        ++it;
+        continue;
+      }
+      Queued_ -= it->Bytes.size();
+      QueuedUs_ -= it->LengthUs;
+      it = Queue_.erase(it);
+    }
+  }
+  Wake();
+  return true;
+}
+
+void TTcpConnection::LimitSendBuffer(int Bytes) { setsockopt(Fd_, SOL_SOCKET, SO_SNDBUF, &Bytes, sizeof Bytes); }
 
 bool TTcpConnection::SendMessage(const std::string& Message, bool Terminate) {
   std::lock_guard<std::mutex> g(FramerLock_);
@@ -116,12 +140,13 @@ void TTcpConnection::Disconnect() {
 bool TTcpConnection::FlushSome() {
   std::lock_guard<std::mutex> g(QueueLock_);
   while (!Queue_.empty()) {
-    const std::string& front = Queue_.front();
+    const std::string& front = Queue_.front().Bytes;
     const ssize_t n = send(Fd_, front.data() + FrontSent_, front.size() - FrontSent_, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     FrontSent_ += static_cast<size_t>(n);
     if (FrontSent_ < front.size()) return true;
     Queued_ -= std::min(Queued_, front.size());
+    QueuedUs_ -= Queue_.front().LengthUs;
     Queue_.pop_front();
     FrontSent_ = 0;
   }
@@ -173,7 +198,7 @@ bool TTcpConnection::Write(std::string Bytes, TDeadline Deadline) {
     std::lock_guard<std::mutex> g(QueueLock_);
     if (Ending_) return false;
     Queued_ += Bytes.size();
-    Queue_.push_back(std::move(Bytes));
+    Queue_.push_back({std::move(Bytes)});
   }
   return Pump(false, Deadline) == TWait::Flushed;
 }

@@ -73,6 +73,12 @@ class TTcpConnection final : public TByteSource {
   // frame made by the framer once the worker has set one.
   using TFramer = std::function<std::string(const std::string& Message)>;
   bool SendMessage(const std::string& Message, bool Terminate = true);
+  // Any thread: queues one piece of a live stream that plays LengthUs. When
+  // more than MaxBehindUs of such pieces wait, the oldest not yet begun are
+  // dropped, so a listener that stalled goes on with what is live now.
+  bool SendLive(std::string Bytes, int64_t LengthUs, int64_t MaxBehindUs);
+  // The system's send buffer for this socket (left to the system otherwise).
+  void LimitSendBuffer(int Bytes);
   void SetFramer(TFramer Framer);
   // Any thread: ends the connection; the worker's waits return at once.
   void Disconnect();
@@ -103,9 +109,14 @@ class TTcpConnection final : public TByteSource {
   std::atomic<int64_t> LastInputMs_;
   std::mutex FramerLock_;
   TFramer Framer_;
+  struct TQueued {
+    std::string Bytes;
+    int64_t LengthUs = 0;  // a live stream's piece: may be dropped
+  };
   std::mutex QueueLock_;
-  std::deque<std::string> Queue_;
+  std::deque<TQueued> Queue_;
   size_t Queued_ = 0, FrontSent_ = 0;
+  int64_t QueuedUs_ = 0;
 };
 
 using TConnectionRef = std::shared_ptr<TTcpConnection>;
