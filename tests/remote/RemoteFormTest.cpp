@@ -66,12 +66,6 @@ std::string Ask(int Port, const std::string& Request, const std::string& Until, 
 
 std::string Msg(const std::string& Text) { return Text + '\0'; }
 
-std::string Repeat(const std::string& Text, int Times) {
-  std::string out;
-  while (Times-- > 0) out += Text;
-  return out;
-}
-
 class RemoteForm : public ::testing::Test {
  protected:
   RemoteForm() {
@@ -84,6 +78,15 @@ class RemoteForm : public ::testing::Test {
     Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
   ~RemoteForm() override { Form.reset(); }
+
+  // Which page "/" + Query gives From: "login", "wrong" (password), "in".
+  static std::string Page(const char* From, const std::string& Query) {
+    const std::string r =
+        WhileServing([=] { return Ask(kPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
+    if (r.find("Wrong password") != std::string::npos) return "wrong";
+    if (r.find("- Remote Control</title>") != std::string::npos) return "in";
+    return r.find("- Log in</title>") != std::string::npos ? "login" : r;
+  }
 
   void LogIn() {
     const std::string page =
@@ -224,8 +227,7 @@ TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
   Form->edTimeout->SetValue(1);
   Form->btnStartClick();
   LogIn();
-  // A ready command socket, left open (closing it would log the client out).
-  std::vector<int> sockets;
+  std::vector<int> sockets;  // left open: closing a ready one logs out
   const auto ready = [&sockets] {
     sockets.push_back(ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command));
     send(sockets.back(), "READY=?", 8, MSG_NOSIGNAL);
@@ -234,44 +236,32 @@ TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
     return got;
   };
   EXPECT_EQ(WhileServing(ready), Msg("READY=1"));
-  const std::pair<int, const char*> labels[] = {{30000, "Time Left: 00:30"}, {30000, "Time Left: none"}};
-  for (const auto& [ms, left] : labels) {
-    Clock.Advance(ms);
+  for (const char* left : {"Time Left: 00:30", "Time Left: none"}) {
+    Clock.Advance(30000);
     Form->CommandsTimerTimer();
     EXPECT_EQ(Form->lbTimeout->text(), left);
   }
   EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
-  const auto page = [](const char* From, const char* Query) {
-    return WhileServing([=] { return Ask(kPorts.Http, Format("GET /%s HTTP/1.0\r\n\r\n", Query), "</html>", From); });
-  };
-  EXPECT_NE(page(kBrowser, "").find("- Log in</title>"), std::string::npos);
+  EXPECT_EQ(Page(kBrowser, ""), "login");
   EXPECT_EQ(WhileServing(ready), "");
-  page("127.0.0.3", "");
-  EXPECT_NE(page("127.0.0.3", "?password=740915").find("- Remote Control</title>"), std::string::npos);
+  EXPECT_EQ(Page("127.0.0.3", "?password=740915"), "in");
   for (int fd : sockets) close(fd);
 }
 
 // Guessing: after five wrong passwords an address is refused for five
-// minutes, the right password too, while other addresses log in as before;
-// the dialog shows when and from where.
+// minutes, the right password too, while others log in as before; the
+// dialog shows when and from where.
 TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
   Form->btnStartClick();
-  const auto page = [](const char* From, const std::string& Query) {
-    const std::string r =
-        WhileServing([=] { return Ask(kPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
-    if (r.find("Wrong password") != std::string::npos) return "wrong";
-    return r.find("- Remote Control<") != std::string::npos ? "in" : "?";
-  };
-  const char* guesser = "127.0.0.3";
-  for (const char* wrong : {"040915", "140915", "240915", "340915", "440915", "740915"})
-    EXPECT_STREQ(page(guesser, std::string("?password=") + wrong), "wrong") << wrong;
+  for (const char* password : {"040915", "140915", "240915", "340915", "440915", "740915"})
+    EXPECT_EQ(Page("127.0.0.3", std::string("?password=") + password), "wrong") << password;
   Form->CommandsTimerTimer();
-  EXPECT_EQ(Form->lbFailedLogIns->text().toStdString(),
-            "Failed log-ins: 6" + Repeat("\n2026-01-01 12:00:00 from 127.0.0.3", 3));
-  EXPECT_STREQ(page(kBrowser, "?password=740915"), "in");
-  page(kBrowser, "?logout=1");
+  const std::string attempt = "\n2026-01-01 12:00:00 from 127.0.0.3";
+  EXPECT_EQ(Form->lbFailedLogIns->text().toStdString(), "Failed log-ins: 6" + attempt + attempt + attempt);
+  EXPECT_EQ(Page(kBrowser, "?password=740915"), "in");
+  Page(kBrowser, "?logout=1");
   Clock.Advance(5 * 60000);
-  EXPECT_STREQ(page(guesser, "?password=740915"), "in");
+  EXPECT_EQ(Page("127.0.0.3", "?password=740915"), "in");
 }
 
 }  // namespace
