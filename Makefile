@@ -32,7 +32,7 @@ screenshots: build
 # libFuzzer targets in their own clang build; each runs FUZZ_RUNS inputs.
 FUZZ_BUILD   := build-fuzz
 FUZZ_RUNS    ?= 1000000
-FUZZ_TARGETS := resource_file_fuzz request_fuzz command_fuzz
+FUZZ_TARGETS := resource_file_fuzz request_fuzz command_fuzz websocket_fuzz
 FUZZ_FLAGS   := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
 
 fuzz:
@@ -40,10 +40,9 @@ fuzz:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DFW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS) fw_rrf
-	@mkdir -p $(FUZZ_BUILD)/corpus/resource_file_fuzz $(FUZZ_BUILD)/corpus/request_fuzz $(FUZZ_BUILD)/corpus/command_fuzz
+	@for f in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$f; \
+	  if [ -d fuzz/seeds/$$f ]; then cp fuzz/seeds/$$f/* $(FUZZ_BUILD)/corpus/$$f/; fi; done
 	@cp $(FUZZ_BUILD)/bin/fw.rrf $(FUZZ_BUILD)/corpus/resource_file_fuzz/
-	@cp fuzz/seeds/request_fuzz/* $(FUZZ_BUILD)/corpus/request_fuzz/
-	@cp fuzz/seeds/command_fuzz/* $(FUZZ_BUILD)/corpus/command_fuzz/
 	@for f in $(FUZZ_TARGETS); do echo "== $$f"; \
 	  $(FUZZ_BUILD)/fuzz/$$f -runs=$(FUZZ_RUNS) -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 \
 	    $(FUZZ_BUILD)/corpus/$$f > $(FUZZ_BUILD)/$$f.log 2>&1; rc=$$?; \

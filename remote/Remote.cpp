@@ -17,7 +17,6 @@ namespace {
 
 constexpr const char* kCaption = "Remote Control";
 constexpr const char* kCompany = "Quorvane Broadcast Ltd.";
-constexpr int kDefaultAudioPort = TRemoteSessionManager::kDefaultAudioPort;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -45,10 +44,13 @@ TRemoteForm::TRemoteForm(QWidget* Parent, IRemoteHost& Host, const std::string& 
   const TRemoteCapture capture = host_.CaptureDevices();
   audio_ = std::make_unique<TRemoteAudio>(host_.Invoker(), capture.Backend);
   const std::string address = host_.LocalAddress();
-  sessions_ = std::make_unique<TRemoteSessionManager>(resources_, [address] { return address; }, audio_.get(), Limits);
+  sessions_ = std::make_unique<TRemoteSessionManager>(resources_, [address] { return address; }, audio_.get(), Limits,
+                                                      host_.Clock());
+  sessions_->SetPorts(host_.ServerPorts());
   sessions_->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) { OnCommand(c, m); });
+  edPort->SetValue(sessions_->AudioPort());
   edAlias->setText("Fenwisk");
-  edRemoteAddr->setText(Q("http://" + sessions_->LocalIP() + ":8080/"));
+  edRemoteAddr->setText(Q(Format("http://%s:%d/", sessions_->LocalIP().c_str(), sessions_->Ports().Http)));
   lbRemoteConn->setText("Remote Connection: none");
   lbTimeout->clear();
 
@@ -83,7 +85,7 @@ void TRemoteForm::BuildControls() {
   cbDevices = new QComboBox(this);
   cbCodecs = new QComboBox(this);
   cbCodecsIn = new QComboBox(this);
-  edPort = NumberEdit(this, 0, 65535, kDefaultAudioPort);
+  edPort = NumberEdit(this, 0, 65535, TRemotePorts{}.Audio);
   edPassword = new QLineEdit(this);
   edAlias = new QLineEdit(this);
   edRemoteAddr = new QLineEdit(this);
@@ -92,6 +94,7 @@ void TRemoteForm::BuildControls() {
   btnStart = new QPushButton("Start", this);
   lbRemoteConn = new QLabel(this);
   lbTimeout = new QLabel(this);
+  lbFailedLogIns = new QLabel(this);
   const std::pair<const char*, QWidget*> rows[] = {
       {"Device:", cbDevices}, {"Output:", cbCodecs},        {"Input:", cbCodecsIn},
       {"Audio Port:", edPort}, {"Password:", edPassword},   {"Device Alias:", edAlias},
@@ -104,7 +107,8 @@ void TRemoteForm::BuildControls() {
   grid->addWidget(new QLabel("min", this), row - 1, 2);
   grid->addWidget(lbRemoteConn, row, 0, 1, 2);
   grid->addWidget(btnStart, row++, 2);
-  grid->addWidget(lbTimeout, row, 0, 1, 3);
+  grid->addWidget(lbTimeout, row++, 0, 1, 3);
+  grid->addWidget(lbFailedLogIns, row, 0, 1, 3);
   cbCodecs->setMinimumWidth(280);
   CommandsTimer = new QTimer(this);
   CommandsTimer->setInterval(kCommandsIntervalMs);
@@ -139,13 +143,15 @@ void TRemoteForm::FillLists() {
   }
 }
 
-int TRemoteForm::PortValue() const { return static_cast<int>(edPort->Value().value_or(kDefaultAudioPort)); }
+int TRemoteForm::PortValue() const {
+  return static_cast<int>(edPort->Value().value_or(host_.ServerPorts().Audio));
+}
 
 void TRemoteForm::edPortChange() {
   // Those ports belong to the HTTP server and the command socket.
   const int port = PortValue();
-  if (port == TRemoteSessionManager::kHttpPort || port == TRemoteSessionManager::kCommandPort)
-    edPort->SetValue(kDefaultAudioPort);
+  const TRemotePorts& ports = sessions_->Ports();
+  if (port == ports.Http || port == ports.Command) edPort->SetValue(host_.ServerPorts().Audio);
 }
 
 void TRemoteForm::btnStartClick() {
@@ -172,6 +178,7 @@ void TRemoteForm::Start() {
   resources_.SetVariable("%ALIAS%", alias);
   commands_.Alias = alias;
   commands_.LocalIP = sessions_->LocalIP();
+  commands_.HttpPort = sessions_->Ports().Http;
   handOff_.Resume();
   try {
     sessions_->Start();
@@ -231,10 +238,14 @@ void TRemoteForm::CommandsTimerTimer() {
     if (!changes.empty() && !c.Connection->SendMessage(changes)) c.Connection->Disconnect();
   }
   const int limit = static_cast<int>(edTimeout->Value().value_or(0));
-  const TSessionView v = SessionView(command, c.IP, c.ConnectTime, limit, commands_.Scanning(), dt::Now());
+  const TSessionView v = SessionView(command, c.IP, c.ConnectTime, limit, commands_.Scanning(), host_.Clock().Now());
   if (v.Expired) sessions_->EndCommandConnection(c.Connection);
   lbRemoteConn->setText(Q(v.Connection));
   lbTimeout->setText(Q(v.TimeLeft));
+  const TFailedLogIns failed = sessions_->FailedLogIns();
+  std::string text = failed.Count ? Format("Failed log-ins: %zu", failed.Count) : "";
+  for (const auto& [time, ip] : failed.Last) text += "\n" + dt::ToIsoText(time).substr(0, 19) + " from " + ip;
+  lbFailedLogIns->setText(Q(text));
 }
 
 void TRemoteForm::OnCommand(const TConnectionRef& Conn, const std::string& Message) {

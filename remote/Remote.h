@@ -48,6 +48,8 @@ class TRemoteForm : public QDialog {
   QLineEdit *edPassword, *edAlias, *edRemoteAddr;
   QPushButton* btnStart;
   QLabel *lbRemoteConn, *lbTimeout;
+  // Refused log-ins: how many, and when and from where the last came.
+  QLabel* lbFailedLogIns;
   QTimer* CommandsTimer;
 
   TmyItemCollection& Resources() { return resources_; }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "logstore/SettingsRecord.h"
+#include "platform/Clock.h"
 #include "platform/MainThreadInvoker.h"
 
 class IWaveInBackend;
@@ -26,6 +27,13 @@ struct TRemoteCaptureDevice {
 struct TRemoteCapture {
   std::vector<TRemoteCaptureDevice> Devices;
   TWaveInBackendFactory Backend;
+};
+
+// The ports of the HTTP pages, the command socket and the audio stream.
+struct TRemotePorts {
+  int Http = 8080;
+  int Command = 8001;
+  int Audio = 8000;
 };
 
 class IRemoteHost {
@@ -73,6 +81,11 @@ class IRemoteHost {
   virtual TRemoteCapture CaptureDevices() = 0;
   // The address the servers bind and the playlist names.
   virtual std::string LocalAddress() = 0;
+  // The ports the servers listen on (the audio port is the dialog's initial
+  // value).
+  virtual TRemotePorts ServerPorts() { return {}; }
+  // What the session limit and the log-in lock-out are measured with.
+  virtual IClock& Clock() { return SystemClock(); }
   // Tells the user why something failed.
   virtual void ShowError(const std::string& Text) = 0;
 };

@@ -46,7 +46,7 @@ TCommandResult TRemoteCommands::Execute(const std::string& Message) {
       Host_.SetFrequency(std::strtod(text.c_str(), nullptr));
     }
   } else if (is("MP3PORT=")) {
-    reply("MP3PORT=", LocalIP + ":" + std::to_string(TRemoteSessionManager::kHttpPort));
+    reply("MP3PORT=", LocalIP + ":" + std::to_string(HttpPort));
   } else if (is("ANT=")) {
     if (v == "?") reply("ANT=", Flag(Host_.Settings().InputAntenna));
     else if (v == "1" || v == "0") Host_.SelectInput(v == "1");

@@ -25,6 +25,7 @@ class TRemoteCommands {
   // Set at Start: what ALIAS= and MP3PORT= answer.
   std::string Alias;
   std::string LocalIP;
+  int HttpPort = TRemotePorts{}.Http;
 
   TCommandResult Execute(const std::string& Message);
   // A band-scan point (packet type 3): appended to "SCAN", or "SCANSTOP"

@@ -34,6 +34,11 @@ constexpr std::chrono::milliseconds kUpgradeWait{250};
 // Replies go out within this, or the connection is dropped.
 constexpr std::chrono::seconds kWriteTimeout{10};
 
+// A player may fall this far behind in our queue (and about as far in the
+// system's send buffer) before it skips ahead.
+constexpr std::chrono::seconds kAudioMaxBehind{3};
+constexpr int kAudioSendBuffer = 8 * 1024;
+
 }  // namespace
 
 bool SplitKeyValue(const std::string& Line, const std::string& Key, std::string& Value, bool DoTrim) {
@@ -90,14 +95,18 @@ TShoutRequest ReadShoutRequest(TBoundedReader& Reader, TShoutHTTPHeader& Header,
 }
 
 TRemoteSessionManager::TRemoteSessionManager(TmyItemCollection& Resources, TLocalAddressProvider LocalAddress,
-                                             TAudioBlockSource* Audio, TRemoteLimits Limits)
+                                             TAudioBlockSource* Audio, TRemoteLimits Limits, IClock& Clock)
     : Resources_(Resources),
       Audio_(Audio),
       Limits_(Limits),
+      Clock_(Clock),
       LocalIP_(LocalAddress ? LocalAddress() : std::string()),
-      CommandServer_([this](const TConnectionRef& c) { ServeCommand(c); }, Limits.Connections),
-      AudioServer_([this](const TConnectionRef& c) { ServeAudio(c); }, Limits.Connections),
-      HttpServer_([this](const TConnectionRef& c) { ServeHttpConnection(c); }, Limits.Connections) {
+      CommandServer_([this](const TConnectionRef& c) { ServeCommand(c); }, Limits.Connections,
+                     [this](const std::string& IP) { return LoggedIn(IP); }),
+      AudioServer_([this](const TConnectionRef& c) { ServeAudio(c); }, Limits.Connections,
+                   [this](const std::string& IP) { return LoggedIn(IP); }),
+      HttpServer_([this](const TConnectionRef& c) { ServeHttpConnection(c); }, Limits.Connections,
+                  [this](const std::string& IP) { return LoggedIn(IP); }) {
   Http_.Get(".*", [this](const httplib::Request& q, httplib::Response& r) { OnCommandGet(q, r); });
   Http_.set_payload_max_length(kMaxHeadLine);
 }
@@ -112,7 +121,7 @@ void TRemoteSessionManager::SetPassword(const std::string& Password) {
 void TRemoteSessionManager::Start() {
   Stop();
   const std::pair<TTcpServer*, int> servers[] = {
-      {&CommandServer_, kCommandPort}, {&AudioServer_, AudioPort_}, {&HttpServer_, kHttpPort}};
+      {&CommandServer_, Ports_.Command}, {&AudioServer_, Ports_.Audio}, {&HttpServer_, Ports_.Http}};
   for (size_t i = 0; i < std::size(servers); ++i) {
     try {
       servers[i].first->Start(LocalIP_, servers[i].second);
@@ -143,6 +152,12 @@ TRemoteClient* TRemoteSessionManager::FindClient(const std::string& IP) {
   for (auto it = Clients_.rbegin(); it != Clients_.rend(); ++it)
     if ((*it)->IP == IP) return it->get();
   return nullptr;
+}
+
+bool TRemoteSessionManager::LoggedIn(const std::string& IP) {
+  std::lock_guard<std::mutex> g(Lock);
+  const TRemoteClient* c = FindClient(IP);
+  return c && c->LoggedIn;
 }
 
 TRemoteClient& TRemoteSessionManager::FindOrAddClient(const std::string& IP) {
@@ -177,6 +192,9 @@ void TRemoteSessionManager::EndCommandConnection(const TConnectionRef& Conn) {
   std::lock_guard<std::mutex> g(Lock);
   for (auto& c : Clients_)
     if (c->Connection == Conn) {
+      // The session is over: another needs the password again, and another
+      // address may take the receiver meanwhile.
+      if (c->LoggedIn) LogOutLocked(*c);
       c->Connection.reset();
       c->Ready = false;
     }
@@ -189,6 +207,22 @@ void TRemoteSessionManager::LogOutLocked(TRemoteClient& C) {
   // loss) would otherwise hold the worker and keep the next player out.
   if (C.AudioConnection) C.AudioConnection->Disconnect();
   C.AudioConnection.reset();
+}
+
+void TRemoteSessionManager::LogInRefusedLocked(TRemoteClient& C, bool Counted) {
+  ++FailedLogIns_.Count;
+  auto& last = FailedLogIns_.Last;
+  last.insert(last.begin(), {Clock_.Now(), C.IP});
+  if (last.size() > TFailedLogIns::kShown) last.pop_back();
+  if (Counted && ++C.Failures >= kFreeLogInAttempts) {
+    C.Failures = 0;
+    C.LockedUntilMs = Clock_.SteadyMs() + std::chrono::milliseconds(kLogInLockOut).count();
+  }
+}
+
+TFailedLogIns TRemoteSessionManager::FailedLogIns() {
+  std::lock_guard<std::mutex> g(Lock);
+  return FailedLogIns_;
 }
 
 // ---- HTTP
@@ -230,12 +264,17 @@ std::string TRemoteSessionManager::ChoosePage(const std::string& PeerIP, const s
   if (!c) return kBusyPage;
   if (!c->LoggedIn && ActiveClient_ && ActiveClient_ != c) return kBusyPage;
   if (Logout == "1" && c->LoggedIn) LogOutLocked(*c);
-  const bool right = SameSecret(Password, Password_);
+  // A locked-out address gets the wrong-password page at once, its password
+  // not even compared, so guessing gains nothing there.
+  const bool locked = c->LockedUntilMs > Clock_.SteadyMs();
+  const bool right = !locked && SameSecret(Password, Password_);
   if (right && !ActiveClient_) {
     c->LoggedIn = true;
+    c->Failures = 0;
     ActiveClient_ = c;
   } else if (!right && !Password.empty() && !ActiveClient_) {
     c->LoggedIn = false;
+    LogInRefusedLocked(*c, !locked);
     return "logine.htm";
   }
   if (c->LoggedIn) return Document == "/" ? (c->Ready ? kBusyPage : "wrapper.html") : Document;
@@ -280,7 +319,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   std::unique_ptr<TWebSocketSession> ws;
   if (StartsWithHttpGet(*Conn, kUpgradeWait)) {
     ws = std::make_unique<TWebSocketSession>(Conn);
-    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout))) return;
+    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout), Ports_.Http)) return;
   }
   bool busy = false, registered = false;
   {
@@ -290,7 +329,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
       if (c->Ready) {
         busy = true;
       } else {
-        c->ConnectTime = dt::Now();
+        c->ConnectTime = Clock_.Now();
         c->Connection = Conn;
         registered = true;
       }
@@ -368,6 +407,8 @@ bool TRemoteSessionManager::AnswerAudioGet(const TConnectionRef& Conn) {
     // The client may have logged out while its request came in.
     if (!c || !c->LoggedIn || c->AudioConnection) return false;
     c->AudioConnection = Conn;
+    // What waits in the system's buffer cannot be skipped: a few seconds.
+    Conn->LimitSendBuffer(kAudioSendBuffer);
     // Queued under the lock, so no audio block can overtake the header.
     Conn->Send(kStreamHeader);
   }
@@ -385,6 +426,8 @@ void TRemoteSessionManager::SendAudioBlock(const std::string& Block) {
     std::lock_guard<std::mutex> g(Lock);
     if (ActiveClient_) conn = ActiveClient_->AudioConnection;
   }
-  // A full queue drops this block for that listener only.
-  if (conn) conn->Send(Block);
+  // A player that stalled skips whole frames to what is live now.
+  AudioFrames_.Push(Block, [&](std::string Frame, int64_t LengthUs) {
+    if (conn) conn->SendLive(std::move(Frame), LengthUs, std::chrono::microseconds(kAudioMaxBehind).count());
+  });
 }

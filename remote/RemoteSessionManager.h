@@ -17,6 +17,8 @@
 
 #include "platform/DateTime.h"
 #include "remote/FileResourcer.h"
+#include "remote/Mp3Frames.h"
+#include "remote/RemoteHost.h"
 #include "remote/RemoteHttp.h"
 #include "remote/TcpServer.h"
 
@@ -27,6 +29,18 @@ struct TRemoteClient {
   bool Ready = false;
   bool LoggedIn = false;
   TDateTime ConnectTime = 0;
+  // Wrong passwords since the last lock-out or log-in, and the end of the
+  // address's lock-out (steady milliseconds).
+  int Failures = 0;
+  int64_t LockedUntilMs = 0;
+};
+
+// What the operator sees of refused log-ins: how many, and the last few
+// (time and address; the passwords tried are kept nowhere).
+struct TFailedLogIns {
+  static constexpr size_t kShown = 3;
+  size_t Count = 0;
+  std::vector<std::pair<TDateTime, std::string>> Last;  // newest first
 };
 
 // The parsed audio request.
@@ -79,16 +93,21 @@ class ERemoteStartError : public std::runtime_error {
 
 class TRemoteSessionManager {
  public:
-  static constexpr int kCommandPort = 8001;
-  static constexpr int kHttpPort = 8080;
-  static constexpr int kDefaultAudioPort = 8000;
+  static constexpr int kCommandPort = TRemotePorts{}.Command;
+  static constexpr int kHttpPort = TRemotePorts{}.Http;
+  static constexpr int kDefaultAudioPort = TRemotePorts{}.Audio;
   static constexpr const char* kDefaultPassword = "740915";
   static constexpr const char* kServerName = "Fenwisk Remote Server";
+  // After this many wrong passwords an address is refused for a while,
+  // whatever it tries.
+  static constexpr int kFreeLogInAttempts = 5;
+  static constexpr std::chrono::minutes kLogInLockOut{5};
 
   using TCommandHandler = std::function<void(const TConnectionRef& Conn, const std::string& Message)>;
 
   TRemoteSessionManager(TmyItemCollection& Resources, TLocalAddressProvider LocalAddress = GetLocalIP,
-                        TAudioBlockSource* Audio = nullptr, TRemoteLimits Limits = {});
+                        TAudioBlockSource* Audio = nullptr, TRemoteLimits Limits = {},
+                        IClock& Clock = SystemClock());
   ~TRemoteSessionManager();
   TRemoteSessionManager(const TRemoteSessionManager&) = delete;
   TRemoteSessionManager& operator=(const TRemoteSessionManager&) = delete;
@@ -102,8 +121,11 @@ class TRemoteSessionManager {
   void Stop();
 
   const std::string& LocalIP() const { return LocalIP_; }
-  int AudioPort() const { return AudioPort_; }
-  void SetAudioPort(int Port) { AudioPort_ = Port; }
+  int AudioPort() const { return Ports_.Audio; }
+  void SetAudioPort(int Port) { Ports_.Audio = Port; }
+  // Takes effect at the next Start.
+  void SetPorts(const TRemotePorts& Ports) { Ports_ = Ports; }
+  const TRemotePorts& Ports() const { return Ports_; }
   void SetPassword(const std::string& Password);
   // Called on the command connection's worker for every NUL-terminated
   // message; set before Start.
@@ -115,7 +137,9 @@ class TRemoteSessionManager {
   TPeer PeerState(const std::string& IP);
   // A copy of the active client's record (IP empty: none).
   TRemoteClient ActiveClient();
-  // Ends Conn and forgets it as its client's command connection.
+  TFailedLogIns FailedLogIns();
+  // The session limit ran out: ends Conn, forgets it as its client's command
+  // connection and logs that client out.
   void EndCommandConnection(const TConnectionRef& Conn);
 
   // One HTTP connection: its client record, then its request, read from S
@@ -128,9 +152,12 @@ class TRemoteSessionManager {
 
  private:
   TRemoteClient* FindClient(const std::string& IP);
+  bool LoggedIn(const std::string& IP);
   TRemoteClient& FindOrAddClient(const std::string& IP);
   // Under Lock: C is logged out and its audio stream ended.
   void LogOutLocked(TRemoteClient& C);
+  // Under Lock: a refused log-in of C is recorded; enough of them lock C out.
+  void LogInRefusedLocked(TRemoteClient& C, bool Counted);
   void OnCommandGet(const httplib::Request& Request, httplib::Response& Response);
   void ServeHttpConnection(const TConnectionRef& Conn);
   void ServeCommand(const TConnectionRef& Conn);
@@ -141,13 +168,17 @@ class TRemoteSessionManager {
   TmyItemCollection& Resources_;
   TAudioBlockSource* Audio_;
   TRemoteLimits Limits_;
+  IClock& Clock_;
   std::string LocalIP_;
-  int AudioPort_ = kDefaultAudioPort;
+  TRemotePorts Ports_;
   std::string Password_ = kDefaultPassword;
   TCommandHandler OnCommand_;
   std::mutex Lock;
   std::vector<std::unique_ptr<TRemoteClient>> Clients_;
   TRemoteClient* ActiveClient_ = nullptr;
+  TFailedLogIns FailedLogIns_;
+  // The audio source's thread only.
+  TMp3FrameSplitter AudioFrames_;
   TRemoteHttpServer Http_;
   TTcpServer CommandServer_, AudioServer_, HttpServer_;
 };

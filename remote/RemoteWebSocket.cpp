@@ -10,6 +10,8 @@
 #include <boost/beast/core/role.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
+#include <boost/beast/core/string.hpp>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -120,6 +122,34 @@ class TFrameSink : public TSyncStream<TFrameSink> {
 
 }  // namespace
 
+namespace {
+
+// Host and port of "host[:port]" (a bracketed IPv6 host kept whole), the
+// host in lower case; Port stays as given when none is named.
+bool SplitHostPort(const std::string& Text, std::string& Host, int& Port) {
+  const size_t close = Text[0] == '[' ? Text.find(']') : 0;
+  if (close == std::string::npos) return false;
+  const size_t colon = Text.find(':', close);
+  Host = Text.substr(0, colon);
+  for (char& c : Host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (colon == std::string::npos) return !Host.empty();
+  const std::string digits = Text.substr(colon + 1);
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  Port = std::stoi(digits);
+  return !Host.empty();
+}
+
+}  // namespace
+
+bool OwnOrigin(const std::string& Origin, const std::string& Host, const std::string& LocalIP, int HttpPort) {
+  const std::string scheme = "http://";
+  if (Origin.size() <= scheme.size() || !beast::iequals(Origin.substr(0, scheme.size()), scheme)) return false;
+  std::string originHost, host;
+  int originPort = 80, hostPort = 0;
+  if (!SplitHostPort(Origin.substr(scheme.size()), originHost, originPort) || originPort != HttpPort) return false;
+  return originHost == LocalIP || (!Host.empty() && SplitHostPort(Host, host, hostPort) && originHost == host);
+}
+
 bool StartsWithHttpGet(TTcpConnection& Conn, std::chrono::milliseconds Wait) {
   pollfd p{Conn.Fd(), POLLIN, 0};
   if (poll(&p, 1, static_cast<int>(Wait.count())) <= 0 || !(p.revents & POLLIN)) return false;
@@ -145,7 +175,7 @@ TWebSocketSession::~TWebSocketSession() {
   if (Impl_->Conn) Impl_->Conn->SetFramer(nullptr);
 }
 
-bool TWebSocketSession::Accept(TDeadline Deadline) {
+bool TWebSocketSession::Accept(TDeadline Deadline, int HttpPort) {
   TImpl& s = *Impl_;
   s.In.next_layer().Deadline = Deadline;
   http::request_parser<http::empty_body> parser;
@@ -156,6 +186,12 @@ bool TWebSocketSession::Accept(TDeadline Deadline) {
   const auto& request = parser.get();
   if (!websocket::is_upgrade(request)) {
     s.Conn->Write("HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n", DeadlineIn(kWriteTimeout));
+    return false;
+  }
+  const auto origin = request.find(http::field::origin);
+  if (origin != request.end() && !OwnOrigin(std::string(origin->value()), std::string(request[http::field::host]),
+                                            s.Conn->LocalIP(), HttpPort)) {
+    s.Conn->Write("HTTP/1.1 403 Forbidden\r\nConnection: close\r\n\r\n", DeadlineIn(kWriteTimeout));
     return false;
   }
   s.In.read_message_max(64 * 1024);

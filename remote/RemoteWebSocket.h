@@ -14,6 +14,10 @@
 // HTTP GET (a raw client's first message never does).
 bool StartsWithHttpGet(TTcpConnection& Conn, std::chrono::milliseconds Wait);
 
+// True when Origin names a page of the HTTP port on the host the request
+// was sent to (its Host header) or on the address it arrived at.
+bool OwnOrigin(const std::string& Origin, const std::string& Host, const std::string& LocalIP, int HttpPort);
+
 class TWebSocketSession {
  public:
   explicit TWebSocketSession(const TConnectionRef& Conn);
@@ -23,8 +27,11 @@ class TWebSocketSession {
 
   // Reads the upgrade request and completes the handshake; from then on the
   // connection's messages go out as frames. False (a request that is no
-  // upgrade gets 400) when it fails.
-  bool Accept(TDeadline Deadline);
+  // upgrade gets 400, one from a foreign page 403) when it fails. Only pages
+  // of the server's own HTTP port may upgrade: any web page open in the
+  // operator's browser could otherwise tune the receiver. Programs send no
+  // Origin and are let in.
+  bool Accept(TDeadline Deadline, int HttpPort);
   // One message of at most Max bytes; false once the peer closed, at an
   // error, at the deadline or when the connection ends.
   bool Read(std::string& Message, size_t Max, TDeadline Deadline);

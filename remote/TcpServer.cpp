@@ -38,6 +38,11 @@ std::string AddressText(const sockaddr_in& a) {
 
 TDeadline DeadlineIn(std::chrono::milliseconds Ms) { return std::chrono::steady_clock::now() + Ms; }
 
+static int64_t SteadyNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 bool TBoundedReader::ReadUntil(char Terminator, std::string& Out, size_t Max, TDeadline Deadline) {
   for (;;) {
     const size_t end = Buf_.find(Terminator, Pos_);
@@ -66,7 +71,7 @@ bool TBoundedReader::ReadLine(std::string& Line, size_t Max, TDeadline Deadline)
 
 TTcpConnection::TTcpConnection(int Fd, std::string PeerIP, std::string LocalIP, size_t MaxQueued)
     : Fd_(Fd), WakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), PeerIP_(std::move(PeerIP)),
-      LocalIP_(std::move(LocalIP)), MaxQueued_(MaxQueued) {
+      LocalIP_(std::move(LocalIP)), MaxQueued_(MaxQueued), LastInputMs_(SteadyNowMs()) {
   if (WakeFd_ < 0) Ending_ = true;
 }
 
@@ -85,11 +90,35 @@ bool TTcpConnection::Send(std::string Bytes) {
     std::lock_guard<std::mutex> g(QueueLock_);
     if (Ending_ || Queued_ + Bytes.size() > MaxQueued_) return false;
     Queued_ += Bytes.size();
-    Queue_.push_back(std::move(Bytes));
+    Queue_.push_back({std::move(Bytes)});
   }
   Wake();
   return true;
 }
+
+bool TTcpConnection::SendLive(std::string Bytes, int64_t LengthUs, int64_t MaxBehindUs) {
+  {
+    std::lock_guard<std::mutex> g(QueueLock_);
+    if (Ending_) return false;
+    Queued_ += Bytes.size();
+    QueuedUs_ += LengthUs;
+    Queue_.push_back({std::move(Bytes), LengthUs});
+    // The piece being sent stays whole.
+    for (auto it = Queue_.begin() + (FrontSent_ > 0); QueuedUs_ > MaxBehindUs && it != Queue_.end();) {
+      if (it->LengthUs == 0) {
+        ++it;
+        continue;
+      }
+      Queued_ -= it->Bytes.size();
+      QueuedUs_ -= it->LengthUs;
+      it = Queue_.erase(it);
+    }
+  }
+  Wake();
+  return true;
+}
+
+void TTcpConnection::LimitSendBuffer(int Bytes) { setsockopt(Fd_, SOL_SOCKET, SO_SNDBUF, &Bytes, sizeof Bytes); }
 
 bool TTcpConnection::SendMessage(const std::string& Message, bool Terminate) {
   std::lock_guard<std::mutex> g(FramerLock_);
@@ -111,12 +140,13 @@ void TTcpConnection::Disconnect() {
 bool TTcpConnection::FlushSome() {
   std::lock_guard<std::mutex> g(QueueLock_);
   while (!Queue_.empty()) {
-    const std::string& front = Queue_.front();
+    const std::string& front = Queue_.front().Bytes;
     const ssize_t n = send(Fd_, front.data() + FrontSent_, front.size() - FrontSent_, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     FrontSent_ += static_cast<size_t>(n);
     if (FrontSent_ < front.size()) return true;
     Queued_ -= std::min(Queued_, front.size());
+    QueuedUs_ -= Queue_.front().LengthUs;
     Queue_.pop_front();
     FrontSent_ = 0;
   }
@@ -152,6 +182,7 @@ ssize_t TTcpConnection::Receive(char* Buf, size_t Size, TDeadline Deadline) {
   for (;;) {
     if (Pump(true, Deadline) != TWait::Readable) return -1;
     const ssize_t n = recv(Fd_, Buf, Size, MSG_DONTWAIT);
+    if (n > 0) LastInputMs_ = SteadyNowMs();
     if (n >= 0) return n;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
   }
@@ -167,7 +198,7 @@ bool TTcpConnection::Write(std::string Bytes, TDeadline Deadline) {
     std::lock_guard<std::mutex> g(QueueLock_);
     if (Ending_) return false;
     Queued_ += Bytes.size();
-    Queue_.push_back(std::move(Bytes));
+    Queue_.push_back({std::move(Bytes)});
   }
   return Pump(false, Deadline) == TWait::Flushed;
 }
@@ -198,6 +229,7 @@ void TTcpServer::Start(const std::string& Address, int Port) {
   if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, SOMAXCONN) < 0)
     fail("Cannot listen on");
   Address_ = Address;
+  Stopping_ = false;
   Acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -205,7 +237,12 @@ void TTcpServer::AcceptLoop() {
   for (;;) {
     pollfd fds[2] = {{Listen_, POLLIN, 0}, {WakeFd_, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[1].revents) return;
+    if (fds[1].revents) {
+      if (Stopping_) return;
+      DrainWake(WakeFd_);
+      std::lock_guard<std::mutex> g(Lock_);
+      ReapLocked();
+    }
     if (fds[0].revents & POLLIN) Accept();
   }
 }
@@ -217,15 +254,25 @@ void TTcpServer::Accept() {
   if (fd < 0) return;
   len = sizeof local;
   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
+  const std::string peerIP = AddressText(peer);
+  // Asked before taking the lock: the answer comes under the owner's lock.
+  const bool privileged = Privileged_ && Privileged_(peerIP);
   std::lock_guard<std::mutex> g(Lock_);
   ReapLocked();
-  const std::string peerIP = AddressText(peer);
-  size_t fromPeer = 0;
-  for (const auto& w : Workers_) fromPeer += w->Conn->PeerIP() == peerIP;
-  if (Workers_.size() >= Limits_.MaxConnections || fromPeer >= Limits_.MaxPerPeer) {
+  size_t fromPeer = 0, open = 0;
+  TTcpConnection* idlest = nullptr;
+  for (const auto& w : Workers_) {
+    if (w->Conn->Ending()) continue;
+    ++open;
+    if (w->Conn->PeerIP() == peerIP) ++fromPeer;
+    else if (!idlest || w->Conn->LastInputMs() < idlest->LastInputMs()) idlest = w->Conn.get();
+  }
+  const bool full = open >= Limits_.MaxConnections;
+  if (privileged ? fromPeer >= Limits_.MaxConnections : full || fromPeer >= Limits_.MaxPerPeer) {
     close(fd);
     return;
   }
+  if (full && idlest) idlest->Disconnect();
   auto worker = std::make_unique<TWorker>();
   worker->Conn = std::make_shared<TTcpConnection>(fd, peerIP, AddressText(local), Limits_.MaxQueuedBytes);
   TWorker* w = worker.get();
@@ -233,6 +280,9 @@ void TTcpServer::Accept() {
     Serve_(w->Conn);
     w->Conn->Disconnect();
     w->Done = true;
+    // Its socket and thread go now, not at the next accept.
+    const uint64_t one = 1;
+    (void)!write(WakeFd_, &one, sizeof one);
   });
   Workers_.push_back(std::move(worker));
 }
@@ -250,12 +300,12 @@ void TTcpServer::ReapLocked() {
 
 void TTcpServer::Stop() {
   if (Listen_ < 0) return;
+  Stopping_ = true;
   const uint64_t one = 1;
   (void)!write(WakeFd_, &one, sizeof one);
   Acceptor_.join();
   close(Listen_);
-  close(WakeFd_);
-  Listen_ = WakeFd_ = -1;
+  Listen_ = -1;
   std::list<std::unique_ptr<TWorker>> workers;
   {
     std::lock_guard<std::mutex> g(Lock_);
@@ -263,4 +313,7 @@ void TTcpServer::Stop() {
   }
   for (auto& w : workers) w->Conn->Disconnect();
   for (auto& w : workers) w->Thread.join();
+  // Only now: a finishing worker still writes to it.
+  close(WakeFd_);
+  WakeFd_ = -1;
 }

@@ -73,10 +73,19 @@ class TTcpConnection final : public TByteSource {
   // frame made by the framer once the worker has set one.
   using TFramer = std::function<std::string(const std::string& Message)>;
   bool SendMessage(const std::string& Message, bool Terminate = true);
+  // Any thread: queues one piece of a live stream that plays LengthUs. When
+  // more than MaxBehindUs of such pieces wait, the oldest not yet begun are
+  // dropped, so a listener that stalled goes on with what is live now.
+  bool SendLive(std::string Bytes, int64_t LengthUs, int64_t MaxBehindUs);
+  // The system's send buffer for this socket (left to the system otherwise).
+  void LimitSendBuffer(int Bytes);
   void SetFramer(TFramer Framer);
   // Any thread: ends the connection; the worker's waits return at once.
   void Disconnect();
   bool Ending() const { return Ending_; }
+  // When the peer last sent something (steady milliseconds; the connect
+  // time before it did).
+  int64_t LastInputMs() const { return LastInputMs_; }
 
   // Worker only. Receive and Write send queued bytes while they wait.
   ssize_t Receive(char* Buf, size_t Size, TDeadline Deadline) override;
@@ -97,11 +106,17 @@ class TTcpConnection final : public TByteSource {
   const std::string PeerIP_, LocalIP_;
   const size_t MaxQueued_;
   std::atomic<bool> Ending_{false};
+  std::atomic<int64_t> LastInputMs_;
   std::mutex FramerLock_;
   TFramer Framer_;
+  struct TQueued {
+    std::string Bytes;
+    int64_t LengthUs = 0;  // a live stream's piece: may be dropped
+  };
   std::mutex QueueLock_;
-  std::deque<std::string> Queue_;
+  std::deque<TQueued> Queue_;
   size_t Queued_ = 0, FrontSent_ = 0;
+  int64_t QueuedUs_ = 0;
 };
 
 using TConnectionRef = std::shared_ptr<TTcpConnection>;
@@ -116,7 +131,12 @@ struct TTcpServerLimits {
 class TTcpServer {
  public:
   using TServe = std::function<void(const TConnectionRef&)>;
-  TTcpServer(TServe Serve, TTcpServerLimits Limits) : Serve_(std::move(Serve)), Limits_(Limits) {}
+  // Whether a peer address passes the caps (the logged-in client): up to
+  // MaxConnections of its own, and when the port is full, the idlest
+  // connection of another address is ended to make room.
+  using TPrivileged = std::function<bool(const std::string& PeerIP)>;
+  TTcpServer(TServe Serve, TTcpServerLimits Limits, TPrivileged Privileged = nullptr)
+      : Serve_(std::move(Serve)), Limits_(Limits), Privileged_(std::move(Privileged)) {}
   ~TTcpServer() { Stop(); }
 
   // Listens on Address:Port ("" = every address). Throws std::runtime_error
@@ -138,7 +158,10 @@ class TTcpServer {
 
   TServe Serve_;
   TTcpServerLimits Limits_;
+  TPrivileged Privileged_;
+  // Wakes the acceptor: to stop, or to release the workers that finished.
   int Listen_ = -1, WakeFd_ = -1;
+  std::atomic<bool> Stopping_{false};
   std::string Address_;
   std::thread Acceptor_;
   std::mutex Lock_;

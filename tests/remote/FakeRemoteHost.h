@@ -23,6 +23,8 @@ class TFakeRemoteHost : public IRemoteHost {
   std::function<void(const uint8_t*, int)> Scan;
   TMainThreadInvoker* Owner = nullptr;
   TRemoteCapture Capture;
+  TRemotePorts Ports;
+  IClock* Time = nullptr;  // the system's clock when none
 
   int32_t FreqTenths() override { return Tenths; }
   void SetFrequency(double MHz) override { Tuned.push_back(MHz); }
@@ -49,5 +51,7 @@ class TFakeRemoteHost : public IRemoteHost {
   TMainThreadInvoker& Invoker() override { return *Owner; }
   TRemoteCapture CaptureDevices() override { return Capture; }
   std::string LocalAddress() override { return "127.0.0.2"; }
+  TRemotePorts ServerPorts() override { return Ports; }
+  IClock& Clock() override { return Time ? *Time : SystemClock(); }
   void ShowError(const std::string& Text) override { Errors += Text; }
 };

@@ -20,7 +20,9 @@
 
 #include "FakeRemoteHost.h"
 #include "controls/DBCtrlsEx.h"
+#include "platform/Format.h"
 #include "remote/RemoteAudio.h"
+#include "support/FakeClock.h"
 #include "support/LoopbackClient.h"
 #include "support/Mp3Decode.h"
 #include "support/QtApp.h"
@@ -31,6 +33,7 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kBrowser = "127.0.0.1";
+const TRemotePorts kPorts{FreePort("127.0.0.2"), FreePort("127.0.0.2"), FreePort("127.0.0.2")};
 
 // Runs Client on a thread of its own while this, the user-interface thread,
 // serves the dialog's events.
@@ -52,8 +55,8 @@ bool ReadUntil(int Fd, std::string& Got, const std::string& Want) {
   return true;
 }
 
-std::string Ask(int Port, const std::string& Request, const std::string& Until) {
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", Port);
+std::string Ask(int Port, const std::string& Request, const std::string& Until, const char* From = kBrowser) {
+  const int fd = ConnectFrom(From, "127.0.0.2", Port);
   send(fd, Request.data(), Request.size(), MSG_NOSIGNAL);
   std::string got;
   ReadUntil(fd, got, Until);
@@ -70,32 +73,40 @@ class RemoteForm : public ::testing::Test {
     invoker_ = MakeQtMainThreadInvoker();
     Host.Owner = invoker_.get();
     Host.Capture = ToneCapture();
+    Host.Ports = kPorts;
+    Host.Time = &Clock;
     Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
   ~RemoteForm() override { Form.reset(); }
 
-  void LogIn() {
-    const std::string page =
-        WhileServing([] { return Ask(8080, "GET /?password=740915 HTTP/1.0\r\n\r\n", "</html>"); });
-    EXPECT_EQ(page.substr(0, 15), "HTTP/1.1 200 OK");
+  // Which page "/" + Query gives From: "login", "wrong" (password), "in".
+  static std::string Page(const char* From, const std::string& Query) {
+    const std::string r =
+        WhileServing([=] { return Ask(kPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
+    if (r.find("Wrong password") != std::string::npos) return "wrong";
+    if (r.find("- Remote Control</title>") != std::string::npos) return "in";
+    return r.find("- Log in</title>") != std::string::npos ? "login" : r;
   }
 
+  void LogIn() { EXPECT_EQ(Page(kBrowser, "?password=740915"), "in"); }
+
   std::unique_ptr<TMainThreadInvoker> invoker_;
+  TFakeClock Clock;
   TFakeRemoteHost Host;
   std::unique_ptr<TRemoteForm> Form;
 };
 
 TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   EXPECT_EQ(Form->windowTitle(), "Remote Control - Quorvane Broadcast Ltd.");
-  EXPECT_EQ(Form->edRemoteAddr->text(), "http://127.0.0.2:8080/");
+  EXPECT_EQ(Form->edRemoteAddr->text().toStdString(), "http://127.0.0.2:" + std::to_string(kPorts.Http) + "/");
   EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
   // The first MP3 format at or below 32000 Hz.
   EXPECT_EQ(Form->cbCodecs->currentText().toStdString(), TRemoteAudio::EnumerateCodecFormats(0x55, 32000).at(0));
   EXPECT_NE(Form->cbCodecs->currentText().indexOf("56 kBit/s"), -1);
   EXPECT_EQ(Form->cbDevices->currentText(), "Simulated Tone (1 kHz)");
-  Form->edPort->SetValue(8001);
+  Form->edPort->SetValue(kPorts.Command);
   Form->edPortChange();
-  EXPECT_EQ(Form->edPort->Value(), 8000);
+  EXPECT_EQ(Form->edPort->Value(), kPorts.Audio);
 
   Form->btnStartClick();
   EXPECT_EQ(Form->edPassword->text(), "740915");
@@ -104,7 +115,8 @@ TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   EXPECT_TRUE(Host.Active);
   std::stringstream playlist;
   ASSERT_TRUE(Form->Resources().FindItem("Fenwisk.m3u")->SaveToStream(playlist));
-  EXPECT_EQ(playlist.str(), "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:8000");
+  EXPECT_EQ(playlist.str(),
+            "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:" + std::to_string(kPorts.Audio));
   Form->show();
   SaveScreenshot(Form.get(), "remote_dialog");
 
@@ -125,12 +137,12 @@ TEST_F(RemoteForm, CommandSocketAnswersPushesAndStreamsMp3) {
   // The audio stream goes to the client while its command socket is open
   // (closing a ready command socket logs it out).
   const auto [got, stream] = WhileServing([] {
-    const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+    const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
     const std::string ask = Msg(kPolicyRequest) + Msg("READY=?") + Msg("FREQ=?") + Msg("SENSE=?");
     send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
     std::string got, stream;
     ReadUntil(fd, got, Msg("PS=CLASSIC&"));
-    const int audio = ConnectFrom(kBrowser, "127.0.0.2", 8000);
+    const int audio = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Audio);
     send(audio, "GET / HTTP/1.0\r\n\r\n", 18, MSG_NOSIGNAL);
     char buf[4096];
     ssize_t n;
@@ -158,8 +170,8 @@ class TWsClient {
     namespace ip = boost::asio::ip;
     Ws.next_layer().open(ip::tcp::v4());
     Ws.next_layer().bind({ip::make_address(kBrowser), 0});
-    Ws.next_layer().connect({ip::make_address("127.0.0.2"), 8001});
-    Ws.handshake("127.0.0.2:8001", "/");
+    Ws.next_layer().connect({ip::make_address("127.0.0.2"), static_cast<unsigned short>(kPorts.Command)});
+    Ws.handshake("127.0.0.2:" + std::to_string(kPorts.Command), "/");
     Ws.binary(true);
   }
   void Send(const std::string& M) { Ws.write(boost::asio::buffer(M)); }
@@ -191,7 +203,7 @@ TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
 TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
   Form->btnStartClick();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
   const std::string ask = Msg("READY=?");
   send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
   std::this_thread::sleep_for(200ms);  // the worker now waits for this thread
@@ -205,14 +217,47 @@ TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
   EXPECT_EQ(Host.Clears, 2);      // Start and Stop only: the command never ran
 }
 
-TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
+// The session limit ends the session: the client logs in again, and
+// another address may take the receiver meanwhile.
+TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
+  Form->edTimeout->SetValue(1);
   Form->btnStartClick();
   LogIn();
-  const int fd = WhileServing([] { return ConnectFrom(kBrowser, "127.0.0.2", 8001); });
-  QTest::qWait(700);
-  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: 127.0.0.1");
-  EXPECT_EQ(Form->lbTimeout->text(), "Time Left: Unlimited");
-  close(fd);
+  std::vector<int> sockets;  // left open: closing a ready one logs out
+  const auto ready = [&sockets] {
+    sockets.push_back(ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command));
+    send(sockets.back(), "READY=?", 8, MSG_NOSIGNAL);
+    std::string got;
+    ReadUntil(sockets.back(), got, Msg("READY=1"));
+    return got;
+  };
+  EXPECT_EQ(WhileServing(ready), Msg("READY=1"));
+  for (const char* left : {"Time Left: 00:30", "Time Left: none"}) {
+    Clock.Advance(30000);
+    Form->CommandsTimerTimer();
+    EXPECT_EQ(Form->lbTimeout->text(), left);
+  }
+  EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
+  EXPECT_EQ(Page(kBrowser, ""), "login");
+  EXPECT_EQ(WhileServing(ready), "");
+  EXPECT_EQ(Page("127.0.0.3", "?password=740915"), "in");
+  for (int fd : sockets) close(fd);
+}
+
+// Guessing: after five wrong passwords an address is refused for five
+// minutes, the right password too, while others log in as before; the
+// dialog shows when and from where.
+TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
+  Form->btnStartClick();
+  for (const char* password : {"040915", "140915", "240915", "340915", "440915", "740915"})
+    EXPECT_EQ(Page("127.0.0.3", std::string("?password=") + password), "wrong") << password;
+  Form->CommandsTimerTimer();
+  const std::string attempt = "\n2026-01-01 12:00:00 from 127.0.0.3";
+  EXPECT_EQ(Form->lbFailedLogIns->text().toStdString(), "Failed log-ins: 6" + attempt + attempt + attempt);
+  EXPECT_EQ(Page(kBrowser, "?password=740915"), "in");
+  Page(kBrowser, "?logout=1");
+  Clock.Advance(5 * 60000);
+  EXPECT_EQ(Page("127.0.0.3", "?password=740915"), "in");
 }
 
 }  // namespace
@@ -223,7 +268,7 @@ TEST_F(RemoteForm, SessionLabelsFollowTheClient) {
 TEST_F(RemoteForm, ReadyClientThatStopsReadingIsEnded) {
   Form->btnStartClick();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", 8001);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
   send(fd, "READY=?", 8, MSG_NOSIGNAL);
   EXPECT_TRUE(WhileServing([fd] {
     std::string got;

@@ -2,6 +2,7 @@
 // 127.0.0.2, browsers and players connect from 127.0.0.1 and 127.0.0.3.
 #include "remote/RemoteSessionManager.h"
 #include "support/LoopbackClient.h"
+#include "support/Mp3Decode.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +20,8 @@ namespace {
 constexpr const char* kServer = "127.0.0.2";
 constexpr const char* kA = "127.0.0.1";
 constexpr const char* kB = "127.0.0.3";
+// Free ports, so other servers on this machine do not disturb the tests.
+const TRemotePorts kPorts{FreePort(kServer), FreePort(kServer), FreePort(kServer)};
 
 int Connect(const char* From, int Port) { return ConnectFrom(From, kServer, Port); }
 
@@ -59,7 +63,7 @@ struct THttpReply {
 };
 
 THttpReply Get(const char* From, const std::string& Target) {
-  const std::string r = Exchange(From, 8080, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
+  const std::string r = Exchange(From, kPorts.Http, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
   const size_t end = r.find("\r\n\r\n");
   if (end == std::string::npos) return {r, "", ""};
   return {r.substr(0, r.find("\r\n")), r.substr(0, end + 2), r.substr(end + 4)};
@@ -70,6 +74,19 @@ std::string HeaderValue(const std::string& Head, const std::string& Name) {
   if (at == std::string::npos) return "<none>";
   const size_t from = at + Name.size() + 4;
   return Head.substr(from, Head.find("\r\n", from) - from);
+}
+
+const std::string kStreamHeader =
+    "HTTP/1.0 200 OK\r\nicy-name: Fenwisk Remote Server\r\nicy-genre: Ether\r\n"
+    "icy-url: http://www.quorvane.example/\r\nicy-private:1\r\nicy-pub:0\r\nicy-br:56\r\n\r\n";
+
+// An MPEG-2 layer III frame of silence (56 kbit/s, 22,050 Hz, mono: 182
+// bytes, 26 ms), numbered in its ancillary bytes.
+std::string Frame(uint32_t Number) {
+  std::string f(182, '\0');
+  f.replace(0, 4, "\xFF\xF3\x70\xC0");
+  f.replace(178, 4, reinterpret_cast<const char*>(&Number), 4);
+  return f;
 }
 
 class TFakeAudio : public TAudioBlockSource {
@@ -101,6 +118,7 @@ class RemoteSession : public ::testing::Test {
     TRemoteLimits limits;
     limits.LoginTimeout = LoginTimeout;
     Mgr = std::make_unique<TRemoteSessionManager>(Res, [] { return std::string(kServer); }, &Audio, limits);
+    Mgr->SetPorts(kPorts);
     Mgr->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) {
       if (m == "READY=?") c->Send(Mgr->SetReady(c) ? std::string("READY=1", 8) : std::string("READY=0", 8));
       if (m == "PING") c->Send(std::string("PONG", 5));
@@ -152,7 +170,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
       {Repeat("Accept: */*\r\n", 64), "HTTP/1.1 200 OK"},
   };
   for (const auto& [headers, status] : cases) {
-    const std::string r = Exchange(kA, 8080, "GET / HTTP/1.1\r\n" + headers + "\r\n");
+    const std::string r = Exchange(kA, kPorts.Http, "GET / HTTP/1.1\r\n" + headers + "\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), status) << headers.size();
   }
 }
@@ -162,7 +180,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
 TEST_F(RemoteSession, RangeRequestsGetTheWholePage) {
   const std::string ranges[] = {"bytes=100000-", "bytes=0-1", "bytes=" + Repeat("0-30,", 1000) + "0-30"};
   for (const std::string& range : ranges) {
-    const std::string r = Exchange(kA, 8080, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
+    const std::string r = Exchange(kA, kPorts.Http, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), "HTTP/1.1 200 OK") << range.substr(0, 20);
     EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), "page x.dat %ALIAS%");
   }
@@ -184,11 +202,11 @@ TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
 
 TEST_F(RemoteSession, CommandSocketRegistration) {
   // A peer that never logged in is dropped after the log-in time.
-  const int stranger = Connect(kB, 8001);
+  const int stranger = Connect(kB, kPorts.Command);
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
   // Each socket answers once its connect step is done.
   const auto connected = [] {
-    const int fd = Connect(kA, 8001);
+    const int fd = Connect(kA, kPorts.Command);
     SendAll(fd, std::string("PING", 5));
     EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
     return fd;
@@ -202,7 +220,7 @@ TEST_F(RemoteSession, CommandSocketRegistration) {
   EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
   EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
   // A ready client's further sockets are turned away.
-  const int third = Connect(kA, 8001);
+  const int third = Connect(kA, kPorts.Command);
   EXPECT_EQ(Read(third), std::string("503", 4));
   close(third);
   EXPECT_TRUE(ClosedByServer(stranger));
@@ -237,24 +255,37 @@ TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
       EXPECT_EQ(Page(c.LoggedIn, "/?password=740915"), "page wrapper.html Fenwisk");
     }
     if (c.From != c.LoggedIn) Page(c.From, "/");
-    EXPECT_EQ(Exchange(c.From, 8000, c.Request), c.Reply);
+    EXPECT_EQ(Exchange(c.From, kPorts.Audio, c.Request), c.Reply);
     if (c.LoggedIn) Page(c.LoggedIn, "/?logout=1");
   }
 }
 
-TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
+// The stream goes out in whole frames, whatever the blocks' cuts (bytes
+// before the first frame passed over); a player that stalls gets what the
+// system buffers held and then the newest few seconds, not minutes of old
+// audio.
+TEST_F(RemoteSession, AudioStreamInWholeFramesSkippingAheadAfterAStall) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, 8000);
+  const int player = Connect(kA, kPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\nUser-Agent: test\r\nIcy-MetaData:1\r\n\r\n");
-  const std::string header =
-      "HTTP/1.0 200 OK\r\nicy-name: Fenwisk Remote Server\r\nicy-genre: Ether\r\n"
-      "icy-url: http://www.quorvane.example/\r\nicy-private:1\r\nicy-pub:0\r\nicy-br:56\r\n\r\n";
-  EXPECT_EQ(Read(player, header.size()), header);
-  const std::string blocks[] = {"\xFF\xFB block one", "block two"};
-  for (const auto& b : blocks) Audio.Push(b);
-  EXPECT_EQ(Read(player, blocks[0].size() + blocks[1].size()), blocks[0] + blocks[1]);
+  EXPECT_EQ(Read(player, kStreamHeader.size()), kStreamHeader);
+  std::string sent;
+  for (uint32_t i = 0; i < 2000; ++i) sent += Frame(i);  // 52 s
+  Audio.Push("junk" + sent.substr(0, 100));
+  Audio.Push(sent.substr(100, 446));
+  EXPECT_EQ(Read(player, 546), sent.substr(0, 546));
+  for (size_t at = 546; at < sent.size(); at += 1000) Audio.Push(sent.substr(at, 1000));
+  const std::string last = sent.substr(sent.size() - 182);
+  std::string got;
+  char buf[4096];
+  for (ssize_t n = 0; !got.ends_with(last) && (n = recv(player, buf, sizeof buf, 0)) > 0;) got.append(buf, n);
+  ASSERT_EQ(got.size() % 182, 0u);
+  EXPECT_TRUE(got.ends_with(last));
+  EXPECT_LT(got.size() / 182, 600u) << "more than 15 s";
+  long rate = 0;
+  EXPECT_EQ(DecodeMp3(std::vector<uint8_t>(got.begin(), got.end()), rate).size(), got.size() / 182 * 576);
   // A second stream from the same peer is not served.
-  const int again = Connect(kA, 8000);
+  const int again = Connect(kA, kPorts.Audio);
   EXPECT_TRUE(ClosedByServer(again));
   close(again);
   close(player);
@@ -265,7 +296,7 @@ TEST_F(RemoteSession, AudioStreamHeaderAndBlocks) {
 TEST_F(RemoteSession, LogOutEndsTheStream) {
   for (int round = 0; round < 2; ++round) {
     Page(kA, "/?password=740915");
-    const int player = Connect(kA, 8000);
+    const int player = Connect(kA, kPorts.Audio);
     SendAll(player, "GET / HTTP/1.0\r\n\r\n");
     EXPECT_EQ(Read(player, 15), "HTTP/1.0 200 OK") << round;
     Page(kA, "/?logout=1");
@@ -275,27 +306,67 @@ TEST_F(RemoteSession, LogOutEndsTheStream) {
   }
 }
 
+// Only the server's own pages (by the address or the name it was reached
+// by) or programs, which send no Origin, may upgrade the command socket.
+TEST_F(RemoteSession, WebSocketUpgradeOnlyFromOwnPages) {
+  const std::string http = std::to_string(kPorts.Http);
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "HTTP/1.1 101"},
+      {"Origin: http://127.0.0.2:" + http + "\r\n", "HTTP/1.1 101"},
+      {"Origin: http://FW.local:" + http + "\r\n", "HTTP/1.1 101"},
+      {"Origin: http://evil.example:" + http + "\r\n", "HTTP/1.1 403"},
+      {"Origin: http://127.0.0.2:" + std::to_string(kPorts.Command) + "\r\n", "HTTP/1.1 403"},
+      {"Origin: https://127.0.0.2:" + http + "\r\n", "HTTP/1.1 403"},
+  };
+  for (const auto& [origin, status] : cases) {
+    const int fd = Connect(kA, kPorts.Command);
+    SendAll(fd, "GET / HTTP/1.1\r\nHost: fw.local:" + std::to_string(kPorts.Command) +
+                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                    "Sec-WebSocket-Version: 13\r\n" + origin + "\r\n");
+    EXPECT_EQ(Read(fd, 12), status) << origin;
+    close(fd);
+  }
+}
+
+// A finished connection gives its socket and thread back when it ends, not
+// when the next client connects.
+TEST_F(RemoteSession, FinishedConnectionsAreReleasedAtOnce) {
+  const auto open = [] {
+    namespace fs = std::filesystem;
+    return std::pair(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()),
+                     std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
+  };
+  const auto before = open();
+  for (int i = 0; i < 10; ++i) {
+    Page(kA, "/");
+    close(Connect(kB, kPorts.Command));
+  }
+  for (int i = 0; i < 300 && open() != before; ++i) usleep(10000);
+  EXPECT_EQ(open(), before);
+}
+
 TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
   const int blocker = socket(AF_INET, SOCK_STREAM, 0);
   const int on = 1;
   setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_port = htons(8080);
+  a.sin_port = htons(static_cast<uint16_t>(kPorts.Http));
   inet_pton(AF_INET, kServer, &a.sin_addr);
   ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   ASSERT_EQ(listen(blocker, 1), 0);
   TmyItemCollection res;
   TRemoteSessionManager mgr(res, [] { return std::string(kServer); });
+  mgr.SetPorts(kPorts);
   try {
     mgr.Start();
     ADD_FAILURE() << "started";
   } catch (const ERemoteStartError& e) {
-    EXPECT_EQ(e.Port, 8080);
-    EXPECT_NE(std::string(e.what()).find("port 8080"), std::string::npos) << e.what();
+    EXPECT_EQ(e.Port, kPorts.Http);
+    EXPECT_NE(std::string(e.what()).find("port " + std::to_string(kPorts.Http)), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Connect(kA, 8001), -1);
-  EXPECT_EQ(Connect(kA, 8000), -1);
+  EXPECT_EQ(Connect(kA, kPorts.Command), -1);
+  EXPECT_EQ(Connect(kA, kPorts.Audio), -1);
   close(blocker);
 }
 
@@ -304,42 +375,44 @@ class RemoteSessionLoad : public RemoteSession {
   RemoteSessionLoad() : RemoteSession(std::chrono::minutes(1)) {}
 };
 
-TEST_F(RemoteSessionLoad, StalledPlayerAndConnectionCapThenStopEndsAll) {
+TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, 8000);
+  const int player = Connect(kA, kPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\n\r\n");
-  // The player reads nothing: its queue fills and further blocks are dropped.
-  const std::string block(16 * 1024, 'm');
-  for (int i = 0; i < 1000; ++i) Audio.Push(block);
   // At most 16 slots per peer, 64 in all: of 17 from each of five peers,
   // each peer's 17th goes, and the whole fifth peer.
   std::vector<int> idle;
   int dropped = 0;
   for (const char* peer : {kB, "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"})
-    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, 8001));
+    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, kPorts.Command));
   for (size_t i = 0; i < idle.size(); ++i) dropped += (i % 17 == 16 || i >= 4 * 17) && ClosedByServer(idle[i]);
   EXPECT_EQ(dropped, 4 + 17);
+  // The logged-in client still gets in: the idlest stranger (the first)
+  // makes way.
+  const int own = Connect(kA, kPorts.Command);
+  SendAll(own, std::string("READY=?", 8));
+  EXPECT_EQ(Read(own, 8), std::string("READY=1", 8));
   // A command message over 4 KiB ends its connection at once (in a slot
   // that closing another one frees).
-  close(idle[0]);
+  close(idle[1]);
   usleep(100000);
-  idle[0] = Connect(kB, 8001);
-  SendAll(idle[0], std::string(5000, 'x'));
-  EXPECT_TRUE(ClosedByServer(idle[0]));
-  Mgr->Stop();
+  idle[1] = Connect(kB, kPorts.Command);
+  SendAll(idle[1], std::string(5000, 'x'));
   EXPECT_TRUE(ClosedByServer(idle[1]));
-  const std::string got = Read(player);
-  EXPECT_LT(got.size(), 1000 * block.size() / 2);
+  Mgr->Stop();
+  EXPECT_TRUE(ClosedByServer(idle[2]));
+  EXPECT_EQ(Read(player), kStreamHeader);
+  for (int fd : {own, player}) close(fd);
   for (int fd : idle) close(fd);
-  close(player);
 }
 
 TEST(RemoteSessionRules, PasswordsAndKeys) {
   struct {
     std::string A, B;
     bool Same;
-  } secrets[] = {{"740915", "740915", true}, {"740915", "74091", false}, {"", "", true},
-                 {"", "x", false},           {"740915", "740916", false}, {std::string("a\0b", 3), "a", false}};
+  } secrets[] = {{"740915", "740915", true},  {"740915", "74091", false},  {"", "", true},
+                 {"", "x", false},            {"740915", "740916", false}, {"840915", "740915", false},
+                 {std::string("a\0b", 3), "a", false}};
   for (const auto& s : secrets) EXPECT_EQ(SameSecret(s.A, s.B), s.Same) << s.A << "/" << s.B;
   std::string value = "old";
   EXPECT_TRUE(SplitKeyValue("Host: \t fw \r", "Host:", value, true));

@@ -48,3 +48,15 @@ std::string FreeLoopbackAddress(std::initializer_list<int> Ports) {
   }
   return "";
 }
+
+int FreePort(const char* Address) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  inet_pton(AF_INET, Address, &a.sin_addr);
+  socklen_t len = sizeof a;
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+  close(fd);
+  return bound ? ntohs(a.sin_port) : -1;
+}

@@ -11,3 +11,6 @@ int ConnectFrom(const char* From, const char* To, int Port);
 // every one of Ports is free to listen, so a server with fixed ports can run
 // beside others; empty when none was found.
 std::string FreeLoopbackAddress(std::initializer_list<int> Ports);
+// A port on Address that nothing listens on now (the system's choice), so
+// tests of servers need no fixed ports.
+int FreePort(const char* Address);
