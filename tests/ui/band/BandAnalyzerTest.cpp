@@ -153,6 +153,33 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     EXPECT_TRUE(curve.top() > page.height() / 4 && curve.bottom() < page.height() * 3 / 4) << curve.top();
     if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
       page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_analyzer_print.png");
+    // The overlay is on paper: the scan line and the date fill the chart's
+    // top margin from near its left to its right end.
+    const TRect c = PrintPageLayoutOf(page.width(), page.height(), 10, {w, ht}, {1, 1}).Content;
+    auto at = [&](double x, double y) {  // a chart pixel on the page
+      return QPoint(c.Left + int(x * c.Width() / w), c.Top + int(y * c.Height() / ht));
+    };
+    const QRect top = PickedBounds(page.copy(QRect(at(0, 0), at(w, 17))), [](QRgb p) { return qGray(p) < 128; });
+    EXPECT_GT(top.width(), c.Width() * 9 / 10);
+    // Printed lines scale with the page: a one-pixel tick is about half as
+    // thick as the two-pixel reference line, not a hairline (at 1200 dpi, in a
+    // strip of the page down from a chart pixel). The dotted grid stays the
+    // printer's thinnest line.
+    auto run = [&](double x, double y, auto picked) {
+      const TRect& f = chart.FrameBounds;
+      const QImage strip = PrintedPdfPage(preview, dir, 1200, QRect(at(x - f.Left, y - f.Top) * 20, QSize(1, 300)));
+      int from = 0, n = 0;
+      while (from < strip.height() && !picked(strip.pixel(0, from))) ++from;
+      while (from + n < strip.height() && picked(strip.pixel(0, from + n))) ++n;
+      return n;
+    };
+    const double x91 = chart.BottomAxis().PixelOfValue(91);
+    auto grey = [](QRgb p) { return qGray(p) < 200; };
+    const int y = chart.LeftAxis().PixelOfValue(12.5);
+    const int tick = run(chart.LeftAxis().AxisLinePos - 3, y, grey), grid = run(x91, y, grey);
+    const int ref = run(x91, chart.LeftAxis().PixelOfValue(7.5), [](QRgb p) { return qGreen(p) > qRed(p) + 60; });
+    EXPECT_TRUE(tick * 4 > ref && tick < ref) << tick << " " << ref;
+    EXPECT_LE(grid, 2);
     preview.cbMonochrome->setChecked(true);
     const QImage shown = preview.PreviewImage();
     ASSERT_FALSE(shown.isNull());
