@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -385,7 +388,14 @@ void TBandAnalyzerForm::btnExportClick() {
                                               filters.join(";;"), &selected);
     file.second = int(filters.indexOf(selected)) + 1;
   }
-  if (!file.first.isEmpty()) ExportChart(file.first, file.second);
+  if (file.first.isEmpty()) return;
+  // A name typed without an extension gets the chosen format's.
+  const char* suffix[] = {"jpg", "bmp", "wmf", "emf"};
+  if (QFileInfo(file.first).suffix().isEmpty() && file.second >= ekJpeg && file.second <= ekEnhancedMetafile)
+    file.first += QString(".") + suffix[file.second - ekJpeg];
+  if (!ExportChart(file.first, file.second))
+    QMessageBox::warning(this, "Save As", "The chart could not be saved as \"" + QDir::toNativeSeparators(file.first) +
+                                              "\": the file cannot be written there.");
 }
 
 void TBandAnalyzerForm::btnPrintClick() {

@@ -4,6 +4,7 @@
 // would.
 #include <QFile>
 #include <QImage>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
 #include <QPushButton>
@@ -35,6 +36,17 @@ QByteArray ReadAll(const QString& path) {
 // The smoothed curve's colour (blue) and the marker label's (light green).
 bool IsCurve(QRgb p) { return qBlue(p) > 200 && qRed(p) < 60; }
 bool IsMarkerLabel(QRgb p) { return (p & 0xFFFFFF) == 0xAAFFAAu; }
+// The text of the message box that Act shows (closed at once); empty when none.
+QString MessageOf(const std::function<void()>& Act) {
+  QString text;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) text = box->text(), box->accept();
+  });
+  poll.start(5);
+  Act();
+  return text;
+}
 
 }  // namespace
 
@@ -134,8 +146,14 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_EQ((std::array{I32At(emf, 8), I32At(emf, 12), I32At(emf, 16), I32At(emf, 20)}),
             (std::array{0, 0, w - 1, ht - 1}));
 
-  // A folder that does not exist: nothing written, the search band back.
-  EXPECT_FALSE(a.ExportChart(dir.path() + "/none/s.bmp", TBandAnalyzerForm::ekBitmap));
+  // Save As: a name without extension gets the format's; a folder that
+  // cannot be written gets a message naming the file, nothing written, the
+  // search band back.
+  for (const QString name : {"/typed", "/none/typed"}) {
+    a.AskExportFile = [&](const QString&) { return std::pair{dir.path() + name, int(TBandAnalyzerForm::ekBitmap)}; };
+    EXPECT_EQ(MessageOf([&] { a.btnExportClick(); }).contains(name + ".bmp"), name.startsWith("/none")) << name.toStdString();
+  }
+  EXPECT_TRUE(QFile::exists(dir.path() + "/typed.bmp"));
   EXPECT_TRUE(s.SSLevel->Active());
 
   // The print page: printed to PDF, the curve spans the page between the
@@ -179,6 +197,9 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     const int tick = run(chart.LeftAxis().AxisLinePos - 3, y, grey), grid = run(x91, y, grey);
     const int ref = run(x91, chart.LeftAxis().PixelOfValue(7.5), [](QRgb p) { return qGreen(p) > qRed(p) + 60; });
     EXPECT_TRUE(tick * 4 > ref && tick < ref) << tick << " " << ref;
+    // A PDF that cannot be written: the message says where.
+    preview.AskPdfFileName = [&] { return dir.path() + "/none/page.pdf"; };
+    EXPECT_TRUE(MessageOf([&] { preview.btnPrintClick(); }).contains("/none/page.pdf"));
     EXPECT_LE(grid, 2);
     preview.cbMonochrome->setChecked(true);
     const QImage shown = preview.PreviewImage();
