@@ -102,6 +102,7 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     rows.push_back(row);
   }
   EXPECT_EQ(rows, kBandScanStationRows);
+  EXPECT_EQ(info.Cell(1, TBandInfoForm::colAF), "2A 89.6,93.3");
   a.btnBandInfo->click();
   EXPECT_TRUE(info.isVisible());
   SaveScreenshot(&a, "band_analyzer");
@@ -220,6 +221,7 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   ASSERT_TRUE(PumpUntil([&] { return s.SmoothMarks->LabelAt(m) == "PI:C202\r94.2 MHz\rBRAVO FM"; }))
       << s.SmoothMarks->LabelAt(m);
   EXPECT_EQ(Format("%3.1f", f.Tuner->CurrentFreq()), "94.2");
+  EXPECT_EQ(info.Cell(1, TBandInfoForm::colAF), "2A 89.6,93.3");  // the marker's update, as the visit wrote it
   QTest::mouseDClick(a.SpectrumHost, Qt::LeftButton, {}, {chart.BottomAxis().PixelOfValue(107.99), floor});
   EXPECT_EQ(a.Controller().Marker(), m);
   ASSERT_TRUE(a.ExportChart(dir.path() + "/marker.bmp", TBandAnalyzerForm::ekBitmap));
