@@ -87,15 +87,27 @@ TEST(ChartControlTest, SpectrumRightDragPansHorizontalAxesWithinTheBand) {
   EXPECT_EQ(c.BottomAxis().Minimum(), lo);
   EXPECT_EQ(scrolls, steps);
 
-  // A wheel notch down scrolls the left axis by 3 % of its range.
-  QWheelEvent wheel(QPointF(start), QPointF(host.mapToGlobal(start)), {}, QPoint(0, -120), Qt::NoButton, {},
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(&host, &wheel);
+  // A wheel notch down scrolls the left axis by 3 % of its range; a fine
+  // wheel sends it in quarters.
+  for (int i = 0; i < 4; ++i) {
+    QWheelEvent wheel(QPointF(start), QPointF(host.mapToGlobal(start)), {}, QPoint(0, -30), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&host, &wheel);
+  }
   EXPECT_NEAR(c.LeftAxis().Minimum(), 0.54, 1e-9);
   EXPECT_NEAR(c.LeftAxis().Maximum(), 18.54, 1e-9);
+
+  // The pointer over the reference line shows the split arrow, and the
+  // chart's own arrow again once it is off it.
+  c.Paint();
+  const int ref = c.LeftAxis().PixelOfValue(f.ChartToolH->YValue());
+  QTest::mouseMove(&host, QPoint(400, ref));
+  EXPECT_EQ(host.cursor().shape(), Qt::SplitVCursor);
+  QTest::mouseMove(&host, QPoint(400, ref + 40));
+  EXPECT_EQ(host.cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
+TEST(ChartControlTest, ZoomDragToTheRightZoomsAndToTheLeftUndoes) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
@@ -103,9 +115,9 @@ TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
   host.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
   c.Paint();
-  QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 150));
-  QTest::mouseMove(&host, QPoint(300, 250));
-  QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 250));
+  QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 250));  // right and up
+  QTest::mouseMove(&host, QPoint(300, 150));
+  QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 150));
   EXPECT_TRUE(c.Zoomed);
   EXPECT_GT(c.BottomAxis().Minimum(), 20);
   EXPECT_LT(c.BottomAxis().Maximum(), 55);
@@ -189,20 +201,21 @@ TEST(ChartControlTest, FastLineSameColumnPoints) {
   }
 }
 
-TEST(ChartControlTest, FastLineEntersThePlotFromThePointBeforeTheVisibleRange) {
+TEST(ChartControlTest, FastLineRunsFromThePlotsLeftEdgeToItsRight) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
   f.Line->Clear();
-  f.Line->AppendPoint(5, 0);
-  f.Line->AppendPoint(15, 100);
+  for (double x : {5, 15, 25}) f.Line->AppendPoint(x, x == 15 ? 100 : 0);
   c.BottomAxis().FixRange(10, 20);
   c.Paint();
-  const int x = c.BottomAxis().PixelOfValue(11);
-  bool drawn = false;
-  for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
-    drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
-  EXPECT_TRUE(drawn);
+  for (double v : {10.5, 19.8}) {
+    const int x = c.BottomAxis().PixelOfValue(v);
+    bool drawn = false;
+    for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
+      drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
+    EXPECT_TRUE(drawn) << v;
+  }
 }
 
 TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEdge) {
@@ -219,6 +232,10 @@ TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEd
   const int bottom = c.TCustomChartPanel::PlotRect.Bottom - 1;
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(20), bottom), Rgb(clYellow));
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(60), bottom), Rgb(clLime));
+  c.BottomAxis().FixRange(0, 60);  // the fill reaches the edge between two points
+  c.Paint();
+  EXPECT_EQ(c.WindowImage().pixel(c.TCustomChartPanel::PlotRect.Right - 1, bottom), Rgb(clLime));
+  c.BottomAxis().FixRange(0, 135);
   // An origin below the values widens an automatic axis down to it.
   c.LeftAxis().SetAutomatic(true);
   a.SetUseYOrigin(true);
