@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -377,4 +378,52 @@ TEST(ChartControlTest, FlatBackWallIsOnePixelLargerThanThePlotAndTitleTakesItsSp
   EXPECT_GT(p.Top, c.Title().ShapeBounds.Bottom);
   EXPECT_EQ(c.PartAtPoint((c.Title().ShapeBounds.Left + c.Title().ShapeBounds.Right) / 2,
                           c.Title().ShapeBounds.Top + 2).Part, hpTitle);
+}
+
+// The spectrum's labels as the band analyzer places them: a station on the
+// measured point just below 87.0 MHz keeps its label, two stations 200 kHz
+// apart both show theirs, the axis' last label is whole, and a marker just
+// outside the range draws no line.
+TEST(ChartControlTest, SpectrumLabelsAreWholeAndApart) {
+  EnsureQApplication();
+  TSpectrumChart f = MakeSpectrumChart();
+  TChart& c = *f.Chart;
+  auto peak = [](double x, double at) { return 11 * std::exp(-std::pow((x - at) / 0.04, 2)); };
+  f.Discrete->BeginUpdate();
+  for (int i = 0; i <= 2100; ++i) {
+    const double mhz = 86.995 + 0.01 * i;
+    f.Discrete->AppendPoint(mhz, peak(mhz, 87.0) + peak(mhz, 95.0) + peak(mhz, 95.2));
+  }
+  f.Discrete->EndUpdate();
+  TFastLineSeries& m = *f.SmoothMarks;
+  m.Marks().SetVisible(true);
+  for (int i = 0; i < m.Count(); ++i) m.Marks().Item(i).SetVisible(false);
+  auto nearest = [&](double mhz) {
+    int best = 0;
+    for (int i = 0; i < m.Count(); ++i)
+      if (std::abs(m.XValue(i) - mhz) < std::abs(m.XValue(best) - mhz)) best = i;
+    m.SetLabelAt(best, "PI:5E0" + std::to_string(best % 10) + "\r" + std::to_string(mhz) + "\rRADIO 99");
+    m.Marks().Item(best).SetVisible(true);
+    return best;
+  };
+  const int marks[] = {nearest(86.9), nearest(95.0), nearest(95.2)};
+  ASSERT_EQ(marks[0], 0);
+  c.Paint();
+  const TRect plot = c.PlotRect();
+  std::vector<TRect> boxes;
+  for (int i : marks) boxes.push_back(m.Marks().Positions().at(size_t(i)).Bounds());
+  EXPECT_TRUE(boxes[0].Width() > 0 && boxes[0].Left >= plot.Left && boxes[0].Top >= 0);
+  EXPECT_FALSE(boxes[1].Right > boxes[2].Left && boxes[2].Right > boxes[1].Left && boxes[1].Bottom > boxes[2].Top &&
+               boxes[2].Bottom > boxes[1].Top);
+  int right = -1;  // the rightmost ink of the axis labels
+  for (int y = plot.Bottom + 2; y < c.Height(); ++y)
+    for (int x = c.Width() - 60; x < c.Width(); ++x)
+      if (qGray(c.WindowImage().pixel(x, y)) < 100) right = std::max(right, x);
+  EXPECT_TRUE(right > c.Width() - 40 && right < c.Width() - 1) << right;
+  f.ChartToolV->SetXValue(86.9);
+  c.Paint();
+  const QImage marker = c.WindowImage().copy();
+  f.ChartToolV->SetActive(false);
+  c.Paint();
+  EXPECT_EQ(marker, c.WindowImage());
 }
