@@ -253,6 +253,11 @@ TEST(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_NEAR(range().second, 95.7, 1e-9);
   EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
   EXPECT_EQ(a.ZoomInScrollBar->value(), 870);
+  // A marker just left of the range has no MKR tag (the tag's green frame).
+  s.ChartToolV->SetXValue(86.95);
+  const QImage shown = a.SpectrumHost->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(PickedBounds(shown.copy(0, 18, shown.width(), 18), [](QRgb p) { return (p & 0xFFFFFF) == 0x008000u; }),
+            QRect());
   SaveScreenshot(&a, "band_analyzer_marker_zoom");
   h.Stop();
   clock.ReleaseAll();
