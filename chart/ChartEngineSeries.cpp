@@ -526,8 +526,9 @@ void PlaceMark(TSeriesMarkPosition& p, const TRect& plot, const TRect& frame, co
   };
   TSeriesMarkPosition q = stack(true);
   if (q.LeftTop.Y < frame.Top) q = stack(false);
+  // A mark moved off its place draws no arrow across the marks it avoided.
+  if (q.LeftTop.Y != p.LeftTop.Y) q.ArrowTo = q.ArrowFrom;
   p = q;
-  p.ArrowTo.Y = p.LeftTop.Y + p.Height;
 }
 
 }  // namespace
