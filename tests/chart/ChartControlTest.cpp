@@ -184,30 +184,22 @@ TEST(ChartControlTest, IncrementalAddDrawsOneSegmentWithoutRepaint) {
   EXPECT_EQ(c.WindowImage(), after);
 }
 
-TEST(ChartControlTest, FastLineSameColumnPoints) {
-  EnsureQApplication();
-  struct Case {
-    bool drawAll;
-    bool strokeUp;
-  } cases[] = {{true, true}, {false, false}};
-  for (const Case& k : cases) {
-    auto f = MakeZoomChart();
-    TChart& c = *f.Chart;
-    TFastLineSeries& s = *f.Line;
-    s.Clear();
-    for (auto [x, y] : {std::pair{0.0, 5.0}, {0.001, 90.0}, {0.002, 7.0}, {50.0, 20.0}}) s.AppendPoint(x, y);
-    s.SetDrawAllPoints(k.drawAll);
-    c.Paint();
-    EXPECT_EQ(c.WindowImage().pixel(s.PointPixelX(0), c.LeftAxis().PixelOfValue(60)) == Rgb(clBlue), k.strokeUp);
-  }
-}
-
-TEST(ChartControlTest, FastLineRunsFromThePlotsLeftEdgeToItsRight) {
+TEST(ChartControlTest, FastLineSameColumnPointsAndPlotEdges) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
-  f.Line->Clear();
-  for (double x : {5, 15, 25}) f.Line->AppendPoint(x, x == 15 ? 100 : 0);
+  TFastLineSeries& s = *f.Line;
+  // Points in one column: with DrawAllPoints their stroke up shows.
+  for (bool all : {true, false}) {
+    s.Clear();
+    for (auto [x, y] : {std::pair{0.0, 5.0}, {0.001, 90.0}, {0.002, 7.0}, {50.0, 20.0}}) s.AppendPoint(x, y);
+    s.SetDrawAllPoints(all);
+    c.Paint();
+    EXPECT_EQ(c.WindowImage().pixel(s.PointPixelX(0), c.LeftAxis().PixelOfValue(60)) == Rgb(clBlue), all);
+  }
+  // Zoomed in between points, the line runs from the plot's left edge to its right.
+  s.Clear();
+  for (double x : {5, 15, 25}) s.AppendPoint(x, x == 15 ? 100 : 0);
   c.BottomAxis().FixRange(10, 20);
   c.Paint();
   for (double v : {10.5, 19.8}) {
