@@ -796,6 +796,23 @@ void TCustomChart::MouseMove(TShiftState shift, int x, int y) {
       if (OnScroll) OnScroll(*this);
       Invalidate();
     }
+  } else if (!ClickableAt(x, y)) {
+    // Off a tool's line (which would have stopped the move) and off anything
+    // a click would reach: the chart's own cursor again.
+    Cursor = StashedCursor;
+  }
+}
+
+bool TCustomChart::ClickableAt(int x, int y) {
+  for (TChartSeries* s : SeriesList())
+    if (s->PointerOver && s->Cursor) return true;  // the series' own cursor stays
+  const TChartClickedPart part = PartAtPoint(x, y, true);
+  switch (part.Part) {
+    case hpLegend: return legend_->CheckBoxesShown() || OnClickLegend;
+    case hpAxis: return bool(OnClickAxis);
+    case hpSeries: case hpSeriesMarks: return true;
+    case hpTitle: case hpSubTitle: case hpFoot: case hpSubFoot: return bool(OnClickTitle);
+    default: return false;
   }
 }
 
@@ -824,7 +841,7 @@ void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
     else if (z.Direction == tzdVertical) x = z.X0 + z.MinimumPixels + 1;
     z.X1 = x, z.Y1 = y;
     if (std::abs(z.Width()) > z.MinimumPixels && std::abs(z.Height()) > z.MinimumPixels) {
-      if ((z.X1 > z.X0 && z.Y1 > z.Y0) || z.UpLeftZooms) {
+      if (z.X1 > z.X0 || z.UpLeftZooms) {
         const TRect& p = TCustomChartPanel::PlotRect;
         TRect r = NormalizeRect({z.X0, z.Y0, z.X1, z.Y1});
         if (z.Direction == tzdHorizontal) r.Top = p.Top, r.Bottom = p.Bottom;
@@ -965,8 +982,12 @@ TChartToolTypes& ChartToolTypes() {
 TChartHost::TChartHost(TCustomChart& chart, QWidget* parent) : TChartPanelHost(chart, parent), chart_(chart) {}
 
 void TChartHost::wheelEvent(QWheelEvent* e) {
-  // Wheel down (towards the user) scrolls by +3 % a notch.
-  chart_.MouseWheel(-e->angleDelta().y() / 120);
+  // Wheel down (towards the user) scrolls by +3 % a notch. Fine wheels and
+  // touchpads send parts of a notch: they add up until a notch is whole.
+  wheelDelta_ -= e->angleDelta().y();
+  const int notches = wheelDelta_ / 120;
+  wheelDelta_ -= notches * 120;
+  chart_.MouseWheel(notches);
   e->accept();
 }
 

@@ -248,6 +248,8 @@ class TCustomChart : public TCustomAxisPanel {
   };
   void SaveRanges();
   bool PanPass(bool horizontal, int from, int to);
+  // Whether a click at (x, y) reaches something, or a series keeps its cursor there.
+  bool ClickableAt(int x, int y);
   void ToolsHear(TChartMouseEventKind action, TMouseButton button, TShiftState shift, int x, int y);
   // Fires an assigned click event the chart's way; true when it handled the press.
   bool Fire(bool assigned, const std::function<void()>& fire);
@@ -331,4 +333,5 @@ class TChartHost : public TChartPanelHost {
 
  private:
   TCustomChart& chart_;
+  int wheelDelta_ = 0;  // eighths of a degree not yet scrolled
 };

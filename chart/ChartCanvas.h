@@ -490,6 +490,9 @@ class TChartCanvas {
 
   IDeviceContext& DC() const { return *surface_; }
   bool Metafiling = false;
+  // Last say on every chart pen before it reaches the surface (the panel
+  // keeps dotted lines the device's thinnest on paper).
+  std::function<void(TDCPen&)> AdjustPen;
   uint8_t Transparency() const { return transparency_; }
   TRect Bounds;
   double FontZoom = 100;

@@ -375,6 +375,7 @@ void TChartCanvas3D::PreparePenWithColor(const TPen& pen, TColor color) {
     p.Cap = kCaps[chartPen->EndStyle()];
     p.Join = kJoins[chartPen->EndStyle()];
   }
+  if (AdjustPen) AdjustPen(p);
   dc.SetPen(p);
 }
 

@@ -504,9 +504,49 @@ void TChartSeries::DrawValues() {
   if (AfterDrawValues) AfterDrawValues(*this);
 }
 
+namespace {
+
+bool Overlap(const TRect& a, const TRect& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+// A mark's box kept whole and readable: within the plot's width when it fits,
+// and moved off the boxes already drawn, upwards, or downwards when upwards
+// would leave the frame.
+void PlaceMark(TSeriesMarkPosition& p, const TRect& plot, const TRect& frame, const std::vector<TRect>& placed) {
+  if (p.Width <= plot.Width()) p.LeftTop.X = std::clamp(p.LeftTop.X, plot.Left, plot.Right - p.Width);
+  auto stack = [&](bool up) {
+    TSeriesMarkPosition q = p;
+    for (size_t tries = 0; tries <= placed.size(); ++tries) {
+      auto hit = std::find_if(placed.begin(), placed.end(), [&](const TRect& r) { return Overlap(r, q.Bounds()); });
+      if (hit == placed.end()) break;
+      q.LeftTop.Y = up ? hit->Top - q.Height : hit->Bottom;
+    }
+    return q;
+  };
+  TSeriesMarkPosition q = stack(true);
+  if (q.LeftTop.Y < frame.Top) q = stack(false);
+  // A mark moved off its place draws no arrow across the marks it avoided.
+  if (q.LeftTop.Y != p.LeftTop.Y) q.ArrowTo = q.ArrowFrom;
+  p = q;
+}
+
+}  // namespace
+
 void TChartSeries::DrawMarks() {
   if (!marks_.Visible() || FirstShownIndex < 0 || !parent_) return;
-  for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+  const TRect plot = parent_->PlotRect();
+  // A point just outside the range whose pixel still lies on the plot's edge
+  // (a measured point a hair beyond the axis end) keeps its mark.
+  int first = FirstShownIndex, last = LastShownIndex;
+  auto onPlot = [&](int i) {
+    const int x = PointPixelX(i), y = PointPixelY(i);
+    return x >= plot.Left && x <= plot.Right && y >= plot.Top && y <= plot.Bottom;
+  };
+  if (first > 0 && onPlot(first - 1)) --first;
+  if (last + 1 < Count() && onPlot(last + 1)) ++last;
+  std::vector<TRect> placed;
+  for (int i = first; i <= last; ++i) {
     if (!marks_.DrawsIndex(i) || PointIsEmpty(i)) continue;
     if (marks_.HasItem(i) && !marks_.Item(i).Visible()) continue;  // one point's mark hidden
     std::string text = marks_.TextOf(i);
@@ -518,7 +558,9 @@ void TChartSeries::DrawMarks() {
     p.ArrowTo = {p.ArrowFrom.X, p.ArrowFrom.Y - marks_.ArrowLength()};
     p.Width = size.cx, p.Height = size.cy;
     p.LeftTop = TPoint{p.ArrowTo.X - size.cx / 2, p.ArrowTo.Y - size.cy};
+    PlaceMark(p, plot, parent_->FrameBounds, placed);
     marks_.PaintOneMark(i, PointColorAt(i), text, p);
+    placed.push_back(p.Bounds());
   }
 }
 

@@ -83,6 +83,7 @@ TCustomChartPanel::TCustomChartPanel()
   MakeWindowSurface();
   canvas_ = std::make_unique<TChartCanvas3D>(control_.get());
   canvas_->OnRepaint = [this] { Invalidate(); };
+  canvas_->AdjustPen = [this](TDCPen& pen) { AdjustPrintPenWidth(pen); };
   border_.SetEndStyle(esFlat);
 }
 

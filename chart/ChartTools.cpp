@@ -222,8 +222,11 @@ void TCursorTool::DrawCursor(bool betweenFrames) {
     if (useSeriesZ_) segments.push_back({c.ProjectToPoint(x0, y0, z), c.ProjectToPoint(x1, y1, z)});
     else segments.push_back({{x0, y0}, {x1, y1}});
   };
-  if (style_ != cssVertical) add(r.Left, pixelY_, r.Right, pixelY_);
-  if (style_ != cssHorizontal) add(pixelX_, r.Top, pixelX_, r.Bottom);
+  // A line whose value lies outside the axes' range is not drawn (over the
+  // axis or beside the plot it would mark nothing).
+  if (style_ != cssVertical && pixelY_ >= r.Top && pixelY_ <= r.Bottom) add(r.Left, pixelY_, r.Right, pixelY_);
+  if (style_ != cssHorizontal && pixelX_ >= r.Left && pixelX_ <= r.Right) add(pixelX_, r.Top, pixelX_, r.Bottom);
+  if (segments.empty()) return;
   DrawSegments(*chart, segments, xorMode ? TDCRop2::XorPen : TDCRop2::CopyPen, betweenFrames);
 }
 

@@ -41,7 +41,9 @@ void TFastLineSeries::DrawVisiblePoints() {
   ParentChart()->Canvas().MoveToAtDepth(priorX_, priorY_, StartZ);
   // The line enters the plot from the point just before the visible range.
   if (f > 0) PaintPoint(f);
-  for (int i = f + 1; i <= LastShownIndex; ++i) PaintPoint(i);
+  // ... and leaves it towards the point just after.
+  const int last = std::min(LastShownIndex + 1, Count() - 1);
+  for (int i = f + 1; i <= last; ++i) PaintPoint(i);
 }
 
 void TFastLineSeries::PaintPoint(int i) {
@@ -181,6 +183,19 @@ void TCustomSeries::DrawVisiblePoints() {
   prevColor_ = clNone;
   firstDrawn_ = true;
   TChartSeries::DrawVisiblePoints();
+  // The curve leaves the plot towards the point just after the visible range,
+  // as it entered from the one before it.
+  if (FirstShownIndex < 0 || prevColor_ == clNone) return;
+  const int after = ForwardValueOrder() ? LastShownIndex + 1 : FirstShownIndex - 1;
+  if (after < 0 || after >= Count() || PointIsEmpty(after)) return;
+  TPoint c{PointPixelX(after), ValuePixelY(after)};
+  if (!drawArea_) {  // a line ends at the plot's edge
+    const TRect& plot = ParentChart()->TCustomChartPanel::PlotRect;
+    const int edge = GetHorizAxis()->Inverted() ? plot.Left : plot.Right;
+    if (!stairs_ && c.X != prev_.X) c.Y = int(std::lround(prev_.Y + double(c.Y - prev_.Y) * (edge - prev_.X) / (c.X - prev_.X)));
+    c.X = edge;
+  }
+  DrawSegment(after, prev_, prevOrigin_, c, OriginPixel(after));
 }
 
 void TCustomSeries::PaintPoint(int i) {

@@ -11,7 +11,8 @@
 //   rows T..B-1. FillRect and PatBlt fill exactly that. Rectangle, Ellipse and
 //   RoundRect outline with the pen's centre on L..R-1 / T..B-1; with a clear
 //   pen they fill one pixel less on the right and at the bottom.
-// - Lines drawn with a cosmetic pen (width 0 or 1) leave out their end pixel:
+// - Lines drawn with a cosmetic pen (width 0, or 1 where a unit is at most a
+//   pixel) leave out their end pixel:
 //   LineTo(x, y) does not set (x, y), a Polyline does not set its last point.
 // - Shapes are never anti-aliased; texts may be.
 // - Pens of width 2 or more are geometric: end cap and join apply (a
@@ -98,7 +99,7 @@ enum class TDCPenJoin : uint8_t { Round, Bevel, Miter };
 
 struct TDCPen {
   TDCPenStyle Style = TDCPenStyle::Solid;
-  int Width = 1;  // 0 or 1: cosmetic; 2 or more: geometric
+  int Width = 1;  // 0: one device pixel; 1: one logical unit (cosmetic unless the mapping enlarges); 2 or more: geometric
   TColor Color = clBlack;
   TDCPenCap Cap = TDCPenCap::Round;
   TDCPenJoin Join = TDCPenJoin::Round;

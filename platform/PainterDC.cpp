@@ -20,9 +20,12 @@ TRect Normalized(const TRect& r) {
           std::max(r.Top, r.Bottom)};
 }
 
-QPen MakeQPen(const TDCPen& p) {
+// Scale: device pixels per logical unit. A pen of width 1 is one logical unit
+// wide, so it grows with an enlarging mapping (a printed page) like any wider
+// pen; width 0 stays the thinnest line of the device.
+QPen MakeQPen(const TDCPen& p, double scale) {
   if (p.Style == TDCPenStyle::Clear) return QPen(Qt::NoPen);
-  const bool cosmetic = p.Width <= 1 || p.Style == TDCPenStyle::Alternate;
+  const bool cosmetic = p.Width == 0 || (p.Width == 1 && scale <= 1) || p.Style == TDCPenStyle::Alternate;
   QPen pen(QtColor(p.Color), cosmetic ? 0 : p.Width);
   if (cosmetic) {
     // Both end pixels drawn; open lines are shortened by their end pixel
@@ -79,7 +82,7 @@ TPainterDC::TPainterDC(QPaintDevice* device) {
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setBackgroundMode(Qt::TransparentMode);
-  qpen_ = MakeQPen(pen_);
+  qpen_ = MakeQPen(pen_, 1);
   font_ = ResolveFont(fontDesc_);
   // The buffer the raster engine writes into (begin() has made it ours).
   if (image_ && painter_.isActive() && image_->devicePixelRatio() == 1.0 &&
@@ -98,7 +101,11 @@ TPainterDC::~TPainterDC() { painter_.end(); }
 void TPainterDC::SetPen(const TDCPen& pen) {
   if (pen == pen_) return;
   pen_ = pen;
-  qpen_ = MakeQPen(pen);
+  RemakePen();
+}
+
+void TPainterDC::RemakePen() {
+  qpen_ = MakeQPen(pen_, penScale_);
   cosmetic_ = qpen_.style() != Qt::NoPen && qpen_.widthF() == 0;
   if (active_ == Active::Shape) active_ = Active::None;
   UpdateDirectRuns();
@@ -156,6 +163,8 @@ void TPainterDC::SetMapping(const TDCMapping& m) {
                    m.ViewportOrg.Y - m.WindowOrg.Y * sy);
   painter_.setWorldTransform(xf_);
   ApplyClip();
+  penScale_ = std::max(std::abs(sx), std::abs(sy));
+  if (pen_.Width == 1) RemakePen();
   UpdateDirectRuns();
 }
 

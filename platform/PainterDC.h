@@ -89,6 +89,7 @@ class TPainterDC final : public IDeviceContext {
   void WidenPath() override;
 
  private:
+  void RemakePen();
   static constexpr int kMaxSteepRows = 127;
   enum class Active : uint8_t { None, Shape, Text };
   void UseShapePen();
@@ -123,6 +124,7 @@ class TPainterDC final : public IDeviceContext {
   bool identity_ = true;
   TPoint pos_;
   QPen qpen_;
+  double penScale_ = 1;  // device pixels per logical unit, the larger axis
   QBrush qbrush_;
   QTransform xf_;
   bool fontApplied_ = false;

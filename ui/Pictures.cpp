@@ -1,11 +1,13 @@
 #include "ui/Pictures.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -289,18 +291,23 @@ TImageList* MakeTextLampStates(const QStringList& labels, int width, int height,
 }
 
 QImage MakeLogoPicture() {
-  QImage image(150, 44, QImage::Format_ARGB32);
+  const QString name = QStringLiteral("QUORVANE"), line = QStringLiteral("Broadcast Ltd.");
+  const QFont nameFont = PixelFont("DejaVu Sans", 17, true), lineFont = PixelFont("DejaVu Sans", 11);
+  // As wide as its texts, so that none loses its last letter.
+  const int textWidth = std::max(QFontMetrics(nameFont).horizontalAdvance(name),
+                                 QFontMetrics(lineFont).horizontalAdvance(line) + 1);
+  QImage image(std::max(150, 44 + textWidth + 3), 44, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   DrawEmblem(p, QRectF(2, 2, 40, 40), QColor(20, 70, 140), QColor(230, 120, 20));
   p.setPen(QColor(20, 70, 140));
-  p.setFont(PixelFont("DejaVu Sans", 17, true));
-  p.drawText(QRect(44, 4, 106, 22), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("QUORVANE"));
+  p.setFont(nameFont);
+  p.drawText(QRect(44, 4, image.width() - 44, 22), Qt::AlignLeft | Qt::AlignVCenter, name);
   p.setPen(QColor(90, 100, 110));
-  p.setFont(PixelFont("DejaVu Sans", 11));
-  p.drawText(QRect(45, 24, 106, 16), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Broadcast Ltd."));
+  p.setFont(lineFont);
+  p.drawText(QRect(45, 24, image.width() - 45, 16), Qt::AlignLeft | Qt::AlignVCenter, line);
   return image;
 }
 

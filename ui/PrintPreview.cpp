@@ -1,10 +1,12 @@
 #include "ui/PrintPreview.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPixmap>
 #include <QPrinterInfo>
@@ -177,10 +179,18 @@ bool TPrintPreviewBase::btnPrintClick() {
   const QRect full = printer_.pageLayout().fullRectPixels(printer_.resolution());
   // The painter's origin is the printable area's corner, not the paper's.
   const QRect paint = printer_.pageLayout().paintRectPixels(printer_.resolution());
+  bool printed = false;
   {
     TPainterDC dc(&printer_);
-    if (!dc.Painter().isActive()) return false;
-    DrawPage(dc, full.width(), full.height(), {-paint.left(), -paint.top()});
+    if (dc.Painter().isActive()) {
+      DrawPage(dc, full.width(), full.height(), {-paint.left(), -paint.top()});
+      printed = true;
+    }
   }
-  return printer_.printerState() != QPrinter::Error;
+  if (printed && printer_.printerState() != QPrinter::Error) return true;
+  // The preview stays as it is, to print again elsewhere.
+  const QString where = printer_.outputFileName().isEmpty() ? printer_.printerName() : printer_.outputFileName();
+  QMessageBox::warning(this, windowTitle(),
+                       "The page could not be printed to \"" + QDir::toNativeSeparators(where) + "\".");
+  return false;
 }

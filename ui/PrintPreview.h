@@ -65,7 +65,7 @@ class TPrintPreviewBase : public QDialog {
   void cbPrintersChange(int Index);
   void paperMarginChange(int Position);
   // Prints the page; false when no printer or file was chosen or the job
-  // could not start.
+  // failed (a failed job says so in a message box).
   bool btnPrintClick();
   // Renders the preview picture again.
   void RenderPreview();

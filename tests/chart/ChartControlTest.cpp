@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -87,15 +88,27 @@ TEST(ChartControlTest, SpectrumRightDragPansHorizontalAxesWithinTheBand) {
   EXPECT_EQ(c.BottomAxis().Minimum(), lo);
   EXPECT_EQ(scrolls, steps);
 
-  // A wheel notch down scrolls the left axis by 3 % of its range.
-  QWheelEvent wheel(QPointF(start), QPointF(host.mapToGlobal(start)), {}, QPoint(0, -120), Qt::NoButton, {},
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(&host, &wheel);
+  // A wheel notch down scrolls the left axis by 3 % of its range; a fine
+  // wheel sends it in quarters.
+  for (int i = 0; i < 4; ++i) {
+    QWheelEvent wheel(QPointF(start), QPointF(host.mapToGlobal(start)), {}, QPoint(0, -30), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&host, &wheel);
+  }
   EXPECT_NEAR(c.LeftAxis().Minimum(), 0.54, 1e-9);
   EXPECT_NEAR(c.LeftAxis().Maximum(), 18.54, 1e-9);
+
+  // The pointer over the reference line shows the split arrow, and the
+  // chart's own arrow again once it is off it.
+  c.Paint();
+  const int ref = c.LeftAxis().PixelOfValue(f.ChartToolH->YValue());
+  QTest::mouseMove(&host, QPoint(400, ref));
+  EXPECT_EQ(host.cursor().shape(), Qt::SplitVCursor);
+  QTest::mouseMove(&host, QPoint(400, ref + 40));
+  EXPECT_EQ(host.cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
+TEST(ChartControlTest, ZoomDragToTheRightZoomsAndToTheLeftUndoes) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
@@ -105,9 +118,9 @@ TEST(ChartControlTest, ZoomDragZoomsAndUpLeftDragUndoes) {
   for (bool allow : {false, true}) {
     c.SetAllowZoom(allow);
     c.Paint();
-    QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 150));
-    QTest::mouseMove(&host, QPoint(300, 250));
-    QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 250));
+    QTest::mousePress(&host, Qt::LeftButton, {}, QPoint(150, 250));  // right and up
+    QTest::mouseMove(&host, QPoint(300, 150));
+    QTest::mouseRelease(&host, Qt::LeftButton, {}, QPoint(300, 150));
     EXPECT_EQ(c.Zoomed, allow);
   }
   EXPECT_GT(c.BottomAxis().Minimum(), 20);
@@ -175,38 +188,31 @@ TEST(ChartControlTest, IncrementalAddDrawsOneSegmentWithoutRepaint) {
   EXPECT_EQ(c.WindowImage(), after);
 }
 
-TEST(ChartControlTest, FastLineSameColumnPoints) {
-  EnsureQApplication();
-  struct Case {
-    bool drawAll;
-    bool strokeUp;
-  } cases[] = {{true, true}, {false, false}};
-  for (const Case& k : cases) {
-    auto f = MakeZoomChart();
-    TChart& c = *f.Chart;
-    TFastLineSeries& s = *f.Line;
-    s.Clear();
-    for (auto [x, y] : {std::pair{0.0, 5.0}, {0.001, 90.0}, {0.002, 7.0}, {50.0, 20.0}}) s.AppendPoint(x, y);
-    s.SetDrawAllPoints(k.drawAll);
-    c.Paint();
-    EXPECT_EQ(c.WindowImage().pixel(s.PointPixelX(0), c.LeftAxis().PixelOfValue(60)) == Rgb(clBlue), k.strokeUp);
-  }
-}
-
-TEST(ChartControlTest, FastLineEntersThePlotFromThePointBeforeTheVisibleRange) {
+TEST(ChartControlTest, FastLineSameColumnPointsAndPlotEdges) {
   EnsureQApplication();
   auto f = MakeZoomChart();
   TChart& c = *f.Chart;
-  f.Line->Clear();
-  f.Line->AppendPoint(5, 0);
-  f.Line->AppendPoint(15, 100);
+  TFastLineSeries& s = *f.Line;
+  // Points in one column: with DrawAllPoints their stroke up shows.
+  for (bool all : {true, false}) {
+    s.Clear();
+    for (auto [x, y] : {std::pair{0.0, 5.0}, {0.001, 90.0}, {0.002, 7.0}, {50.0, 20.0}}) s.AppendPoint(x, y);
+    s.SetDrawAllPoints(all);
+    c.Paint();
+    EXPECT_EQ(c.WindowImage().pixel(s.PointPixelX(0), c.LeftAxis().PixelOfValue(60)) == Rgb(clBlue), all);
+  }
+  // Zoomed in between points, the line runs from the plot's left edge to its right.
+  s.Clear();
+  for (double x : {5, 15, 25}) s.AppendPoint(x, x == 15 ? 100 : 0);
   c.BottomAxis().FixRange(10, 20);
   c.Paint();
-  const int x = c.BottomAxis().PixelOfValue(11);
-  bool drawn = false;
-  for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
-    drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
-  EXPECT_TRUE(drawn);
+  for (double v : {10.5, 19.8}) {
+    const int x = c.BottomAxis().PixelOfValue(v);
+    bool drawn = false;
+    for (int y = c.TCustomChartPanel::PlotRect.Top; y < c.TCustomChartPanel::PlotRect.Bottom; ++y)
+      drawn = drawn || c.WindowImage().pixel(x, y) == Rgb(clBlue);
+    EXPECT_TRUE(drawn) << v;
+  }
 }
 
 TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEdge) {
@@ -223,6 +229,10 @@ TEST(ChartControlTest, AreaFillsEachSegmentInItsRightPointsColourDownToThePlotEd
   const int bottom = c.TCustomChartPanel::PlotRect.Bottom - 1;
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(20), bottom), Rgb(clYellow));
   EXPECT_EQ(c.WindowImage().pixel(c.BottomAxis().PixelOfValue(60), bottom), Rgb(clLime));
+  c.BottomAxis().FixRange(0, 60);  // the fill reaches the edge between two points
+  c.Paint();
+  EXPECT_EQ(c.WindowImage().pixel(c.TCustomChartPanel::PlotRect.Right - 1, bottom), Rgb(clLime));
+  c.BottomAxis().FixRange(0, 135);
   // An origin below the values widens an automatic axis down to it.
   c.LeftAxis().SetAutomatic(true);
   a.SetUseYOrigin(true);
@@ -423,4 +433,52 @@ TEST(ChartControlTest, StairsAndNulls) {
       lines += r.Op == TDCOp::LineTo && r.Pen.Color == clFuchsia;
     EXPECT_EQ(lines, ignore ? 3 : 2) << ignore;
   }
+}
+
+// The spectrum's labels as the band analyzer places them: a station on the
+// measured point just below 87.0 MHz keeps its label, two stations 200 kHz
+// apart both show theirs, the axis' last label is whole, and a marker just
+// outside the range draws no line.
+TEST(ChartControlTest, SpectrumLabelsAreWholeAndApart) {
+  EnsureQApplication();
+  TSpectrumChart f = MakeSpectrumChart();
+  TChart& c = *f.Chart;
+  const double stations[] = {87.0, 95.0, 95.2};
+  f.Discrete->BeginUpdate();
+  for (int i = 0; i <= 2100; ++i) {
+    double mhz = 86.995 + 0.01 * i, y = 0;
+    for (double at : stations) y += 11 * std::exp(-std::pow((mhz - at) / 0.04, 2));
+    f.Discrete->AppendPoint(mhz, y);
+  }
+  f.Discrete->EndUpdate();
+  TFastLineSeries& m = *f.SmoothMarks;
+  m.Marks().SetVisible(true);
+  for (int i = 0; i < m.Count(); ++i) m.Marks().Item(i).SetVisible(false);
+  std::vector<int> marks;
+  for (double at : stations) {
+    int best = 0;
+    for (int i = 0; i < m.Count(); ++i)
+      if (std::abs(m.XValue(i) - at) < std::abs(m.XValue(best) - at)) best = i;
+    m.SetLabelAt(best, "PI:5E07\r" + std::to_string(at) + "\rRADIO 99");
+    m.Marks().Item(best).SetVisible(true);
+    marks.push_back(best);
+  }
+  ASSERT_EQ(marks[0], 0);
+  c.Paint();
+  const TRect plot = c.PlotRect();
+  TRect b[3];
+  for (int k = 0; k < 3; ++k) b[k] = m.Marks().Positions().at(size_t(marks[k])).Bounds();
+  EXPECT_TRUE(b[0].Width() > 0 && b[0].Left >= plot.Left && b[0].Top >= 0);
+  EXPECT_TRUE(b[1].Bottom <= b[2].Top || b[2].Bottom <= b[1].Top);
+  int right = -1;  // the rightmost ink of the axis labels
+  for (int y = plot.Bottom + 2; y < c.Height(); ++y)
+    for (int x = c.Width() - 60; x < c.Width(); ++x)
+      if (qGray(c.WindowImage().pixel(x, y)) < 100) right = std::max(right, x);
+  EXPECT_TRUE(right > c.Width() - 40 && right < c.Width() - 1) << right;
+  f.ChartToolV->SetXValue(86.9);
+  c.Paint();
+  const QImage marker = c.WindowImage().copy();
+  f.ChartToolV->SetActive(false);
+  c.Paint();
+  EXPECT_EQ(marker, c.WindowImage());
 }

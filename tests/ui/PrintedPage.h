@@ -11,14 +11,19 @@
 
 #include "ui/PrintPreview.h"
 
-// The printed page at 60 dpi; a null picture when printing or rendering failed.
-inline QImage PrintedPdfPage(TPrintPreviewBase& preview, const QTemporaryDir& dir) {
+// The printed page at Dpi (only the Crop rectangle of it, when given); a null
+// picture when printing or rendering failed.
+inline QImage PrintedPdfPage(TPrintPreviewBase& preview, const QTemporaryDir& dir, int Dpi = 60, QRect Crop = {}) {
   const QString pdf = dir.filePath("page.pdf");
   preview.Printer().setOutputFormat(QPrinter::PdfFormat);
   preview.Printer().setOutputFileName(pdf);
   preview.AskPdfFileName = [pdf] { return pdf; };
   if (!preview.btnPrintClick() || QFileInfo(pdf).size() == 0) return {};
-  if (QProcess::execute("pdftoppm", {"-r", "60", "-png", "-singlefile", pdf, dir.filePath("page")}) != 0) return {};
+  QStringList args = {"-r", QString::number(Dpi), "-png", "-singlefile"};
+  if (!Crop.isEmpty())
+    for (auto [flag, v] : {std::pair{"-x", Crop.x()}, {"-y", Crop.y()}, {"-W", Crop.width()}, {"-H", Crop.height()}})
+      args << flag << QString::number(v);
+  if (QProcess::execute("pdftoppm", args << pdf << dir.filePath("page")) != 0) return {};
   return QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
 }
 

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -287,6 +290,9 @@ void TBandAnalyzerForm::SpectrumAfterDraw() {
   TChart& chart = *spectrum_->Chart;
   TChartCanvas& c = chart.Canvas();
   c.ResetToPlain();
+  // Everything is placed from the corner of the frame being drawn: on the
+  // window that is (0, 0), on a printed page the chart's place on it.
+  const TRect f = chart.FrameBounds;
   auto box = [&c](const TRect& r, TColor inner) {
     c.SetBrushColor(clWhite);
     c.FillRect(InflateRectBy(r, 1));
@@ -294,8 +300,8 @@ void TBandAnalyzerForm::SpectrumAfterDraw() {
     c.FillRect(r);
   };
   const std::string text = OverlayText();
-  box(TRect{38, 2, c.TextWidth(text) + 40, c.TextHeight(text) + 2}, clWhite);
-  c.TextOut(38, 2, text);
+  box(TRect{f.Left + 38, f.Top + 2, f.Left + c.TextWidth(text) + 40, f.Top + c.TextHeight(text) + 2}, clWhite);
+  c.TextOut(f.Left + 38, f.Top + 2, text);
   auto tag = [&](const TRect& r, const char* name) {
     c.SetBrushColor(TColor(0x008000));
     c.FillRect(InflateRectBy(r, 1));
@@ -303,13 +309,15 @@ void TBandAnalyzerForm::SpectrumAfterDraw() {
     c.FillRect(r);
     c.TextOut(r.Left + 2, r.Top, name);
   };
+  // A marker outside the visible range has no line, and no tag.
+  const TRect plot = chart.PlotRect();
   const int x = chart.BottomAxis().PixelOfValue(spectrum_->ChartToolV->XValue());
-  tag(TRect{x - 12, 20, x + 13, 34}, "MKR");
+  if (x >= plot.Left && x <= plot.Right) tag(TRect{x - 12, f.Top + 20, x + 13, f.Top + 34}, "MKR");
   const int y = chart.LeftAxis().PixelOfValue(spectrum_->ChartToolH->YValue());
-  tag(TRect{40, y - 7, 62, y + 7}, "REF");
+  tag(TRect{f.Left + 40, y - 7, f.Left + 62, y + 7}, "REF");
   const std::string now = ClockText(clock_.Now());
   c.SetBrushColor(chart.GetBackColor());
-  c.TextOut(chart.Width() - 5 - c.TextWidth(now), 2, now);
+  c.TextOut(f.Right - 5 - c.TextWidth(now), f.Top + 2, now);
   lastDrawMs_ = clock_.SteadyMs();
 }
 
@@ -418,7 +426,14 @@ void TBandAnalyzerForm::btnExportClick() {
                                               filters.join(";;"), &selected);
     file.second = int(filters.indexOf(selected)) + 1;
   }
-  if (!file.first.isEmpty()) ExportChart(file.first, file.second);
+  if (file.first.isEmpty()) return;
+  // A name typed without an extension gets the chosen format's.
+  const char* suffix[] = {"jpg", "bmp", "wmf", "emf"};
+  if (QFileInfo(file.first).suffix().isEmpty() && file.second >= ekJpeg && file.second <= ekEnhancedMetafile)
+    file.first += QString(".") + suffix[file.second - ekJpeg];
+  if (!ExportChart(file.first, file.second))
+    QMessageBox::warning(this, "Save As", "The chart could not be saved as \"" + QDir::toNativeSeparators(file.first) +
+                                              "\": the file cannot be written there.");
 }
 
 void TBandAnalyzerForm::btnPrintClick() {

@@ -148,6 +148,19 @@ std::string CommaText(const std::vector<std::string>& Items) {
   return out;
 }
 
+std::string AFListOfSummary(const std::string& Summary) {
+  const size_t blank = Summary.find(' ');
+  if (blank == std::string::npos || Summary.find_first_of("\r\n") == std::string::npos) return Summary;
+  std::vector<std::string> lines;
+  size_t from = blank + 1;
+  while (from < Summary.size()) {
+    const size_t end = std::min(Summary.find_first_of("\r\n", from), Summary.size());
+    if (end > from) lines.push_back(Summary.substr(from, end - from));
+    from = end + 1;
+  }
+  return Summary.substr(0, blank + 1) + CommaText(lines);
+}
+
 // ---- The real receiver --------------------------------------------------------------------
 
 TBandScanReceiver::TBandScanReceiver(TTuner& Tuner, TCom& Com, TRDSCollector& RDS)
@@ -454,7 +467,7 @@ void TBandScanController::UpkeepMarker(uint8_t Type) {
   now.Mode = rx_.Stereo() ? "Stereo" : "Mono";
   now.PS = rx_.PSText();
   now.PI = rx_.PIText();
-  now.AFList = rx_.AFSummaryText();
+  now.AFList = AFListOfSummary(rx_.AFSummaryText());
   const bool changed = now.Mode != r.Mode || now.PS != r.PS || now.PI != r.PI || now.AFList != r.AFList;
   r = std::move(now);
   if (changed && Observer) Observer->StationUpdated(i);

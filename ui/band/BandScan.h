@@ -254,3 +254,6 @@ double TextWithoutUnit(const std::string& Text, int UnitChars);
 // Items joined by ',' as one comma text: an item holding a blank, a comma, a
 // quote or a control character is quoted with '"' (inner quotes doubled).
 std::string CommaText(const std::vector<std::string>& Items);
+// The AF summary's lines ("2A 89.6" CR LF "93.3" CR LF) on one line as a
+// visit lists them ("2A 89.6,93.3"); a text without line breaks as it is.
+std::string AFListOfSummary(const std::string& Summary);

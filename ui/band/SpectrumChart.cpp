@@ -26,6 +26,13 @@ TSpectrumChart MakeSpectrumChart(int SearchStopLevel) {
   b.SetAxisValuesFormat("#,##0.### MHz");
   b.SetLabelStyle(talValue);
   b.SetLabelsOnAxis(false);
+  // A label centred on the axis' last (or first) pixels would hang over the
+  // chart's edge: it moves in until it is whole.
+  b.OnDrawLabel = [&c](TChartAxis& axis, int& x, int&, int&, std::string& text, bool&) {
+    const int half = c.AxisMeasure().TextWidth(axis.LabelsFont(), text) / 2 + 1;
+    const TRect& f = c.FrameBounds;
+    x = std::max(f.Left + half, std::min(x, f.Right - half));
+  };
   c.LeftAxis().FixRange(0, 18.0);
   // Chart texts are Latin-1, as the device-context layer draws them; each
   // label is the dBuV value of the raw level.

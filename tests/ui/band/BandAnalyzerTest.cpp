@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
 #include <QPushButton>
@@ -37,6 +38,16 @@ QByteArray ReadAll(const QString& path) {
 // The smoothed curve's colour (blue) and the marker label's (light green).
 bool IsCurve(QRgb p) { return qBlue(p) > 200 && qRed(p) < 60; }
 bool IsMarkerLabel(QRgb p) { return (p & 0xFFFFFF) == 0xAAFFAAu; }
+// The text of the message box that Act shows (closed at once); empty when none.
+QString MessageOf(const std::function<void()>& Act) {
+  QString text;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) text = box->text(), box->accept();
+  });
+  poll.start(5);
+  return Act(), text;
+}
 
 }  // namespace
 
@@ -111,6 +122,7 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     rows.push_back(row);
   }
   EXPECT_EQ(rows, kBandScanStationRows);
+  EXPECT_EQ(info.Cell(1, TBandInfoForm::colAF), "2A 89.6,93.3");
   a.btnBandInfo->click();
   EXPECT_TRUE(info.isVisible());
   SaveScreenshot(&a, "band_analyzer");
@@ -155,8 +167,13 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_EQ((std::array{I32At(emf, 8), I32At(emf, 12), I32At(emf, 16), I32At(emf, 20)}),
             (std::array{0, 0, w - 1, ht - 1}));
 
-  // A folder that does not exist: nothing written, the search band back.
-  EXPECT_FALSE(a.ExportChart(dir.path() + "/none/s.bmp", TBandAnalyzerForm::ekBitmap));
+  // Save As: a bare name gets the format's extension; a folder that cannot
+  // be written a message naming the file; the search band is back.
+  for (const char* name : {"/typed", "/none/typed"}) {
+    a.AskExportFile = [&](const QString&) { return std::pair{dir.path() + name, int(TBandAnalyzerForm::ekBitmap)}; };
+    EXPECT_EQ(MessageOf([&] { a.btnExportClick(); }).contains(QString(name) + ".bmp"), name[1] == 'n') << name;
+  }
+  EXPECT_TRUE(QFile::exists(dir.path() + "/typed.bmp"));
   EXPECT_TRUE(s.SSLevel->Active());
 
   // The print page: printed to PDF, the curve spans the page between the
@@ -174,6 +191,33 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
     EXPECT_TRUE(curve.top() > page.height() / 4 && curve.bottom() < page.height() * 3 / 4) << curve.top();
     if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
       page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_analyzer_print.png");
+    // The overlay is on paper: the scan line and the date fill the chart's
+    // top margin from near its left to its right end.
+    const TRect c = PrintPageLayoutOf(page.width(), page.height(), 10, {w, ht}, {1, 1}).Content;
+    auto at = [&](double x, double y) {  // a chart pixel on the page
+      return QPoint(c.Left + int(x * c.Width() / w), c.Top + int(y * c.Height() / ht));
+    };
+    const QRect top = PickedBounds(page.copy(QRect(at(0, 0), at(w, 17))), [](QRgb p) { return qGray(p) < 128; });
+    EXPECT_GT(top.width(), c.Width() * 9 / 10);
+    // Printed lines scale with the page: a one-pixel tick is about half as
+    // thick as the two-pixel reference line, not a hairline (rows of a
+    // 1200-dpi strip of the page, down from a chart pixel).
+    auto run = [&](double x, double y, auto picked) {
+      const TRect& f = chart.FrameBounds;
+      const QImage strip = PrintedPdfPage(preview, dir, 1200, QRect(at(x - f.Left, y - f.Top) * 20, QSize(1, 300)));
+      int from = 0, n = 0;
+      while (from < strip.height() && !picked(strip.pixel(0, from))) ++from;
+      while (from + n < strip.height() && picked(strip.pixel(0, from + n))) ++n;
+      return n;
+    };
+    const int tick = run(chart.LeftAxis().AxisLinePos - 3, chart.LeftAxis().PixelOfValue(12.5),
+                         [](QRgb p) { return qGray(p) < 200; });
+    const int ref = run(chart.BottomAxis().PixelOfValue(91), chart.LeftAxis().PixelOfValue(7.5),
+                        [](QRgb p) { return qGreen(p) > qRed(p) + 60; });
+    EXPECT_TRUE(tick * 4 > ref && tick < ref) << tick << " " << ref;
+    // A PDF that cannot be written: the message says where.
+    preview.AskPdfFileName = [&] { return dir.path() + "/none/page.pdf"; };
+    EXPECT_TRUE(MessageOf([&] { preview.btnPrintClick(); }).contains("/none/page.pdf"));
     preview.cbMonochrome->setChecked(true);
     const QImage shown = preview.PreviewImage();
     ASSERT_FALSE(shown.isNull());
@@ -193,6 +237,7 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   ASSERT_TRUE(PumpUntil([&] { return s.SmoothMarks->LabelAt(m) == "PI:C202\r94.2 MHz\rBRAVO FM"; }))
       << s.SmoothMarks->LabelAt(m);
   EXPECT_EQ(Format("%3.1f", f.Tuner->CurrentFreq()), "94.2");
+  EXPECT_EQ(info.Cell(1, TBandInfoForm::colAF), "2A 89.6,93.3");  // the marker's update, as the visit wrote it
   QTest::mouseDClick(a.SpectrumHost, Qt::LeftButton, {}, {chart.BottomAxis().PixelOfValue(107.99), floor});
   EXPECT_EQ(a.Controller().Marker(), m);
   ASSERT_TRUE(a.ExportChart(dir.path() + "/marker.bmp", TBandAnalyzerForm::ekBitmap));
@@ -224,6 +269,11 @@ TEST_F(BandAnalyzerSim, ScanAnalyzeExportAndZoom_Screenshot) {
   EXPECT_NEAR(range().second, 95.7, 1e-9);
   EXPECT_FALSE(a.ZoomInScrollBar->isHidden());
   EXPECT_EQ(a.ZoomInScrollBar->value(), 870);
+  // A marker just left of the range has no MKR tag (the tag's green frame).
+  s.ChartToolV->SetXValue(86.95);
+  const QImage shown = a.SpectrumHost->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(PickedBounds(shown.copy(0, 18, shown.width(), 18), [](QRgb p) { return (p & 0xFFFFFF) == 0x008000u; }),
+            QRect());
   SaveScreenshot(&a, "band_analyzer_marker_zoom");
 
   // Idle, the main window's button closes the window and opens it again.

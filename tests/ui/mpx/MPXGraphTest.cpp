@@ -17,6 +17,8 @@
 #include "support/FakeMPXReceiver.h"
 #include "ui/mpx/MPXGraph.h"
 #include "ui/mpx/MPXPrint.h"
+#include "ui/Pictures.h"
+#include "tests/ui/PrintedPage.h"
 
 TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
   TMainWindowHarness h;
@@ -44,6 +46,10 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
   EXPECT_TRUE(w.lbMeasureTime->text().startsWith("[ Measure Time: 00:00:0"));
   w.pages->setCurrentIndex(1);
   w.grab();
+  // The logo (on both charts) keeps its last letter: its picture ends in a
+  // blank column.
+  const QImage logo = MakeLogoPicture();
+  EXPECT_EQ(PickedBounds(logo.copy(logo.width() - 2, 0, 2, logo.height()), [](QRgb p) { return qAlpha(p) > 0; }), QRect());
   EXPECT_GT(w.DeviationPointCount(), 0);
   EXPECT_NE(w.DeviationOverlayText().find(" KHz - "), std::string::npos);
 
