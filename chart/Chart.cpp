@@ -996,3 +996,50 @@ void TChartHost::mouseDoubleClickEvent(QMouseEvent* e) {
   chart_.MouseDown(b, ssDouble, int(e->position().x()), int(e->position().y()));
   TChartPanelHost::mouseDoubleClickEvent(e);
 }
+
+// --- Copying
+
+void TChartTitle::Assign(const TChartTitle& s) {
+  Text = s.Text;
+  AdjustFrame = s.AdjustFrame, Alignment = s.Alignment, CustomPosition = s.CustomPosition;
+  Left = s.Left, Top = s.Top;
+  TChartCustomShape::Assign(s);
+}
+
+void TLegendTitle::Assign(const TLegendTitle& s) {
+  Text = s.Text;
+  TextAlignment = s.TextAlignment;
+  TChartCustomShape::Assign(s);
+}
+
+void TChartLegend::Assign(const TChartLegend& s) {
+  Alignment = s.Alignment, CheckBoxes = s.CheckBoxes, checkBoxesStyle_ = s.checkBoxesStyle_;
+  ColorWidth = s.ColorWidth, CurrentPage = s.CurrentPage, CustomPosition = s.CustomPosition;
+  Left = s.Left, Top = s.Top, FontSeriesColor = s.FontSeriesColor, Inverted = s.Inverted;
+  ResizeChart = s.ResizeChart, HorizMargin = s.HorizMargin, VertMargin = s.VertMargin;
+  MaxNumRows = s.MaxNumRows, TopPos = s.TopPos, VertSpacing = s.VertSpacing;
+  LegendStyle = s.LegendStyle, TextStyle = s.TextStyle, firstValue_ = s.firstValue_;
+  Symbol.Visible = s.Symbol.Visible, Symbol.Squared = s.Symbol.Squared, Symbol.Width = s.Symbol.Width;
+  Symbol.WidthUnits = s.Symbol.WidthUnits, Symbol.Position = s.Symbol.Position;
+  Symbol.Pen.Assign(s.Symbol.Pen);
+  Symbol.OnDraw = s.Symbol.OnDraw;
+  DividingLines.Assign(s.DividingLines);
+  title_.Assign(s.title_);
+  TChartCustomShape::Assign(s);
+}
+
+void TChartWall::Assign(const TChartWall& s) {
+  Size = s.Size, Dark3D = s.Dark3D, AutoHide = s.AutoHide;
+  TChartCustomShape::Assign(s);
+}
+
+void TCustomChart::Assign(const TCustomChart& s) {
+  ColorPaletteIndex = s.ColorPaletteIndex;
+  title_->Assign(*s.title_), subTitle_->Assign(*s.subTitle_);
+  foot_->Assign(*s.foot_), subFoot_->Assign(*s.subFoot_);
+  legend_->Assign(*s.legend_);
+  ScrollMouseButton = s.ScrollMouseButton;
+  backWall_->Assign(*s.backWall_), leftWall_->Assign(*s.leftWall_);
+  bottomWall_->Assign(*s.bottomWall_), rightWall_->Assign(*s.rightWall_);
+  TCustomAxisPanel::Assign(s);
+}

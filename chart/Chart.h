@@ -25,6 +25,7 @@ class TChartTitle : public TChartCustomShape {
   bool CustomPosition = false;
   int Left = 0, Top = 0;
   bool IsFoot() const { return foot_; }
+  void Assign(const TChartTitle& source);
   // The rectangle of the last drawing (empty when not drawn).
   TRect ShapeBounds;
   // Draws the title and, unless custom-positioned, takes its space from `area`.
@@ -47,6 +48,7 @@ class TLegendTitle : public TChartCustomShape {
   std::vector<std::string> Text;
   TTitleAlignment TextAlignment = taLeftJustify;
   bool Shown() const { return Visible() && !Text.empty(); }
+  void Assign(const TLegendTitle& source);
   // Its size in the canvas' units (the title font is selected).
   TSize Measure(TChartCanvas3D& c);
   // The room it takes above the first row: its height + 2, and its shadow unless transparent.
@@ -122,6 +124,8 @@ class TChartLegend : public TChartCustomShape {
   int LegendItemAt(int x, int y) const;
   TLegendLayout Layout;
   bool CheckBoxesShown() const { return CheckBoxes && LegendStyle != lsValues; }
+  // Copies every setting and the title (not the last layout).
+  void Assign(const TChartLegend& source);
 
  private:
   int firstValue_ = 0;
@@ -134,6 +138,7 @@ class TChartWall : public TChartCustomShape {
   TChartWall(TCustomChart* chart, TColor color);
   int Size = 0;
   bool Dark3D = true, AutoHide = false;
+  void Assign(const TChartWall& source);
 };
 
 // Which part of the chart lies under a point.
@@ -194,6 +199,9 @@ class TCustomChart : public TCustomAxisPanel {
   int ColorPaletteIndex = 0;
   std::vector<std::unique_ptr<TSeriesGroup>> SeriesGroups;
 
+  // Copies the palette index, the four titles, the legend, the scroll
+  // button and the walls, then the axis panel (axes, paging, panel).
+  void Assign(const TCustomChart& source);
   // nullptr outside 0..SeriesTotal-1.
   TChartSeries* GetSeries(int i) const;
   TColor GetBackColor() const override;

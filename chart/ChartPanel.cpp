@@ -548,6 +548,17 @@ void TChartCustomShape::SetShadowDefaults(TColor color, int size) {
   shadow_ = std::make_unique<TChartShadow>(Forward(), color, size);
 }
 
+void TChartCustomShape::Assign(const TChartCustomShape& s) {
+  brush_.Assign(s.brush_);
+  pen_.Assign(s.pen_);
+  font_.Assign(s.font_);
+  if (s.shadow_) Shadow().Assign(*s.shadow_);
+  if (s.gradient_) Gradient().Assign(*s.gradient_);
+  Bevel = s.Bevel, BevelWidth = s.BevelWidth, Color = s.Color, ShapeStyle = s.ShapeStyle;
+  Transparent = s.Transparent, Transparency = s.Transparency;
+  SetVisible(s.Visible());
+}
+
 TChartGradient& TChartCustomShape::Gradient() {
   if (!gradient_) gradient_ = std::make_unique<TChartGradient>(Forward());
   return *gradient_;

@@ -406,6 +406,8 @@ class TChartCustomShape : public TChartCustomShapeBrushPen {
   TChartGradient& Gradient();
   bool HasShadow() const { return shadow_ != nullptr; }
   bool HasGradient() const { return gradient_ != nullptr; }
+  // Copies the frame, fill, font, shadow, gradient and the shape values.
+  void Assign(const TChartCustomShape& source);
   // Draws the shape into `r` rotated by `angle` degrees about its centre.
   void PaintRotatedShape(TChartCanvas3D& canvas, const TRect& r, double angle, int z = 0);
 

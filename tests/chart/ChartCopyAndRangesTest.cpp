@@ -79,8 +79,14 @@ TEST(ChartCopy, SeriesAssignCopiesSettingsPointsOrSourcesAndFunction) {
   EXPECT_EQ(twin.YValue(twin.Count() / 2), smooth.YValue(smooth.Count() / 2));
 }
 
-TEST(ChartCopy, AxisPanelAssignCopiesAxesCustomAxesAndPaging) {
+TEST(ChartCopy, ChartAssignCopiesTitlesLegendWallsAxesAndPaging) {
   Charted a, b;
+  a.chart.Title().Text = {"Band"};
+  a.chart.Title().Color = clYellow;
+  a.chart.Legend().Alignment = laBottom;
+  a.chart.Legend().Title().Text = {"Series"};
+  a.chart.BackWall().Size = 5;
+  a.chart.ColorPaletteIndex = 3;
   a.chart.LeftAxis().FixRange(3, 9);
   a.chart.SetAxisBehind(false);
   a.chart.SetMaxPointsPerPage(5);
@@ -90,6 +96,12 @@ TEST(ChartCopy, AxisPanelAssignCopiesAxesCustomAxesAndPaging) {
   b.chart.AddCustomAxis(true);
   b.chart.AddCustomAxis(true);
   b.chart.Assign(a.chart);
+  EXPECT_EQ(b.chart.Title().Text, a.chart.Title().Text);
+  EXPECT_EQ(TColor(b.chart.Title().Color), clYellow);
+  EXPECT_EQ(b.chart.Legend().Alignment, laBottom);
+  EXPECT_EQ(b.chart.Legend().Title().Text, a.chart.Legend().Title().Text);
+  EXPECT_EQ(b.chart.BackWall().Size, 5);
+  EXPECT_EQ(b.chart.ColorPaletteIndex, 3);
   EXPECT_EQ(b.chart.LeftAxis().Minimum(), 3);
   EXPECT_FALSE(b.chart.AxisBehind());
   EXPECT_EQ(b.chart.MaxPointsPerPage(), 5);
