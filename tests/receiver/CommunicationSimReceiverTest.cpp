@@ -1,8 +1,5 @@
-// The simulated receiver is the device every transport, tuner and window test
-// talks to, and fenwisk_sim's. What those tests exercise through the tuner
-// and the transport (answers, seeking, configuration, faults) is not repeated
-// here, nor what no program uses yet (the band scan): only the RDS timing and
-// the scenario files.
+// The simulated receiver's RDS timing and scenario files (its answers are
+// exercised through the tuner and transport tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -65,30 +62,18 @@ class SimReceiverTest : public ::testing::Test {
   }
 };
 
-TRdsGroupLine Group(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool lostC = false) {
-  TRdsGroupLine g;
-  g.Block[0] = a;
-  g.Block[1] = b;
-  g.Block[2] = c;
-  g.Block[3] = d;
-  g.Lost[2] = lostC;
-  return g;
-}
-
 }  // namespace
 
 TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
   TSimStation st{98.5, 11, true, {}};
-  st.Groups = {Group(0x6204, 0x0130, 0x966B, 0x594C), Group(0x6204, 0x0931, 0x6204, 0x2020),
-               Group(0x6204, 0x2030, 0x1111, 0x2222, true)};
+  st.Groups = ParseGroupText("6204 0130 966B 594C\n6204 0931 6204 2020\n6204 2030 ---- 2222\n");
   sim.AddStation(st);
   sim.SetStatusIntervalMs(100);
   ASSERT_TRUE(Send(TuneCommand(98.5)));
   const TPackets all = AdvanceAndDrain(1000);
   const TPackets rds = OfType(all, 1);
-  EXPECT_EQ(rds.size(), 45u);                 // one block every ~21.9 ms
-  EXPECT_EQ(OfType(all, 2).size(), 11u);      // at the tune and every 100 ms
-  EXPECT_EQ(all.size(), rds.size() + 11u);
+  // One block every ~21.9 ms; status at the tune and every 100 ms; nothing else.
+  EXPECT_EQ((std::vector<size_t>{rds.size(), OfType(all, 2).size(), all.size()}), (std::vector<size_t>{45, 11, 56}));
 
   // A B C D | A B C' D (version B) | A B C(lost) D | A ...
   const uint8_t ids[12] = {0, 1, 2, 3, 0, 1, 4, 3, 0, 1, 2, 3};
@@ -97,10 +82,8 @@ TEST_F(SimReceiverTest, PlaysStationRdsAtTheRealRateWithStatusInBetween) {
   for (size_t i = 0; i < rds.size(); ++i) {
     proto::TRdsPacket p(rds[i].data(), 63, false);
     ASSERT_TRUE(p.Valid());
-    EXPECT_EQ(p.BlockId(), ids[i % 12]) << i;
-    EXPECT_EQ(p.BlockData(), data[i % 12]) << i;
-    EXPECT_EQ(p.ErrorStatus(), i % 12 == 10 ? 3 : 0) << i;
-    EXPECT_EQ(p.Level(), 11);
+    EXPECT_EQ((std::vector<int>{p.BlockId(), p.BlockData(), p.ErrorStatus(), p.Level()}),
+              (std::vector<int>{ids[i % 12], data[i % 12], i % 12 == 10 ? 3 : 0, 11})) << i;
   }
 }
 
@@ -119,11 +102,9 @@ TEST_F(SimReceiverTest, ScenarioFilesAndTheirErrors) {
   sim.LoadScenario((dir / "band.txt").string());
   const auto stations = sim.Stations();
   ASSERT_EQ(stations.size(), 3u);
-  EXPECT_TRUE(stations[0].Stereo);
   ASSERT_EQ(stations[0].Groups.size(), 2u);
-  EXPECT_TRUE(stations[0].Groups[1].Lost[1]);
-  EXPECT_EQ(stations[1].Level, 9);
-  EXPECT_EQ(stations[2].Level, 0);  // the default
+  EXPECT_TRUE(stations[0].Stereo && stations[0].Groups[1].Lost[1]);
+  EXPECT_EQ((std::pair(stations[1].Level, stations[2].Level)), (std::pair(9, 0)));  // 0: the default
 
   // Powered up at 87.0 MHz: the station's RDS flows without a tune command.
   EXPECT_EQ(OfType(AdvanceAndDrain(100), 1).size(), 4u);

@@ -32,10 +32,9 @@ TEST_F(RDSCollectorBlocks, CleanStreamCompletesEachGroupAtTheNextA) {
   ASSERT_FALSE(groups.empty());
   // The first group is decoded with its own A word, not the A that completed it.
   EXPECT_EQ(groups[0].Texts[1], std::to_string(enc.PI));
-  EXPECT_EQ(dec.Stats.GroupsTotal, 4u);
-  EXPECT_EQ(dec.Stats.BlocksTotal, 20u);
-  EXPECT_EQ(dec.Stats.GroupCount[5], 4u);
-  EXPECT_EQ(dec.Stats.BER, 0.0);
+  EXPECT_EQ((std::vector<double>{double(dec.Stats.GroupsTotal), double(dec.Stats.BlocksTotal),
+                                 double(dec.Stats.GroupCount[5]), dec.Stats.BER}),
+            (std::vector<double>{4, 20, 4, 0}));
 }
 
 TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
@@ -45,9 +44,8 @@ TEST_F(RDSCollectorBlocks, CorrectedBlockStillBreaksTheChainAndCountsInTheBER) {
   FeedPackets(packets);
   // Group 0 is lost (its C is not used) and so is group 1 (its A no longer chains).
   EXPECT_TRUE(DecodedC().empty());
-  EXPECT_EQ(dec.Stats.ErrorBlocks[1], 1u);
-  EXPECT_EQ(dec.Stats.ErrorBlocks[2], 0u);
-  EXPECT_EQ(dec.Stats.BERSum, 2u);
+  EXPECT_EQ((std::vector<uint64_t>{dec.Stats.ErrorBlocks[1], dec.Stats.ErrorBlocks[2], uint64_t(dec.Stats.BERSum)}),
+            (std::vector<uint64_t>{1, 0, 2}));
   // The last block, a clean D after a clean C, keeps its own id.
   EXPECT_EQ(dec.LastBlockId, proto::biD);
 }
@@ -125,16 +123,15 @@ TEST_F(RDSCollectorBlocks, BERIsComputedOverWindowsOf45Blocks) {
   EXPECT_EQ(dec.Stats.BERCount, 44u);
   FeedBlock(2, 3, 0, 1, 0);
   EXPECT_DOUBLE_EQ(dec.Stats.BER, 0.5);
-  EXPECT_EQ(dec.Stats.BERSum, 0u);
-  EXPECT_EQ(dec.Stats.ErrorBlocks[3], 45u);
+  EXPECT_EQ((std::pair<uint64_t, uint64_t>(uint64_t(dec.Stats.BERSum), dec.Stats.ErrorBlocks[3])),
+            (std::pair<uint64_t, uint64_t>(0, 45)));
 
   // Resetting the statistics keeps the BER and its window.
   for (int i = 0; i < 10; ++i) FeedBlock(2, 2, 0, 1, 0);
   dec.ResetStatistics();
-  EXPECT_EQ(dec.Stats.BlocksTotal, 0u);
-  EXPECT_EQ(dec.Stats.ErrorBlocks[2], 0u);
-  EXPECT_DOUBLE_EQ(dec.Stats.BER, 0.5);
-  EXPECT_EQ(dec.Stats.BERCount, 10u);
+  EXPECT_EQ((std::vector<double>{double(dec.Stats.BlocksTotal), double(dec.Stats.ErrorBlocks[2]), dec.Stats.BER,
+                                 double(dec.Stats.BERCount)}),
+            (std::vector<double>{0, 0, 0.5, 10}));
   for (int i = 0; i < 35; ++i) FeedBlock(2, 0, 0, 1, 0);
   EXPECT_DOUBLE_EQ(dec.Stats.BER, 50.0 / 1170.0);
 }
@@ -147,18 +144,16 @@ TEST_F(RDSCollectorBlocks, PerTypeIntervalsMinimumAndLongRunningSums) {
   EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
   // A second group in the same millisecond gives interval 0, which is not a minimum.
   Feed(g);
-  EXPECT_EQ(dec.Stats.GroupCount[5], 2u);
-  EXPECT_EQ(dec.Stats.Interval[5], 0u);
-  EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
+  EXPECT_EQ((std::vector<uint64_t>{dec.Stats.GroupCount[5], dec.Stats.Interval[5], dec.Stats.IntervalMin[5]}),
+            (std::vector<uint64_t>{2, 0, TRDSStatistics::kNoMinimum}));
 
   clock.Advance(120);
   Feed(g);
   clock.Advance(80);
   Feed(g);
-  EXPECT_EQ(dec.Stats.Interval[5], 80u);
-  EXPECT_EQ(dec.Stats.IntervalMin[5], 80u);
-  EXPECT_EQ(dec.Stats.IntervalMax[5], 120u);
-  EXPECT_EQ(dec.Stats.IntervalSum[5], 200u);
+  EXPECT_EQ((std::vector<uint64_t>{dec.Stats.Interval[5], dec.Stats.IntervalMin[5], dec.Stats.IntervalMax[5],
+                                   dec.Stats.IntervalSum[5]}),
+            (std::vector<uint64_t>{80, 80, 120, 200}));
 
   // Weeks on one frequency: the sum passes 2^32 ms without wrapping.
   const uint64_t step = 2ull * 86400000;
@@ -173,9 +168,8 @@ TEST_F(RDSCollectorBlocks, PerTypeIntervalsMinimumAndLongRunningSums) {
   const TDataChange last = Of(dcStatistics).back();
   EXPECT_EQ(last.Stats.IntervalSum[5], dec.Stats.IntervalSum[5]);
   dec.ResetStatistics();
-  EXPECT_EQ(last.Stats.GroupCount[5], 34u);
-  EXPECT_EQ(dec.Stats.IntervalMin[5], TRDSStatistics::kNoMinimum);
-  EXPECT_EQ(dec.Stats.IntervalSum[5], 0u);
+  EXPECT_EQ((std::vector<uint64_t>{last.Stats.GroupCount[5], dec.Stats.IntervalMin[5], dec.Stats.IntervalSum[5]}),
+            (std::vector<uint64_t>{34, TRDSStatistics::kNoMinimum, 0}));
 }
 
 TEST_F(RDSCollectorBlocks, QueueOrderWithinBlocksAndGroups) {
@@ -194,11 +188,11 @@ TEST_F(RDSCollectorBlocks, QueueOrderWithinBlocksAndGroups) {
   ASSERT_FALSE(notes.empty());
   EXPECT_EQ(notes[0], (std::vector<uint8_t>{3, 4, 5, 6, 36, 35}));
 
-  // A group's statistics record already counts the group.
-  EXPECT_EQ(Of(dcStatistics)[0].Stats.GroupsTotal, 1u);
-  EXPECT_EQ(Of(dcStatistics)[0].Stats.LastGroup[0].JustReceived, 1u);
-  // and the next block clears the flag.
-  EXPECT_EQ(Of(dcStatistics)[1].Stats.LastGroup[0].JustReceived, 0u);
+  // A group's statistics record already counts the group, and the next
+  // block clears the flag.
+  EXPECT_EQ((std::vector<uint64_t>{Of(dcStatistics)[0].Stats.GroupsTotal, Of(dcStatistics)[0].Stats.LastGroup[0].JustReceived,
+                                   Of(dcStatistics)[1].Stats.LastGroup[0].JustReceived}),
+            (std::vector<uint64_t>{1, 1, 0}));
 }
 
 TEST_F(RDSCollectorBlocks, ProcessGroupDecodesWithoutTheBlockLayer) {

@@ -1,7 +1,5 @@
-// The decoder end to end: the simulated receiver plays a scenario file of
-// stations with group files, the transport delivers the packets, the tuner
-// tunes, and the decoder reports to a recording listener, in fake time.
-// (What lost blocks cost is pinned down block by block in the block tests.)
+// The decoder end to end, in fake time: the simulated receiver plays a
+// scenario of stations with group files through transport and tuner.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,9 +45,7 @@ class RDSCollectorEndToEnd : public ::testing::Test {
   void TearDown() override {
     clock.ReleaseAll();
     ui.Run([&] {
-      // The tuner first: stopping it may still serve a state call that
-      // reaches the decoder.
-      tuner.reset();
+      tuner.reset();  // first: stopping it may still reach the decoder
       dec.reset();
       com.reset();
     });
@@ -121,10 +117,8 @@ class RDSCollectorEndToEnd : public ::testing::Test {
     });
   }
 
-  // Moves fake time on in small steps; after each step waits (real time)
-  // until every packet the device produced has been delivered, so the
-  // transport never has to drop any. Stops early once done() holds (checked
-  // on the UI thread).
+  // Moves fake time on in small steps, each time waiting (real time) until
+  // every packet is delivered so none is dropped, until done() holds.
   bool RunUntil(const std::function<bool()>& done, int64_t maxFakeMs) {
     for (int64_t t = 0; t < maxFakeMs; t += 100) {
       clock.AdvanceInSteps(100, 20);

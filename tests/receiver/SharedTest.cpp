@@ -15,41 +15,32 @@ TEST(SharedConversions, PllWordRoundTripsEveryChannelOnBothSides) {
     EXPECT_EQ(FreqToTenths(f), 870 + i);
   }
   // The words themselves: trunc((Hz + 225000) * 4 / 32768) on the high side.
-  EXPECT_EQ(FreqToPLLWord(true, 87.0), 10647);   // 87.225e6 / 8192 = 10647.6
-  EXPECT_EQ(FreqToPLLWord(false, 87.0), 10592);  // 86.775e6 / 8192 = 10592.6
-  EXPECT_EQ(FreqToPLLWord(true, 108.0), 13211);
-  // Nonsense never wraps around the 16-bit word.
-  EXPECT_EQ(FreqToPLLWord(true, -5.0), 0);
-  EXPECT_EQ(FreqToPLLWord(true, std::nan("")), 0);
-  EXPECT_EQ(FreqToPLLWord(true, 1e6), 65535);
+  // 87.225e6 / 8192 = 10647.6, 86.775e6 / 8192 = 10592.6; nonsense never
+  // wraps around the 16-bit word.
+  EXPECT_EQ((std::vector<int>{FreqToPLLWord(true, 87.0), FreqToPLLWord(false, 87.0), FreqToPLLWord(true, 108.0),
+                              FreqToPLLWord(true, -5.0), FreqToPLLWord(true, std::nan("")), FreqToPLLWord(true, 1e6)}),
+            (std::vector<int>{10647, 10592, 13211, 0, 0, 65535}));
   EXPECT_EQ(FreqTextToPLLWord(FormatFreq(98.5), true), FreqToPLLWord(true, 98.5));
   EXPECT_EQ(FreqTextToPLLWord("nonsense", true), FreqToPLLWord(true, 0));
 }
 
 TEST(SharedConversions, ClampingIndexesAndText) {
-  EXPECT_EQ(ClampFreq(86.9), 87.0);
-  EXPECT_EQ(ClampFreq(108.01), 108.0);
-  EXPECT_EQ(ClampFreq(std::nan("")), 87.0);
-  EXPECT_EQ(FreqToChannelIndex(120), 210);
-  EXPECT_EQ(FreqToChannelIndex(50), 0);
-  EXPECT_EQ(FreqToChannelIndex(98.25), 112);  // 982.5 rounds half to even
-  EXPECT_EQ(FreqToChannelIndex(98.35), 114);  // 983.5 -> 984
-  EXPECT_EQ(FreqToTenths(98.79), 987);        // trunc, not round
-  EXPECT_EQ(FormatFreq(108.0), "108.0");
-  EXPECT_EQ(FormatFreq(99.95), "100.0");
+  EXPECT_EQ((std::vector<double>{ClampFreq(86.9), ClampFreq(108.01), ClampFreq(std::nan(""))}),
+            (std::vector<double>{87.0, 108.0, 87.0}));
+  // 982.5 rounds half to even, 983.5 to 984; tenths are truncated.
+  EXPECT_EQ((std::vector<int>{FreqToChannelIndex(120), FreqToChannelIndex(50), FreqToChannelIndex(98.25),
+                              FreqToChannelIndex(98.35), FreqToTenths(98.79)}),
+            (std::vector<int>{210, 0, 112, 114, 987}));
+  EXPECT_EQ(FormatFreq(108.0) + " " + FormatFreq(99.95), "108.0 100.0");
 }
 
 TEST(SharedConversions, NormalizeFreqTextWithPointSeparator) {
   ASSERT_EQ(DecimalSeparator(), '.');
-  EXPECT_EQ(NormalizeFreqText("1O1.5"), "87.0");  // letter O dropped: 11.5 is below the band
-  EXPECT_EQ(NormalizeFreqText("99.95.3"), "99.953");
-  EXPECT_EQ(NormalizeFreqText("."), "87.0");
-  EXPECT_EQ(NormalizeFreqText("abc"), "87.0");
-  EXPECT_EQ(NormalizeFreqText("150"), "108.0");
-  EXPECT_EQ(NormalizeFreqText("108.0001"), "108.0");
-  EXPECT_EQ(NormalizeFreqText(" 98,5 MHz"), "108.0");  // no separator here: 985
-  EXPECT_EQ(NormalizeFreqText("98.5 MHz"), "98.5");
-  EXPECT_EQ(NormalizeFreqText("87"), "87");
+  // Letter O dropped: 11.5 is below the band; a comma is no separator here: 985.
+  const std::pair<const char*, const char*> cases[] = {
+      {"1O1.5", "87.0"},   {"99.95.3", "99.953"},  {".", "87.0"},         {"abc", "87.0"}, {"150", "108.0"},
+      {"108.0001", "108.0"}, {" 98,5 MHz", "108.0"}, {"98.5 MHz", "98.5"}, {"87", "87"}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(NormalizeFreqText(in), out) << in;
 }
 
 TEST(SharedConversions, LevelToDbuVPieces) {
@@ -69,20 +60,17 @@ TEST(SharedConversions, LevelToDbuVPieces) {
 TEST(SharedConversions, InterpolateTableIncludingDegenerateTables) {
   const std::vector<double> xs = {10, 5, 0};
   const std::vector<double> ys = {100, 50, 20};
-  EXPECT_DOUBLE_EQ(InterpolateTable(5, xs, ys), 50);
-  EXPECT_DOUBLE_EQ(InterpolateTable(7.5, xs, ys), 75);
-  EXPECT_DOUBLE_EQ(InterpolateTable(2.5, xs, ys), 35);
-  EXPECT_DOUBLE_EQ(InterpolateTable(12, xs, ys), 120);  // extrapolated along the first segment
-  EXPECT_DOUBLE_EQ(InterpolateTable(-1, xs, ys), 20);   // below every X: the last Y
+  // Above every X: extrapolated along the first segment; below: the last Y.
+  EXPECT_EQ((std::vector<double>{InterpolateTable(5, xs, ys), InterpolateTable(7.5, xs, ys),
+                                 InterpolateTable(2.5, xs, ys), InterpolateTable(12, xs, ys), InterpolateTable(-1, xs, ys)}),
+            (std::vector<double>{50, 75, 35, 120, 20}));
   // Degenerate tables give a defined value instead of reading out of range
   // or dividing by zero.
-  EXPECT_EQ(InterpolateTable(3, {}, {}), 0.0);
-  EXPECT_EQ(InterpolateTable(3, {4}, {9}), 9.0);
-  EXPECT_EQ(InterpolateTable(3, {4, 2}, {9}), 9.0);  // lengths differ: the common part
-  const double flat = InterpolateTable(7, {5, 5, 0}, {1, 2, 3});
-  EXPECT_TRUE(std::isfinite(flat));
-  EXPECT_EQ(flat, 1.0);
-  EXPECT_EQ(InterpolateTable(5, {5, 5}, {1, 2}), 1.0);
+  // Lengths that differ use the common part.
+  EXPECT_EQ((std::vector<double>{InterpolateTable(3, {}, {}), InterpolateTable(3, {4}, {9}),
+                                 InterpolateTable(3, {4, 2}, {9}), InterpolateTable(7, {5, 5, 0}, {1, 2, 3}),
+                                 InterpolateTable(5, {5, 5}, {1, 2})}),
+            (std::vector<double>{0, 9, 9, 1, 1}));
 }
 
 TEST(SharedStreams, CompressRoundTripEmptyAndCorruptInput) {

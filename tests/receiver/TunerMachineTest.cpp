@@ -101,22 +101,18 @@ TEST_F(TunerMachine, EventsDuringAHandlerAreNotOverwrittenByItsTransition) {
   com->Deliver(StatusPacket(99.0, 10, true));
   Run(300);
   com->OnClear = nullptr;
-  EXPECT_EQ(com->Clears(), 2);
-  EXPECT_EQ(tuner->TargetFreq(), 100.0);
-  EXPECT_FALSE(tuner->Tuned());
-  EXPECT_EQ(tuner->State(), tnsTune);
+  EXPECT_EQ((std::vector<double>{double(com->Clears()), tuner->TargetFreq(), double(tuner->Tuned()), double(tuner->State())}),
+            (std::vector<double>{2, 100.0, 0, tnsTune}));
   EXPECT_EQ(com->CommandBytes().back(), TuneCommand(100.0));
 }
 
 TEST_F(TunerMachine, TargetsSnapToTheChannelGridAndTuningCompletes) {
   tuner->SetFrequency(98.47);
-  EXPECT_EQ(tuner->TargetFreq(), 98.5);
-  EXPECT_EQ(tuner->State(), tnsTune);
-  EXPECT_EQ(tuner->CurrentFreq(), 0.0);
+  EXPECT_EQ((std::vector<double>{tuner->TargetFreq(), double(tuner->State()), tuner->CurrentFreq()}),
+            (std::vector<double>{98.5, tnsTune, 0}));
   tuner->SetFrequency(150.0);
+  tuner->SetFrequency(std::numeric_limits<double>::quiet_NaN());  // ignored
   EXPECT_EQ(tuner->TargetFreq(), 108.0);
-  tuner->SetFrequency(std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(tuner->TargetFreq(), 108.0) << "ignored";
 
   // Off the grid: the report of the nearest channel completes the tune, and
   // the command is not repeated.
@@ -130,16 +126,14 @@ TEST_F(TunerMachine, TargetsSnapToTheChannelGridAndTuningCompletes) {
   EXPECT_TRUE(tuner->Tuned());
   const std::vector<TBytes> sent = com->CommandBytes();
   EXPECT_EQ(std::count(sent.begin(), sent.end(), TuneCommand(101.3)), 1) << "the tune is not repeated";
-  EXPECT_EQ(tuner->FreqTenths(), 1013);
-  EXPECT_EQ(tuner->FreqIndex(), 143);
+  EXPECT_EQ((std::pair(tuner->FreqTenths(), tuner->FreqIndex())), (std::pair(1013, 143)));
 
   // Idle and reconfiguration requests; the flag set means "leave it".
   tuner->SetIdle(true);
   tuner->Reconfigure(true);
   EXPECT_TRUE(tuner->Tuned());
   tuner->SetIdle(false);
-  EXPECT_EQ(tuner->State(), tnsWait);
-  EXPECT_FALSE(tuner->Tuned());
+  EXPECT_EQ((std::pair<int, bool>(tuner->State(), tuner->Tuned())), (std::pair<int, bool>(tnsWait, false)));
   com->ClearCommands();
   tuner->Reconfigure(false);
   EXPECT_FALSE(tuner->Configured());
@@ -166,8 +160,7 @@ TEST_F(TunerMachine, ReconfigurationTunesAnewThroughPostTune) {
 TEST_F(TunerMachine, PacketFieldsAndIdentificationChecks) {
   // Status packets are ignored until the device is configured.
   com->Deliver(StatusPacket(99.0, 9, true));
-  EXPECT_EQ(tuner->CurrentFreq(), 0.0);
-  EXPECT_EQ(tuner->Level(), 0);
+  EXPECT_EQ((std::pair<double, int>(tuner->CurrentFreq(), tuner->Level())), (std::pair<double, int>(0, 0)));
 
   // (Level 7 mono and level 8 stereo are shown with the simulated receiver.)
   ReachReady(98.5);
@@ -187,8 +180,7 @@ TEST_F(TunerMachine, PacketFieldsAndIdentificationChecks) {
   // Low-side injection, a word above the band (top bits not part of it), a
   // short packet.
   com->Deliver(RdsPacket(91.2, 10, false, false));
-  EXPECT_FALSE(tuner->InjectionSide());
-  EXPECT_EQ(tuner->CurrentFreq(), 91.2);
+  EXPECT_EQ((std::pair<double, bool>(tuner->CurrentFreq(), tuner->InjectionSide())), (std::pair<double, bool>(91.2, false)));
   const uint16_t high = FreqToPLLWord(true, 112.0);
   TBytes beyond = StatusPacket(98.5, 10, false);
   beyond[2] = static_cast<uint8_t>(high >> 8 | 0xC0);
@@ -254,12 +246,10 @@ TEST_F(TunerMachine, ListenersToggleByMethodAndHandlersLeaveWithTheTuner) {
   clock.Release();
   ui.Run([&] { tuner.reset(); });
   const auto data = com->DataHandlers();
-  ASSERT_EQ(data.size(), 1u);
-  EXPECT_FALSE(data[0].Handler);
-  EXPECT_EQ(data[0].Types, PacketTypes({1, 2, 4, 5}));
   const auto statuses = com->StatusHandlers();
-  ASSERT_EQ(statuses.size(), 1u);
-  EXPECT_FALSE(statuses[0]);
+  ASSERT_EQ((std::pair(data.size(), statuses.size())), (std::pair<size_t, size_t>(1, 1)));
+  EXPECT_FALSE(data[0].Handler || statuses[0]);
+  EXPECT_EQ(data[0].Types, PacketTypes({1, 2, 4, 5}));
 }
 
 }  // namespace

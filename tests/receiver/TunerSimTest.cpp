@@ -23,10 +23,9 @@ class TunerSim : public ::testing::Test {
   std::unique_ptr<TStateRecorder> rec;
 
   void SetUp() override {
-    sim.AddStation({95.0, 7, true, {}});
-    sim.AddStation({96.0, 8, true, {}});
-    sim.AddStation({98.5, 10, true, {}});
-    sim.AddStation({100.1, 9, false, {}});
+    for (const TSimStation& s : {TSimStation{95.0, 7, true, {}}, TSimStation{96.0, 8, true, {}},
+                                 TSimStation{98.5, 10, true, {}}, TSimStation{100.1, 9, false, {}}})
+      sim.AddStation(s);
   }
   void TearDown() override {
     clock.ReleaseAll();
@@ -79,18 +78,14 @@ TEST_F(TunerSim, ColdStartThenUnplugAndReplug) {
   expected.push_back(TuneCommand(98.5));
   EXPECT_EQ(pipes.Commands(), expected);
   ExpectTrace({1, 4, 5, 6});
-  EXPECT_EQ(tuner->CurrentFreq(), 98.5);
-  EXPECT_EQ(tuner->Level(), 10);
-  EXPECT_TRUE(tuner->Stereo());
-  EXPECT_EQ(tuner->Calibration().MPXOffset, -16.0);
-  EXPECT_EQ(tuner->Calibration().MPXScale, 0.0625);
+  EXPECT_EQ((std::vector<double>{tuner->CurrentFreq(), double(tuner->Level()), double(tuner->Stereo()),
+                                 tuner->Calibration().MPXOffset, tuner->Calibration().MPXScale}),
+            (std::vector<double>{98.5, 10, 1, -16.0, 0.0625}));
   EXPECT_EQ(tuner->Calibration().ErrorText, "");
 
   sim.Unplug();
   Run(1500);
-  EXPECT_EQ(tuner->State(), tnsWait);
-  EXPECT_FALSE(tuner->Configured());
-  EXPECT_FALSE(tuner->Tuned());
+  EXPECT_EQ((std::vector<int>{tuner->State(), tuner->Configured(), tuner->Tuned()}), (std::vector<int>{tnsWait, 0, 0}));
   pipes.Clear();
   rec->Clear();
   sim.Plug();
@@ -170,9 +165,8 @@ TEST_F(TunerSim, SeekUpAndDownWithResend) {
   EXPECT_EQ(tuner->TargetFreq(), 98.5);
   ASSERT_TRUE(RunUntilTuned(2000));
   Run(500);
-  EXPECT_EQ(tuner->CurrentFreq(), 100.1);
-  EXPECT_EQ(tuner->TargetFreq(), 100.1);
-  EXPECT_FALSE(tuner->Stereo());
+  EXPECT_EQ((std::vector<double>{tuner->CurrentFreq(), tuner->TargetFreq(), double(tuner->Stereo())}),
+            (std::vector<double>{100.1, 100.1, 0}));
   EXPECT_EQ(pipes.Commands(), (std::vector<TBytes>{{proto::cmdSeekUp}}));
   ExpectTrace({8, 6});
 

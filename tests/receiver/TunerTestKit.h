@@ -1,7 +1,6 @@
 #pragma once
-// Fixtures for the tuner tests: a transport that records what the tuner
-// writes and delivers what the test hands it, a clock that moves the tuner
-// thread from one sleep to the next in fake time, and a recorder of states.
+// Tuner test fixtures: a recording transport, a clock stepping the tuner
+// thread from sleep to sleep, and a state recorder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,9 +27,8 @@ namespace tunertest {
 
 using TBytes = std::vector<uint8_t>;
 
-// A clock for one sleeping thread (the tuner's): RunFor advances fake time
-// from one of its sleeps to the next, waiting (real time) each time until the
-// thread has parked again, so every cycle sees exactly the time it would.
+// RunFor advances fake time from one sleep of the tuner thread to the next,
+// waiting (real time) until it has parked again.
 class TSteppedClock final : public IClock {
  public:
   TDateTime Now() override {
@@ -52,8 +50,7 @@ class TSteppedClock final : public IClock {
     cv_.notify_all();
   }
 
-  // Moves fake time on by ms, letting the sleeping thread run each sleep
-  // that ends on the way. False when the thread did not park in time.
+  // False when the thread did not park in time.
   bool RunFor(int64_t ms) {
     std::unique_lock<std::mutex> lock(mutex_);
     const int64_t end = nowMs_ + ms;
@@ -92,8 +89,8 @@ class TSteppedClock final : public IClock {
   uint64_t sleeps_ = 0;
 };
 
-// A transport without a device: writes are recorded, packets and statuses
-// are handed to the registered handlers on the UI thread.
+// A transport without a device: writes are recorded; packets and statuses
+// reach the handlers on the UI thread.
 class TFakeCom final : public TCom {
  public:
   TFakeCom(TMainThreadInvoker& ui, IClock& clock) : TCom(ui, clock), ui_(ui), clock_(clock) {}
@@ -139,8 +136,7 @@ class TFakeCom final : public TCom {
     ui_.Synchronize([&] { DeliverStatusToHandlers(status); });
   }
 
-  // Called on the writer's thread after each write (tests inject events here),
-  // and on the caller's thread by ClearBuffer; set only while the tuner parks.
+  // Event injection after each write / in ClearBuffer; set only while the tuner parks.
   std::function<void(const TBytes&)> OnWrite;
   std::function<void()> OnClear;
 
@@ -156,8 +152,7 @@ class TFakeCom final : public TCom {
   std::atomic<int> clears_{0};
 };
 
-// Passes the four USB operations through to a device and notes the fake time
-// of every command written.
+// USB pipes passed through to a device, noting the fake time of every command.
 class TStampedPipes final : public IUsbPipes {
  public:
   TStampedPipes(IUsbPipes& device, IClock& clock) : device_(device), clock_(clock) {}
@@ -198,8 +193,8 @@ class TStampedPipes final : public IUsbPipes {
   std::vector<std::pair<TBytes, int64_t>> log_;
 };
 
-// Records every state the listeners are called with, on the UI thread, and
-// reads the tuner there too (which needs the tuner's lock).
+// Records every state on the UI thread, reading the tuner there too (which
+// needs the tuner's lock).
 class TStateRecorder {
  public:
   explicit TStateRecorder(const TTuner* tuner = nullptr) : tuner_(tuner) {}
