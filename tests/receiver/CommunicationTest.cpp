@@ -119,11 +119,6 @@ TEST_F(TransportTest, ConnectsWithinOneIntervalAndReconnectsAfterUnplug) {
   EXPECT_LE(clock.SteadyMs() - plugged, 2200);
   ASSERT_TRUE(rec.WaitForStatuses(3));
   EXPECT_EQ(rec.Statuses(), (std::vector<TStatus>{stConnected, stDisconnected, stConnected}));
-
-  OnUI([&] { com->RegisterDataHandler(PacketTypes({1}), rec.DataHandler("A")); });
-  sim.PushPacket(Seq(7));
-  ASSERT_TRUE(rec.WaitForPackets(1));
-  EXPECT_EQ(SeqOf(rec.Packets()[0].Bytes), 7);
 }
 
 TEST_F(TransportTest, ConnectReportsSuccessOrFailure) {
