@@ -70,7 +70,6 @@ struct SettingsDialogs : ::testing::Test {
 
 }  // namespace
 
-// ---------------------------------------------------------------- tuner settings
 
 TEST_F(SettingsDialogs, ConfigCodesStayWithinTheirCommands) {
   // Every field lands in its own code (the default set is checked end to end).
@@ -216,7 +215,6 @@ TEST_F(SettingsDialogs, TunerSettingsCancelledHalfWayRestoreTheBand) {
   EXPECT_EQ(s.SearchStopLevel, 3);
 }
 
-// ---------------------------------------------------------------- presets
 
 TEST_F(SettingsDialogs, PresetsDialogKeepsEveryEditInTheBand) {
   QWidget owner;
@@ -254,7 +252,6 @@ TEST_F(SettingsDialogs, PresetsDialogKeepsEveryEditInTheBand) {
   EXPECT_EQ(form.Frequencies()[1], 87.0);
 }
 
-// ---------------------------------------------------------------- log settings
 
 TEST_F(SettingsDialogs, LogSettingsDialogEnablesAndReadsBackEverySwitch) {
   QWidget owner;
@@ -342,7 +339,6 @@ TEST_F(SettingsDialogs, LogSettingsDialogEnablesAndReadsBackEverySwitch) {
   }
 }
 
-// ---------------------------------------------------------------- pictures
 
 TEST_F(SettingsDialogs, Screenshots) {
   QWidget owner;
