@@ -107,6 +107,8 @@ TEST(SingleInstance, BusDeliversRegisteredMessagesAndBroadcastsToPeers) {
   EnsureQApplication();
   QTemporaryDir dir;
   const std::string path = dir.path().toStdString() + "/bus";
+  // No running instance: a second start gives up.
+  EXPECT_FALSE(TMessageBus::SendToRunning(path, kOneInstanceName, 0, 0, 300));
   std::ofstream(path) << "stale";  // left by a dead process: no stop for the next instance
   TMessageBus bus(path);
   ASSERT_TRUE(bus.Listen());
@@ -170,9 +172,4 @@ TEST(SingleInstance, BusDeliversRegisteredMessagesAndBroadcastsToPeers) {
   TMessageHook mine = bus.SetHook(nullptr);
   EXPECT_TRUE(mine);
   EXPECT_FALSE(bus.Dispatch(one, 0, 0));
-}
-
-TEST(SingleInstance, SendingWithoutARunningInstanceGivesUp) {
-  QTemporaryDir dir;
-  EXPECT_FALSE(TMessageBus::SendToRunning(dir.path().toStdString() + "/none", kOneInstanceName, 0, 0, 300));
 }
