@@ -5,28 +5,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <filesystem>
 
 #include "MainWindowSupport.h"
+#include "logstore/logview.h"
+#include "remote/Remote.h"
 #include "support/LogFill.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
 #include "ui/mpx/MPXGraph.h"
-#include "controls/DBCtrlsEx.h"
-#include "logstore/logview.h"
-#include "remote/Remote.h"
 
 namespace {
 
 using TReplies = std::vector<TReplayClient::TReply>;
-
-void WriteTwoStationLog(const std::string& folder) {
-  ASSERT_TRUE(DeployEmbeddedDatabase(folder));
-  FillTwoStationRaw(folder + kLogDatabaseFile);
-  RemoveEmbeddedDatabase(folder);
-}
 
 class LogReplay : public ::testing::Test {
  protected:
@@ -37,7 +29,11 @@ class LogReplay : public ::testing::Test {
   std::unique_ptr<TReplayClient> client = std::make_unique<TReplayClient>();
 
   void Start(bool twoStations = true) {
-    if (twoStations) WriteTwoStationLog(h.Folder());
+    if (twoStations) {
+      ASSERT_TRUE(DeployEmbeddedDatabase(h.Folder()));
+      FillTwoStationRaw(h.Folder() + kLogDatabaseFile);
+      RemoveEmbeddedDatabase(h.Folder());
+    }
     h.Start(DataFile("scenario.txt"), &bus);
     h.form->Settings.ChangeLogOn = 1;  // a replayed change would be logged with these switches
     ASSERT_TRUE(bus.Listen());
@@ -130,18 +126,13 @@ TEST_F(LogReplay, EmptyLogAnswersRecordZeroAndEnd) {
 TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
   Start();
   EXPECT_TRUE(Enabled("btnLogView"));
-  QString title;
-  int rawRows = -1;
-  QTimer::singleShot(100, [&] {
-    auto* viewer = qobject_cast<TLogViewForm*>(QApplication::activeModalWidget());
-    if (!viewer) return;
-    title = viewer->windowTitle();
-    rawRows = viewer->DBGrid3->model()->rowCount();
-    viewer->close();
-  });
-  Find<QPushButton>(h.form.get(), "btnLogView")->click();
-  EXPECT_EQ(title, "Log View - Quorvane Broadcast Ltd.");
-  EXPECT_EQ(rawRows, 9);
+  WithModal<TLogViewForm>(
+      [](TLogViewForm* viewer) {
+        EXPECT_EQ(viewer->windowTitle(), "Log View - Quorvane Broadcast Ltd.");
+        EXPECT_EQ(viewer->DBGrid3->model()->rowCount(), 9);
+        viewer->close();
+      },
+      [&] { Find<QPushButton>(h.form.get(), "btnLogView")->click(); });
 }
 
 TEST_F(LogReplay, EnteringEndsTheRemoteDialogAndControllersThatGoAwayEndTheReplay) {

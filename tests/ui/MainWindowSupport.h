@@ -72,15 +72,14 @@ std::vector<TChangeLogRow> TrimmedChangeRows(TSource& source) {
   return rows;
 }
 
+// The change log stored in a program folder while no program runs.
 inline std::vector<TChangeLogRow> StoredChangeLog(const std::string& folder) {
-  std::vector<TChangeLogRow> rows;
-  if (!DeployEmbeddedDatabase(folder)) return rows;
-  {
-    auto db = MakeFbLogDatabase();
-    db->Open(folder + kLogDatabaseFile);
-    rows = TrimmedChangeRows(*db);
-    db->Close();
-  }
+  if (!DeployEmbeddedDatabase(folder)) return {};
+  auto db = MakeFbLogDatabase();
+  db->Open(folder + kLogDatabaseFile);
+  const auto rows = TrimmedChangeRows(*db);
+  db->Close();
+  db.reset();
   RemoveEmbeddedDatabase(folder);
   return rows;
 }
@@ -108,12 +107,10 @@ class TMainWindowHarness {
   }
   // Destroys the window: the whole shut-down.
   void Stop() { form.reset(); }
-  // Closes the program and starts it again in the same folder, with a fresh
-  // receiver that Prepare may set up first.
-  void Restart(const std::function<void(TSimReceiver&)>& Prepare = nullptr) {
+  // Closes the program and starts it again in the same folder.
+  void Restart() {
     Stop();
     devices = std::make_unique<TSimMainDevices>(folder_.Path() + "fenwisk_sim");
-    if (Prepare) Prepare(devices->Receiver);
     Start();
   }
 

@@ -8,23 +8,20 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <ranges>
 
 #include "MainWindowSupport.h"
-#include "controls/DBCtrlsEx.h"
 #include "platform/Format.h"
-#include "receiver/shared.h"
-#include "ui/RemoteObject.h"
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
 #include "ui/MainStatistics.h"
+#include "ui/RemoteObject.h"
 #include "ui/groupanalyze.h"
 
 namespace {
@@ -41,17 +38,7 @@ bool Lit(QWidget* w, const char* name) {
   return l && l->Enabled();
 }
 
-size_t RawRows(TMainForm& f) {
-  size_t n = 0;
-  f.DM->ReadRawLog([&](const TRawLogRow&) { ++n; });
-  return n;
-}
-
-std::vector<TExtLogRow> ExtRows(TMainForm& f) {
-  std::vector<TExtLogRow> rows;
-  f.DM->ReadExtLog([&](const TExtLogRow& r) { rows.push_back(r); });
-  return rows;
-}
+int64_t RawRows(TMainForm& f) { return f.DM->CountRows().Raw; }
 
 }  // namespace
 
@@ -105,7 +92,7 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   h.form->Settings.RawLogOn = 1;
   h.form->ResetDisplay();  // the station's values are reported anew, now logged
   h.form->GroupAnalyzer->show();
-  const size_t raw0 = RawRows(*h.form);
+  const int64_t raw0 = RawRows(*h.form);
   const uint32_t groups0 = h.form->RDSCollector->Stats.GroupsTotal;
 
   bool lampSeen = false;
@@ -139,7 +126,7 @@ TEST(MainWindow, RdsPagesLampsAndLogsFollowTheStation) {
   EXPECT_GE(h.CountSig(0, "R"), 1u);
   EXPECT_GE(h.CountSig(6, "RADIO 99"), 1u);
   for (int sig : {7, 9, 10, 11}) EXPECT_GE(h.CountSig(sig), 1u) << sig;
-  EXPECT_EQ(RawRows(*h.form) - raw0, h.form->RDSCollector->Stats.GroupsTotal - groups0);
+  EXPECT_EQ(RawRows(*h.form) - raw0, int64_t(h.form->RDSCollector->Stats.GroupsTotal - groups0));
 
   // While the remote server runs, the decoder's values go to its table.
   h.form->RemoteActive = true;
@@ -202,12 +189,13 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
   ASSERT_TRUE(h.WaitTuned());
   TMainForm& f = *h.form;
   IClock& clock = h.devices->Clock();
-  const size_t e0 = ExtRows(f).size();
+  const auto ExtRows = [&] { return f.DM->CountRows().Ext; };
+  const int64_t e0 = ExtRows();
 
   // Switched off: nothing, however long ago the last row was.
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -5 * 60000);
   PumpFor(500);
-  EXPECT_EQ(ExtRows(f).size(), e0);
+  EXPECT_EQ(ExtRows(), e0);
 
   // Not yet a whole minute; a stored interval of 0 counts as one minute.
   f.Settings.ExtLogOn = 1;
@@ -215,22 +203,23 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
     f.Settings.ExtLogMinutes = minutes;
     f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -59000);
     PumpFor(500);
-    EXPECT_EQ(ExtRows(f).size(), e0) << minutes;
+    EXPECT_EQ(ExtRows(), e0) << minutes;
   }
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
-  ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 1; }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return ExtRows() == e0 + 1; }, 5000));
   PumpFor(1000);
-  const auto rows = ExtRows(f);
-  ASSERT_EQ(rows.size(), e0 + 1);
+  std::vector<TExtLogRow> rows;
+  f.DM->ReadExtLog([&](const TExtLogRow& r) { rows.push_back(r); });
+  ASSERT_EQ(int64_t(rows.size()), e0 + 1);
   EXPECT_EQ(rows.back().FREQ, 0);  // channel index of 87.0
 
   // On hold (a remote band scan): nothing; released: the row follows.
   f.Tuner->SetHold(true);
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
   PumpFor(1000);
-  EXPECT_EQ(ExtRows(f).size(), e0 + 1);
+  EXPECT_EQ(ExtRows(), e0 + 1);
   f.Tuner->SetHold(false);
-  ASSERT_TRUE(PumpUntil([&] { return ExtRows(f).size() == e0 + 2; }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return ExtRows() == e0 + 2; }, 5000));
 
   // Untuned (the device is gone): a packet writes nothing.
   h.devices->Receiver.Unplug();
@@ -238,7 +227,7 @@ TEST(MainWindow, ExtendedLogOncePerIntervalOnlyWhileTunedAndNotOnHold) {
   f.LastExtLogTime = dt::AddMilliseconds(clock.Now(), -61000);
   uint8_t packet[1 + kStampSize] = {6};
   f.ComData(packet, static_cast<int>(sizeof packet) - 1);
-  EXPECT_EQ(ExtRows(f).size(), e0 + 2);
+  EXPECT_EQ(ExtRows(), e0 + 2);
 }
 
 TEST(MainWindow, GaugesAndStatisticsDisplay) {
@@ -249,16 +238,13 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
 
   auto* buffer = f.findChild<QProgressBar*>("pbBuffer");
   EXPECT_EQ(buffer->maximum(), 1000);
-  const auto colour = [&] { return buffer->palette().color(QPalette::Highlight); };
-  f.ComStats(TState{500, 0, 50.0, 0, 0});
-  EXPECT_EQ(buffer->value(), 500);
-  EXPECT_EQ(colour(), QColor(Qt::green));
-  f.ComStats(TState{501, 0, 50.0, 0, 0});
-  EXPECT_EQ(colour(), QColor(Qt::red));
-  f.ComStats(TState{-4, 0, 50.0, 0, 0});  // a counter that went negative after a reconnection
-  EXPECT_EQ(buffer->value(), 0);
-  f.ComStats(TState{1000000, 0, 50.0, 0, 0});
-  EXPECT_EQ(buffer->value(), 1000);
+  // (-4: a counter that went negative after a reconnection.)
+  for (auto [backlog, shown, colour] : {std::tuple{500, 500, Qt::green}, {501, 501, Qt::red}, {-4, 0, Qt::green},
+                                        {1000000, 1000, Qt::red}}) {
+    f.ComStats(TState{backlog, 0, 50.0, 0, 0});
+    EXPECT_EQ(buffer->value(), shown) << backlog;
+    EXPECT_EQ(buffer->palette().color(QPalette::Highlight), QColor(colour)) << backlog;
+  }
 
   TGroupAnalyzeForm& ga = *f.GroupAnalyzer;
   TRDSStatistics s;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,66 +24,45 @@ std::vector<std::string> Pieces(const std::string& text, char end) {
   return pieces;
 }
 
-TEST(RemoteObject, SetVarReportsOnlyRealChanges) {
+// Steps on one table, each followed by a collection and what it returned:
+// only real changes go out; ClearAfterSend is taken over even for an unchanged
+// value; appending makes a clear-after-send list; collecting without Reset
+// sends the changed variables again (a list emptied by the first one).
+TEST(RemoteObject, ChangesAreCollectedOnceAndListsEmptied) {
   TRemoteObject table;
-  table.SetVar("PS", "ABC", false);
-  table.SetVar("PS", "ABC", false);
-  EXPECT_EQ(table.GetChanges(true), "PS=ABC&");
-  EXPECT_EQ(table.GetChanges(true), "");
-
-  // The same value again is no change, a new one is; names are case-sensitive.
-  table.SetVar("PS", "ABC", false);
-  EXPECT_EQ(table.GetChanges(true), "");
-  table.SetVar("ps", "x", false);
-  table.SetVar("PS", "XYZ", false);
-  EXPECT_EQ(table.GetChanges(true), "PS=XYZ&ps=x&");
-
-  // ClearAfterSend is taken over even when the value is unchanged, so the next
-  // change is emptied after it has been sent.
-  table.SetVar("PS", "XYZ", true);
-  EXPECT_EQ(table.GetChanges(true), "");
-  table.SetVar("PS", "NEW", true);
-  EXPECT_EQ(table.GetChanges(true), "PS=NEW&");
-  EXPECT_EQ(table.Vars()[0].Value, "");
-
-  // No escaping: separators inside values go out as they are.
-  table.SetVar("RTA", "a=b&c", false);
-  EXPECT_EQ(table.GetChanges(true), "RTA=a=b&c&");
-}
-
-TEST(RemoteObject, AppendVarCollectsListsOnce) {
-  TRemoteObject table;
-  table.AppendVar("SCAN", "9850:5");
-  table.AppendVar("SCAN", "9860:7");
-  EXPECT_EQ(table.GetChanges(true), "SCAN=9850:5!9860:7&");
-  EXPECT_EQ(table.GetChanges(true), "");
-  table.AppendVar("SCAN", "9870:6");
-  EXPECT_EQ(table.GetChanges(true), "SCAN=!9870:6&");
-
-  // Appending to a variable that was set turns it into a clear-after-send list.
-  table.SetVar("FREQ", "985", false);
-  table.GetChanges(true);
-  table.AppendVar("FREQ", "986");
-  EXPECT_EQ(table.GetChanges(true), "FREQ=985!986&");
-  EXPECT_TRUE(table.Vars()[1].Value.empty() && table.Vars()[1].ClearAfterSend);
-}
-
-TEST(RemoteObject, CollectingWithoutResetAndClear) {
-  TRemoteObject table;
-  table.SetVar("FREQ", "985", false);
-  table.AppendVar("SCAN", "9850:5");
-  table.SetVar("LVL", "40.0", false);
-  table.GetChanges(true);
-  table.SetVar("LVL", "41.0", false);
-  table.AppendVar("SCAN", "9860:7");
-
-  // Without Reset the changed variables come again, but the list was already
-  // emptied by the first collection.
-  EXPECT_EQ(table.GetChanges(false), "SCAN=!9860:7&LVL=41.0&");
-  EXPECT_EQ(table.GetChanges(false), "SCAN=&LVL=41.0&");
-  EXPECT_EQ(table.GetChanges(true), "SCAN=&LVL=41.0&");
-  EXPECT_EQ(table.GetChanges(true), "");
-
+  const auto Set = [&](const char* name, const char* value, bool clear = false) {
+    return [=, &table] { table.SetVar(name, value, clear); };
+  };
+  const auto Append = [&](const char* name, const char* value) {
+    return [=, &table] { table.AppendVar(name, value); };
+  };
+  const struct {
+    std::vector<std::function<void()>> Steps;
+    bool Reset;
+    const char* Changes;
+  } steps[] = {
+      {{Set("PS", "ABC"), Set("PS", "ABC")}, true, "PS=ABC&"},
+      {{}, true, ""},
+      {{Set("PS", "ABC")}, true, ""},
+      {{Set("ps", "x"), Set("PS", "XYZ")}, true, "PS=XYZ&ps=x&"},  // names are case-sensitive
+      {{Set("PS", "XYZ", true)}, true, ""},
+      {{Set("PS", "NEW", true)}, true, "PS=NEW&"},
+      {{Set("PS", "NEW", true)}, true, "PS=NEW&"},  // emptied after it was sent
+      {{Set("RTA", "a=b&c")}, true, "RTA=a=b&c&"},  // no escaping
+      {{Append("SCAN", "9850:5"), Append("SCAN", "9860:7")}, true, "SCAN=9850:5!9860:7&"},
+      {{}, true, ""},
+      {{Append("SCAN", "9870:6")}, true, "SCAN=!9870:6&"},
+      {{Set("FREQ", "985"), Append("FREQ", "986")}, true, "FREQ=985!986&"},
+      {{Set("LVL", "41.0"), Append("SCAN", "9860:7")}, false, "SCAN=!9860:7&LVL=41.0&"},
+      {{}, false, "SCAN=&LVL=41.0&"},
+      {{}, true, "SCAN=&LVL=41.0&"},
+      {{}, true, ""},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    for (const auto& Step : steps[i].Steps) Step();
+    EXPECT_EQ(table.GetChanges(steps[i].Reset), steps[i].Changes) << "step " << i;
+  }
+  EXPECT_TRUE(table.Vars()[table.IndexOf("FREQ")].Value.empty());
   table.Clear();
   EXPECT_EQ(table.IndexOf("FREQ"), -1);
   EXPECT_EQ(table.GetChanges(true), "");
@@ -101,11 +81,9 @@ TEST(RemoteObject, ProducersAndCollectorOnDifferentThreads) {
   std::thread setter([&] {
     for (int i = 0; i < kItems; ++i) table.SetVar("LVL", std::to_string(i), false);
   });
-  std::thread clearer([&] {
-    // Other producers come and go; they must not disturb SCAN and LVL.
-    for (int i = 0; i < 2000; ++i) {
-      table.SetVar("TMP" + std::to_string(i % 7), "x", false);
-    }
+  // Other producers come and go; they must not disturb SCAN and LVL.
+  std::thread other([&] {
+    for (int i = 0; i < 2000; ++i) table.SetVar("TMP" + std::to_string(i % 7), "x", false);
   });
 
   std::vector<int> scanned;
@@ -130,7 +108,7 @@ TEST(RemoteObject, ProducersAndCollectorOnDifferentThreads) {
   });
   appender.join();
   setter.join();
-  clearer.join();
+  other.join();
   done = true;
   collector.join();
   collect();

@@ -27,8 +27,7 @@ class TRecordingClock : public IClock {
   std::vector<int> Sleeps;
 };
 
-class Windows : public ::testing::Test {
- protected:
+struct Windows : ::testing::Test {
   void SetUp() override { EnsureQApplication(); }
 };
 
@@ -67,8 +66,7 @@ TEST_F(Windows, ProgressLocksRegisteredControlsWhileShown) {
   delete gone;  // a registered control freed early is skipped, not touched
 
   progress.show();
-  EXPECT_FALSE(a->isEnabled());
-  EXPECT_FALSE(b->isEnabled());
+  EXPECT_FALSE(a->isEnabled() || b->isEnabled());
   // The user cannot close it; only its owner hides it.
   EXPECT_FALSE(progress.close());
   EXPECT_TRUE(progress.isVisible());
@@ -76,8 +74,7 @@ TEST_F(Windows, ProgressLocksRegisteredControlsWhileShown) {
   EXPECT_TRUE(progress.isVisible());
   EXPECT_FALSE(a->isEnabled());
   progress.hide();
-  EXPECT_TRUE(a->isEnabled());
-  EXPECT_TRUE(b->isEnabled());
+  EXPECT_TRUE(a->isEnabled() && b->isEnabled());
 }
 
 TEST_F(Windows, ProgressFrameIsWhiteThenBlue) {
