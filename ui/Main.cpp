@@ -61,8 +61,8 @@ class TSplashProgress final : public ISplashProgress {
 };
 
 void SetGaugeColor(QProgressBar* bar, const QColor& color) {
+  if (bar->palette().color(QPalette::Highlight) == color) return;
   QPalette p = bar->palette();
-  if (p.color(QPalette::Highlight) == color) return;
   p.setColor(QPalette::Highlight, color);
   bar->setPalette(p);
 }
@@ -526,7 +526,10 @@ void TMainForm::ComStatus(TStatus Status) {
 
 void TMainForm::ComStats(const TState& AState) {
   if (Closing) return;
-  ui_->pbBuffer->setValue(std::clamp<int32_t>(AState.Backlog, 0, ui_->pbBuffer->maximum()));
+  // Comes with every packet; the colour follows the value.
+  const int value = std::clamp<int32_t>(AState.Backlog, 0, ui_->pbBuffer->maximum());
+  if (value == ui_->pbBuffer->value()) return;
+  ui_->pbBuffer->setValue(value);
   SetGaugeColor(ui_->pbBuffer, AState.Backlog > 500 ? Qt::red : Qt::green);
 }
 

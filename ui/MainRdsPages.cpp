@@ -27,7 +27,12 @@ void Set(QLabel* label, const std::string& s) {
   const QString t = Text(s);
   if (label->text() != t) label->setText(t);
 }
-void Set(QLineEdit* edit, const std::string& s) { edit->setText(Text(s)); }
+// As setText leaves it: the text, the cursor at its end, nothing selected.
+void Set(QLineEdit* edit, const QString& t) {
+  if (edit->text() == t && !edit->hasSelectedText() && edit->cursorPosition() == t.size()) return;
+  edit->setText(t);
+}
+void Set(QLineEdit* edit, const std::string& s) { Set(edit, Text(s)); }
 
 void SetNumber(QLabel* label, int v) { Set(label, std::to_string(v)); }
 
@@ -38,6 +43,8 @@ void SelectSegment(QPlainTextEdit* memo, int start, int length) {
   const int size = memo->document()->characterCount() - 1;
   start = std::clamp(start, 0, std::max(0, size));
   const int end = std::clamp(start + std::max(0, length), start, std::max(start, size));
+  const QTextCursor shown = memo->textCursor();
+  if (shown.anchor() == start && shown.position() == end && memo->verticalScrollBar()->value() == 0) return;
   QTextCursor c(memo->document());
   c.setPosition(start);
   c.setPosition(end, QTextCursor::KeepAnchor);
@@ -51,7 +58,7 @@ void ShowRadioText(QPlainTextEdit* memo, QLineEdit* second, const TDataChange& c
   const QString t = Text(stats::ControlsAsBlanks(c.Texts[0]));
   if (memo->toPlainText() != t) memo->setPlainText(t);
   SelectSegment(memo, c.Value, c.Extra);
-  second->setText(t);
+  Set(second, t);
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 // The part just written is lime; the older sweep to the right of the write
 // position fades in from the background colour.
 #include <QImage>
+#include <QPoint>
 #include <QObject>
 #include <QPointer>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -34,7 +36,8 @@ class TBlockError : public QObject {
   ~TBlockError() override;
 
   void Reset();
-  // Writes the next sample (0..3; larger values count as 3) and redraws.
+  // Writes the next sample (0..3; larger values count as 3) and asks the box
+  // to repaint.
   void AddSample(int Value);
   // Copies the bitmap onto the box.
   void Paint();
@@ -43,7 +46,8 @@ class TBlockError : public QObject {
   int Pos() const { return Pos_; }
   double YScale() const { return YScale_; }
   const std::vector<uint8_t>& Samples() const { return Samples_; }
-  const QImage& Bitmap() const { return Bitmap_; }
+  // The trace as the box shows it.
+  const QImage& Bitmap();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,4 +60,6 @@ class TBlockError : public QObject {
   std::vector<uint8_t> Samples_;
   int Pos_ = 0;
   double YScale_ = 0;
+  bool Stale_ = false;  // samples came since the bitmap was drawn
+  std::array<std::vector<QPoint>, 16> Strokes_;  // by class from * 4 + class to
 };

@@ -208,6 +208,8 @@ class TSimReceiver final : public IUsbPipes {
   void ProcessCommandLocked(const uint8_t* bytes, int len, int64_t now);
   void CommandLocked(uint8_t b, int64_t now);
   void GenerateDueLocked(int64_t now);
+  // How long a waiting read sleeps before it looks again (ms).
+  int64_t WaitSliceLocked(int64_t now, int64_t deadline) const;
   void RetunedLocked(int64_t at);
   void SeekLocked(int direction);
   const TSimStation* StationAtLocked(uint16_t word) const;

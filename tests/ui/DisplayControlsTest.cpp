@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWidget>
 #include <memory>
+#include <random>
 
 #include "support/QtApp.h"
 #include "ui/ColorButton.h"
@@ -150,6 +151,27 @@ TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
   const QImage bitmap = box.grab().toImage();
   EXPECT_EQ(bitmap.pixelColor(10, 1), QColor(0, 255, 0));
   EXPECT_EQ(bitmap.pixelColor(10, 20), ColorFromTColor(kBlockErrorBackground));
+
+  // Whatever the samples and the box's height, the box shows the trace as
+  // the pen draws it segment by segment.
+  std::mt19937 random(7);
+  for (int height : {64, 40, 3}) {
+    QWidget tall;
+    tall.resize(200, height);
+    TBlockError shown(&tall);
+    for (int n = 0; n < 150; ++n) {
+      shown.AddSample(static_cast<int>(random() % 4));
+      QImage drawn(tall.size(), QImage::Format_RGB32);
+      drawn.fill(ColorFromTColor(kBlockErrorBackground));
+      QPainter pen(&drawn);
+      for (const TTraceSegment& s : BlockErrorTrace(shown.Samples(), shown.Pos(), TBlockError::kStep, shown.YScale())) {
+        pen.setPen(QPen(ColorFromTColor(s.Color), 0));
+        pen.drawLine(s.X1, s.Y1, s.X2, s.Y2);
+      }
+      pen.end();
+      ASSERT_EQ(tall.grab().toImage().convertToFormat(QImage::Format_RGB32), drawn) << height << " " << n;
+    }
+  }
 }
 
 TEST_F(DisplayControls, ColorButtonStatesSizingMouseAndClick) {

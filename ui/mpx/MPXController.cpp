@@ -117,10 +117,7 @@ void TMPXController::UpdateMeasurement(TDateTime Time, double Reading) {
   if (IsRemoteOpen() && Remote) PublishRemote(kHz);
   measureTimeText_ = Format("[ Measure Time: %s ]", ElapsedText(now - measureStart_).c_str());
   const bool refresh = ChartsShouldRefresh();
-  if (refresh) {
-    collector_.PrepareWindow(collector_.WindowMs);
-    devPoints_ = collector_.DeviationChartPoints();
-  }
+  if (refresh) PrepareCharts();
   if (Observer) Observer->SampleTaken(refresh);
 }
 
@@ -143,7 +140,14 @@ void TMPXController::PublishRemote(double KHz) {
   }
 }
 
-bool TMPXController::ChartsShouldRefresh() const { return !printing_ && !IsRemoteOpen(); }
+bool TMPXController::ChartsShouldRefresh() const {
+  return !printing_ && !IsRemoteOpen() && (!Observer || Observer->ChartsShown());
+}
+
+void TMPXController::PrepareCharts() {
+  collector_.PrepareWindow(collector_.WindowMs);
+  devPoints_ = collector_.DeviationChartPoints();
+}
 
 bool TMPXController::InBuffering() const {
   return dt::MillisecondsBetween(startTime_, clock_.Now()) < kBufferingMs;

@@ -75,6 +75,9 @@ class IMPXObserver {
   // The units changed: the deviation chart's bottom-axis labels are
   // DeviationAxisLabels(), the average text follows UnitText/UnitFactor.
   virtual void UnitsChanged() {}
+  // Whether the charts are on show. Hidden, they are not refilled: the
+  // window calls PrepareCharts when it shows them again.
+  virtual bool ChartsShown() const { return true; }
 };
 
 // One custom label of the deviation chart's bottom axis.
@@ -124,6 +127,9 @@ class TMPXController {
   // ---- State -------------------------------------------------------------------
   const TFMCollector& Collector() const { return collector_; }
   bool ChartsShouldRefresh() const;
+  // Fills the chart data (TimeWindow(), DeviationPoints()) from the
+  // measurement now.
+  void PrepareCharts();
   // Within the first two seconds of the measurement (the charts' overlay).
   bool InBuffering() const;
   bool PrintEnabled() const { return printEnabled_; }

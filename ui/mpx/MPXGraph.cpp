@@ -195,6 +195,10 @@ void TMPXGraphForm::Buffering() {
 // more than taking it: the charts follow at most every kChartRefreshMs (the
 // first sample of a measurement at once), the rest of the window every time.
 void TMPXGraphForm::SampleTaken(bool Refresh) {
+  if (!isVisible()) {
+    chartsBehind_ = true;
+    return;
+  }
   btnPrint->setEnabled(controller_.PrintEnabled());
   lbMeasureTime->setText(QString::fromStdString(controller_.MeasureTimeText()));
   if (!Refresh) return;
@@ -251,11 +255,25 @@ void TMPXGraphForm::ForgetRefresh() {
 }
 
 void TMPXGraphForm::InfoChanged() {
-  infoLabel->setText(QString::fromUtf8(controller_.InfoText().c_str()));
+  if (isVisible()) infoLabel->setText(QString::fromUtf8(controller_.InfoText().c_str()));
+}
+
+// Hidden, the window only kept the measurement going; it catches up before
+// it is seen.
+void TMPXGraphForm::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  InfoChanged();
+  lbMeasureTime->setText(QString::fromStdString(controller_.MeasureTimeText()));
+  if (!chartsBehind_) return;
+  chartsBehind_ = false;
+  const bool refresh = controller_.ChartsShouldRefresh();
+  if (refresh) controller_.PrepareCharts();
+  SampleTaken(refresh);
 }
 
 void TMPXGraphForm::MeasurementReset() {
   ForgetRefresh();
+  chartsBehind_ = false;
   charts_->Time.AverageTool->SetValue(0);
   charts_->Time.MPXSeries->Clear();
   charts_->Dev.DevSerie->Clear();

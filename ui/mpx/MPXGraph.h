@@ -73,6 +73,10 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   void InfoChanged() override;
   void MeasurementReset() override;
   void UnitsChanged() override;
+  bool ChartsShown() const override { return isVisible(); }
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
 
  private:
   struct TCharts;
@@ -86,6 +90,7 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   bool pendingRefresh_ = false;
   int64_t lastRefreshMs_ = 0;
   int refreshCount_ = 0;
+  bool chartsBehind_ = false;  // samples were taken while hidden
 };
 
 // Runs the MPX print preview modally (the preview's own unit).

@@ -91,8 +91,9 @@ TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
 
 // Readings come every 18-22 ms; the charts follow at most every
 // kChartRefreshMs, the first sample of a measurement at once, a held-back one
-// when its timer fires unless the charts are frozen by then. However many
-// refreshes come between two passes of the event loop, the chart paints once.
+// when its timer fires unless the charts are frozen by then; a hidden window
+// catches up when shown. However many refreshes come between two passes of
+// the event loop, the chart paints once.
 TEST(MPXGraphWindow, ChartRefreshCap) {
   EnsureQApplication();
   TFakeClock clock;
@@ -101,9 +102,11 @@ TEST(MPXGraphWindow, ChartRefreshCap) {
   bool remoteOpen = false;
   w.Controller().RemoteOpen = [&] { return remoteOpen; };
   const int64_t cap = TMPXGraphForm::kChartRefreshMs;
+  w.show();
   // After the clock advanced: 's' sample, 'f' the timer fires, 'r'/'R' the remote
-  // dialog opens/closes, 'c' "Clear"; then charts refilled so far, points on
-  // the time chart, and whether a refresh is held back.
+  // dialog opens/closes, 'c' "Clear", 'h' a sample with the window hidden, 'w'
+  // the window shown; then charts refilled so far, points on the time chart,
+  // and whether a refresh is held back.
   struct Step {
     const char* what;
     int64_t afterMs;
@@ -126,10 +129,14 @@ TEST(MPXGraphWindow, ChartRefreshCap) {
       {"Clear forgets it", 0, 'c', 4, 0, false},
       {"buffering again", 1000, 's', 4, 0, false},
       {"first sample after it: at once", 1000, 's', 5, 1, false},
+      {"hidden: the charts wait", cap, 'h', 5, 1, false},
+      {"shown: they catch up at once", 0, 'w', 6, 2, false},
   };
   for (const Step& s : steps) {
     clock.Advance(s.afterMs);
-    if (s.action == 's') w.Controller().UpdateMeasurement(clock.Now(), 503.3);
+    if (s.action == 'h') w.hide();
+    if (s.action == 's' || s.action == 'h') w.Controller().UpdateMeasurement(clock.Now(), 503.3);
+    if (s.action == 'w') w.show();
     if (s.action == 'f') w.RefreshHeldBackCharts();
     if (s.action == 'r' || s.action == 'R') remoteOpen = s.action == 'r';
     if (s.action == 'c') w.btnClear->click();
@@ -147,7 +154,7 @@ TEST(MPXGraphWindow, ChartRefreshCap) {
   w.show();
   PumpFor(50);
   for (int i = 0; i < 5; ++i) clock.Advance(cap), w.Controller().UpdateMeasurement(clock.Now(), 503.3);
-  EXPECT_EQ(w.ChartRefreshCount(), 10);
+  EXPECT_EQ(w.ChartRefreshCount(), 11);
   paints.Count = 0;
   QApplication::processEvents();
   EXPECT_EQ(paints.Count, 1);
