@@ -24,7 +24,7 @@ inline std::string ReadFile(const std::string& Path) {
 // A temporary program folder with the built database and the engine files.
 class TDeployedFolder {
  public:
-  explicit TDeployedFolder(bool WithDatabase = true) : folder_(WithDatabase) {
+  TDeployedFolder() {
     if (!DeployEmbeddedDatabase(folder_.Path())) throw std::runtime_error("deployment failed");
   }
   ~TDeployedFolder() { RemoveEmbeddedDatabase(folder_.Path()); }
@@ -65,60 +65,34 @@ class TSql {
     st.Open();
     std::vector<std::vector<std::string>> rows;
     while (st.Fetch()) {
-      std::vector<std::string> row;
+      rows.emplace_back();
       for (unsigned c = 0; c < st.ColumnCount(); ++c) {
-        if (st.IsNull(c)) {
-          row.push_back("<null>");
-          continue;
-        }
         try {
-          row.push_back(std::to_string(st.GetInt(c)));
+          rows.back().push_back(st.IsNull(c) ? "<null>" : std::to_string(st.GetInt(c)));
         } catch (const fb::EDatabaseError&) {
-          try {
-            row.push_back(st.GetText(c));
-          } catch (const fb::EDatabaseError&) {
-            row.push_back(dt::ToIsoText(st.GetTimestamp(c)));
-          }
+          rows.back().push_back(st.GetText(c));
         }
       }
-      rows.push_back(row);
     }
     return rows;
   }
-  int64_t Int(const std::string& Sql) {
-    fb::TStatement st;
-    st.Prepare(att_, tra_, Sql);
-    st.Open();
-    int64_t v = st.Fetch() ? st.GetInt(0) : -1;
-    st.CloseCursor();
-    return v;
-  }
+  int64_t Int(const std::string& Sql) { return std::stoll(Rows(Sql).at(0).at(0)); }
 
  private:
   fb::TAttachment att_;
   fb::TTransaction tra_;
 };
 
-class TRecordingSplash final : public ISplashProgress {
- public:
-  struct TStep {
-    std::string Text;
-    unsigned Ms;
-  };
-  std::vector<TStep> Steps;
-  std::function<void()> OnShow;
-  void ShowStatus(const std::string& Text, unsigned Ms) override {
-    Steps.push_back({Text, Ms});
-    if (OnShow) OnShow();
-  }
+// The splash texts shown, each with the time it was to stay.
+struct TRecordingSplash final : ISplashProgress {
+  std::vector<std::pair<std::string, unsigned>> Steps;
+  void ShowStatus(const std::string& Text, unsigned Ms) override { Steps.emplace_back(Text, Ms); }
 };
 
-// Runs one test of this program in a child process of its own: a fresh
-// process (the engine's threads do not survive a fork), in a new session
-// without a terminal and with nothing to read on its input, so the engine
-// can never wait for someone to type. The child test is a DISABLED_ one that
-// only the parent runs, with the given environment and a pipe the child may
-// write to (its descriptor is in FW_CHILD_PIPE).
+// Runs one DISABLED_ test of this program in a fresh process (the engine's
+// threads do not survive a fork), in a new session with no terminal and
+// nothing to read, so the engine can never wait for someone to type; with
+// the given environment and a pipe it may write to (FW_CHILD_PIPE).
 class TChildTest {
  public:
   TChildTest(const std::string& TestName, const std::vector<std::string>& Env);

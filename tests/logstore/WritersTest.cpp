@@ -26,20 +26,15 @@ class TNoBackup final : public IBackupService {
   TFakeLogDatabase* db_;
 };
 
-TSettingsRecord AllOn() {
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.ChangeLogOn = s.RawLogOn = s.ExtLogOn = 1;
-  return s;
-}
-
-// A data module over the fake database.
+// A data module over the fake database, every log switched on.
 struct TFakeModule {
   TFakeClock Clock;
-  TSettingsRecord Settings = AllOn();
+  TSettingsRecord Settings = DecodeConfig(DefaultConfigRow());
   std::vector<std::string> Faults;
   std::unique_ptr<TDModule> Dm;
 
   TFakeModule() {
+    Settings.ChangeLogOn = Settings.RawLogOn = Settings.ExtLogOn = 1;
     auto db = std::make_unique<TFakeLogDatabase>();
     db_ = db.get();
     Dm = std::make_unique<TDModule>(std::move(db), std::make_unique<TNoBackup>(db_), "/nowhere/RDSLOG.FDB", Clock);
@@ -82,12 +77,11 @@ TEST(LogWriters, ChangeLogFollowsTheMasterAndPerKindSwitches) {
   struct {
     uint8_t TSettingsRecord::*Switch;
     std::set<int> Kinds;
-  } const cases[] = {
-      {&TSettingsRecord::LogPI, {0}},  {&TSettingsRecord::LogTP, {1}},   {&TSettingsRecord::LogPTY, {2}},
-      {&TSettingsRecord::LogTA, {3}},  {&TSettingsRecord::LogMS, {4}},   {&TSettingsRecord::LogDI, {5}},
-      {&TSettingsRecord::LogPS, {6}},  {&TSettingsRecord::LogCT, {7}},   {&TSettingsRecord::LogFreqChange, {8}},
-      {&TSettingsRecord::LogAF, {9}},  {&TSettingsRecord::LogRT, {10, 11}},
-  };
+  } const cases[] = {{&TSettingsRecord::LogPI, {0}}, {&TSettingsRecord::LogTP, {1}}, {&TSettingsRecord::LogPTY, {2}},
+                     {&TSettingsRecord::LogTA, {3}}, {&TSettingsRecord::LogMS, {4}}, {&TSettingsRecord::LogDI, {5}},
+                     {&TSettingsRecord::LogPS, {6}}, {&TSettingsRecord::LogCT, {7}},
+                     {&TSettingsRecord::LogFreqChange, {8}}, {&TSettingsRecord::LogAF, {9}},
+                     {&TSettingsRecord::LogRT, {10, 11}}};
   for (const auto& c : cases) {
     m.Settings.*c.Switch = 0;
     std::set<int> expected = all;
@@ -118,9 +112,7 @@ TEST(LogWriters, RawAndExtendedRowsFollowTheirSwitchesAndInput) {
   m.Dm->LogRaw(kGroup, 115);
   ASSERT_EQ(m.Db().Raws.size(), 1u);
   const TRawRecord& r = m.Db().Raws[0];
-  for (int k = 0; k < 5; ++k) EXPECT_EQ(r.Words[k], kGroup[k]);
-  EXPECT_EQ(r.Words[5], 0);
-  EXPECT_EQ(r.Freq, 115);
+  EXPECT_TRUE(std::equal(kGroup, kGroup + 5, r.Words) && r.Words[5] == 0 && r.Freq == 115);
 
   // The MPX input marks the row with 255 instead of the channel.
   m.Settings.InputAntenna = 0;
@@ -133,11 +125,8 @@ TEST(LogWriters, RawAndExtendedRowsFollowTheirSwitchesAndInput) {
 
   // The extended writer leaves the switch to its caller.
   m.Settings.ExtLogOn = 0;
-  TExtRecord e;
-  e.PS = "RADIO 1 ";
-  m.Dm->LogExt(e);
-  ASSERT_EQ(m.Db().Exts.size(), 1u);
-  EXPECT_EQ(m.Db().Exts[0].PS, "RADIO 1 ");
+  m.Dm->LogExt(TExtRecord{});
+  EXPECT_EQ(m.Db().Exts.size(), 1u);
 }
 
 TEST(LogWriters, RowsAreCommittedWithinASecondEvenWithoutFurtherWrites) {
@@ -220,15 +209,12 @@ TEST(LogWriters, FailingDiskIsReportedOnceThenRetriedWhileTheProgramRuns) {
   EXPECT_FALSE(m.Dm->LogSuspended());
   EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
   EXPECT_EQ(m.Faults.size(), 2u);
-}
 
-TEST(LogWriters, AFailingCommitBeforeTheViewerReadsIsToldAndRetried) {
-  TFakeModule m;
+  // So does the commit before the viewer reads, retried at its next call.
   m.Dm->LogRaw(kGroup, 1);
   m.Db().FailCommits = true;
   m.Dm->Commit();
-  ASSERT_EQ(m.Faults.size(), 1u);
-  EXPECT_NE(m.Faults[0].find("disk full"), std::string::npos);
+  EXPECT_EQ(m.Faults.size(), 3u);
   EXPECT_TRUE(m.Dm->LogSuspended());
   m.Db().FailCommits = false;
   m.Clock.Advance(TDModule::kRetryMs);
