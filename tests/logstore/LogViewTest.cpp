@@ -95,11 +95,11 @@ TEST_F(LogView, CsvFilesByteForByte) {
   EXPECT_EQ(Export(TLogView::Ext),
             "Date/Time,Mode,\"RDS Present\",Freq,PI,TP,TA,MS,PTY,PS,DI,RTA,RTB,\"Total AFs\",AF,CT\r\n");
   Raw(0xD3C2, 0x0420, 0xE0CD, 0x4142, 115);
-  Raw(0xD3C2, 0x2C20, 0x0001, 0x0002, 255);
+  Raw(0xD3C2, 0xFC20, 0x0001, 0x0002, 255);
   EXPECT_EQ(Export(TLogView::Raw),
             "Group,Freq,\"Block 0\",\"Block 1\",\"Block 2\",\"Block 3\"\r\n"
             "00A,98.5,$D3C2,$0420,$E0CD,$4142\r\n"
-            "02B,MPX,$D3C2,$2C20,$0001,$0002\r\n");
+            "15B,MPX,$D3C2,$FC20,$0001,$0002\r\n");
   Change("2026-12-06 10:00:00", 6, 0, "RADIO \"1\"");
   Change("2026-12-06 10:00:05", 200, 0, "DEVICE CONNECTED");
   Change("2026-12-06 00:00:00", 8, 115, "");
