@@ -111,8 +111,7 @@ TEST(CrashRecovery, SigkillLosesNoCommittedRowAndAtMostTheLastSecond) {
 // then asks on the terminal for a next volume; with no terminal it gives up.
 TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
   TDeployedFolder folder;
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.RawLogOn = 1;
+  TSettingsRecord s = AllLogsOn();
   {
     TDModule dm(folder.Path());
     dm.BindSettings(&s);
@@ -123,28 +122,12 @@ TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
   }
   const TLogRowCounts before = InspectLogDatabase(folder.Database());
 
-  class TTruncating final : public IBackupService {
-   public:
-    void Backup(const std::string& Database, const std::string& File, const std::function<void()>& W) override {
-      real_->Backup(Database, File, W);
-      Closed = ReadFile(Database);
-      fs::resize_file(File, fs::file_size(File) / 2);
-    }
-    void Restore(const std::string& File, const std::string& Database, const std::function<void()>& W) override {
-      real_->Restore(File, Database, W);
-    }
-    TLogRowCounts Inspect(const std::string& Database) override { return real_->Inspect(Database); }
-    std::string Closed;  // the database file as the backup left it
-
-   private:
-    std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
-  } service;
-  IClock& clock = SystemClock();
-  TExitBackup cycle(service, clock, nullptr);
+  TSpoiledService service(TSpoiledService::BackupCutInHalf);
+  TExitBackup cycle(service, SystemClock(), nullptr);
   const TExitBackupResult r = cycle.Run(folder.Database(), before);
   EXPECT_FALSE(r.Ok);
   EXPECT_FALSE(r.Error.empty());
-  EXPECT_TRUE(ReadFile(folder.Database()) == service.Closed);
+  EXPECT_TRUE(ReadFile(folder.Database()) == service.DatabaseAfterBackup);
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   EXPECT_TRUE(fs::exists(folder.Database() + "_"));
   EXPECT_EQ(InspectLogDatabase(folder.Database()), before);

@@ -11,63 +11,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The real service with hooks to spoil each step.
-class TSpoiledService final : public IBackupService {
- public:
-  std::function<void(const std::string& Database, const std::string& Backup)> AfterBackup;
-  std::function<void(const std::string& Scratch)> InsteadOfRestore;
-  int InspectDelta = 0;
-  std::string DatabaseAfterBackup;  // the database file's bytes once backed up
-
-  void Backup(const std::string& Database, const std::string& BackupFile,
-              const std::function<void()>& OnWait) override {
-    real_->Backup(Database, BackupFile, OnWait);
-    DatabaseAfterBackup = ReadFile(Database);
-    if (AfterBackup) AfterBackup(Database, BackupFile);
-  }
-  void Restore(const std::string& BackupFile, const std::string& Database,
-               const std::function<void()>& OnWait) override {
-    if (InsteadOfRestore) return InsteadOfRestore(Database);
-    real_->Restore(BackupFile, Database, OnWait);
-  }
-  TLogRowCounts Inspect(const std::string& Database) override {
-    TLogRowCounts n = real_->Inspect(Database);
-    n.Raw += InspectDelta;
-    return n;
-  }
-
- private:
-  std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
-};
-
-struct TSnapshot {
-  std::vector<std::string> Rows;
-  bool operator==(const TSnapshot&) const = default;
-};
-
-TSnapshot Snapshot(TDModule& dm) {
-  TSnapshot s;
+// Every row of the three logs as text.
+std::vector<std::string> Snapshot(TDModule& dm) {
+  std::vector<std::string> s;
   dm.ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
-    s.Rows.push_back("CH " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT) + " " + std::to_string(r.SIG) +
-                     " " + std::to_string(r.INTD) + " " + r.STR);
+    s.push_back("CH " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT) + " " + std::to_string(r.SIG) + " " +
+                std::to_string(r.INTD) + " " + r.STR);
   });
   dm.ReadRawLog([&](const TRawLogRow& r) {
     std::string line = "RAW " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT);
     for (int b : r.BLOCK) line += " " + std::to_string(b);
-    s.Rows.push_back(line + " " + std::to_string(r.FREQ));
+    s.push_back(line + " " + std::to_string(r.FREQ));
   });
-  dm.ReadExtLog([&](const TExtLogRow& r) {
-    s.Rows.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF);
-  });
+  dm.ReadExtLog([&](const TExtLogRow& r) { s.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF); });
   return s;
 }
 
-TSettingsRecord Logging() {
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.ChangeLogOn = s.RawLogOn = 1;
-  return s;
-}
-
+// Raw groups, then a change, a system event and an extended row.
 void WriteSome(TDModule& dm, int raws) {
   for (int i = 0; i < raws; ++i) {
     const uint16_t g[5] = {static_cast<uint16_t>(i), 0x2420, 0x3333, 0x4444, 0};
@@ -81,7 +41,6 @@ void WriteSome(TDModule& dm, int raws) {
   dm.LogExt(e);
 }
 
-// Opens the folder's database with a spoiled (or real) service.
 std::unique_ptr<TDModule> Open(const TDeployedFolder& folder, IClock& clock,
                                std::unique_ptr<IBackupService> service = MakeFbBackupService()) {
   return std::make_unique<TDModule>(MakeFbLogDatabase(), std::move(service), folder.Database(), clock);
@@ -93,11 +52,11 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
   TDeployedFolder folder;
   TFakeClock clock(dt::Now());
   TSettingsRecord s;
-  TSnapshot before;
+  std::vector<std::string> before;
   {
     auto dm = Open(folder, clock);
     dm->LoadConfig(s);
-    s = Logging();
+    s = AllLogsOn();
     s.KeepDays = 5;
     dm->SaveConfig(s);
     dm->BindSettings(&s);
@@ -140,56 +99,31 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
 TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
   TDeployedFolder folder;
   TFakeClock clock(dt::Now());
-  TSettingsRecord s = Logging();
+  TSettingsRecord s = AllLogsOn();
   {
     auto dm = Open(folder, clock);
     dm->BindSettings(&s);
     WriteSome(*dm, 2000);
   }
-  TSnapshot good;
+  std::vector<std::string> good;
   {
     auto dm = Open(folder, clock);
     good = Snapshot(*dm);
   }
-  ASSERT_EQ(good.Rows.size(), 2003u);
+  ASSERT_EQ(good.size(), 2003u);
   std::string goodBackup = ReadFile(folder.Database() + "_");
   ASSERT_FALSE(goodBackup.empty());
 
-  struct TCase {
-    const char* Name;
-    std::function<void(TSpoiledService&)> Spoil;
-  } const cases[] = {
-      {"backup that fails half-way (a full disk)",
-       [](TSpoiledService& svc) {
-         svc.AfterBackup = [](const std::string&, const std::string& backup) {
-           fs::resize_file(backup, fs::file_size(backup) / 2);
-           throw fb::EDatabaseError("disk full");
-         };
-       }},
-      {"backup of garbage",
-       [](TSpoiledService& svc) {
-         svc.AfterBackup = [](const std::string&, const std::string& backup) {
-           std::ofstream(backup, std::ios::trunc) << "not a backup";
-         };
-       }},
-      {"restore that fails half-way",
-       [](TSpoiledService& svc) {
-         svc.InsteadOfRestore = [](const std::string& scratch) {
-           std::ofstream(scratch) << "half a database";
-           throw fb::EDatabaseError("disk full");
-         };
-       }},
-      {"restore that loses rows", [](TSpoiledService& svc) { svc.InspectDelta = -1; }},
-      {"restore to an unusable file",
-       [](TSpoiledService& svc) {
-         svc.InsteadOfRestore = [](const std::string& scratch) { std::ofstream(scratch) << "junk"; };
-       }},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    auto service = std::make_unique<TSpoiledService>();
+  const std::pair<const char*, TSpoiledService::TSpoil> cases[] = {
+      {"backup that fails half-way (a full disk)", TSpoiledService::BackupFailsHalfWay},
+      {"backup of garbage", TSpoiledService::BackupOfGarbage},
+      {"restore that fails half-way", TSpoiledService::RestoreFailsHalfWay},
+      {"restore that loses rows", TSpoiledService::RestoreLosesARow},
+      {"restore to an unusable file", TSpoiledService::RestoreToJunk}};
+  for (const auto& [name, spoil] : cases) {
+    SCOPED_TRACE(name);
+    auto service = std::make_unique<TSpoiledService>(spoil);
     TSpoiledService* spoiled = service.get();
-    c.Spoil(*spoiled);
     std::vector<std::string> faults;
     auto dm = Open(folder, clock, std::move(service));
     dm->SetFaultHandler(
@@ -219,7 +153,7 @@ TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplacedAndLeftoversGoAtT
   fs::remove(folder.Database());
   fs::create_symlink(target, folder.Database());
   TFakeClock clock(dt::Now());
-  TSettingsRecord s = Logging();
+  TSettingsRecord s = AllLogsOn();
   // What a killed exit backup left goes at the next start.
   const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
   for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');

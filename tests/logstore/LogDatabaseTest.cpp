@@ -7,22 +7,11 @@
 #include "support/FakeClock.h"
 #include "support/QtApp.h"
 
-namespace {
-
-TSettingsRecord Logging(bool antenna) {
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.ChangeLogOn = s.RawLogOn = s.ExtLogOn = 1;
-  s.InputAntenna = antenna;
-  return s;
-}
-
-}  // namespace
-
 TEST(LogDatabase, RowsAreStoredAsWrittenAndReadBackForTheViewer) {
   TDeployedFolder folder;
   TFakeClock clock(dt::Now());
   TDModule dm(folder.Path(), clock);
-  TSettingsRecord s = Logging(false);
+  TSettingsRecord s = AllLogsOn(false);
   dm.BindSettings(&s);
   const TDateTime before = dt::Now();
 
@@ -75,7 +64,7 @@ TEST(LogDatabase, LastRowIsCommittedByTheTimerWhenNothingFollows) {
   EnsureQApplication();
   TDeployedFolder folder;
   TDModule dm(folder.Path());  // the real clock, on the Qt thread
-  TSettingsRecord s = Logging(true);
+  TSettingsRecord s = AllLogsOn();
   dm.BindSettings(&s);
   dm.LogChange(37, 0, "DEVICE CONNECTED");
   dm.WaitWritten();  // written, but not yet committed

@@ -1,16 +1,20 @@
 #pragma once
 // Helpers shared by the log store's tests: a deployed temporary program
-// folder, direct SQL on a database file, and a splash window that records.
+// folder, direct SQL on a database file, a splash window that records, and a
+// backup service that fails.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "logstore/ExitBackup.h"
 #include "logstore/FbDatabase.h"
 #include "logstore/LogDatabase.h"
+#include "logstore/SettingsRecord.h"
 #include "logstore/SplashProgress.h"
 #include "logstore/fb_embedded.h"
 #include "support/TempProgramFolder.h"
@@ -19,6 +23,14 @@
 inline std::string ReadFile(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The default settings with every log switched on.
+inline TSettingsRecord AllLogsOn(bool Antenna = true) {
+  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
+  s.ChangeLogOn = s.RawLogOn = s.ExtLogOn = 1;
+  s.InputAntenna = Antenna;
+  return s;
 }
 
 // A temporary program folder with the built database and the engine files.
@@ -87,6 +99,37 @@ class TSql {
 struct TRecordingSplash final : ISplashProgress {
   std::vector<std::pair<std::string, unsigned>> Steps;
   void ShowStatus(const std::string& Text, unsigned Ms) override { Steps.emplace_back(Text, Ms); }
+};
+
+// The real backup service, spoiling one step as told.
+class TSpoiledService final : public IBackupService {
+ public:
+  enum TSpoil { None, BackupFailsHalfWay, BackupCutInHalf, BackupOfGarbage, RestoreFailsHalfWay, RestoreToJunk, RestoreLosesARow };
+  explicit TSpoiledService(TSpoil Spoil = None) : spoil_(Spoil) {}
+  std::string DatabaseAfterBackup;  // the database file's bytes once backed up
+
+  void Backup(const std::string& Database, const std::string& File, const std::function<void()>& OnWait) override {
+    real_->Backup(Database, File, OnWait);
+    DatabaseAfterBackup = ReadFile(Database);
+    if (spoil_ == BackupFailsHalfWay || spoil_ == BackupCutInHalf)
+      std::filesystem::resize_file(File, std::filesystem::file_size(File) / 2);
+    if (spoil_ == BackupOfGarbage) std::ofstream(File, std::ios::trunc) << "not a backup";
+    if (spoil_ == BackupFailsHalfWay) throw fb::EDatabaseError("disk full");
+  }
+  void Restore(const std::string& File, const std::string& Database, const std::function<void()>& OnWait) override {
+    if (spoil_ != RestoreFailsHalfWay && spoil_ != RestoreToJunk) return real_->Restore(File, Database, OnWait);
+    std::ofstream(Database) << "half a database";
+    if (spoil_ == RestoreFailsHalfWay) throw fb::EDatabaseError("disk full");
+  }
+  TLogRowCounts Inspect(const std::string& Database) override {
+    TLogRowCounts n = real_->Inspect(Database);
+    n.Raw -= spoil_ == RestoreLosesARow;
+    return n;
+  }
+
+ private:
+  TSpoil spoil_;
+  std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
 };
 
 // Runs one DISABLED_ test of this program in a fresh process (the engine's

@@ -26,15 +26,14 @@ class TNoBackup final : public IBackupService {
   TFakeLogDatabase* db_;
 };
 
-// A data module over the fake database, every log switched on.
+// A data module over the fake database.
 struct TFakeModule {
   TFakeClock Clock;
-  TSettingsRecord Settings = DecodeConfig(DefaultConfigRow());
+  TSettingsRecord Settings = AllLogsOn();
   std::vector<std::string> Faults;
   std::unique_ptr<TDModule> Dm;
 
   TFakeModule() {
-    Settings.ChangeLogOn = Settings.RawLogOn = Settings.ExtLogOn = 1;
     auto db = std::make_unique<TFakeLogDatabase>();
     db_ = db.get();
     Dm = std::make_unique<TDModule>(std::move(db), std::make_unique<TNoBackup>(db_), "/nowhere/RDSLOG.FDB", Clock);
