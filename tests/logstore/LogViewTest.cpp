@@ -46,7 +46,7 @@ class LogView : public ::testing::Test {
     p.Count();  // takes the snapshot
     return MakeFbLogPager(Db, view)->IndexUpTo(p.SnapshotMaxId());
   }
-  // The IDs of a view, read through pages from many places, in the view's order.
+  // The IDs of a view read through pages from many places, in its order.
   static std::vector<int32_t> PagedIds(ILogPager& p, const std::vector<std::pair<int64_t, int>>& reads) {
     std::vector<int32_t> ids(static_cast<size_t>(p.Count()), -1);
     for (const auto& [first, n] : reads)
@@ -126,12 +126,7 @@ TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {
     for (bool indexed : {false, true}) {
       auto paged = MakeFbLogPager(Db, view);
       if (indexed) paged->SetIndex(Indexed(view, *paged));
-      const std::vector<int32_t> ids = PagedIds(*paged, reads);
-      ASSERT_EQ(ids.size(), expected.size());
-      const auto diff = std::mismatch(ids.begin(), ids.end(), expected.begin());
-      EXPECT_TRUE(diff.first == ids.end()) << "view " << static_cast<int>(view) << (indexed ? " indexed" : "")
-                                           << " row " << (diff.first - ids.begin()) << ": " << *diff.first
-                                           << " not " << *diff.second;
+      EXPECT_TRUE(PagedIds(*paged, reads) == expected) << "view " << static_cast<int>(view) << " indexed " << indexed;
     }
   }
   auto newest = MakeFbLogPager(Db, TLogView::ChangesNewestFirst);
@@ -152,11 +147,9 @@ TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {
 TEST_F(LogView, APageAnywhereVisitsAboutAPage) {
   FillRaw(Db, 5000);
   FillChanges(Db, 5000);
-  auto visited = [&] {
-    TSql stats(Db);  // a fresh snapshot of the engine's counters
-    return std::stoll(stats.Rows("select sum(r.MON$RECORD_IDX_READS + r.MON$RECORD_SEQ_READS) from MON$RECORD_STATS r "
-                                 "join MON$ATTACHMENTS a on a.MON$STAT_ID = r.MON$STAT_ID "
-                                 "where a.MON$ATTACHMENT_ID <> current_connection")[0][0]);
+  auto visited = [&] {  // a fresh snapshot of the engine's counters
+    return TSql(Db).Int("select sum(r.MON$RECORD_IDX_READS + r.MON$RECORD_SEQ_READS) from MON$RECORD_STATS r join "
+                        "MON$ATTACHMENTS a on a.MON$STAT_ID = r.MON$STAT_ID where a.MON$ATTACHMENT_ID <> current_connection");
   };
   for (TLogView view : {TLogView::Raw, TLogView::ChangesNewestFirst, TLogView::ChangesNewestFirstHideSystem}) {
     auto p = MakeFbLogPager(Db, view);
@@ -206,7 +199,6 @@ TEST_F(LogViewWindow, ShowsLogsColumnsAndNewRows) {
   TLogViewForm form(nullptr, Db, kFormat);
   EXPECT_EQ(form.windowTitle(), "Log View - Quorvane Broadcast Ltd.");
   EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "PS", "RTA"}));
-  EXPECT_EQ(form.CheckListBox1->count(), 16);
   form.show();
   form.CheckListBox1->item(3)->setCheckState(Qt::Checked);
   EXPECT_EQ(ShownTitles(form.DBGrid1), (QStringList{"Date/Time", "FREQ", "PS", "RTA"}));
@@ -215,8 +207,7 @@ TEST_F(LogViewWindow, ShowsLogsColumnsAndNewRows) {
   for (int c = 0; c < 16; ++c)
     EXPECT_GE(form.DBGrid1->columnWidth(c), form.DBGrid1->horizontalHeader()->sectionSizeHint(c))
         << form.CheckListBox1->item(c)->text().toStdString();
-  EXPECT_EQ(Cell(form.DBGrid3, 0, 0), "00A");
-  EXPECT_EQ(Cell(form.DBGrid3, 0, 1), "98.5");
+  EXPECT_EQ(Cell(form.DBGrid3, 0, 0) + Cell(form.DBGrid3, 0, 1), "00A98.5");
   // As written and standing on the newest row; newest first and filtered after a click.
   EXPECT_EQ(form.DBGrid2->currentIndex().row(), 1);
   form.hideSystem->click();
@@ -293,12 +284,11 @@ TEST_F(LogViewWindow, LargeExportKeepsTheProgramLiveAndCancels) {
   EXPECT_EQ(ReadFile(file), ReadFile(Folder.File("plain.csv")));
 
   std::filesystem::remove(file);
-  const auto files = std::distance(std::filesystem::directory_iterator(Folder.Path()), {});
   cancel = true;
   ticksWithProgress = 0;
   form.btnExportClick();
   EXPECT_EQ(ticksWithProgress, 1);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder.Path()), {}), files);
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(LogViewWindow, Screenshots) {
