@@ -65,8 +65,7 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     TRecordingSplash splash;
     dm->SetSplash(&splash);
     EXPECT_TRUE(dm->Close()) << dm->CloseError();
-    ASSERT_GE(splash.Steps.size(), 2u);
-    EXPECT_EQ(splash.Steps.front().first, "Backup RDS Database ");
+    EXPECT_EQ(splash.Steps.at(0).first, "Backup RDS Database ");
   }
   EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
@@ -105,11 +104,7 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
     dm->BindSettings(&s);
     WriteSome(*dm, 2000);
   }
-  std::vector<std::string> good;
-  {
-    auto dm = Open(folder, clock);
-    good = Snapshot(*dm);
-  }
+  const std::vector<std::string> good = Snapshot(*Open(folder, clock));
   ASSERT_EQ(good.size(), 2003u);
   std::string goodBackup = ReadFile(folder.Database() + "_");
   ASSERT_FALSE(goodBackup.empty());
@@ -124,12 +119,11 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
     SCOPED_TRACE(name);
     auto service = std::make_unique<TSpoiledService>(spoil);
     TSpoiledService* spoiled = service.get();
-    std::vector<std::string> faults;
+    int faults = 0;
     auto dm = Open(folder, clock, std::move(service));
-    dm->SetFaultHandler(
-        TMethod<const std::string&>(std::string("fault"), [&](const std::string& m) { faults.push_back(m); }));
+    dm->SetFaultHandler(TMethod<const std::string&>(std::string("fault"), [&](const std::string&) { ++faults; }));
     EXPECT_FALSE(dm->Close());
-    EXPECT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults, 1);
     EXPECT_FALSE(dm->CloseError().empty());
     // The database file is exactly as it was closed, the previous good
     // backup is untouched, and no scratch file is left behind.
@@ -178,28 +172,21 @@ TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {
   std::ofstream(db) << "old";
   TFakeClock clock;
 
-  class TSlowService final : public IBackupService {
-   public:
-    explicit TSlowService(TFakeClock& c) : clock_(c) {}
-    int Polls = 0;
-    void Backup(const std::string&, const std::string& file, const std::function<void()>& wait) override {
-      Run(wait, 400, 300);  // 120 s of service time
-      std::ofstream(file) << "backup";
+  // The backup takes 400 polls of 300 ms (120 s), the restore 3 of 600 ms.
+  struct TSlowService final : IBackupService {
+    TFakeClock& Clock;
+    explicit TSlowService(TFakeClock& c) : Clock(c) {}
+    void Run(const std::function<void()>& wait, int polls, int stepMs, const std::string& file, const char* text) {
+      for (int i = 0; i < polls; ++i) Clock.Advance(stepMs), wait();
+      std::ofstream(file) << text;
     }
-    void Restore(const std::string&, const std::string& scratch, const std::function<void()>& wait) override {
-      Run(wait, 3, 600);
-      std::ofstream(scratch) << "new";
+    void Backup(const std::string&, const std::string& f, const std::function<void()>& w) override {
+      Run(w, 400, 300, f, "backup");
+    }
+    void Restore(const std::string&, const std::string& f, const std::function<void()>& w) override {
+      Run(w, 3, 600, f, "new");
     }
     TLogRowCounts Inspect(const std::string&) override { return {1, 2, 3, 4}; }
-
-   private:
-    void Run(const std::function<void()>& wait, int polls, int stepMs) {
-      for (int i = 0; i < polls; ++i, ++Polls) {
-        clock_.Advance(stepMs);
-        wait();
-      }
-    }
-    TFakeClock& clock_;
   } service(clock);
 
   TRecordingSplash splash;

@@ -34,18 +34,11 @@ inline TSettingsRecord AllLogsOn(bool Antenna = true) {
 }
 
 // A temporary program folder with the built database and the engine files.
-class TDeployedFolder {
- public:
+struct TDeployedFolder : TTempProgramFolder {
   TDeployedFolder() {
-    if (!DeployEmbeddedDatabase(folder_.Path())) throw std::runtime_error("deployment failed");
+    if (!DeployEmbeddedDatabase(Path())) throw std::runtime_error("deployment failed");
   }
-  ~TDeployedFolder() { RemoveEmbeddedDatabase(folder_.Path()); }
-  const std::string& Path() const { return folder_.Path(); }
-  std::string File(const std::string& Name) const { return folder_.File(Name); }
-  std::string Database() const { return folder_.Database(); }
-
- private:
-  TTempProgramFolder folder_;
+  ~TDeployedFolder() { RemoveEmbeddedDatabase(Path()); }
 };
 
 // One attachment with its transaction for direct statements in tests.
@@ -55,20 +48,14 @@ class TSql {
     att_.Open(Database, LogDatabaseConnectParams());
     tra_.Start(att_);
   }
-  ~TSql() {
-    try {
-      tra_.Commit();
-    } catch (...) {
-    }
-  }
-  // Runs a statement; Bind sets its parameters.
-  uint64_t Exec(const std::string& Sql, const std::function<void(fb::TStatement&)>& Bind = nullptr) {
+  ~TSql() { tra_.Commit(); }
+  // Runs and commits a statement; Bind sets its parameters.
+  void Exec(const std::string& Sql, const std::function<void(fb::TStatement&)>& Bind = nullptr) {
     fb::TStatement st;
     st.Prepare(att_, tra_, Sql);
     if (Bind) Bind(st);
-    const uint64_t n = st.Execute();
+    st.Execute();
     tra_.CommitRetaining();
-    return n;
   }
   // Every row of a query, each column as text (integers in decimal).
   std::vector<std::vector<std::string>> Rows(const std::string& Sql) {

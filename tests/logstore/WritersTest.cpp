@@ -15,15 +15,12 @@
 namespace {
 
 // A backup that keeps whatever the fake database holds.
-class TNoBackup final : public IBackupService {
- public:
-  explicit TNoBackup(TFakeLogDatabase* Db) : db_(Db) {}
+struct TNoBackup final : IBackupService {
+  TFakeLogDatabase* Db;
+  explicit TNoBackup(TFakeLogDatabase* d) : Db(d) {}
   void Backup(const std::string&, const std::string&, const std::function<void()>&) override {}
   void Restore(const std::string&, const std::string&, const std::function<void()>&) override {}
-  TLogRowCounts Inspect(const std::string&) override { return db_->CountRows(); }
-
- private:
-  TFakeLogDatabase* db_;
+  TLogRowCounts Inspect(const std::string&) override { return Db->CountRows(); }
 };
 
 // A data module over the fake database.
@@ -62,7 +59,7 @@ const uint16_t kGroup[5] = {0xD3C2, 0x2420, 0xE0CD, 0x4142, 0x0007};
 
 }  // namespace
 
-TEST(LogWriters, ChangeLogFollowsTheMasterAndPerKindSwitches) {
+TEST(LogWriters, EachLogFollowsItsSwitchesAndNoneWritesDuringAReplay) {
   TFakeModule m;
   const std::set<int> all{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 200};
   EXPECT_EQ(m.WrittenSigs(), all);  // kind 37 is stored as code 200
@@ -89,43 +86,33 @@ TEST(LogWriters, ChangeLogFollowsTheMasterAndPerKindSwitches) {
     m.Settings.*c.Switch = 1;
   }
 
+  // Raw rows follow their switch and mark the MPX input with 255 instead of
+  // the channel; the extended writer leaves its switch to the caller.
+  m.Dm->LogRaw(kGroup, 115);
+  m.Settings.InputAntenna = 0;
+  m.Dm->LogRaw(kGroup, 115);
+  m.Settings.RawLogOn = m.Settings.ExtLogOn = 0;
+  m.Dm->LogRaw(kGroup, 115);
+  m.Dm->LogExt(TExtRecord{});
+  const std::vector<TRawRecord>& raws = m.Db().Raws;
+  ASSERT_EQ(raws.size(), 2u);
+  EXPECT_TRUE(std::equal(kGroup, kGroup + 5, raws[0].Words) && raws[0].Words[5] == 0);
+  EXPECT_TRUE(raws[0].Freq == 115 && raws[1].Freq == 255 && m.Db().Exts.size() == 1);
+  m.Settings.RawLogOn = 1;
+
   // Replay mode: nothing at all, not even mode changes or system events.
   m.Dm->SetReplayMode(true);
   EXPECT_TRUE(m.WrittenSigs().empty());
-  const size_t raws = m.Db().Raws.size();
   m.Dm->LogRaw(kGroup, 115);
   m.Dm->LogExt(TExtRecord{});
-  EXPECT_EQ(m.Db().Raws.size(), raws);
-  EXPECT_TRUE(m.Db().Exts.empty());
+  EXPECT_TRUE(m.Db().Raws.size() == 2 && m.Db().Exts.size() == 1);
   m.Dm->SetReplayMode(false);
 
   // Without settings bound every switch counts as off.
   m.Dm->BindSettings(nullptr);
   EXPECT_EQ(m.WrittenSigs(), (std::set<int>{12, 200}));
   m.Dm->LogRaw(kGroup, 115);
-  EXPECT_EQ(m.Db().Raws.size(), raws);
-}
-
-TEST(LogWriters, RawAndExtendedRowsFollowTheirSwitchesAndInput) {
-  TFakeModule m;
-  m.Dm->LogRaw(kGroup, 115);
-  ASSERT_EQ(m.Db().Raws.size(), 1u);
-  const TRawRecord& r = m.Db().Raws[0];
-  EXPECT_TRUE(std::equal(kGroup, kGroup + 5, r.Words) && r.Words[5] == 0 && r.Freq == 115);
-
-  // The MPX input marks the row with 255 instead of the channel.
-  m.Settings.InputAntenna = 0;
-  m.Dm->LogRaw(kGroup, 115);
-  EXPECT_EQ(m.Db().Raws.back().Freq, 255);
-
-  m.Settings.RawLogOn = 0;
-  m.Dm->LogRaw(kGroup, 115);
   EXPECT_EQ(m.Db().Raws.size(), 2u);
-
-  // The extended writer leaves the switch to its caller.
-  m.Settings.ExtLogOn = 0;
-  m.Dm->LogExt(TExtRecord{});
-  EXPECT_EQ(m.Db().Exts.size(), 1u);
 }
 
 TEST(LogWriters, RowsAreCommittedWithinASecondEvenWithoutFurtherWrites) {
