@@ -36,16 +36,11 @@ TEST(Schema, BuiltDatabaseHasExactlyTheExpectedMetadata) {
                      "and s.RDB$FIELD_POSITION = 0 "
                      "left join RDB$RELATION_CONSTRAINTS rc on rc.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
                      "where coalesce(i.RDB$SYSTEM_FLAG, 0) = 0 order by 1, 2, 5, 6, 3"),
-            (TRows{{"LOG_CH", "DT", "0", "-", "1", "0"},
-                   {"LOG_CH", "DT", "0", "-", "2", "0"},
-                   {"LOG_CH", "DT", "0", "-", "2", "1"},
-                   {"LOG_CH", "ID", "1", "PRIMARY KEY", "1", "0"},
-                   {"LOG_CH", "ID", "0", "-", "1", "1"},
-                   {"LOG_EXT", "DT", "0", "-", "1", "0"},
-                   {"LOG_EXT", "ID", "1", "PRIMARY KEY", "1", "0"},
-                   {"LOG_EXT", "ID", "0", "-", "1", "1"},
-                   {"LOG_RAW", "DT", "0", "-", "1", "0"},
-                   {"LOG_RAW", "ID", "1", "PRIMARY KEY", "1", "0"},
+            (TRows{{"LOG_CH", "DT", "0", "-", "1", "0"},           {"LOG_CH", "DT", "0", "-", "2", "0"},
+                   {"LOG_CH", "DT", "0", "-", "2", "1"},           {"LOG_CH", "ID", "1", "PRIMARY KEY", "1", "0"},
+                   {"LOG_CH", "ID", "0", "-", "1", "1"},           {"LOG_EXT", "DT", "0", "-", "1", "0"},
+                   {"LOG_EXT", "ID", "1", "PRIMARY KEY", "1", "0"}, {"LOG_EXT", "ID", "0", "-", "1", "1"},
+                   {"LOG_RAW", "DT", "0", "-", "1", "0"},          {"LOG_RAW", "ID", "1", "PRIMARY KEY", "1", "0"},
                    {"LOG_RAW", "ID", "0", "-", "1", "1"}}));
 
   // Shipped empty, with its generators: the program writes the default

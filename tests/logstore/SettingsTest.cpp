@@ -6,6 +6,12 @@
 #include "logstore/DModule.h"
 #include "support/FakeClock.h"
 
+static std::vector<int32_t> Cols(const TConfigRow& Row, std::initializer_list<int> Which) {
+  std::vector<int32_t> v;
+  for (int c : Which) v.push_back(Row.Col[c]);
+  return v;
+}
+
 TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   EXPECT_EQ(EncodeConfig(DecodeConfig(DefaultConfigRow())), DefaultConfigRow());
   // Out-of-range stored values decode bit by bit, without range checks;
@@ -17,9 +23,7 @@ TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   TSettingsRecord s = DecodeConfig(row);
   EXPECT_TRUE(s.Spacing == 3 && s.Presets[0] == 0x34 && s.Opt6A == 3 && s.Opt6C == 3);
   row = EncodeConfig(s);
-  EXPECT_EQ(row.Col[TConfigRow::ELO2], 0xE7);
-  EXPECT_EQ(row.Col[TConfigRow::OPT1], 0xFC);
-  EXPECT_EQ(row.Col[TConfigRow::OPT6], 0x3F);
+  EXPECT_EQ(Cols(row, {TConfigRow::ELO2, TConfigRow::OPT1, TConfigRow::OPT6}), (std::vector<int32_t>{0xE7, 0xFC, 0x3F}));
 
   // A flag byte of any non-zero value is one bit; 2-bit values are masked;
   // too large for a 16-bit column is clamped, never an error on save.
@@ -31,11 +35,8 @@ TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   s.ExtLogMinutes = 100000;
   s.KeepDays = -70000;
   row = EncodeConfig(s);
-  EXPECT_EQ(row.Col[TConfigRow::INF], 1 | (2 << 5));
-  EXPECT_EQ(row.Col[TConfigRow::ELO2], 1 << 6);
-  EXPECT_EQ(row.Col[TConfigRow::OPT6], 1 << 2);
-  EXPECT_EQ(row.Col[TConfigRow::ELOGTIME], 32767);
-  EXPECT_EQ(row.Col[TConfigRow::LOGLIVE], -32768);
+  EXPECT_EQ(Cols(row, {TConfigRow::INF, TConfigRow::ELO2, TConfigRow::OPT6, TConfigRow::ELOGTIME, TConfigRow::LOGLIVE}),
+            (std::vector<int32_t>{1 | (2 << 5), 1 << 6, 1 << 2, 32767, -32768}));
 
   // Written by an older version or by hand, 0 would mean "delete every log"
   // and an extended row with every data packet: read as 1.

@@ -176,10 +176,7 @@ TEST(LogWriters, FailingDiskIsReportedOnceThenRetriedWhileTheProgramRuns) {
   EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
 
   // A commit that fails suspends as well, and is reported again as a new fault.
-  auto tick = [&] {
-    m.Dm->CommitIfDue();
-    m.Dm->WaitWritten();
-  };
+  auto tick = [&] { m.Dm->CommitIfDue(), m.Dm->WaitWritten(); };
   m.Db().FailCommits = true;
   m.Dm->LogRaw(kGroup, 1);
   m.Clock.Advance(TDModule::kCommitAgeMs);
@@ -224,9 +221,9 @@ TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
     cv.wait(lock, [&] { return open; });
     d.InsertChange(1, ++inserted, "");
   };
-  auto release = [&] {
+  auto gate = [&](bool to) {
     std::lock_guard<std::mutex> lock(m);
-    open = true;
+    open = to;
     cv.notify_all();
   };
   std::atomic<size_t> posted{0};
@@ -240,18 +237,15 @@ TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(posted.load(), TLogWriter::kMaxQueued + 1);
-  release();
+  gate(true);
   producer.join();
   // Rows still queued behind a slow one: Exclusive waits for all of them.
-  {
-    std::lock_guard<std::mutex> lock(m);
-    open = false;
-  }
+  gate(false);
   for (int i = 0; i < 3; ++i) writer.Post(0, row);
   size_t seen = 0;
   std::thread reader([&] { writer.Exclusive([&](ILogDatabase&) { seen = db.Changes.size(); }); });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  release();
+  gate(true);
   reader.join();
   EXPECT_EQ(seen, total + 3);
 }
