@@ -48,13 +48,23 @@ std::unique_ptr<TDModule> Open(const TDeployedFolder& folder, IClock& clock,
 
 }  // namespace
 
-TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
+// The database a link to a file elsewhere: the link stays, its target is
+// replaced, and what a killed exit backup left goes at the next start.
+TEST(ExitBackup, KeepsEveryRowAndTheLinkAndShrinksTheFileAfterAMassDelete) {
   TDeployedFolder folder;
+  TTempProgramFolder elsewhere(false);
+  const std::string target = elsewhere.File("logs.fdb");
+  fs::copy_file(folder.Database(), target);
+  fs::remove(folder.Database());
+  fs::create_symlink(target, folder.Database());
+  const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
+  for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');
   TFakeClock clock(dt::Now());
   TSettingsRecord s;
   std::vector<std::string> before;
   {
     auto dm = Open(folder, clock);
+    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
     dm->LoadConfig(s);
     s = AllLogsOn();
     s.KeepDays = 5;
@@ -67,15 +77,13 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     EXPECT_TRUE(dm->Close()) << dm->CloseError();
     EXPECT_EQ(splash.Steps.at(0).first, "Backup RDS Database ");
   }
+  EXPECT_EQ(fs::read_symlink(folder.Database()), target);
   EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)) || fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   const auto fullSize = fs::file_size(folder.Database());
   {
     auto dm = Open(folder, clock);
     EXPECT_EQ(Snapshot(*dm), before);
-    TSettingsRecord again;
-    dm->LoadConfig(again);
-    EXPECT_EQ(again, s);
     // The generators carry on after the restore.
     dm->BindSettings(&s);
     dm->LogChange(12, 0, "MPX");
@@ -93,6 +101,7 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     EXPECT_EQ(dm->CountRows().Raw, 0);
   }
   EXPECT_LT(fs::file_size(folder.Database()), fullSize / 2);
+  EXPECT_TRUE(fs::is_symlink(folder.Database()));
 }
 
 TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
@@ -137,33 +146,6 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
     check.reset();  // a good exit: its backup is the next case's previous one
     goodBackup = ReadFile(folder.Database() + "_");
   }
-}
-
-TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplacedAndLeftoversGoAtTheStart) {
-  TDeployedFolder folder;
-  TTempProgramFolder elsewhere(false);
-  const std::string target = elsewhere.File("logs.fdb");
-  fs::copy_file(folder.Database(), target);
-  fs::remove(folder.Database());
-  fs::create_symlink(target, folder.Database());
-  TFakeClock clock(dt::Now());
-  TSettingsRecord s = AllLogsOn();
-  // What a killed exit backup left goes at the next start.
-  const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
-  for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');
-  {
-    auto dm = Open(folder, clock);
-    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
-    dm->BindSettings(&s);
-    WriteSome(*dm, 100);
-    EXPECT_TRUE(dm->Close()) << dm->CloseError();
-  }
-  EXPECT_TRUE(fs::is_symlink(folder.Database()));
-  EXPECT_EQ(fs::read_symlink(folder.Database()), target);
-  EXPECT_EQ(InspectLogDatabase(target).Raw, 100);
-  EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
 }
 
 TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {

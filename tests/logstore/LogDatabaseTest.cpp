@@ -37,8 +37,7 @@ TEST(LogDatabase, RowsAreStoredAsWrittenAndReadBackForTheViewer) {
   ASSERT_EQ(ch.size(), 3u);
   for (size_t i = 0; i < ch.size(); ++i) {
     EXPECT_EQ(ch[i].ID, static_cast<int>(i + 1));  // from the generator
-    EXPECT_GE(ch[i].DT, before - 1.0 / 1440);     // set by the database at the insert
-    EXPECT_LE(ch[i].DT, dt::Now() + 1.0 / 1440);
+    EXPECT_TRUE(ch[i].DT >= before - 1.0 / 1440 && ch[i].DT <= dt::Now() + 1.0 / 1440);  // set at the insert
   }
   EXPECT_EQ(ch[0].STR, bytes.substr(0, 64));
   EXPECT_EQ(ch[1].STR, std::string(64, ' '));  // fixed-length column
