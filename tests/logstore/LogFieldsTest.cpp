@@ -49,9 +49,7 @@ TEST(LogFields, ChangeLogWhatAndChangedTo) {
   // Cut to the display lengths.
   EXPECT_EQ(Ch(12, 0, std::string(64, 'm')).SIGSTR.size(), 20u);
   EXPECT_EQ(Ch(10, 0, std::string(64, 'r')).VL.size(), 50u);
-  std::string af = "A";
-  for (int i = 0; i < 25; ++i) af += char(100 + i);
-  EXPECT_EQ(Ch(9, 25, af).VL.size(), 50u);
+  EXPECT_EQ(Ch(9, 25, "A" + std::string(25, char(115))).VL.size(), 50u);
 }
 
 TEST(LogFields, ExtendedLogTexts) {
