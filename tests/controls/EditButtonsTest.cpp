@@ -154,7 +154,6 @@ TEST(MRUList, LimitCaseAndFilter) {
   EXPECT_EQ(f.Filter("98"), (std::vector<std::string>{"98.1", "98.5"}));
   EXPECT_EQ(f.Filter("AB"), (std::vector<std::string>{"Abc", "abd"}));
   EXPECT_EQ(f.Filter("\xE4r"), (std::vector<std::string>{"\xC4rger"}));
-  EXPECT_EQ(f.Filter("").size(), 7u);
   f.SetCaseSensitive(true);
   EXPECT_EQ(f.Filter("ab"), (std::vector<std::string>{"abd"}));
   EXPECT_TRUE(f.Filter("zz").empty());
@@ -208,10 +207,7 @@ TEST(PopupListbox, IncrementalSearchWheelAndSizeGrip) {
   QTest::mousePress(grip, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
   QTest::mouseMove(grip, QPoint(32, -18));
   QTest::mouseRelease(grip, Qt::LeftButton, Qt::NoModifier, QPoint(32, -18));
-  EXPECT_EQ(list.geometry().left(), before.left());
-  EXPECT_EQ(list.geometry().bottom(), before.bottom());
-  EXPECT_EQ(list.geometry().right(), before.right() + 30);
-  EXPECT_EQ(list.geometry().top(), before.top() - 20);
+  EXPECT_EQ(list.geometry(), before.adjusted(0, -20, 30, 0));
   EXPECT_EQ(grip->geometry().topRight(), list.rect().topRight());
   EXPECT_GT(list.VisibleRows(), 1);
 

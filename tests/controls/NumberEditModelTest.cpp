@@ -36,20 +36,19 @@ TEST(NumberLimits, ClampMatrix) {
 }
 
 TEST(NumberLimits, RoundingTiesToEvenAndOutOfRange) {
-  EXPECT_EQ(RoundToDecimalPlaces(0.125, 2), 0.12);  // exact tie goes to even
-  EXPECT_EQ(RoundToDecimalPlaces(0.375, 2), 0.38);
-  EXPECT_EQ(RoundToDecimalPlaces(-2.5, 0), -2.0);
-  EXPECT_EQ(RoundToDecimalPlaces(2.675, 2), 2.68);  // the scaled 267.5 is a tie: even
-  EXPECT_EQ(RoundToDecimalPlaces(0.145, 2), 0.14);  // scaled just below the tie
-  EXPECT_EQ(RoundToDecimalPlaces(1.23456, 38), 1.23456);  // 38 and more: untouched
-  EXPECT_EQ(RoundToDecimalPlaces(1.23456, -1), 1.23456);
+  // Exact ties go to even (2.675 scales to the tie 267.5, 0.145 to just
+  // below it); 38 places and more, or scaled values beyond a 64-bit integer,
+  // leave the value as it is; just inside that range still rounds.
+  const struct {
+    double v;
+    int places;
+    double rounded;
+  } cases[] = {{0.125, 2, 0.12}, {0.375, 2, 0.38}, {-2.5, 0, -2.0}, {2.675, 2, 2.68}, {0.145, 2, 0.14},
+               {1.23456, 38, 1.23456}, {1.23456, -1, 1.23456}, {123456789.123456789, 15, 123456789.123456789},
+               {-1e30, 0, -1e30}, {4503599627370495.5, 0, 4503599627370496.0}};
+  for (const auto& c : cases) EXPECT_EQ(RoundToDecimalPlaces(c.v, c.places), c.rounded) << c.v << " to " << c.places;
   EXPECT_NEAR(RoundToDecimalPlaces(1.5e-30, 37), 1.5e-30, 1e-44);
-  // Scaled values beyond a 64-bit integer keep the value as it is.
-  EXPECT_EQ(RoundToDecimalPlaces(123456789.123456789, 15), 123456789.123456789);
-  EXPECT_EQ(RoundToDecimalPlaces(-1e30, 0), -1e30);
   EXPECT_TRUE(std::isnan(RoundToDecimalPlaces(std::nan(""), 2)));
-  // Just inside the range still rounds.
-  EXPECT_EQ(RoundToDecimalPlaces(4503599627370495.5, 0), 4503599627370496.0);
 
   // The clamp comes first and a clamped bound is rounded too.
   TNumberEditModel m = Box(0.125, 1, 2);
@@ -171,9 +170,7 @@ TEST(NumberEditModel, DisplayTextAndParseBack) {
   EXPECT_EQ(plain.ParseBack("1,234.567"), TNumberEditModel::TParse::Number);
   EXPECT_EQ(plain.Value(), 1234.57);
 
-  // The Text property keeps what it is given and refuses non-numbers.
-  f.SetText(" 500 ");
-  EXPECT_EQ(f.Value(), 500.0);
+  // The Text property refuses non-numbers (what it takes: the widget's test).
   f.SetText("");
   EXPECT_FALSE(f.Value().has_value());
   f.StoreValue(98.5);
