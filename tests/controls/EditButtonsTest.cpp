@@ -19,7 +19,8 @@ TEST(EditButtons, FaceGeometry) {
   TUpDownHalves h = SplitUpDownFace(QRect(0, 0, 16, 17));
   EXPECT_TRUE(h.Upper == QRect(0, 0, 16, 8) && h.Lower == QRect(0, 9, 16, 8) && h.Middle == QRect(0, 8, 16, 1));
   EXPECT_TRUE(SplitUpDownFace(QRect(0, 0, 16, 16)).Middle.isEmpty());
-  for (auto [y, half] : {std::pair{7, 1}, {8, 0}, {9, 0}, {10, 2}}) EXPECT_EQ(PressedHalfAt(ebsUpDownEx, y, 17), half) << y;
+  for (auto [y, half] : {std::pair{7, 1}, {8, 0}, {9, 0}, {10, 2}})
+    EXPECT_EQ(PressedHalfAt(ebsUpDownEx, y, 17), half) << y;
   EXPECT_EQ(PressedHalfAt(ebsDropDownEx, 16, 17), 1);
 
   // Widths and heights.

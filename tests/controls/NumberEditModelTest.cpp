@@ -64,9 +64,9 @@ TEST(NumberEditModel, SteppingAtBoundsAndFromEmpty) {
     std::optional<double> from;
     bool up;
     std::optional<double> to;
-  } cases[] = {{f, {}, true, 87.0},       {f, {}, false, 87.0},      {f, 108.0, true, 108.0},  {f, 87.0, false, 87.0},
-               {f, 98.0, true, 98.1},     {f, 98.0, false, 97.9},    {free, {}, false, 1.0},   {free, 0.125, true, 1.12},
-               {free, 0.375, true, 1.38}, {port, 8000, true, 8001},  {port, 100, false, 99},
+  } cases[] = {{f, {}, true, 87.0},     {f, {}, false, 87.0},    {f, 108.0, true, 108.0},  {f, 87.0, false, 87.0},
+               {f, 98.0, true, 98.1},   {f, 98.0, false, 97.9},  {free, {}, false, 1.0},   {free, 0.125, true, 1.12},
+               {free, 0.375, true, 1.38}, {port, 8000, true, 8001}, {port, 100, false, 99},
                {Box(1, 30, 0, 0), 5, true, std::nullopt}};  // no increment: no step
   for (auto c : cases) {
     if (c.from) c.box.StoreValue(*c.from);

@@ -83,8 +83,7 @@ TEST(CrashRecovery, SigkillLosesNoCommittedRowAndAtMostTheLastSecond) {
   EXPECT_EQ(outOfOrder, 0u);
   TSettingsRecord s = AllLogsOn();
   dm.BindSettings(&s);
-  const uint16_t g[5] = {1, 2, 3, 4, 5};
-  dm.LogRaw(g, 1);
+  dm.LogRaw({1, 2, 3, 4, 5}, 1);
   EXPECT_TRUE(dm.Close()) << dm.CloseError();
   EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, n.Raw + 1);
 }
@@ -97,10 +96,7 @@ TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
   {
     TDModule dm(folder.Path());
     dm.BindSettings(&s);
-    for (int i = 0; i < 3000; ++i) {
-      const uint16_t g[5] = {static_cast<uint16_t>(i), 2, 3, 4, 5};
-      dm.LogRaw(g, 1);
-    }
+    for (uint16_t i = 0; i < 3000; ++i) dm.LogRaw({i, 2, 3, 4, 5}, 1);
   }
   const TLogRowCounts before = InspectLogDatabase(folder.Database());
 

@@ -82,23 +82,20 @@ TEST(EmbeddedEngine, FolderThatCannotBeWrittenFailsTheStart) {
   EXPECT_FALSE(DeployWithoutWriteAccess(folder.Path()));
   EXPECT_TRUE(Listing(folder.Path()).empty());
 
-  // Folders present but the program folder itself read-only: the
-  // configuration file cannot be written.
+  // Folders present, the program folder read-only: no configuration file.
   fs::permissions(folder.Path(), fs::perms::owner_write, fs::perm_options::add);
   fs::create_directory(folder.File("udf"));
   fs::create_directory(folder.File("intl"));
   fs::permissions(folder.Path(), fs::perms::owner_write, fs::perm_options::remove);
   EXPECT_FALSE(DeployWithoutWriteAccess(folder.Path()));
 
-  // A program folder that does not exist: the sub-folders are made one
-  // level only, never a chain.
+  // A missing program folder: sub-folders are made one level only, never a chain.
   EXPECT_FALSE(DeployEmbeddedDatabase(folder.File("missing/deeper")));
   EXPECT_FALSE(fs::exists(folder.File("missing")));  // its message is the main window test's
 }
 
-// Anyone on the machine can make a folder or a link under a fixed name in the
-// shared temporary folder first; the engine's lock folder then goes elsewhere
-// instead of failing the start.
+// A fixed name in a shared folder can be claimed by anyone first: the engine's
+// lock folder then goes elsewhere instead of failing the start.
 TEST(EmbeddedEngine, LockFolderNameClaimedBySomeoneElseDoesNotBlockTheStart) {
   TTempProgramFolder folder(false), tmp(false);
   ::setenv("TMPDIR", tmp.Path().c_str(), 1);           // where the old fixed name was

@@ -23,16 +23,15 @@ std::vector<std::string> Snapshot(TDModule& dm) {
     for (int b : r.BLOCK) line += " " + std::to_string(b);
     s.push_back(line + " " + std::to_string(r.FREQ));
   });
-  dm.ReadExtLog([&](const TExtLogRow& r) { s.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF); });
+  dm.ReadExtLog([&](const TExtLogRow& r) {
+    s.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF);
+  });
   return s;
 }
 
 // Raw groups, then a change, a system event and an extended row.
 void WriteSome(TDModule& dm, int raws) {
-  for (int i = 0; i < raws; ++i) {
-    const uint16_t g[5] = {static_cast<uint16_t>(i), 0x2420, 0x3333, 0x4444, 0};
-    dm.LogRaw(g, i % 211);
-  }
+  for (uint16_t i = 0; i < raws; ++i) dm.LogRaw({i, 0x2420, 0x3333, 0x4444, 0}, i % 211);
   dm.LogChange(6, 0, "PS NAME ");
   dm.LogChange(37, 0, "PROGRAM CLOSED");
   TExtRecord e;
@@ -79,7 +78,8 @@ TEST(ExitBackup, KeepsEveryRowAndTheLinkAndShrinksTheFileAfterAMassDelete) {
   }
   EXPECT_EQ(fs::read_symlink(folder.Database()), target);
   EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)) || fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   const auto fullSize = fs::file_size(folder.Database());
   {
     auto dm = Open(folder, clock);

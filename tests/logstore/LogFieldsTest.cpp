@@ -7,11 +7,6 @@ namespace {
 
 TChangeLogFields Ch(int sig, int intd, const std::string& str) { return ChangeLogFields({0, 0, sig, intd, str}); }
 
-std::string Padded(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
 }  // namespace
 
 TEST(LogFields, ChangeLogWhatAndChangedTo) {
@@ -22,7 +17,7 @@ TEST(LogFields, ChangeLogWhatAndChangedTo) {
       // Kinds whose value is decoded from INTD by the mode or list in STR.
       {0, 0xD3C2, "R", "PI", "D3C2"},
       {0, 0x54A6, "B", "CALL", "KZZY"},
-      {0, 0x1234, Padded("", 64), "", ""},  // no mode text (as the fixed column returns it): nothing shown
+      {0, 0x1234, std::string(64, ' '), "", ""},  // no mode text (as the fixed column returns it): nothing shown
       {2, 10, "R", "PTY", "Pop Music"},
       {2, 10, "B", "PTY", "Country"},
       {5, 9, "whatever", "DI", ""},
@@ -55,7 +50,7 @@ TEST(LogFields, ChangeLogWhatAndChangedTo) {
 TEST(LogFields, ExtendedLogTexts) {
   // DI 9: stereo, dynamic.
   TExtLogRow r{0, 0, 115, 1, 0, 65535, 0x54A6, 10, "", "", "", 45218, (13 << 12) | (5 << 6) | 2, 3, 9, "MB ", "",
-               Padded(std::string("A") + char(1) + char(115) + char(204), 255)};
+               std::string("A") + char(1) + char(115) + char(204) + std::string(251, ' ')};
   TExtLogFields f = ExtLogFields(r);
   // The RBDS table (PTY), chosen by the mode.
   EXPECT_EQ(f._MODE + "|" + f._FREQ + "|" + f._PI + "|" + f._PTY + "|" + f._TP + "|" + f._TA + "|" + f._MS,
@@ -80,7 +75,7 @@ TEST(LogFields, ExtendedLogTexts) {
   struct {
     int Afs;
     std::string Af, Shown;
-  } const afs[] = {{0, "A", "not transmitted|"}, {255, "A", "unknown|"}, {5, Padded("", 255), "|"},
+  } const afs[] = {{0, "A", "not transmitted|"}, {255, "A", "unknown|"}, {5, std::string(255, ' '), "|"},
                    {26, "Axxxxxxxxxxxxxxxxxxxxxxxxxxx", "|"}, {-1, "A", "|"}};
   for (const auto& c : afs) {
     r.AFS = c.Afs;

@@ -1,7 +1,5 @@
 #pragma once
-// Helpers shared by the log store's tests: a deployed temporary program
-// folder, direct SQL on a database file, a splash window that records, and a
-// backup service that fails.
+// Helpers shared by the log store's tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -91,7 +89,8 @@ struct TRecordingSplash final : ISplashProgress {
 // The real backup service, spoiling one step as told.
 class TSpoiledService final : public IBackupService {
  public:
-  enum TSpoil { None, BackupFailsHalfWay, BackupCutInHalf, BackupOfGarbage, RestoreFailsHalfWay, RestoreToJunk, RestoreLosesARow };
+  enum TSpoil { None, BackupFailsHalfWay, BackupCutInHalf, BackupOfGarbage,
+                RestoreFailsHalfWay, RestoreToJunk, RestoreLosesARow };
   explicit TSpoiledService(TSpoil Spoil = None) : spoil_(Spoil) {}
   std::string DatabaseAfterBackup;  // the database file's bytes once backed up
 

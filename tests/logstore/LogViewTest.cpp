@@ -128,8 +128,7 @@ TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {
   auto newest = MakeFbLogPager(Db, TLogView::ChangesNewestFirst);
   newest->SetIndex(Indexed(TLogView::ChangesNewestFirst, *newest));
   newest->Read(0, 1, [](int64_t, const TLogRecord& r) { EXPECT_EQ(Trim(r.Ch.STR), "NEWEST"); });
-  // Rows appended later come in on Refresh: first in the newest-first order,
-  // moving the indexed rows down.
+  // Rows appended later come in on Refresh, first when newest first.
   Change("2031-01-01 00:00:00", 6, 0, "LATER");
   EXPECT_EQ(newest->Count(), 1001);
   EXPECT_EQ(newest->Refresh(), 1);
@@ -144,8 +143,9 @@ TEST_F(LogView, APageAnywhereVisitsAboutAPage) {
   FillRaw(Db, 5000);
   FillChanges(Db, 5000);
   auto visited = [&] {  // a fresh snapshot of the engine's counters
-    return TSql(Db).Int("select sum(r.MON$RECORD_IDX_READS + r.MON$RECORD_SEQ_READS) from MON$RECORD_STATS r join "
-                        "MON$ATTACHMENTS a on a.MON$STAT_ID = r.MON$STAT_ID where a.MON$ATTACHMENT_ID <> current_connection");
+    return TSql(Db).Int("select sum(r.MON$RECORD_IDX_READS + r.MON$RECORD_SEQ_READS) from MON$RECORD_STATS r "
+                        "join MON$ATTACHMENTS a on a.MON$STAT_ID = r.MON$STAT_ID "
+                        "where a.MON$ATTACHMENT_ID <> current_connection");
   };
   for (TLogView view : {TLogView::Raw, TLogView::ChangesNewestFirst, TLogView::ChangesNewestFirstHideSystem}) {
     auto p = MakeFbLogPager(Db, view);
@@ -251,9 +251,8 @@ TEST_F(LogViewWindow, ExportWritesTheChosenLogs) {
   EXPECT_FALSE(std::filesystem::exists(Folder.File("gone")));
 }
 
-// A large export runs beside the program: the user-interface thread keeps
-// serving its timers while the progress shows, the file equals the one the
-// plain writer gives, and a cancel leaves no file behind.
+// A large export runs beside the program: its timers keep being served while the
+// progress shows, the file is the plain writer's, and a cancel leaves no file.
 TEST_F(LogViewWindow, LargeExportKeepsTheProgramLiveAndCancels) {
   FillRaw(Db, 60000);
   TLogViewForm form(nullptr, Db, kFormat);

@@ -23,7 +23,8 @@ TEST(SettingsRecord, EncodingMasksClampsAndDropsSpareBits) {
   TSettingsRecord s = DecodeConfig(row);
   EXPECT_TRUE(s.Spacing == 3 && s.Presets[0] == 0x34 && s.Opt6A == 3 && s.Opt6C == 3);
   row = EncodeConfig(s);
-  EXPECT_EQ(Cols(row, {TConfigRow::ELO2, TConfigRow::OPT1, TConfigRow::OPT6}), (std::vector<int32_t>{0xE7, 0xFC, 0x3F}));
+  EXPECT_EQ(Cols(row, {TConfigRow::ELO2, TConfigRow::OPT1, TConfigRow::OPT6}),
+            (std::vector<int32_t>{0xE7, 0xFC, 0x3F}));
 
   // A flag byte of any non-zero value is one bit; 2-bit values are masked;
   // too large for a 16-bit column is clamped, never an error on save.
@@ -67,8 +68,7 @@ TEST(SettingsRow, FirstStartWritesTheDefaultsAndEveryFieldRoundTripsAcrossRestar
     }
     EXPECT_EQ(dm.CountRows().Config, 1);
   }
-  // After the exit backup and restore the row (with a new database key) is
-  // still found and rewritten.
+  // After the exit backup and restore (a new database key): found and rewritten.
   TDModule dm(folder.Path(), clock);
   dm.LoadConfig(got);
   EXPECT_EQ(got, last);
@@ -81,9 +81,8 @@ TEST(SettingsRow, FirstStartWritesTheDefaultsAndEveryFieldRoundTripsAcrossRestar
 TEST(SettingsRow, RowIsFoundByItsKeyWhateverItHolds) {
   TDeployedFolder folder;
   {
-    // A row as an older or damaged file may hold it: NULL in every nullable
-    // column but the change log's switch, spare bits set; and a second row
-    // nobody should touch.
+    // A row as an older or damaged file may hold it (NULL but the change log's
+    // switch, spare bits set), and a second row nobody should touch.
     TSql sql(folder.Database());
     sql.Exec("insert into CONFIG (INF, OPT1) values (16, 31)");
     sql.Exec("insert into CONFIG (PLLHI, OPT1) values (7, 0)");
@@ -102,12 +101,12 @@ TEST(SettingsRow, RowIsFoundByItsKeyWhateverItHolds) {
   s.ExtLogMinutes = 50000;  // clamped, not an error
   dm.SaveConfig(s);
   // Only the row read was changed, with the spare bits written as 0.
-  EXPECT_EQ(TSql(folder.Database()).Rows("select PLLHI, PLLLO, LOGLIVE, ELOGTIME, OPT1, ELO2 from CONFIG order by PLLHI"),
+  EXPECT_EQ(TSql(folder.Database())
+                .Rows("select PLLHI, PLLLO, LOGLIVE, ELOGTIME, OPT1, ELO2 from CONFIG order by PLLHI"),
             (std::vector<std::vector<std::string>>{{"7", "<null>", "<null>", "<null>", "0", "<null>"},
                                                    {"41", "151", "3", "32767", "28", "0"}}));
 
-  // The row deleted behind the program's back: the update changes nothing,
-  // which is an error, not silence.
+  // The row deleted behind the program's back: an error, not silence.
   auto db = MakeFbLogDatabase();
   db->Open(folder.Database());
   TConfigRow row;

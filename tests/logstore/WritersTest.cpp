@@ -1,5 +1,4 @@
-// The three log writers: which rows they write under which switches, what
-// the rows hold, when they become durable, and what a failing disk does.
+// The log writers: which rows under which switches, when durable, and a failing disk.
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -206,20 +205,18 @@ TEST(LogWriters, FailingDiskIsReportedOnceThenRetriedWhileTheProgramRuns) {
   EXPECT_EQ(m.Db().CommittedRows, m.Db().Rows());
 }
 
-// A database slower than the rows: the caller waits for room rather than the
-// queue growing without end, and a caller that needs the attachment sees
-// every row handed over before it, the one being written included.
+// A database slower than the rows: the caller waits for room rather than the queue
+// growing without end; Exclusive sees every row handed over before it.
 TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
   TFakeLogDatabase db;
   TLogWriter writer(db);
   std::mutex m;
   std::condition_variable cv;
   bool open = false;
-  std::atomic<int> inserted{0};
   auto row = [&](ILogDatabase& d) {
     std::unique_lock<std::mutex> lock(m);
     cv.wait(lock, [&] { return open; });
-    d.InsertChange(1, ++inserted, "");
+    d.InsertChange(1, 0, "");
   };
   auto gate = [&](bool to) {
     std::lock_guard<std::mutex> lock(m);
@@ -231,8 +228,7 @@ TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
   std::thread producer([&] {
     for (size_t i = 0; i < total; ++i, ++posted) writer.Post(0, row);
   });
-  // One row in the writer's hands, the queue full behind it: the producer
-  // stops there.
+  // One row in the writer's hands, the queue full behind it: the producer stops.
   for (int i = 0; i < 500 && posted < TLogWriter::kMaxQueued + 1; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
