@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -23,51 +22,27 @@ QT_END_NAMESPACE
 
 namespace {
 
-// The boxes as the program's forms set them up.
-void MakeFrequencyBox(TDBNumberEditEx* e) {
-  e->SetMinValue(87.0);
-  e->SetMaxValue(108.0);
-  e->SetDecimalPlaces(1);
-  e->SetDisplayFormat("#.0");
-  e->SetIncrement(0.1);
-}
-
-void MakeUpDown(TDBNumberEditEx* e) {
-  e->EditButton().SetStyle(ebsUpDownEx);
-  e->EditButton().SetVisible(true);
-}
-
 class NumberEditWidget : public ::testing::Test {
  protected:
+  // The boxes as the program's forms set them up: the frequency boxes, the
+  // extended log's interval, the port (limits that do not hold) and a box
+  // with the calculator button.
   void SetUp() override {
     EnsureQApplication();
     dlg = std::make_unique<QDialog>();
     dlg->setWindowTitle("Number boxes");
     auto* form = new QFormLayout(dlg.get());
-    edFreq = Add(form, "edFreq", "Frequency (MHz)");
-    MakeFrequencyBox(edFreq);
-    pr1 = Add(form, "pr1", "Preset 1");
-    MakeFrequencyBox(pr1);
-    MakeUpDown(pr1);
-    logtime = Add(form, "logtime", "Extended log every (min.)");
-    logtime->SetMinValue(1);
-    logtime->SetMaxValue(30);
-    logtime->SetDecimalPlaces(0);
-    MakeUpDown(logtime);
+    edFreq = Add(form, "edFreq", "Frequency (MHz)", 87.0, 108.0, 1);
+    pr1 = Add(form, "pr1", "Preset 1", 87.0, 108.0, 1, true);
+    logtime = Add(form, "logtime", "Extended log every (min.)", 1, 30, 0, true);
     logtime->SetValue(1.0);
-    edPort = Add(form, "edPort", "Port");
-    edPort->SetMinValue(9000);
-    edPort->SetMaxValue(8000);
-    edPort->SetDecimalPlaces(0);
-    edCalc = Add(form, "edCalc", "With calculator button");
+    edPort = Add(form, "edPort", "Port", 9000, 8000, 0);
+    edCalc = new TDBNumberEditEx(dlg.get());
+    form->addRow("With calculator button", edCalc);
     edCalc->EditButton().SetVisible(true);
-    auto* buttons = new QHBoxLayout;
     ok = new QPushButton("OK", dlg.get());
     ok->setDefault(true);
-    cancel = new QPushButton("Cancel", dlg.get());
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    form->addRow(buttons);
+    form->addRow(ok);
     QObject::connect(ok, &QPushButton::clicked, [this] { ++okClicks; });
     QObject::connect(dlg.get(), &QDialog::rejected, [this] { ++rejects; });
     dlg->resize(360, 220);
@@ -81,10 +56,17 @@ class NumberEditWidget : public ::testing::Test {
     dlg.reset();
   }
 
-  TDBNumberEditEx* Add(QFormLayout* form, const char* name, const char* label) {
+  // One decimal place: a frequency box, shown as "#.0" and stepped by 0.1.
+  TDBNumberEditEx* Add(QFormLayout* form, const char* name, const char* label, double min, double max, int places,
+                       bool upDown = false) {
     auto* e = new TDBNumberEditEx(dlg.get());
     e->setObjectName(name);
     form->addRow(label, e);
+    e->SetMinValue(min);
+    e->SetMaxValue(max);
+    e->SetDecimalPlaces(places);
+    if (places == 1) e->SetDisplayFormat("#.0"), e->SetIncrement(0.1);
+    if (upDown) e->EditButton().SetStyle(ebsUpDownEx), e->EditButton().SetVisible(true);
     return e;
   }
 
@@ -121,7 +103,6 @@ class NumberEditWidget : public ::testing::Test {
   TDBNumberEditEx* edPort = nullptr;
   TDBNumberEditEx* edCalc = nullptr;
   QPushButton* ok = nullptr;
-  QPushButton* cancel = nullptr;
   int okClicks = 0;
   int rejects = 0;
 };

@@ -14,37 +14,31 @@ TChildTest::TChildTest(const std::string& TestName, const std::vector<std::strin
   int fds[2];
   if (::pipe(fds) != 0) throw std::runtime_error("pipe");
   // Everything the child needs is made before the fork.
-  const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string filter = "--gtest_filter=" + TestName;
+  std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+  std::string filter = "--gtest_filter=" + TestName;
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) env.emplace_back(*e);
   for (const std::string& e : Env) env.push_back(e);
   env.push_back("FW_CHILD_PIPE=" + std::to_string(fds[1]));
-  std::vector<char*> argv{const_cast<char*>(exe.c_str()), const_cast<char*>(filter.c_str()),
-                          const_cast<char*>("--gtest_also_run_disabled_tests"), nullptr};
-  std::vector<char*> envp;
+  std::string also = "--gtest_also_run_disabled_tests";
+  std::vector<char*> argv{exe.data(), filter.data(), also.data(), nullptr}, envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
 
   pid_ = ::fork();
-  if (pid_ < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    throw std::runtime_error("fork");
-  }
   if (pid_ == 0) {
     ::setsid();
     const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-    }
+    ::dup2(null, 0);
+    ::dup2(null, 1);
     ::close(fds[0]);
     ::execve(exe.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(fds[1]);
   pipe_ = fds[0];
+  if (pid_ < 0) ::close(pipe_);
+  if (pid_ < 0) throw std::runtime_error("fork");
 }
 
 TChildTest::~TChildTest() {

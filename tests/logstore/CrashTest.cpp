@@ -7,36 +7,23 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
-#include <vector>
 
 #include "LogStoreTestSupport.h"
 #include "logstore/DModule.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-const char* Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-}  // namespace
-
 // Child: logs raw groups at 200 a second and, after each, tells the parent
 // how many it has logged and how many of them are committed ("n d").
 TEST(ChildProcess, DISABLED_LogUntilKilled) {
-  const std::string folder = Env("FW_CHILD_FOLDER");
-  const int out = std::atoi(Env("FW_CHILD_PIPE"));
-  ASSERT_FALSE(folder.empty());
-  ASSERT_TRUE(DeployEmbeddedDatabase(folder));
+  const char* folder = std::getenv("FW_CHILD_FOLDER");
+  ASSERT_TRUE(folder && DeployEmbeddedDatabase(folder));
+  const int out = std::atoi(std::getenv("FW_CHILD_PIPE"));
   TDModule dm(folder);
   TSettingsRecord s;
-  dm.LoadConfig(s);
-  s.RawLogOn = 1;
-  s.InputAntenna = 1;
+  dm.LoadConfig(s);  // writes the settings row
+  s = AllLogsOn();
   dm.BindSettings(&s);
   auto next = std::chrono::steady_clock::now();
   for (uint32_t n = 1;; ++n) {
@@ -87,22 +74,16 @@ TEST(CrashRecovery, SigkillLosesNoCommittedRowAndAtMostTheLastSecond) {
   // to a second before the kill, in order, and works on.
   TDModule dm(folder.Path());
   TLogRowCounts n = dm.CountRows();
-  EXPECT_GE(n.Raw, static_cast<int64_t>(durable));
-  EXPECT_GE(n.Raw, static_cast<int64_t>(secondAgo));
+  EXPECT_GE(n.Raw, static_cast<int64_t>(std::max(durable, secondAgo)));
   EXPECT_EQ(n.Config, 1);
-  uint32_t expected = 1;
-  bool inOrder = true;
+  uint32_t next = 1, outOfOrder = 0;
   dm.ReadRawLog([&](const TRawLogRow& r) {
-    inOrder = inOrder && (static_cast<uint32_t>(r.BLOCK[0]) | (static_cast<uint32_t>(r.BLOCK[1]) << 16)) == expected;
-    ++expected;
+    outOfOrder += (static_cast<uint32_t>(r.BLOCK[0]) | static_cast<uint32_t>(r.BLOCK[1]) << 16) != next++;
   });
-  EXPECT_TRUE(inOrder);
-  TSettingsRecord s;
-  dm.LoadConfig(s);
-  s.RawLogOn = 1;
+  EXPECT_EQ(outOfOrder, 0u);
+  TSettingsRecord s = AllLogsOn();
   dm.BindSettings(&s);
-  const uint16_t g[5] = {1, 2, 3, 4, 5};
-  dm.LogRaw(g, 1);
+  dm.LogRaw({1, 2, 3, 4, 5}, 1);
   EXPECT_TRUE(dm.Close()) << dm.CloseError();
   EXPECT_EQ(InspectLogDatabase(folder.Database()).Raw, n.Raw + 1);
 }
@@ -111,40 +92,20 @@ TEST(CrashRecovery, SigkillLosesNoCommittedRowAndAtMostTheLastSecond) {
 // then asks on the terminal for a next volume; with no terminal it gives up.
 TEST(ChildProcess, DISABLED_RestoreOfTruncatedBackup) {
   TDeployedFolder folder;
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.RawLogOn = 1;
+  TSettingsRecord s = AllLogsOn();
   {
     TDModule dm(folder.Path());
     dm.BindSettings(&s);
-    for (int i = 0; i < 3000; ++i) {
-      const uint16_t g[5] = {static_cast<uint16_t>(i), 2, 3, 4, 5};
-      dm.LogRaw(g, 1);
-    }
+    for (uint16_t i = 0; i < 3000; ++i) dm.LogRaw({i, 2, 3, 4, 5}, 1);
   }
   const TLogRowCounts before = InspectLogDatabase(folder.Database());
 
-  class TTruncating final : public IBackupService {
-   public:
-    void Backup(const std::string& Database, const std::string& File, const std::function<void()>& W) override {
-      real_->Backup(Database, File, W);
-      Closed = ReadFile(Database);
-      fs::resize_file(File, fs::file_size(File) / 2);
-    }
-    void Restore(const std::string& File, const std::string& Database, const std::function<void()>& W) override {
-      real_->Restore(File, Database, W);
-    }
-    TLogRowCounts Inspect(const std::string& Database) override { return real_->Inspect(Database); }
-    std::string Closed;  // the database file as the backup left it
-
-   private:
-    std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
-  } service;
-  IClock& clock = SystemClock();
-  TExitBackup cycle(service, clock, nullptr);
+  TSpoiledService service(TSpoiledService::BackupCutInHalf);
+  TExitBackup cycle(service, SystemClock(), nullptr);
   const TExitBackupResult r = cycle.Run(folder.Database(), before);
   EXPECT_FALSE(r.Ok);
   EXPECT_FALSE(r.Error.empty());
-  EXPECT_TRUE(ReadFile(folder.Database()) == service.Closed);
+  EXPECT_TRUE(ReadFile(folder.Database()) == service.DatabaseAfterBackup);
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   EXPECT_TRUE(fs::exists(folder.Database() + "_"));
   EXPECT_EQ(InspectLogDatabase(folder.Database()), before);

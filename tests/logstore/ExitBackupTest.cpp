@@ -11,68 +11,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The real service with hooks to spoil each step.
-class TSpoiledService final : public IBackupService {
- public:
-  std::function<void(const std::string& Database, const std::string& Backup)> AfterBackup;
-  std::function<void(const std::string& Scratch)> InsteadOfRestore;
-  int InspectDelta = 0;
-  std::string DatabaseAfterBackup;  // the database file's bytes once backed up
-
-  void Backup(const std::string& Database, const std::string& BackupFile,
-              const std::function<void()>& OnWait) override {
-    real_->Backup(Database, BackupFile, OnWait);
-    DatabaseAfterBackup = ReadFile(Database);
-    if (AfterBackup) AfterBackup(Database, BackupFile);
-  }
-  void Restore(const std::string& BackupFile, const std::string& Database,
-               const std::function<void()>& OnWait) override {
-    if (InsteadOfRestore) return InsteadOfRestore(Database);
-    real_->Restore(BackupFile, Database, OnWait);
-  }
-  TLogRowCounts Inspect(const std::string& Database) override {
-    TLogRowCounts n = real_->Inspect(Database);
-    n.Raw += InspectDelta;
-    return n;
-  }
-
- private:
-  std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
-};
-
-struct TSnapshot {
-  std::vector<std::string> Rows;
-  bool operator==(const TSnapshot&) const = default;
-};
-
-TSnapshot Snapshot(TDModule& dm) {
-  TSnapshot s;
+// Every row of the three logs as text.
+std::vector<std::string> Snapshot(TDModule& dm) {
+  std::vector<std::string> s;
   dm.ReadChangeLog(TChangeLogView::AsWritten, [&](const TChangeLogRow& r) {
-    s.Rows.push_back("CH " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT) + " " + std::to_string(r.SIG) +
-                     " " + std::to_string(r.INTD) + " " + r.STR);
+    s.push_back("CH " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT) + " " + std::to_string(r.SIG) + " " +
+                std::to_string(r.INTD) + " " + r.STR);
   });
   dm.ReadRawLog([&](const TRawLogRow& r) {
     std::string line = "RAW " + std::to_string(r.ID) + " " + dt::ToIsoText(r.DT);
     for (int b : r.BLOCK) line += " " + std::to_string(b);
-    s.Rows.push_back(line + " " + std::to_string(r.FREQ));
+    s.push_back(line + " " + std::to_string(r.FREQ));
   });
   dm.ReadExtLog([&](const TExtLogRow& r) {
-    s.Rows.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF);
+    s.push_back("EXT " + std::to_string(r.ID) + " " + r.PS + r.RTA + r.MODE + r.AF);
   });
   return s;
 }
 
-TSettingsRecord Logging() {
-  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
-  s.ChangeLogOn = s.RawLogOn = 1;
-  return s;
-}
-
+// Raw groups, then a change, a system event and an extended row.
 void WriteSome(TDModule& dm, int raws) {
-  for (int i = 0; i < raws; ++i) {
-    const uint16_t g[5] = {static_cast<uint16_t>(i), 0x2420, 0x3333, 0x4444, 0};
-    dm.LogRaw(g, i % 211);
-  }
+  for (uint16_t i = 0; i < raws; ++i) dm.LogRaw({i, 0x2420, 0x3333, 0x4444, 0}, i % 211);
   dm.LogChange(6, 0, "PS NAME ");
   dm.LogChange(37, 0, "PROGRAM CLOSED");
   TExtRecord e;
@@ -81,7 +40,6 @@ void WriteSome(TDModule& dm, int raws) {
   dm.LogExt(e);
 }
 
-// Opens the folder's database with a spoiled (or real) service.
 std::unique_ptr<TDModule> Open(const TDeployedFolder& folder, IClock& clock,
                                std::unique_ptr<IBackupService> service = MakeFbBackupService()) {
   return std::make_unique<TDModule>(MakeFbLogDatabase(), std::move(service), folder.Database(), clock);
@@ -89,15 +47,25 @@ std::unique_ptr<TDModule> Open(const TDeployedFolder& folder, IClock& clock,
 
 }  // namespace
 
-TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
+// The database a link to a file elsewhere: the link stays, its target is
+// replaced, and what a killed exit backup left goes at the next start.
+TEST(ExitBackup, KeepsEveryRowAndTheLinkAndShrinksTheFileAfterAMassDelete) {
   TDeployedFolder folder;
+  TTempProgramFolder elsewhere(false);
+  const std::string target = elsewhere.File("logs.fdb");
+  fs::copy_file(folder.Database(), target);
+  fs::remove(folder.Database());
+  fs::create_symlink(target, folder.Database());
+  const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
+  for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');
   TFakeClock clock(dt::Now());
   TSettingsRecord s;
-  TSnapshot before;
+  std::vector<std::string> before;
   {
     auto dm = Open(folder, clock);
+    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
     dm->LoadConfig(s);
-    s = Logging();
+    s = AllLogsOn();
     s.KeepDays = 5;
     dm->SaveConfig(s);
     dm->BindSettings(&s);
@@ -106,18 +74,16 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     TRecordingSplash splash;
     dm->SetSplash(&splash);
     EXPECT_TRUE(dm->Close()) << dm->CloseError();
-    ASSERT_GE(splash.Steps.size(), 2u);
-    EXPECT_EQ(splash.Steps.front().Text, "Backup RDS Database ");
+    EXPECT_EQ(splash.Steps.at(0).first, "Backup RDS Database ");
   }
+  EXPECT_EQ(fs::read_symlink(folder.Database()), target);
   EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
+  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)));
   EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
   const auto fullSize = fs::file_size(folder.Database());
   {
     auto dm = Open(folder, clock);
     EXPECT_EQ(Snapshot(*dm), before);
-    TSettingsRecord again;
-    dm->LoadConfig(again);
-    EXPECT_EQ(again, s);
     // The generators carry on after the restore.
     dm->BindSettings(&s);
     dm->LogChange(12, 0, "MPX");
@@ -135,67 +101,38 @@ TEST(ExitBackup, KeepsEveryRowAndShrinksTheFileAfterAMassDelete) {
     EXPECT_EQ(dm->CountRows().Raw, 0);
   }
   EXPECT_LT(fs::file_size(folder.Database()), fullSize / 2);
+  EXPECT_TRUE(fs::is_symlink(folder.Database()));
 }
 
 TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
   TDeployedFolder folder;
   TFakeClock clock(dt::Now());
-  TSettingsRecord s = Logging();
+  TSettingsRecord s = AllLogsOn();
   {
     auto dm = Open(folder, clock);
     dm->BindSettings(&s);
     WriteSome(*dm, 2000);
   }
-  TSnapshot good;
-  {
-    auto dm = Open(folder, clock);
-    good = Snapshot(*dm);
-  }
-  ASSERT_EQ(good.Rows.size(), 2003u);
+  const std::vector<std::string> good = Snapshot(*Open(folder, clock));
+  ASSERT_EQ(good.size(), 2003u);
   std::string goodBackup = ReadFile(folder.Database() + "_");
   ASSERT_FALSE(goodBackup.empty());
 
-  struct TCase {
-    const char* Name;
-    std::function<void(TSpoiledService&)> Spoil;
-  } const cases[] = {
-      {"backup that fails half-way (a full disk)",
-       [](TSpoiledService& svc) {
-         svc.AfterBackup = [](const std::string&, const std::string& backup) {
-           fs::resize_file(backup, fs::file_size(backup) / 2);
-           throw fb::EDatabaseError("disk full");
-         };
-       }},
-      {"backup of garbage",
-       [](TSpoiledService& svc) {
-         svc.AfterBackup = [](const std::string&, const std::string& backup) {
-           std::ofstream(backup, std::ios::trunc) << "not a backup";
-         };
-       }},
-      {"restore that fails half-way",
-       [](TSpoiledService& svc) {
-         svc.InsteadOfRestore = [](const std::string& scratch) {
-           std::ofstream(scratch) << "half a database";
-           throw fb::EDatabaseError("disk full");
-         };
-       }},
-      {"restore that loses rows", [](TSpoiledService& svc) { svc.InspectDelta = -1; }},
-      {"restore to an unusable file",
-       [](TSpoiledService& svc) {
-         svc.InsteadOfRestore = [](const std::string& scratch) { std::ofstream(scratch) << "junk"; };
-       }},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    auto service = std::make_unique<TSpoiledService>();
+  const std::pair<const char*, TSpoiledService::TSpoil> cases[] = {
+      {"backup that fails half-way (a full disk)", TSpoiledService::BackupFailsHalfWay},
+      {"backup of garbage", TSpoiledService::BackupOfGarbage},
+      {"restore that fails half-way", TSpoiledService::RestoreFailsHalfWay},
+      {"restore that loses rows", TSpoiledService::RestoreLosesARow},
+      {"restore to an unusable file", TSpoiledService::RestoreToJunk}};
+  for (const auto& [name, spoil] : cases) {
+    SCOPED_TRACE(name);
+    auto service = std::make_unique<TSpoiledService>(spoil);
     TSpoiledService* spoiled = service.get();
-    c.Spoil(*spoiled);
-    std::vector<std::string> faults;
+    int faults = 0;
     auto dm = Open(folder, clock, std::move(service));
-    dm->SetFaultHandler(
-        TMethod<const std::string&>(std::string("fault"), [&](const std::string& m) { faults.push_back(m); }));
+    dm->SetFaultHandler(TMethod<const std::string&>(std::string("fault"), [&](const std::string&) { ++faults; }));
     EXPECT_FALSE(dm->Close());
-    EXPECT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults, 1);
     EXPECT_FALSE(dm->CloseError().empty());
     // The database file is exactly as it was closed, the previous good
     // backup is untouched, and no scratch file is left behind.
@@ -211,61 +148,27 @@ TEST(ExitBackup, SpoiledBackupOrRestoreNeverCostsTheDatabase) {
   }
 }
 
-TEST(ExitBackup, LinkedDatabaseStaysALinkAndItsTargetIsReplacedAndLeftoversGoAtTheStart) {
-  TDeployedFolder folder;
-  TTempProgramFolder elsewhere(false);
-  const std::string target = elsewhere.File("logs.fdb");
-  fs::copy_file(folder.Database(), target);
-  fs::remove(folder.Database());
-  fs::create_symlink(target, folder.Database());
-  TFakeClock clock(dt::Now());
-  TSettingsRecord s = Logging();
-  // What a killed exit backup left goes at the next start.
-  const std::string leftovers[] = {TExitBackup::NewBackupFileOf(folder.Database()), TExitBackup::ScratchFileOf(target)};
-  for (const std::string& file : leftovers) std::ofstream(file) << std::string(1 << 20, 'x');
-  {
-    auto dm = Open(folder, clock);
-    for (const std::string& file : leftovers) EXPECT_FALSE(fs::exists(file)) << file;
-    dm->BindSettings(&s);
-    WriteSome(*dm, 100);
-    EXPECT_TRUE(dm->Close()) << dm->CloseError();
-  }
-  EXPECT_TRUE(fs::is_symlink(folder.Database()));
-  EXPECT_EQ(fs::read_symlink(folder.Database()), target);
-  EXPECT_EQ(InspectLogDatabase(target).Raw, 100);
-  EXPECT_TRUE(fs::is_regular_file(folder.Database() + "_"));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(target)));
-  EXPECT_FALSE(fs::exists(TExitBackup::ScratchFileOf(folder.Database())));
-}
-
 TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {
   TTempProgramFolder folder(false);
   const std::string db = folder.File("RDSLOG.FDB");
   std::ofstream(db) << "old";
   TFakeClock clock;
 
-  class TSlowService final : public IBackupService {
-   public:
-    explicit TSlowService(TFakeClock& c) : clock_(c) {}
-    int Polls = 0;
-    void Backup(const std::string&, const std::string& file, const std::function<void()>& wait) override {
-      Run(wait, 400, 300);  // 120 s of service time
-      std::ofstream(file) << "backup";
+  // The backup takes 400 polls of 300 ms (120 s), the restore 3 of 600 ms.
+  struct TSlowService final : IBackupService {
+    TFakeClock& Clock;
+    explicit TSlowService(TFakeClock& c) : Clock(c) {}
+    void Run(const std::function<void()>& wait, int polls, int stepMs, const std::string& file, const char* text) {
+      for (int i = 0; i < polls; ++i) Clock.Advance(stepMs), wait();
+      std::ofstream(file) << text;
     }
-    void Restore(const std::string&, const std::string& scratch, const std::function<void()>& wait) override {
-      Run(wait, 3, 600);
-      std::ofstream(scratch) << "new";
+    void Backup(const std::string&, const std::string& f, const std::function<void()>& w) override {
+      Run(w, 400, 300, f, "backup");
+    }
+    void Restore(const std::string&, const std::string& f, const std::function<void()>& w) override {
+      Run(w, 3, 600, f, "new");
     }
     TLogRowCounts Inspect(const std::string&) override { return {1, 2, 3, 4}; }
-
-   private:
-    void Run(const std::function<void()>& wait, int polls, int stepMs) {
-      for (int i = 0; i < polls; ++i, ++Polls) {
-        clock_.Advance(stepMs);
-        wait();
-      }
-    }
-    TFakeClock& clock_;
   } service(clock);
 
   TRecordingSplash splash;
@@ -277,11 +180,10 @@ TEST(ExitBackup, ProgressKeepsMovingWithinFortyDotsAndSaysWhatItDoes) {
   // Each caption, then one more dot per call once 500 ms have passed (every
   // other 300 ms poll); after forty they start over. Only a caption waits
   // 100 ms.
-  std::vector<std::pair<std::string, unsigned>> shown, expected;
-  for (const auto& st : splash.Steps) shown.emplace_back(st.Text, st.Ms);
+  std::vector<std::pair<std::string, unsigned>> expected;
   for (int i = 0; i <= 200; ++i)
     expected.emplace_back("Backup RDS Database " + std::string(i ? (i - 1) % 40 + 1 : 0, '.'), i ? 0 : 100);
   for (int i = 0; i <= 3; ++i) expected.emplace_back("Clean RDS Database " + std::string(i, '.'), i ? 0 : 100);
   expected.emplace_back("Verify RDS Database ", 100);
-  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(splash.Steps, expected);
 }

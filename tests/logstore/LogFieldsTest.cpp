@@ -5,18 +5,7 @@
 
 namespace {
 
-TChangeLogFields Ch(int sig, int intd, const std::string& str) {
-  TChangeLogRow r;
-  r.SIG = sig;
-  r.INTD = intd;
-  r.STR = str;
-  return ChangeLogFields(r);
-}
-
-std::string Padded(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
+TChangeLogFields Ch(int sig, int intd, const std::string& str) { return ChangeLogFields({0, 0, sig, intd, str}); }
 
 }  // namespace
 
@@ -28,7 +17,7 @@ TEST(LogFields, ChangeLogWhatAndChangedTo) {
       // Kinds whose value is decoded from INTD by the mode or list in STR.
       {0, 0xD3C2, "R", "PI", "D3C2"},
       {0, 0x54A6, "B", "CALL", "KZZY"},
-      {0, 0x1234, Padded("", 64), "", ""},  // no mode text (as the fixed column returns it): nothing shown
+      {0, 0x1234, std::string(64, ' '), "", ""},  // no mode text (as the fixed column returns it): nothing shown
       {2, 10, "R", "PTY", "Pop Music"},
       {2, 10, "B", "PTY", "Country"},
       {5, 9, "whatever", "DI", ""},
@@ -55,40 +44,13 @@ TEST(LogFields, ChangeLogWhatAndChangedTo) {
   // Cut to the display lengths.
   EXPECT_EQ(Ch(12, 0, std::string(64, 'm')).SIGSTR.size(), 20u);
   EXPECT_EQ(Ch(10, 0, std::string(64, 'r')).VL.size(), 50u);
-  std::string af = "A";
-  for (int i = 0; i < 25; ++i) af += char(100 + i);
-  EXPECT_EQ(Ch(9, 25, af).VL.size(), 50u);
-}
-
-TEST(LogFields, RawLogGroupFrequencyAndBlocks) {
-  TRawLogRow r;
-  r.BLOCK[0] = 0xD3C2;
-  r.BLOCK[1] = 0x2420;
-  r.BLOCK[2] = 0xE0CD;
-  r.BLOCK[3] = 0x0042;
-  r.FREQ = 115;
-  TRawLogFields f = RawLogFields(r);
-  EXPECT_EQ(f.grp + " " + f.FREQ1 + " " + f.b0 + "," + f.b1 + "," + f.b2 + "," + f.b3, "02A 98.5 D3C2,2420,E0CD,0042");
-  r.BLOCK[1] = 0xF800;  // 15B
-  r.FREQ = 255;
-  f = RawLogFields(r);
-  EXPECT_EQ(f.grp + " " + f.FREQ1, "15B MPX");
+  EXPECT_EQ(Ch(9, 25, "A" + std::string(25, char(115))).VL.size(), 50u);
 }
 
 TEST(LogFields, ExtendedLogTexts) {
-  TExtLogRow r;
-  r.FREQ = 115;
-  r.TP = 1;
-  r.TA = 0;
-  r.MS = 65535;
-  r.PI = 0x54A6;
-  r.PTY = 10;
-  r.DI = 9;  // stereo, dynamic
-  r.AFS = 3;
-  r.AF = Padded(std::string("A") + char(1) + char(115) + char(204), 255);
-  r.CT = 45218;
-  r.HMS = (13 << 12) | (5 << 6) | 2;
-  r.MODE = "MB ";
+  // DI 9: stereo, dynamic.
+  TExtLogRow r{0, 0, 115, 1, 0, 65535, 0x54A6, 10, "", "", "", 45218, (13 << 12) | (5 << 6) | 2, 3, 9, "MB ", "",
+               std::string("A") + char(1) + char(115) + char(204) + std::string(251, ' ')};
   TExtLogFields f = ExtLogFields(r);
   // The RBDS table (PTY), chosen by the mode.
   EXPECT_EQ(f._MODE + "|" + f._FREQ + "|" + f._PI + "|" + f._PTY + "|" + f._TP + "|" + f._TA + "|" + f._MS,
@@ -97,13 +59,12 @@ TEST(LogFields, ExtendedLogTexts) {
   EXPECT_EQ(f._AFS + " " + f._AF, "3 Method A 87.6 99.0 107.9");
   EXPECT_EQ(f._CTHMS.substr(0, 17), "06 Sep 1982, Mon,");
 
-  r.MODE = "AR ";
-  f = ExtLogFields(r);
-  EXPECT_EQ(f._MODE + " " + f._PI + " " + f._PTY, "ANT+RDS 54A6 Pop Music");
   // An empty mode shows "??" and counts as RDS.
-  r.MODE = "   ";
-  f = ExtLogFields(r);
-  EXPECT_EQ(f._MODE + " " + f._PI, "?? 54A6");
+  for (auto [mode, shown] : {std::pair{"AR ", "ANT+RDS 54A6 Pop Music"}, {"   ", "?? 54A6 Pop Music"}}) {
+    r.MODE = mode;
+    f = ExtLogFields(r);
+    EXPECT_EQ(f._MODE + " " + f._PI + " " + f._PTY, shown);
+  }
 
   r.PI = r.PTY = r.TP = r.TA = 65535;
   r.CT = 0;
@@ -113,20 +74,14 @@ TEST(LogFields, ExtendedLogTexts) {
   // The AF count's special values, and a count with no list.
   struct {
     int Afs;
-    std::string Af, WantAfs, WantAf;
-  } const afs[] = {
-      {0, "A", "not transmitted", ""},
-      {255, "A", "unknown", ""},
-      {5, Padded("", 255), "", ""},
-      {26, "Axxxxxxxxxxxxxxxxxxxxxxxxxxx", "", ""},
-      {-1, "A", "", ""},
-  };
+    std::string Af, Shown;
+  } const afs[] = {{0, "A", "not transmitted|"}, {255, "A", "unknown|"}, {5, std::string(255, ' '), "|"},
+                   {26, "Axxxxxxxxxxxxxxxxxxxxxxxxxxx", "|"}, {-1, "A", "|"}};
   for (const auto& c : afs) {
     r.AFS = c.Afs;
     r.AF = c.Af;
     f = ExtLogFields(r);
-    EXPECT_EQ(f._AFS, c.WantAfs) << c.Afs;
-    EXPECT_EQ(f._AF, c.WantAf) << c.Afs;
+    EXPECT_EQ(f._AFS + "|" + f._AF, c.Shown) << c.Afs;
   }
   // RBDS call letters longer than the field are cut to it.
   r.MODE = "AB ";

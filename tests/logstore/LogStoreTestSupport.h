@@ -1,16 +1,18 @@
 #pragma once
-// Helpers shared by the log store's tests: a deployed temporary program
-// folder, direct SQL on a database file, and a splash window that records.
+// Helpers shared by the log store's tests.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "logstore/ExitBackup.h"
 #include "logstore/FbDatabase.h"
 #include "logstore/LogDatabase.h"
+#include "logstore/SettingsRecord.h"
 #include "logstore/SplashProgress.h"
 #include "logstore/fb_embedded.h"
 #include "support/TempProgramFolder.h"
@@ -21,19 +23,20 @@ inline std::string ReadFile(const std::string& Path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A temporary program folder with the built database and the engine files.
-class TDeployedFolder {
- public:
-  explicit TDeployedFolder(bool WithDatabase = true) : folder_(WithDatabase) {
-    if (!DeployEmbeddedDatabase(folder_.Path())) throw std::runtime_error("deployment failed");
-  }
-  ~TDeployedFolder() { RemoveEmbeddedDatabase(folder_.Path()); }
-  const std::string& Path() const { return folder_.Path(); }
-  std::string File(const std::string& Name) const { return folder_.File(Name); }
-  std::string Database() const { return folder_.Database(); }
+// The default settings with every log switched on.
+inline TSettingsRecord AllLogsOn(bool Antenna = true) {
+  TSettingsRecord s = DecodeConfig(DefaultConfigRow());
+  s.ChangeLogOn = s.RawLogOn = s.ExtLogOn = 1;
+  s.InputAntenna = Antenna;
+  return s;
+}
 
- private:
-  TTempProgramFolder folder_;
+// A temporary program folder with the built database and the engine files.
+struct TDeployedFolder : TTempProgramFolder {
+  TDeployedFolder() {
+    if (!DeployEmbeddedDatabase(Path())) throw std::runtime_error("deployment failed");
+  }
+  ~TDeployedFolder() { RemoveEmbeddedDatabase(Path()); }
 };
 
 // One attachment with its transaction for direct statements in tests.
@@ -43,20 +46,14 @@ class TSql {
     att_.Open(Database, LogDatabaseConnectParams());
     tra_.Start(att_);
   }
-  ~TSql() {
-    try {
-      tra_.Commit();
-    } catch (...) {
-    }
-  }
-  // Runs a statement; Bind sets its parameters.
-  uint64_t Exec(const std::string& Sql, const std::function<void(fb::TStatement&)>& Bind = nullptr) {
+  ~TSql() { tra_.Commit(); }
+  // Runs and commits a statement; Bind sets its parameters.
+  void Exec(const std::string& Sql, const std::function<void(fb::TStatement&)>& Bind = nullptr) {
     fb::TStatement st;
     st.Prepare(att_, tra_, Sql);
     if (Bind) Bind(st);
-    const uint64_t n = st.Execute();
+    st.Execute();
     tra_.CommitRetaining();
-    return n;
   }
   // Every row of a query, each column as text (integers in decimal).
   std::vector<std::vector<std::string>> Rows(const std::string& Sql) {
@@ -65,60 +62,66 @@ class TSql {
     st.Open();
     std::vector<std::vector<std::string>> rows;
     while (st.Fetch()) {
-      std::vector<std::string> row;
+      rows.emplace_back();
       for (unsigned c = 0; c < st.ColumnCount(); ++c) {
-        if (st.IsNull(c)) {
-          row.push_back("<null>");
-          continue;
-        }
         try {
-          row.push_back(std::to_string(st.GetInt(c)));
+          rows.back().push_back(st.IsNull(c) ? "<null>" : std::to_string(st.GetInt(c)));
         } catch (const fb::EDatabaseError&) {
-          try {
-            row.push_back(st.GetText(c));
-          } catch (const fb::EDatabaseError&) {
-            row.push_back(dt::ToIsoText(st.GetTimestamp(c)));
-          }
+          rows.back().push_back(st.GetText(c));
         }
       }
-      rows.push_back(row);
     }
     return rows;
   }
-  int64_t Int(const std::string& Sql) {
-    fb::TStatement st;
-    st.Prepare(att_, tra_, Sql);
-    st.Open();
-    int64_t v = st.Fetch() ? st.GetInt(0) : -1;
-    st.CloseCursor();
-    return v;
-  }
+  int64_t Int(const std::string& Sql) { return std::stoll(Rows(Sql).at(0).at(0)); }
 
  private:
   fb::TAttachment att_;
   fb::TTransaction tra_;
 };
 
-class TRecordingSplash final : public ISplashProgress {
- public:
-  struct TStep {
-    std::string Text;
-    unsigned Ms;
-  };
-  std::vector<TStep> Steps;
-  std::function<void()> OnShow;
-  void ShowStatus(const std::string& Text, unsigned Ms) override {
-    Steps.push_back({Text, Ms});
-    if (OnShow) OnShow();
-  }
+// The splash texts shown, each with the time it was to stay.
+struct TRecordingSplash final : ISplashProgress {
+  std::vector<std::pair<std::string, unsigned>> Steps;
+  void ShowStatus(const std::string& Text, unsigned Ms) override { Steps.emplace_back(Text, Ms); }
 };
 
-// Runs one test of this program in a child process of its own: a fresh
-// process (the engine's threads do not survive a fork), in a new session
-// without a terminal and with nothing to read on its input, so the engine
-// can never wait for someone to type. The child test is a DISABLED_ one that
-// only the parent runs, with the given environment and a pipe the child may
-// write to (its descriptor is in FW_CHILD_PIPE).
+// The real backup service, spoiling one step as told.
+class TSpoiledService final : public IBackupService {
+ public:
+  enum TSpoil { None, BackupFailsHalfWay, BackupCutInHalf, BackupOfGarbage,
+                RestoreFailsHalfWay, RestoreToJunk, RestoreLosesARow };
+  explicit TSpoiledService(TSpoil Spoil = None) : spoil_(Spoil) {}
+  std::string DatabaseAfterBackup;  // the database file's bytes once backed up
+
+  void Backup(const std::string& Database, const std::string& File, const std::function<void()>& OnWait) override {
+    real_->Backup(Database, File, OnWait);
+    DatabaseAfterBackup = ReadFile(Database);
+    if (spoil_ == BackupFailsHalfWay || spoil_ == BackupCutInHalf)
+      std::filesystem::resize_file(File, std::filesystem::file_size(File) / 2);
+    if (spoil_ == BackupOfGarbage) std::ofstream(File, std::ios::trunc) << "not a backup";
+    if (spoil_ == BackupFailsHalfWay) throw fb::EDatabaseError("disk full");
+  }
+  void Restore(const std::string& File, const std::string& Database, const std::function<void()>& OnWait) override {
+    if (spoil_ != RestoreFailsHalfWay && spoil_ != RestoreToJunk) return real_->Restore(File, Database, OnWait);
+    std::ofstream(Database) << "half a database";
+    if (spoil_ == RestoreFailsHalfWay) throw fb::EDatabaseError("disk full");
+  }
+  TLogRowCounts Inspect(const std::string& Database) override {
+    TLogRowCounts n = real_->Inspect(Database);
+    n.Raw -= spoil_ == RestoreLosesARow;
+    return n;
+  }
+
+ private:
+  TSpoil spoil_;
+  std::unique_ptr<IBackupService> real_ = MakeFbBackupService();
+};
+
+// Runs one DISABLED_ test of this program in a fresh process (the engine's
+// threads do not survive a fork), in a new session with no terminal and
+// nothing to read, so the engine can never wait for someone to type; with
+// the given environment and a pipe it may write to (FW_CHILD_PIPE).
 class TChildTest {
  public:
   TChildTest(const std::string& TestName, const std::vector<std::string>& Env);
