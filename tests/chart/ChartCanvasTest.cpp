@@ -335,15 +335,25 @@ TEST(ChartCanvas, MidColourMeetsAtTheSplitAndFontsZoom) {
   EXPECT_EQ(r.dc.Font().Height, -16);  // 12 points at 96 pixels an inch
 }
 
-TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
+// A w x h picture filled with `background`, drawn on straight through a
+// canvas without an offscreen buffer.
+template <class TDraw>
+QImage PaintedDirectly(int w, int h, QRgb background, TDraw draw) {
   EnsureQApplication();
-  QImage image(40, 30, QImage::Format_RGB32);
-  image.fill(Qt::white);
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(background);
   {
     TPainterDC dc(&image);
     TChartCanvas3D canvas(&dc);
     canvas.SetOffscreenBuffering(false);
-    canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 40, 30});
+    canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, w, h});
+    draw(canvas, dc);
+  }
+  return image;
+}
+
+TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
+  const QImage image = PaintedDirectly(40, 30, qRgb(255, 255, 255), [](TChartCanvas3D& canvas, TPainterDC& dc) {
     canvas.Frame3D({0, 0, 10, 10}, clRed, clBlue, 2);
     canvas.ClipToRect({20, 0, 40, 30});
     canvas.ClipToEllipse({20, 0, 40, 30}, true);
@@ -351,7 +361,7 @@ TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
     dc.SetBrush({TDCBrushStyle::Solid, clBlack, {}});
     canvas.FillRect({15, 0, 40, 30});
     canvas.RestoreClip();
-  }
+  });
   struct Case {
     int x, y;
     QRgb want;
@@ -371,17 +381,10 @@ TEST(ChartCanvas, NestedClipsFramesAndFlatMode) {
 }
 
 TEST(ChartCanvas, LineAndCornerGradientsCoverEveryPixelOnce) {
-  EnsureQApplication();
   for (TGradientDirection d : {gdDiagonalUp, gdDiagonalDown, gdFromTopLeft, gdFromBottomLeft, gdFromCenter}) {
-    QImage image(30, 20, QImage::Format_RGB32);
-    image.fill(qRgb(0, 255, 0));
-    {
-      TPainterDC dc(&image);
-      TChartCanvas3D canvas(&dc);
-      canvas.SetOffscreenBuffering(false);
-      canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 30, 20});
+    const QImage image = PaintedDirectly(30, 20, qRgb(0, 255, 0), [d](TChartCanvas3D& canvas, TPainterDC&) {
       canvas.GradientFill({5, 5, 25, 16}, clBlack, clRed, d, 50);
-    }
+    });
     int untouched = 0, outside = 0;
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 30; ++x) {
@@ -421,14 +424,7 @@ TEST(ChartCanvas, ShadowStripsCubeClipAndZoomedText) {
 // Effects seen in the picture: a radial gradient's two colours, a smooth
 // shadow's brightening lines, a square pen end and a half-transparent text shadow.
 TEST(ChartCanvas, EffectsAsPixels) {
-  EnsureQApplication();
-  QImage image(160, 60, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    TPainterDC dc(&image);
-    TChartCanvas3D canvas(&dc);
-    canvas.SetOffscreenBuffering(false);
-    canvas.OpenFrame(&dc, nullptr, clWhite, false, {0, 0, 160, 60});
+  const QImage image = PaintedDirectly(160, 60, qRgb(255, 255, 255), [](TChartCanvas3D& canvas, TPainterDC&) {
     TChartGradient radial;
     radial.SetDirection(gdRadial), radial.SetStartColor(clRed), radial.SetEndColor(clBlue);
     radial.Draw(canvas, {0, 0, 40, 40});
@@ -443,7 +439,7 @@ TEST(ChartCanvas, EffectsAsPixels) {
     canvas.PrepareFont(font);
     canvas.SetBackgroundMode(cbmTransparent);
     canvas.TextOut(120, 20, "W");
-  }
+  });
   struct Case {
     int x, y;
     QRgb want;
