@@ -154,7 +154,11 @@ TEST_F(TunerMachine, ReconfigurationTunesAnewThroughPostTune) {
   Run(300);
   ASSERT_TRUE(tuner->Tuned());
   const std::vector<int> trace = rec->Trace();
-  EXPECT_NE(std::find(trace.begin(), trace.end(), int(tnsPostTune)), trace.end());
+  const auto post = std::find(trace.begin(), trace.end(), int(tnsPostTune));
+  ASSERT_NE(post, trace.end());
+  // Post-tune hands over to plain ready; ready with status follows a status.
+  ASSERT_NE(post + 1, trace.end());
+  EXPECT_EQ(post[1], int(tnsReady));
 }
 
 TEST_F(TunerMachine, PacketFieldsAndIdentificationChecks) {
