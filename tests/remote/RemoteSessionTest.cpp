@@ -10,10 +10,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -325,6 +327,45 @@ TEST_F(RemoteSession, WebSocketUpgradeOnlyFromOwnPages) {
                     "Sec-WebSocket-Version: 13\r\n" + origin + "\r\n");
     EXPECT_EQ(Read(fd, 12), status) << origin;
     close(fd);
+  }
+}
+
+// The window pushes from its own thread while browser sessions begin and
+// end on the connection's worker: a push goes through the session's framer
+// or none, never one being replaced (ThreadSanitizer sees the difference).
+TEST_F(RemoteSession, PushesWhileWebSocketSessionsComeAndGo) {
+  std::mutex m;
+  TConnectionRef conn;
+  Mgr->SetCommandHandler([&](const TConnectionRef& c, const std::string& msg) {
+    if (msg != "PING") return;
+    std::lock_guard<std::mutex> g(m);
+    conn = c;
+  });
+  EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
+  for (int round = 0; round < 3; ++round) {
+    const int fd = Connect(kA, kPorts.Command);
+    SendAll(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.2\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    ASSERT_EQ(Read(fd, 12), "HTTP/1.1 101");
+    // A masked text frame "PING".
+    std::string frame = {'\x81', '\x84', 1, 2, 3, 4};
+    for (int i = 0; i < 4; ++i) frame += static_cast<char>("PING"[i] ^ (i + 1));
+    SendAll(fd, frame);
+    TConnectionRef c;
+    for (int i = 0; i < 200 && !c; ++i, usleep(5000)) {
+      std::lock_guard<std::mutex> g(m);
+      c = std::exchange(conn, nullptr);
+    }
+    ASSERT_TRUE(c);
+    std::atomic<bool> stop{false};
+    std::thread pusher([&] {
+      while (!stop) c->SendMessage("LVL=9");
+    });
+    usleep(20000);
+    close(fd);  // the session ends while pushes go on
+    usleep(50000);
+    stop = true;
+    pusher.join();
   }
 }
 
