@@ -1,8 +1,8 @@
 #pragma once
-// The remote benchmarks' server address and start. The server's ports are
-// fixed, so it listens on a loopback address of its own: another instance
-// (or a remote test) elsewhere does not stop it. When it cannot listen all
-// the same, the benchmark says why and the program exits with status 1.
+// The remote benchmarks' server address, ports and start. The server listens
+// on ports that are free now, as the remote tests do, so another instance (or
+// a test) elsewhere does not stop it. When it cannot listen all the same, the
+// benchmark says why and the program exits with status 1.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -16,17 +16,23 @@ namespace benchserver {
 inline bool CouldNotRun = false;
 
 inline const std::string& Address() {
-  static const std::string address = FreeLoopbackAddress(
-      {TRemoteSessionManager::kHttpPort, TRemoteSessionManager::kCommandPort, TRemoteSessionManager::kDefaultAudioPort});
+  static const std::string address = "127.0.0.2";
   return address;
+}
+
+inline const TRemotePorts& Ports() {
+  static const TRemotePorts ports{FreePort(Address().c_str()), FreePort(Address().c_str()),
+                                  FreePort(Address().c_str())};
+  return ports;
 }
 
 // Starts the server; false (the benchmark skipped, the reason given) when it
 // cannot listen.
 inline bool Started(benchmark::State& State, TRemoteSessionManager& Mgr) {
-  std::string why = "no loopback address with the ports 8080, 8001 and 8000 free";
-  if (!Address().empty()) {
+  std::string why = "no free port on " + Address();
+  if (Ports().Http > 0 && Ports().Command > 0 && Ports().Audio > 0) {
     try {
+      Mgr.SetPorts(Ports());
       Mgr.Start();
       return true;
     } catch (const std::exception& e) {

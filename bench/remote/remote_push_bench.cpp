@@ -58,13 +58,13 @@ void BM_RemotePush(benchmark::State& state) {
     if (m == "READY=?" && mgr.SetReady(c)) c->SendMessage("READY=1");
   });
   if (!benchserver::Started(state, mgr)) return;
-  const int login = Open("127.0.0.1", 8080, "GET /?password=740915 HTTP/1.0\r\n\r\n");
+  const int login = Open("127.0.0.1", benchserver::Ports().Http, "GET /?password=740915 HTTP/1.0\r\n\r\n");
   ReadThrough(login, '>');
   close(login);
-  const int command = Open("127.0.0.1", 8001, std::string("READY=?", 8));
+  const int command = Open("127.0.0.1", benchserver::Ports().Command, std::string("READY=?", 8));
   ReadThrough(command, '\0');
-  std::vector<int> others = {Open("127.0.0.1", 8000, "GET / HTTP/1.0\r\n\r\n")};  // never read
-  for (int i = 0; i < 49; ++i) others.push_back(Open("127.0.0.3", 8001, ""));
+  std::vector<int> others = {Open("127.0.0.1", benchserver::Ports().Audio, "GET / HTTP/1.0\r\n\r\n")};  // never read
+  for (int i = 0; i < 49; ++i) others.push_back(Open("127.0.0.3", benchserver::Ports().Command, ""));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
   const std::string push = "FREQ=1015&LVL=45.5&PS=RADIO 99&RTA=" + std::string(64, 'r') + "&STEREO=1&RDS=1&";

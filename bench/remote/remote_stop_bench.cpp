@@ -35,13 +35,13 @@ void BM_RemoteStop(benchmark::State& state) {
     TBlocks audio;
     TRemoteSessionManager mgr(res, [] { return benchserver::Address(); }, &audio);
     if (!benchserver::Started(state, mgr)) return;
-    std::vector<int> fds = {Open("127.0.0.1", 8080, "GET /?password=740915 HTTP/1.0\r\n\r\n")};
+    std::vector<int> fds = {Open("127.0.0.1", benchserver::Ports().Http, "GET /?password=740915 HTTP/1.0\r\n\r\n")};
     usleep(20000);
-    fds.push_back(Open("127.0.0.1", 8000, "GET / HTTP/1.0\r\n\r\n"));
+    fds.push_back(Open("127.0.0.1", benchserver::Ports().Audio, "GET / HTTP/1.0\r\n\r\n"));
     usleep(20000);
     for (int i = 0; i < 400; ++i) audio.Sink(std::string(8192, 'm'));
-    for (int i = 0; i < 60; ++i) fds.push_back(Open("127.0.0.3", 8001, ""));
-    for (int i = 0; i < 60; ++i) fds.push_back(Open("127.0.0.3", 8080, "GET / HTTP/1.1\r\nHost:"));
+    for (int i = 0; i < 60; ++i) fds.push_back(Open("127.0.0.3", benchserver::Ports().Command, ""));
+    for (int i = 0; i < 60; ++i) fds.push_back(Open("127.0.0.3", benchserver::Ports().Http, "GET / HTTP/1.1\r\nHost:"));
     usleep(50000);
     const auto t0 = std::chrono::steady_clock::now();
     mgr.Stop();
