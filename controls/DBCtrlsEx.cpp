@@ -64,6 +64,13 @@ void TFieldDataLinkEx::Reset() {
   if (OnDataChange) OnDataChange();
 }
 
+int AutoEditHeight(int FontHeight, int ImageHeight, bool UseImageHeight, bool Ctl3D, bool Flat) {
+  // The system's border height, in pixels.
+  constexpr int kBorderHeight = 1;
+  const int content = UseImageHeight && ImageHeight > FontHeight ? ImageHeight : FontHeight;
+  return content + kBorderHeight * ((Ctl3D ? 8 : 6) - (Flat ? 2 : 0));
+}
+
 // ---------------------------------------------------------------------------
 // TEditImageEx
 
@@ -159,6 +166,7 @@ void TCustomDBEditEx::Construct() {
   editButtons_.Changed = editButton_->Changed;
   image_.Changed = [this] {
     UpdateImageIndex();
+    ApplyAutoHeight();
     LayoutButtons();
     update();
   };
@@ -166,6 +174,7 @@ void TCustomDBEditEx::Construct() {
     if (!mruList_.Active()) CloseMRU(false);
   };
   imageArea_ = new TImageArea(this);
+  ApplyAutoHeight();
   SyncButtonControls();
   LayoutButtons();
   UpdateImageIndex();
@@ -263,7 +272,36 @@ void TCustomDBEditEx::SetFlat(bool v) {
   if (flat_ == v) return;
   flat_ = v;
   setFrame(!v);
+  ApplyAutoHeight();
   LayoutButtons();
+}
+
+int TCustomDBEditEx::AutoHeight() const {
+  const int imageHeight = image_.Images().isEmpty() ? 0 : image_.Images().first().height();
+  return AutoEditHeight(fontMetrics().height(), imageHeight, image_.UseImageHeight(), ctl3D_, flat_);
+}
+
+void TCustomDBEditEx::ApplyAutoHeight() {
+  if (autoSize_) {
+    setFixedHeight(AutoHeight());
+    heightFixed_ = true;
+  } else if (heightFixed_) {
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    heightFixed_ = false;
+  }
+}
+
+void TCustomDBEditEx::SetAutoSize(bool v) {
+  if (autoSize_ == v) return;
+  autoSize_ = v;
+  ApplyAutoHeight();
+}
+
+void TCustomDBEditEx::SetCtl3D(bool v) {
+  if (ctl3D_ == v) return;
+  ctl3D_ = v;
+  ApplyAutoHeight();
 }
 
 void TCustomDBEditEx::SetReadOnly(bool v) {
@@ -454,6 +492,9 @@ void TCustomDBEditEx::SetFocused(bool focused) {
 // --- events
 
 bool TCustomDBEditEx::event(QEvent* e) {
+  // A form's layout may have set the box's limits since it was built; the
+  // automatic height holds from the first show on.
+  if (e->type() == QEvent::Polish) ApplyAutoHeight();
   if (e->type() == kCloseUpMarker) {
     if (static_cast<TCloseUpMarkerEvent*>(e)->Control == pendingMarker_) pendingMarker_ = nullptr;
     return true;
@@ -586,7 +627,10 @@ void TCustomDBEditEx::resizeEvent(QResizeEvent* e) {
 
 void TCustomDBEditEx::changeEvent(QEvent* e) {
   QLineEdit::changeEvent(e);
-  if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) LayoutButtons();
+  if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) {
+    ApplyAutoHeight();
+    LayoutButtons();
+  }
 }
 
 void TCustomDBEditEx::enterEvent(QEnterEvent* e) {

@@ -76,6 +76,12 @@ class TEditImageEx {
   bool useImageHeight_ = true;
 };
 
+// The height an automatically sized box takes: the font's height (the
+// image's, when UseImageHeight is on and it is taller) and the system's
+// one-pixel border height eight times with the 3-D look, six without, two
+// fewer when flat.
+int AutoEditHeight(int FontHeight, int ImageHeight, bool UseImageHeight, bool Ctl3D, bool Flat);
+
 class TCustomDBEditEx : public QLineEdit {
   Q_OBJECT
  public:
@@ -107,6 +113,13 @@ class TCustomDBEditEx : public QLineEdit {
   void SetAlignment(Qt::Alignment a);
   char PasswordChar() const { return passwordChar_; }
   void SetPasswordChar(char c);
+  // With AutoSize (the default) the box keeps the height its font and image
+  // need (AutoHeight), whatever height its place offers; without it, any.
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool v);
+  int AutoHeight() const;
 
   bool Modified() const { return dataLink_.Modified(); }
   bool IsFocused() const { return focused_; }
@@ -203,6 +216,7 @@ class TCustomDBEditEx : public QLineEdit {
   void SyncButtonControls();
   void LayoutButtons();
   void UpdateBorderActive();
+  void ApplyAutoHeight();
   void TextChangedSlot();
   void UpdateMRU(bool force = false);
   void CloseMRU(bool accept);
@@ -220,6 +234,9 @@ class TCustomDBEditEx : public QLineEdit {
   bool mruUserResized_ = false;
   bool alwaysShowBorder_ = false;
   bool flat_ = false;
+  bool autoSize_ = true;
+  bool ctl3D_ = true;
+  bool heightFixed_ = false;
   bool wantTabs_ = false;
   bool wantReturns_ = false;
   bool autoSelect_ = true;

@@ -212,6 +212,12 @@ void TMainForm::FormCreate() {
     if (Busy) EnableControls(false);
     else ui_->btnRadioSettings->setEnabled(true);
   };
+  // The full-width analyzer covers the main window's own MPX button.
+  BandAnalyzer->OnMPXGraph = [this] {
+    if (!MPXGraph) return;
+    MPXGraph->show();
+    MPXGraph->raise();
+  };
   bandLink_->ToggleHandlers(BandAnalyzer->Controller());
   Step("Prepare MPX Analyzer");
   ui_->btnMPXGraph->setIcon(QIcon());
@@ -392,7 +398,11 @@ bool TMainForm::MessageHook(uint32_t msg, int64_t wParam, int64_t lParam) {
 // ---- Device callbacks ----------------------------------------------------------
 
 void TMainForm::TunerStatus(TTunerState Status) {
-  if (Closing || BandAnalyzerBusy() || !Tuner) return;
+  // During a log replay the window shows the log, not the receiver: a tune
+  // still under way when the replay began (a band scan it stopped) must not
+  // clear the replayed pages or bring back the controls the replay locked.
+  // Leaving the replay reconfigures the tuner, and its states count again.
+  if (Closing || ReplayMode || BandAnalyzerBusy() || !Tuner) return;
   switch (Status) {
     case tnsInit:
       EnableControls(false);
@@ -547,15 +557,19 @@ bool TMainForm::BandAnalyzerBusy() const { return BandAnalyzer && BandAnalyzer->
 
 void TMainForm::EnableControls(bool Flag) {
   const bool antenna = Settings.InputAntenna != 0;
-  // Tuning belongs to the antenna input; with the MPX input it stays off.
+  // Tuning and the band scan belong to the antenna input; with the MPX input
+  // they stay off, and a scan must not sweep the band on the MPX input.
   QWidget* tuning[] = {ui_->edFreq,         ui_->btnSET,     ui_->btnLeft, ui_->btnRight, ui_->btnSearchLeft,
                        ui_->btnSearchRight, ui_->RadioTrack, ui_->pr1,     ui_->pr2,      ui_->pr3,
                        ui_->pr4,            ui_->pr5,        ui_->prs1,    ui_->prs2,     ui_->prs3,
-                       ui_->prs4,           ui_->prs5};
+                       ui_->prs4,           ui_->prs5,       ui_->btnBandAnalyzer};
   for (QWidget* w : tuning) w->setEnabled(Flag && antenna);
-  ui_->btnBandAnalyzer->setEnabled(Flag);
-  for (QWidget* w : {static_cast<QWidget*>(ui_->btnMPXGraph), static_cast<QWidget*>(ui_->btnGroupAnalyze),
-                     static_cast<QWidget*>(ui_->btnRemote),
+  if (!antenna && BandAnalyzer && BandAnalyzer->isVisible()) BandAnalyzer->close();
+  // The settings dialogs and tool windows act on the receiver or on what it
+  // sends; the log viewer, help, about and quit do not and stay as they are.
+  for (QWidget* w : {static_cast<QWidget*>(ui_->btnRadioSettings), static_cast<QWidget*>(ui_->btnPresets),
+                     static_cast<QWidget*>(ui_->btnLogSettings), static_cast<QWidget*>(ui_->btnMPXGraph),
+                     static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->btnRemote),
                      static_cast<QWidget*>(ui_->rbANT),
                      static_cast<QWidget*>(ui_->rbMPX), static_cast<QWidget*>(ui_->pcRDS),
                      static_cast<QWidget*>(ui_->FreqBox), static_cast<QWidget*>(ui_->imgStereo),

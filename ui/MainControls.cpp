@@ -335,8 +335,9 @@ void TMainForm::btnRemoteClick() {
                         IMainDevices::TBoxIcon::Information);
     return;
   }
-  if (BandAnalyzer) BandAnalyzer->hide();
-  if (MPXGraph) MPXGraph->hide();
+  // Closed, not hidden: a scan or an analysis stops and Band Info goes too.
+  if (BandAnalyzer) BandAnalyzer->close();
+  if (MPXGraph) MPXGraph->close();
   ShowRemoteDialog(*this);
 }
 

@@ -72,11 +72,10 @@ void TMainForm::EnterReplay() {
     ReplayMode = true;
     if (DM) DM->SetReplayMode(true);
     if (ComUSB) ComUSB->HandlersMuted = true;
-    if (BandAnalyzer) {
-      BandAnalyzer->hide();
-      BandAnalyzer->BandInfo().hide();
-    }
-    if (MPXGraph) MPXGraph->hide();
+    // Closed, not hidden: a scan or an analysis stops (the receiver's
+    // answers are muted from here on) and Band Info goes too.
+    if (BandAnalyzer) BandAnalyzer->close();
+    if (MPXGraph) MPXGraph->close();
     if (GroupAnalyzer) GroupAnalyzer->hide();
     EndRemoteDialog(*this);
     ResetDisplay();
@@ -90,9 +89,9 @@ void TMainForm::EnterReplay() {
 
 void TMainForm::LeaveReplay() {
   replayPeers_.clear();
-  // Entering disabled the settings and tool buttons, which the device's state
-  // does not govern: all of them come back, not only two.
-  for (QWidget* w : {ui_->btnRadioSettings, ui_->btnLogSettings, ui_->btnPresets, ui_->btnLogView}) w->setEnabled(true);
+  // The log viewer does not need the receiver; the other buttons entering
+  // disabled follow the receiver's state below.
+  for (QWidget* w : {ui_->btnRadioSettings, ui_->btnLogView}) w->setEnabled(true);
   ResetDisplay();
   EnableControls(ComUSB && ComUSB->IsConnected());
   ReplayMode = false;

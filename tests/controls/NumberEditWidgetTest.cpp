@@ -572,3 +572,44 @@ TEST_F(NumberEditWidget, Screenshots) {
   QApplication::processEvents();
   EXPECT_TRUE(SaveScreenshot(edCalc->Popup(), "numberedit_calculator"));
 }
+
+// The automatic height: the font's height (or a taller image's, with
+// UseImageHeight) and the border eight times, six without the 3-D look, two
+// fewer when flat; held whatever height a layout or a geometry offers, and
+// let go when AutoSize is off.
+TEST_F(NumberEditWidget, AutomaticHeight) {
+  EXPECT_EQ(AutoEditHeight(16, 10, true, true, false), 24);  // a smaller image leaves the font's height
+  const auto fontHeight = [](QWidget* w) { return w->fontMetrics().height(); };
+  for (TDBNumberEditEx* e : {edFreq, pr1, edCalc}) EXPECT_EQ(e->height(), fontHeight(e) + 8) << e->objectName().toStdString();
+  edFreq->setGeometry(edFreq->x(), edFreq->y(), edFreq->width(), 40);
+  EXPECT_EQ(edFreq->height(), fontHeight(edFreq) + 8);
+  QFont big = edFreq->font();
+  big.setPointSize(big.pointSize() * 2);
+  edFreq->setFont(big);
+  EXPECT_EQ(edFreq->height(), fontHeight(edFreq) + 8);
+  EXPECT_GT(edFreq->height(), pr1->height());
+
+  QPixmap tall(16, 40);
+  tall.fill(Qt::red);
+  edCalc->EditImage().SetImages({tall});
+  EXPECT_EQ(edCalc->height(), 48);
+  edCalc->EditImage().SetUseImageHeight(false);
+  EXPECT_EQ(edCalc->height(), fontHeight(edCalc) + 8);
+  edCalc->SetFlat(true);
+  EXPECT_EQ(edCalc->height(), fontHeight(edCalc) + 6);
+  edCalc->SetCtl3D(false);
+  EXPECT_EQ(edCalc->height(), fontHeight(edCalc) + 4);
+  edCalc->SetAutoSize(false);
+  edCalc->resize(edCalc->width(), 40);
+  EXPECT_EQ(edCalc->height(), 40);
+
+  // Limits a form's description sets after building the box (as a designer
+  // form does) give way to the automatic height once it is shown.
+  QWidget form;
+  auto* e = new TDBNumberEditEx(&form);
+  e->setMinimumSize(QSize(60, 0));
+  e->setMaximumSize(QSize(60, 16777215));
+  e->setGeometry(0, 0, 60, 50);
+  form.show();
+  EXPECT_EQ(e->height(), fontHeight(e) + 8);
+}

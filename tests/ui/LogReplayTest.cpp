@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTemporaryDir>
 #include <filesystem>
 
@@ -14,6 +15,8 @@
 #include "support/LogFill.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
+#include "ui/band/BandAnalyzer.h"
+#include "ui/band/SpectrumChart.h"
 #include "ui/mpx/MPXGraph.h"
 
 namespace {
@@ -159,6 +162,47 @@ TEST_F(LogReplay, EnteringEndsTheRemoteDialogAndControllersThatGoAwayEndTheRepla
   second.reset();  // gone as if it crashed
   EXPECT_TRUE(PumpUntil([&] { return Enabled("btnLogView") && Enabled("edFreq"); }, 3000));
   EXPECT_FALSE(f->ReplayMode);
+}
+
+// A controller entering the replay while the band analyzer scans closes the
+// analyzer: the scan stops, Band Info goes, and the replay owns the pages
+// (the stopped scan's retune clears nothing). After the replay the main
+// window follows the tuner again.
+TEST_F(LogReplay, EnteringMidScanClosesTheBandAnalyzerAndTheTunerIsFollowedAfterwards) {
+  Start();
+  TMainForm* f = h.form.get();
+  auto* open = Find<QPushButton>(f, "btnBandAnalyzer");
+  ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
+  open->click();
+  TBandAnalyzerForm& a = *f->BandAnalyzer;
+  a.btnBandInfo->click();
+  a.btnScan->click();
+  ASSERT_TRUE(PumpUntil([&] { return a.Spectrum().Discrete->Count() > 10; }));
+  ASSERT_TRUE(a.Controller().Scanning());
+
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_FALSE(a.isVisible());
+  EXPECT_FALSE(a.BandInfo().isVisible());
+  EXPECT_FALSE(a.Busy());
+  EXPECT_EQ(a.btnScan->text(), "Start Scan");
+  EXPECT_FALSE(Enabled("btnBandAnalyzer"));
+  EXPECT_FALSE(Enabled("btnRadioSettings"));
+  EXPECT_TRUE(Enabled("pcRDS"));
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  for (int n = 2; n <= 8; ++n) EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, n}}));
+  PumpFor(1000);
+  EXPECT_EQ(PS(), "STATIONA");
+  EXPECT_FALSE(Enabled("edFreq"));
+  EXPECT_FALSE(Enabled("btnRadioSettings"));
+
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+  auto* tuned = Find<QLabel>(f, "lblTuned");
+  ASSERT_TRUE(PumpUntil([&] { return Enabled("btnRight") && f->Tuner->Tuned(); }));
+  QTest::mouseClick(Find<QWidget>(f, "btnRight"), Qt::LeftButton);
+  EXPECT_TRUE(PumpUntil([&] { return tuned->text() == "Tuned at: 87.1"; }, 5000)) << tuned->text().toStdString();
+  EXPECT_EQ(f->FreqDisplay->Value(), 871);
+  EXPECT_TRUE(Enabled("btnBandAnalyzer"));
+  EXPECT_TRUE(Enabled("btnRadioSettings"));
 }
 
 }  // namespace

@@ -82,6 +82,8 @@ TBandAnalyzerForm::TBandAnalyzerForm(IBandScanReceiver& Receiver, IClock& Clock,
   lblEnd = new QLabel("End:", this);
   freqStart = NewRangeEdit(this, kBandLow);
   freqEnd = NewRangeEdit(this, kBandHigh);
+  OnRangeEditEnter(freqStart, [this] { freqStartKeyUp(); });
+  OnRangeEditEnter(freqEnd, [this] { freqEndKeyUp(); });
 
   auto button = [this](const char* caption, void (TBandAnalyzerForm::*handler)()) {
     auto* b = new QPushButton(caption, this);
@@ -155,6 +157,14 @@ void TBandAnalyzerForm::btnScanClick() {
   controller_.SetRange(RangeEditShown(freqStart), RangeEditShown(freqEnd));
   controller_.ScanClick();
   SetRangeTexts(controller_.RangeStart(), controller_.RangeEnd());
+}
+
+void TBandAnalyzerForm::freqStartKeyUp() {
+  SetRangeEditShown(freqStart, RangeEditText(RangeEditShown(freqStart), kBandLow));
+}
+
+void TBandAnalyzerForm::freqEndKeyUp() {
+  SetRangeEditShown(freqEnd, RangeEditText(RangeEditShown(freqEnd), kBandHigh));
 }
 
 // The cursors are placed by the chart's first paint without telling anyone:
@@ -484,10 +494,7 @@ void TBandAnalyzerForm::SetRangeTexts(const std::string& Start, const std::strin
   SetRangeEditShown(freqEnd, End);
 }
 
-void TBandAnalyzerForm::HideStationLabels() {
-  spectrum_->SmoothMarks->Marks().SetVisible(false);
-  Repaint();
-}
+void TBandAnalyzerForm::HideStationLabels() { controller_.HideMarks(); }
 
 void TBandAnalyzerForm::ApplySettings(const TSettingsRecord& Settings) {
   ShowRangeEdits(Settings.UserRange != 0);

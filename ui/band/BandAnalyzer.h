@@ -27,6 +27,8 @@ TDBNumberEditEx* NewRangeEdit(QWidget* Parent, double Value);
 QWidget* RangeEditWidget(TDBNumberEditEx* Edit);
 std::string RangeEditShown(TDBNumberEditEx* Edit);
 void SetRangeEditShown(TDBNumberEditEx* Edit, const std::string& Text);
+// Runs Action when Enter is released in the edit.
+void OnRangeEditEnter(TDBNumberEditEx* Edit, std::function<void()> Action);
 
 class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBandSetView {
  public:
@@ -83,6 +85,10 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void FormClose();
   void btnScanClick();
   void btnAnalyzeClick();
+  // Enter in a range box: an empty box gets the band's end, then the value
+  // is clamped to the band and written back.
+  void freqStartKeyUp();
+  void freqEndKeyUp();
   void btnZoomInClick();
   void btnZoomOutClick();
   void ZoomInScrollBarScroll(int Position);

@@ -10,7 +10,17 @@ TDBNumberEditEx* NewRangeEdit(QWidget* Parent, double Value) {
   e->SetMinValue(87.0);
   e->SetMaxValue(108.0);
   e->SetValue(Value);
+  // Stepped with the up-down button inside its right edge, as the other
+  // frequency boxes are.
+  e->EditButton().SetStyle(ebsUpDownEx);
+  e->EditButton().SetVisible(true);
   return e;
+}
+
+void OnRangeEditEnter(TDBNumberEditEx* Edit, std::function<void()> Action) {
+  Edit->OnKeyUp = [Action = std::move(Action)](QObject*, int& Key, Qt::KeyboardModifiers) {
+    if (Key == Qt::Key_Return || Key == Qt::Key_Enter) Action();
+  };
 }
 
 QWidget* RangeEditWidget(TDBNumberEditEx* Edit) { return Edit; }

@@ -337,6 +337,14 @@ void TBandScanController::SetMarker(int PointIndex) {
   if (marker_ >= 0) FindStation(marker_, true);
 }
 
+void TBandScanController::HideMarks() {
+  for (size_t i = 0; i < marks_.size(); ++i) {
+    if (!marks_[i].Visible) continue;
+    marks_[i].Visible = false;
+    if (Observer) Observer->MarkChanged(static_cast<int>(i));
+  }
+}
+
 int TBandScanController::FindStation(int PointIndex, bool Create) {
   for (int i = static_cast<int>(stations_.size()) - 1; i >= 0; --i)
     if (stations_[static_cast<size_t>(i)].Point == PointIndex) return i;

@@ -155,6 +155,9 @@ class TBandScanController {
   // point of the run around X, tunes to it and opens its record.
   void MarkAt(double X);
   void SetMarker(int PointIndex);
+  // Hides every station label; each comes back only when something labels
+  // it anew (a visit, a double-click, the marker's upkeep).
+  void HideMarks();
   void RemoveStation(int PointIndex);
   // Index of the last record of the point; with Create a missing one is
   // appended (and reported added). -1 when none (or not a smoothed point).

@@ -64,6 +64,9 @@ struct TMPXGraphForm::TCharts {
   TMPXDevChart Dev = MakeMPXDevChart();
   QImage Logo = MakeLogoPicture().scaledToHeight(kLogoHeight, Qt::SmoothTransformation);
   std::string TimeOverlay, DevOverlay;
+  // Set while a chart is drawn into a picture for the printed page, which
+  // carries the logo itself.
+  bool Capturing = false;
 
   // The threshold line at the exceedance of the point under the cursor.
   void FollowCursor() {
@@ -109,8 +112,9 @@ TMPXGraphForm::TMPXGraphForm(IMPXReceiver& Receiver, IClock& Clock, QWidget* Own
       } else {
         text = live(chart);
       }
-      // The printed page carries the logo itself.
-      if (!controller_.Printing()) charts_->DrawLogo(chart);
+      // The printed page carries the logo itself; the live charts keep
+      // theirs, also while the preview is open over them.
+      if (!charts_->Capturing) charts_->DrawLogo(chart);
     };
   };
   overlay(time, charts_->TimeOverlay, [this](TChart& chart) {
@@ -296,9 +300,16 @@ int TMPXGraphForm::DeviationPointCount() const { return charts_->Dev.DevSerie->C
 double TMPXGraphForm::AverageLineValue() const { return charts_->Time.AverageTool->Value(); }
 std::string TMPXGraphForm::TimeOverlayText() const { return charts_->TimeOverlay; }
 std::string TMPXGraphForm::DeviationOverlayText() const { return charts_->DevOverlay; }
-QImage TMPXGraphForm::TimeChartPicture(bool Monochrome) { return ChartPicture(*charts_->Time.Chart, Monochrome); }
+QImage TMPXGraphForm::TimeChartPicture(bool Monochrome) { return CapturedChart(*charts_->Time.Chart, Monochrome); }
 QImage TMPXGraphForm::DeviationChartPicture(bool Monochrome) {
-  return ChartPicture(*charts_->Dev.Chart, Monochrome);
+  return CapturedChart(*charts_->Dev.Chart, Monochrome);
+}
+
+QImage TMPXGraphForm::CapturedChart(TChart& Chart, bool Monochrome) {
+  charts_->Capturing = true;
+  const QImage image = ChartPicture(Chart, Monochrome);
+  charts_->Capturing = false;
+  return image;
 }
 
 void TMPXGraphForm::btnResetAverageClick() { controller_.ResetAverage(); }

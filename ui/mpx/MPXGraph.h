@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class QTabWidget;
 class QTimer;
+class TChart;
 
 class TMPXGraphForm : public QWidget, public IMPXObserver {
  public:
@@ -60,7 +61,8 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   // What the refresh timer runs when it fires: the held-back refresh, unless
   // the charts are frozen by then (print preview, remote dialog).
   void RefreshHeldBackCharts();
-  // Both charts as pictures (print and screenshots).
+  // Both charts as pictures for the printed page, which carries the logo
+  // itself: the pictures have none.
   QImage TimeChartPicture(bool Monochrome = false);
   QImage DeviationChartPicture(bool Monochrome = false);
   // The print preview runs modally; tests replace it.
@@ -80,6 +82,8 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
 
  private:
   struct TCharts;
+  // The chart drawn into a picture for the printed page, without the logo.
+  QImage CapturedChart(TChart& Chart, bool Monochrome);
   void RefreshCharts();
   void ForgetRefresh();
   IClock& clock_;

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QTemporaryDir>
 
+#include "remote/Remote.h"
 #include "support/BandScanScenario.h"
 #include "support/FakeClock.h"
 #include "ui/band/BandAnalyzer.h"
@@ -22,6 +23,7 @@
 #include "ui/mpx/MPXGraph.h"
 #include "tests/ui/MainWindowSupport.h"
 #include "tests/ui/PrintedPage.h"
+#include "ui/band/BandSet.h"
 #include "platform/Format.h"
 #include "receiver/shared.h"
 
@@ -80,6 +82,33 @@ class BandAnalyzerSim : public ::testing::Test {
     EXPECT_EQ(Find<QLabel>(h.form.get(), "lblTuned")->text().toStdString(), std::string("Tuned at: ") + Freq);
     for (const char* name : {"btnMPXGraph", "btnSET", "btnSearchRight", "btnRadioSettings"})
       EXPECT_TRUE(Find<QWidget>(h.form.get(), name)->isEnabled()) << name;
+  }
+  bool Enabled(const char* name) { return Find<QWidget>(h.form.get(), name)->isEnabled(); }
+  // A whole scan of the band, then the main window back.
+  void ScanTheBand() {
+    TBandAnalyzerForm& a = *h.form->BandAnalyzer;
+    a.btnScan->click();
+    ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
+    ASSERT_TRUE(PumpUntil([&] { return open->isEnabled(); }));
+  }
+  // The reference dragged to a receiver level, as the operator drags it.
+  void DragReferenceTo(double level) {
+    TSpectrumChart& s = h.form->BandAnalyzer->Spectrum();
+    TChart& chart = *s.Chart;
+    const int from = chart.LeftAxis().PixelOfValue(s.ChartToolH->YValue());
+    const int to = chart.LeftAxis().PixelOfValue(level);
+    chart.MouseDown(mbLeft, {}, 300, from);
+    chart.MouseMove({}, 300, to);
+    chart.MouseUp(mbLeft, {}, 300, to);
+  }
+  // The station labels drawn on the chart, by point.
+  std::vector<int> ShownLabels() {
+    TFastLineSeries& m = *h.form->BandAnalyzer->Spectrum().SmoothMarks;
+    std::vector<int> shown;
+    if (!m.Marks().Visible()) return shown;
+    for (int i = 0; i < m.Count(); ++i)
+      if (m.Marks().Item(i).Visible()) shown.push_back(i);
+    return shown;
   }
 };
 
@@ -327,4 +356,132 @@ TEST_F(BandAnalyzerSim, ClosedOrUnpluggedMidWorkStopsAndGivesTheReceiverBack) {
     ExpectBackAt("96.0");
     open->click();
   }
+}
+
+// While a scan or an analysis owns the receiver, the main window's settings
+// dialogs and tool windows stay shut: a sensitivity switched mid-scan would
+// be named in the scan's description though most points were taken before
+// it. The log viewer, help, about and quit need no receiver. Stopping gives
+// the tuner settings back at once, the rest with the next completed tune.
+TEST_F(BandAnalyzerSim, ScanAndAnalysisHoldTheSettingsAndToolButtons) {
+  TBandAnalyzerForm& a = *h.form->BandAnalyzer;
+  const char* held[] = {"btnRadioSettings", "btnPresets", "btnLogSettings", "btnMPXGraph", "btnGroupAnalyze",
+                        "btnRemote",        "btnBandAnalyzer", "pr1",          "prs1",         "btnSET"};
+  const char* free[] = {"btnLogView", "btnHelp", "btnAbout", "btnQuit"};
+  for (const char* name : held) ASSERT_TRUE(Enabled(name)) << name;
+
+  a.btnScan->click();
+  ASSERT_TRUE(PumpUntil([&] { return a.Spectrum().Discrete->Count() > 20; }));
+  for (const char* name : held) EXPECT_FALSE(Enabled(name)) << name;
+  for (const char* name : free) EXPECT_TRUE(Enabled(name)) << name;
+  a.btnScan->click();  // Stop Scan
+  EXPECT_TRUE(Enabled("btnRadioSettings"));
+  EXPECT_FALSE(Enabled("btnPresets"));
+  ExpectBackAt("87.0");
+  for (const char* name : held) EXPECT_TRUE(Enabled(name)) << name;
+
+  ScanTheBand();
+  DragReferenceTo(7);
+  a.btnAnalyze->click();
+  ASSERT_TRUE(a.Controller().Analyzing());
+  for (const char* name : held) EXPECT_FALSE(Enabled(name)) << name;
+  for (const char* name : free) EXPECT_TRUE(Enabled(name)) << name;
+  a.btnAnalyze->click();  // Stop Analyze
+  EXPECT_TRUE(Enabled("btnRadioSettings"));
+  ExpectBackAt("87.0");
+  for (const char* name : held) EXPECT_TRUE(Enabled(name)) << name;
+}
+
+// With the MPX input the band cannot be scanned: selecting it closes the
+// analyzer (and Band Info) after a scan, and its button stays off through
+// the tunes that follow until the antenna input is back.
+TEST_F(BandAnalyzerSim, MpxInputClosesTheAnalyzerAndKeepsItsButtonOff) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  ScanTheBand();
+  a.btnBandInfo->click();
+  ASSERT_TRUE(a.BandInfo().isVisible());
+
+  QTest::mouseClick(Find<QWidget>(&f, "rbMPX"), Qt::LeftButton);
+  EXPECT_FALSE(a.isVisible());
+  EXPECT_FALSE(a.BandInfo().isVisible());
+  EXPECT_FALSE(open->isEnabled());
+  for (const char* name : {"btnSET", "edFreq", "btnSearchRight", "RadioTrack", "pr1"})
+    EXPECT_FALSE(Enabled(name)) << name;
+  for (const char* name : {"btnMPXGraph", "rbANT", "btnRadioSettings"}) EXPECT_TRUE(Enabled(name)) << name;
+  f.Tuner->SetFrequency(96.0);
+  ASSERT_TRUE(h.WaitTuned("96.0"));
+  PumpFor(300);
+  EXPECT_FALSE(open->isEnabled());
+  QTest::mouseClick(open, Qt::LeftButton);
+  EXPECT_FALSE(a.isVisible());
+
+  QTest::mouseClick(Find<QWidget>(&f, "rbANT"), Qt::LeftButton);
+  EXPECT_TRUE(open->isEnabled());
+  open->click();
+  EXPECT_TRUE(a.isVisible());
+}
+
+// The analyzer spans the screen's width and covers the main window's MPX
+// button: its own opens the MPX window (and leaves it open). Remote closes
+// the analyzer, not only hides it: Band Info goes with it.
+TEST_F(BandAnalyzerSim, OwnMpxButtonAndRemoteClosesTheAnalyzer) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  ASSERT_FALSE(f.MPXGraph->isVisible());
+  for (int i = 0; i < 2; ++i) {
+    QTest::mouseClick(a.btnMPXGraph, Qt::LeftButton);
+    EXPECT_TRUE(f.MPXGraph->isVisible());
+  }
+
+  ScanTheBand();
+  a.btnBandInfo->click();
+  ASSERT_TRUE(a.BandInfo().isVisible());
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        EXPECT_FALSE(a.isVisible());
+        EXPECT_FALSE(a.BandInfo().isVisible());
+        EXPECT_FALSE(f.MPXGraph->isVisible());
+        remote->close();
+      },
+      [&] { QTest::mouseClick(Find<QWidget>(&f, "btnRemote"), Qt::LeftButton); });
+}
+
+// Clear Baloons hides every station label for good: the next double-click
+// labels its own station only. The marker's label comes back with the next
+// update of its record.
+TEST_F(BandAnalyzerSim, ClearBaloonsHidesEveryLabelForGood) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  TSpectrumChart& s = a.Spectrum();
+  ScanTheBand();
+  DragReferenceTo(7);
+  a.btnAnalyze->click();
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }, 60000));
+  ASSERT_EQ(ShownLabels().size(), 4u);
+  const std::vector<int> peaks = a.Controller().Peaks();
+  const auto clear = [&] {
+    WithModal<TBandSetForm>(
+        [](TBandSetForm* set) {
+          set->btnClearBaloons->click();
+          set->btnOK->click();
+        },
+        [&] { a.btnSettings->click(); });
+  };
+  clear();
+  EXPECT_TRUE(ShownLabels().empty());
+
+  TChart& chart = *s.Chart;
+  const int floor = chart.LeftAxis().PixelOfValue(1);
+  QTest::mouseDClick(a.SpectrumHost, Qt::LeftButton, {}, {chart.BottomAxis().PixelOfValue(94.1), floor});
+  ASSERT_EQ(a.Controller().Marker(), peaks[1]);
+  EXPECT_EQ(ShownLabels(), std::vector<int>{peaks[1]});
+  ASSERT_TRUE(PumpUntil([&] { return s.SmoothMarks->LabelAt(peaks[1]) == "PI:C202\r94.2 MHz\rBRAVO FM"; }));
+
+  clear();
+  EXPECT_TRUE(ShownLabels().empty());
+  ASSERT_TRUE(PumpUntil([&] { return ShownLabels() == std::vector<int>{peaks[1]}; }, 5000));
+  const QImage shown = a.SpectrumHost->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_GT(PickedBounds(shown, IsMarkerLabel).width(), 20);
 }

@@ -183,3 +183,54 @@ TEST(MPXPrintPage, TitleSubtitleChartAndLogo) {
   EXPECT_EQ(page.pixel(359, 41), qRgb(0, 0, 255));
   EXPECT_EQ(page.pixel(361, 61), qRgb(0, 0, 255));
 }
+
+// The live charts keep their logo (top-right, 10 pixels in) while the print
+// preview is open over them and they are drawn again; only the page's
+// picture of the chart leaves it out, the page carries its own.
+TEST(MPXGraphWindow, LiveChartsKeepTheirLogoWhileThePreviewIsOpen) {
+  TMainWindowHarness h;
+  const std::string scenario = h.Folder() + "mpx_scenario.txt";
+  std::ofstream(scenario) << "station 87.0 level=12 stereo=1 mpx=503\n";
+  h.Start(scenario);
+  ASSERT_TRUE(h.WaitTuned());
+  TMPXGraphForm& w = *h.form->MPXGraph;
+  h.form->btnMPXGraphClick();
+  ASSERT_TRUE(PumpUntil([&] { return w.TimePointCount() >= 10; }, 10000));
+  QWidget* timeHost = nullptr;
+  for (QWidget* child : w.pages->widget(0)->findChildren<QWidget*>())
+    if (child != w.btnResetAverage) timeHost = child;
+  ASSERT_NE(timeHost, nullptr);
+
+  const QImage logo = MakeLogoPicture().scaledToHeight(28, Qt::SmoothTransformation);
+  // Share of the logo's opaque pixels found in place on the chart.
+  const auto logoIn = [&](const QImage& picture) {
+    const QImage img = picture.convertToFormat(QImage::Format_ARGB32);
+    const int x0 = img.width() - logo.width() - 10;
+    int opaque = 0, found = 0;
+    for (int y = 0; y < logo.height(); ++y)
+      for (int x = 0; x < logo.width(); ++x) {
+        if (qAlpha(logo.pixel(x, y)) != 255) continue;
+        ++opaque;
+        found += (img.pixel(x0 + x, 10 + y) & 0xFFFFFF) == (logo.pixel(x, y) & 0xFFFFFF);
+      }
+    return opaque ? double(found) / opaque : 0.0;
+  };
+  const auto logoShown = [&](QWidget* host) { return logoIn(host->grab().toImage()); };
+  ASSERT_GT(logoShown(timeHost), 0.9);
+
+  double during = 0;
+  QImage printed;
+  w.RunPrintPreview = [&](const QImage& colour, const QImage&, const QString&, const QString&) {
+    printed = colour;
+    // The preview opens over the window, which is drawn anew meanwhile.
+    w.resize(w.width() + 24, w.height() + 12);
+    PumpFor(200);
+    during = logoShown(timeHost);
+  };
+  w.btnPrint->click();
+  EXPECT_GT(during, 0.9);
+  ASSERT_FALSE(printed.isNull());
+  EXPECT_LT(logoIn(printed), 0.5);
+  EXPECT_GT(logoShown(timeHost), 0.9);
+  h.Stop();
+}
