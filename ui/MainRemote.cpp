@@ -2,6 +2,7 @@
 
 #include "remote/Remote.h"
 #include "remote/RemoteAudio.h"
+#include "ui/DialogStyle.h"
 #include "ui/DualImage1.h"
 #include "ui/Main.h"
 #include "ui/RemoteObject.h"
@@ -96,6 +97,9 @@ void ShowRemoteDialog(TMainForm& Main) {
   try {
     TRemoteForm form(&Main, host, ProgramFolderOf(Main.ExePath));
     Main.RemoteDialog = &form;
+    // Centred on the desktop, not on the main window.
+    form.adjustSize();
+    CenterWindow(&form);
     form.exec();
     Main.RemoteDialog = nullptr;
   } catch (const std::exception&) {
