@@ -22,13 +22,14 @@ if receiver_plugged_in; then
 fi
 
 # The demo keeps its own program folder, so its log never mixes with the
-# receiver's. It gets every file the program folder has (the remote dialog's
-# fw.rrf among them), refreshed when the build is newer; its log database is
-# copied once and then kept.
+# receiver's. It gets every data file the program folder has (the remote
+# dialog's fw.rrf among them), refreshed when the build is newer, but not the
+# receiver's log or its backup: the demo's log starts empty, once, and is kept.
 DEMO="$BUILD/demo"
 mkdir -p "$DEMO"
 for f in "$BUILD/bin"/*; do
-  if [ -f "$f" ] && [ ! -x "$f" ] && [ "$(basename "$f")" != RDSLOG.FDB ]; then cp -u "$f" "$DEMO/"; fi
+  case "$(basename "$f")" in RDSLOG.FDB | RDSLOG.FDB_) continue ;; esac
+  if [ -f "$f" ] && [ ! -x "$f" ]; then cp -u "$f" "$DEMO/"; fi
 done
 [ -f "$DEMO/RDSLOG.FDB" ] || cp "$BUILD/database/RDSLOG.FDB" "$DEMO/"
 echo "No receiver found (USB 04d8:000c): showing the demo band over a simulated receiver." \
