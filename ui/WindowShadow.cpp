@@ -16,7 +16,6 @@
 
 bool DesktopComposites() {
   const QString platform = QGuiApplication::platformName();
-  if (platform.startsWith(QLatin1String("wayland"))) return true;
 #ifdef FW_HAVE_XCB
   if (platform == QLatin1String("xcb")) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

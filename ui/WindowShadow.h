@@ -13,9 +13,10 @@
 
 class QWidget;
 
-// Whether translucent windows are blended with what lies below them: on X11
-// when a compositing manager owns the screen's _NET_WM_CM_S0 selection, on
-// Wayland always, on the offscreen and other platforms never.
+// Whether a translucent window placed beside another is blended with what
+// lies below it: on X11 when a compositing manager owns the screen's
+// _NET_WM_CM_S0 selection. Never elsewhere: Wayland composites but lets no
+// program place its windows, and the offscreen platform shows nothing.
 bool DesktopComposites();
 
 // The shadow picture for an owner of Size with the outline Shape (the whole
