@@ -280,6 +280,9 @@ class TCustomDBNumberEditEx : public TCustomDBEditEx {
   // for a text that is not a number (the value stays).
   void SetText(const QString& text);
   QString Text() const { return text(); }
+  // Shows a word in place of the number (the value stays as it is) until the
+  // value is written or the box takes the focus.
+  void ShowWord(const QString& word) { WriteText(word); }
   const TNumberEditModel& Model() const { return model_; }
 
   // One step up or down, as the keys, the wheel and the up-down button do.

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev libxcb1-dev
   libasound2-dev alsa-utils
   libmp3lame-dev libmpg123-dev
   zlib1g-dev

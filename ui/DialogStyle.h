@@ -7,6 +7,7 @@
 #include <QLayout>
 #include <QScreen>
 #include <algorithm>
+#include <cstdlib>
 
 inline void SetDialogBorder(QDialog* Dialog) {
   Dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -45,4 +46,20 @@ inline void PlaceBeside(QWidget* Window, QWidget* Owner) {
     frame.moveTop(std::clamp(frame.top(), work.top(), std::max(work.top(), work.bottom() + 1 - frame.height())));
   }
   Window->move(frame.topLeft());
+}
+
+// Where a window snaps to the edges of the work area: each edge of its frame
+// that comes within Buffer pixels of the same edge of the work area is put on
+// it (left before right, top before bottom); otherwise it stays where it is.
+inline QPoint SnappedToWorkArea(const QRect& Frame, const QRect& Work, int Buffer) {
+  QPoint at = Frame.topLeft();
+  if (std::abs(Frame.left() - Work.left()) <= Buffer)
+    at.setX(Work.left());
+  else if (std::abs(Frame.right() - Work.right()) <= Buffer)
+    at.setX(Work.right() + 1 - Frame.width());
+  if (std::abs(Frame.top() - Work.top()) <= Buffer)
+    at.setY(Work.top());
+  else if (std::abs(Frame.bottom() - Work.bottom()) <= Buffer)
+    at.setY(Work.bottom() + 1 - Frame.height());
+  return at;
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -124,6 +125,9 @@ void TMainForm::PrepareControls() {
                      static_cast<QWidget*>(ui_->ed2RTA), static_cast<QWidget*>(ui_->ed2RTB),
                      static_cast<QWidget*>(ui_->mem0AFDetail)})
     w->setFont(mono);
+  // Two whole lines of RadioText in each memo: the document's margin is kept
+  // small so that they fit the memo's height.
+  for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB}) memo->document()->setDocumentMargin(2);
   QFont big = ui_->lblPI->font();
   big.setBold(true);
   ui_->lblPI->setFont(big);

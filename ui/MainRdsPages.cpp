@@ -58,7 +58,12 @@ void ShowRadioText(QPlainTextEdit* memo, QLineEdit* second, const TDataChange& c
   const QString t = Text(stats::ControlsAsBlanks(c.Texts[0]));
   if (memo->toPlainText() != t) memo->setPlainText(t);
   SelectSegment(memo, c.Value, c.Extra);
-  Set(second, t);
+  // Shown from its first character: a text wider than the box is cut at
+  // its end, not at its start.
+  if (second->text() != t) {
+    second->setText(t);
+    second->setCursorPosition(0);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "ui/MainRemote.h"
 
+#include <QEvent>
+
 #include "remote/Remote.h"
 #include "remote/RemoteAudio.h"
+#include "ui/DialogStyle.h"
 #include "ui/DualImage1.h"
 #include "ui/Main.h"
 #include "ui/RemoteObject.h"
@@ -88,6 +91,22 @@ class TMainRemoteHost final : public IRemoteHost {
   bool scanRegistered_ = false;
 };
 
+// Centres a window on the desktop each time it is shown.
+class TCenterOnShow final : public QObject {
+ public:
+  explicit TCenterOnShow(QWidget* Window) : window_(Window) { Window->installEventFilter(this); }
+  ~TCenterOnShow() override { window_->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Watched == window_ && Event->type() == QEvent::Show) CenterWindow(window_);
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+};
+
 }  // namespace
 
 void ShowRemoteDialog(TMainForm& Main) {
@@ -96,6 +115,9 @@ void ShowRemoteDialog(TMainForm& Main) {
   try {
     TRemoteForm form(&Main, host, ProgramFolderOf(Main.ExePath));
     Main.RemoteDialog = &form;
+    // Centred on the desktop, not on the main window, once its layout has
+    // given it its size.
+    TCenterOnShow centred(&form);
     form.exec();
     Main.RemoteDialog = nullptr;
   } catch (const std::exception&) {

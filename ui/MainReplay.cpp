@@ -29,6 +29,8 @@ constexpr int kDeviceQuery = 2, kEnterReplay = 3, kLeaveReplay = 4, kResetDispla
 // Reply codes beside the commands' own, and reply values.
 constexpr int kRecordNumber = 9;
 constexpr int kDone = 3, kRefused = 4;
+// The raw log's channel index of a row taken on the MPX input.
+constexpr int kMpxInputIndex = 255;
 
 }  // namespace
 
@@ -154,6 +156,12 @@ bool TMainForm::ReplayRow(int64_t RecNo, bool First) {
   if (RDSCollector)
     RDSCollector->ProcessGroup(static_cast<uint16_t>(row.BLOCK[0]), static_cast<uint16_t>(row.BLOCK[1]),
                                static_cast<uint16_t>(row.BLOCK[2]), static_cast<uint16_t>(row.BLOCK[3]));
+  if (row.FREQ == kMpxInputIndex) {
+    // A row taken on the MPX input has no frequency: the box names the input
+    // as the log's own rows do, and the readout is not moved.
+    ui_->edFreq->ShowWord("MPX");
+    return true;
+  }
   const double mhz = ChannelIndexToFreq(row.FREQ);
   if (FreqDisplay) FreqDisplay->SetValue(FreqToTenths(mhz));
   SetFreqEdit(mhz);

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPainter>
 #include <QPixmap>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -158,13 +159,26 @@ void TPrintPreviewBase::DrawPage(IDeviceContext& Dc, int W, int H, TPoint Origin
 void TPrintPreviewBase::RenderPreview() {
   const TCustomChartPanel::TPageInfo info = PageInfoOf(printer_);
   if (info.Width <= 0 || info.Height <= 0) return;
-  const double scale = double(kPreviewBox) / std::max(info.Width, info.Height);
-  preview_ = QImage(std::max(1, int(info.Width * scale)), std::max(1, int(info.Height * scale)), QImage::Format_RGB32);
-  preview_.fill(Qt::white);
-  {
-    TPainterDC dc(&preview_);
-    DrawPage(dc, preview_.width(), preview_.height(), {0, 0});
+  // Every page, one below the other with a grey gap, scaled into the box.
+  const int pages = std::max(1, PageCount());
+  const double gapShare = 0.04;
+  const double stackH = info.Height * (pages + gapShare * (pages - 1));
+  const double scale = double(kPreviewBox) / std::max(double(info.Width), stackH);
+  const int w = std::max(1, int(info.Width * scale)), h = std::max(1, int(info.Height * scale));
+  const int gap = pages > 1 ? std::max(2, int(info.Height * gapShare * scale)) : 0;
+  preview_ = QImage(w, h * pages + gap * (pages - 1), QImage::Format_RGB32);
+  preview_.fill(QColor(0x80, 0x80, 0x80));
+  for (int page = 0; page < pages; ++page) {
+    currentPage_ = page;
+    QImage sheet(w, h, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    {
+      TPainterDC dc(&sheet);
+      DrawPage(dc, w, h, {0, 0});
+    }
+    QPainter(&preview_).drawImage(0, page * (h + gap), sheet);
   }
+  currentPage_ = 0;
   imgPreview->setPixmap(QPixmap::fromImage(preview_));
 }
 
@@ -183,8 +197,13 @@ bool TPrintPreviewBase::btnPrintClick() {
   {
     TPainterDC dc(&printer_);
     if (dc.Painter().isActive()) {
-      DrawPage(dc, full.width(), full.height(), {-paint.left(), -paint.top()});
       printed = true;
+      for (int page = 0; page < std::max(1, PageCount()) && printed; ++page) {
+        if (page > 0) printed = printer_.newPage();
+        currentPage_ = page;
+        DrawPage(dc, full.width(), full.height(), {-paint.left(), -paint.top()});
+      }
+      currentPage_ = 0;
     }
   }
   if (printed && printer_.printerState() != QPrinter::Error) return true;

@@ -78,6 +78,10 @@ class TPrintPreviewBase : public QDialog {
   // Fills the printer list and renders the first preview (call from the
   // preview's constructor, once the content is ready).
   void Start();
+  // How many pages the content takes; DrawContent draws the page CurrentPage()
+  // (counted from 0). The preview shows every page, one below the other.
+  virtual int PageCount() { return 1; }
+  int CurrentPage() const { return currentPage_; }
   // The content's own size (its aspect is kept on the page).
   virtual TSize ContentSize() = 0;
   virtual void DrawContent(IDeviceContext& Dc, const TRect& R) = 0;
@@ -91,6 +95,7 @@ class TPrintPreviewBase : public QDialog {
 
   QPrinter printer_{QPrinter::HighResolution};
   int margin_ = 3;
+  int currentPage_ = 0;
   QImage logoPicture_;
   QImage preview_;
 };

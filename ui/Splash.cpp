@@ -7,6 +7,7 @@
 #include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
+#include "ui/WindowShadow.h"
 
 TSplashForm::TSplashForm(QWidget* parent, IClock& clock)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), Clock(clock) {
@@ -39,6 +40,7 @@ TSplashForm::TSplashForm(QWidget* parent, IClock& clock)
   palette.setColor(QPalette::WindowText, QColor(240, 244, 250));
   infoLabel->setPalette(palette);
 
+  Shadow = new TDropShadow(this);
   FormCreate();
 }
 

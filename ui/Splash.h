@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 
 class QLabel;
+class TDropShadow;
 class TImage;
 
 // Also the log store's progress display during the database backup.
@@ -26,6 +27,8 @@ class TSplashForm : public QDialog, public ISplashProgress {
   TImage* Image2;
   TImage* Image3;
   QLabel* infoLabel;
+  // The window's drop shadow, where the desktop can show one.
+  TDropShadow* Shadow;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -9,6 +9,7 @@
 #include "ui/DialogStyle.h"
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
+#include "ui/WindowShadow.h"
 
 const char* const kMakerWebPage = "https://www.quorvane.example/";
 
@@ -81,6 +82,7 @@ TAboutForm::TAboutForm(QWidget* owner, const TDeviceInfoBytes& deviceInfo, std::
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
+  Shadow = new TDropShadow(this);
   FormCreate(deviceInfo, version);
 }
 

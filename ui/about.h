@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPushButton;
+class TDropShadow;
 class TImage;
 
 // The receiver's 8 device-information bytes as it reports them: firmware
@@ -51,6 +52,8 @@ class TAboutForm : public QDialog {
   QLabel* ContactLabel2;
   QLabel* ContactLabel3;
   QPushButton* OKButton;
+  // The card's drop shadow, where the desktop can show one.
+  TDropShadow* Shadow;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,6 +1,9 @@
 #include "ui/groupanalyze.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMoveEvent>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -9,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "ui/DialogStyle.h"
 #include "ui/MainStatistics.h"
 #include "ui_groupanalyze.h"
 
@@ -144,4 +148,13 @@ QLabel* TGroupAnalyzeForm::Label(const char* name) const { return findChild<QLab
 void TGroupAnalyzeForm::Button1Click() {
   ui_->Memo1->clear();
   if (OnResetStatistics) OnResetStatistics();
+}
+
+void TGroupAnalyzeForm::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen || !isVisible()) return;
+  const QRect frame = frameGeometry();
+  const QPoint snapped = SnappedToWorkArea(frame, screen->availableGeometry(), kSnapBuffer);
+  if (snapped != frame.topLeft()) move(snapped);
 }

@@ -18,6 +18,8 @@ class TGroupAnalyzeForm : public QWidget {
  public:
   // The memo keeps this many lines of the selected group's data flow.
   static constexpr int kMemoLines = 7;
+  // An edge moved this near to the work area's edge snaps onto it.
+  static constexpr int kSnapBuffer = 10;
 
   explicit TGroupAnalyzeForm(QWidget* owner = nullptr);
   ~TGroupAnalyzeForm() override;
@@ -38,6 +40,9 @@ class TGroupAnalyzeForm : public QWidget {
   QLabel* Label(const char* name) const;  // GroupCount, grpSelName, ber, ...
 
   void Button1Click();
+
+ protected:
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void FormCreate();

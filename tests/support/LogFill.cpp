@@ -53,3 +53,10 @@ void FillTwoStationRaw(const std::string& Database) {
   row(0x5555, 0x2000, 0x4142, 0x4344, 115);
   RunBlock(Database, 1, rows.substr(0, rows.size() - 2));
 }
+
+void AppendMpxInputRaw(const std::string& Database) {
+  RunBlock(Database, 1,
+           "insert into LOG_RAW (ID, BLOCK0, BLOCK1, BLOCK2, BLOCK3, BLOCK4, BLOCK5, FREQ) values "
+           "(next value for GEN_LOG_RAW_ID, " + std::to_string(0x7777) + ", 0, " + std::to_string(0xE0CD) +
+               ", " + std::to_string(0x4D50) + ", 0, 0, 255)");
+}

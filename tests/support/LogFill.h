@@ -12,3 +12,5 @@ void FillExt(const std::string& Database, int Rows);
 // Nine LOG_RAW rows: station A (87.0, PI D3C2) sends its PS "STATIONA"
 // twice, then station B (98.5, PI 5555) one radiotext group.
 void FillTwoStationRaw(const std::string& Database);
+// One more LOG_RAW row, taken on the MPX input (FREQ 255): a PS group of PI 7777.
+void AppendMpxInputRaw(const std::string& Database);

@@ -46,6 +46,7 @@ TEST(DemoBand, ShippedStationsDecodeToWhatTheDemoPromises) {
     SCOPED_TRACE(promised[i].FreqMHz);
     EXPECT_DOUBLE_EQ(played[i].FreqMHz, promised[i].FreqMHz);
     EXPECT_EQ(played[i].Level, promised[i].Level);
+    EXPECT_EQ(played[i].Stereo, promised[i].Stereo);
     EXPECT_EQ(played[i].Groups.empty(), promised[i].GroupFile.empty());
     EXPECT_EQ(played[i].Mpx.empty(), promised[i].MpxFile.empty());
     if (promised[i].GroupFile.empty()) continue;

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
+#include <QTest>
 
 #include "support/QtApp.h"
 #include "ui/groupanalyze.h"
@@ -42,4 +44,30 @@ TEST(GroupAnalyze, GridsEmptyValuesSelectionAndReset) {
   SetCellText(form.grpGrid(), 17, 1, "x");
   SetCellText(form.grpGrid(), 1, -1, "x");
   SetCellText(nullptr, 1, 1, "x");
+}
+
+// Moved near an edge of the work area the window snaps onto it; farther in it
+// stays where it was put.
+TEST(GroupAnalyze, SnapsToTheEdgesOfTheWorkArea) {
+  EnsureQApplication();
+  TGroupAnalyzeForm form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const QRect work = form.screen()->availableGeometry();
+  const QSize size = form.frameGeometry().size();
+  const int b = TGroupAnalyzeForm::kSnapBuffer;
+  struct Case {
+    QPoint To, Expected;
+  } cases[] = {
+      {{work.left() + b, work.top() + 100}, {work.left(), work.top() + 100}},
+      {{work.left() + 60, work.top() + 3}, {work.left() + 60, work.top()}},
+      {{work.right() + 1 - size.width() - 7, work.bottom() + 1 - size.height() - b},
+       {work.right() + 1 - size.width(), work.bottom() + 1 - size.height()}},
+      {{work.left() + b + 1, work.top() + b + 1}, {work.left() + b + 1, work.top() + b + 1}},
+  };
+  for (const Case& c : cases) {
+    form.move(c.To);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.frameGeometry().topLeft() == c.Expected; }, 2000))
+        << c.To.x() << "," << c.To.y() << " -> " << form.frameGeometry().x() << "," << form.frameGeometry().y();
+  }
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "MainWindowSupport.h"
+#include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
 #include "remote/Remote.h"
 #include "support/LogFill.h"
@@ -31,10 +32,11 @@ class LogReplay : public ::testing::Test {
   // The controller keeps its connection, as one does while it replays.
   std::unique_ptr<TReplayClient> client = std::make_unique<TReplayClient>();
 
-  void Start(bool twoStations = true) {
+  void Start(bool twoStations = true, bool mpxRow = false) {
     if (twoStations) {
       ASSERT_TRUE(DeployEmbeddedDatabase(h.Folder()));
       FillTwoStationRaw(h.Folder() + kLogDatabaseFile);
+      if (mpxRow) AppendMpxInputRaw(h.Folder() + kLogDatabaseFile);
       RemoveEmbeddedDatabase(h.Folder());
     }
     h.Start(DataFile("scenario.txt"), &bus);
@@ -115,6 +117,27 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_TRUE(Enabled("btnPresets"));
   // Live RDS flows again: the tuned station's PI comes back.
   EXPECT_TRUE(PumpUntil([&] { return !PI().isEmpty() && !PI().contains("5555"); }, 20000)) << PI().toStdString();
+}
+
+// A row taken on the MPX input names the input in the frequency box, as the
+// log's rows do, and leaves the readout inside the band where it was.
+TEST_F(LogReplay, RowOfTheMpxInputShowsTheInputNotAFrequency) {
+  Start(true, true);
+  TMainForm* f = h.form.get();
+  auto* box = Find<TDBNumberEditEx>(f, "edFreq");
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_EQ(Ask(2, 8, 1), (TReplies{{9, 9}}));  // station B on 98.5
+  EXPECT_EQ(f->FreqDisplay->Value(), 985);
+  EXPECT_EQ(box->Text(), "98.5");
+  EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, 10}}));
+  EXPECT_EQ(box->Text(), "MPX");
+  EXPECT_EQ(f->FreqDisplay->Value(), 985);
+  EXPECT_TRUE(PI().contains("7777")) << PI().toStdString();
+  // Back on a station's row the box shows its frequency again.
+  EXPECT_EQ(Ask(2, 0, 1), (TReplies{{9, 1}}));
+  EXPECT_EQ(box->Text(), "87.0");
+  EXPECT_EQ(f->FreqDisplay->Value(), 870);
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
 }
 
 TEST_F(LogReplay, EmptyLogAnswersRecordZeroAndEnd) {

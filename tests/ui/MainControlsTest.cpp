@@ -496,10 +496,15 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
             1u);
   // With it, the remote dialog opens modally; RemoteActive while its server
   // runs (on an address of its own: the remote tests may run meanwhile).
+  // It opens centred on the desktop, wherever the main window is.
   h.devices->RemoteBindAddress = "127.0.0.5";
   std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  const QRect desktop = f.screen()->availableGeometry();
+  f.move(desktop.topLeft());
   WithModal<TRemoteForm>(
       [&](TRemoteForm* remote) {
+        const QPoint off = remote->frameGeometry().center() - desktop.center();
+        EXPECT_LE(off.manhattanLength(), 2) << off.x() << "," << off.y();
         remote->btnStartClick();
         EXPECT_TRUE(f.RemoteActive);
         EXPECT_EQ(remote->btnStart->text(), "Stop");

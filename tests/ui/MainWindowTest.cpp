@@ -14,10 +14,14 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QApplication>
 #include <ranges>
 
 #include "MainWindowSupport.h"
 #include "platform/Format.h"
+#include "support/DemoBand.h"
 #include "ui/DualImage1.h"
 #include "ui/FreqDisplay.h"
 #include "ui/MainStatistics.h"
@@ -352,6 +356,69 @@ TEST(MainWindow, RadioTextStaysInViewWhileTheStationSends) {
   EXPECT_GT(received[1], 100);
   EXPECT_EQ(hidden[0], 0);
   EXPECT_EQ(hidden[1], 0);
+}
+
+// The room a line edit gives its text: its contents rectangle less the
+// text margins and the edit's own two pixels on each side.
+int TextRoom(QLineEdit* e) {
+  QStyleOptionFrame opt;
+  opt.initFrom(e);
+  opt.rect = e->rect();
+  opt.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+  const QRect r = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e).marginsRemoved(e->textMargins());
+  return r.width() - 2 * 2;
+}
+
+// The demo band's first station, at the window's default size: every text on
+// the RDS pages is whole. The memos show both lines of each RadioText inside
+// their viewport, the "2 AB" boxes each RadioText from its first character
+// (room for any 64 characters), and no label's text is wider than its label.
+TEST(MainWindow, RdsPagesShowEveryTextWholeAtTheDefaultSize) {
+  TMainWindowHarness h;
+  h.Start(TestSourceDir() + "/packaging/demo/band.txt");
+  ASSERT_TRUE(h.WaitTuned());
+  QWidget* f = h.form.get();
+  const TDemoStation& station = DemoStations().front();
+  auto* memRTA = Find<QPlainTextEdit>(f, "memRTA");
+  auto* memRTB = Find<QPlainTextEdit>(f, "memRTB");
+  auto* ed2RTA = Find<QLineEdit>(f, "ed2RTA");
+  auto* ed2RTB = Find<QLineEdit>(f, "ed2RTB");
+  ASSERT_TRUE(PumpUntil([&] {
+    return memRTA->toPlainText().startsWith(QString::fromStdString(station.RadioTextA)) &&
+           memRTB->toPlainText().startsWith(QString::fromStdString(station.RadioTextB));
+  }, 40000));
+  auto* pages = Find<QTabWidget>(f, "pcRDS");
+  pages->setCurrentIndex(0);
+  QApplication::processEvents();
+  for (QPlainTextEdit* memo : {memRTA, memRTB}) {
+    SCOPED_TRACE(memo->objectName().toStdString());
+    const QString text = memo->toPlainText();
+    QTextCursor first(memo->document()), last(memo->document());
+    last.setPosition(int(text.trimmed().size()));
+    const QRect top = memo->cursorRect(first), bottom = memo->cursorRect(last);
+    EXPECT_GE(top.top(), 0);
+    EXPECT_GT(bottom.top(), top.top());  // the text takes two lines
+    EXPECT_LE(bottom.bottom(), memo->viewport()->height() - 1) << bottom.bottom() << " of " << memo->viewport()->height();
+  }
+  pages->setCurrentWidget(ed2RTA->parentWidget());
+  QApplication::processEvents();
+  for (auto [edit, text] : {std::pair{ed2RTA, station.RadioTextA}, {ed2RTB, station.RadioTextB}}) {
+    SCOPED_TRACE(edit->objectName().toStdString());
+    EXPECT_TRUE(edit->text().startsWith(QString::fromStdString(text)));
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    EXPECT_LE(edit->fontMetrics().horizontalAdvance(QString(64, 'W')), TextRoom(edit));
+    EXPECT_TRUE(edit->parentWidget()->rect().contains(edit->geometry()));
+  }
+  for (int i = 0; i < pages->count(); ++i) {
+    pages->setCurrentIndex(i);
+    QApplication::processEvents();
+    for (QLabel* label : pages->widget(i)->findChildren<QLabel*>()) {
+      if (label->text().isEmpty() || label->wordWrap()) continue;
+      SCOPED_TRACE(label->objectName().toStdString() + ": " + label->text().toStdString());
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width());
+      EXPECT_TRUE(pages->widget(i)->rect().contains(label->geometry()));
+    }
+  }
 }
 
 // (A missing or corrupt database is ProgramTest's.)

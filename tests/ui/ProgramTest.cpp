@@ -1,6 +1,8 @@
 // The program as a process: the simulated build run end to end, a second
 // start, a missing database and a failed start-up.
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
@@ -22,6 +24,7 @@
 #include "platform/Format.h"
 #include "receiver/shared.h"
 #include "support/LogFill.h"
+#include "support/LoopbackClient.h"
 #include "ui/Program.h"
 
 namespace {
@@ -333,4 +336,58 @@ TEST(Program, FailedStartUpSaysWhyCleansUpAndEndsNonZero) {
   EXPECT_FALSE(std::filesystem::exists(folder.File("firebird.conf")));
   EXPECT_FALSE(std::filesystem::exists(folder.File("intl")));
   EXPECT_TRUE(sim.Of("command").empty());
+}
+
+// `make run` without the receiver: the demo's program folder holds what the
+// build's has, so the remote dialog finds its resource file and its server
+// answers the browser.
+TEST(Program, DemoRunWithoutTheReceiverStartsTheRemoteServer) {
+  namespace fs = std::filesystem;
+  EnsureQApplication();
+  TSession session;
+  QTemporaryDir build;
+  const fs::path root = build.path().toStdString();
+  fs::create_directory_symlink(TestBinDir(), root / "bin");
+  fs::create_directory_symlink(fs::path(TestDatabaseTemplate()).parent_path(), root / "database");
+  fs::create_directory(root / "usb");  // no device plugged in
+  const std::string trace = (root / "demo.trace").string();
+  const char* kAddress = "127.0.0.13";
+
+  QProcess run;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", session.Path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("FW_USB_DEVICES", QString::fromStdString((root / "usb").string()));
+  run.setProcessEnvironment(env);
+  run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  run.setStandardOutputFile(QProcess::nullDevice());
+  run.start("bash", {QString::fromStdString(TestSourceDir() + "/scripts/run.sh"), build.path(), "--trace",
+                     QString::fromStdString(trace), "--remote-address", kAddress, "--quit-after", "15000"});
+  ASSERT_TRUE(run.waitForStarted(10000));
+
+  // The browser's first request: the client page.
+  std::string page;
+  QElapsedTimer t;
+  t.start();
+  while (page.empty() && t.elapsed() < 14000 && run.state() != QProcess::NotRunning) {
+    QThread::msleep(200);
+    const int fd = ConnectFrom(kAddress, kAddress, 8080);
+    if (fd < 0) continue;
+    const std::string request = "GET / HTTP/1.0\r\n\r\n";
+    if (::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size())) {
+      char buf[4096];
+      for (ssize_t n; (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) page.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+  }
+  EXPECT_TRUE(page.starts_with("HTTP/1.") && page.find(" 200 ") != std::string::npos) << page.substr(0, 200);
+  EXPECT_TRUE(run.waitForFinished(30000));
+  EXPECT_EQ(run.exitCode(), kExitOk);
+
+  std::ifstream in(trace);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("Remote Resource File missing"), std::string::npos);
+  EXPECT_NE(text.find("PROGRAM CLOSED"), std::string::npos);
+  // Every data file of the program folder, and the demo's own log.
+  for (const char* file : {"fw.rrf", "RDSLOG.FDB"}) EXPECT_TRUE(fs::exists(root / "demo" / file)) << file;
 }

@@ -13,6 +13,7 @@
 #include "ui/ImageEx.h"
 #include "ui/Pictures.h"
 #include "ui/Splash.h"
+#include "ui/WindowShadow.h"
 #include "ui/about.h"
 #include "ui/progress.h"
 
@@ -113,6 +114,51 @@ TEST_F(Windows, AboutShowsIdentityTakesItsPictureOutlineAndClosesOnClick) {
   about.show();
   about.OKButton->click();
   EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+// Where the desktop composites, the splash and about windows cast a shadow
+// below and to the right of their outline, following them while shown;
+// elsewhere no shadow window appears.
+TEST_F(Windows, SplashAndAboutCastAShadowWhereTheDesktopComposites) {
+  auto& composites = TDropShadow::Composites();
+  const auto restore = composites;
+  composites = [] { return false; };
+  {
+    TRecordingClock clock;
+    TSplashForm splash(nullptr, clock);
+    splash.show();
+    EXPECT_FALSE(splash.Shadow->Window()->isVisible());
+  }
+  composites = [] { return true; };
+  TRecordingClock clock;
+  TSplashForm splash(nullptr, clock);
+  TAboutForm about(nullptr, TDeviceInfoBytes{});
+  for (QWidget* w : {static_cast<QWidget*>(&splash), static_cast<QWidget*>(&about)}) {
+    QWidget* shadow = (w == &splash ? splash.Shadow : about.Shadow)->Window();
+    w->show();
+    ASSERT_TRUE(shadow->isVisible()) << w->objectName().toStdString();
+    const int b = TDropShadow::kBlur, o = TDropShadow::kOffset;
+    const QRect frame = w->frameGeometry();
+    EXPECT_EQ(shadow->geometry(), frame.adjusted(-b, -b, b + o, b + o));
+    // Dark just right of and below the window, clear above and left of it.
+    const QImage picture = shadow->grab().toImage();
+    const auto alpha = [&](QPoint global) { return qAlpha(picture.pixel(global - shadow->geometry().topLeft())); };
+    const QRegion shape = w->mask().isEmpty() ? QRegion(w->rect()) : w->mask();
+    const QRect box = shape.boundingRect().translated(frame.topLeft());
+    EXPECT_GT(alpha(QPoint(box.right() + 2, box.center().y())), 40);
+    EXPECT_GT(alpha(QPoint(box.center().x(), box.bottom() + 2)), 40);
+    EXPECT_LT(alpha(QPoint(box.left() - b + 1, box.center().y())), 10);
+    EXPECT_LT(alpha(QPoint(box.center().x(), box.top() - b + 1)), 10);
+    w->move(w->pos() + QPoint(30, 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shadow->geometry().topLeft() == w->frameGeometry().topLeft() - QPoint(b, b); }, 2000));
+    w->hide();
+    EXPECT_FALSE(shadow->isVisible());
+  }
+  // The about card's shadow follows its outline: inside a cut-away corner of
+  // the card's rectangle there is none.
+  const QImage card = DropShadowPicture(about.size(), about.mask(), 6, 4);
+  EXPECT_LT(qAlpha(card.pixel(6, 6)), 10);
+  composites = restore;
 }
 
 // A tool window goes beside its owner's right edge, on its left edge when the

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "chart/ChartPanel.h"
@@ -37,36 +38,15 @@ QImage Faded(const QImage& Logo) {
 
 }  // namespace
 
-TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
-                               TSize Page, int DpiX, int DpiY, const QImage& Logo) {
-  TRecordingDC dc(Page);
-  // Logo tiles as if the picture were drawn at 96 dpi.
-  if (!Logo.isNull()) {
-    const QImage tile = Faded(Logo);
-    const int w = std::max(1, Logo.width() * DpiX / 96), h = std::max(1, Logo.height() * DpiY / 96);
-    for (int row = 0; row < kTileRows; ++row) {
-      const int y = row * Page.cy / kTileRows;
-      for (int x = 0; x < Page.cx; x += w + 10) dc.StretchDraw({x, y, x + w, y + h}, tile);
-    }
-  }
+std::vector<TDisplayList> BandInfoTablePages(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
+                                             TSize Page, int DpiX, int DpiY, const QImage& Logo) {
   const int pad = DpiX / 4;
   const int gap = std::max(1, 10 * DpiY / 96);
   const TDCFont title{"Arial", -(16 * DpiY / 72), 700};
   const TDCFont body{"Arial", -(9 * DpiY / 72), 400};
   TDCFont bold = body;
   bold.Weight = 700;
-  dc.SetBkMode(TDCBkMode::Transparent);
-  dc.SetTextColor(clBlack);
-  dc.SetTextAlign(TA_LEFT | TA_TOP);
-
-  int y = pad;
-  dc.SetFont(title);
-  dc.TextOut(pad, y, "Band Info");
-  y += dc.TextMetrics().Height;
-  dc.SetFont(body);
-  dc.TextOut(pad, y, Latin1Of(Description));
-  y += dc.TextMetrics().Height + gap;
-
+  const QImage tile = Logo.isNull() ? QImage() : Faded(Logo);
   const int tableW = Page.cx - 2 * pad;
   int left[6];
   int widths[6];
@@ -75,35 +55,83 @@ TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const
     widths[c] = tableW * kColumnShare[c] / 100;
     x += widths[c];
   }
-  auto drawRow = [&](const std::array<QString, 6>& cells) {
-    const int lineH = dc.TextMetrics().Height;
-    const int charW = std::max(1, dc.TextExtent("W").cx);
+
+  std::vector<TDisplayList> pages;
+  std::unique_ptr<TRecordingDC> dc;
+  int y = 0;
+  // A row's cells cut into their column's lines; the number of lines it takes.
+  auto wrap = [&](const TBandInfoPrintRow& cells, std::array<std::vector<QString>, 6>& wrapped) {
+    const int charW = std::max(1, dc->TextExtent("W").cx);
     size_t lines = 1;
-    std::array<std::vector<QString>, 6> wrapped;
     for (int c = 0; c < 6; ++c) {
       wrapped[size_t(c)] = Wrapped(cells[size_t(c)], std::max(1, widths[c] / charW));
       lines = std::max(lines, wrapped[size_t(c)].size());
     }
-    if (y + int(lines) * lineH > Page.cy - pad) return false;
+    return int(lines);
+  };
+  auto drawRow = [&](const TBandInfoPrintRow& cells) {
+    std::array<std::vector<QString>, 6> wrapped;
+    const int lines = wrap(cells, wrapped);
     for (int c = 0; c < 6; ++c)
       for (size_t l = 0; l < wrapped[size_t(c)].size(); ++l)
-        dc.TextOut(left[c], y + int(l) * lineH, Latin1Of(wrapped[size_t(c)][l]));
-    y += int(lines) * lineH + gap;
-    return true;
+        dc->TextOut(left[c], y + int(l) * dc->TextMetrics().Height, Latin1Of(wrapped[size_t(c)][l]));
+    y += lines * dc->TextMetrics().Height + gap;
   };
-  dc.SetFont(bold);
-  std::array<QString, 6> header;
-  for (int c = 0; c < 6; ++c) header[size_t(c)] = QString::fromLatin1(kHeader[c]);
-  drawRow(header);
-  TDCPen pen;
-  pen.Width = std::max(1, DpiY / 96);
-  dc.SetPen(pen);
-  dc.MoveTo(pad, y - gap / 2);
-  dc.LineTo(pad + tableW, y - gap / 2);
-  dc.SetFont(body);
-  for (const auto& row : Rows)
-    if (!drawRow(row)) break;
-  return {Page, std::move(dc.List)};
+  // Each page: the logo tiles, the title, the description and the header.
+  auto newPage = [&] {
+    if (dc) pages.push_back({Page, std::move(dc->List)});
+    dc = std::make_unique<TRecordingDC>(Page);
+    // Logo tiles as if the picture were drawn at 96 dpi.
+    if (!tile.isNull()) {
+      const int w = std::max(1, Logo.width() * DpiX / 96), h = std::max(1, Logo.height() * DpiY / 96);
+      for (int row = 0; row < kTileRows; ++row) {
+        const int ty = row * Page.cy / kTileRows;
+        for (int x = 0; x < Page.cx; x += w + 10) dc->StretchDraw({x, ty, x + w, ty + h}, tile);
+      }
+    }
+    dc->SetBkMode(TDCBkMode::Transparent);
+    dc->SetTextColor(clBlack);
+    dc->SetTextAlign(TA_LEFT | TA_TOP);
+    y = pad;
+    dc->SetFont(title);
+    dc->TextOut(pad, y, "Band Info");
+    y += dc->TextMetrics().Height;
+    dc->SetFont(body);
+    dc->TextOut(pad, y, Latin1Of(Description));
+    y += dc->TextMetrics().Height + gap;
+    dc->SetFont(bold);
+    TBandInfoPrintRow header;
+    for (int c = 0; c < 6; ++c) header[size_t(c)] = QString::fromLatin1(kHeader[c]);
+    drawRow(header);
+    TDCPen pen;
+    pen.Width = std::max(1, DpiY / 96);
+    dc->SetPen(pen);
+    dc->MoveTo(pad, y - gap / 2);
+    dc->LineTo(pad + tableW, y - gap / 2);
+    dc->SetFont(body);
+  };
+
+  newPage();
+  bool pageHasRows = false;
+  for (const TBandInfoPrintRow& row : Rows) {
+    std::array<std::vector<QString>, 6> wrapped;
+    const int height = wrap(row, wrapped) * dc->TextMetrics().Height;
+    // A row that does not fit goes on to the next page; one taller than a
+    // whole page is printed as far as it goes rather than never.
+    if (pageHasRows && y + height > Page.cy - pad) {
+      newPage();
+      pageHasRows = false;
+    }
+    drawRow(row);
+    pageHasRows = true;
+  }
+  pages.push_back({Page, std::move(dc->List)});
+  return pages;
+}
+
+TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
+                               TSize Page, int DpiX, int DpiY, const QImage& Logo) {
+  return BandInfoTablePages(Rows, Description, Page, DpiX, DpiY, Logo).front();
 }
 
 TBandInfoPrintForm::TBandInfoPrintForm(std::vector<TBandInfoPrintRow> Rows, QString Description,
@@ -116,12 +144,13 @@ TBandInfoPrintForm::TBandInfoPrintForm(std::vector<TBandInfoPrintRow> Rows, QStr
 
 void TBandInfoPrintForm::BuildPage() {
   const TCustomChartPanel::TPageInfo info = PageInfoOf(Printer());
-  page_ = BandInfoTablePage(rows_, description_, TSize{info.Width, info.Height}, info.DpiX, info.DpiY, LogoPicture());
+  pages_ = BandInfoTablePages(rows_, description_, TSize{info.Width, info.Height}, info.DpiX, info.DpiY, LogoPicture());
 }
 
 void TBandInfoPrintForm::DrawContent(IDeviceContext& Dc, const TRect& R) {
-  Dc.SetMapping(TDCMapping{{0, 0}, {page_.Size.cx, page_.Size.cy}, {R.Left, R.Top}, {R.Width(), R.Height()}});
-  ReplayDisplayList(page_.Records, Dc);
+  const TDisplayList& page = pages_[size_t(std::clamp(CurrentPage(), 0, PageCount() - 1))];
+  Dc.SetMapping(TDCMapping{{0, 0}, {page.Size.cx, page.Size.cy}, {R.Left, R.Top}, {R.Width(), R.Height()}});
+  ReplayDisplayList(page.Records, Dc);
   Dc.SetMapping(TDCMapping{});
 }
 

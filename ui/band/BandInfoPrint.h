@@ -12,10 +12,13 @@
 // A printed station row: Freq, Mode, Level, PI, PS, AF List.
 using TBandInfoPrintRow = std::array<QString, 6>;
 
-// The table page at a printer's resolution: the logo tiled faintly over the
-// page, the title "Band Info", the description, a header row and one row per
-// station; a cell wider than its column wraps onto further lines. Rows that
-// no longer fit the page are left off.
+// The table pages at a printer's resolution: on each, the logo tiled faintly
+// over the page, the title "Band Info", the description and a header row,
+// then the station rows that fit; a cell wider than its column wraps onto
+// further lines. Rows that do not fit go on to further pages.
+std::vector<TDisplayList> BandInfoTablePages(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
+                                             TSize Page, int DpiX, int DpiY, const QImage& Logo);
+// The first of them.
 TDisplayList BandInfoTablePage(const std::vector<TBandInfoPrintRow>& Rows, const QString& Description,
                                TSize Page, int DpiX, int DpiY, const QImage& Logo);
 
@@ -23,10 +26,12 @@ class TBandInfoPrintForm : public TPrintPreviewBase {
  public:
   TBandInfoPrintForm(std::vector<TBandInfoPrintRow> Rows, QString Description, QWidget* Owner = nullptr);
 
-  const TDisplayList& Page() const { return page_; }
+  const TDisplayList& Page() const { return pages_.front(); }
+  const std::vector<TDisplayList>& Pages() const { return pages_; }
 
  protected:
-  TSize ContentSize() override { return page_.Size; }
+  int PageCount() override { return int(pages_.size()); }
+  TSize ContentSize() override { return pages_.front().Size; }
   void DrawContent(IDeviceContext& Dc, const TRect& R) override;
   void PrinterChanged() override { BuildPage(); }
 
@@ -35,5 +40,5 @@ class TBandInfoPrintForm : public TPrintPreviewBase {
 
   std::vector<TBandInfoPrintRow> rows_;
   QString description_;
-  TDisplayList page_;
+  std::vector<TDisplayList> pages_;
 };

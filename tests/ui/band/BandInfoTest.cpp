@@ -11,6 +11,11 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <cstdio>
+#include <map>
 
 #include "platform/RecordingDC.h"
 #include "support/QtApp.h"
@@ -250,6 +255,69 @@ TEST_F(BandInfo, PrintedPageThroughPdfScreenshot) {
   EXPECT_LE(text.right(), page.width() - page.width() / 10);
   if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR"))
     page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_info_print.png");
+}
+
+// A band of 40 stations does not fit one page: the rows go on onto a second
+// page under the title and header again, every station printed once, and the
+// preview shows both pages.
+TEST_F(BandInfo, StationsBeyondOnePageContinueOnTheNextPageWithTheHeader) {
+  QTemporaryDir dir;
+  host.Records.clear();
+  for (int i = 0; i < 40; ++i) {
+    char ps[16], freq[16];
+    std::snprintf(ps, sizeof ps, "STAT%02d", i);
+    std::snprintf(freq, sizeof freq, "%.1f MHz", 87.5 + i * 0.5);
+    host.Records.push_back({5 * i, "D3C2", ps, i % 2 ? "Mono" : "Stereo", "97.4,101.2", freq,
+                            std::string("40.0") + kUV});
+  }
+  form.StationsReset();
+  ASSERT_EQ(form.infoList->rowCount(), 40);
+  TBandInfoPrintForm preview(form.PrintRows(), "Scan 87.0 - 108.0 MHz");
+  preview.RunPrinterSetup = [](QPrinter&) { return true; };
+  preview.priterSetupClick();  // landscape
+  ASSERT_EQ(preview.Pages().size(), 2u);
+
+  const QString pdf = dir.filePath("table.pdf");
+  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
+  preview.Printer().setOutputFileName(pdf);
+  preview.AskPdfFileName = [pdf] { return pdf; };
+  ASSERT_TRUE(preview.btnPrintClick());
+  const auto run = [](const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromLatin1(p.readAllStandardOutput());
+  };
+  EXPECT_TRUE(run("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+2\\n")));
+  std::map<QString, int> printed;
+  for (int page = 1; page <= 2; ++page) {
+    const QString text = run("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+    SCOPED_TRACE(page);
+    for (const char* word : {"Band Info", "Scan 87.0 - 108.0 MHz", "Freq", "Level", "AF List"})
+      EXPECT_TRUE(text.contains(word)) << word;
+    QRegularExpressionMatchIterator it = QRegularExpression("STAT\\d\\d").globalMatch(text);
+    int onPage = 0;
+    while (it.hasNext()) ++printed[it.next().captured()], ++onPage;
+    EXPECT_GE(onPage, 5);
+  }
+  ASSERT_EQ(printed.size(), 40u);
+  for (const auto& [ps, times] : printed) EXPECT_EQ(times, 1) << ps.toStdString();
+  EXPECT_TRUE(printed.count("STAT39"));
+
+  // The preview: two landscape sheets, one below the other, text on both.
+  const QImage shown = preview.PreviewImage();
+  EXPECT_GT(shown.height(), shown.width());
+  const QRect top = PickedBounds(shown.copy(0, 0, shown.width(), shown.height() / 2), [](QRgb p) { return qGray(p) < 96; });
+  const QRect bottom = PickedBounds(shown.copy(0, shown.height() / 2, shown.width(), shown.height() / 2),
+                                    [](QRgb p) { return qGray(p) < 96; });
+  EXPECT_FALSE(top.isEmpty());
+  EXPECT_FALSE(bottom.isEmpty());
+  if (qEnvironmentVariableIsSet("FW_SCREENSHOT_DIR")) {
+    QFile::copy(pdf, qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_info_40.pdf");
+    preview.show();
+    QApplication::processEvents();
+    preview.grab().save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_info_40_preview.png");
+  }
 }
 
 TEST_F(BandInfo, Screenshot) {
