@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "MainWindowSupport.h"
-#include "controls/DBCtrlsEx.h"
 #include "logstore/logview.h"
 #include "remote/Remote.h"
 #include "support/LogFill.h"
@@ -124,18 +123,18 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
 TEST_F(LogReplay, RowOfTheMpxInputShowsTheInputNotAFrequency) {
   Start(true, true);
   TMainForm* f = h.form.get();
-  auto* box = Find<TDBNumberEditEx>(f, "edFreq");
+  auto* box = Find<QLineEdit>(f, "edFreq");
   EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
   EXPECT_EQ(Ask(2, 8, 1), (TReplies{{9, 9}}));  // station B on 98.5
   EXPECT_EQ(f->FreqDisplay->Value(), 985);
-  EXPECT_EQ(box->Text(), "98.5");
+  EXPECT_EQ(box->text(), "98.5");
   EXPECT_EQ(Ask(1, 8, 2), (TReplies{{8, 3}, {9, 10}}));
-  EXPECT_EQ(box->Text(), "MPX");
+  EXPECT_EQ(box->text(), "MPX");
   EXPECT_EQ(f->FreqDisplay->Value(), 985);
   EXPECT_TRUE(PI().contains("7777")) << PI().toStdString();
   // Back on a station's row the box shows its frequency again.
   EXPECT_EQ(Ask(2, 0, 1), (TReplies{{9, 1}}));
-  EXPECT_EQ(box->Text(), "87.0");
+  EXPECT_EQ(box->text(), "87.0");
   EXPECT_EQ(f->FreqDisplay->Value(), 870);
   EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
 }
