@@ -296,10 +296,13 @@ void TTcpServer::Accept() {
     // The port is full: the address holding the most (never the logged-in
     // client's) gives up its idlest connection, so a fresh address always
     // gets in and no address keeps more than its share while others wait.
+    // Addresses whose shares differ by one do not take turns: that would
+    // change no share and only churn connections.
     std::string richest;
     for (const auto& [ip, n] : held)
       if (ip != peerIP && !isPrivileged(ip) && (richest.empty() || n > held[richest])) richest = ip;
-    if (!newcomerPrivileged && (richest.empty() || held[richest] <= fromPeer)) {
+    const bool takes = !richest.empty() && (fromPeer == 0 || held[richest] > fromPeer + 1);
+    if (!newcomerPrivileged && !takes) {
       close(fd);
       return;
     }

@@ -134,7 +134,8 @@ class TTcpServer {
   // Whether a peer address passes the caps (the logged-in client): up to
   // MaxConnections of its own, and its connections are never ended to make
   // room. When the port is full, a newcomer takes the idlest connection of
-  // the address holding the most, if that holds more than the newcomer.
+  // the address holding the most: always when it holds none itself, else
+  // when that address holds at least two more.
   using TPrivileged = std::function<bool(const std::string& PeerIP)>;
   TTcpServer(TServe Serve, TTcpServerLimits Limits, TPrivileged Privileged = nullptr)
       : Serve_(std::move(Serve)), Limits_(Limits), Privileged_(std::move(Privileged)) {}
