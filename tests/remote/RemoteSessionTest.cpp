@@ -437,13 +437,23 @@ TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
     for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, kPorts.Command));
   usleep(200000);
   int held = 0;
+  size_t poorest = 0;
+  std::vector<int> open(std::size(peers));
   for (size_t p = 0; p < std::size(peers); ++p) {
-    int open = 0;
-    for (size_t i = p * 17; i < p * 17 + 17; ++i) open += !ClosedNow(idle[i]);
-    EXPECT_TRUE(open == 12 || open == 13) << peers[p] << " holds " << open;
-    held += open;
+    for (size_t i = p * 17; i < p * 17 + 17; ++i) open[p] += !ClosedNow(idle[i]);
+    EXPECT_TRUE(open[p] == 12 || open[p] == 13) << peers[p] << " holds " << open[p];
+    held += open[p];
+    if (open[p] < open[poorest]) poorest = p;
   }
   EXPECT_EQ(held, 64);
+  // Shares one apart stay as they are: the poorest peer's next is turned away.
+  const int more = ConnectFrom(peers[poorest], kServer, kPorts.Command);
+  usleep(100000);
+  EXPECT_TRUE(ClosedNow(more));
+  int after = 0;
+  for (int fd : idle) after += !ClosedNow(fd);
+  EXPECT_EQ(after, 64);
+  close(more);
   // The logged-in client still gets in: an idle stranger makes way.
   const int own = Connect(kA, kPorts.Command);
   SendAll(own, std::string("READY=?", 8));
