@@ -85,6 +85,7 @@ void TLogWriter::Execute() {
       busy_ = true;
     }
     room_.notify_one();
+    if (takenHook_) takenHook_();
     const std::lock_guard<std::mutex> db(dbMutex_);
     Run(job);
   }

@@ -66,6 +66,11 @@ class TLogWriter final : private TThread {
   uint64_t Dropped() const { return dropped_.load(); }
   bool Suspended() const { return suspended_.load(); }
 
+  // Runs on the writer thread after it took a job off the queue and before
+  // it locks the attachment to write it, so a test can hold a row there.
+  // Set before the first row is handed over.
+  void SetTakenHook(std::function<void()> Hook) { takenHook_ = std::move(Hook); }
+
  private:
   struct TJob {
     int64_t Stamp = 0;
@@ -89,6 +94,7 @@ class TLogWriter final : private TThread {
   bool busy_ = false;
   bool stopped_ = false;
   std::string fault_;
+  std::function<void()> takenHook_;
 
   // Under dbMutex_.
   bool pending_ = false;

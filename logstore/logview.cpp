@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -184,10 +185,14 @@ void TLogViewForm::RefreshLogs() {
   for (QTableView* g : {DBGrid1, DBGrid2, DBGrid3}) {
     auto* model = static_cast<TLogGridModel*>(g->model());
     const int rows = model->rowCount();
+    // The grid follows new rows only while its last row is in view; a user
+    // who scrolled up (wheel, scroll bar) reads on where they are.
+    const QScrollBar* bar = g->verticalScrollBar();
+    const bool lastInView = bar->value() >= bar->maximum();
     const bool onLast = rows > 0 && g->currentIndex().row() == rows - 1;
     try {
-      if (model->Refresh() > 0 && onLast && !NewestFirst(model->View())) {
-        g->setCurrentIndex(model->index(model->rowCount() - 1, std::max(0, g->currentIndex().column())));
+      if (model->Refresh() > 0 && lastInView && !NewestFirst(model->View())) {
+        if (onLast) g->setCurrentIndex(model->index(model->rowCount() - 1, std::max(0, g->currentIndex().column())));
         g->scrollToBottom();
       }
     } catch (const std::exception&) {
@@ -221,35 +226,39 @@ void TLogViewForm::Export(const TExportSelection& Which, const std::string& Base
       std::move(files), [database = database_](TLogView view) { return MakeFbLogPager(database, view); }, format_);
 
   // The export runs beside the program; this window waits for it, showing
-  // how far it got and offering to cancel.
-  QProgressDialog progress(this);
-  progress.setObjectName("ExportProgress");
-  progress.setWindowTitle("Export");
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setAutoReset(false);
-  progress.setAutoClose(false);
-  progress.setMinimumDuration(0);
-  progress.setRange(0, 0);
-  QTimer poll;
-  poll.setInterval(kProgressMs);
-  auto update = [&] {
-    const int64_t total = job.RowsTotal(), written = job.RowsWritten();
-    progress.setLabelText(QString("Exporting %1: %2 rows written")
-                              .arg(captions[std::min(job.Current(), captions.size() - 1)])
-                              .arg(written));
-    if (total > 0) {
-      progress.setMaximum(Clamp(std::max(total, written)));
-      progress.setValue(Clamp(written));
-    }
-    if (job.Done()) progress.accept();
-  };
-  connect(&poll, &QTimer::timeout, &progress, update);
-  update();
-  poll.start();
-  if (!job.Done()) progress.exec();
-  poll.stop();
-  job.Cancel();  // when the dialog was closed or cancelled early
-  job.Wait();
+  // how far it got and offering to cancel. The progress window is gone
+  // before a failure is told, so the message is the window on top (a
+  // progress window left over would show itself above it).
+  {
+    QProgressDialog progress(this);
+    progress.setObjectName("ExportProgress");
+    progress.setWindowTitle("Export");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(0);
+    progress.setRange(0, 0);
+    QTimer poll;
+    poll.setInterval(kProgressMs);
+    auto update = [&] {
+      const int64_t total = job.RowsTotal(), written = job.RowsWritten();
+      progress.setLabelText(QString("Exporting %1: %2 rows written")
+                                .arg(captions[std::min(job.Current(), captions.size() - 1)])
+                                .arg(written));
+      if (total > 0) {
+        progress.setMaximum(Clamp(std::max(total, written)));
+        progress.setValue(Clamp(written));
+      }
+      if (job.Done()) progress.accept();
+    };
+    connect(&poll, &QTimer::timeout, &progress, update);
+    update();
+    poll.start();
+    if (!job.Done()) progress.exec();
+    poll.stop();
+    job.Cancel();  // when the dialog was closed or cancelled early
+    job.Wait();
+  }
   // The files already written stay; the one being written when a cancel or
   // failure came is not left behind.
   if (const std::string error = job.Error(); !error.empty()) ShowError("Export failed: " + error);

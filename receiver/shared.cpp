@@ -33,7 +33,18 @@ bool ParseNumber(const std::string& text, char sep, double& value) {
   if (s.empty()) return false;
   const char* end = s.data() + s.size();
   auto [ptr, ec] = std::from_chars(s.data(), end, value, std::chars_format::fixed);
-  return ec == std::errc() && ptr == end;
+  if (ptr != end) return false;
+  if (ec == std::errc::result_out_of_range) {
+    // A number written too long for a double is still a number: beyond the
+    // largest one when a digit before the point is not 0, else below the
+    // smallest.
+    const bool negative = s[0] == '-';
+    const std::string whole = s.substr(negative ? 1 : 0, s.find('.') - (negative ? 1 : 0));
+    const double size = whole.find_first_not_of('0') == std::string::npos ? 0.0 : HUGE_VAL;
+    value = negative ? -size : size;
+    return true;
+  }
+  return ec == std::errc();
 }
 
 }  // namespace

@@ -230,7 +230,7 @@ TFailedLogIns TRemoteSessionManager::FailedLogIns() {
 void TRemoteSessionManager::ServeHttpConnection(const TConnectionRef& Conn) {
   THttpStream s(
       *Conn, [&](const char* p, size_t n) { return Conn->Write(std::string(p, n), DeadlineIn(kWriteTimeout)); },
-      Conn->PeerIP(), Conn->LocalIP(), DeadlineIn(Limits_.LoginTimeout));
+      Conn->PeerIP(), Conn->LocalIP(), DeadlineIn(FirstRequestTimeout()));
   ServeHttp(s);
 }
 
@@ -319,7 +319,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   std::unique_ptr<TWebSocketSession> ws;
   if (StartsWithHttpGet(*Conn, kUpgradeWait)) {
     ws = std::make_unique<TWebSocketSession>(Conn);
-    if (!ws->Accept(DeadlineIn(Limits_.LoginTimeout), Ports_.Http)) return;
+    if (!ws->Accept(DeadlineIn(FirstRequestTimeout()), Ports_.Http)) return;
   }
   bool busy = false, registered = false;
   {
@@ -344,8 +344,10 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   const TDeadline deadline = registered ? kNoDeadline : DeadlineIn(Limits_.LoginTimeout);
   TBoundedReader reader(*Conn);
   std::string message;
-  while (ws ? ws->Read(message, kMaxCommandMessage, deadline)
-            : reader.ReadUntil('\0', message, kMaxCommandMessage, deadline))
+  // A stranger's first command comes soon or not at all.
+  for (TDeadline next = registered ? kNoDeadline : std::min(deadline, DeadlineIn(FirstRequestTimeout()));
+       ws ? ws->Read(message, kMaxCommandMessage, next) : reader.ReadUntil('\0', message, kMaxCommandMessage, next);
+       next = deadline)
     if (OnCommand_) OnCommand_(Conn, message);
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = FindClient(Conn->PeerIP());
@@ -359,7 +361,7 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
 // ---- Audio stream
 
 void TRemoteSessionManager::ServeAudio(const TConnectionRef& Conn) {
-  const TDeadline deadline = DeadlineIn(Limits_.LoginTimeout);
+  const TDeadline deadline = DeadlineIn(FirstRequestTimeout());
   TBoundedReader reader(*Conn);
   for (bool more = true; more;) {
     {

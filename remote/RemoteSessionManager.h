@@ -7,6 +7,7 @@
 // Lock guards the client table, the active client and every client's
 // fields; bytes are sent only after the connection reference was taken under
 // it, and always through the connection's bounded queue or its own worker.
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -81,6 +82,10 @@ struct TRemoteLimits {
   // A connection not bound to the logged-in client (command socket, audio
   // request, HTTP request) is closed after this.
   std::chrono::milliseconds LoginTimeout{30000};
+  // Such a connection that has not sent its request (HTTP, audio) or first
+  // command within this is closed long before LoginTimeout, so connections
+  // left idle do not hold the slots of the port.
+  std::chrono::milliseconds FirstRequestTimeout{5000};
   TTcpServerLimits Connections;
 };
 
@@ -168,6 +173,9 @@ class TRemoteSessionManager {
   TmyItemCollection& Resources_;
   TAudioBlockSource* Audio_;
   TRemoteLimits Limits_;
+  std::chrono::milliseconds FirstRequestTimeout() const {
+    return std::min(Limits_.LoginTimeout, Limits_.FirstRequestTimeout);
+  }
   IClock& Clock_;
   std::string LocalIP_;
   TRemotePorts Ports_;

@@ -8,9 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "platform/Format.h"
 
@@ -255,24 +258,61 @@ void TTcpServer::Accept() {
   len = sizeof local;
   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
   const std::string peerIP = AddressText(peer);
-  // Asked before taking the lock: the answer comes under the owner's lock.
-  const bool privileged = Privileged_ && Privileged_(peerIP);
+  // Which addresses hold connections, asked before taking the lock: the
+  // answers come under the owner's lock.
+  std::vector<std::string> holders;
+  {
+    std::lock_guard<std::mutex> g(Lock_);
+    ReapLocked();
+    for (const auto& w : Workers_)
+      if (!w->Conn->Ending() && std::find(holders.begin(), holders.end(), w->Conn->PeerIP()) == holders.end())
+        holders.push_back(w->Conn->PeerIP());
+  }
+  if (std::find(holders.begin(), holders.end(), peerIP) == holders.end()) holders.push_back(peerIP);
+  std::vector<std::string> privileged;
+  if (Privileged_)
+    for (const std::string& ip : holders)
+      if (Privileged_(ip)) privileged.push_back(ip);
+  const auto isPrivileged = [&](const std::string& ip) {
+    return std::find(privileged.begin(), privileged.end(), ip) != privileged.end();
+  };
+  const bool newcomerPrivileged = isPrivileged(peerIP);
+
   std::lock_guard<std::mutex> g(Lock_);
   ReapLocked();
-  size_t fromPeer = 0, open = 0;
-  TTcpConnection* idlest = nullptr;
+  size_t open = 0;
+  std::map<std::string, size_t> held;  // the open connections of each address
   for (const auto& w : Workers_) {
     if (w->Conn->Ending()) continue;
     ++open;
-    if (w->Conn->PeerIP() == peerIP) ++fromPeer;
-    else if (!idlest || w->Conn->LastInputMs() < idlest->LastInputMs()) idlest = w->Conn.get();
+    ++held[w->Conn->PeerIP()];
   }
-  const bool full = open >= Limits_.MaxConnections;
-  if (privileged ? fromPeer >= Limits_.MaxConnections : full || fromPeer >= Limits_.MaxPerPeer) {
+  const size_t fromPeer = held[peerIP];
+  if (newcomerPrivileged ? fromPeer >= Limits_.MaxConnections : fromPeer >= Limits_.MaxPerPeer) {
     close(fd);
     return;
   }
-  if (full && idlest) idlest->Disconnect();
+  if (open >= Limits_.MaxConnections) {
+    // The port is full: the address holding the most (never the logged-in
+    // client's) gives up its idlest connection, so a fresh address always
+    // gets in and no address keeps more than its share while others wait.
+    // Addresses whose shares differ by one do not take turns: that would
+    // change no share and only churn connections.
+    std::string richest;
+    for (const auto& [ip, n] : held)
+      if (ip != peerIP && !isPrivileged(ip) && (richest.empty() || n > held[richest])) richest = ip;
+    const bool takes = !richest.empty() && (fromPeer == 0 || held[richest] > fromPeer + 1);
+    if (!newcomerPrivileged && !takes) {
+      close(fd);
+      return;
+    }
+    TTcpConnection* idlest = nullptr;
+    for (const auto& w : Workers_)
+      if (!w->Conn->Ending() && w->Conn->PeerIP() == richest &&
+          (!idlest || w->Conn->LastInputMs() < idlest->LastInputMs()))
+        idlest = w->Conn.get();
+    if (idlest) idlest->Disconnect();
+  }
   auto worker = std::make_unique<TWorker>();
   worker->Conn = std::make_shared<TTcpConnection>(fd, peerIP, AddressText(local), Limits_.MaxQueuedBytes);
   TWorker* w = worker.get();

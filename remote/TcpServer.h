@@ -132,8 +132,10 @@ class TTcpServer {
  public:
   using TServe = std::function<void(const TConnectionRef&)>;
   // Whether a peer address passes the caps (the logged-in client): up to
-  // MaxConnections of its own, and when the port is full, the idlest
-  // connection of another address is ended to make room.
+  // MaxConnections of its own, and its connections are never ended to make
+  // room. When the port is full, a newcomer takes the idlest connection of
+  // the address holding the most: always when it holds none itself, else
+  // when that address holds at least two more.
   using TPrivileged = std::function<bool(const std::string& PeerIP)>;
   TTcpServer(TServe Serve, TTcpServerLimits Limits, TPrivileged Privileged = nullptr)
       : Serve_(std::move(Serve)), Limits_(Limits), Privileged_(std::move(Privileged)) {}

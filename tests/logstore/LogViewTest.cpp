@@ -4,10 +4,16 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "LogStoreTestSupport.h"
 #include "logstore/LogCsv.h"
@@ -281,6 +287,115 @@ TEST_F(LogViewWindow, LargeExportKeepsTheProgramLiveAndCancels) {
   form.btnExportClick();
   EXPECT_EQ(ticksWithProgress, 1);
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// Raw groups keep arriving while the user scrolls the raw grid up (wheel,
+// scroll bar): the grid stays where the user put it; once the user takes it
+// back to the last row, it follows the new rows again.
+TEST_F(LogViewWindow, ScrolledRawGridStaysWhereTheUserPutItWhileRowsArrive) {
+  FillRaw(Db, 400);
+  TLogViewForm form(nullptr, Db, kFormat);
+  form.show();
+  QApplication::processEvents();
+  QTableView* g = form.DBGrid3;
+  QScrollBar* bar = g->verticalScrollBar();
+  const auto rows = [&] { return g->model()->rowCount(); };
+  const auto topRow = [&] { return g->rowAt(0); };
+  const auto lastShown = [&] { return g->rowAt(g->viewport()->height() - 1); };
+  const auto arrive = [&](int n) {
+    for (int i = 0; i < n; ++i) Raw(0xD3C2, 0x2420, 0xE0CD, 0x4142, 115);
+  };
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(lastShown(), 399);
+
+  // The wheel, three notches up.
+  for (int notch = 0; notch < 3; ++notch) {
+    const QPointF at(g->viewport()->width() / 2.0, g->viewport()->height() / 2.0);
+    QWheelEvent wheel(at, g->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(g->viewport(), &wheel);
+  }
+  QApplication::processEvents();
+  const int wheeled = topRow();
+  ASSERT_LT(lastShown(), 399);
+  for (int tick = 0; tick < 3; ++tick) {
+    arrive(2);
+    form.RefreshLogs();
+    QApplication::processEvents();
+    EXPECT_EQ(topRow(), wheeled) << "tick " << tick;
+  }
+  EXPECT_EQ(rows(), 406);
+
+  // The scroll bar dragged to the middle, rows arriving during the drag and
+  // after it, taken in by the window's own timer.
+  bar->setSliderDown(true);
+  bar->setSliderPosition(bar->maximum() / 2);
+  const int middle = topRow();
+  arrive(1);
+  form.RefreshLogs();
+  EXPECT_EQ(topRow(), middle);
+  bar->setSliderDown(false);
+  arrive(3);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * TLogViewForm::kRefreshMs);
+  while (rows() < 410 && std::chrono::steady_clock::now() < until) {
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  QApplication::processEvents();
+  EXPECT_EQ(rows(), 410);
+  EXPECT_EQ(topRow(), middle);
+
+  // Back at the bottom: new rows come into view again.
+  bar->setSliderDown(true);
+  bar->setSliderPosition(bar->maximum());
+  bar->setSliderDown(false);
+  arrive(5);
+  form.RefreshLogs();
+  QApplication::processEvents();
+  EXPECT_EQ(rows(), 415);
+  EXPECT_EQ(lastShown(), 414);
+}
+
+// A failed export (the change log's file name taken by a folder): its message
+// is the window on top, the progress window gone, and OK closes it.
+TEST_F(LogViewWindow, FailedExportsMessageIsOnTopAndClosesWithOk) {
+  Change("2026-12-06 10:00:00", 6, 0, "FIRST");
+  std::filesystem::create_directory(Folder.File("taken_change_log.csv"));
+  TLogViewForm form(nullptr, Db, kFormat);
+  form.show();
+  form.AskLogs = [](TExportSelection& w) {
+    w.ExtLog = w.RawLog = false;
+    return w.ChangeLog = true;
+  };
+  form.AskFileName = [&] { return Folder.File("taken"); };
+  QString shown;
+  bool progressShown = false, onTop = false, closed = false;
+  int looks = 0;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    if (!box) return;
+    // Looked at for a while, so a window that would come over it has.
+    auto* progress = form.findChild<QProgressDialog*>("ExportProgress");
+    if (progress && progress->isVisible()) progressShown = true;
+    if (++looks < 20) return;
+    shown = box->text();
+    onTop = QApplication::activeModalWidget() == box;
+    box->button(QMessageBox::Ok)->click();
+    closed = !box->isVisible();
+    look.stop();
+  });
+  look.start(10);
+  form.btnExportClick();
+  look.stop();
+  EXPECT_TRUE(shown.startsWith("Export failed: ")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("directory", Qt::CaseInsensitive)) << shown.toStdString();
+  EXPECT_TRUE(onTop);
+  EXPECT_FALSE(progressShown);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(LogViewWindow, Screenshots) {

@@ -245,3 +245,39 @@ TEST(LogWriters, SlowDatabaseHoldsTheCallerBackAndExclusiveSeesEveryRow) {
   reader.join();
   EXPECT_EQ(seen, total + 3);
 }
+
+// The row the writer took off the queue but has not yet locked the attachment
+// for: the queue is empty then, and Exclusive must still wait for that row.
+TEST(LogWriters, ExclusiveWaitsForTheRowTakenButNotYetWritten) {
+  TFakeLogDatabase db;
+  TLogWriter writer(db);
+  std::mutex m;
+  std::condition_variable cv;
+  bool taken = false, go = false;
+  writer.SetTakenHook([&] {
+    std::unique_lock<std::mutex> lock(m);
+    taken = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return go; });
+  });
+  writer.Post(0, [](ILogDatabase& d) { d.InsertChange(1, 0, ""); });
+  {
+    std::unique_lock<std::mutex> lock(m);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return taken; }));
+  }
+  std::atomic<bool> ran{false};
+  size_t seen = 0;
+  std::thread reader([&] {
+    writer.Exclusive([&](ILogDatabase&) { seen = db.Changes.size(); });
+    ran = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(ran.load());  // still held back by the row in hand
+  {
+    std::lock_guard<std::mutex> lock(m);
+    go = true;
+    cv.notify_all();
+  }
+  reader.join();
+  EXPECT_EQ(seen, 1u);
+}

@@ -41,6 +41,14 @@ TEST(SharedConversions, NormalizeFreqTextWithPointSeparator) {
       {"1O1.5", "87.0"},   {"99.95.3", "99.953"},  {".", "87.0"},         {"abc", "87.0"}, {"150", "108.0"},
       {"108.0001", "108.0"}, {" 98,5 MHz", "108.0"}, {"98.5 MHz", "98.5"}, {"87", "87"}};
   for (const auto& [in, out] : cases) EXPECT_EQ(NormalizeFreqText(in), out) << in;
+  // Numbers written too long for a double: above the band however long, below it
+  // when they are tiny; text without digits is still no number.
+  const std::string nines(4000, '9');
+  EXPECT_EQ(NormalizeFreqText(nines), "108.0");
+  EXPECT_EQ(NormalizeFreqText(nines + ".5"), "108.0");
+  EXPECT_EQ(NormalizeFreqText("0." + std::string(400, '0') + "1"), "87.0");
+  EXPECT_EQ(FreqTextToPLLWord(nines, true), 65535);
+  EXPECT_EQ(FreqTextToPLLWord("x" + nines, true), FreqToPLLWord(true, 0));  // no number
 }
 
 TEST(SharedConversions, LevelToDbuVPieces) {

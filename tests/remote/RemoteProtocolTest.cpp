@@ -48,7 +48,7 @@ TEST(RemoteCommands, CommandsReachReceiverSettingsAndWindow) {
   using B = std::vector<std::vector<uint8_t>>;
   using C = IRemoteHost::TCode;
   struct {
-    const char* Message;
+    std::string Message;
     B Sent;
     std::map<C, int32_t> Codes;
     int Saves;
@@ -62,6 +62,8 @@ TEST(RemoteCommands, CommandsReachReceiverSettingsAndWindow) {
       {"SENSE=1", {{0x18}}, {{C::Sensitivity, 0x18}}, 1, [](auto& h) { EXPECT_EQ(h.Record.SensitivityDX, 0); }},
       {"FREQ= 101.5", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Tuned, std::vector<double>{101.5}); }},
       {"FREQ=150", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Tuned, std::vector<double>{108.0}); }},
+      {"FREQ=" + std::string(4000, '9'), {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Tuned, std::vector<double>{108.0}); }},
+      {"FREQ=" + std::string(4000, '9') + ".9", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Tuned, std::vector<double>{108.0}); }},
       {"ANT=1", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Record.InputAntenna, 1); }},
       {"RBDS=1", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Record.RBDS, 1); }},
       {"CFREQ=B", {}, {}, 0, [](auto& h) { EXPECT_EQ(h.Steps, "B"); }},
