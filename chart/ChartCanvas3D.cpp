@@ -592,12 +592,21 @@ TColor TChartCanvas3D::ReadPixelAtDepth(int x, int y, int z) {
 void TChartCanvas3D::WritePixelAtDepth(int x, int y, int z, TColor color) {
   TPoint p;
   if (!Project(x, y, z, p)) return;
-  if (DC().Pen().Width <= 1) {
-    DC().SetPixel(p.X, p.Y, color);
-  } else {
-    DC().MoveTo(p.X, p.Y);
-    DC().LineTo(p.X, p.Y);
+  IDeviceContext& dc = DC();
+  const TDCPen pen = dc.Pen();
+  if (pen.Width <= 1) {
+    dc.SetPixel(p.X, p.Y, color);
+    return;
   }
+  // A square of the pen's width centred on the point: a zero-length line of
+  // the pen leaves out its last row and column and lies half a pixel up-left.
+  dc.MoveTo(p.X, p.Y);
+  if (pen.Style == TDCPenStyle::Clear) return;
+  const TDCBrush brush = dc.Brush();
+  dc.SetBrush({TDCBrushStyle::Solid, pen.Color, {}});
+  const int l = p.X - pen.Width / 2, t = p.Y - pen.Width / 2;
+  dc.FillRect({l, t, l + pen.Width, t + pen.Width});
+  dc.SetBrush(brush);
 }
 
 void TChartCanvas3D::MoveToAtDepth(int x, int y, int z) {
