@@ -12,6 +12,13 @@ void TCustomLineSeries::SetSeriesColor(TColor c) {
   TChartSeries::SetSeriesColor(c);
 }
 
+void TCustomLineSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* line = dynamic_cast<const TCustomLineSeries*>(&source))
+    LinePen().Assign(const_cast<TCustomLineSeries*>(line)->LinePen());
+  TChartSeries::Assign(source);
+}
+
 void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
   TChartCanvas3D& c = ParentChart()->Canvas();
   c.PreparePenWithColor(LinePen(), color);
@@ -24,6 +31,19 @@ void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
 
 void TFastLineSeries::SetStockPenMode(bool v) {
   if (ChartDCPenAvailable) stockPenMode_ = v;
+}
+
+void TFastLineSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* f = dynamic_cast<const TFastLineSeries*>(&source)) {
+    autoRepaint_ = f->autoRepaint_;
+    drawAllPoints_ = f->drawAllPoints_;
+    ignoreNulls_ = f->ignoreNulls_;
+    stairs_ = f->stairs_;
+    invertedStairs_ = f->invertedStairs_;
+    SetStockPenMode(f->stockPenMode_);
+  }
+  TCustomLineSeries::Assign(source);
 }
 
 void TFastLineSeries::PreparePen() {
@@ -116,6 +136,24 @@ TCustomSeries::TCustomSeries()
       areaLinesPen_([this](TChartPersistent*) { Repaint(); }),
       pointer_([this](TChartPersistent*) { Repaint(); }) {
   areaBrush_.SetStyle(bsSolid);
+}
+
+void TCustomSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* c = dynamic_cast<const TCustomSeries*>(&source)) {
+    auto& from = const_cast<TCustomSeries&>(*c);
+    areaBrush_.Assign(from.areaBrush_);
+    areaLinesPen_.Assign(from.areaLinesPen_);
+    areaColor_ = from.areaColor_;
+    pointer_.Assign(from.pointer_);
+    ClickableLine = from.ClickableLine;
+    ColorEachLine = from.ColorEachLine;
+    Dark3D = from.Dark3D;
+    drawArea_ = from.drawArea_;
+    stairs_ = from.stairs_;
+    invertedStairs_ = from.invertedStairs_;
+  }
+  TCustomLineSeries::Assign(source);
 }
 
 void TCustomSeries::SetAreaColor(TColor v) {
@@ -300,6 +338,16 @@ void TCustomSeries::VertAxisMargins(int& a, int& b) {
 TAreaSeries::TAreaSeries() {
   SetDrawArea(true);
   Pointer().SetVisible(false);
+}
+
+void TAreaSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* a = dynamic_cast<const TAreaSeries*>(&source)) {
+    useYOrigin_ = a->useYOrigin_;
+    yOrigin_ = a->yOrigin_;
+    stacking_ = a->stacking_;
+  }
+  TCustomSeries::Assign(source);
 }
 
 void TAreaSeries::SetUseYOrigin(bool v) {

@@ -79,6 +79,64 @@ TEST(ChartCopy, SeriesAssignCopiesSettingsPointsOrSourcesAndFunction) {
   EXPECT_EQ(twin.YValue(twin.Count() / 2), smooth.YValue(smooth.Count() / 2));
 }
 
+// Line, area and fast-line series copy what their classes hold: b draws
+// a's star pointers, not its own rectangles, and its stairs, pens, area
+// brush, origin and flags are a's.
+TEST(ChartCopy, LineAreaAndFastLineAssignTheirOwnSettings) {
+  Charted c;
+  auto* a = c.Add<TCustomSeries>();
+  a->SetSeriesColor(clRed);
+  a->Pointer().SetVisible(true);
+  a->Pointer().SetStyle(psStar);
+  a->LinePen().SetWidth(3);
+  a->SetStairs(true), a->SetInvertedStairs(true);
+  a->AreaChartBrush().SetStyle(bsCross);
+  a->AreaLinesPen().SetVisible(false);
+  a->SetAreaColor(clTeal);
+  a->ClickableLine = false, a->ColorEachLine = false, a->Dark3D = false;
+  for (int i = 0; i < 4; ++i) a->AppendPoint(i, i % 2 ? 10 : 20);
+  auto* b = c.Add<TCustomSeries>();
+  b->Assign(*a);
+  a->SetActive(false);
+  c.chart.Legend().SetVisible(false);
+  int rectangles = 0, starStrokes = 0 /* the pointer's black pen */, wideLines = 0;
+  for (const TDCRecord& r : c.Draw().List) {
+    if (r.Op == TDCOp::Rectangle && r.Brush.Color == clRed) ++rectangles;
+    if (r.Op == TDCOp::LineTo && r.Pen.Color == clBlack && r.Pen.Width == 1) ++starStrokes;
+    if (r.Op == TDCOp::LineTo && r.Pen.Width == 3) ++wideLines;
+  }
+  EXPECT_EQ(rectangles, 0);
+  EXPECT_EQ(starStrokes, 4 * 4);
+  EXPECT_EQ(wideLines, 3 * 2) << "three steps of two strokes each";
+  EXPECT_TRUE(b->Stairs() && b->InvertedStairs());
+  EXPECT_EQ(b->AreaChartBrush().Style(), bsCross);
+  EXPECT_FALSE(b->AreaLinesPen().Visible());
+  EXPECT_EQ(b->AreaColor(), clTeal);
+  EXPECT_FALSE(b->ClickableLine || b->ColorEachLine || b->Dark3D);
+  EXPECT_FALSE(b->DrawArea());
+
+  auto* area = c.Add<TAreaSeries>();
+  area->SetUseYOrigin(true), area->SetYOrigin(5);
+  area->SetMultiArea(maStacked);
+  area->Pointer().SetVisible(true);
+  auto* areaCopy = c.Add<TAreaSeries>();
+  areaCopy->Assign(*area);
+  EXPECT_TRUE(areaCopy->UseYOrigin());
+  EXPECT_EQ(areaCopy->YOrigin(), 5);
+  EXPECT_EQ(areaCopy->MultiArea(), maStacked);
+  EXPECT_TRUE(areaCopy->Pointer().Visible() && areaCopy->DrawArea());
+
+  auto* fast = c.Add<TFastLineSeries>();
+  fast->SetAutoRepaint(false), fast->SetDrawAllPoints(false), fast->SetIgnoreNulls(false);
+  fast->SetStairs(true), fast->SetInvertedStairs(true);
+  fast->LinePen().SetStyle(psDot);
+  auto* fastCopy = c.Add<TFastLineSeries>();
+  fastCopy->Assign(*fast);
+  EXPECT_FALSE(fastCopy->AutoRepaint() || fastCopy->DrawAllPoints() || fastCopy->IgnoreNulls());
+  EXPECT_TRUE(fastCopy->Stairs() && fastCopy->InvertedStairs());
+  EXPECT_EQ(fastCopy->LinePen().Style(), psDot);
+}
+
 TEST(ChartCopy, ChartAssignCopiesTitlesLegendWallsAxesAndPaging) {
   Charted a, b;
   a.chart.Title().Text = {"Band"};
