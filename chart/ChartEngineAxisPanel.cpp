@@ -237,6 +237,7 @@ double TCustomAxisPanel::RangeFromSeries(const TChartAxis& axis, bool forMaximum
   double result = 0;
   for (TChartSeries* s : seriesList_) {
     if (s->Count() == 0 || !s->AssociatedToAxis(axis) || (someActive && !s->Active())) continue;
+    if (!(axis.Horizontal() ? s->XValues() : s->YValues()).AnyFinite()) continue;  // null points only
     const double v = axis.Horizontal() ? (forMaximum ? s->HighestX() : s->LowestX())
                                        : (forMaximum ? s->MaxYValue() : s->MinYValue());
     if (!started) result = v, started = true;

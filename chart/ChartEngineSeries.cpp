@@ -328,6 +328,17 @@ bool TChartSeries::IsPositionAxis(const TChartAxis& axis) const {
   return AssociatedToAxis(axis) && axis.Horizontal() == mandatoryIsY_;
 }
 
+double TChartSeries::FiniteExtreme(const TChartValueList& list, bool highest) const {
+  bool any = false;
+  double result = 0;
+  for (int i = 0; i < Count(); ++i) {
+    if (!PointIsFinite(i)) continue;
+    const double v = list[i];
+    if (!any || (highest ? v > result : v < result)) result = v, any = true;
+  }
+  return result;
+}
+
 int TChartSeries::PointPixelX(int i) const { return GetHorizAxis()->PixelOfValue(xValues_[i]); }
 int TChartSeries::PointPixelY(int i) const { return GetVertAxis()->PixelOfValue(yValues_[i]); }
 

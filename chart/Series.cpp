@@ -58,6 +58,7 @@ void TFastLineSeries::DrawVisiblePoints() {
   PreparePen();
   const int f = FirstShownIndex, start = f > 0 ? f - 1 : f;
   priorX_ = PointPixelX(start), priorY_ = PointPixelY(start);
+  gap_ = !PointIsFinite(start);
   ParentChart()->Canvas().MoveToAtDepth(priorX_, priorY_, StartZ);
   // The line enters the plot from the point just before the visible range.
   if (f > 0) PaintPoint(f);
@@ -68,7 +69,19 @@ void TFastLineSeries::DrawVisiblePoints() {
 
 void TFastLineSeries::PaintPoint(int i) {
   TChartCanvas3D& c = ParentChart()->Canvas();
+  // A value that is not finite has no place: the line breaks there and
+  // starts again at the next point that has one.
+  if (!PointIsFinite(i)) {
+    gap_ = true;
+    return;
+  }
   const int x = PointPixelX(i), y = PointPixelY(i);
+  if (gap_) {
+    gap_ = false;
+    c.MoveToAtDepth(x, y, StartZ);
+    priorX_ = x, priorY_ = y;
+    return;
+  }
   if (x == priorX_ && (!drawAllPoints_ || y == priorY_)) return;
   if (!ignoreNulls_ && PointIsEmpty(i)) {
     c.MoveToAtDepth(x, y, StartZ);
@@ -104,6 +117,7 @@ void TFastLineSeries::DrawNewSegment(int index) {
   const int from = std::max(0, index - 1);
   priorX_ = PointPixelX(from), priorY_ = PointPixelY(from);
   const int x0 = priorX_, y0 = priorY_;
+  gap_ = !PointIsFinite(from);
   c.MoveToAtDepth(priorX_, priorY_, StartZ);
   PaintPoint(index);
   if (clip) c.RestoreClip();
@@ -244,7 +258,7 @@ void TCustomSeries::PaintPoint(int i) {
   int pOrigin = prevOrigin_;
   if (prevColor_ == clNone) p = c, pOrigin = origin;
   const int before = ForwardValueOrder() ? i - 1 : i + 1;
-  if (firstDrawn_ && before >= 0 && before < Count() && color != clNone) {
+  if (firstDrawn_ && before >= 0 && before < Count() && PointIsFinite(before) && color != clNone) {
     const TPoint b{PointPixelX(before), ValuePixelY(before)};
     if (drawArea_) {
       p = b, pOrigin = OriginPixel(before);
@@ -377,7 +391,7 @@ void TAreaSeries::StackedSums(int i, double& before, double& total) const {
   bool mine = false;
   for (TChartSeries* s : ParentChart()->SeriesList()) {
     if (s == this) mine = true;
-    if (!dynamic_cast<TAreaSeries*>(s) || !s->Active() || i >= s->Count()) continue;
+    if (!dynamic_cast<TAreaSeries*>(s) || !s->Active() || i >= s->Count() || !std::isfinite(s->YValue(i))) continue;
     if (!mine) before += s->YValue(i);
     total += s->YValue(i);
   }

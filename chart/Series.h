@@ -66,6 +66,7 @@ class TFastLineSeries : public TCustomLineSeries {
   bool autoRepaint_ = true, drawAllPoints_ = true, ignoreNulls_ = true, stairs_ = false, invertedStairs_ = false;
   bool stockPenMode_ = false;
   int priorX_ = 0, priorY_ = 0;
+  bool gap_ = false;  // the last point had no place: the next one starts the line anew
 };
 
 enum TMultiArea : uint8_t { maNone, maStacked, maStacked100 };
