@@ -527,8 +527,10 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   frameDepth_ = -1;
   frameDepth_ = Depth3D();
   CalcSize3DWalls();
+  const TRect room = TCustomChartPanel::PlotRect;
   LayoutAxes();
   Canvas().Projection(Depth3D(), TCustomChartPanel::PlotRect);
+  Canvas().FitProjection(room, Depth3D(), TCustomChartPanel::PlotRect);
   // 6.
   DrawWalls();
   // 7-9. Axes behind or in front of the series.

@@ -557,6 +557,8 @@ void TChartSeries::DrawMarks() {
   if (first > 0 && onPlot(first - 1)) --first;
   if (last + 1 < Count() && onPlot(last + 1)) ++last;
   std::vector<TRect> placed;
+  // In 3-D the marks stand at the series' front, where its pointers' faces are.
+  marks_.ZPosition = parent_->View3D() ? StartZ : 0;
   for (int i = first; i <= last; ++i) {
     if (!marks_.DrawsIndex(i) || PointIsEmpty(i)) continue;
     if (marks_.HasItem(i) && !marks_.Item(i).Visible()) continue;  // one point's mark hidden

@@ -282,34 +282,39 @@ void TCustomSeries::PaintPoint(int i) {
 
 void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   TChartCanvas3D& cv = ParentChart()->Canvas();
+  // In 3-D the segment lies at the series' front depth, where its pointers'
+  // faces are, through the projection.
+  const bool is3D = ParentChart()->View3D();
+  auto moveTo = [&](int x, int y) { is3D ? cv.MoveToAtDepth(x, y, StartZ) : cv.MoveTo(x, y); };
+  auto lineTo = [&](int x, int y) { is3D ? cv.LineToAtDepth(x, y, StartZ) : cv.LineTo(x, y); };
+  auto quad = [&](const TPoint (&q)[4]) { is3D ? cv.PolygonAtDepth(q, 4, StartZ) : cv.Polygon(q, 3); };
   if (!drawArea_) {
     cv.PreparePenWithColor(LinePen(), ColorEachLine ? PointColorAt(i) : SeriesColor());
-    cv.MoveTo(p.X, p.Y);
-    if (stairs_) invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
-    cv.LineTo(c.X, c.Y);
+    moveTo(p.X, p.Y);
+    if (stairs_) invertedStairs_ ? lineTo(p.X, c.Y) : lineTo(c.X, p.Y);
+    lineTo(c.X, c.Y);
     return;
   }
   cv.PrepareBrush(areaBrush_, AreaColorOf(i));
   if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
   else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
   if (!stairs_) {
-    const TPoint quad[4] = {p, c, {c.X, cb}, {p.X, pb}};
-    cv.Polygon(quad, 3);
+    quad({p, c, {c.X, cb}, {p.X, pb}});
     if (LinePen().Visible()) {
       cv.PreparePen(LinePen());
-      cv.Line(p.X, p.Y, c.X, c.Y);
+      moveTo(p.X, p.Y);
+      lineTo(c.X, c.Y);
     }
     return;
   }
   // The step rises at the start of the segment (inverted) or at its end.
   const int level = invertedStairs_ ? c.Y : p.Y;
-  const TPoint quad[4] = {{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}};
-  cv.Polygon(quad, 3);
+  quad({{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}});
   if (LinePen().Visible() && !areaLinesPen_.Visible()) {
     cv.PreparePen(LinePen());
-    cv.MoveTo(p.X, p.Y);
-    invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
-    cv.LineTo(c.X, c.Y);
+    moveTo(p.X, p.Y);
+    invertedStairs_ ? lineTo(p.X, c.Y) : lineTo(c.X, p.Y);
+    lineTo(c.X, c.Y);
   }
 }
 
