@@ -4,6 +4,8 @@
 // and a line entering the plot on a logarithmic axis.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <cmath>
 
 #include "chart/Chart.h"
@@ -297,4 +299,37 @@ TEST(ChartLines, FastLineReachesItsLastPoint) {
   ASSERT_FALSE(to.empty());
   EXPECT_EQ(to.back()->Args[0], line->PointPixelX(3));
   EXPECT_EQ(to.back()->Args[1], line->PointPixelY(3));
+}
+
+// A line series' stairs step at the end of each segment (level first, then
+// up), inverted stairs at its start (up first, then level), in pixels.
+TEST(ChartLines, LineSeriesStairsStepAtTheEndOrInvertedAtTheStart) {
+  for (bool inverted : {false, true}) {
+    SCOPED_TRACE(inverted);
+    Charted c;
+    c.chart.SetView3D(false);
+    c.chart.SetColor(clWhite);
+    c.chart.Legend().SetVisible(false);
+    auto* s = c.Add<TCustomSeries>();
+    s->SetSeriesColor(clRed);
+    s->Pointer().SetVisible(false);
+    s->SetStairs(true);
+    s->SetInvertedStairs(inverted);
+    s->AppendPoint(0, 0);
+    s->AppendPoint(10, 10);
+    s->AppendPoint(20, 10);  // level: no second rise
+    QImage image;
+    c.chart.AssignTo(image);
+    const TChartAxis& h = c.chart.BottomAxis();
+    const TChartAxis& v = c.chart.LeftAxis();
+    const QRgb red = qRgb(255, 0, 0);
+    // Halfway along the first segment: level with point 0, or with point 1.
+    const int x = h.PixelOfValue(5);
+    EXPECT_EQ(image.pixel(x, v.PixelOfValue(0)) == red, !inverted);
+    EXPECT_EQ(image.pixel(x, v.PixelOfValue(10)) == red, inverted);
+    // The rise: at point 1's column, or at point 0's.
+    const int y = v.PixelOfValue(5);
+    EXPECT_EQ(image.pixel(h.PixelOfValue(10), y) == red, !inverted);
+    EXPECT_EQ(image.pixel(h.PixelOfValue(0), y) == red, inverted);
+  }
 }
