@@ -134,11 +134,16 @@ int TFastLineSeries::Clicked(int x, int y) {
   if (FirstShownIndex < 0) return -1;
   const TPoint m{x, y};
   TPoint prev{};
+  bool hasPrev = false;  // a null point without a place breaks the line
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    if (!PointIsFinite(i)) {
+      hasPrev = false;
+      continue;
+    }
     const TPoint p{PointPixelX(i), PointPixelY(i)};
     if (p.X == x && p.Y == y) return i;
-    if (i > FirstShownIndex && PointNearLine(m, prev, p)) return i - 1;
-    prev = p;
+    if (hasPrev && PointNearLine(m, prev, p)) return i - 1;
+    prev = p, hasPrev = true;
   }
   return -1;
 }
@@ -325,7 +330,12 @@ int TCustomSeries::Clicked(int x, int y) {
   const TPoint m{x, y};
   TPoint prev{};
   int prevOrigin = 0;
+  bool hasPrev = false;  // a null point without a place breaks the line
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    if (!PointIsFinite(i)) {
+      hasPrev = false;
+      continue;
+    }
     const TPoint p{PointPixelX(i), ValuePixelY(i)};
     const int origin = OriginPixel(i);
     if (pointer_.Visible() && pointer_.Hits(PointerStyleOf(i), x - p.X, y - p.Y)) {
@@ -333,11 +343,11 @@ int TCustomSeries::Clicked(int x, int y) {
       return i;
     }
     if (p.X == x && p.Y == y) return i;
-    if (i > FirstShownIndex && ClickableLine) {
+    if (hasPrev && ClickableLine) {
       const TPoint quad[4] = {prev, p, {p.X, origin}, {prev.X, prevOrigin}};
       if (PointNearLine(m, prev, p) || (drawArea_ && PointInsidePolygon(m, quad, 3))) return i - 1;
     }
-    prev = p, prevOrigin = origin;
+    prev = p, prevOrigin = origin, hasPrev = true;
   }
   return -1;
 }

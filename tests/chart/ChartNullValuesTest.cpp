@@ -76,6 +76,13 @@ TEST(ChartNullValues, GapsWithoutMarksOrPartInTheRanges) {
   }
   EXPECT_EQ(yellowBoxes, 3);
   EXPECT_EQ(nullTexts, 0);
+
+  // A null point cannot be clicked where it would stand, nor the lines to it.
+  const int middle = v.PixelMiddle;
+  EXPECT_EQ(line->Clicked(at(3), middle), -1);
+  EXPECT_EQ(line->Clicked(at(2.5), (middle + v.PixelOfValue(3)) / 2), -1);
+  EXPECT_EQ(marked->Clicked(at(2), middle), -1);
+  EXPECT_EQ(line->Clicked(at(1), v.PixelOfValue(1)), 1);
 }
 
 // A NaN as the first X value of a fast line: the other points keep their
