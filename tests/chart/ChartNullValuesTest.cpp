@@ -50,6 +50,11 @@ TEST(ChartNullValues, GapsWithoutMarksOrPartInTheRanges) {
   marked->Marks().SetColor(clYellow);
   const double ms[] = {2, kNaN, 3, -kInf, 4};
   for (int i = 0; i < 5; ++i) marked->AppendPoint(2 * i, ms[i]);
+  // A line with pointers: runs of valid points joined, a gap at each null.
+  auto* joined = AddChartSeries<TCustomSeries>(*c, clGreen, "joined");
+  joined->Pointer().SetVisible(true);
+  const double js[] = {1.5, 2, kNaN, 3, 3.5, kInf, 4, 4.5, 4};
+  for (int i = 0; i < 9; ++i) joined->AppendPoint(i, js[i]);
   QImage image;
   c->AssignTo(image);
   SaveShot(image, "null_values_gaps");
