@@ -726,6 +726,11 @@ class TChartCanvas3D final : public TCanvas3D {
                   const TRect& r) override;
   void CopySurfaceSettings(const TCanvas3D& other) override { SetMonochrome(other.GetMonochrome()); }
   void Projection(int maxDepth, const TRect& r) override;
+  // A rotated view (not orthogonal) is scaled and moved so that the box of
+  // `room` (the plot with its axes and labels, flat) from depth 0 to
+  // `maxDepth` fills `room` once projected, before the view's own zoom and
+  // offsets. Call after Projection with the same plot rectangle.
+  void FitProjection(const TRect& room, int maxDepth, const TRect& plot);
   void PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) override;
   bool RepaintFromBuffer() override;
   void Arrow(bool filled, TPoint from, TPoint to, int headWidth, int headHeight, int z) override;

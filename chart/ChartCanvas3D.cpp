@@ -246,6 +246,47 @@ void TChartCanvas3D::Projection(int maxDepth, const TRect& r) {
   if (PerspectiveOn) PerspectiveScale = View3DOptions->Perspective() * ZoomScale * (1.0 / 150) / r.Width();
 }
 
+void TChartCanvas3D::FitProjection(const TRect& room, int maxDepth, const TRect& plot) {
+  if (!View3DActive || OrthoProjection || !View3DOptions || room.Width() <= 0 || room.Height() <= 0) return;
+  const double zoom = ZoomScale;
+  auto setZoom = [&](double z) {
+    ZoomScale = z;
+    if (PerspectiveOn) PerspectiveScale = View3DOptions->Perspective() * z * (1.0 / 150) / plot.Width();
+  };
+  auto bounds = [&](TRect& b) {
+    bool any = false;
+    for (int z : {0, maxDepth})
+      for (TPoint c : {TPoint{room.Left, room.Top}, TPoint{room.Right, room.Top}, TPoint{room.Right, room.Bottom},
+                       TPoint{room.Left, room.Bottom}}) {
+        TPoint p;
+        if (!Project(c.X, c.Y, z, p)) continue;
+        b = any ? TRect{std::min(b.Left, p.X), std::min(b.Top, p.Y), std::max(b.Right, p.X), std::max(b.Bottom, p.Y)}
+                : TRect{p.X, p.Y, p.X, p.Y};
+        any = true;
+      }
+    return any && b.Width() > 0 && b.Height() > 0;
+  };
+  // The perspective grows with the scale: a few rounds settle it.
+  double fit = 1;
+  setZoom(1);
+  for (int round = 0; round < 4; ++round) {
+    TRect b;
+    if (!bounds(b)) break;
+    const double s = std::min(double(room.Width()) / b.Width(), double(room.Height()) / b.Height());
+    if (!(s > 0) || !std::isfinite(s)) break;
+    fit *= s;
+    setZoom(fit);
+    if (std::abs(s - 1) < 0.002) break;
+  }
+  TRect b;
+  if (bounds(b)) {
+    // The fitted box centred in the room; the view's offsets stay on top.
+    ProjectionCenter.X += RectCenter(room).X - RectCenter(b).X;
+    ProjectionCenter.Y += RectCenter(room).Y - RectCenter(b).Y;
+  }
+  setZoom(fit * zoom);
+}
+
 void TChartCanvas3D::PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) {
   if (offscreen_ && bitmapDC_) {
     CopyBufferTo(r.Left, r.Top, *destination);
@@ -592,12 +633,21 @@ TColor TChartCanvas3D::ReadPixelAtDepth(int x, int y, int z) {
 void TChartCanvas3D::WritePixelAtDepth(int x, int y, int z, TColor color) {
   TPoint p;
   if (!Project(x, y, z, p)) return;
-  if (DC().Pen().Width <= 1) {
-    DC().SetPixel(p.X, p.Y, color);
-  } else {
-    DC().MoveTo(p.X, p.Y);
-    DC().LineTo(p.X, p.Y);
+  IDeviceContext& dc = DC();
+  const TDCPen pen = dc.Pen();
+  if (pen.Width <= 1) {
+    dc.SetPixel(p.X, p.Y, color);
+    return;
   }
+  // A square of the pen's width centred on the point: a zero-length line of
+  // the pen leaves out its last row and column and lies half a pixel up-left.
+  dc.MoveTo(p.X, p.Y);
+  if (pen.Style == TDCPenStyle::Clear) return;
+  const TDCBrush brush = dc.Brush();
+  dc.SetBrush({TDCBrushStyle::Solid, pen.Color, {}});
+  const int l = p.X - pen.Width / 2, t = p.Y - pen.Width / 2;
+  dc.FillRect({l, t, l + pen.Width, t + pen.Width});
+  dc.SetBrush(brush);
 }
 
 void TChartCanvas3D::MoveToAtDepth(int x, int y, int z) {

@@ -165,17 +165,20 @@ int TChartValueList::Locate(double value, int first, int last) const {
 
 void TChartValueList::RecomputeStats() {
   count_ = std::min(count_, int(values_.size()));
-  if (count_ < 1) {
-    highest_ = lowest_ = magnitudeSum_ = 0;
-  } else {
-    highest_ = lowest_ = values_[0];
-    magnitudeSum_ = std::fabs(values_[0]);
-    for (int i = 1; i < count_; ++i) {
-      const double v = values_[size_t(i)];
-      if (v < lowest_) lowest_ = v;
-      else if (v > highest_) highest_ = v;
-      magnitudeSum_ += std::fabs(v);
+  // A value that is not finite (a failed division or parse) is a null point:
+  // it takes no part in the range or the sum.
+  highest_ = lowest_ = magnitudeSum_ = 0;
+  anyFinite_ = false, allFinite_ = true;
+  for (int i = 0; i < count_; ++i) {
+    const double v = values_[size_t(i)];
+    if (!std::isfinite(v)) {
+      allFinite_ = false;
+      continue;
     }
+    if (!anyFinite_) highest_ = lowest_ = v, anyFinite_ = true;
+    else if (v < lowest_) lowest_ = v;
+    else if (v > highest_) highest_ = v;
+    magnitudeSum_ += std::fabs(v);
   }
   statsStale_ = false;
 }
@@ -188,6 +191,16 @@ double TChartValueList::HighestValue() {
 double TChartValueList::LowestValue() {
   if (statsStale_) RecomputeStats();
   return lowest_;
+}
+
+bool TChartValueList::AllFinite() {
+  if (statsStale_) RecomputeStats();
+  return allFinite_;
+}
+
+bool TChartValueList::AnyFinite() {
+  if (statsStale_) RecomputeStats();
+  return anyFinite_;
 }
 
 double TChartValueList::MagnitudeSum() {
@@ -533,6 +546,10 @@ std::string TChartAxis::LabelTextOf(double v) {
           !dateTimeFormat_.empty() ? dateTimeFormat_ : RangeSpan > 1 ? fs.ShortDateFormat : fs.ShortTimeFormat;
       text = FormatDateTime(format, v);
     }
+  } else if (std::fabs(v) >= 1e15 && valuesFormat_.find_first_of("Ee") == std::string::npos) {
+    // Beyond the 15 digits a double holds a fixed format prints hundreds of
+    // digits of noise, wider than any chart: the general format's exponent.
+    text = FloatToStr(v);
   } else {
     text = FormatFloat(valuesFormat_, v);
   }

@@ -128,10 +128,13 @@ class TChartValueList {
   int Locate(double value, int first, int last) const;
   double FirstValue() const { return GetValue(0); }
   double FinalValue() const { return GetValue(count_ - 1); }
+  // The statistics leave out values that are not finite (0 when none is).
   double HighestValue();
   double LowestValue();
   double ValueSpan() { return HighestValue() - LowestValue(); }
   double MagnitudeSum();
+  bool AnyFinite();
+  bool AllFinite();
   bool StatsStale() const { return statsStale_; }
   void Assign(const TChartValueList& source);
 
@@ -147,6 +150,7 @@ class TChartValueList {
   TChartValues values_;
   int count_ = 0;
   double highest_ = 0, lowest_ = 0, magnitudeSum_ = 0;
+  bool anyFinite_ = false, allFinite_ = true;
   bool statsStale_ = true;
 };
 

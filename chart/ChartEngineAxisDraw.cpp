@@ -201,6 +201,8 @@ void TChartAxis::DrawLabelsValue(double inc, TDateTimeStep step) {
   for (int n = 0; t >= bound && n < kMaxAxisLabels; ++n) {
     DrawLabelAt(t, nullptr, nullptr);
     t = StepValue(t, inc, step, false);
+    // The steps' rounding left of a zero crossing is zero (not "1E284").
+    if (!calendar && std::fabs(t) < inc * 1e-9) t = 0;
   }
 }
 

@@ -237,6 +237,7 @@ double TCustomAxisPanel::RangeFromSeries(const TChartAxis& axis, bool forMaximum
   double result = 0;
   for (TChartSeries* s : seriesList_) {
     if (s->Count() == 0 || !s->AssociatedToAxis(axis) || (someActive && !s->Active())) continue;
+    if (!(axis.Horizontal() ? s->XValues() : s->YValues()).AnyFinite()) continue;  // null points only
     const double v = axis.Horizontal() ? (forMaximum ? s->HighestX() : s->LowestX())
                                        : (forMaximum ? s->MaxYValue() : s->MinYValue());
     if (!started) result = v, started = true;
@@ -526,8 +527,10 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   frameDepth_ = -1;
   frameDepth_ = Depth3D();
   CalcSize3DWalls();
+  const TRect room = TCustomChartPanel::PlotRect;
   LayoutAxes();
   Canvas().Projection(Depth3D(), TCustomChartPanel::PlotRect);
+  Canvas().FitProjection(room, Depth3D(), TCustomChartPanel::PlotRect);
   // 6.
   DrawWalls();
   // 7-9. Axes behind or in front of the series.

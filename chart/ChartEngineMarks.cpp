@@ -211,7 +211,15 @@ void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text
     c.SetBrushStyle(bsClear);
     c.SetBackgroundMode(cbmTransparent);
   }
-  const TRect r = position.Bounds();
+  // In 3-D the box and its text move as the arrow's end does at the marks'
+  // depth, so the box sits where the arrow ends, in the size it was measured.
+  TRect r = position.Bounds();
+  TPoint shift{0, 0};
+  if (c.View3DActive) {
+    const TPoint to = c.ProjectToPoint(position.ArrowTo.X, position.ArrowTo.Y, ZPosition);
+    shift = {to.X - position.ArrowTo.X, to.Y - position.ArrowTo.Y};
+    r = {r.Left + shift.X, r.Top + shift.Y, r.Right + shift.X, r.Bottom + shift.Y};
+  }
   format.PaintShape(c, r, angle_ % 360);
   ITextMeasure& m = host_->MarksMeasure();
   const int h = m.FontHeight(format.Font());
@@ -231,8 +239,8 @@ void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text
   const int x = (textLeft + r.Right) / 2 + (angle_ % 360 == 90 ? 2 : 0);
   int y = r.Top + 1;
   for (const std::string& line : SplitLines(text)) {
-    if (angle_ % 360 != 0) c.RotatedTextAtDepth(x, y, ZPosition, line, angle_ % 360);
-    else c.TextAtDepth(x, y, ZPosition, line);
+    if (angle_ % 360 != 0) c.RotatedText(x, y, line, angle_ % 360);
+    else c.TextOut(x, y, line);
     y += h;
   }
 }

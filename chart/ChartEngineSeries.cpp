@@ -328,6 +328,17 @@ bool TChartSeries::IsPositionAxis(const TChartAxis& axis) const {
   return AssociatedToAxis(axis) && axis.Horizontal() == mandatoryIsY_;
 }
 
+double TChartSeries::FiniteExtreme(const TChartValueList& list, bool highest) const {
+  bool any = false;
+  double result = 0;
+  for (int i = 0; i < Count(); ++i) {
+    if (!PointIsFinite(i)) continue;
+    const double v = list[i];
+    if (!any || (highest ? v > result : v < result)) result = v, any = true;
+  }
+  return result;
+}
+
 int TChartSeries::PointPixelX(int i) const { return GetHorizAxis()->PixelOfValue(xValues_[i]); }
 int TChartSeries::PointPixelY(int i) const { return GetVertAxis()->PixelOfValue(yValues_[i]); }
 
@@ -546,6 +557,8 @@ void TChartSeries::DrawMarks() {
   if (first > 0 && onPlot(first - 1)) --first;
   if (last + 1 < Count() && onPlot(last + 1)) ++last;
   std::vector<TRect> placed;
+  // In 3-D the marks stand at the series' front, where its pointers' faces are.
+  marks_.ZPosition = parent_->View3D() ? StartZ : 0;
   for (int i = first; i <= last; ++i) {
     if (!marks_.DrawsIndex(i) || PointIsEmpty(i)) continue;
     if (marks_.HasItem(i) && !marks_.Item(i).Visible()) continue;  // one point's mark hidden

@@ -13,6 +13,7 @@
 //   on both sides when either one is freed (TChartComponent).
 //
 // Everything runs on the user-interface thread.
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -140,7 +141,10 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   int Add(double value, const std::string& label = {}, TColor color = clPaletteColor);
   int AppendEmptyPoint(const std::string& label = {}) { return Add(0, label, clNone); }
   int AppendEmptyPointAt(double x, double y, const std::string& label = {}) { return AppendPoint(x, y, label, clNone); }
-  bool PointIsEmpty(int i) const { return PointColorStored(i) == clNone; }
+  // A null point: stored without colour (clNone), or with a position or
+  // value that is not finite (NaN or infinite): a gap without a mark.
+  bool PointIsEmpty(int i) const { return PointColorStored(i) == clNone || !PointIsFinite(i); }
+  bool PointIsFinite(int i) const { return std::isfinite(xValues_[i]) && std::isfinite(yValues_[i]); }
   int Count() const { return xValues_.Count(); }
   double XValue(int i) const { return xValues_[i]; }
   double YValue(int i) const { return yValues_[i]; }
@@ -160,10 +164,12 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   virtual void Delete(int start, int quantity, bool renumber = false);
   virtual void Clear();
   void ExchangePoints(int a, int b);
-  double LowestX() { return xValues_.LowestValue(); }
-  double HighestX() { return xValues_.HighestValue(); }
-  double LowestY() { return yValues_.LowestValue(); }
-  double HighestY() { return yValues_.HighestValue(); }
+  // Over the points that are not null for lack of a finite value (the
+  // value lists' own statistics when the other list is all finite).
+  double LowestX() { return yValues_.AllFinite() ? xValues_.LowestValue() : FiniteExtreme(xValues_, false); }
+  double HighestX() { return yValues_.AllFinite() ? xValues_.HighestValue() : FiniteExtreme(xValues_, true); }
+  double LowestY() { return xValues_.AllFinite() ? yValues_.LowestValue() : FiniteExtreme(yValues_, false); }
+  double HighestY() { return xValues_.AllFinite() ? yValues_.HighestValue() : FiniteExtreme(yValues_, true); }
   // The value range the series needs on its vertical axis (an area series
   // widens it by its origin or its stacked sums).
   virtual double MinYValue() { return LowestY(); }
@@ -337,6 +343,7 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   void AddDependent(TChartSeries* s);
   void RemoveDependent(TChartSeries* s);
   void InsertColor(int index, TColor c);
+  double FiniteExtreme(const TChartValueList& list, bool highest) const;
 
   std::vector<TChartValueList*> allLists_;
   TChartValueList xValues_{this, "X"};

@@ -12,6 +12,13 @@ void TCustomLineSeries::SetSeriesColor(TColor c) {
   TChartSeries::SetSeriesColor(c);
 }
 
+void TCustomLineSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* line = dynamic_cast<const TCustomLineSeries*>(&source))
+    LinePen().Assign(const_cast<TCustomLineSeries*>(line)->LinePen());
+  TChartSeries::Assign(source);
+}
+
 void TCustomLineSeries::PaintLegendLine(const TRect& r, TColor color) {
   TChartCanvas3D& c = ParentChart()->Canvas();
   c.PreparePenWithColor(LinePen(), color);
@@ -26,6 +33,19 @@ void TFastLineSeries::SetStockPenMode(bool v) {
   if (ChartDCPenAvailable) stockPenMode_ = v;
 }
 
+void TFastLineSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* f = dynamic_cast<const TFastLineSeries*>(&source)) {
+    autoRepaint_ = f->autoRepaint_;
+    drawAllPoints_ = f->drawAllPoints_;
+    ignoreNulls_ = f->ignoreNulls_;
+    stairs_ = f->stairs_;
+    invertedStairs_ = f->invertedStairs_;
+    SetStockPenMode(f->stockPenMode_);
+  }
+  TCustomLineSeries::Assign(source);
+}
+
 void TFastLineSeries::PreparePen() {
   TChartCanvas3D& c = ParentChart()->Canvas();
   c.PreparePenWithColor(LinePen(), SeriesColor());
@@ -38,6 +58,7 @@ void TFastLineSeries::DrawVisiblePoints() {
   PreparePen();
   const int f = FirstShownIndex, start = f > 0 ? f - 1 : f;
   priorX_ = PointPixelX(start), priorY_ = PointPixelY(start);
+  gap_ = !PointIsFinite(start);
   ParentChart()->Canvas().MoveToAtDepth(priorX_, priorY_, StartZ);
   // The line enters the plot from the point just before the visible range.
   if (f > 0) PaintPoint(f);
@@ -48,7 +69,19 @@ void TFastLineSeries::DrawVisiblePoints() {
 
 void TFastLineSeries::PaintPoint(int i) {
   TChartCanvas3D& c = ParentChart()->Canvas();
+  // A value that is not finite has no place: the line breaks there and
+  // starts again at the next point that has one.
+  if (!PointIsFinite(i)) {
+    gap_ = true;
+    return;
+  }
   const int x = PointPixelX(i), y = PointPixelY(i);
+  if (gap_) {
+    gap_ = false;
+    c.MoveToAtDepth(x, y, StartZ);
+    priorX_ = x, priorY_ = y;
+    return;
+  }
   if (x == priorX_ && (!drawAllPoints_ || y == priorY_)) return;
   if (!ignoreNulls_ && PointIsEmpty(i)) {
     c.MoveToAtDepth(x, y, StartZ);
@@ -84,6 +117,7 @@ void TFastLineSeries::DrawNewSegment(int index) {
   const int from = std::max(0, index - 1);
   priorX_ = PointPixelX(from), priorY_ = PointPixelY(from);
   const int x0 = priorX_, y0 = priorY_;
+  gap_ = !PointIsFinite(from);
   c.MoveToAtDepth(priorX_, priorY_, StartZ);
   PaintPoint(index);
   if (clip) c.RestoreClip();
@@ -100,11 +134,16 @@ int TFastLineSeries::Clicked(int x, int y) {
   if (FirstShownIndex < 0) return -1;
   const TPoint m{x, y};
   TPoint prev{};
+  bool hasPrev = false;  // a null point without a place breaks the line
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    if (!PointIsFinite(i)) {
+      hasPrev = false;
+      continue;
+    }
     const TPoint p{PointPixelX(i), PointPixelY(i)};
     if (p.X == x && p.Y == y) return i;
-    if (i > FirstShownIndex && PointNearLine(m, prev, p)) return i - 1;
-    prev = p;
+    if (hasPrev && PointNearLine(m, prev, p)) return i - 1;
+    prev = p, hasPrev = true;
   }
   return -1;
 }
@@ -116,6 +155,24 @@ TCustomSeries::TCustomSeries()
       areaLinesPen_([this](TChartPersistent*) { Repaint(); }),
       pointer_([this](TChartPersistent*) { Repaint(); }) {
   areaBrush_.SetStyle(bsSolid);
+}
+
+void TCustomSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* c = dynamic_cast<const TCustomSeries*>(&source)) {
+    auto& from = const_cast<TCustomSeries&>(*c);
+    areaBrush_.Assign(from.areaBrush_);
+    areaLinesPen_.Assign(from.areaLinesPen_);
+    areaColor_ = from.areaColor_;
+    pointer_.Assign(from.pointer_);
+    ClickableLine = from.ClickableLine;
+    ColorEachLine = from.ColorEachLine;
+    Dark3D = from.Dark3D;
+    drawArea_ = from.drawArea_;
+    stairs_ = from.stairs_;
+    invertedStairs_ = from.invertedStairs_;
+  }
+  TCustomLineSeries::Assign(source);
 }
 
 void TCustomSeries::SetAreaColor(TColor v) {
@@ -206,7 +263,7 @@ void TCustomSeries::PaintPoint(int i) {
   int pOrigin = prevOrigin_;
   if (prevColor_ == clNone) p = c, pOrigin = origin;
   const int before = ForwardValueOrder() ? i - 1 : i + 1;
-  if (firstDrawn_ && before >= 0 && before < Count() && color != clNone) {
+  if (firstDrawn_ && before >= 0 && before < Count() && PointIsFinite(before) && color != clNone) {
     const TPoint b{PointPixelX(before), ValuePixelY(before)};
     if (drawArea_) {
       p = b, pOrigin = OriginPixel(before);
@@ -230,34 +287,39 @@ void TCustomSeries::PaintPoint(int i) {
 
 void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   TChartCanvas3D& cv = ParentChart()->Canvas();
+  // In 3-D the segment lies at the series' front depth, where its pointers'
+  // faces are, through the projection.
+  const bool is3D = ParentChart()->View3D();
+  auto moveTo = [&](int x, int y) { is3D ? cv.MoveToAtDepth(x, y, StartZ) : cv.MoveTo(x, y); };
+  auto lineTo = [&](int x, int y) { is3D ? cv.LineToAtDepth(x, y, StartZ) : cv.LineTo(x, y); };
+  auto quad = [&](const TPoint (&q)[4]) { is3D ? cv.PolygonAtDepth(q, 4, StartZ) : cv.Polygon(q, 3); };
   if (!drawArea_) {
     cv.PreparePenWithColor(LinePen(), ColorEachLine ? PointColorAt(i) : SeriesColor());
-    cv.MoveTo(p.X, p.Y);
-    if (stairs_) invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
-    cv.LineTo(c.X, c.Y);
+    moveTo(p.X, p.Y);
+    if (stairs_) invertedStairs_ ? lineTo(p.X, c.Y) : lineTo(c.X, p.Y);
+    lineTo(c.X, c.Y);
     return;
   }
   cv.PrepareBrush(areaBrush_, AreaColorOf(i));
   if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
   else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
   if (!stairs_) {
-    const TPoint quad[4] = {p, c, {c.X, cb}, {p.X, pb}};
-    cv.Polygon(quad, 3);
+    quad({p, c, {c.X, cb}, {p.X, pb}});
     if (LinePen().Visible()) {
       cv.PreparePen(LinePen());
-      cv.Line(p.X, p.Y, c.X, c.Y);
+      moveTo(p.X, p.Y);
+      lineTo(c.X, c.Y);
     }
     return;
   }
   // The step rises at the start of the segment (inverted) or at its end.
   const int level = invertedStairs_ ? c.Y : p.Y;
-  const TPoint quad[4] = {{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}};
-  cv.Polygon(quad, 3);
+  quad({{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}});
   if (LinePen().Visible() && !areaLinesPen_.Visible()) {
     cv.PreparePen(LinePen());
-    cv.MoveTo(p.X, p.Y);
-    invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
-    cv.LineTo(c.X, c.Y);
+    moveTo(p.X, p.Y);
+    invertedStairs_ ? lineTo(p.X, c.Y) : lineTo(c.X, p.Y);
+    lineTo(c.X, c.Y);
   }
 }
 
@@ -268,7 +330,12 @@ int TCustomSeries::Clicked(int x, int y) {
   const TPoint m{x, y};
   TPoint prev{};
   int prevOrigin = 0;
+  bool hasPrev = false;  // a null point without a place breaks the line
   for (int i = FirstShownIndex; i <= LastShownIndex; ++i) {
+    if (!PointIsFinite(i)) {
+      hasPrev = false;
+      continue;
+    }
     const TPoint p{PointPixelX(i), ValuePixelY(i)};
     const int origin = OriginPixel(i);
     if (pointer_.Visible() && pointer_.Hits(PointerStyleOf(i), x - p.X, y - p.Y)) {
@@ -276,11 +343,11 @@ int TCustomSeries::Clicked(int x, int y) {
       return i;
     }
     if (p.X == x && p.Y == y) return i;
-    if (i > FirstShownIndex && ClickableLine) {
+    if (hasPrev && ClickableLine) {
       const TPoint quad[4] = {prev, p, {p.X, origin}, {prev.X, prevOrigin}};
       if (PointNearLine(m, prev, p) || (drawArea_ && PointInsidePolygon(m, quad, 3))) return i - 1;
     }
-    prev = p, prevOrigin = origin;
+    prev = p, prevOrigin = origin, hasPrev = true;
   }
   return -1;
 }
@@ -300,6 +367,16 @@ void TCustomSeries::VertAxisMargins(int& a, int& b) {
 TAreaSeries::TAreaSeries() {
   SetDrawArea(true);
   Pointer().SetVisible(false);
+}
+
+void TAreaSeries::Assign(const TChartSeries& source) {
+  if (&source == this) return;
+  if (auto* a = dynamic_cast<const TAreaSeries*>(&source)) {
+    useYOrigin_ = a->useYOrigin_;
+    yOrigin_ = a->yOrigin_;
+    stacking_ = a->stacking_;
+  }
+  TCustomSeries::Assign(source);
 }
 
 void TAreaSeries::SetUseYOrigin(bool v) {
@@ -329,7 +406,7 @@ void TAreaSeries::StackedSums(int i, double& before, double& total) const {
   bool mine = false;
   for (TChartSeries* s : ParentChart()->SeriesList()) {
     if (s == this) mine = true;
-    if (!dynamic_cast<TAreaSeries*>(s) || !s->Active() || i >= s->Count()) continue;
+    if (!dynamic_cast<TAreaSeries*>(s) || !s->Active() || i >= s->Count() || !std::isfinite(s->YValue(i))) continue;
     if (!mine) before += s->YValue(i);
     total += s->YValue(i);
   }

@@ -15,6 +15,8 @@ class TCustomLineSeries : public TChartSeries {
   TChartPen& LinePen() { return Pen(); }
   // A line is drawn in the series colour: the pen follows it.
   void SetSeriesColor(TColor c) override;
+  // The base settings and, from a line series, its pen.
+  void Assign(const TChartSeries& source) override;
 
  protected:
   // The line pen in `color` across the vertical middle of a legend symbol.
@@ -37,6 +39,8 @@ class TFastLineSeries : public TCustomLineSeries {
   // Only where the device-context pen exists; otherwise nothing changes.
   void SetStockPenMode(bool v);
 
+  // The line series' settings and, from a fast line, its own flags.
+  void Assign(const TChartSeries& source) override;
   void DrawVisiblePoints() override;
   void PaintPoint(int i) override;
   int Clicked(int x, int y) override;
@@ -62,6 +66,7 @@ class TFastLineSeries : public TCustomLineSeries {
   bool autoRepaint_ = true, drawAllPoints_ = true, ignoreNulls_ = true, stairs_ = false, invertedStairs_ = false;
   bool stockPenMode_ = false;
   int priorX_ = 0, priorY_ = 0;
+  bool gap_ = false;  // the last point had no place: the next one starts the line anew
 };
 
 enum TMultiArea : uint8_t { maNone, maStacked, maStacked100 };
@@ -89,6 +94,9 @@ class TCustomSeries : public TCustomLineSeries {
   TOnGetPointerStyle OnGetPointerStyle;
   // OnGetPointerStyle's answer when it is set, else the pointer's Style.
   TSeriesPointerStyle PointerStyleOf(int index);
+  // The line series' settings and, from a custom series, its pointer, area
+  // brush, colour and lines pen, stairs and flags.
+  void Assign(const TChartSeries& source) override;
 
   void DrawVisiblePoints() override;
   void PaintPoint(int i) override;
@@ -137,6 +145,8 @@ class TAreaSeries : public TCustomSeries {
   // Every area series of the chart stacks alike.
   void SetMultiArea(TMultiArea v);
   bool FunctionResultAsPoint() const override { return false; }
+  // The custom series' settings and, from an area series, origin and stacking.
+  void Assign(const TChartSeries& source) override;
   // With an origin the range includes it; stacked: up to the largest sum, or 0..100.
   double MinYValue() override;
   double MaxYValue() override;

@@ -247,18 +247,17 @@ QBrush TPainterDC::MakeBrush() const {
 // --- Clipping
 
 void TPainterDC::ApplyClip() {
-  if (!clip_) {
-    // Not setClipping(false): after it, a later complex clip region is ignored
-    // by the raster engine's solid fills.
-    painter_.setClipRegion(QRegion(), Qt::NoClip);
-    return;
-  }
+  // No clip is the whole surface, not Qt::NoClip: the raster engine frees a
+  // complex clip on NoClip but its pen and brush fills keep reading it, and
+  // after setClipping(false) a later complex clip is ignored by solid fills.
+  // Replacing one clip by another refreshes them.
+  const QRegion& region = clip_ ? *clip_ : QRegion(0, 0, size_.cx, size_.cy);
   if (identity_) {
-    painter_.setClipRegion(*clip_);
+    painter_.setClipRegion(region);
     return;
   }
   painter_.resetTransform();
-  painter_.setClipRegion(*clip_);
+  painter_.setClipRegion(region);
   painter_.setWorldTransform(xf_);
 }
 

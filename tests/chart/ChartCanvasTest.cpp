@@ -2,6 +2,7 @@
 // checked through the recording backend and, for pixels, a QImage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "chart/ChartCanvas.h"
@@ -189,10 +190,17 @@ TEST(ChartCanvas, FrameBufferTransparencyAndStaleness) {
   EXPECT_EQ(screen.pixel(10, 10), qRgb(60, 0, 178));
   EXPECT_EQ(screen.pixel(20, 20), qRgb(200, 0, 0));
   EXPECT_EQ(screen.pixel(25, 5), qRgb(60, 0, 179));
+  // The dot is the pen's width square, centred on the point: 8..12 x 20..24.
   int dot = 0;
+  TRect box{100, 100, -1, -1};
   for (int y = 15; y < 30; ++y)
-    for (int x = 0; x < 20; ++x) dot += screen.pixel(x, y) == qRgb(0, 255, 0);
-  EXPECT_EQ(dot, 16) << "as thick as a line of the pen";
+    for (int x = 0; x < 20; ++x)
+      if (screen.pixel(x, y) == qRgb(0, 255, 0)) {
+        ++dot;
+        box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x), std::max(box.Bottom, y)};
+      }
+  EXPECT_EQ(dot, 25) << "as wide as the pen";
+  EXPECT_EQ(box, (TRect{8, 20, 12, 24}));
   EXPECT_FALSE(canvas.BufferStale());
 
   screen.fill(Qt::black);

@@ -4,6 +4,8 @@
 // and a line entering the plot on a logarithmic axis.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <cmath>
 
 #include "chart/Chart.h"
@@ -77,6 +79,64 @@ TEST(ChartCopy, SeriesAssignCopiesSettingsPointsOrSourcesAndFunction) {
   EXPECT_EQ(twin.DataSource(), &from);
   ASSERT_EQ(twin.Count(), smooth.Count());
   EXPECT_EQ(twin.YValue(twin.Count() / 2), smooth.YValue(smooth.Count() / 2));
+}
+
+// Line, area and fast-line series copy what their classes hold: b draws
+// a's star pointers, not its own rectangles, and its stairs, pens, area
+// brush, origin and flags are a's.
+TEST(ChartCopy, LineAreaAndFastLineAssignTheirOwnSettings) {
+  Charted c;
+  auto* a = c.Add<TCustomSeries>();
+  a->SetSeriesColor(clRed);
+  a->Pointer().SetVisible(true);
+  a->Pointer().SetStyle(psStar);
+  a->LinePen().SetWidth(3);
+  a->SetStairs(true), a->SetInvertedStairs(true);
+  a->AreaChartBrush().SetStyle(bsCross);
+  a->AreaLinesPen().SetVisible(false);
+  a->SetAreaColor(clTeal);
+  a->ClickableLine = false, a->ColorEachLine = false, a->Dark3D = false;
+  for (int i = 0; i < 4; ++i) a->AppendPoint(i, i % 2 ? 10 : 20);
+  auto* b = c.Add<TCustomSeries>();
+  b->Assign(*a);
+  a->SetActive(false);
+  c.chart.Legend().SetVisible(false);
+  int rectangles = 0, starStrokes = 0 /* the pointer's black pen */, wideLines = 0;
+  for (const TDCRecord& r : c.Draw().List) {
+    if (r.Op == TDCOp::Rectangle && r.Brush.Color == clRed) ++rectangles;
+    if (r.Op == TDCOp::LineTo && r.Pen.Color == clBlack && r.Pen.Width == 1) ++starStrokes;
+    if (r.Op == TDCOp::LineTo && r.Pen.Width == 3) ++wideLines;
+  }
+  EXPECT_EQ(rectangles, 0);
+  EXPECT_EQ(starStrokes, 4 * 4);
+  EXPECT_EQ(wideLines, 3 * 2) << "three steps of two strokes each";
+  EXPECT_TRUE(b->Stairs() && b->InvertedStairs());
+  EXPECT_EQ(b->AreaChartBrush().Style(), bsCross);
+  EXPECT_FALSE(b->AreaLinesPen().Visible());
+  EXPECT_EQ(b->AreaColor(), clTeal);
+  EXPECT_FALSE(b->ClickableLine || b->ColorEachLine || b->Dark3D);
+  EXPECT_FALSE(b->DrawArea());
+
+  auto* area = c.Add<TAreaSeries>();
+  area->SetUseYOrigin(true), area->SetYOrigin(5);
+  area->SetMultiArea(maStacked);
+  area->Pointer().SetVisible(true);
+  auto* areaCopy = c.Add<TAreaSeries>();
+  areaCopy->Assign(*area);
+  EXPECT_TRUE(areaCopy->UseYOrigin());
+  EXPECT_EQ(areaCopy->YOrigin(), 5);
+  EXPECT_EQ(areaCopy->MultiArea(), maStacked);
+  EXPECT_TRUE(areaCopy->Pointer().Visible() && areaCopy->DrawArea());
+
+  auto* fast = c.Add<TFastLineSeries>();
+  fast->SetAutoRepaint(false), fast->SetDrawAllPoints(false), fast->SetIgnoreNulls(false);
+  fast->SetStairs(true), fast->SetInvertedStairs(true);
+  fast->LinePen().SetStyle(psDot);
+  auto* fastCopy = c.Add<TFastLineSeries>();
+  fastCopy->Assign(*fast);
+  EXPECT_FALSE(fastCopy->AutoRepaint() || fastCopy->DrawAllPoints() || fastCopy->IgnoreNulls());
+  EXPECT_TRUE(fastCopy->Stairs() && fastCopy->InvertedStairs());
+  EXPECT_EQ(fastCopy->LinePen().Style(), psDot);
 }
 
 TEST(ChartCopy, ChartAssignCopiesTitlesLegendWallsAxesAndPaging) {
@@ -239,4 +299,37 @@ TEST(ChartLines, FastLineReachesItsLastPoint) {
   ASSERT_FALSE(to.empty());
   EXPECT_EQ(to.back()->Args[0], line->PointPixelX(3));
   EXPECT_EQ(to.back()->Args[1], line->PointPixelY(3));
+}
+
+// A line series' stairs step at the end of each segment (level first, then
+// up), inverted stairs at its start (up first, then level), in pixels.
+TEST(ChartLines, LineSeriesStairsStepAtTheEndOrInvertedAtTheStart) {
+  for (bool inverted : {false, true}) {
+    SCOPED_TRACE(inverted);
+    Charted c;
+    c.chart.SetView3D(false);
+    c.chart.SetColor(clWhite);
+    c.chart.Legend().SetVisible(false);
+    auto* s = c.Add<TCustomSeries>();
+    s->SetSeriesColor(clRed);
+    s->Pointer().SetVisible(false);
+    s->SetStairs(true);
+    s->SetInvertedStairs(inverted);
+    s->AppendPoint(0, 0);
+    s->AppendPoint(10, 10);
+    s->AppendPoint(20, 10);  // level: no second rise
+    QImage image;
+    c.chart.AssignTo(image);
+    const TChartAxis& h = c.chart.BottomAxis();
+    const TChartAxis& v = c.chart.LeftAxis();
+    const QRgb red = qRgb(255, 0, 0);
+    // Halfway along the first segment: level with point 0, or with point 1.
+    const int x = h.PixelOfValue(5);
+    EXPECT_EQ(image.pixel(x, v.PixelOfValue(0)) == red, !inverted);
+    EXPECT_EQ(image.pixel(x, v.PixelOfValue(10)) == red, inverted);
+    // The rise: at point 1's column, or at point 0's.
+    const int y = v.PixelOfValue(5);
+    EXPECT_EQ(image.pixel(h.PixelOfValue(10), y) == red, !inverted);
+    EXPECT_EQ(image.pixel(h.PixelOfValue(0), y) == red, inverted);
+  }
 }

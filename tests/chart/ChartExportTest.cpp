@@ -249,6 +249,32 @@ TEST_F(Exported, MetafilesReadBackAsTheBitmap) {
   EXPECT_LE(DifferingPixels(blocks(direct), blocks(QImage(Path("chart.png")).convertToFormat(QImage::Format_RGB32)), 48), 10);
 }
 
+// Filled rectangles (pointers, legend boxes) stay filled when an outside
+// reader draws the plain metafile.
+TEST_F(Exported, PlainMetafileRectanglesReadBackFilled) {
+  TChart chart;
+  chart.SetBounds(320, 200);
+  chart.SetView3D(false);
+  chart.SetColor(clWhite);
+  auto* s = static_cast<TCustomSeries*>(chart.AddSeries(std::make_unique<TCustomSeries>()));
+  s->SetSeriesColor(clRed);
+  s->Pointer().SetVisible(true);
+  s->Pointer().SetStyle(psRectangle);
+  s->Pointer().SetHorizSize(8), s->Pointer().SetVertSize(8);
+  for (int k = 0; k < 4; ++k) s->AppendPoint(k, k % 2 ? 3 : 7);
+  SaveFileAtomically(Path("boxes.wmf"), PlainMetafileBytes(chart.BuildMetafile(chart.PanelRectangle())));
+  QProcess p;
+  p.start("wmf2gd", {"-t", "png", "--maxwidth=320", "--maxheight=200", "--maxsize", "-o", Path("boxes.png"), Path("boxes.wmf")});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  const QImage read(Path("boxes.png"));
+  ASSERT_EQ(read.size(), QSize(320, 200));
+  for (int k = 0; k < 4; ++k) {
+    const QColor c = read.pixelColor(s->PointPixelX(k) + 3, s->PointPixelY(k) + 3);
+    EXPECT_TRUE(c.red() > 200 && c.green() < 60 && c.blue() < 60) << k << ": " << c.name().toStdString();
+  }
+}
+
 TEST_F(Exported, FailedSavesLeaveNoPartialFile) {
   TinyDisk readOnly("size=1m,ro");
   TinyDisk full("size=64k");

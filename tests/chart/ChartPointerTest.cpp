@@ -87,6 +87,9 @@ TEST(ChartPointer, TransparencyAndGradientInPixels) {
       {psRectangle, false, false, {100, 100}, qRgb(255, 127, 127)}, {psRectangle, false, false, {104, 100}, qRgb(127, 127, 127)},
       {psRectangle, false, false, {106, 100}, qRgb(255, 255, 255)}, {psCircle, true, false, {110, 90}, qRgb(255, 127, 127)},
       {psDiamond, false, true, {100, 100}, qRgb(0, 0, 255)},        {psRectangle, false, true, {100, 97}, qRgb(0, 0, 0)},
+      // In 3-D the gradient fills the face at the start depth.
+      {psRectangle, true, true, {110, 90}, qRgb(0, 0, 255)},        {psDiamond, true, true, {111, 90}, qRgb(0, 0, 255)},
+      {psCircle, true, true, {110, 90}, qRgb(0, 0, 255)},
   };
   EnsureQApplication();
   for (const auto& c : cases) {
