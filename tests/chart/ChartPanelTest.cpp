@@ -104,7 +104,9 @@ TEST(ChartPanel, PrintIntoRectPlacement) {
       p.PrintIntoRect(dc, {900, 550, 100, 50});  // given the wrong way round
       EXPECT_EQ(dc.Mapping(), TDCMapping{}) << "mapping restored";
     }
-    if (detail < 100) EXPECT_EQ(Extent(page, qRgb(0, 0, 255)), QRect(100, 50, 800, 500)) << detail;
+    if (detail < 100) {
+      EXPECT_EQ(Extent(page, qRgb(0, 0, 255)), QRect(100, 50, 800, 500)) << detail;
+    }
     EXPECT_FALSE(p.Printing);
   }
   TSamplePanel p;
