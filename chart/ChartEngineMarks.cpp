@@ -68,7 +68,7 @@ void TMarksCallout::Assign(const TMarksCallout& s) {
 // --- Marks
 
 TSeriesMarks::TSeriesMarks(IMarksHost* host)
-    : TTextShape(
+    : TMarksShape(
           [this](TChartPersistent*) {
             if (host_) host_->MarksChanged();
           },
@@ -212,7 +212,7 @@ void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text
     c.SetBackgroundMode(cbmTransparent);
   }
   const TRect r = position.Bounds();
-  format.PaintShape(c, r, angle_ % 360);
+  format.PaintShape(c, r, angle_ % 360, ZPosition);
   ITextMeasure& m = host_->MarksMeasure();
   const int h = m.FontHeight(format.Font());
   // 7. The symbol in the point's colour.
@@ -220,7 +220,7 @@ void TSeriesMarks::PaintOneMark(int index, TColor color, const std::string& text
   if (symbol_ && symbol_->Visible()) {
     symbol_->SetColor(color);
     symbol_->SetTransparent(false);
-    symbol_->PaintShape(c, {r.Left + 4, r.Top + 3, r.Left + h - 1, r.Top + h - 2}, 0);
+    symbol_->PaintShape(c, {r.Left + 4, r.Top + 3, r.Left + h - 1, r.Top + h - 2}, 0, ZPosition);
     textLeft += (h - 4) + 4;
   }
   // 8. The text, line by line, centred in the room left of the symbol.

@@ -114,8 +114,23 @@ int TFastLineSeries::Clicked(int x, int y) {
 TCustomSeries::TCustomSeries()
     : areaBrush_([this](TChartPersistent*) { Repaint(); }),
       areaLinesPen_([this](TChartPersistent*) { Repaint(); }),
-      pointer_([this](TChartPersistent*) { Repaint(); }) {
+      pointer_([this](TChartPersistent*) { Repaint(); }),
+      gradient_([this](TChartPersistent*) { Repaint(); }) {
   areaBrush_.SetStyle(bsSolid);
+}
+
+void TCustomSeries::SetTransparency(uint8_t v) {
+  if (transparency_ == v) return;
+  transparency_ = v;
+  Repaint();
+}
+
+TRect TCustomSeries::GradientRect(int x0, int x1, int origin0, int origin1) {
+  const TChartAxis* a = GetVertAxis();
+  int top = a->PixelOfValue(YValues().HighestValue()), bottom = a->PixelOfValue(YValues().LowestValue());
+  if (top > bottom) std::swap(top, bottom);
+  top = std::min({top, origin0, origin1}), bottom = std::max({bottom, origin0, origin1});
+  return {std::min(x0, x1), top, std::max(x0, x1) + 1, bottom + 1};
 }
 
 void TCustomSeries::SetAreaColor(TColor v) {
@@ -167,7 +182,12 @@ void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
   if (pointer) {
     DrawPointer(index, {(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color, false);
   } else if (!line || drawArea_) {
-    cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    if (drawArea_ && gradient_.Visible()) {
+      gradient_.Draw(cv, r);
+      cv.SetBrushStyle(bsClear);
+    } else {
+      cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    }
     cv.PreparePen(areaLinesPen_);
     cv.Rectangle(r);
   }
@@ -182,6 +202,16 @@ void TCustomSeries::DrawVisiblePoints() {
   if (!ParentChart()) return;
   prevColor_ = clNone;
   firstDrawn_ = true;
+  // A transparent area shows what was drawn under the plot through it.
+  std::unique_ptr<TChartBlend> blend;
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  if (transparency_ > 0 && drawArea_)
+    blend = cv.StartTransparency(ParentChart()->TCustomChartPanel::PlotRect, transparency_);
+  DrawAllSegments();
+  if (blend) cv.FinishTransparency(std::move(blend));
+}
+
+void TCustomSeries::DrawAllSegments() {
   TChartSeries::DrawVisiblePoints();
   // The curve leaves the plot towards the point just after the visible range,
   // as it entered from the one before it.
@@ -231,18 +261,30 @@ void TCustomSeries::PaintPoint(int i) {
 void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   TChartCanvas3D& cv = ParentChart()->Canvas();
   if (!drawArea_) {
-    cv.PreparePenWithColor(LinePen(), ColorEachLine ? PointColorAt(i) : SeriesColor());
+    cv.PreparePenWithColor(LinePen(), colorEachLine_ ? PointColorAt(i) : SeriesColor());
     cv.MoveTo(p.X, p.Y);
     if (stairs_) invertedStairs_ ? cv.LineTo(p.X, c.Y) : cv.LineTo(c.X, p.Y);
     cv.LineTo(c.X, c.Y);
     return;
   }
-  cv.PrepareBrush(areaBrush_, AreaColorOf(i));
-  if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
-  else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
+  // A gradient is laid into the segment's outline; the outline itself is
+  // then drawn unfilled.
+  auto fill = [&](const TPoint(&quad)[4]) {
+    if (gradient_.Visible()) {
+      cv.ClipToPolygon(quad, 4);
+      gradient_.Draw(cv, GradientRect(p.X, c.X, pb, cb));
+      cv.RestoreClip();
+      cv.SetBrushStyle(bsClear);
+    } else {
+      cv.PrepareBrush(areaBrush_, AreaColorOf(i));
+    }
+    if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
+    else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
+    cv.Polygon(quad, 3);
+  };
   if (!stairs_) {
     const TPoint quad[4] = {p, c, {c.X, cb}, {p.X, pb}};
-    cv.Polygon(quad, 3);
+    fill(quad);
     if (LinePen().Visible()) {
       cv.PreparePen(LinePen());
       cv.Line(p.X, p.Y, c.X, c.Y);
@@ -252,7 +294,7 @@ void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   // The step rises at the start of the segment (inverted) or at its end.
   const int level = invertedStairs_ ? c.Y : p.Y;
   const TPoint quad[4] = {{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}};
-  cv.Polygon(quad, 3);
+  fill(quad);
   if (LinePen().Visible() && !areaLinesPen_.Visible()) {
     cv.PreparePen(LinePen());
     cv.MoveTo(p.X, p.Y);
@@ -276,7 +318,7 @@ int TCustomSeries::Clicked(int x, int y) {
       return i;
     }
     if (p.X == x && p.Y == y) return i;
-    if (i > FirstShownIndex && ClickableLine) {
+    if (i > FirstShownIndex && clickableLine_) {
       const TPoint quad[4] = {prev, p, {p.X, origin}, {prev.X, prevOrigin}};
       if (PointNearLine(m, prev, p) || (drawArea_ && PointInsidePolygon(m, quad, 3))) return i - 1;
     }
