@@ -461,7 +461,9 @@ void TCustomChart::PaintLegendRow(int position) {
     x += width + l.S;
   }
   const int h = c.FontPixelHeight();
-  const TRect symbol = g.Symbol.Continuous ? TRect{xs, y - g.VertSpacing / 2, xs + l.SymbolWidth, y - g.VertSpacing / 2 + l.RowHeight}
+  // A continuous symbol fills its whole row and meets the next one.
+  const int rowTop = y - g.VertSpacing / 2;
+  const TRect symbol = g.Symbol.Continuous ? TRect{xs, rowTop, xs + l.SymbolWidth, rowTop + l.RowHeight}
                                            : TRect{xs, y + 2, xs + l.SymbolWidth, y + h - 2};
   if (boxes && s) {  // a check box (or radio button), ticked while the series is active
     const TRect box{l.CheckX + dx, y + (h - 11) / 2, l.CheckX + dx + 11, y + (h - 11) / 2 + 11};
