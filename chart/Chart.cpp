@@ -461,7 +461,10 @@ void TCustomChart::PaintLegendRow(int position) {
     x += width + l.S;
   }
   const int h = c.FontPixelHeight();
-  const TRect symbol{xs, y + 2, xs + l.SymbolWidth, y + h - 2};
+  // A continuous symbol fills its whole row and meets the next one.
+  const int rowTop = y - g.VertSpacing / 2;
+  const TRect symbol = g.Symbol.Continuous ? TRect{xs, rowTop, xs + l.SymbolWidth, rowTop + l.RowHeight}
+                                           : TRect{xs, y + 2, xs + l.SymbolWidth, y + h - 2};
   if (boxes && s) {  // a check box (or radio button), ticked while the series is active
     const TRect box{l.CheckX + dx, y + (h - 11) / 2, l.CheckX + dx + 11, y + (h - 11) / 2 + 11};
     c.SetBrushStyle(bsSolid);
@@ -474,9 +477,14 @@ void TCustomChart::PaintLegendRow(int position) {
     }
   }
   if (l.SymbolWidth > 0) {
-    c.PreparePen(g.Symbol.Pen);
+    c.PreparePen(s && g.Symbol.DefaultPen ? s->Pen() : g.Symbol.Pen);
     if (s) {
       s->PaintLegendSymbol(l.Style == lsValues ? item.ValueIndex : -1, symbol);
+      if (!g.Symbol.DefaultPen) {  // the legend's pen over whatever the series framed it with
+        c.PreparePen(g.Symbol.Pen);
+        c.SetBrushStyle(bsClear);
+        c.Rectangle(symbol);
+      }
     } else {
       c.SetBrushStyle(bsSolid);
       c.SetBrushColor(clWhite);
@@ -1020,6 +1028,7 @@ void TChartLegend::Assign(const TChartLegend& s) {
   MaxNumRows = s.MaxNumRows, TopPos = s.TopPos, VertSpacing = s.VertSpacing;
   LegendStyle = s.LegendStyle, TextStyle = s.TextStyle, firstValue_ = s.firstValue_;
   Symbol.Visible = s.Symbol.Visible, Symbol.Squared = s.Symbol.Squared, Symbol.Width = s.Symbol.Width;
+  Symbol.Continuous = s.Symbol.Continuous, Symbol.DefaultPen = s.Symbol.DefaultPen;
   Symbol.WidthUnits = s.Symbol.WidthUnits, Symbol.Position = s.Symbol.Position;
   Symbol.Pen.Assign(s.Symbol.Pen);
   Symbol.OnDraw = s.Symbol.OnDraw;

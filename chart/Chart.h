@@ -68,6 +68,10 @@ enum TLegendSymbolSize : uint8_t { lcsPercent, lcsPixels };
 
 struct TLegendSymbol {
   bool Visible = true, Squared = false;
+  // Continuous: each symbol fills its whole row, so the symbols of the rows
+  // meet. DefaultPen: a series frames its symbol with its own pen; otherwise
+  // Pen frames it.
+  bool Continuous = false, DefaultPen = true;
   int Width = 20;
   TLegendSymbolSize WidthUnits = lcsPercent;
   TLegendSymbolPosition Position = spLeft;
@@ -190,6 +194,8 @@ class TCustomChart : public TCustomAxisPanel {
   TChartPen& Frame() { return backWall_->Pen(); }
   // The legend's text of one value; line breaks become blanks, -1 the empty text.
   std::string LegendValueText(TChartSeries& series, int valueIndex) const;
+  // The legend's value text (its TextStyle) for marks in the legend's style.
+  std::string SeriesLegendText(TChartSeries& series, int i) override { return LegendValueText(series, i); }
   // Lays out and draws the legend; a legend that is not custom-positioned takes its space from the plot.
   void LayOutLegend();
   void PaintLegendRow(int position);

@@ -223,12 +223,18 @@ TChartShadow& TTextShape::Shadow() {
   return *shadow_;
 }
 
+TChartGradient& TTextShape::Gradient() {
+  if (!gradient_) gradient_ = NewGradient();
+  return *gradient_;
+}
+
 void TTextShape::Assign(const TTextShape& source) {
   TBatch batch(*this);
   brush_.Assign(source.brush_);
   frame_.Assign(source.frame_);
   font_.Assign(source.font_);
   if (source.shadow_) Shadow().Assign(*source.shadow_);
+  if (source.gradient_) Gradient().Assign(*source.gradient_);
   SetVisible(source.visible_);
   SetColor(source.color_);
   SetTransparent(source.transparent_);
@@ -238,26 +244,16 @@ void TTextShape::Assign(const TTextShape& source) {
   SetBevelWidth(source.bevelWidth_);
 }
 
-void TTextShape::PaintShape(TChartCanvas& canvas, const TRect& r, int angle) const {
+void TTextShape::PaintShape(TChartCanvas3D& canvas, const TRect& r, int angle, int z) const {
   if (transparent_) return;
-  canvas.PrepareBrush(brush_, color_);
-  if (frame_.Visible()) canvas.PreparePen(frame_);
-  else canvas.DC().SetPen({TDCPenStyle::Clear, 1, clBlack});
-  if (angle % 360 != 0) {
-    const double a = angle * M_PI / 180, s = std::sin(a), c = std::cos(a);
-    const TPoint centre = RectCenter(r);
-    const TPoint corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
-    TPoint turned[4];
-    for (int i = 0; i < 4; ++i) {
-      const double x = corners[i].X - centre.X, y = corners[i].Y - centre.Y;
-      turned[i] = {centre.X + int(std::nearbyint(x * c + y * s)), centre.Y + int(std::nearbyint(-x * s + y * c))};
-    }
-    canvas.Polygon(turned, 3);
-  } else if (shapeStyle_ == fosRoundRectangle) {
-    canvas.RoundRect(r, 16, 16);
-  } else {
-    canvas.Rectangle(r);
-  }
+  TShapeLook look;
+  look.Brush = &brush_, look.Pen = &frame_, look.Color = color_, look.Transparency = transparency_;
+  look.Shadow = shadow_.get(), look.Gradient = gradient_.get();
+  look.Style = shapeStyle_, look.Bevel = bevel_, look.BevelWidth = bevelWidth_;
+  // Flat boxes keep the platform rectangle's extent; in 3-D the box goes
+  // where its text is projected.
+  look.PlainRectangle = !canvas.View3DActive || z == 0;
+  PaintShapeLook(canvas, look, r, angle % 360, z);
 }
 
 // --- Axes: properties
@@ -345,7 +341,7 @@ void TChartAxis::SetLogarithmicBase(double v) {
 
 void TChartAxis::SetLogarithmic(bool v) {
   if (v && !logarithmic_) {
-    if (DateTimeAxis) Refuse(ChartConst::cmDateTimeAxisCannotBeLogarithmic);
+    if (ShowsDateTimes()) Refuse(ChartConst::cmDateTimeAxisCannotBeLogarithmic);
     ScaleFromSeries();
     if (RangeLow < 0 || RangeHigh < 0) Refuse(ChartConst::cmLogarithmicAxisMinAndMaxValuesShould);
   }

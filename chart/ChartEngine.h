@@ -171,6 +171,9 @@ class TTextShape : public TChartPersistent {
   const TChartFont& Font() const { return font_; }
   TChartShadow& Shadow();
   bool HasShadow() const { return shadow_ != nullptr; }
+  // Created on first read; a visible gradient fills the box instead of the brush.
+  TChartGradient& Gradient();
+  bool HasGradient() const { return gradient_ != nullptr; }
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { Update(visible_, v); }
   TColor Color() const { return color_; }
@@ -186,15 +189,21 @@ class TTextShape : public TChartPersistent {
   int BevelWidth() const { return bevelWidth_; }
   void SetBevelWidth(int v) { Update(bevelWidth_, v); }
   void Assign(const TTextShape& source);
-  // Outline and fill of `r` turned by `angle` degrees about its centre;
-  // nothing when transparent.
-  void PaintShape(TChartCanvas& canvas, const TRect& r, int angle) const;
+  // Shadow, fill, frame and bevel of `r` turned by `angle` degrees about its
+  // centre (at depth `z` in 3-D), blended by Transparency; nothing when
+  // transparent.
+  void PaintShape(TChartCanvas3D& canvas, const TRect& r, int angle, int z = 0) const;
+
+ protected:
+  // The gradient a shape of this kind starts with.
+  virtual std::unique_ptr<TChartGradient> NewGradient() { return std::make_unique<TChartGradient>(Forward()); }
 
  private:
   TChartBrush brush_{Forward()};
   TChartPen frame_{Forward()};
   TChartFont font_{Forward()};
   std::unique_ptr<TChartShadow> shadow_;
+  std::unique_ptr<TChartGradient> gradient_;
   bool visible_ = true;
   TColor color_;
   bool transparent_ = false;
@@ -250,6 +259,12 @@ class IAxisHost {
   virtual TAxisLabelStyle AutoLabelStyle(const TChartAxis& axis) = 0;
   // An active series on the axis with points along it has at most `n` points.
   virtual bool FewPointsAlong(const TChartAxis& axis, int n) = 0;
+  // An active series on the axis holds date-times in the values it puts
+  // there (X on a horizontal axis, Y on a vertical one).
+  virtual bool SeriesShowDateTimes(const TChartAxis& axis) {
+    (void)axis;
+    return false;
+  }
   // The labels the series give for talMark (marks) or talText (labels),
   // already passed through the chart's label event: for each point index in
   // the series' visible span the first non-empty text, at its X (horizontal
@@ -274,10 +289,12 @@ class TAxisGridPen : public TDottedGrayPen {
   using TDottedGrayPen::TDottedGrayPen;
   bool Centered() const { return centered_; }
   void SetCentered(bool v) { Update(centered_, v); }
-  double ZPosition = 0;
+  double ZPosition() const { return zPosition_; }
+  void SetZPosition(double v) { Update(zPosition_, v); }
 
  private:
   bool centered_ = false;
+  double zPosition_ = 0;
 };
 
 class TChartAxisTitle : public TTextShape {
@@ -452,7 +469,8 @@ class TChartAxis : public TChartPersistent {
   virtual std::string LabelTextOf(double v);
   double ComputeLabelStep();
   double StepForCount(int n);
-  bool ShowsDateTimes() const { return DateTimeAxis; }
+  // Set by hand (DateTimeAxis) or by the date-time values of its series.
+  bool ShowsDateTimes() const { return DateTimeAxis || (host_ && host_->SeriesShowDateTimes(*this)); }
   TAxisLabelStyle LabelStyleInUse();
   void TakeAxisSpace(TRect& rect, bool inflate);
   void Draw(bool recomputePositions);
@@ -585,9 +603,29 @@ struct TSeriesMarkPosition {
   TRect Bounds() const { return {LeftTop.X, LeftTop.Y, LeftTop.X + Width, LeftTop.Y + Height}; }
 };
 
-class TMarksItem : public TTextShape {
+// The gradient of marks: right to left from silver to white.
+class TSeriesMarksGradient : public TChartGradient {
  public:
-  explicit TMarksItem(TChangeEvent onChange = {}) : TTextShape(std::move(onChange), clInfoBk) {}
+  explicit TSeriesMarksGradient(TChangeEvent onChange = {}) {
+    SetDirection(gdRightLeft);
+    SetStartColor(0xC0C0C0);
+    SetEndColor(0xFFFFFF);
+    OnChange = std::move(onChange);
+  }
+};
+
+// A text shape whose gradient is the marks' one.
+class TMarksShape : public TTextShape {
+ public:
+  using TTextShape::TTextShape;
+
+ protected:
+  std::unique_ptr<TChartGradient> NewGradient() override { return std::make_unique<TSeriesMarksGradient>(Forward()); }
+};
+
+class TMarksItem : public TMarksShape {
+ public:
+  explicit TMarksItem(TChangeEvent onChange = {}) : TMarksShape(std::move(onChange), clInfoBk) {}
 };
 
 enum TSeriesPointerStyle : uint8_t {
@@ -679,12 +717,14 @@ class TMarksCallout : public TCallout {
   int length_ = 8;
 };
 
-class TSeriesMarksSymbol : public TTextShape {
+class TSeriesMarksSymbol : public TMarksShape {
  public:
-  explicit TSeriesMarksSymbol(TChangeEvent onChange = {}) : TTextShape(std::move(onChange)) { SetVisible(false); }
+  explicit TSeriesMarksSymbol(TChangeEvent onChange = {}) : TMarksShape(std::move(onChange)) { SetVisible(false); }
+  // The symbol's outline: its frame under the name the symbol publishes.
+  TChartPen& Pen() { return Frame(); }
 };
 
-class TSeriesMarks : public TTextShape {
+class TSeriesMarks : public TMarksShape {
  public:
   explicit TSeriesMarks(IMarksHost* host);
 

@@ -294,7 +294,9 @@ void TChartAxis::PlaceText(int pixel, int row, const std::string& text, const TC
     const int w = size.cx;
     const int left = (align & TA_CENTER) == TA_CENTER ? x - w / 2 : (align & TA_RIGHT) ? x - w : x;
     const int top = (align & TA_BOTTOM) ? y - h : y;
-    shape->PaintShape(c, {left - 1 + d.cx, top + d.cy, left + w + 1 + d.cx, top + height + d.cy}, 0);
+    // Every axis draws on the chart's canvas.
+    if (auto* chartCanvas = dynamic_cast<TChartCanvas3D*>(&c))
+      shape->PaintShape(*chartCanvas, {left - 1 + d.cx, top + d.cy, left + w + 1 + d.cx, top + height + d.cy}, 0);
   }
   if (OnDrawLabel) OnDrawLabel(*this, x, y, z, shown, draw);
   if (!draw) return;

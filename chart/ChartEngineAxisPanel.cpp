@@ -46,6 +46,9 @@ TChartSeries* TCustomAxisPanel::AddSeries(std::unique_ptr<TChartSeries> owned) {
   s->parent_ = this;
   if (s->StoredSeriesColor() == clPaletteColor) s->ChosenColor = FirstUnusedColor(true, s);
   seriesList_.push_back(s);
+  // Back on a chart, it follows its series sources again.
+  for (TChartComponent* source : s->sources_)
+    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->AddDependent(s);
   SeriesEvent(seAdd, s);
   SeriesEvent(seChangeColor, s);
   s->RefreshFromSource();
@@ -62,6 +65,9 @@ std::unique_ptr<TChartSeries> TCustomAxisPanel::RemoveSeries(TChartSeries* s) {
     Cursor = StashedCursor;
   }
   seriesList_.erase(std::find(seriesList_.begin(), seriesList_.end(), s));
+  // Off the chart it no longer refills from its series sources.
+  for (TChartComponent* source : s->sources_)
+    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->RemoveDependent(s);
   s->parent_ = nullptr;
   if (!destroying_) Invalidate();
   return std::unique_ptr<TChartSeries>(s);
@@ -270,6 +276,14 @@ TAxisLabelStyle TCustomAxisPanel::AutoLabelStyle(const TChartAxis& axis) {
 bool TCustomAxisPanel::FewPointsAlong(const TChartAxis& axis, int n) {
   for (TChartSeries* s : seriesList_)
     if (s->Active() && s->IsPositionAxis(axis) && s->Count() <= n) return true;
+  return false;
+}
+
+bool TCustomAxisPanel::SeriesShowDateTimes(const TChartAxis& axis) {
+  if (axis.IsDepthAxis()) return false;
+  for (TChartSeries* s : seriesList_)
+    if (s->Active() && s->AssociatedToAxis(axis) && (axis.Horizontal() ? s->XValues() : s->YValues()).DateTime())
+      return true;
   return false;
 }
 

@@ -68,7 +68,7 @@ void TMarksCallout::Assign(const TMarksCallout& s) {
 // --- Marks
 
 TSeriesMarks::TSeriesMarks(IMarksHost* host)
-    : TTextShape(
+    : TMarksShape(
           [this](TChartPersistent*) {
             if (host_) host_->MarksChanged();
           },

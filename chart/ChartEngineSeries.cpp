@@ -568,7 +568,7 @@ void TChartSeries::DrawMarks() {
     const TSize size = marks_.MarkSize(text);
     TSeriesMarkPosition p;
     p.ArrowFrom = {PointPixelX(i), PointPixelY(i)};
-    p.ArrowTo = {p.ArrowFrom.X, p.ArrowFrom.Y - marks_.ArrowLength()};
+    p.ArrowTo = {p.ArrowFrom.X, p.ArrowFrom.Y - marks_.ArrowLength() - marks_.Callout().Distance()};
     p.Width = size.cx, p.Height = size.cy;
     p.LeftTop = TPoint{p.ArrowTo.X - size.cx / 2, p.ArrowTo.Y - size.cy};
     PlaceMark(p, plot, parent_->FrameBounds, placed);
@@ -619,6 +619,10 @@ std::string TChartSeries::MarkTotalText() { return FormatFloat(ValueFormat, Mand
 std::string TChartSeries::MarkXValueText(int i) {
   TChartAxis* a = GetHorizAxis();
   return a ? a->LabelTextOf(xValues_[i]) : FormatFloat(ValueFormat, xValues_[i]);
+}
+
+std::string TChartSeries::MarkLegendText(int i) {
+  return parent_ ? parent_->SeriesLegendText(*this, i) : LegendTextAt(i, ltsPlain);
 }
 
 std::string TChartSeries::LegendTextAt(int i, TLegendTextStyle style) {

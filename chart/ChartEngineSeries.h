@@ -324,7 +324,7 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   std::string MarkPercentText(int i) override;
   std::string MarkTotalText() override;
   std::string MarkLabel(int i) override { return LabelAt(i); }
-  std::string MarkLegendText(int i) override { return LegendTextAt(i, ltsPlain); }
+  std::string MarkLegendText(int i) override;
   std::string MarkXValueText(int i) override;
 
  protected:
@@ -581,6 +581,9 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   const std::vector<TChartSeries*>& SeriesList() const { return seriesList_; }
   // The n-th series in the legend: title, else name, else "Series<position>".
   std::string SeriesDisplayName(int n, bool activeOnly) const;
+  // The legend's text for point i of `series` (columns separated by the
+  // legend's column separator); a panel without a legend gives the label.
+  virtual std::string SeriesLegendText(TChartSeries& series, int i) { return series.LegendTextAt(i, ltsPlain); }
   std::vector<TColor> PaletteColors;  // empty: the standard palette
   TColor PaletteColorAt(int i) const;
   // The first palette colour ColorIsUnused accepts (else the first one).
@@ -665,6 +668,7 @@ class TCustomAxisPanel : public TCustomChartPanelExtended,
   bool SeriesRange(const TChartAxis& axis, double& lowest, double& highest) override;
   TAxisLabelStyle AutoLabelStyle(const TChartAxis& axis) override;
   bool FewPointsAlong(const TChartAxis& axis, int n) override;
+  bool SeriesShowDateTimes(const TChartAxis& axis) override;
   std::vector<TAxisSeriesLabel> SeriesLabels(const TChartAxis& axis, bool marks) override;
   std::vector<TChartAxis*> FollowerAxes(const TChartAxis& axis) override;
   void GetAxisLabel(const TChartAxis& axis, std::string& text) override;

@@ -566,62 +566,74 @@ TChartGradient& TChartCustomShape::Gradient() {
 
 void TChartCustomShape::PaintRotatedShape(TChartCanvas3D& c, const TRect& r, double angle, int z) {
   if (Transparent) return;
+  TShapeLook look;
+  look.Brush = &brush_, look.Pen = &pen_, look.Color = Color, look.Transparency = Transparency;
+  look.Shadow = shadow_.get(), look.Gradient = gradient_.get();
+  look.Style = ShapeStyle, look.Bevel = Bevel, look.BevelWidth = BevelWidth;
+  PaintShapeLook(c, look, r, angle, z);
+}
+
+void PaintShapeLook(TChartCanvas3D& c, const TShapeLook& s, const TRect& r, double angle, int z) {
   // The outline: the four corners turned about the centre.
   TPoint corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
   if (angle != 0) {
-    const double a = angle * M_PI / 180, s = std::sin(a), co = std::cos(a);
+    const double a = angle * M_PI / 180, sn = std::sin(a), co = std::cos(a);
     const double cx = (r.Left + r.Right) / 2.0, cy = (r.Top + r.Bottom) / 2.0;
     for (TPoint& p : corners) {
       const double x = p.X - cx, y = p.Y - cy;
-      p = {int(std::nearbyint(cx + x * co + y * s)), int(std::nearbyint(cy - x * s + y * co))};
+      p = {int(std::nearbyint(cx + x * co + y * sn)), int(std::nearbyint(cy - x * sn + y * co))};
     }
   }
   const TRect bounds = angle != 0 ? PointsBounds(corners, 4) : r;
-  const int shadowSize = HasShadow() ? Shadow().Size() : 0;
-  // Titles, legend and annotations lie on the panel, not in the rotated
-  // chart: the whole shape is drawn flat, where its texts are written.
+  const TChartShadow* shadow = s.Shadow;
+  const int shadowSize = shadow ? shadow->Size() : 0;
+  const bool penVisible = s.Pen && s.Pen->Visible();
+  // Titles, legend, marks and annotations lie on the panel, not in the
+  // rotated chart: the whole shape is drawn flat, where its texts are written.
   const bool flat = !c.IsAlternateRenderer();
   if (flat) c.EnterFlatMode();
   TFinally leave{[&] {
     if (flat) c.LeaveFlatMode();
   }};
   std::unique_ptr<TChartBlend> blend;
-  if (Transparency > 0)
+  if (s.Transparency > 0)
     blend = c.StartTransparency({bounds.Left, bounds.Top, bounds.Right + shadowSize, bounds.Bottom + shadowSize},
-                                Transparency);
-  if (HasShadow() && angle == 0 && ShapeStyle == fosRectangle) Shadow().Draw(c, r, z);
-  if (HasShadow() && Transparency > 0 && Shadow().Visible()) {
-    int h = Shadow().HorizSize(), v = Shadow().VertSize();
-    if (std::max(h, v) > 0 && pen_.Visible()) h += pen_.Width(), v += pen_.Width();
+                                s.Transparency);
+  if (shadow && angle == 0 && s.Style == fosRectangle) shadow->Draw(c, r, z);
+  if (shadow && s.Transparency > 0 && shadow->Visible()) {
+    int h = shadow->HorizSize(), v = shadow->VertSize();
+    if (std::max(h, v) > 0 && penVisible) h += s.Pen->Width(), v += s.Pen->Width();
     TPoint moved[4];
     for (int i = 0; i < 4; ++i) moved[i] = {corners[i].X + h, corners[i].Y + v};
     std::unique_ptr<TChartBlend> shadowBlend;
-    if (Shadow().Transparency() > 0) shadowBlend = c.StartTransparency(PointsBounds(moved, 4), Shadow().Transparency());
-    c.DC().SetBrush({TDCBrushStyle::Solid, ColorToRGB(Shadow().Color()), {}});
+    if (shadow->Transparency() > 0) shadowBlend = c.StartTransparency(PointsBounds(moved, 4), shadow->Transparency());
+    c.DC().SetBrush({TDCBrushStyle::Solid, ColorToRGB(shadow->Color()), {}});
     TDCPen clear = c.DC().Pen();
     clear.Style = TDCPenStyle::Clear;
     c.DC().SetPen(clear);
     c.PolygonAtDepth(moved, 4, z);
     if (shadowBlend) c.FinishTransparency(std::move(shadowBlend));
   }
-  if (HasGradient() && Gradient().Visible()) {
+  if (s.Gradient && s.Gradient->Visible()) {
     if (angle != 0) {
       c.ClipToPolygon(corners, 4);
-      Gradient().Draw(c, bounds);
+      s.Gradient->Draw(c, bounds);
       c.RestoreClip();
     } else {
-      Gradient().Draw(c, r, ShapeStyle == fosRoundRectangle ? 16 : 0);
+      s.Gradient->Draw(c, r, s.Style == fosRoundRectangle ? 16 : 0);
     }
     c.SetBrushStyle(bsClear);
-  } else {
-    c.PrepareBrush(brush_, Color);
+  } else if (s.Brush) {
+    c.PrepareBrush(*s.Brush, s.Color);
   }
-  c.PreparePen(pen_);
+  if (s.Pen) c.PreparePen(*s.Pen);
+  else c.DC().SetPen({TDCPenStyle::Clear, 1, clBlack});
   if (angle != 0) c.PolygonAtDepth(corners, 4, z);
-  else if (ShapeStyle == fosRoundRectangle) c.RoundRect(r, 16, 16);
+  else if (s.Style == fosRoundRectangle) c.RoundRect(r, 16, 16);
+  else if (s.PlainRectangle) c.Rectangle(r);
   else c.RectangleAtDepth(r, z);
-  if (angle == 0 && Bevel != bvNone)
-    c.Frame3D(r, Bevel == bvRaised ? clBtnHighlight : clBtnShadow, Bevel == bvRaised ? clBtnShadow : clBtnHighlight,
-              BevelWidth);
+  if (angle == 0 && s.Bevel != bvNone)
+    c.Frame3D(r, s.Bevel == bvRaised ? clBtnHighlight : clBtnShadow, s.Bevel == bvRaised ? clBtnShadow : clBtnHighlight,
+              s.BevelWidth);
   if (blend) c.FinishTransparency(std::move(blend));
 }

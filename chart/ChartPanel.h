@@ -356,6 +356,27 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
 
 // --- Shapes (titles, legend, marks and annotations descend from these)
 
+// What a framed shape is drawn from. The panel's shapes (titles, legend,
+// annotations) and the axes' and marks' text boxes share one drawing.
+struct TShapeLook {
+  const TChartBrush* Brush = nullptr;
+  const TChartPen* Pen = nullptr;  // the frame
+  TColor Color = clWhite;
+  uint8_t Transparency = 0;
+  const TChartShadow* Shadow = nullptr;            // none: no shadow
+  const TCustomChartGradient* Gradient = nullptr;  // none or hidden: the brush fills
+  TChartObjectShapeStyle Style = fosRectangle;
+  TBevelCut Bevel = bvNone;
+  int BevelWidth = 2;
+  // The frame as the platform's rectangle (right and bottom edges outside),
+  // not as the projected quadrilateral.
+  bool PlainRectangle = false;
+};
+// Shadow, fill (gradient or brush), frame and bevel of `r` turned by `angle`
+// degrees about its centre, blended by the look's Transparency. The shape
+// lies flat on the panel whatever the 3-D view.
+void PaintShapeLook(TChartCanvas3D& canvas, const TShapeLook& look, const TRect& r, double angle, int z = 0);
+
 class TChartCustomShapeBrushPen : public TChartPersistent {
  public:
   explicit TChartCustomShapeBrushPen(TCustomChartPanel* parent = nullptr);

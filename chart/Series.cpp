@@ -153,7 +153,8 @@ int TFastLineSeries::Clicked(int x, int y) {
 TCustomSeries::TCustomSeries()
     : areaBrush_([this](TChartPersistent*) { Repaint(); }),
       areaLinesPen_([this](TChartPersistent*) { Repaint(); }),
-      pointer_([this](TChartPersistent*) { Repaint(); }) {
+      pointer_([this](TChartPersistent*) { Repaint(); }),
+      gradient_([this](TChartPersistent*) { Repaint(); }) {
   areaBrush_.SetStyle(bsSolid);
 }
 
@@ -165,14 +166,30 @@ void TCustomSeries::Assign(const TChartSeries& source) {
     areaLinesPen_.Assign(from.areaLinesPen_);
     areaColor_ = from.areaColor_;
     pointer_.Assign(from.pointer_);
-    ClickableLine = from.ClickableLine;
-    ColorEachLine = from.ColorEachLine;
-    Dark3D = from.Dark3D;
+    clickableLine_ = from.clickableLine_;
+    colorEachLine_ = from.colorEachLine_;
+    dark3D_ = from.dark3D_;
+    gradient_.Assign(from.gradient_);
+    transparency_ = from.transparency_;
     drawArea_ = from.drawArea_;
     stairs_ = from.stairs_;
     invertedStairs_ = from.invertedStairs_;
   }
   TCustomLineSeries::Assign(source);
+}
+
+void TCustomSeries::SetTransparency(uint8_t v) {
+  if (transparency_ == v) return;
+  transparency_ = v;
+  Repaint();
+}
+
+TRect TCustomSeries::GradientRect(int x0, int x1, int origin0, int origin1) {
+  const TChartAxis* a = GetVertAxis();
+  int top = a->PixelOfValue(YValues().HighestValue()), bottom = a->PixelOfValue(YValues().LowestValue());
+  if (top > bottom) std::swap(top, bottom);
+  top = std::min({top, origin0, origin1}), bottom = std::max({bottom, origin0, origin1});
+  return {std::min(x0, x1), top, std::max(x0, x1) + 1, bottom + 1};
 }
 
 void TCustomSeries::SetAreaColor(TColor v) {
@@ -224,7 +241,12 @@ void TCustomSeries::PaintLegendSymbol(int index, const TRect& r) {
   if (pointer) {
     DrawPointer(index, {(r.Left + r.Right) / 2, mid}, pointer_.LegendHalfSize(r, line), color, false);
   } else if (!line || drawArea_) {
-    cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    if (drawArea_ && gradient_.Visible()) {
+      gradient_.Draw(cv, r);
+      cv.SetBrushStyle(bsClear);
+    } else {
+      cv.PrepareBrush(areaBrush_, AreaColorFor(color));
+    }
     cv.PreparePen(areaLinesPen_);
     cv.Rectangle(r);
   }
@@ -239,6 +261,16 @@ void TCustomSeries::DrawVisiblePoints() {
   if (!ParentChart()) return;
   prevColor_ = clNone;
   firstDrawn_ = true;
+  // A transparent area shows what was drawn under the plot through it.
+  std::unique_ptr<TChartBlend> blend;
+  TChartCanvas3D& cv = ParentChart()->Canvas();
+  if (transparency_ > 0 && drawArea_)
+    blend = cv.StartTransparency(ParentChart()->TCustomChartPanel::PlotRect, transparency_);
+  DrawAllSegments();
+  if (blend) cv.FinishTransparency(std::move(blend));
+}
+
+void TCustomSeries::DrawAllSegments() {
   TChartSeries::DrawVisiblePoints();
   // The curve leaves the plot towards the point just after the visible range,
   // as it entered from the one before it.
@@ -294,17 +326,32 @@ void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   auto lineTo = [&](int x, int y) { is3D ? cv.LineToAtDepth(x, y, StartZ) : cv.LineTo(x, y); };
   auto quad = [&](const TPoint (&q)[4]) { is3D ? cv.PolygonAtDepth(q, 4, StartZ) : cv.Polygon(q, 3); };
   if (!drawArea_) {
-    cv.PreparePenWithColor(LinePen(), ColorEachLine ? PointColorAt(i) : SeriesColor());
+    cv.PreparePenWithColor(LinePen(), colorEachLine_ ? PointColorAt(i) : SeriesColor());
     moveTo(p.X, p.Y);
     if (stairs_) invertedStairs_ ? lineTo(p.X, c.Y) : lineTo(c.X, p.Y);
     lineTo(c.X, c.Y);
     return;
   }
-  cv.PrepareBrush(areaBrush_, AreaColorOf(i));
-  if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
-  else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
+  // A gradient is laid into the segment's outline; the outline itself is
+  // then drawn unfilled.
+  auto fill = [&](const TPoint(&q)[4]) {
+    if (gradient_.Visible()) {
+      // In 3-D the gradient fills the segment where the projection puts it.
+      TPoint at[4];
+      for (int k = 0; k < 4; ++k) at[k] = is3D ? cv.ProjectToPoint(q[k].X, q[k].Y, StartZ) : q[k];
+      cv.ClipToPolygon(at, 4);
+      gradient_.Draw(cv, is3D ? PointsBounds(at, 4) : GradientRect(p.X, c.X, pb, cb));
+      cv.RestoreClip();
+      cv.SetBrushStyle(bsClear);
+    } else {
+      cv.PrepareBrush(areaBrush_, AreaColorOf(i));
+    }
+    if (areaLinesPen_.Visible()) cv.PreparePen(areaLinesPen_);
+    else cv.DC().SetPen(TDCPen{TDCPenStyle::Clear});
+    quad(q);
+  };
   if (!stairs_) {
-    quad({p, c, {c.X, cb}, {p.X, pb}});
+    fill({p, c, {c.X, cb}, {p.X, pb}});
     if (LinePen().Visible()) {
       cv.PreparePen(LinePen());
       moveTo(p.X, p.Y);
@@ -314,7 +361,7 @@ void TCustomSeries::DrawSegment(int i, TPoint p, int pb, TPoint c, int cb) {
   }
   // The step rises at the start of the segment (inverted) or at its end.
   const int level = invertedStairs_ ? c.Y : p.Y;
-  quad({{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}});
+  fill({{p.X, level}, {c.X, level}, {c.X, cb}, {p.X, pb}});
   if (LinePen().Visible() && !areaLinesPen_.Visible()) {
     cv.PreparePen(LinePen());
     moveTo(p.X, p.Y);
@@ -343,7 +390,7 @@ int TCustomSeries::Clicked(int x, int y) {
       return i;
     }
     if (p.X == x && p.Y == y) return i;
-    if (hasPrev && ClickableLine) {
+    if (hasPrev && clickableLine_) {
       const TPoint quad[4] = {prev, p, {p.X, origin}, {prev.X, prevOrigin}};
       if (PointNearLine(m, prev, p) || (drawArea_ && PointInsidePolygon(m, quad, 3))) return i - 1;
     }

@@ -83,7 +83,20 @@ class TCustomSeries : public TCustomLineSeries {
   TColor AreaColor() const { return areaColor_; }
   void SetAreaColor(TColor v);
   TSeriesPointer& Pointer() { return pointer_; }
-  bool ClickableLine = true, ColorEachLine = true, Dark3D = true;
+  // A click on a segment (or inside its area) finds the point before it.
+  bool ClickableLine() const { return clickableLine_; }
+  void SetClickableLine(bool v) { SetFlag(clickableLine_, v); }
+  // Each segment in its point's colour (else the series colour).
+  bool ColorEachLine() const { return colorEachLine_; }
+  void SetColorEachLine(bool v) { SetFlag(colorEachLine_, v); }
+  bool Dark3D() const { return dark3D_; }
+  void SetDark3D(bool v) { SetFlag(dark3D_, v); }
+  // A visible gradient fills the area instead of the brush, spanning the
+  // series' largest to smallest value.
+  TChartGradient& Gradient() { return gradient_; }
+  // The area (with its lines) blended over what lies under it, in percent.
+  uint8_t Transparency() const { return transparency_; }
+  void SetTransparency(uint8_t v);
   bool DrawArea() const { return drawArea_; }
   void SetDrawArea(bool v);
   bool Stairs() const { return stairs_; }
@@ -118,6 +131,16 @@ class TCustomSeries : public TCustomLineSeries {
 
  private:
   void DrawSegment(int i, TPoint p, int pb, TPoint c, int cb);
+  // Every visible point's segment, and the one leaving the plot.
+  void DrawAllSegments();
+  void SetFlag(bool& field, bool v) {
+    if (field == v) return;
+    field = v;
+    Repaint();
+  }
+  // The rectangle the area gradient spans between the columns x0 and x1,
+  // reaching down (or up) to the origins as well.
+  TRect GradientRect(int x0, int x1, int origin0, int origin1);
   // The area colour of a point of colour `point`.
   TColor AreaColorFor(TColor point) const;
   // The pointer of point `index` (-1: of the series) with `half` sizes
@@ -127,6 +150,9 @@ class TCustomSeries : public TCustomLineSeries {
   TChartPen areaLinesPen_;
   TColor areaColor_ = clPaletteColor;
   TSeriesPointer pointer_;
+  TChartGradient gradient_;
+  bool clickableLine_ = true, colorEachLine_ = true, dark3D_ = true;
+  uint8_t transparency_ = 0;
   bool drawArea_ = false, stairs_ = false, invertedStairs_ = false;
   TPoint prev_{};
   int prevOrigin_ = 0;

@@ -95,7 +95,9 @@ TEST(ChartCopy, LineAreaAndFastLineAssignTheirOwnSettings) {
   a->AreaChartBrush().SetStyle(bsCross);
   a->AreaLinesPen().SetVisible(false);
   a->SetAreaColor(clTeal);
-  a->ClickableLine = false, a->ColorEachLine = false, a->Dark3D = false;
+  a->SetClickableLine(false), a->SetColorEachLine(false), a->SetDark3D(false);
+  a->SetTransparency(40);
+  a->Gradient().SetVisible(true);
   for (int i = 0; i < 4; ++i) a->AppendPoint(i, i % 2 ? 10 : 20);
   auto* b = c.Add<TCustomSeries>();
   b->Assign(*a);
@@ -114,7 +116,9 @@ TEST(ChartCopy, LineAreaAndFastLineAssignTheirOwnSettings) {
   EXPECT_EQ(b->AreaChartBrush().Style(), bsCross);
   EXPECT_FALSE(b->AreaLinesPen().Visible());
   EXPECT_EQ(b->AreaColor(), clTeal);
-  EXPECT_FALSE(b->ClickableLine || b->ColorEachLine || b->Dark3D);
+  EXPECT_FALSE(b->ClickableLine() || b->ColorEachLine() || b->Dark3D());
+  EXPECT_EQ(b->Transparency(), 40);
+  EXPECT_TRUE(b->Gradient().Visible());
   EXPECT_FALSE(b->DrawArea());
 
   auto* area = c.Add<TAreaSeries>();

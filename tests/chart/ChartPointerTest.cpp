@@ -113,7 +113,7 @@ TEST(ChartPointer, PointStylesAndHits) {
   EnsureQApplication();
   auto c = MakePlainChart(0, 0, 0, 0, 200, 200);
   auto* s = AddChartSeries<TCustomSeries>(*c, clRed, "s");
-  s->ClickableLine = false;
+  s->SetClickableLine(false);
   for (int i = 0; i < 3; ++i) s->AppendPoint(i, i);
   s->OnGetPointerStyle = [](TChartSeries&, int i) { return i == 0 ? psTriangle : i == 1 ? psNothing : psCircle; };
   std::vector<int> clicked;
