@@ -31,6 +31,36 @@ bool TMainThreadInvoker::Synchronize(const std::function<void()>& fn) {
   return true;
 }
 
+TMainThreadInvoker::TCallHandle TMainThreadInvoker::Begin(std::function<void()> fn, std::function<void()> finished) {
+  auto call = std::make_shared<TCall>();
+  call->fn = std::move(fn);
+  call->finished = std::move(finished);
+  if (IsMainThread()) {
+    try {
+      call->fn();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    call->done = true;
+    if (call->finished) call->finished();
+    return call;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) return nullptr;
+    queue_.push_back(call);
+  }
+  queueCv_.notify_all();
+  Wake();
+  return call;
+}
+
+bool TMainThreadInvoker::Outcome(const TCallHandle& call) {
+  if (!call || call->cancelled || !call->done) return false;
+  if (call->error) std::rethrow_exception(call->error);
+  return true;
+}
+
 int TMainThreadInvoker::ProcessPending() {
   int ran = 0;
   for (;;) {
@@ -51,6 +81,7 @@ int TMainThreadInvoker::ProcessPending() {
       call->done = true;
     }
     doneCv_.notify_all();
+    if (call->finished) call->finished();
     ++ran;
   }
   return ran;
@@ -66,13 +97,16 @@ void TMainThreadInvoker::ServeWhile(const std::function<bool()>& notDone) {
 }
 
 void TMainThreadInvoker::Cancel() {
+  std::deque<std::shared_ptr<TCall>> refused;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     cancelled_ = true;
     for (auto& c : queue_) c->cancelled = true;
-    queue_.clear();
+    refused.swap(queue_);
   }
   doneCv_.notify_all();
+  for (auto& c : refused)
+    if (c->finished) c->finished();
 }
 
 void TMainThreadInvoker::Resume() {
