@@ -1,6 +1,7 @@
 #include "platform/MainThreadInvoker.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -121,21 +122,35 @@ bool TMainThreadInvoker::Cancelled() const {
 
 namespace {
 
+// Receives the wake-ups: a bare event, not a queued call, since one comes
+// with every packet and a queued call allocates and frees a slot object too.
+class TWakeTarget final : public QObject {
+ public:
+  static constexpr QEvent::Type kWake = QEvent::User;
+  explicit TWakeTarget(TMainThreadInvoker& invoker) : invoker_(invoker) {}
+  bool event(QEvent* e) override {
+    if (e->type() != kWake) return QObject::event(e);
+    invoker_.ProcessPending();
+    return true;
+  }
+
+ private:
+  TMainThreadInvoker& invoker_;
+};
+
 class TQtMainThreadInvoker final : public TMainThreadInvoker {
  public:
-  TQtMainThreadInvoker() : target_(new QObject()) {}
+  TQtMainThreadInvoker() : target_(new TWakeTarget(*this)) {}
   ~TQtMainThreadInvoker() override {
     Cancel();
     delete target_;
   }
 
  protected:
-  void Wake() override {
-    QMetaObject::invokeMethod(target_, [this] { ProcessPending(); }, Qt::QueuedConnection);
-  }
+  void Wake() override { QCoreApplication::postEvent(target_, new QEvent(TWakeTarget::kWake)); }
 
  private:
-  QObject* target_;  // lives on the GUI thread; queued calls run there
+  TWakeTarget* target_;  // lives on the GUI thread; queued calls run there
 };
 
 }  // namespace
