@@ -1,6 +1,7 @@
 #include "platform/MainThreadInvoker.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -31,6 +32,36 @@ bool TMainThreadInvoker::Synchronize(const std::function<void()>& fn) {
   return true;
 }
 
+TMainThreadInvoker::TCallHandle TMainThreadInvoker::Begin(std::function<void()> fn, std::function<void()> finished) {
+  auto call = std::make_shared<TCall>();
+  call->fn = std::move(fn);
+  call->finished = std::move(finished);
+  if (IsMainThread()) {
+    try {
+      call->fn();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    call->done = true;
+    if (call->finished) call->finished();
+    return call;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) return nullptr;
+    queue_.push_back(call);
+  }
+  queueCv_.notify_all();
+  Wake();
+  return call;
+}
+
+bool TMainThreadInvoker::Outcome(const TCallHandle& call) {
+  if (!call || call->cancelled || !call->done) return false;
+  if (call->error) std::rethrow_exception(call->error);
+  return true;
+}
+
 int TMainThreadInvoker::ProcessPending() {
   int ran = 0;
   for (;;) {
@@ -51,6 +82,7 @@ int TMainThreadInvoker::ProcessPending() {
       call->done = true;
     }
     doneCv_.notify_all();
+    if (call->finished) call->finished();
     ++ran;
   }
   return ran;
@@ -66,13 +98,16 @@ void TMainThreadInvoker::ServeWhile(const std::function<bool()>& notDone) {
 }
 
 void TMainThreadInvoker::Cancel() {
+  std::deque<std::shared_ptr<TCall>> refused;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     cancelled_ = true;
     for (auto& c : queue_) c->cancelled = true;
-    queue_.clear();
+    refused.swap(queue_);
   }
   doneCv_.notify_all();
+  for (auto& c : refused)
+    if (c->finished) c->finished();
 }
 
 void TMainThreadInvoker::Resume() {
@@ -87,21 +122,35 @@ bool TMainThreadInvoker::Cancelled() const {
 
 namespace {
 
+// Receives the wake-ups: a bare event, not a queued call, since one comes
+// with every packet and a queued call allocates and frees a slot object too.
+class TWakeTarget final : public QObject {
+ public:
+  static constexpr QEvent::Type kWake = QEvent::User;
+  explicit TWakeTarget(TMainThreadInvoker& invoker) : invoker_(invoker) {}
+  bool event(QEvent* e) override {
+    if (e->type() != kWake) return QObject::event(e);
+    invoker_.ProcessPending();
+    return true;
+  }
+
+ private:
+  TMainThreadInvoker& invoker_;
+};
+
 class TQtMainThreadInvoker final : public TMainThreadInvoker {
  public:
-  TQtMainThreadInvoker() : target_(new QObject()) {}
+  TQtMainThreadInvoker() : target_(new TWakeTarget(*this)) {}
   ~TQtMainThreadInvoker() override {
     Cancel();
     delete target_;
   }
 
  protected:
-  void Wake() override {
-    QMetaObject::invokeMethod(target_, [this] { ProcessPending(); }, Qt::QueuedConnection);
-  }
+  void Wake() override { QCoreApplication::postEvent(target_, new QEvent(TWakeTarget::kWake)); }
 
  private:
-  QObject* target_;  // lives on the GUI thread; queued calls run there
+  TWakeTarget* target_;  // lives on the GUI thread; queued calls run there
 };
 
 }  // namespace

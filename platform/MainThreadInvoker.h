@@ -24,6 +24,18 @@ class TMainThreadInvoker {
   // is cancelled. Exceptions thrown by fn are rethrown on the caller's thread.
   bool Synchronize(const std::function<void()>& fn);
 
+  // As Synchronize, for a caller that waits in a way of its own (the packet
+  // delivery waits for its call and its next packet in one sleep): Begin
+  // queues fn and returns at once; finished() is called, without the
+  // invoker's lock, once fn has run or the call was cancelled, on the thread
+  // that ran or cancelled it. After that, Outcome is what Synchronize would
+  // have returned (fn's exception rethrown). Begin returns null, calling
+  // nothing, once the invoker is cancelled.
+  struct TCall;
+  using TCallHandle = std::shared_ptr<TCall>;
+  TCallHandle Begin(std::function<void()> fn, std::function<void()> finished);
+  static bool Outcome(const TCallHandle& call);
+
   // Main thread: runs every call queued so far. Returns how many ran.
   int ProcessPending();
 
@@ -44,14 +56,16 @@ class TMainThreadInvoker {
   virtual void Wake() = 0;
   void SetMainThread(std::thread::id id) { mainThread_ = id; }
 
- private:
+ public:
   struct TCall {
     std::function<void()> fn;
+    std::function<void()> finished;
     bool done = false;
     bool cancelled = false;
     std::exception_ptr error;
   };
 
+ private:
   std::thread::id mainThread_;
   mutable std::mutex mutex_;
   std::condition_variable doneCv_;   // a call finished or was cancelled

@@ -39,6 +39,28 @@ class TThreadMessageQueue {
     return PopLocked();
   }
 
+  // Blocks until flag is set (by SetAndNotify) and, with andMessage, then
+  // until a message is queued or Wake() was called; takes nothing and leaves
+  // the wake-up for the next Wait. One sleep for "my call is done and there
+  // is more to do".
+  void WaitForFlag(const bool& flag, bool andMessage) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return flag && (!andMessage || !items_.empty() || woken_); });
+  }
+
+  // Sets flag under the queue's lock. Unless always, the waiter is woken only
+  // if it can go on now (WaitForFlag with andMessage): otherwise the next
+  // Post or Wake wakes it.
+  void SetAndNotify(bool& flag, bool always) {
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      flag = true;
+      ready = always || !items_.empty() || woken_;
+    }
+    if (ready) cv_.notify_all();
+  }
+
   // Releases one waiter even if nothing was posted (termination, flush requests).
   void Wake() {
     {

@@ -124,14 +124,31 @@ void TBuffer::HandleMessage(TMessage& msg) {
 
 void TBuffer::DeliverPackets() {
   size_t handled = 0;
-  MainThread.Synchronize([this, &handled] {
-    for (; handled < Current.size(); ++handled) {
-      // A flush requested meanwhile drops the rest: they were queued before it.
-      if (FlushPending.load()) break;
-      if (!Owner.HandlersMuted.load()) Owner.DeliverPacketToHandlers(Current[handled]);
-      delivered_.fetch_add(1);
-    }
-  });
+  // Set under the queue's lock when the call has run (or was refused).
+  bool finished = false;
+  // A status taken from the queue while collecting the packets is the next
+  // thing to do: then only the call is waited for.
+  const bool haveNext = Carry.has_value();
+  // The call is handed over and waited for as by Synchronize; the wait also
+  // covers the next message, so the thread sleeps once per packet instead of
+  // waking for the call's end and sleeping again for the next packet.
+  const TMainThreadInvoker::TCallHandle call = MainThread.Begin(
+      [this, &handled] {
+        for (; handled < Current.size(); ++handled) {
+          // A flush requested meanwhile drops the rest: they were queued before it.
+          if (FlushPending.load()) break;
+          if (!Owner.HandlersMuted.load()) Owner.DeliverPacketToHandlers(Current[handled]);
+          delivered_.fetch_add(1);
+        }
+        // The backlog is right as soon as the packets are handled, not only
+        // when the next one comes.
+        if (handled == Current.size()) UpdateBacklog();
+      },
+      [this, &finished, haveNext] { Queue.SetAndNotify(finished, haveNext); });
+  if (call) {
+    Queue.WaitForFlag(finished, !haveNext);
+    TMainThreadInvoker::Outcome(call);
+  }
   // Not handled (flush, or the call cancelled at shut-down): dropped.
   delivered_.fetch_add(static_cast<uint32_t>(Current.size() - handled));
   Current.clear();

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextCursor>
+#include <cstring>
 
 #include "ui/DualImage1.h"
 #include "ui/Main.h"
@@ -64,6 +65,18 @@ void ShowRadioText(QPlainTextEdit* memo, QLineEdit* second, const TDataChange& c
     second->setText(t);
     second->setCursorPosition(0);
   }
+}
+
+// The BER comes after every block and mostly repeats: formatted once per
+// value (user-interface thread only).
+const std::string& BerTextOf(double ber) {
+  static double last = 0;
+  static std::string text;
+  if (text.empty() || std::memcmp(&ber, &last, sizeof ber) != 0) {
+    last = ber;
+    text = stats::BerText(ber);
+  }
+  return text;
 }
 
 }  // namespace
@@ -312,7 +325,7 @@ void TMainForm::ResetDisplay() {
 }
 
 void TMainForm::ShowStatistics(const TRDSStatistics& S) {
-  const std::string ber = stats::BerText(S.BER);
+  const std::string& ber = BerTextOf(S.BER);
   Set(ui_->lblBER, ber);
   if (RemoteActive && RemoteObject) RemoteObject->SetVar("BER", ber, false);
   if (!GroupAnalyzer || !GroupAnalyzer->isVisible()) return;

@@ -1,6 +1,7 @@
 #include "ui/blockerror.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
@@ -68,30 +69,75 @@ void TBlockError::Reset() {
   Bitmap();  // the trace stays on show until the next sample
   std::fill(Samples_.begin(), Samples_.end(), 0);
   Pos_ = 0;
+  Whole_ = true;
+}
+
+namespace {
+// Segments from the write position on fade in, one step per segment, until
+// they reach full brightness; beyond that a moving write position changes
+// nothing.
+constexpr int kFadeSegments = 65280 / 1280 + 1;
+}  // namespace
+
+void TBlockError::MarkDirty(int from, int to) {
+  from = std::max(from, 0);
+  to = std::min(to, Count() - 2);
+  if (from > to) return;
+  if (DirtyFrom_ > DirtyTo_) {
+    DirtyFrom_ = from;
+    DirtyTo_ = to;
+  } else {
+    DirtyFrom_ = std::min(DirtyFrom_, from);
+    DirtyTo_ = std::max(DirtyTo_, to);
+  }
+  if (Box) Box->update(Columns(from, to));
+}
+
+QRect TBlockError::Columns(int from, int to) const {
+  // A segment's pen reaches one pixel beyond its end point.
+  const int left = from * kStep;
+  const int right = std::min(Width, to * kStep + kStep + 2);
+  return QRect(left, 0, std::max(0, right - left), std::max(1, Height));
 }
 
 void TBlockError::AddSample(int value) {
-  if (!Samples_.empty()) {
-    Pos_ = Pos_ + 1 >= Count() ? 0 : Pos_ + 1;
-    Samples_[static_cast<size_t>(Pos_)] = static_cast<uint8_t>(std::clamp(value, 0, 3));
-  }
+  if (Samples_.empty()) return;
+  const int old = Pos_;
+  Pos_ = Pos_ + 1 >= Count() ? 0 : Pos_ + 1;
+  Samples_[static_cast<size_t>(Pos_)] = static_cast<uint8_t>(std::clamp(value, 0, 3));
   // Drawn when shown: the samples of one pass of the event loop (or of a
-  // hidden window) cost one drawing.
-  Stale_ = true;
-  Paint();
+  // hidden window) cost one drawing of what they changed. After a wrap every
+  // segment changes colour.
+  if (Whole_ || Pos_ < old) MarkDirty(0, Count() - 2);
+  else MarkDirty(old - 1, Pos_ + kFadeSegments);
+  Whole_ = false;
 }
 
 const QImage& TBlockError::Bitmap() {
-  if (!Stale_) return Bitmap_;
-  Stale_ = false;
-  Bitmap_.fill(ColorFromTColor(kBlockErrorBackground));
+  if (DirtyFrom_ > DirtyTo_) return Bitmap_;
+  const QRect cols = Columns(DirtyFrom_, DirtyTo_);
+  DirtyFrom_ = 0;
+  DirtyTo_ = -1;
+  const int x0 = cols.left();
+  const int x1 = cols.left() + cols.width();  // exclusive
+  const QRgb background = ColorFromTColor(kBlockErrorBackground).rgb();
+  for (int y = 0; y < Bitmap_.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(Bitmap_.scanLine(y));
+    std::fill(line + x0, line + x1, background);
+  }
   // Each segment is the pixels the pen draws for its pair of heights, moved
-  // to its place; later segments cover earlier ones, as drawn in order.
+  // to its place; later segments cover earlier ones, as drawn in order, so
+  // every segment reaching the changed columns is drawn again there.
   const std::vector<TTraceSegment> trace = BlockErrorTrace(Samples_, Pos_, kStep, YScale_);
-  for (size_t i = 0; i < trace.size(); ++i) {
-    const QRgb rgb = ColorFromTColor(trace[i].Color).rgb();
-    for (const QPoint& p : Strokes_[Samples_[i] * 4u + Samples_[i + 1]])
-      reinterpret_cast<QRgb*>(Bitmap_.scanLine(p.y()))[trace[i].X1 + p.x()] = rgb;
+  const int first = std::max(0, x0 / kStep - 1);
+  const int last = std::min(static_cast<int>(trace.size()) - 1, x1 / kStep);
+  for (int i = first; i <= last; ++i) {
+    const QRgb rgb = ColorFromTColor(trace[static_cast<size_t>(i)].Color).rgb();
+    const int left = trace[static_cast<size_t>(i)].X1;
+    for (const QPoint& p : Strokes_[Samples_[static_cast<size_t>(i)] * 4u + Samples_[static_cast<size_t>(i) + 1]]) {
+      const int x = left + p.x();
+      if (x >= x0 && x < x1) reinterpret_cast<QRgb*>(Bitmap_.scanLine(p.y()))[x] = rgb;
+    }
   }
   return Bitmap_;
 }
@@ -104,9 +150,11 @@ bool TBlockError::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Box && event->type() == QEvent::Paint) {
     QPainter painter(Box);
     const QImage& bitmap = Bitmap();
+    const QRect area = static_cast<QPaintEvent*>(event)->rect();
     // A box grown since its creation shows its background beyond the bitmap.
-    if (!QRect(QPoint(), bitmap.size()).contains(Box->rect())) painter.fillRect(Box->rect(), Box->palette().window());
-    painter.drawImage(0, 0, bitmap);
+    if (!QRect(QPoint(), bitmap.size()).contains(area)) painter.fillRect(area, Box->palette().window());
+    const QRect shown = area & bitmap.rect();
+    if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), bitmap, shown);
     return true;
   }
   return QObject::eventFilter(watched, event);

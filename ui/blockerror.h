@@ -60,6 +60,16 @@ class TBlockError : public QObject {
   std::vector<uint8_t> Samples_;
   int Pos_ = 0;
   double YScale_ = 0;
-  bool Stale_ = false;  // samples came since the bitmap was drawn
+  // Segments changed since the bitmap was drawn, [DirtyFrom_, DirtyTo_];
+  // empty when DirtyFrom_ > DirtyTo_. A new sample changes its two segments
+  // and the faded sweep after it, not the whole ring.
+  int DirtyFrom_ = 0;
+  int DirtyTo_ = -1;
+  void MarkDirty(int from, int to);
+  // The next sample redraws the whole trace: nothing of it is drawn yet, or
+  // a reset left the old trace on show.
+  bool Whole_ = true;
+  // The box's columns that segments from..to draw on.
+  QRect Columns(int from, int to) const;
   std::array<std::vector<QPoint>, 16> Strokes_;  // by class from * 4 + class to
 };

@@ -71,8 +71,12 @@ void SetCellText(QTableWidget* grid, int row, int column, const QString& text) {
 
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines) {
   if (!memo || maxLines <= 0) return;
-  memo->appendPlainText(line);
   QTextDocument* doc = memo->document();
+  // With the bound on the document the memo drops the oldest line as part
+  // of the append: one scroll and one layout of the new line, instead of a
+  // scroll to the new line and another back when the oldest goes.
+  if (doc->maximumBlockCount() != maxLines) doc->setMaximumBlockCount(maxLines);
+  memo->appendPlainText(line);
   while (doc->blockCount() > maxLines) {
     QTextCursor cursor(doc->firstBlock());
     cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "platform/DateTime.h"
@@ -104,5 +105,41 @@ TEST(MainThreadInvoker, CancelReleasesABlockedCaller) {
   ui.Cancel();
   worker.join();
   EXPECT_FALSE(result);
+  ui.Release();
+}
+
+// A call begun from a worker that waits for it together with its next
+// message: the call's end alone does not wake the worker while nothing is
+// queued; a message does. A cancelled call finishes too, and refuses.
+TEST(MainThreadInvoker, BegunCallIsWaitedForWithTheNextMessage) {
+  TTestUIThread ui;
+  TThreadMessageQueue<int> q;
+  bool finished = false;  // guarded by q's lock
+  std::atomic<bool> ran{false}, awake{false};
+  std::thread worker([&] {
+    auto call = ui.Begin([&] { ran = true; }, [&] { q.SetAndNotify(finished, false); });
+    q.WaitForFlag(finished, true);
+    awake = true;
+    EXPECT_TRUE(TMainThreadInvoker::Outcome(call));
+    EXPECT_EQ(q.Peek(), std::optional<int>(7));
+  });
+  ASSERT_TRUE(ui.WaitUntil([&] { return ran.load(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(awake);
+  q.Post(7);
+  worker.join();
+  EXPECT_TRUE(awake);
+
+  ui.Stall();
+  bool refused = false;
+  std::thread stalled([&] {
+    auto call = ui.Begin([] {}, [&] { q.SetAndNotify(refused, true); });
+    if (call) q.WaitForFlag(refused, false);
+    EXPECT_FALSE(TMainThreadInvoker::Outcome(call));
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ui.Cancel();
+  stalled.join();
+  EXPECT_EQ(ui.Begin([] {}, [] {}), nullptr);
   ui.Release();
 }

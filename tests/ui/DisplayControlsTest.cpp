@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -171,6 +172,47 @@ TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
       pen.end();
       ASSERT_EQ(tall.grab().toImage().convertToFormat(QImage::Format_RGB32), drawn) << height << " " << n;
     }
+  }
+}
+
+// On screen, where a sample repaints only the columns it changed, the box
+// shows the whole trace as drawn from scratch after every sample: through
+// the wrap of the ring, a reset and the samples after it.
+TEST_F(DisplayControls, BlockErrorScreenFollowsEverySample) {
+  QWidget window;
+  window.resize(220, 80);
+  QWidget box(&window);
+  box.setGeometry(10, 8, 200, 64);
+  TBlockError graph(&box);
+  window.show();
+  QCoreApplication::processEvents();
+  QScreen* screen = window.screen();
+  const auto onScreen = [&] {
+    QCoreApplication::processEvents();
+    return screen->grabWindow(window.winId(), 10, 8, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  const auto drawn = [&] {
+    QImage image(box.size(), QImage::Format_RGB32);
+    image.fill(ColorFromTColor(kBlockErrorBackground));
+    QPainter pen(&image);
+    for (const TTraceSegment& s : BlockErrorTrace(graph.Samples(), graph.Pos(), TBlockError::kStep, graph.YScale())) {
+      pen.setPen(QPen(ColorFromTColor(s.Color), 0));
+      pen.drawLine(s.X1, s.Y1, s.X2, s.Y2);
+    }
+    return image;
+  };
+  std::mt19937 random(11);
+  for (int n = 0; n < 230; ++n) {
+    if (n == 170) {
+      // The reset leaves the old trace on show until the next sample.
+      const QImage before = onScreen();
+      graph.Reset();
+      ASSERT_EQ(onScreen(), before);
+    }
+    // Two samples in one pass of the event loop now and then.
+    if (n % 7 == 3) graph.AddSample(static_cast<int>(random() % 4));
+    graph.AddSample(static_cast<int>(random() % 4));
+    ASSERT_EQ(onScreen(), drawn()) << n;
   }
 }
 

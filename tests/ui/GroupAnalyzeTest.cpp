@@ -2,12 +2,17 @@
 // button (the statistics texts are in MainStatisticsTest).
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "support/QtApp.h"
 #include "ui/groupanalyze.h"
@@ -69,5 +74,42 @@ TEST(GroupAnalyze, SnapsToTheEdgesOfTheWorkArea) {
     form.move(c.To);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.frameGeometry().topLeft() == c.Expected; }, 2000))
         << c.To.x() << "," << c.To.y() << " -> " << form.frameGeometry().x() << "," << form.frameGeometry().y();
+  }
+}
+
+// A memo bounded by AppendBoundedLine shows, after every line, what appending
+// and then deleting the oldest line by hand shows: the same lines, scrolled
+// alike, pixel for pixel (the received-groups memo and the analyzer's).
+TEST(GroupAnalyze, BoundedMemoShowsAsAppendThenDelete) {
+  EnsureQApplication();
+  for (auto [height, maxLines] : {std::pair{88, 6}, {60, 7}, {200, 6}}) {
+    QWidget window;
+    window.resize(500, 2 * height + 10);
+    QPlainTextEdit bounded(&window), byHand(&window);
+    for (QPlainTextEdit* memo : {&bounded, &byHand}) {
+      memo->resize(474, height);
+      memo->setReadOnly(true);
+      memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+      memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    byHand.move(0, height + 10);
+    window.show();
+    for (int i = 0; i < 3 * maxLines; ++i) {
+      const QString line = QString("%1  0A  %2 group line").arg(i).arg(QString(i % 5, 'x'));
+      AppendBoundedLine(&bounded, line, maxLines);
+      byHand.appendPlainText(line);
+      QTextDocument* doc = byHand.document();
+      while (doc->blockCount() > maxLines) {
+        QTextCursor cursor(doc->firstBlock());
+        cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+      }
+      QCoreApplication::processEvents();
+      ASSERT_EQ(bounded.toPlainText(), byHand.toPlainText()) << height << " " << i;
+      ASSERT_EQ(bounded.verticalScrollBar()->value(), byHand.verticalScrollBar()->value()) << height << " " << i;
+      ASSERT_EQ(bounded.viewport()->grab().toImage(), byHand.viewport()->grab().toImage()) << height << " " << i;
+    }
+    EXPECT_EQ(bounded.document()->blockCount(), maxLines);
   }
 }

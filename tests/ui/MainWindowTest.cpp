@@ -258,6 +258,14 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(LabelText(&f, "lblBER"), "BER: 0.5000");
   EXPECT_TRUE(LabelText(&ga, "ber").isEmpty());
 
+  // The line follows a new value and a return to the old one.
+  s.BER = 0.25;
+  f.ShowStatistics(s);
+  EXPECT_EQ(LabelText(&f, "lblBER"), "BER: 0.2500");
+  s.BER = 0.5;
+  f.ShowStatistics(s);
+  EXPECT_EQ(LabelText(&f, "lblBER"), "BER: 0.5000");
+
   ga.show();
   f.ShowStatistics(s);
   EXPECT_EQ(LabelText(&ga, "ber"), "BER: 0.5000");

@@ -95,8 +95,14 @@ void TMPXController::ComData(const uint8_t* Packet, int High) {
   // A calibration that gives no number gives no reading (the table would
   // read it as 0 kHz).
   if (!std::isnan(value)) UpdateMeasurement(stamp, value);
-  infoText_ = Format("Frequency: %3.1f MHz, Sensitivity: %s , RF Level: %3.1f dB\xC2\xB5V", rx_.CurrentFreq(),
-                     rx_.SensitivityDX() ? "DX" : "Local (ATT 6dB)", LevelToDbuV(rx_.Level()));
+  // Mostly the same line reading after reading: written again only when
+  // one of its values changed.
+  const TInfoValues info{rx_.CurrentFreq(), rx_.SensitivityDX(), rx_.Level()};
+  if (infoText_.empty() || !(info == infoValues_)) {
+    infoValues_ = info;
+    infoText_ = Format("Frequency: %3.1f MHz, Sensitivity: %s , RF Level: %3.1f dB\xC2\xB5V", info.Freq,
+                       info.DX ? "DX" : "Local (ATT 6dB)", LevelToDbuV(info.Level));
+  }
   if (Observer) Observer->InfoChanged();
 }
 
@@ -115,7 +121,13 @@ void TMPXController::UpdateMeasurement(TDateTime Time, double Reading) {
   const double kHz = ReadingToKHz(Reading);
   collector_.AddSample(0, Time, kHz);
   if (IsRemoteOpen() && Remote) PublishRemote(kHz);
-  measureTimeText_ = Format("[ Measure Time: %s ]", ElapsedText(now - measureStart_).c_str());
+  const TDateTime elapsed = now - measureStart_;
+  const dt::TDateParts p = dt::Decode(elapsed > 0 ? elapsed : 0);
+  const int shown = (p.Hour * 60 + p.Minute) * 60 + p.Second;
+  if (measureTimeText_.empty() || shown != measureTimeShown_) {
+    measureTimeShown_ = shown;
+    measureTimeText_ = Format("[ Measure Time: %s ]", ElapsedText(elapsed).c_str());
+  }
   const bool refresh = ChartsShouldRefresh();
   if (refresh) PrepareCharts();
   if (Observer) Observer->SampleTaken(refresh);

@@ -182,7 +182,15 @@ class TMPXController {
 
   bool printEnabled_ = false;
   TDateTime bufferAxisMin_ = 0, bufferAxisMax_ = 0;
+  struct TInfoValues {
+    double Freq = 0;
+    bool DX = false;
+    int32_t Level = 0;
+    bool operator==(const TInfoValues&) const = default;
+  };
+  TInfoValues infoValues_;
   std::string infoText_;
+  int measureTimeShown_ = -1;  // the seconds measureTimeText_ shows
   std::string measureTimeText_;
   std::vector<TDeviationChartPoint> devPoints_;
 };

@@ -4,9 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "logstore/SettingsRecord.h"
+#include "platform/Format.h"
 #include "support/FakeClock.h"
 #include "support/FakeMPXReceiver.h"
 #include "support/SimReceiver.h"
@@ -207,4 +210,28 @@ TEST(SimScenarioMpx, ReadingsAndCalibration) {
   EXPECT_TRUE(cal.Offset == -16 && cal.Scale == 0.0625 && st.at(0).Mpx == std::vector<uint16_t>{2047});
   for (const char* bad : {"station 98.5 mpx=2048\n", "station 98.5 mpx=none.txt\n", "calibration scale=x\n"})
     EXPECT_THROW(TSimReceiver::ParseScenario(bad, "/nonexistent"), std::runtime_error) << bad;
+}
+
+// The info and measure-time lines are formatted again only when they change,
+// and still follow every change: the sensitivity switched between two
+// readings; each new second of readings 100 ms apart.
+TEST_F(MPXController, InfoAndMeasureTimeFollowEveryChange) {
+  Measure(503, 1);
+  const std::string local = "Frequency: 98.5 MHz, Sensitivity: Local (ATT 6dB) , RF Level: 53.0 dB\xC2\xB5V";
+  EXPECT_EQ(c.InfoText(), local);
+  rx.DX = true;
+  Next(503);
+  EXPECT_EQ(c.InfoText(), "Frequency: 98.5 MHz, Sensitivity: DX , RF Level: 53.0 dB\xC2\xB5V");
+  rx.DX = false;
+  Next(503);
+  EXPECT_EQ(c.InfoText(), local);
+
+  std::vector<std::string> shown;
+  for (int i = 0; i < 25; ++i) {
+    Next(503);
+    if (shown.empty() || shown.back() != c.MeasureTimeText()) shown.push_back(c.MeasureTimeText());
+  }
+  ASSERT_EQ(shown.size(), 3u);
+  const int first = std::stoi(shown[0].substr(shown[0].size() - 4, 2));
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(shown[size_t(k)], Format("[ Measure Time: 00:00:%02d ]", first + k));
 }
