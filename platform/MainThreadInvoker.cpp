@@ -1,5 +1,7 @@
 #include "platform/MainThreadInvoker.h"
 
+#include "platform/HandOff.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -97,7 +99,7 @@ class TQtMainThreadInvoker final : public TMainThreadInvoker {
 
  protected:
   void Wake() override {
-    QMetaObject::invokeMethod(target_, [this] { ProcessPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(target_, HandedOff([this] { ProcessPending(); }), Qt::QueuedConnection);
   }
 
  private:
