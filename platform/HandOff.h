@@ -5,8 +5,9 @@
 // locking is invisible to it: the captured values written by the posting
 // thread and read by the receiving one would be reported as a race. The call
 // object says "released" once it stands where Qt keeps it (the end of its
-// move into Qt's slot object, after every write of the posting thread), and
-// "acquired" before it is run or destroyed on the receiving thread. Without
+// move into Qt's slot object, after every write of the posting thread),
+// "acquired" before it is run or destroyed, and "released" again after it
+// has run (whichever thread drops Qt's last reference destroys it). Without
 // the sanitizer it is the bare callable.
 #include <type_traits>
 #include <utility>
@@ -32,13 +33,20 @@ class THandedOff {
   }
   THandedOff& operator=(const THandedOff&) = delete;
   ~THandedOff() { __tsan_acquire(this); }
+  // Released again when the call ends: Qt may destroy the call object on
+  // the posting thread, after the receiving one has run it.
   template <class... A>
   decltype(auto) operator()(A&&... Args) {
     __tsan_acquire(this);
+    const TReleaseAtEnd release{this};
     return fn_(std::forward<A>(Args)...);
   }
 
  private:
+  struct TReleaseAtEnd {
+    THandedOff* Self;
+    ~TReleaseAtEnd() { __tsan_release(Self); }
+  };
   F fn_;
 };
 
