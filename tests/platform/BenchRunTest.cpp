@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +32,24 @@ std::vector<fs::path> RunFolders(const std::string& Folder) {
   for (const auto& e : fs::directory_iterator(Folder, ec))
     if (e.path().filename().string().rfind("fenwisk-bench-run-", 0) == 0) found.push_back(e.path());
   return found;
+}
+
+// Whether a child of Parent runs (the run's watcher, forked just after the
+// run's folder is made).
+bool HasChild(pid_t Parent) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    std::ifstream stat(e.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    std::string state;
+    long ppid = 0;
+    if (rest >> state >> ppid && ppid == Parent) return true;
+  }
+  return false;
 }
 
 // Polls Done for up to 30 s (a watchdog against a hang, not a speed check).
@@ -67,7 +87,8 @@ TEST(BenchRun, AKilledBenchmarkLeavesNoTemporaryFolder) {
   ASSERT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data()), 0);
   posix_spawn_file_actions_destroy(&fa);
 
-  const bool started = Eventually([&] { return RunFolders(tmp.Path()).size() == 1 && !fs::exists(orphan); });
+  const bool started =
+      Eventually([&] { return RunFolders(tmp.Path()).size() == 1 && !fs::exists(orphan) && HasChild(pid); });
   ::kill(pid, SIGKILL);
   int status = 0;
   ::waitpid(pid, &status, 0);
