@@ -50,12 +50,16 @@ fuzz:
 	  [ $$rc -eq 0 ] || { echo "$$f found a fault: $(FUZZ_BUILD)/$$f.log"; exit 1; }; done
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in
-# its own build; leaks count only where our own code allocated them.
+# its own build; leaks count only where our own code allocated them. -O1 and
+# line tables only: the build takes half the time and the reports still name
+# every frame.
 ASAN_BUILD := build-asan
 ASAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+ASAN_CMAKE_FLAGS ?=
 
 asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(ASAN_CMAKE_FLAGS) \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
 	  -DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_C_FLAGS="$(ASAN_FLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)

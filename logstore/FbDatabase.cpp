@@ -8,6 +8,8 @@
 #include <limits>
 #include <thread>
 
+#include "logstore/FbShutdown.h"
+
 using namespace Firebird;
 
 namespace fb {
@@ -439,6 +441,13 @@ void TServiceManager::Attach(const TConnectParams& params) {
   prov->release();
   st.Check("attach service manager");
   svc_ = svc;
+}
+
+void ShutdownClient(unsigned TimeoutMs) {
+  TStatus st;
+  IProvider* prov = Master()->getDispatcher();
+  prov->shutdown(st(), TimeoutMs, fb_shutrsn_app_stopped);
+  prov->release();
 }
 
 void TServiceManager::Detach() {

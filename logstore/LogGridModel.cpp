@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/HandOff.h"
+
 namespace {
 int Clamp(int64_t n) { return static_cast<int>(std::min<int64_t>(n, INT_MAX)); }
 }  // namespace
@@ -46,7 +48,8 @@ void TLogGridModel::IndexInBackground() {
     }
     if (stopIndex_) return;
     QMetaObject::invokeMethod(
-        this, [this, generation, index = std::move(index)]() mutable { IndexArrived(generation, std::move(index)); },
+        this,
+        HandedOff([this, generation, index = std::move(index)]() mutable { IndexArrived(generation, std::move(index)); }),
         Qt::QueuedConnection);
   });
 }

@@ -1,5 +1,7 @@
 #include "platform/MainThreadInvoker.h"
 
+#include "platform/HandOff.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaObject>
@@ -130,6 +132,7 @@ class TWakeTarget final : public QObject {
   explicit TWakeTarget(TMainThreadInvoker& invoker) : invoker_(invoker) {}
   bool event(QEvent* e) override {
     if (e->type() != kWake) return QObject::event(e);
+    HandOffReceived(this);
     invoker_.ProcessPending();
     return true;
   }
@@ -147,7 +150,10 @@ class TQtMainThreadInvoker final : public TMainThreadInvoker {
   }
 
  protected:
-  void Wake() override { QCoreApplication::postEvent(target_, new QEvent(TWakeTarget::kWake)); }
+  void Wake() override {
+    HandOffPosted(target_);
+    QCoreApplication::postEvent(target_, new QEvent(TWakeTarget::kWake));
+  }
 
  private:
   TWakeTarget* target_;  // lives on the GUI thread; queued calls run there

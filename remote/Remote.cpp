@@ -11,6 +11,7 @@
 
 #include "controls/DBCtrlsEx.h"
 #include "platform/Format.h"
+#include "platform/HandOff.h"
 #include "remote/RemoteAudio.h"
 
 namespace {
@@ -35,7 +36,7 @@ TRemoteForm::TRemoteForm(QWidget* Parent, IRemoteHost& Host, const std::string& 
     : QDialog(Parent),
       host_(Host),
       commands_(Host),
-      handOff_([this](std::function<void()> Fn) { QMetaObject::invokeMethod(this, std::move(Fn), Qt::QueuedConnection); }) {
+      handOff_([this](std::function<void()> Fn) { QMetaObject::invokeMethod(this, HandedOff(std::move(Fn)), Qt::QueuedConnection); }) {
   setWindowTitle(Q(std::string(kCaption) + " - " + kCompany));
   BuildControls();
   TResourceHeader header{};
@@ -172,15 +173,21 @@ void TRemoteForm::Start() {
   const std::string alias = edAlias->text().toStdString();
   sessions_->SetPassword(edPassword->text().toStdString());
   sessions_->SetAudioPort(PortValue());
-  std::istringstream playlist(Format("#EXTM3U%s#EXTINF:0,Fenwisk Remote Server%shttp://%s:%d", "\r\n", "\r\n",
-                                     sessions_->LocalIP().c_str(), PortValue()));
-  resources_.FindItem(kPlaylistName)->LoadFromStream(playlist);
-  resources_.SetVariable("%ALIAS%", alias);
-  commands_.Alias = alias;
-  commands_.LocalIP = sessions_->LocalIP();
-  commands_.HttpPort = sessions_->Ports().Http;
   handOff_.Resume();
   try {
+    // The ports are bound first: the pages and the commands tell clients
+    // the ports really listened on before anyone is served.
+    sessions_->Listen();
+    const TRemotePorts& ports = sessions_->Ports();
+    edPort->SetValue(ports.Audio);
+    edRemoteAddr->setText(Q(Format("http://%s:%d/", sessions_->LocalIP().c_str(), ports.Http)));
+    std::istringstream playlist(Format("#EXTM3U%s#EXTINF:0,Fenwisk Remote Server%shttp://%s:%d", "\r\n", "\r\n",
+                                       sessions_->LocalIP().c_str(), ports.Audio));
+    resources_.FindItem(kPlaylistName)->LoadFromStream(playlist);
+    resources_.SetVariable("%ALIAS%", alias);
+    commands_.Alias = alias;
+    commands_.LocalIP = sessions_->LocalIP();
+    commands_.HttpPort = ports.Http;
     sessions_->Start();
     audio_->Start();
   } catch (const std::exception& e) {

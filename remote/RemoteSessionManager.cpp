@@ -118,23 +118,35 @@ void TRemoteSessionManager::SetPassword(const std::string& Password) {
   Password_ = Password;
 }
 
-void TRemoteSessionManager::Start() {
+void TRemoteSessionManager::Listen() {
   Stop();
-  const std::pair<TTcpServer*, int> servers[] = {
-      {&CommandServer_, Ports_.Command}, {&AudioServer_, Ports_.Audio}, {&HttpServer_, Ports_.Http}};
+  const std::pair<TTcpServer*, int*> servers[] = {
+      {&CommandServer_, &Ports_.Command}, {&AudioServer_, &Ports_.Audio}, {&HttpServer_, &Ports_.Http}};
   for (size_t i = 0; i < std::size(servers); ++i) {
+    const int port = *servers[i].second;
     try {
-      servers[i].first->Start(LocalIP_, servers[i].second);
+      servers[i].first->Listen(LocalIP_, port);
     } catch (const std::exception& e) {
       for (size_t j = 0; j < i; ++j) servers[j].first->Stop();
-      throw ERemoteStartError(servers[i].second,
-                              Format("The remote server cannot use port %d. %s", servers[i].second, e.what()));
+      throw ERemoteStartError(port, Format("The remote server cannot use port %d. %s", port, e.what()));
     }
   }
+  // Only now, with no worker running yet that reads them.
+  for (const auto& [server, port] : servers) *port = server->Port();
+  Listened_ = true;
+}
+
+void TRemoteSessionManager::Start() {
+  if (!Listened_) Listen();
+  Listened_ = false;
+  CommandServer_.Serve();
+  AudioServer_.Serve();
+  HttpServer_.Serve();
   if (Audio_) Audio_->Subscribe([this](const std::string& Block) { SendAudioBlock(Block); });
 }
 
 void TRemoteSessionManager::Stop() {
+  Listened_ = false;
   if (Audio_) Audio_->Subscribe(nullptr);
   CommandServer_.Stop();
   AudioServer_.Stop();

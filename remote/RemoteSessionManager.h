@@ -117,9 +117,12 @@ class TRemoteSessionManager {
   TRemoteSessionManager(const TRemoteSessionManager&) = delete;
   TRemoteSessionManager& operator=(const TRemoteSessionManager&) = delete;
 
-  // Starts the command, audio and HTTP servers in that order; when one
-  // cannot listen, the ones started are stopped again and ERemoteStartError
-  // names the port.
+  // Binds the command, audio and HTTP ports in that order, without serving
+  // yet; a port of 0 in Ports() is one the system picks, and Ports() then
+  // holds the ports bound. When one cannot be bound, the ones bound are let
+  // go again and ERemoteStartError names the port.
+  void Listen();
+  // Listen() unless done, then serves on the three ports.
   void Start();
   // Stops the three servers (every worker joined), then forgets the active
   // client and every client's connections, readiness and log-in.
@@ -179,6 +182,8 @@ class TRemoteSessionManager {
   IClock& Clock_;
   std::string LocalIP_;
   TRemotePorts Ports_;
+  // Listen() bound the ports and no Start or Stop came since.
+  bool Listened_ = false;
   std::string Password_ = kDefaultPassword;
   TCommandHandler OnCommand_;
   std::mutex Lock;

@@ -206,7 +206,7 @@ bool TTcpConnection::Write(std::string Bytes, TDeadline Deadline) {
   return Pump(false, Deadline) == TWait::Flushed;
 }
 
-void TTcpServer::Start(const std::string& Address, int Port) {
+void TTcpServer::Listen(const std::string& Address, int Port) {
   Stop();
   const auto fail = [&](const char* what) {
     const std::string text = Format("%s %s:%d: %s", what, Address.empty() ? "*" : Address.c_str(), Port,
@@ -231,7 +231,14 @@ void TTcpServer::Start(const std::string& Address, int Port) {
   setsockopt(Listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   if (bind(Listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 || listen(Listen_, SOMAXCONN) < 0)
     fail("Cannot listen on");
+  socklen_t len = sizeof a;
+  if (getsockname(Listen_, reinterpret_cast<sockaddr*>(&a), &len) < 0) fail("Cannot listen on");
+  Port_ = ntohs(a.sin_port);
   Address_ = Address;
+}
+
+void TTcpServer::Serve() {
+  if (Listen_ < 0 || Acceptor_.joinable()) return;
   Stopping_ = false;
   Acceptor_ = std::thread([this] { AcceptLoop(); });
 }
@@ -343,7 +350,7 @@ void TTcpServer::Stop() {
   Stopping_ = true;
   const uint64_t one = 1;
   (void)!write(WakeFd_, &one, sizeof one);
-  Acceptor_.join();
+  if (Acceptor_.joinable()) Acceptor_.join();
   close(Listen_);
   Listen_ = -1;
   std::list<std::unique_ptr<TWorker>> workers;

@@ -141,9 +141,19 @@ class TTcpServer {
       : Serve_(std::move(Serve)), Limits_(Limits), Privileged_(std::move(Privileged)) {}
   ~TTcpServer() { Stop(); }
 
-  // Listens on Address:Port ("" = every address). Throws std::runtime_error
-  // naming the address, the port and the reason when that fails.
-  void Start(const std::string& Address, int Port);
+  // Listens on Address:Port ("" = every address; port 0 = one the system
+  // picks) and serves. Throws std::runtime_error naming the address, the
+  // port and the reason when that fails.
+  void Start(const std::string& Address, int Port) {
+    Listen(Address, Port);
+    Serve();
+  }
+  // The two halves of Start: binding the port (so its number is known before
+  // any connection is served), then accepting on it.
+  void Listen(const std::string& Address, int Port);
+  void Serve();
+  // The port listened on (the system's choice when 0 was asked for).
+  int Port() const { return Port_; }
   // Stops accepting, ends every connection and joins every worker.
   void Stop();
   bool Active() const { return Listen_ >= 0; }
@@ -164,6 +174,7 @@ class TTcpServer {
   // Wakes the acceptor: to stop, or to release the workers that finished.
   int Listen_ = -1, WakeFd_ = -1;
   std::atomic<bool> Stopping_{false};
+  std::atomic<int> Port_{0};
   std::string Address_;
   std::thread Acceptor_;
   std::mutex Lock_;

@@ -35,6 +35,8 @@ class IMainDevices {
   // non-loopback address; tests pick a loopback one).
   virtual TRemoteCapture RemoteCapture();
   virtual std::string RemoteAddress();
+  // Its ports (the fixed ones; tests ask for ports the system picks).
+  virtual TRemotePorts RemotePorts() { return {}; }
 
   // Every splash step, message box and system event passes here, so a test
   // run can follow the program from outside. The product ignores it.

@@ -81,6 +81,7 @@ class TMainRemoteHost final : public IRemoteHost {
   TMainThreadInvoker& Invoker() override { return M.Devices().Invoker(); }
   TRemoteCapture CaptureDevices() override { return M.Devices().RemoteCapture(); }
   std::string LocalAddress() override { return M.Devices().RemoteAddress(); }
+  TRemotePorts ServerPorts() override { return M.Devices().RemotePorts(); }
   void ShowError(const std::string& Text) override {
     M.Devices().MessageBox(Text, "Remote Control", IMainDevices::TBoxIcon::Error);
   }

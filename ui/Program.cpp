@@ -14,6 +14,7 @@
 
 #include "chart/ChartToolRegistration.h"
 #include "controls/ToolCtrlsEx.h"
+#include "logstore/FbShutdown.h"
 #include "logstore/LogDatabase.h"
 #include "ui/Main.h"
 #include "ui/SingleInstance.h"
@@ -156,6 +157,7 @@ int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const
     delete splash;
     RemoveChartToolTypes();
     devices->MessageBox(e.what(), "Error", IMainDevices::TBoxIcon::Error);
+    fb::ShutdownClient();
     return kExitStartupFailed;
   }
   splash->hide();
@@ -173,5 +175,6 @@ int RunProgram(int& argc, char** argv, const TDevicesFactory& makeDevices, const
   delete form;
   RemoveChartToolTypes();
   if (hooks.Finished) hooks.Finished(*devices);
+  fb::ShutdownClient();
   return kExitOk;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The remote benchmarks' server address, ports and start. The server listens
-// on ports that are free now, as the remote tests do, so another instance (or
+// on ports the system picks, as in the remote tests, so another instance (or
 // a test) elsewhere does not stop it. When it cannot listen all the same, the
 // benchmark says why and the program exits with status 1.
 #include <benchmark/benchmark.h>
@@ -20,24 +20,23 @@ inline const std::string& Address() {
   return address;
 }
 
-inline const TRemotePorts& Ports() {
-  static const TRemotePorts ports{FreePort(Address().c_str()), FreePort(Address().c_str()),
-                                  FreePort(Address().c_str())};
+// The ports of the server started last.
+inline TRemotePorts& Ports() {
+  static TRemotePorts ports{0, 0, 0};
   return ports;
 }
 
 // Starts the server; false (the benchmark skipped, the reason given) when it
 // cannot listen.
 inline bool Started(benchmark::State& State, TRemoteSessionManager& Mgr) {
-  std::string why = "no free port on " + Address();
-  if (Ports().Http > 0 && Ports().Command > 0 && Ports().Audio > 0) {
-    try {
-      Mgr.SetPorts(Ports());
-      Mgr.Start();
-      return true;
-    } catch (const std::exception& e) {
-      why = e.what();
-    }
+  std::string why;
+  try {
+    Mgr.SetPorts({0, 0, 0});
+    Mgr.Start();
+    Ports() = Mgr.Ports();
+    return true;
+  } catch (const std::exception& e) {
+    why = e.what();
   }
   std::fprintf(stderr, "The remote server benchmark cannot run: %s\n", why.c_str());
   State.SkipWithError(why.c_str());

@@ -26,6 +26,7 @@
 #include "logstore/SettingsRecord.h"
 #include "logstore/fb_embedded.h"
 #include "support/TestPaths.h"
+#include "BenchRun.h"
 
 extern char** environ;
 
@@ -39,8 +40,8 @@ using Clock = std::chrono::steady_clock;
 struct TRunFolders {
   fs::path Root;
   TRunFolders(const std::string& database) {
-    char tmpl[] = "/tmp/fenwisk-bench-XXXXXX";
-    Root = mkdtemp(tmpl);
+    std::string tmpl = (fs::temp_directory_path() / "fenwisk-bench-XXXXXX").string();
+    Root = mkdtemp(tmpl.data());
     fs::create_directories(Root / "program");
     fs::create_directories(Root / "session");
     fs::permissions(Root / "session", fs::perms::owner_all);
@@ -112,33 +113,33 @@ class TSimRun {
   pid_t pid_ = -1;
 };
 
-// The built database with `rows` change-log rows, made once per size.
+// The built database with `rows` change-log rows, made once per size and
+// kept between runs.
 std::string DatabaseWithRows(int64_t rows) {
   const std::string built = TestDatabaseTemplate();
   if (rows == 0) return built;
-  const fs::path cached = fs::temp_directory_path() / ("fenwisk-bench-keep-" + std::to_string(rows) + ".fdb");
-  if (fs::exists(cached)) return cached.string();
-  TRunFolders prep(built);
-  const std::string folder = (prep.Root / "program").string() + "/";
-  if (!DeployEmbeddedDatabase(folder)) throw std::runtime_error("engine deployment failed");
-  {
-    auto db = MakeFbLogDatabase();
-    db->Open(folder + kLogDatabaseFile);
-    // Kept for decades, so the start-up's purge leaves the rows whenever
-    // the cached file is used again.
-    TConfigRow config = DefaultConfigRow();
-    config.Col[TConfigRow::LOGLIVE] = 30000;
-    db->InsertConfig(config);
-    for (int64_t i = 0; i < rows; ++i) {
-      db->InsertChange(10, 0, "Radio 99 - the best hits of today, all day long on 87.0 MHz");
-      if (i % 10000 == 9999) db->Commit();
+  return KeptFixture("fenwisk-bench-keep-" + std::to_string(rows) + ".fdb", [&](const std::string& made) {
+    TRunFolders prep(built);
+    const std::string folder = (prep.Root / "program").string() + "/";
+    if (!DeployEmbeddedDatabase(folder)) throw std::runtime_error("engine deployment failed");
+    {
+      auto db = MakeFbLogDatabase();
+      db->Open(folder + kLogDatabaseFile);
+      // Kept for decades, so the start-up's purge leaves the rows whenever
+      // the kept file is used again.
+      TConfigRow config = DefaultConfigRow();
+      config.Col[TConfigRow::LOGLIVE] = 30000;
+      db->InsertConfig(config);
+      for (int64_t i = 0; i < rows; ++i) {
+        db->InsertChange(10, 0, "Radio 99 - the best hits of today, all day long on 87.0 MHz");
+        if (i % 10000 == 9999) db->Commit();
+      }
+      db->Commit();
+      db->Close();
     }
-    db->Commit();
-    db->Close();
-  }
-  RemoveEmbeddedDatabase(folder);
-  fs::copy_file(folder + kLogDatabaseFile, cached);
-  return cached.string();
+    RemoveEmbeddedDatabase(folder);
+    fs::copy_file(folder + kLogDatabaseFile, made);
+  });
 }
 
 // Starts the simulated program and waits until it has tuned; on failure the

@@ -33,7 +33,9 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kBrowser = "127.0.0.1";
-const TRemotePorts kPorts{FreePort("127.0.0.2"), FreePort("127.0.0.2"), FreePort("127.0.0.2")};
+// The ports the dialog's servers listen on: ports the system picks, so
+// other servers on this machine do not disturb the tests.
+TRemotePorts gPorts;
 
 // Runs Client on a thread of its own while this, the user-interface thread,
 // serves the dialog's events.
@@ -73,7 +75,7 @@ class RemoteForm : public ::testing::Test {
     invoker_ = MakeQtMainThreadInvoker();
     Host.Owner = invoker_.get();
     Host.Capture = ToneCapture();
-    Host.Ports = kPorts;
+    Host.Ports = {0, 0, 0};
     Host.Time = &Clock;
     Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/");
   }
@@ -82,13 +84,17 @@ class RemoteForm : public ::testing::Test {
   // Which page "/" + Query gives From: "login", "wrong" (password), "in".
   static std::string Page(const char* From, const std::string& Query) {
     const std::string r =
-        WhileServing([=] { return Ask(kPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
+        WhileServing([=] { return Ask(gPorts.Http, "GET /" + Query + " HTTP/1.0\r\n\r\n", "</html>", From); });
     if (r.find("Wrong password") != std::string::npos) return "wrong";
     if (r.find("- Remote Control</title>") != std::string::npos) return "in";
     return r.find("- Log in</title>") != std::string::npos ? "login" : r;
   }
 
   void LogIn() { EXPECT_EQ(Page(kBrowser, "?password=740915"), "in"); }
+  void StartOrStop() {
+    Form->btnStartClick();
+    gPorts = Form->Sessions().Ports();
+  }
 
   std::unique_ptr<TMainThreadInvoker> invoker_;
   TFakeClock Clock;
@@ -98,51 +104,53 @@ class RemoteForm : public ::testing::Test {
 
 TEST_F(RemoteForm, StartFillsDefaultsAndLocksTheSettings) {
   EXPECT_EQ(Form->windowTitle(), "Remote Control - Quorvane Broadcast Ltd.");
-  EXPECT_EQ(Form->edRemoteAddr->text().toStdString(), "http://127.0.0.2:" + std::to_string(kPorts.Http) + "/");
   EXPECT_EQ(Form->lbRemoteConn->text(), "Remote Connection: none");
   // The first MP3 format at or below 32000 Hz.
   EXPECT_EQ(Form->cbCodecs->currentText().toStdString(), TRemoteAudio::EnumerateCodecFormats(0x55, 32000).at(0));
   EXPECT_NE(Form->cbCodecs->currentText().indexOf("56 kBit/s"), -1);
   EXPECT_EQ(Form->cbDevices->currentText(), "Simulated Tone (1 kHz)");
-  Form->edPort->SetValue(kPorts.Command);
-  Form->edPortChange();
-  EXPECT_EQ(Form->edPort->Value(), kPorts.Audio);
-
-  Form->btnStartClick();
+  StartOrStop();
   EXPECT_EQ(Form->edPassword->text(), "740915");
   EXPECT_EQ(Form->btnStart->text(), "Stop");
   EXPECT_FALSE(Form->cbCodecs->isEnabled() || Form->edPassword->isEnabled() || Form->edPort->isEnabled());
   EXPECT_TRUE(Host.Active);
+  // The address shown and the playlist name the ports listened on.
+  EXPECT_EQ(Form->edRemoteAddr->text().toStdString(), "http://127.0.0.2:" + std::to_string(gPorts.Http) + "/");
+  EXPECT_EQ(Form->edPort->Value(), gPorts.Audio);
   std::stringstream playlist;
   ASSERT_TRUE(Form->Resources().FindItem("Fenwisk.m3u")->SaveToStream(playlist));
   EXPECT_EQ(playlist.str(),
-            "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:" + std::to_string(kPorts.Audio));
+            "#EXTM3U\r\n#EXTINF:0,Fenwisk Remote Server\r\nhttp://127.0.0.2:" + std::to_string(gPorts.Audio));
   Form->show();
   SaveScreenshot(Form.get(), "remote_dialog");
 
   // A remote scan still running at Stop ends there: nobody could end it later.
   Form->Commands().Execute("SCANSTART=1");
-  Form->btnStartClick();
+  StartOrStop();
   EXPECT_FALSE(Host.Held);
   EXPECT_TRUE(Host.Controls);
   EXPECT_EQ(Form->btnStart->text(), "Start");
   EXPECT_TRUE(Form->edPassword->isEnabled() && Form->cbCodecs->isEnabled());
   EXPECT_FALSE(Host.Active);
+  // The HTTP and command ports are not the audio stream's.
+  Form->edPort->SetValue(gPorts.Command);
+  Form->edPortChange();
+  EXPECT_EQ(Form->edPort->Value(), Host.Ports.Audio);
 }
 
 TEST_F(RemoteForm, CommandSocketAnswersPushesAndStreamsMp3) {
-  Form->btnStartClick();
+  StartOrStop();
   LogIn();
   Host.Changes = "PS=CLASSIC&";
   // The audio stream goes to the client while its command socket is open
   // (closing a ready command socket logs it out).
   const auto [got, stream] = WhileServing([] {
-    const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
+    const int fd = ConnectFrom(kBrowser, "127.0.0.2", gPorts.Command);
     const std::string ask = Msg(kPolicyRequest) + Msg("READY=?") + Msg("FREQ=?") + Msg("SENSE=?");
     send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
     std::string got, stream;
     ReadUntil(fd, got, Msg("PS=CLASSIC&"));
-    const int audio = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Audio);
+    const int audio = ConnectFrom(kBrowser, "127.0.0.2", gPorts.Audio);
     send(audio, "GET / HTTP/1.0\r\n\r\n", 18, MSG_NOSIGNAL);
     char buf[4096];
     ssize_t n;
@@ -170,8 +178,8 @@ class TWsClient {
     namespace ip = boost::asio::ip;
     Ws.next_layer().open(ip::tcp::v4());
     Ws.next_layer().bind({ip::make_address(kBrowser), 0});
-    Ws.next_layer().connect({ip::make_address("127.0.0.2"), static_cast<unsigned short>(kPorts.Command)});
-    Ws.handshake("127.0.0.2:" + std::to_string(kPorts.Command), "/");
+    Ws.next_layer().connect({ip::make_address("127.0.0.2"), static_cast<unsigned short>(gPorts.Command)});
+    Ws.handshake("127.0.0.2:" + std::to_string(gPorts.Command), "/");
     Ws.binary(true);
   }
   void Send(const std::string& M) { Ws.write(boost::asio::buffer(M)); }
@@ -186,7 +194,7 @@ class TWsClient {
 };
 
 TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
-  Form->btnStartClick();
+  StartOrStop();
   LogIn();
   Host.Changes = "PS=CLASSIC&";
   const auto frames = WhileServing([] {
@@ -201,14 +209,14 @@ TEST_F(RemoteForm, WebSocketCarriesTheSameMessages) {
 }
 
 TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
-  Form->btnStartClick();
+  StartOrStop();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", gPorts.Command);
   const std::string ask = Msg("READY=?");
   send(fd, ask.data(), ask.size(), MSG_NOSIGNAL);
   std::this_thread::sleep_for(200ms);  // the worker now waits for this thread
   const auto t0 = std::chrono::steady_clock::now();
-  Form->btnStartClick();
+  StartOrStop();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
   char c;
   EXPECT_LE(recv(fd, &c, 1, 0), 0);
@@ -221,11 +229,11 @@ TEST_F(RemoteForm, StopEndsAWorkerWaitingForTheUserInterface) {
 // another address may take the receiver meanwhile.
 TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
   Form->edTimeout->SetValue(1);
-  Form->btnStartClick();
+  StartOrStop();
   LogIn();
   std::vector<int> sockets;  // left open: closing a ready one logs out
   const auto ready = [&sockets] {
-    sockets.push_back(ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command));
+    sockets.push_back(ConnectFrom(kBrowser, "127.0.0.2", gPorts.Command));
     send(sockets.back(), "READY=?", 8, MSG_NOSIGNAL);
     std::string got;
     ReadUntil(sockets.back(), got, Msg("READY=1"));
@@ -248,7 +256,7 @@ TEST_F(RemoteForm, SessionLimitLogsTheClientOut) {
 // minutes, the right password too, while others log in as before; the
 // dialog shows when and from where.
 TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
-  Form->btnStartClick();
+  StartOrStop();
   for (const char* password : {"040915", "140915", "240915", "340915", "440915", "740915"})
     EXPECT_EQ(Page("127.0.0.3", std::string("?password=") + password), "wrong") << password;
   Form->CommandsTimerTimer();
@@ -266,9 +274,9 @@ TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
 // ended (and so logged out) once its queue is full, instead of holding the
 // session forever.
 TEST_F(RemoteForm, ReadyClientThatStopsReadingIsEnded) {
-  Form->btnStartClick();
+  StartOrStop();
   LogIn();
-  const int fd = ConnectFrom(kBrowser, "127.0.0.2", kPorts.Command);
+  const int fd = ConnectFrom(kBrowser, "127.0.0.2", gPorts.Command);
   send(fd, "READY=?", 8, MSG_NOSIGNAL);
   EXPECT_TRUE(WhileServing([fd] {
     std::string got;

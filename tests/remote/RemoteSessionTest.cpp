@@ -23,8 +23,9 @@ namespace {
 constexpr const char* kServer = "127.0.0.2";
 constexpr const char* kA = "127.0.0.1";
 constexpr const char* kB = "127.0.0.3";
-// Free ports, so other servers on this machine do not disturb the tests.
-const TRemotePorts kPorts{FreePort(kServer), FreePort(kServer), FreePort(kServer)};
+// The ports the fixture's servers listen on: ports the system picks, so
+// other servers on this machine do not disturb the tests.
+TRemotePorts gPorts;
 
 int Connect(const char* From, int Port) { return ConnectFrom(From, kServer, Port); }
 
@@ -73,7 +74,7 @@ struct THttpReply {
 };
 
 THttpReply Get(const char* From, const std::string& Target) {
-  const std::string r = Exchange(From, kPorts.Http, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
+  const std::string r = Exchange(From, gPorts.Http, "GET " + Target + " HTTP/1.1\r\nHost: fw\r\nConnection: close\r\n\r\n");
   const size_t end = r.find("\r\n\r\n");
   if (end == std::string::npos) return {r, "", ""};
   return {r.substr(0, r.find("\r\n")), r.substr(0, end + 2), r.substr(end + 4)};
@@ -128,12 +129,13 @@ class RemoteSession : public ::testing::Test {
     TRemoteLimits limits;
     limits.LoginTimeout = LoginTimeout;
     Mgr = std::make_unique<TRemoteSessionManager>(Res, [] { return std::string(kServer); }, &Audio, limits);
-    Mgr->SetPorts(kPorts);
+    Mgr->SetPorts({0, 0, 0});
     Mgr->SetCommandHandler([this](const TConnectionRef& c, const std::string& m) {
       if (m == "READY=?") c->Send(Mgr->SetReady(c) ? std::string("READY=1", 8) : std::string("READY=0", 8));
       if (m == "PING") c->Send(std::string("PONG", 5));
     });
     Mgr->Start();
+    gPorts = Mgr->Ports();
   }
 
   std::string Page(const char* From, const std::string& Target) { return Get(From, Target).Body; }
@@ -180,7 +182,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
       {Repeat("Accept: */*\r\n", 64), "HTTP/1.1 200 OK"},
   };
   for (const auto& [headers, status] : cases) {
-    const std::string r = Exchange(kA, kPorts.Http, "GET / HTTP/1.1\r\n" + headers + "\r\n");
+    const std::string r = Exchange(kA, gPorts.Http, "GET / HTTP/1.1\r\n" + headers + "\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), status) << headers.size();
   }
 }
@@ -190,7 +192,7 @@ TEST_F(RemoteSession, HttpRequestHeadIsBounded) {
 TEST_F(RemoteSession, RangeRequestsGetTheWholePage) {
   const std::string ranges[] = {"bytes=100000-", "bytes=0-1", "bytes=" + Repeat("0-30,", 1000) + "0-30"};
   for (const std::string& range : ranges) {
-    const std::string r = Exchange(kA, kPorts.Http, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
+    const std::string r = Exchange(kA, gPorts.Http, "GET /x.dat HTTP/1.1\r\nRange: " + range + "\r\n\r\n");
     EXPECT_EQ(r.substr(0, r.find("\r\n")), "HTTP/1.1 200 OK") << range.substr(0, 20);
     EXPECT_EQ(r.substr(r.find("\r\n\r\n") + 4), "page x.dat %ALIAS%");
   }
@@ -212,11 +214,11 @@ TEST_F(RemoteSession, TwoBrowsersLoggingInAtOnceLetOneIn) {
 
 TEST_F(RemoteSession, CommandSocketRegistration) {
   // A peer that never logged in is dropped after the log-in time.
-  const int stranger = Connect(kB, kPorts.Command);
+  const int stranger = Connect(kB, gPorts.Command);
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
   // Each socket answers once its connect step is done.
   const auto connected = [] {
-    const int fd = Connect(kA, kPorts.Command);
+    const int fd = Connect(kA, gPorts.Command);
     SendAll(fd, std::string("PING", 5));
     EXPECT_EQ(Read(fd, 5), std::string("PONG", 5));
     return fd;
@@ -230,7 +232,7 @@ TEST_F(RemoteSession, CommandSocketRegistration) {
   EXPECT_EQ(Read(second, 8), std::string("READY=1", 8));
   EXPECT_EQ(Page(kA, "/"), "page busy.htm Fenwisk");
   // A ready client's further sockets are turned away.
-  const int third = Connect(kA, kPorts.Command);
+  const int third = Connect(kA, gPorts.Command);
   EXPECT_EQ(Read(third), std::string("503", 4));
   close(third);
   EXPECT_TRUE(ClosedByServer(stranger));
@@ -265,7 +267,7 @@ TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
       EXPECT_EQ(Page(c.LoggedIn, "/?password=740915"), "page wrapper.html Fenwisk");
     }
     if (c.From != c.LoggedIn) Page(c.From, "/");
-    EXPECT_EQ(Exchange(c.From, kPorts.Audio, c.Request), c.Reply);
+    EXPECT_EQ(Exchange(c.From, gPorts.Audio, c.Request), c.Reply);
     if (c.LoggedIn) Page(c.LoggedIn, "/?logout=1");
   }
 }
@@ -276,7 +278,7 @@ TEST_F(RemoteSession, AudioRequestsThatGetNoStream) {
 // audio.
 TEST_F(RemoteSession, AudioStreamInWholeFramesSkippingAheadAfterAStall) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, kPorts.Audio);
+  const int player = Connect(kA, gPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\nUser-Agent: test\r\nIcy-MetaData:1\r\n\r\n");
   EXPECT_EQ(Read(player, kStreamHeader.size()), kStreamHeader);
   std::string sent;
@@ -295,7 +297,7 @@ TEST_F(RemoteSession, AudioStreamInWholeFramesSkippingAheadAfterAStall) {
   long rate = 0;
   EXPECT_EQ(DecodeMp3(std::vector<uint8_t>(got.begin(), got.end()), rate).size(), got.size() / 182 * 576);
   // A second stream from the same peer is not served.
-  const int again = Connect(kA, kPorts.Audio);
+  const int again = Connect(kA, gPorts.Audio);
   EXPECT_TRUE(ClosedByServer(again));
   close(again);
   close(player);
@@ -306,7 +308,7 @@ TEST_F(RemoteSession, AudioStreamInWholeFramesSkippingAheadAfterAStall) {
 TEST_F(RemoteSession, LogOutEndsTheStream) {
   for (int round = 0; round < 2; ++round) {
     Page(kA, "/?password=740915");
-    const int player = Connect(kA, kPorts.Audio);
+    const int player = Connect(kA, gPorts.Audio);
     SendAll(player, "GET / HTTP/1.0\r\n\r\n");
     EXPECT_EQ(Read(player, 15), "HTTP/1.0 200 OK") << round;
     Page(kA, "/?logout=1");
@@ -319,18 +321,18 @@ TEST_F(RemoteSession, LogOutEndsTheStream) {
 // Only the server's own pages (by the address or the name it was reached
 // by) or programs, which send no Origin, may upgrade the command socket.
 TEST_F(RemoteSession, WebSocketUpgradeOnlyFromOwnPages) {
-  const std::string http = std::to_string(kPorts.Http);
+  const std::string http = std::to_string(gPorts.Http);
   const std::pair<std::string, const char*> cases[] = {
       {"", "HTTP/1.1 101"},
       {"Origin: http://127.0.0.2:" + http + "\r\n", "HTTP/1.1 101"},
       {"Origin: http://FW.local:" + http + "\r\n", "HTTP/1.1 101"},
       {"Origin: http://evil.example:" + http + "\r\n", "HTTP/1.1 403"},
-      {"Origin: http://127.0.0.2:" + std::to_string(kPorts.Command) + "\r\n", "HTTP/1.1 403"},
+      {"Origin: http://127.0.0.2:" + std::to_string(gPorts.Command) + "\r\n", "HTTP/1.1 403"},
       {"Origin: https://127.0.0.2:" + http + "\r\n", "HTTP/1.1 403"},
   };
   for (const auto& [origin, status] : cases) {
-    const int fd = Connect(kA, kPorts.Command);
-    SendAll(fd, "GET / HTTP/1.1\r\nHost: fw.local:" + std::to_string(kPorts.Command) +
+    const int fd = Connect(kA, gPorts.Command);
+    SendAll(fd, "GET / HTTP/1.1\r\nHost: fw.local:" + std::to_string(gPorts.Command) +
                     "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                     "Sec-WebSocket-Version: 13\r\n" + origin + "\r\n");
     EXPECT_EQ(Read(fd, 12), status) << origin;
@@ -351,7 +353,7 @@ TEST_F(RemoteSession, PushesWhileWebSocketSessionsComeAndGo) {
   });
   EXPECT_EQ(Page(kA, "/?password=740915"), "page wrapper.html Fenwisk");
   for (int round = 0; round < 3; ++round) {
-    const int fd = Connect(kA, kPorts.Command);
+    const int fd = Connect(kA, gPorts.Command);
     SendAll(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.2\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
     ASSERT_EQ(Read(fd, 12), "HTTP/1.1 101");
@@ -388,35 +390,66 @@ TEST_F(RemoteSession, FinishedConnectionsAreReleasedAtOnce) {
   const auto before = open();
   for (int i = 0; i < 10; ++i) {
     Page(kA, "/");
-    close(Connect(kB, kPorts.Command));
+    close(Connect(kB, gPorts.Command));
   }
   for (int i = 0; i < 300 && open() != before; ++i) usleep(10000);
   EXPECT_EQ(open(), before);
 }
 
 TEST(RemoteSessionStart, FailingHalfWayRollsBackAndNamesThePort) {
-  const int blocker = socket(AF_INET, SOCK_STREAM, 0);
-  const int on = 1;
-  setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(kPorts.Http));
-  inet_pton(AF_INET, kServer, &a.sin_addr);
-  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(blocker, 1), 0);
+  const THeldPort blocker(kServer, 0);
+  ASSERT_NE(blocker.Port(), 0);
+  const auto open = [] {
+    namespace fs = std::filesystem;
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
   TmyItemCollection res;
   TRemoteSessionManager mgr(res, [] { return std::string(kServer); });
-  mgr.SetPorts(kPorts);
+  mgr.SetPorts({blocker.Port(), 0, 0});
+  const auto before = open();
   try {
     mgr.Start();
     ADD_FAILURE() << "started";
   } catch (const ERemoteStartError& e) {
-    EXPECT_EQ(e.Port, kPorts.Http);
-    EXPECT_NE(std::string(e.what()).find("port " + std::to_string(kPorts.Http)), std::string::npos) << e.what();
+    EXPECT_EQ(e.Port, blocker.Port());
+    EXPECT_NE(std::string(e.what()).find("port " + std::to_string(blocker.Port())), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Connect(kA, kPorts.Command), -1);
-  EXPECT_EQ(Connect(kA, kPorts.Audio), -1);
-  close(blocker);
+  // The command and audio ports bound before were let go again.
+  EXPECT_EQ(open(), before);
+}
+
+// Ports of 0 are ones the system picks, and Ports() tells them from the
+// moment they are bound; the fixed ones may be held by anyone else.
+TEST(RemoteSessionStart, PortsOfZeroAreChosenAndReported) {
+  TmyItemCollection res;
+  TRemoteSessionManager mgr(res, [] { return std::string(kServer); });
+  const THeldPort http(kServer, TRemotePorts{}.Http), command(kServer, TRemotePorts{}.Command);
+  mgr.SetPorts({0, 0, 0});
+  mgr.Listen();
+  const TRemotePorts bound = mgr.Ports();
+  EXPECT_NE(bound.Http, 0);
+  EXPECT_NE(bound.Command, 0);
+  EXPECT_NE(bound.Audio, 0);
+  EXPECT_NE(bound.Http, bound.Command);
+  EXPECT_NE(bound.Command, bound.Audio);
+  // Bound but not served yet: a client is queued, and answered once served.
+  const int early = Connect(kA, bound.Command);
+  ASSERT_GE(early, 0);
+  mgr.Start();
+  EXPECT_EQ(mgr.Ports().Command, bound.Command);
+  const int fd = Connect(kA, bound.Http);
+  ASSERT_GE(fd, 0);
+  SendAll(fd, "GET / HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(Read(fd).substr(0, 7), "HTTP/1.");
+  close(fd);
+  close(early);
+  // A restart keeps the ports it got.
+  mgr.Stop();
+  mgr.Start();
+  EXPECT_EQ(mgr.Ports().Http, bound.Http);
+  const int again = Connect(kA, bound.Http);
+  EXPECT_GE(again, 0);
+  if (again >= 0) close(again);
 }
 
 class RemoteSessionLoad : public RemoteSession {
@@ -426,7 +459,7 @@ class RemoteSessionLoad : public RemoteSession {
 
 TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   Page(kA, "/?password=740915");
-  const int player = Connect(kA, kPorts.Audio);
+  const int player = Connect(kA, gPorts.Audio);
   SendAll(player, "GET / HTTP/1.0\r\n\r\n");
   // At most 16 slots per peer, 64 in all: of 17 from each of five peers,
   // each peer's 17th goes, and once the port is full the peers holding the
@@ -434,7 +467,7 @@ TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   const char* peers[] = {kB, "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7"};
   std::vector<int> idle;
   for (const char* peer : peers)
-    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, kPorts.Command));
+    for (int i = 0; i < 17; ++i) idle.push_back(ConnectFrom(peer, kServer, gPorts.Command));
   usleep(200000);
   int held = 0;
   size_t poorest = 0;
@@ -447,7 +480,7 @@ TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   }
   EXPECT_EQ(held, 64);
   // Shares one apart stay as they are: the poorest peer's next is turned away.
-  const int more = ConnectFrom(peers[poorest], kServer, kPorts.Command);
+  const int more = ConnectFrom(peers[poorest], kServer, gPorts.Command);
   usleep(100000);
   EXPECT_TRUE(ClosedNow(more));
   int after = 0;
@@ -455,7 +488,7 @@ TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   EXPECT_EQ(after, 64);
   close(more);
   // The logged-in client still gets in: an idle stranger makes way.
-  const int own = Connect(kA, kPorts.Command);
+  const int own = Connect(kA, gPorts.Command);
   SendAll(own, std::string("READY=?", 8));
   EXPECT_EQ(Read(own, 8), std::string("READY=1", 8));
   // A command message over 4 KiB ends its connection at once (in a slot
@@ -464,7 +497,7 @@ TEST_F(RemoteSessionLoad, ConnectionCapThenStopEndsAll) {
   while (mine < 16 && ClosedNow(idle[mine])) ++mine;
   close(idle[mine]);
   usleep(100000);
-  idle[mine] = Connect(kB, kPorts.Command);
+  idle[mine] = Connect(kB, gPorts.Command);
   SendAll(idle[mine], std::string(5000, 'x'));
   EXPECT_TRUE(ClosedByServer(idle[mine]));
   Mgr->Stop();
@@ -521,7 +554,7 @@ class THostileAddresses {
 // the silent ones time out), and the logged-in client, its command socket
 // included, is never pushed out by the strangers.
 TEST_F(RemoteSessionLoad, FreshAddressLogsInWhileHostileAddressesHoldThePort) {
-  THostileAddresses hostile({"127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.14", "127.0.0.15"}, kPorts.Http, 20);
+  THostileAddresses hostile({"127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.14", "127.0.0.15"}, gPorts.Http, 20);
   usleep(300000);  // the port is full
   const auto start = std::chrono::steady_clock::now();
   std::string page;
@@ -533,10 +566,10 @@ TEST_F(RemoteSessionLoad, FreshAddressLogsInWhileHostileAddressesHoldThePort) {
 
   // The operator's command socket and pages, while the strangers go on and
   // even flood the command port as well.
-  const int own = ConnectFrom("127.0.0.20", kServer, kPorts.Command);
+  const int own = ConnectFrom("127.0.0.20", kServer, gPorts.Command);
   SendAll(own, std::string("READY=?", 8));
   EXPECT_EQ(Read(own, 8), std::string("READY=1", 8));
-  THostileAddresses onCommands({"127.0.0.16", "127.0.0.17", "127.0.0.18", "127.0.0.19"}, kPorts.Command, 20);
+  THostileAddresses onCommands({"127.0.0.16", "127.0.0.17", "127.0.0.18", "127.0.0.19"}, gPorts.Command, 20);
   const int before = hostile.Reconnects;
   for (int round = 0; round < 10; ++round) {
     EXPECT_EQ(Page("127.0.0.20", "/x.dat"), "page x.dat %ALIAS%") << round;
@@ -554,12 +587,12 @@ TEST_F(RemoteSessionLoad, FreshAddressLogsInWhileHostileAddressesHoldThePort) {
 // before the log-in time-out, on each port.
 TEST_F(RemoteSessionLoad, SilentConnectionsEndLongBeforeTheLogInTimeOut) {
   Page(kB, "/?password=740915");  // a player is asked for its request only once logged in
-  const std::tuple<const char*, int, std::string> silent[] = {{kA, kPorts.Http, ""},
-                                                              {kA, kPorts.Http, "GET / HT"},
-                                                              {kB, kPorts.Audio, ""},
-                                                              {kB, kPorts.Audio, "GET / HTTP/1.0\r\n"},
-                                                              {kA, kPorts.Command, ""},
-                                                              {kA, kPorts.Command, "READY"}};
+  const std::tuple<const char*, int, std::string> silent[] = {{kA, gPorts.Http, ""},
+                                                              {kA, gPorts.Http, "GET / HT"},
+                                                              {kB, gPorts.Audio, ""},
+                                                              {kB, gPorts.Audio, "GET / HTTP/1.0\r\n"},
+                                                              {kA, gPorts.Command, ""},
+                                                              {kA, gPorts.Command, "READY"}};
   std::vector<int> fds;
   for (const auto& [from, port, bytes] : silent) {
     fds.push_back(Connect(from, port));

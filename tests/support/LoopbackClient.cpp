@@ -24,14 +24,18 @@ int ConnectFrom(const char* From, const char* To, int Port) {
   return fd;
 }
 
-int FreePort(const char* Address) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+THeldPort::THeldPort(const char* Address, int Port) {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(Port));
   inet_pton(AF_INET, Address, &a.sin_addr);
   socklen_t len = sizeof a;
-  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-  close(fd);
-  return bound ? ntohs(a.sin_port) : -1;
+  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd_, 4) == 0 &&
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port_ = ntohs(a.sin_port);
+}
+
+THeldPort::~THeldPort() {
+  if (fd_ >= 0) close(fd_);
 }

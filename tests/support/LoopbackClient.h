@@ -4,6 +4,18 @@
 // The connected descriptor (5 s receive time-out), or -1 when refused.
 int ConnectFrom(const char* From, const char* To, int Port);
 
-// A port on Address that nothing listens on now (the system's choice), so
-// tests of servers need no fixed ports.
-int FreePort(const char* Address);
+// Listens on Address:Port (0: a port the system picks) while it lives, as
+// another program on the machine would. Port() is the port held, 0 when it
+// could not be bound (someone else holds it already).
+class THeldPort {
+ public:
+  THeldPort(const char* Address, int Port);
+  ~THeldPort();
+  THeldPort(const THeldPort&) = delete;
+  THeldPort& operator=(const THeldPort&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};

@@ -39,6 +39,9 @@ class TSimMainDevices final : public IMainDevices {
   TRemoteCapture RemoteCapture() override;
   std::string RemoteAddress() override { return RemoteBindAddress; }
   std::string RemoteBindAddress = "127.0.0.2";
+  // The fixed ports unless a test asks for free ones ({0, 0, 0}).
+  TRemotePorts RemotePorts() override { return RemoteServerPorts; }
+  TRemotePorts RemoteServerPorts;
 
   using TTraceSink = std::function<void(const std::string& what, const std::string& text)>;
   void SetTraceSink(TTraceSink sink);

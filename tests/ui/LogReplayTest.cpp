@@ -13,6 +13,7 @@
 #include "logstore/logview.h"
 #include "remote/Remote.h"
 #include "support/LogFill.h"
+#include "support/LoopbackClient.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
 #include "ui/band/BandAnalyzer.h"
@@ -163,7 +164,11 @@ TEST_F(LogReplay, LogViewButtonShowsTheLogModally) {
 TEST_F(LogReplay, EnteringEndsTheRemoteDialogAndControllersThatGoAwayEndTheReplay) {
   Start();
   TMainForm* f = h.form.get();
+  // Ports the system picks, whoever holds the fixed ones.
   h.devices->RemoteBindAddress = "127.0.0.7";
+  h.devices->RemoteServerPorts = {0, 0, 0};
+  const THeldPort heldHttp("127.0.0.7", TRemotePorts{}.Http), heldCommand("127.0.0.7", TRemotePorts{}.Command),
+      heldAudio("127.0.0.7", TRemotePorts{}.Audio);
   std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
   WithModal<TRemoteForm>(
       [&](TRemoteForm* remote) {

@@ -20,6 +20,7 @@
 #include "receiver/shared.h"
 #include "remote/Remote.h"
 #include "support/FakeLogDatabase.h"
+#include "support/LoopbackClient.h"
 #include "ui/ImageEx.h"
 #include "ui/RadioSettings.h"
 #include "ui/RemoteObject.h"
@@ -495,9 +496,13 @@ TEST_F(MainControls, ToolButtonsLogoAndWindowHandling) {
   EXPECT_EQ(h.devices->CountOf("message", "Fenwisk|Remote Resource File missing or corrupt!\nUnable to Proceed."),
             1u);
   // With it, the remote dialog opens modally; RemoteActive while its server
-  // runs (on an address of its own: the remote tests may run meanwhile).
-  // It opens centred on the desktop, wherever the main window is.
+  // runs (on an address of its own and ports the system picks, whoever
+  // holds the fixed ones). It opens centred on the desktop, wherever the
+  // main window is.
   h.devices->RemoteBindAddress = "127.0.0.5";
+  h.devices->RemoteServerPorts = {0, 0, 0};
+  const THeldPort heldHttp("127.0.0.5", TRemotePorts{}.Http), heldCommand("127.0.0.5", TRemotePorts{}.Command),
+      heldAudio("127.0.0.5", TRemotePorts{}.Audio);
   std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
   const QRect desktop = f.screen()->availableGeometry();
   f.move(desktop.topLeft());

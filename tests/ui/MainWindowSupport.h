@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -38,8 +40,29 @@ inline void PumpFor(int ms) {
   PumpUntil([] { return false; }, ms);
 }
 
+// The failures the running test has recorded so far.
+inline int RecordedFailures() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (!test) return 0;
+  int failed = 0;
+  for (int i = 0; i < test->result()->total_part_count(); ++i) failed += test->result()->GetTestPartResult(i).failed();
+  return failed;
+}
+
+// Ends a modal window that is still open, so the loop that shows it returns.
+inline void EndModal(QWidget* window) {
+  auto* dialog = qobject_cast<QDialog*>(window);
+  if (dialog) dialog->reject();
+  if (window->isVisible()) window->close();
+  if (dialog && dialog->isVisible()) dialog->QDialog::done(QDialog::Rejected);
+}
+
 // Runs Act on the modal dialog (a T) that Run opens, once it is shown, and
 // returns what Run returns. Polls, so it does not depend on when it opens.
+// Whatever happens inside Act (a failed assertion returns from it early, an
+// exception leaves it), the dialog is closed after it, so the test goes on
+// and ends with its failures instead of waiting on the dialog for ever; a
+// dialog that Act left open without any failure is a failure too.
 template <typename T, typename TRun>
 auto WithModal(const std::function<void(T*)>& Act, TRun Run) {
   struct TShown {
@@ -53,7 +76,18 @@ auto WithModal(const std::function<void(T*)>& Act, TRun Run) {
     if (!dialog || shown.Done || !dialog->isVisible()) return;
     shown.Done = true;
     poll.stop();
-    Act(dialog);
+    const QPointer<QWidget> window(dialog);
+    const int failedBefore = RecordedFailures();
+    try {
+      Act(dialog);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "inside the dialog: " << e.what();
+    } catch (...) {
+      ADD_FAILURE() << "inside the dialog: an exception";
+    }
+    if (!window || !window->isVisible()) return;
+    if (RecordedFailures() == failedBefore) ADD_FAILURE() << "the dialog was still open after Act (closed now)";
+    EndModal(window);
   });
   poll.start();
   return Run();
