@@ -20,14 +20,26 @@
 #include "ui/Pictures.h"
 #include "tests/ui/PrintedPage.h"
 
-TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
-  TMainWindowHarness h;
+namespace {
+
+// The program tuned to a station that sends MPX readings, its MPX window
+// opened from the main window.
+TMPXGraphForm* OpenOnMpxStation(TMainWindowHarness& h) {
   const std::string scenario = h.Folder() + "mpx_scenario.txt";
   std::ofstream(scenario) << "station 87.0 level=12 stereo=1 mpx=503\n";
   h.Start(scenario);
-  ASSERT_TRUE(h.WaitTuned());
-  TMPXGraphForm& w = *h.form->MPXGraph;
+  if (!h.WaitTuned()) return nullptr;
   h.form->btnMPXGraphClick();
+  return h.form->MPXGraph;
+}
+
+}  // namespace
+
+TEST(MPXGraphWindow, BuffersThenShowsTheLiveMeasurement) {
+  TMainWindowHarness h;
+  TMPXGraphForm* opened = OpenOnMpxStation(h);
+  ASSERT_TRUE(opened);
+  TMPXGraphForm& w = *opened;
   ASSERT_TRUE(w.isVisible());
 
   w.btnClear->click();
@@ -189,12 +201,9 @@ TEST(MPXPrintPage, TitleSubtitleChartAndLogo) {
 // picture of the chart leaves it out, the page carries its own.
 TEST(MPXGraphWindow, LiveChartsKeepTheirLogoWhileThePreviewIsOpen) {
   TMainWindowHarness h;
-  const std::string scenario = h.Folder() + "mpx_scenario.txt";
-  std::ofstream(scenario) << "station 87.0 level=12 stereo=1 mpx=503\n";
-  h.Start(scenario);
-  ASSERT_TRUE(h.WaitTuned());
-  TMPXGraphForm& w = *h.form->MPXGraph;
-  h.form->btnMPXGraphClick();
+  TMPXGraphForm* opened = OpenOnMpxStation(h);
+  ASSERT_TRUE(opened);
+  TMPXGraphForm& w = *opened;
   ASSERT_TRUE(PumpUntil([&] { return w.TimePointCount() >= 10; }, 10000));
   QWidget* timeHost = nullptr;
   for (QWidget* child : w.pages->widget(0)->findChildren<QWidget*>())
