@@ -397,9 +397,11 @@ void TBandScanController::TunerState(TTunerState State) {
   if (State == tnsWait && visit_ != TVisit::Dwell) {
     // The tune is requested even when the tuner's target already is this
     // frequency: idle, it would otherwise never come back to state 6.
-    const double f = std::nearbyint(smooth_[static_cast<size_t>(peaks_[static_cast<size_t>(peakIndex_)])].X * 10) / 10;
-    rx_.SetFrequency(f);
+    rx_.SetFrequency(VisitFreq());
     rx_.ResetRDS();
+    early_ = {};
+    curPI_.clear();
+    curPS_.clear();
     visit_ = TVisit::Tuning;
   } else if (State == tnsPostTune && visit_ == TVisit::Tuning) {
     OpenVisit();
@@ -411,8 +413,10 @@ void TBandScanController::OpenVisit() {
   const TSplinePoint& pt = smooth_[static_cast<size_t>(p)];
   tuneMs_ = clock_.SteadyMs();
   visit_ = TVisit::Dwell;
-  SetLabel(p, FreqText(pt.X));
-  stations_.push_back({p, "", "", kModeUnknown, kAFUnknown, FreqText(pt.X), LevelText(pt.Y)});
+  const bool decoded = !curPI_.empty() || !curPS_.empty();
+  SetLabel(p, decoded ? MarkLabel(curPI_, pt.X, curPS_) : FreqText(pt.X));
+  stations_.push_back({p, early_.PI, early_.PS, kModeUnknown, early_.AFList.empty() ? kAFUnknown : early_.AFList,
+                       FreqText(pt.X), LevelText(pt.Y)});
   MoveCursor(pt.X);
 }
 
@@ -421,8 +425,6 @@ void TBandScanController::CloseVisit() {
   r.Mode = rx_.Stereo() ? "Stereo" : "Mono";
   if (Observer) Observer->StationAdded(static_cast<int>(stations_.size()) - 1);
   ++peakIndex_;
-  curPS_.clear();
-  curPI_.clear();
   visit_ = TVisit::Tune;
   rx_.SetIdle();
 }
@@ -482,24 +484,37 @@ void TBandScanController::UpkeepMarker(uint8_t Type) {
   SetLabel(marker_, MarkLabel(r.PI, x, r.PS));
 }
 
+double TBandScanController::VisitFreq() const {
+  return std::nearbyint(smooth_[static_cast<size_t>(peaks_[static_cast<size_t>(peakIndex_)])].X * 10) / 10;
+}
+
 void TBandScanController::RDSDataChange() {
   if (Quiet()) return;
-  if (!analyzing_ || peakIndex_ < 0 || visit_ != TVisit::Dwell) return;
-  if (!rx_.Tuned() || SinceTuneMs() >= kDwellMs) return;
+  if (!analyzing_ || peakIndex_ < 0) return;
+  if (visit_ == TVisit::Tuning) {
+    // Groups can be decoded before the tuner reports the tune done, on a busy
+    // machine well before; the PI is reported once, so one missed here would
+    // be missing from the record. Only groups received on the visited
+    // frequency count: those still in flight from the last station do not.
+    if (FormatFreq(rx_.CurrentFreq()) == FormatFreq(VisitFreq())) TakeRDSChanges(early_);
+    return;
+  }
+  if (visit_ != TVisit::Dwell || !rx_.Tuned() || SinceTuneMs() >= kDwellMs) return;
   const int p = peaks_[static_cast<size_t>(peakIndex_)];
-  const double x = smooth_[static_cast<size_t>(p)].X;
-  TColumnRecord& r = stations_.back();
+  if (TakeRDSChanges(stations_.back())) SetLabel(p, MarkLabel(curPI_, smooth_[static_cast<size_t>(p)].X, curPS_));
+}
+
+bool TBandScanController::TakeRDSChanges(TColumnRecord& r) {
+  bool label = false;
   for (const TDataChange& c : rx_.RDSChanges()) {
     switch (c.Kind) {
       case dcPI:
-        curPI_ = c.Texts[0];
-        r.PI = curPI_;
-        SetLabel(p, MarkLabel(curPI_, x, curPS_));
+        r.PI = curPI_ = c.Texts[0];
+        label = true;
         break;
       case dcPSConfirmed:
-        curPS_ = c.Texts[1];
-        r.PS = curPS_;
-        SetLabel(p, MarkLabel(curPI_, x, curPS_));
+        r.PS = curPS_ = c.Texts[1];
+        label = true;
         break;
       case dcAFCount:
         r.AFList = std::to_string(c.Value) + c.Texts[0] + " " + CommaText(c.AFLines);
@@ -508,4 +523,5 @@ void TBandScanController::RDSDataChange() {
         break;
     }
   }
+  return label;
 }

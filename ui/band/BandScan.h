@@ -193,6 +193,8 @@ class TBandScanController {
   void ScanPoint(const uint8_t* Packet, int High);
   void CloseVisit();
   void OpenVisit();
+  double VisitFreq() const;
+  bool TakeRDSChanges(TColumnRecord& Record);
   void UpkeepMarker(uint8_t Type);
   void SetLabel(int Point, const std::string& Label);
   void Retune(uint16_t Word);
@@ -220,6 +222,7 @@ class TBandScanController {
   int64_t tuneMs_ = 0;
   std::string curPS_;
   std::string curPI_;
+  TColumnRecord early_;  // decoded on the visited frequency before the tune was reported done
   std::vector<TColumnRecord> stations_;
   bool scanning_ = false;
   bool scanPending_ = false;

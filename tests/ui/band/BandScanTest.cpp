@@ -163,6 +163,41 @@ TEST_F(BandScan, VisitsCollectRdsWithinTheDwellAndCloseAfterIt) {
   EXPECT_EQ(ctl.DescriptionStamped(), ctl.Description() + ", 01 Jan 2026 - 12:00:00");
 }
 
+// On a busy machine the visited station's first groups are decoded before
+// the tuner reports the tune done; its PI is reported once and must not be
+// lost, while groups still coming from the last frequency are not its own.
+TEST_F(BandScan, GroupsDecodedBeforeTheTuneIsReportedBelongToTheVisit) {
+  ScanExample();
+  ctl.AnalyzeClick();
+  ctl.TunerState(tnsWait);
+  ASSERT_EQ(rx.Tunes.back(), 88.5);
+  auto Change = [&](uint8_t kind, int text, const char* s) {
+    rx.Queue.Clear();
+    rx.Queue.Append(kind, 0).Texts[text] = s;
+    ctl.RDSDataChange();
+  };
+  rx.Current = 96.5;  // still the last frequency's groups
+  Change(dcPI, 0, "1111");
+  Change(dcPSConfirmed, 1, "STALE   ");
+  rx.Current = 88.5;
+  Change(dcPI, 0, "6204");
+  rx.IsTuned = true;
+  ctl.TunerState(tnsPostTune);
+  EXPECT_EQ(ctl.Marks()[42].Label, "PI:6204\r88.5 MHz\r");
+  Change(dcPSConfirmed, 1, "FENWISK ");
+  clock.Advance(5001);
+  Feed(kStatus);
+  const TColumnRecord& r = ctl.Stations().at(0);
+  EXPECT_EQ(r.PI + "/" + r.PS, "6204/FENWISK ");
+  EXPECT_EQ(ctl.Marks()[42].Label, "PI:6204\r88.5 MHz\rFENWISK ");
+
+  // The next visit starts clean.
+  ctl.TunerState(tnsWait);
+  rx.IsTuned = true;
+  ctl.TunerState(tnsPostTune);
+  EXPECT_EQ(ctl.Stations().at(1).PI, "");
+}
+
 TEST_F(BandScan, MarkerKeepsItsRecordCurrentAndGoesWhenRetuned) {
   ScanExample();
   ctl.MarkAt(94.0);
