@@ -159,24 +159,29 @@ class TFbLogDatabase final : public ILogDatabase {
   TLogRowCounts CountRows() override { return ReadCounts(count_); }
 
   void ReadChangeLog(TChangeLogView view, const std::function<void(const TChangeLogRow&)>& cb) override {
-    std::string sql = std::string("select ") + kChangeLogColumns + " from LOG_CH order by ID";
+    const char* rest = " from LOG_CH order by ID";
     if (view == TChangeLogView::NewestFirst)
-      sql = std::string("select ") + kChangeLogColumns + " from LOG_CH order by DT desc";
+      rest = " from LOG_CH order by DT desc";
     else if (view == TChangeLogView::NewestFirstHideSystem)
-      sql = std::string("select ") + kChangeLogColumns +
-            " from LOG_CH where SIG <> 8 and SIG <> 12 and SIG <> 200 order by DT desc";
-    ReadAll<TChangeLogRow>(sql, ReadChangeRow, cb);
+      rest = " from LOG_CH where SIG <> 8 and SIG <> 12 and SIG <> 200 order by DT desc";
+    ReadAll<TChangeLogRow>(Select(kChangeLogColumns, rest), ReadChangeRow, cb);
   }
 
   void ReadRawLog(const std::function<void(const TRawLogRow&)>& cb) override {
-    ReadAll<TRawLogRow>(std::string("select ") + kRawLogColumns + " from LOG_RAW order by ID", ReadRawRow, cb);
+    ReadAll<TRawLogRow>(Select(kRawLogColumns, " from LOG_RAW order by ID"), ReadRawRow, cb);
   }
 
   void ReadExtLog(const std::function<void(const TExtLogRow&)>& cb) override {
-    ReadAll<TExtLogRow>(std::string("select ") + kExtLogColumns + " from LOG_EXT order by ID", ReadExtRow, cb);
+    ReadAll<TExtLogRow>(Select(kExtLogColumns, " from LOG_EXT order by ID"), ReadExtRow, cb);
   }
 
  private:
+  static std::string Select(const char* Columns, const char* Rest) {
+    std::string sql("select ");
+    sql.append(Columns).append(Rest);
+    return sql;
+  }
+
   template <typename TRow>
   void ReadAll(const std::string& sql, void (*decode)(const fb::TStatement&, TRow&),
                const std::function<void(const TRow&)>& cb) {
