@@ -248,8 +248,10 @@ void TTcpServer::AcceptLoop() {
     pollfd fds[2] = {{Listen_, POLLIN, 0}, {WakeFd_, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
     if (fds[1].revents) {
-      if (Stopping_) return;
+      // Drained before the flag is read: a stop's wake drained with a
+      // finished connection's is then never missed.
       DrainWake(WakeFd_);
+      if (Stopping_) return;
       std::lock_guard<std::mutex> g(Lock_);
       ReapLocked();
     }
