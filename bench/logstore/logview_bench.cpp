@@ -28,8 +28,8 @@ constexpr int kMillion = 1000000;
 
 // Raw and change logs of Millions rows each, an extended log of a tenth. The
 // filled database is kept between runs (filling four million rows takes
-// minutes); each run deploys the engine into a folder of its own and opens
-// the kept file from there.
+// a minute or two); each run deploys the engine into a folder of its own and
+// opens the kept file from there.
 struct TBigLog {
   TTempProgramFolder Folder{false};
   std::string Database;
@@ -38,9 +38,11 @@ struct TBigLog {
     Database = KeptFixture("fenwisk-bench-keep-log-" + std::to_string(Millions) + "M.fdb", [&](const std::string& Path) {
       std::filesystem::copy_file(TTempProgramFolder::BuiltDatabase(), Path);
       std::filesystem::permissions(Path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-      FillRaw(Path, Millions * kMillion);
-      FillChanges(Path, Millions * kMillion);
-      FillExt(Path, Millions * kMillion / 10);
+      BulkFill(Path, [&] {
+        FillRaw(Path, Millions * kMillion);
+        FillChanges(Path, Millions * kMillion);
+        FillExt(Path, Millions * kMillion / 10);
+      });
     });
   }
   ~TBigLog() { RemoveEmbeddedDatabase(Folder.Path()); }
