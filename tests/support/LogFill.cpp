@@ -42,8 +42,8 @@ void SetAgeIndexes(const std::string& database, bool active) {
   att.Close();
 }
 
-// Reads the database's forced writes, then switches them as asked (-1:
-// leaves them).
+// Switches the database's forced writes as asked (-1: leaves them) and
+// tells whether they are on.
 bool SwitchForcedWrites(const std::string& database, int forcedWrites) {
   fb::TConnectParams params = LogDatabaseConnectParams();
   params.ForcedWrites = forcedWrites;
@@ -66,8 +66,8 @@ bool SwitchForcedWrites(const std::string& database, int forcedWrites) {
 
 void BulkFill(const std::string& Database, const std::function<void()>& Fill) {
   const bool forcedWrites = SwitchForcedWrites(Database, -1);
-  // Every page written waits for the disk with forced writes on; once the
-  // fill is done the rows reach the disk on close anyway.
+  // With forced writes on, every page the engine writes out of its cache
+  // waits for the disk; a fill that fails half-way is thrown away anyway.
   if (forcedWrites) SwitchForcedWrites(Database, 0);
   SetAgeIndexes(Database, false);
   Fill();
