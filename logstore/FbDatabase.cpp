@@ -80,6 +80,10 @@ class TParamBlock {
     st_.Check(what_);
   }
   // The user name and, when there is one, the password.
+  void Add(unsigned char tag, int value) {
+    b_->insertInt(st_(), tag, value);
+    st_.Check(what_);
+  }
   void AddLogin(const TConnectParams& params, unsigned char userTag, unsigned char passwordTag) {
     Add(userTag, params.User);
     if (!params.Password.empty()) Add(passwordTag, params.Password);
@@ -108,6 +112,8 @@ void TAttachment::Open(const std::string& path, const TConnectParams& params) {
   TParamBlock dpb(IXpbBuilder::DPB, "attach");
   dpb.AddLogin(params, isc_dpb_user_name, isc_dpb_password);
   if (!params.Charset.empty()) dpb.Add(isc_dpb_lc_ctype, params.Charset);
+  if (params.ForcedWrites >= 0) dpb.Add(isc_dpb_force_write, params.ForcedWrites ? 1 : 0);
+  if (params.PageBuffers > 0) dpb.Add(isc_dpb_num_buffers, params.PageBuffers);
   const unsigned length = dpb.Length();
   const unsigned char* buffer = dpb.Buffer();
   TStatus st;

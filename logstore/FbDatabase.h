@@ -62,6 +62,11 @@ struct TConnectParams {
   std::string User = "SYSDBA";
   std::string Password;
   std::string Charset = "ISO8859_1";
+  // 1 or 0 switches the database's forced writes on or off (a setting the
+  // file keeps); -1 leaves them as they are. Database attachments only.
+  int ForcedWrites = -1;
+  // Pages in the engine's cache for this attachment; 0: the configured size.
+  int PageBuffers = 0;
 };
 
 class TAttachment {

@@ -147,7 +147,7 @@ BENCHMARK(BM_RawLogPaced)
 void BM_ExitBackupRestore(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   TDeployed deployed;
-  FillRaw(deployed.Folder.Database(), rows);
+  BulkFill(deployed.Folder.Database(), [&] { FillRaw(deployed.Folder.Database(), rows); });
   for (auto _ : state) {
     state.PauseTiming();
     auto dm = std::make_unique<TDModule>(deployed.Folder.Path());

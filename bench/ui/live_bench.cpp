@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 
+#include "BenchRun.h"
 #include "support/SimMainDevices.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPaths.h"
@@ -74,12 +75,13 @@ bool Serve(const std::function<bool()>& done, int timeoutMs) {
   return done && done();
 }
 
-// A private session folder, as the desktop gives one.
+// A private session folder, as the desktop gives one; inside the run's
+// folder, so a killed run leaves none behind.
 struct TSessionFolder {
   std::filesystem::path Path;
   TSessionFolder() {
-    char tmpl[] = "/tmp/fw-live-bench-XXXXXX";
-    Path = mkdtemp(tmpl);
+    std::string tmpl = BenchRunFolder() + "/fw-live-bench-XXXXXX";
+    Path = mkdtemp(tmpl.data());
     setenv("XDG_RUNTIME_DIR", Path.c_str(), 1);
   }
   ~TSessionFolder() {

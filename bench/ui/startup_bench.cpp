@@ -25,6 +25,7 @@
 #include "logstore/LogDatabase.h"
 #include "logstore/SettingsRecord.h"
 #include "logstore/fb_embedded.h"
+#include "support/LogFill.h"
 #include "support/TestPaths.h"
 #include "BenchRun.h"
 
@@ -122,7 +123,7 @@ std::string DatabaseWithRows(int64_t rows) {
     TRunFolders prep(built);
     const std::string folder = (prep.Root / "program").string() + "/";
     if (!DeployEmbeddedDatabase(folder)) throw std::runtime_error("engine deployment failed");
-    {
+    BulkFill(folder + kLogDatabaseFile, [&] {
       auto db = MakeFbLogDatabase();
       db->Open(folder + kLogDatabaseFile);
       // Kept for decades, so the start-up's purge leaves the rows whenever
@@ -136,7 +137,7 @@ std::string DatabaseWithRows(int64_t rows) {
       }
       db->Commit();
       db->Close();
-    }
+    });
     RemoveEmbeddedDatabase(folder);
     fs::copy_file(folder + kLogDatabaseFile, made);
   });
