@@ -113,7 +113,6 @@ void TAttachment::Open(const std::string& path, const TConnectParams& params) {
   dpb.AddLogin(params, isc_dpb_user_name, isc_dpb_password);
   if (!params.Charset.empty()) dpb.Add(isc_dpb_lc_ctype, params.Charset);
   if (params.ForcedWrites >= 0) dpb.Add(isc_dpb_force_write, params.ForcedWrites ? 1 : 0);
-  if (params.PageBuffers > 0) dpb.Add(isc_dpb_num_buffers, params.PageBuffers);
   const unsigned length = dpb.Length();
   const unsigned char* buffer = dpb.Buffer();
   TStatus st;

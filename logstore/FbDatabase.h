@@ -65,8 +65,6 @@ struct TConnectParams {
   // 1 or 0 switches the database's forced writes on or off (a setting the
   // file keeps); -1 leaves them as they are. Database attachments only.
   int ForcedWrites = -1;
-  // Pages in the engine's cache for this attachment; 0: the configured size.
-  int PageBuffers = 0;
 };
 
 class TAttachment {
