@@ -29,11 +29,11 @@ using namespace Firebird;
 // front (as an old C library laid them out) and reads the sanitizer heap's
 // own chunk header there as start and size: a range of some 170 GB at a
 // small address, whose scan faults ("Tracer caught signal 11"). A thread's
-// first block of a size comes from a fresh page, so most engine threads get
-// one there, and the check crashes whenever such a thread (the main thread
-// among them) is still there at exit. Without those notes the check loses
-// nothing: the blocks are ordinary heap blocks that the thread's own table
-// of them points to, scanned like any other.
+// first small blocks tend to start a fresh page, so most engine threads get
+// such a note, and the check crashes whenever one of those threads (the main
+// thread among them) is still there at exit. Without the notes the check
+// loses nothing: the blocks are ordinary heap blocks that the thread's own
+// table of them points to, scanned like any other.
 extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_options() {
   return "intercept_tls_get_addr=0";
 }
