@@ -277,16 +277,7 @@ TEST(Program, SecondStartHandsOverAndEndsWithZero) {
   // instance's engine files alone.
   TSession elsewhere;
   std::ofstream(folder.File("RDSLOG.FDB_")) << "backup";
-  // Under AddressSanitizer the leak check at this process's exit walks the
-  // thread-local storage of the engine's threads that the refused attach
-  // left ending, and the sanitizer itself crashes there about every other
-  // run (its TLS walk is the step: without it the walk passes). The check
-  // stays on for every other process the tests start.
-  const QByteArray asan = qgetenv("ASAN_OPTIONS");
-  qputenv("ASAN_OPTIONS", asan + (asan.isEmpty() ? "" : ":") + "detect_leaks=0");
   TSimProcess intruder(folder.Path(), elsewhere.Path(), "intruder");
-  if (asan.isEmpty()) qunsetenv("ASAN_OPTIONS");
-  else qputenv("ASAN_OPTIONS", asan);
   EXPECT_EQ(intruder.WaitExit(), kExitStartupFailed);
   EXPECT_EQ(intruder.Of("message").at(0).find("RDSLOG.FDB_"), std::string::npos);
   for (const char* file : {"firebird.conf", "databases.conf", "udf/fbudf.so", "intl/libfbintl.so"})
