@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ui/Pictures.h"
@@ -91,7 +92,14 @@ void TBlockError::MarkDirty(int from, int to) {
     DirtyFrom_ = std::min(DirtyFrom_, from);
     DirtyTo_ = std::max(DirtyTo_, to);
   }
-  if (Box) Box->update(Columns(from, to));
+  if (!Box) return;
+  // A sample comes about every 22 ms, and each is shown at once: painted
+  // here, while the packet is handled, instead of in another turn of the
+  // event loop that would cost about as much as the painting. Samples that
+  // come faster (a backlog handled in one go) are drawn together once.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - LastPaint_ >= kFrame) Box->repaint(Columns(from, to));
+  else Box->update(Columns(from, to));
 }
 
 QRect TBlockError::Columns(int from, int to) const {
@@ -148,6 +156,7 @@ void TBlockError::Paint() {
 
 bool TBlockError::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Box && event->type() == QEvent::Paint) {
+    LastPaint_ = std::chrono::steady_clock::now();
     QPainter painter(Box);
     const QImage& bitmap = Bitmap();
     const QRect area = static_cast<QPaintEvent*>(event)->rect();
