@@ -73,8 +73,8 @@ class TBlockError : public QObject {
   bool Whole_ = true;
   // The box's columns that segments from..to draw on.
   QRect Columns(int from, int to) const;
-  std::array<std::vector<QPoint>, 16> Strokes_;
+  std::array<std::vector<QPoint>, 16> Strokes_;  // by class from * 4 + class to
   // The box is painted at once unless it was painted less than a frame ago.
   static constexpr std::chrono::milliseconds kFrame{16};
-  std::chrono::steady_clock::time_point LastPaint_{};  // by class from * 4 + class to
+  std::chrono::steady_clock::time_point LastPaint_{};
 };
