@@ -128,6 +128,13 @@ void TMainForm::PrepareControls() {
   // Two whole lines of RadioText in each memo: the document's margin is kept
   // small so that they fit the memo's height.
   for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB}) memo->document()->setDocumentMargin(2);
+  for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB, ui_->memGroups, ui_->mem0AFDetail}) KeepShapedLines(memo);
+  // The block-error box repaints with every RDS block, the panel around it
+  // with every lamp or gauge: on top of their siblings (none of which they
+  // overlap), a repaint does not have to look through those for ones that
+  // cover them.
+  ui_->BlockErrorBox->raise();
+  ui_->Shape1->raise();
   QFont big = ui_->lblPI->font();
   big.setBold(true);
   ui_->lblPI->setFont(big);

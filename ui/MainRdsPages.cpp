@@ -35,6 +35,16 @@ void Set(QLineEdit* edit, const QString& t) {
 }
 void Set(QLineEdit* edit, const std::string& s) { Set(edit, Text(s)); }
 
+// As setPlainText leaves it: the text, shown from its start, the cursor at
+// its start, nothing selected.
+void SetPlainText(QPlainTextEdit* memo, const QString& t) {
+  const QTextCursor c = memo->textCursor();
+  if (c.position() == 0 && !c.hasSelection() && memo->verticalScrollBar()->value() == 0 &&
+      memo->horizontalScrollBar()->value() == 0 && memo->toPlainText() == t)
+    return;
+  memo->setPlainText(t);
+}
+
 void SetNumber(QLabel* label, int v) { Set(label, std::to_string(v)); }
 
 // Selects the received segment of a RadioText, within the text's bounds. The
@@ -185,7 +195,7 @@ void TMainForm::ShowChange(const TDataChange& c) {
       QString detail = Text(c.Texts[2]);
       detail.replace("\r\n", "\n");
       if (detail.endsWith('\n')) detail.chop(1);
-      u.mem0AFDetail->setPlainText(detail);
+      SetPlainText(u.mem0AFDetail, detail);
       break;
     }
     case dcRTFlag:

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ui/Pictures.h"
@@ -13,21 +14,29 @@ namespace {
 int TraceY(uint8_t sample, double yScale) {
   return static_cast<int>(std::nearbyint((3 - sample) * yScale)) + 1;
 }
+
+// Segments from the write position on fade in from the background, one
+// step per segment, until they reach full brightness; beyond that a moving
+// write position changes nothing.
+constexpr uint32_t kFadeStep = 1280;
+constexpr uint32_t kFadeFull = 65280;
+constexpr int kFadeSegments = kFadeFull / kFadeStep + 1;
+
+// The colour of segment i with the write position at pos.
+uint32_t SegmentColor(int i, int pos) {
+  if (i < pos) return kBlockErrorLime;
+  return kBlockErrorBackground | static_cast<uint32_t>(std::min(i - pos, kFadeSegments - 1)) * kFadeStep;
+}
 }  // namespace
 
 std::vector<TTraceSegment> BlockErrorTrace(const std::vector<uint8_t>& samples, int pos, int step, double yScale) {
   std::vector<TTraceSegment> segments;
   if (samples.size() < 2) return segments;
   segments.reserve(samples.size() - 1);
-  uint32_t fade = 0;
   for (size_t i = 0; i + 1 < samples.size(); ++i) {
     const int x = static_cast<int>(i) * step;
-    TTraceSegment s{x, TraceY(samples[i], yScale), x + step, TraceY(samples[i + 1], yScale), kBlockErrorLime};
-    if (static_cast<int>(i) >= pos) {
-      s.Color = kBlockErrorBackground | fade;
-      if (fade < 65280) fade += 1280;
-    }
-    segments.push_back(s);
+    segments.push_back({x, TraceY(samples[i], yScale), x + step, TraceY(samples[i + 1], yScale),
+                        SegmentColor(static_cast<int>(i), pos)});
   }
   return segments;
 }
@@ -72,13 +81,6 @@ void TBlockError::Reset() {
   Whole_ = true;
 }
 
-namespace {
-// Segments from the write position on fade in, one step per segment, until
-// they reach full brightness; beyond that a moving write position changes
-// nothing.
-constexpr int kFadeSegments = 65280 / 1280 + 1;
-}  // namespace
-
 void TBlockError::MarkDirty(int from, int to) {
   from = std::max(from, 0);
   to = std::min(to, Count() - 2);
@@ -90,7 +92,14 @@ void TBlockError::MarkDirty(int from, int to) {
     DirtyFrom_ = std::min(DirtyFrom_, from);
     DirtyTo_ = std::max(DirtyTo_, to);
   }
-  if (Box) Box->update(Columns(from, to));
+  if (!Box) return;
+  // A sample comes about every 22 ms, and each is shown at once: painted
+  // here, while the packet is handled, instead of in another turn of the
+  // event loop that would cost about as much as the painting. Samples that
+  // come faster (a backlog handled in one go) are drawn together once.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - LastPaint_ >= kFrame) Box->repaint(Columns(from, to));
+  else Box->update(Columns(from, to));
 }
 
 QRect TBlockError::Columns(int from, int to) const {
@@ -121,22 +130,21 @@ const QImage& TBlockError::Bitmap() {
   const int x0 = cols.left();
   const int x1 = cols.left() + cols.width();  // exclusive
   const QRgb background = ColorFromTColor(kBlockErrorBackground).rgb();
-  for (int y = 0; y < Bitmap_.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(Bitmap_.scanLine(y));
-    std::fill(line + x0, line + x1, background);
-  }
+  uchar* const bits = Bitmap_.bits();
+  const qsizetype stride = Bitmap_.bytesPerLine();
+  const auto line = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * stride); };
+  for (int y = 0; y < Bitmap_.height(); ++y) std::fill(line(y) + x0, line(y) + x1, background);
   // Each segment is the pixels the pen draws for its pair of heights, moved
   // to its place; later segments cover earlier ones, as drawn in order, so
   // every segment reaching the changed columns is drawn again there.
-  const std::vector<TTraceSegment> trace = BlockErrorTrace(Samples_, Pos_, kStep, YScale_);
   const int first = std::max(0, x0 / kStep - 1);
-  const int last = std::min(static_cast<int>(trace.size()) - 1, x1 / kStep);
+  const int last = std::min(Count() - 2, x1 / kStep);
   for (int i = first; i <= last; ++i) {
-    const QRgb rgb = ColorFromTColor(trace[static_cast<size_t>(i)].Color).rgb();
-    const int left = trace[static_cast<size_t>(i)].X1;
+    const QRgb rgb = ColorFromTColor(SegmentColor(i, Pos_)).rgb();
+    const int left = i * kStep;
     for (const QPoint& p : Strokes_[Samples_[static_cast<size_t>(i)] * 4u + Samples_[static_cast<size_t>(i) + 1]]) {
       const int x = left + p.x();
-      if (x >= x0 && x < x1) reinterpret_cast<QRgb*>(Bitmap_.scanLine(p.y()))[x] = rgb;
+      if (x >= x0 && x < x1) line(p.y())[x] = rgb;
     }
   }
   return Bitmap_;
@@ -148,6 +156,7 @@ void TBlockError::Paint() {
 
 bool TBlockError::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Box && event->type() == QEvent::Paint) {
+    LastPaint_ = std::chrono::steady_clock::now();
     QPainter painter(Box);
     const QImage& bitmap = Bitmap();
     const QRect area = static_cast<QPaintEvent*>(event)->rect();

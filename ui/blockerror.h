@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -36,8 +37,9 @@ class TBlockError : public QObject {
   ~TBlockError() override;
 
   void Reset();
-  // Writes the next sample (0..3; larger values count as 3) and asks the box
-  // to repaint.
+  // Writes the next sample (0..3; larger values count as 3) and repaints the
+  // box: at once, or with the next turn of the event loop when it was
+  // painted less than a frame ago.
   void AddSample(int Value);
   // Copies the bitmap onto the box.
   void Paint();
@@ -72,4 +74,7 @@ class TBlockError : public QObject {
   // The box's columns that segments from..to draw on.
   QRect Columns(int from, int to) const;
   std::array<std::vector<QPoint>, 16> Strokes_;  // by class from * 4 + class to
+  // The box is painted at once unless it was painted less than a frame ago.
+  static constexpr std::chrono::milliseconds kFrame{16};
+  std::chrono::steady_clock::time_point LastPaint_{};
 };

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextCursor>
 
 #include "ui/DialogStyle.h"
@@ -69,6 +70,19 @@ void SetCellText(QTableWidget* grid, int row, int column, const QString& text) {
   if (item->text() != text) item->setText(text);
 }
 
+void KeepShapedLines(QPlainTextEdit* memo) {
+  if (!memo) return;
+  QTextDocument* doc = memo->document();
+  // Set before the memo lays out what changed (the document announces the
+  // change first), so the line's layout already keeps what it shaped.
+  const auto keep = [doc](int from, int, int added) {
+    for (QTextBlock b = doc->findBlock(from); b.isValid() && b.position() <= from + added; b = b.next())
+      b.layout()->setCacheEnabled(true);
+  };
+  QObject::connect(doc, &QTextDocument::contentsChange, memo, keep);
+  keep(0, 0, doc->characterCount());
+}
+
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines) {
   if (!memo || maxLines <= 0) return;
   QTextDocument* doc = memo->document();
@@ -76,7 +90,15 @@ void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines) 
   // of the append: one scroll and one layout of the new line, instead of a
   // scroll to the new line and another back when the oldest goes.
   if (doc->maximumBlockCount() != maxLines) doc->setMaximumBlockCount(maxLines);
+  // Once the memo is full every line moves up and the whole memo is painted
+  // again: moving its pixels up first (the scroll to the new line) would be
+  // undone by that. Without updates the viewport takes the new position
+  // without moving pixels, and is painted whole when they are back on.
+  QWidget* viewport = memo->viewport();
+  const bool full = doc->blockCount() >= maxLines && viewport->updatesEnabled();
+  if (full) viewport->setUpdatesEnabled(false);
   memo->appendPlainText(line);
+  if (full) viewport->setUpdatesEnabled(true);
   while (doc->blockCount() > maxLines) {
     QTextCursor cursor(doc->firstBlock());
     cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
@@ -126,6 +148,7 @@ void TGroupAnalyzeForm::FormCreate() {
   mono.setPointSize(8);
   ui_->Memo1->setFont(mono);
   ui_->Memo1->setMaximumBlockCount(0);
+  KeepShapedLines(ui_->Memo1);
 
   setWindowTitle(windowTitle() + " - " + "Quorvane Broadcast Ltd.");
   for (QLabel* l : {ui_->GroupCount, ui_->grpSelName, ui_->insertTime, ui_->pinsertTime, ui_->deltaTime,

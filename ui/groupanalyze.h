@@ -52,5 +52,9 @@ class TGroupAnalyzeForm : public QWidget {
 
 // Sets a grid cell's text, creating the item on first use.
 void SetCellText(QTableWidget* grid, int row, int column, const QString& text);
+// Lets every line of the memo keep its shaped text: a line is otherwise
+// shaped again each time it is painted or a cursor is placed in it, which
+// for a memo that changes several times a second costs more than the rest.
+void KeepShapedLines(QPlainTextEdit* memo);
 // Appends a line to a memo and deletes the oldest lines beyond maxLines.
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines);

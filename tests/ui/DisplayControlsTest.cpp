@@ -23,6 +23,31 @@ struct DisplayControls : ::testing::Test {
   void SetUp() override { EnsureQApplication(); }
 };
 
+// Counts the events of one type a widget receives.
+struct TEventCounter : QObject {
+  TEventCounter(QObject* target, QEvent::Type type, int& count) : Type(type), Count(count) {
+    target->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    Count += e->type() == Type;
+    return false;
+  }
+  QEvent::Type Type;
+  int& Count;
+};
+
+// The block-error trace as the pen draws it from scratch.
+QImage DrawnTrace(const TBlockError& graph, QSize size) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(ColorFromTColor(kBlockErrorBackground));
+  QPainter pen(&image);
+  for (const TTraceSegment& s : BlockErrorTrace(graph.Samples(), graph.Pos(), TBlockError::kStep, graph.YScale())) {
+    pen.setPen(QPen(ColorFromTColor(s.Color), 0));
+    pen.drawLine(s.X1, s.Y1, s.X2, s.Y2);
+  }
+  return image;
+}
+
 // Pictures of one flat colour each, so a drawn pixel tells which one was used.
 TImageList* FlatList(int w, int h, int count, QObject* parent) {
   auto* list = new TImageList(w, h, parent);
@@ -214,6 +239,38 @@ TEST_F(DisplayControls, BlockErrorScreenFollowsEverySample) {
     graph.AddSample(static_cast<int>(random() % 4));
     ASSERT_EQ(onScreen(), drawn()) << n;
   }
+}
+
+// A sample is on screen as soon as it is written, without another turn of
+// the event loop; samples written faster than a frame are painted together
+// with the next turn, and then show the whole trace too.
+TEST_F(DisplayControls, BlockErrorSampleShownAtOnceFasterOnesTogether) {
+  QWidget window;
+  window.resize(220, 80);
+  QWidget box(&window);
+  box.setGeometry(10, 8, 200, 64);
+  TBlockError graph(&box);
+  window.show();
+  QCoreApplication::processEvents();
+  int paints = 0;
+  TEventCounter counter(&box, QEvent::Paint, paints);
+  const auto onScreen = [&] {
+    return window.screen()->grabWindow(window.winId(), 10, 8, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  const auto drawn = [&] { return DrawnTrace(graph, box.size()); };
+  for (int n = 0; n < 5; ++n) {
+    QTest::qWait(20);
+    paints = 0;
+    graph.AddSample(n % 4);
+    EXPECT_EQ(paints, 1) << n;
+    ASSERT_EQ(onScreen(), drawn()) << n;
+  }
+  QTest::qWait(20);
+  paints = 0;
+  for (int n = 0; n < 10; ++n) graph.AddSample(3 - n % 4);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(paints, 2);
+  EXPECT_EQ(onScreen(), drawn());
 }
 
 TEST_F(DisplayControls, ColorButtonStatesSizingMouseAndClick) {

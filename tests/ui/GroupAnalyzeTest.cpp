@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include "support/QtApp.h"
 #include "ui/groupanalyze.h"
@@ -112,4 +113,67 @@ TEST(GroupAnalyze, BoundedMemoShowsAsAppendThenDelete) {
     }
     EXPECT_EQ(bounded.document()->blockCount(), maxLines);
   }
+}
+
+// A memo that keeps its shaped lines shows on screen, after every change,
+// what the same memo drawn from scratch shows, and what a memo without the
+// cache shows: through appends beyond its bound, selections, a new text and
+// a new font. Its lines keep what was shaped. Once it is full, an append
+// does not move the memo's pixels before it is painted again whole: moved,
+// they were left on screen a few pixels off, over parts of other lines.
+TEST(GroupAnalyze, MemoKeepingShapedLinesShowsWhatAFreshOneShows) {
+  EnsureQApplication();
+  QWidget window;
+  window.resize(500, 210);
+  QPlainTextEdit kept(&window), fresh(&window);
+  for (QPlainTextEdit* memo : {&kept, &fresh}) {
+    memo->resize(474, 88);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
+  fresh.move(0, 100);
+  KeepShapedLines(&kept);
+  window.show();
+  QCoreApplication::processEvents();
+  int moved = 0;
+  QObject::connect(&kept, &QPlainTextEdit::updateRequest, [&](const QRect&, int dy) { moved += dy != 0; });
+
+  const auto check = [&](const std::string& step) {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    const QImage onScreen =
+        window.screen()->grabWindow(window.winId(), 0, 0, kept.width(), kept.height()).toImage().convertToFormat(
+            QImage::Format_RGB32);
+    ASSERT_EQ(onScreen, kept.grab().toImage().convertToFormat(QImage::Format_RGB32)) << step;
+    ASSERT_EQ(kept.viewport()->grab().toImage(), fresh.viewport()->grab().toImage()) << step;
+    for (QTextBlock b = kept.document()->firstBlock(); b.isValid(); b = b.next())
+      ASSERT_TRUE(b.layout()->cacheEnabled()) << step << ", line " << b.blockNumber();
+  };
+  for (int i = 0; i < 20; ++i) {
+    const QString line = QString("%1  0A  6204 0130 966B 594C  %2").arg(i).arg(QString(i % 7, QChar(0xE9)));
+    const bool full = kept.document()->blockCount() >= 6;
+    const int movedBefore = moved;
+    AppendBoundedLine(&kept, line, 6);
+    if (!full) moved = movedBefore;  // till it is full the old lines stay and move up
+    AppendBoundedLine(&fresh, line, 6);
+    ASSERT_NO_FATAL_FAILURE(check("append " + std::to_string(i)));
+    ASSERT_EQ(kept.verticalScrollBar()->value(), fresh.verticalScrollBar()->value()) << i;
+  }
+  EXPECT_EQ(moved, 0);
+  for (auto [start, end] : {std::pair{3, 9}, {40, 52}, {0, 0}}) {
+    for (QPlainTextEdit* memo : {&kept, &fresh}) {
+      QTextCursor c(memo->document());
+      c.setPosition(start);
+      c.setPosition(end, QTextCursor::KeepAnchor);
+      memo->setTextCursor(c);
+    }
+    ASSERT_NO_FATAL_FAILURE(check("selection " + std::to_string(start)));
+  }
+  for (QPlainTextEdit* memo : {&kept, &fresh}) memo->setPlainText("Now on air\nthe morning show\n\xE4\xF6\xFC");
+  ASSERT_NO_FATAL_FAILURE(check("new text"));
+  QFont bold = kept.font();
+  bold.setBold(true);
+  for (QPlainTextEdit* memo : {&kept, &fresh}) memo->setFont(bold);
+  ASSERT_NO_FATAL_FAILURE(check("new font"));
 }

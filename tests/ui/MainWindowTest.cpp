@@ -17,6 +17,9 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QApplication>
+#include <QScreen>
+#include <functional>
+#include <random>
 #include <ranges>
 
 #include "MainWindowSupport.h"
@@ -427,6 +430,81 @@ TEST(MainWindow, RdsPagesShowEveryTextWholeAtTheDefaultSize) {
       EXPECT_TRUE(pages->widget(i)->rect().contains(label->geometry()));
     }
   }
+}
+
+// While a station sends, the parts of the window that repaint with every
+// block, group or segment (the block-error trace, the BER, the RDS pages with
+// their memos and labels) are on screen, whenever the requested repaints are
+// done, what drawing them from scratch gives. The memos' lines keep what was
+// shaped, and the block-error box and its panel are on top of their sibling
+// widgets, so that their repaints do not look through the others.
+TEST(MainWindow, ScreenShowsWhatAFreshDrawingShowsWhileTheStationSends) {
+  TMainWindowHarness h;
+  h.Start(TestSourceDir() + "/packaging/demo/band.txt");
+  ASSERT_TRUE(h.WaitTuned());
+  QWidget* f = h.form.get();
+  auto* groups = Find<QPlainTextEdit>(f, "memGroups");
+  ASSERT_TRUE(PumpUntil([&] { return groups->document()->blockCount() >= TMainForm::kGroupMemoLines; }, 20000));
+  for (const char* name : {"BlockErrorBox", "Shape1"}) {
+    auto* w = Find<QWidget>(f, name);
+    const QList<QWidget*> siblings = w->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    EXPECT_EQ(siblings.back(), w) << name;
+  }
+  std::mt19937 random(5);
+  const uint32_t groups0 = h.form->RDSCollector->Stats.GroupsTotal;
+  for (int n = 0; n < 60; ++n) {
+    PumpFor(static_cast<int>(random() % 60));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    const QImage onScreen = f->screen()->grabWindow(f->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    for (const char* name : {"BlockErrorBox", "lblBER", "pcRDS"}) {
+      auto* w = Find<QWidget>(f, name);
+      const QRect shown(w->mapTo(f, QPoint(0, 0)), w->size());
+      ASSERT_EQ(onScreen.copy(shown), w->grab().toImage().convertToFormat(QImage::Format_RGB32)) << name << " " << n;
+    }
+  }
+  EXPECT_GE(h.form->RDSCollector->Stats.GroupsTotal - groups0, 10u);
+  for (const char* name : {"memGroups", "memRTA", "memRTB", "mem0AFDetail"})
+    for (QTextBlock b = Find<QPlainTextEdit>(f, name)->document()->firstBlock(); b.isValid(); b = b.next())
+      EXPECT_TRUE(b.layout()->cacheEnabled()) << name << " line " << b.blockNumber();
+}
+
+// The AF list's detail memo is written again only when what it would show
+// differs: the same list leaves the document alone, while a memo the user
+// scrolled or selected in shows the list from its start again, as a new one.
+TEST(MainWindow, AfDetailMemoRewrittenOnlyWhenItWouldShowOtherwise) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  auto* memo = Find<QPlainTextEdit>(h.form.get(), "mem0AFDetail");
+  memo->resize(memo->width(), 40);
+  int writes = 0;
+  QObject::connect(memo->document(), &QTextDocument::contentsChange, [&] { ++writes; });
+  std::string detail;
+  for (int i = 0; i < 12; ++i) detail += "AF " + std::to_string(i) + ": 87." + std::to_string(i) + " MHz\r\n";
+  const auto show = [&](const std::string& text) {
+    h.form->RDSCollector->Changes.Clear();
+    h.form->RDSCollector->Changes.Append(dcAFList, 0).Texts[2] = text;
+    h.form->RDSDataChange();
+  };
+  show(detail);
+  EXPECT_GT(writes, 0);
+  const QString shown = memo->toPlainText();
+  EXPECT_TRUE(shown.startsWith("AF 0: 87.0 MHz\nAF 1")) << shown.toStdString();
+  writes = 0;
+  show(detail);
+  EXPECT_EQ(writes, 0);
+  for (auto move : {std::function<void()>([&] { memo->verticalScrollBar()->setValue(3); }),
+                    std::function<void()>([&] { memo->moveCursor(QTextCursor::End); }),
+                    std::function<void()>([&] { memo->selectAll(); })}) {
+    move();
+    show(detail);
+    EXPECT_EQ(memo->toPlainText(), shown);
+    EXPECT_EQ(memo->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(memo->textCursor().position(), 0);
+    EXPECT_FALSE(memo->textCursor().hasSelection());
+  }
+  show("AF 0: 98.5 MHz\r\n");
+  EXPECT_EQ(memo->toPlainText(), "AF 0: 98.5 MHz");
 }
 
 // (A missing or corrupt database is ProgramTest's.)
