@@ -48,6 +48,24 @@ QImage DrawnTrace(const TBlockError& graph, QSize size) {
   return image;
 }
 
+// A block-error box inside a shown window, and what the screen shows of it.
+struct TShownBlockError {
+  QWidget window;
+  QWidget box{&window};
+  std::unique_ptr<TBlockError> graph;
+  TShownBlockError() {
+    window.resize(220, 80);
+    box.setGeometry(10, 8, 200, 64);
+    graph = std::make_unique<TBlockError>(&box);  // it takes its scale from the box's size
+    window.show();
+    QCoreApplication::processEvents();
+  }
+  QImage OnScreen() {
+    return window.screen()->grabWindow(window.winId(), 10, 8, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  QImage Drawn() const { return DrawnTrace(*graph, box.size()); }
+};
+
 // Pictures of one flat colour each, so a drawn pixel tells which one was used.
 TImageList* FlatList(int w, int h, int count, QObject* parent) {
   auto* list = new TImageList(w, h, parent);
@@ -204,28 +222,13 @@ TEST_F(DisplayControls, BlockErrorTraceHeightsAndFade) {
 // shows the whole trace as drawn from scratch after every sample: through
 // the wrap of the ring, a reset and the samples after it.
 TEST_F(DisplayControls, BlockErrorScreenFollowsEverySample) {
-  QWidget window;
-  window.resize(220, 80);
-  QWidget box(&window);
-  box.setGeometry(10, 8, 200, 64);
-  TBlockError graph(&box);
-  window.show();
-  QCoreApplication::processEvents();
-  QScreen* screen = window.screen();
+  TShownBlockError shown;
+  TBlockError& graph = *shown.graph;
   const auto onScreen = [&] {
     QCoreApplication::processEvents();
-    return screen->grabWindow(window.winId(), 10, 8, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
+    return shown.OnScreen();
   };
-  const auto drawn = [&] {
-    QImage image(box.size(), QImage::Format_RGB32);
-    image.fill(ColorFromTColor(kBlockErrorBackground));
-    QPainter pen(&image);
-    for (const TTraceSegment& s : BlockErrorTrace(graph.Samples(), graph.Pos(), TBlockError::kStep, graph.YScale())) {
-      pen.setPen(QPen(ColorFromTColor(s.Color), 0));
-      pen.drawLine(s.X1, s.Y1, s.X2, s.Y2);
-    }
-    return image;
-  };
+  const auto drawn = [&] { return shown.Drawn(); };
   std::mt19937 random(11);
   for (int n = 0; n < 230; ++n) {
     if (n == 170) {
@@ -245,19 +248,12 @@ TEST_F(DisplayControls, BlockErrorScreenFollowsEverySample) {
 // the event loop; samples written faster than a frame are painted together
 // with the next turn, and then show the whole trace too.
 TEST_F(DisplayControls, BlockErrorSampleShownAtOnceFasterOnesTogether) {
-  QWidget window;
-  window.resize(220, 80);
-  QWidget box(&window);
-  box.setGeometry(10, 8, 200, 64);
-  TBlockError graph(&box);
-  window.show();
-  QCoreApplication::processEvents();
+  TShownBlockError shown;
+  TBlockError& graph = *shown.graph;
   int paints = 0;
-  TEventCounter counter(&box, QEvent::Paint, paints);
-  const auto onScreen = [&] {
-    return window.screen()->grabWindow(window.winId(), 10, 8, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
-  };
-  const auto drawn = [&] { return DrawnTrace(graph, box.size()); };
+  TEventCounter counter(&shown.box, QEvent::Paint, paints);
+  const auto onScreen = [&] { return shown.OnScreen(); };
+  const auto drawn = [&] { return shown.Drawn(); };
   for (int n = 0; n < 5; ++n) {
     QTest::qWait(20);
     paints = 0;
