@@ -2,9 +2,8 @@
 // 2-D and 3-D drawing operations.
 #include <algorithm>
 #include <cmath>
-#include <numbers>
-
 #include <cstring>
+#include <numbers>
 
 #include "chart/ChartCanvas.h"
 #include "chart/ChartLayerRecorder.h"

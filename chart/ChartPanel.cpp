@@ -109,13 +109,11 @@ void TCustomChartPanel::CopyBufferToWindow() {
   if (!windowIsBuffer_) return;
   windowIsBuffer_ = false;
   const QImage& buffer = canvas_->Buffer();
-  if (buffer.size() == window_->size() && buffer.format() == window_->format()) {
-    std::memcpy(window_->bits(), buffer.constBits(), size_t(buffer.sizeInBytes()));
-  } else {
-    QPainter p(window_.get());
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, buffer);
-  }
+  if (buffer.format() != window_->format()) return;
+  // Both are the panel's size; whatever they share is copied.
+  const int rows = std::min(buffer.height(), window_->height());
+  const size_t bytes = size_t(std::min(buffer.bytesPerLine(), window_->bytesPerLine()));
+  for (int y = 0; y < rows; ++y) std::memcpy(window_->scanLine(y), buffer.constScanLine(y), bytes);
 }
 
 const QImage& TCustomChartPanel::WindowImage() const {
