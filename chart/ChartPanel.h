@@ -221,6 +221,8 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   // What the window shows now: its pixels, or the buffer they are a copy of
   // (not made until anything else touches them).
   const QImage& ShownImage() const;
+  // A frame for the window is being drawn (not a print, picture or metafile).
+  bool DrawingWindowFrame() const { return framing_; }
   void Assign(const TCustomChartPanel& source);
 
   // --- Virtual operations
