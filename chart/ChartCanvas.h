@@ -18,6 +18,7 @@
 #include "platform/DeviceContext.h"
 
 class TChartCanvas3D;
+class TChartLayerRecorder;
 
 // --- Change notification
 
@@ -647,6 +648,9 @@ class TChartCanvas3D final : public TCanvas3D {
 
   // Called after a change of the canvas that needs the chart drawn again.
   std::function<void()> OnRepaint;
+  // Called before the buffer is drawn on or let go of outside a frame shown
+  // by PresentBuffer (a new frame, OpenBuffer, DiscardBuffer).
+  std::function<void()> OnBufferChanging;
 
   TPoint3D Center;
   TPoint ProjectionCenter;
@@ -733,6 +737,9 @@ class TChartCanvas3D final : public TCanvas3D {
   void FitProjection(const TRect& room, int maxDepth, const TRect& plot);
   void PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) override;
   bool RepaintFromBuffer() override;
+  // Ends a frame drawn into the buffer without showing it anywhere (its owner
+  // shows the buffer itself); false when there is no such frame.
+  bool FinishBufferFrame(IDeviceContext* defaultSurface);
   void Arrow(bool filled, TPoint from, TPoint to, int headWidth, int headHeight, int z) override;
   void ClipToCube(const TRect& r, int z0, int z1) override;
   void Cube(const TRect& r, int z0, int z1, bool darkSides) override;
@@ -769,6 +776,23 @@ class TChartCanvas3D final : public TCanvas3D {
   void Pyramid(bool vertical, const TRect& r, int z0, int z1, bool shadeSides) override;
   void TruncatedPyramid(const TRect& r, int depthStart, int endZ, int topHalfWidth, int topHalfDepth) override;
   void DiscardBuffer();
+
+  // Static layers. A frame drawn into the buffer may declare its first parts
+  // (background, walls, axes: what seldom changes between two frames) as
+  // layers, in drawing order: BeginLayer starts the next one, EndLayers ends
+  // the last one before the rest of the frame. Each layer is recorded rather
+  // than drawn; one recorded exactly as in the frame before (every layer
+  // before it too) is not drawn again but taken from the pixels kept then.
+  // What shows is always what drawing every call would show. Only a frame
+  // whose first layer covers every pixel of the buffer may use them.
+  void EnableLayers();
+  void BeginLayer();
+  void EndLayers();
+  // Forgets the kept layers: the next frame draws them all.
+  void ForgetLayers();
+  // Frames whose layers were all taken from kept pixels, since the canvas was made.
+  int LayerHits() const { return layerHits_; }
+
   // Between frames: drawing goes into the still valid buffer (false when
   // there is none) until PresentBufferRect shows `r` of it on the reference
   // surface.
@@ -795,9 +819,21 @@ class TChartCanvas3D final : public TCanvas3D {
   // A polygon filled with the gradient (clipped to it) and outlined.
   void GradientPolygon(const std::vector<TPoint>& pts, const TCustomChartGradient& gradient);
 
+  struct TLayer;
+  void EndLayer();
+  void RestoreKeptPixels();
+
   IDeviceContext* reference_;
   QImage bitmap_;
   std::unique_ptr<IDeviceContext> bitmapDC_;
+  std::vector<TLayer> layers_;
+  std::unique_ptr<TChartLayerRecorder> recorder_;
+  int layer_ = -1;          // the layer being recorded; -1 outside layers
+  bool layersOn_ = false;   // this frame declares layers
+  bool layersKept_ = true;  // every layer so far matched the one kept
+  int restore_ = -1;        // the kept layer whose pixels the buffer must get before it is drawn on
+  bool layersDrawn_ = false;  // a layer of this frame was drawn, not taken from kept pixels
+  int layerHits_ = 0;
   bool bufferStale_ = true, monochrome_ = false, offscreen_ = true, savedView3DActive_ = false;
   double elevationSin_ = 0, rotationSin_ = 0, tiltSin_ = 0, elevationCos_ = 1, rotationCos_ = 1, tiltCos_ = 1;
   TPoint quad_[4];
@@ -825,4 +861,7 @@ class TChartBlend {
   int percent_;
   QImage background_;
   unsigned textAlign_ = 0;
+  // Started while a static layer is recorded: the recorder keeps the background.
+  TChartLayerRecorder* recorder_ = nullptr;
+  int blend_ = -1;
 };

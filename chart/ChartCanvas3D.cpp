@@ -2,9 +2,11 @@
 // 2-D and 3-D drawing operations.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "chart/ChartCanvas.h"
+#include "chart/ChartLayerRecorder.h"
 #include "platform/PainterDC.h"
 #include "platform/RecordingDC.h"
 
@@ -153,7 +155,17 @@ void TCanvas3D::LeaveFlatMode() {
 
 TChartCanvas3D::TChartCanvas3D(IDeviceContext* reference) : TCanvas3D(reference), reference_(reference) {}
 
-TChartCanvas3D::~TChartCanvas3D() = default;
+struct TChartCanvas3D::TLayer {
+  std::vector<TChartLayerRecorder::TCommand> Commands;
+  bool Recorded = false;  // Commands are the layer's last recording
+  QImage Pixels;          // the buffer after the layer; null: not kept
+  int Changes = 0;        // frames in a row whose recording differed from the one before
+};
+
+TChartCanvas3D::~TChartCanvas3D() {
+  // The recorder draws into the buffer's device context, which goes first.
+  recorder_.reset();
+}
 
 void TChartCanvas3D::SetMonochrome(bool value) {
   if (value == monochrome_) return;
@@ -202,7 +214,9 @@ TRect TChartCanvas3D::OpenFrame(IDeviceContext* surface, TView3DOptions* options
     ZoomText = options->ZoomText();
     UpdateRotationTrig();
   }
+  if (layersOn_) ForgetLayers();  // the last frame ended inside its layers
   if (offscreen_) {
+    if (OnBufferChanging) OnBufferChanging();
     const int w = std::max(0, r.Width()), h = std::max(0, r.Height());
     bitmapDC_.reset();
     if (w == 0 || h == 0) {  // nothing to show: the frame is drawn into a sink
@@ -288,6 +302,7 @@ void TChartCanvas3D::FitProjection(const TRect& room, int maxDepth, const TRect&
 }
 
 void TChartCanvas3D::PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) {
+  EndLayers();
   if (offscreen_ && bitmapDC_) {
     CopyBufferTo(r.Left, r.Top, *destination);
     bufferStale_ = false;
@@ -302,8 +317,18 @@ bool TChartCanvas3D::RepaintFromBuffer() {
   return true;
 }
 
+bool TChartCanvas3D::FinishBufferFrame(IDeviceContext* defaultSurface) {
+  if (!offscreen_ || !bitmapDC_ || bitmap_.isNull()) return false;
+  EndLayers();
+  bufferStale_ = false;
+  bitmapDC_.reset();
+  SetSurface(defaultSurface ? defaultSurface : reference_);
+  return true;
+}
+
 bool TChartCanvas3D::OpenBuffer() {
   if (!offscreen_ || bufferStale_ || bitmap_.isNull() || bitmapDC_) return false;
+  if (OnBufferChanging) OnBufferChanging();
   bitmapDC_ = std::make_unique<TPainterDC>(&bitmap_);
   SetSurface(bitmapDC_.get());
   return true;
@@ -319,7 +344,91 @@ void TChartCanvas3D::PresentBufferRect(const TRect& r) {
   SetSurface(reference_);
 }
 
+// --- Static layers
+
+void TChartCanvas3D::EnableLayers() {
+  auto* painter = dynamic_cast<TPainterDC*>(bitmapDC_.get());
+  if (!offscreen_ || !painter || surface_ != painter || Metafiling) return;
+  layersOn_ = true, layersKept_ = true, layersDrawn_ = false;
+  layer_ = -1, restore_ = -1;
+}
+
+void TChartCanvas3D::BeginLayer() {
+  if (!layersOn_) return;
+  if (layer_ >= 0) EndLayer();
+  ++layer_;
+  if (size_t(layer_) >= layers_.size()) layers_.resize(size_t(layer_) + 1);
+  recorder_ = std::make_unique<TChartLayerRecorder>(static_cast<TPainterDC&>(*bitmapDC_), [this] {
+    // Drawn from here on: the buffer gets the pixels the layer starts from.
+    RestoreKeptPixels();
+    layersKept_ = false, layersDrawn_ = true;
+  });
+  SetSurface(recorder_.get());
+}
+
+void TChartCanvas3D::EndLayer() {
+  TLayer& layer = layers_[size_t(layer_)];
+  SetSurface(bitmapDC_.get());
+  if (recorder_->Spilled()) {
+    layer = {};
+  } else if (recorder_->Commands().empty()) {
+    // Draws nothing: the pixels are those of the layers before.
+    layer.Commands.clear(), layer.Pixels = QImage();
+    layer.Recorded = true, layer.Changes = 0;
+  } else {
+    const bool same = layer.Recorded && layer.Commands == recorder_->Commands();
+    if (layersKept_ && same && layer.Pixels.size() == bitmap_.size()) {
+      restore_ = layer_;
+      layer.Changes = 0;
+    } else {
+      RestoreKeptPixels();
+      recorder_->Replay();
+      layersKept_ = layersKept_ && same;
+      layersDrawn_ = true;
+      layer.Changes = same ? 0 : layer.Changes + 1;
+      layer.Commands = recorder_->TakeCommands();
+      layer.Recorded = true;
+      // A layer that changes with every frame is not worth the copy.
+      if (layer.Changes <= 1) {
+        bitmapDC_->Flush();
+        if (layer.Pixels.size() == bitmap_.size() && layer.Pixels.format() == bitmap_.format())
+          std::memcpy(layer.Pixels.bits(), bitmap_.constBits(), size_t(bitmap_.sizeInBytes()));
+        else
+          layer.Pixels = bitmap_.copy();
+      } else {
+        layer.Pixels = QImage();
+      }
+    }
+  }
+  recorder_.reset();
+}
+
+void TChartCanvas3D::EndLayers() {
+  if (!layersOn_) return;
+  if (layer_ >= 0) EndLayer();
+  RestoreKeptPixels();
+  if (layer_ >= 0 && !layersDrawn_) ++layerHits_;
+  layersOn_ = false, layer_ = -1;
+}
+
+void TChartCanvas3D::RestoreKeptPixels() {
+  if (restore_ < 0) return;
+  const QImage& kept = layers_[size_t(restore_)].Pixels;
+  restore_ = -1;
+  bitmapDC_->Flush();
+  std::memcpy(bitmap_.bits(), kept.constBits(), size_t(std::min(kept.sizeInBytes(), bitmap_.sizeInBytes())));
+}
+
+void TChartCanvas3D::ForgetLayers() {
+  if (recorder_ && surface_ == recorder_.get()) SetSurface(bitmapDC_ ? bitmapDC_.get() : reference_);
+  recorder_.reset();
+  layers_.clear();
+  layersOn_ = false, layer_ = -1, restore_ = -1;
+}
+
 void TChartCanvas3D::DiscardBuffer() {
+  if (OnBufferChanging) OnBufferChanging();
+  ForgetLayers();
   if (surface_ == bitmapDC_.get()) SetSurface(reference_);
   bitmapDC_.reset();
   bitmap_ = QImage();

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "chart/ChartCanvas.h"
+#include "chart/ChartLayerRecorder.h"
 
 namespace {
 
@@ -89,12 +90,21 @@ TChartBlend::TChartBlend(TChartCanvas3D& canvas, const TRect& r, int transparenc
   if (rect_.IsEmpty()) return;
   IDeviceContext& dc = canvas.DC();
   textAlign_ = dc.TextAlign();
+  if ((recorder_ = dynamic_cast<TChartLayerRecorder*>(&dc))) {
+    blend_ = recorder_->BlendStart(rect_);
+    return;
+  }
   dc.Flush();
   if (const QImage* image = dc.Image())
     background_ = image->copy(rect_.Left, rect_.Top, rect_.Width(), rect_.Height());
 }
 
 void TChartBlend::DoBlend(int percent) {
+  if (recorder_) {
+    // A blend ends in the layer it started in.
+    if (&canvas_.DC() == recorder_) recorder_->BlendFinish(blend_, percent);
+    return;
+  }
   if (rect_.IsEmpty() || background_.isNull()) return;
   IDeviceContext& dc = canvas_.DC();
   dc.Flush();

@@ -527,7 +527,11 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   AutoRepaint = false;
   TView3DOptions& o = View3DOptions();
   ReverseSeriesOrder = View3D() && (o.Orthogonal() ? o.OrthoAngle() > 90 : o.Rotation() < 180);
-  // 2. Background.
+  // 2. Background. Up to the series the frame is drawn in static layers
+  // (see the canvas): background, titles and walls; the axes; what comes
+  // before the series.
+  TChartCanvas3D& canvas = Canvas();
+  canvas.BeginLayer();
   PaintPanelFace(r);
   BroadcastToTools(cteBeforeDraw);
   // 3.
@@ -550,10 +554,13 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   // 7-9. Axes behind or in front of the series.
   if (axisBehind_) {
     BroadcastToTools(cteBeforeDrawAxes);
+    canvas.BeginLayer();
     DrawAxes();
   }
+  canvas.BeginLayer();
   BroadcastToTools(cteBeforeDrawSeries);
   if (OnBeforeDrawSeries) OnBeforeDrawSeries(*this);
+  canvas.EndLayers();
   DrawAllSeries();
   BroadcastToTools(cteAfterDrawSeries);
   if (!axisBehind_) {

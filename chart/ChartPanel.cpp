@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "chart/ChartProcs.h"
 #include "platform/AtomicFile.h"
@@ -83,6 +84,9 @@ TCustomChartPanel::TCustomChartPanel()
   MakeWindowSurface();
   canvas_ = std::make_unique<TChartCanvas3D>(control_.get());
   canvas_->OnRepaint = [this] { Invalidate(); };
+  canvas_->OnBufferChanging = [this] {
+    if (!framing_) CopyBufferToWindow();
+  };
   canvas_->AdjustPen = [this](TDCPen& pen) { AdjustPrintPenWidth(pen); };
   border_.SetEndStyle(esFlat);
 }
@@ -94,9 +98,32 @@ void TCustomChartPanel::MakeWindowSurface() {
   auto image = std::make_unique<QImage>(std::max(1, width_), std::max(1, height_), QImage::Format_RGB32);
   image->fill(Qt::white);
   auto dc = std::make_unique<TPainterDC>(image.get());
+  dc->BeforePixels = [this] { CopyBufferToWindow(); };
   if (canvas_) canvas_->SetReference(dc.get());
   control_ = std::move(dc);
   window_ = std::move(image);
+  windowIsBuffer_ = false;
+}
+
+void TCustomChartPanel::CopyBufferToWindow() {
+  if (!windowIsBuffer_) return;
+  windowIsBuffer_ = false;
+  const QImage& buffer = canvas_->Buffer();
+  if (buffer.format() != window_->format()) return;
+  // Both are the panel's size; whatever they share is copied.
+  const int rows = std::min(buffer.height(), window_->height());
+  const size_t bytes = size_t(std::min(buffer.bytesPerLine(), window_->bytesPerLine()));
+  for (int y = 0; y < rows; ++y) std::memcpy(window_->scanLine(y), buffer.constScanLine(y), bytes);
+}
+
+const QImage& TCustomChartPanel::WindowImage() const {
+  const_cast<TCustomChartPanel*>(this)->CopyBufferToWindow();
+  return *window_;
+}
+
+const QImage& TCustomChartPanel::ShownImage() const {
+  if (windowIsBuffer_ && canvas_->Buffer().size() == window_->size()) return canvas_->Buffer();
+  return WindowImage();
 }
 
 void TCustomChartPanel::Resized() {
@@ -158,7 +185,10 @@ TRect TCustomChartPanel::PanelRectangle() const { return {0, 0, width_, height_}
 
 void TCustomChartPanel::Paint() {
   if (Printing) return;
-  if (canvas_->RepaintFromBuffer()) return;
+  if (!canvas_->BufferStale() && !canvas_->Buffer().isNull()) {
+    windowIsBuffer_ = true;  // the window shows the buffer again
+    return;
+  }
   DrawFrame(*control_, PanelRectangle());
 }
 
@@ -171,10 +201,24 @@ void TCustomChartPanel::Draw(IDeviceContext& surface, const TRect& r) {
 }
 
 void TCustomChartPanel::DrawFrame(IDeviceContext& surface, const TRect& r) {
+  // The window's own frame stays in the buffer, which the window then shows.
+  const bool own = &surface == control_.get() && OffscreenBuffering();
+  framing_ = own;
+  struct TEnd {
+    bool& flag;
+    ~TEnd() { flag = false; }
+  } end{framing_};
   FrameBounds = canvas_->OpenFrame(&surface, &view3DOptions_, Color(), view3D_, r);
+  // The window's own frames may keep their static layers; prints, pictures
+  // and metafiles are drawn whole.
+  if (&surface == control_.get() && !Printing && FaceCoversFrame()) canvas_->EnableLayers();
   ComputePlotRect();
   RecomputePlotSize();
   PaintContent(FrameBounds);
+  if (own && canvas_->FinishBufferFrame(control_.get())) {
+    windowIsBuffer_ = true;
+    return;
+  }
   canvas_->PresentBuffer(&surface, control_.get(), FrameBounds);
 }
 
@@ -461,6 +505,13 @@ void TCustomChartPanelExtended::FillPanelBack(const TRect& r) {
     canvas_->DC().SetBrush({TDCBrushStyle::Solid, ColorToRGB(Color()), {}});
     canvas_->FillRect(r);
   }
+}
+
+bool TCustomChartPanelExtended::FaceCoversFrame() const {
+  if (gradient_ && gradient_->Visible()) return true;
+  if (Color() == clNone) return false;
+  const bool shadow = Shadow().HorizSize() > 0 || Shadow().VertSize() > 0;
+  return !shadow || (HasWindowParent ? ParentColor : Color()) != clNone;
 }
 
 void TCustomChartPanelExtended::PaintPanelFace(TRect r) {

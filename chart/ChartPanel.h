@@ -209,6 +209,7 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   int PrintDetail() const { return printDetail_; }
   void SetPrintDetail(int v);
   TChartShadow& Shadow() { return shadow_; }
+  const TChartShadow& Shadow() const { return shadow_; }
   void SetShadow(const TChartShadow& s) { shadow_.Assign(s); }
   bool View3D() const { return view3D_; }
   void SetView3D(bool v);
@@ -216,7 +217,12 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   TChartCanvas3D& Canvas() { return *canvas_; }
   // The control's own window pixels (the default surface).
   IDeviceContext& ControlCanvas() { return *control_; }
-  const QImage& WindowImage() const { return *window_; }
+  const QImage& WindowImage() const;
+  // What the window shows now: its pixels, or the buffer they are a copy of
+  // (not made until anything else touches them).
+  const QImage& ShownImage() const;
+  // A frame for the window is being drawn (not a print, picture or metafile).
+  bool DrawingWindowFrame() const { return framing_; }
   void Assign(const TCustomChartPanel& source);
 
   // --- Virtual operations
@@ -229,6 +235,8 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   // One frame into any surface, OffscreenBuffering off for a foreign one.
   virtual void Draw(IDeviceContext& surface, const TRect& r);
   virtual TRect PanelRectangle() const;
+  // The face drawn first sets every pixel of the frame (see the canvas' layers).
+  virtual bool FaceCoversFrame() const { return false; }
 
   void PaintIntoMetafile(IDeviceContext& surface, const TRect& r);
   // A recorded picture of at least 1 × 1 of the chart drawn into `r`.
@@ -288,6 +296,8 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
 
  private:
   void MakeWindowSurface();
+  // The window's pixels become those of the buffer they show.
+  void CopyBufferToWindow();
   TChartHiddenPen border_;
   int borderRound_ = 0;
   int margins_[4] = {3, 4, 3, 4};
@@ -299,6 +309,11 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   TView3DOptions view3DOptions_;
   std::unique_ptr<QImage> window_;
   std::unique_ptr<IDeviceContext> control_;
+  // The window shows the canvas' buffer as it is: a frame is not copied into
+  // the window until anything draws on the window, reads it or changes the
+  // buffer between frames.
+  bool windowIsBuffer_ = false;
+  bool framing_ = false;  // a frame is drawn into the buffer for the window
   bool destroying_ = false;
 };
 
@@ -340,6 +355,7 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
 
   virtual void FillPanelBack(const TRect& r);
   virtual void PaintPanelFace(TRect r);
+  bool FaceCoversFrame() const override;
   void PaintBackImage(const TRect& r, int z);
   // The zoom rectangle in not-xor: drawing it again erases it.
   void DrawZoomRectangle();

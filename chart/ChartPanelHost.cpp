@@ -60,7 +60,7 @@ TChartPanelHost::~TChartPanelHost() {
 void TChartPanelHost::paintEvent(QPaintEvent*) {
   // A still valid window (a zoom rectangle drawn on it included) is shown as it is.
   if (panel_.Canvas().BufferStale()) panel_.Paint();
-  QPainter(this).drawImage(0, 0, panel_.WindowImage());
+  QPainter(this).drawImage(0, 0, panel_.ShownImage());
 }
 
 void TChartPanelHost::resizeEvent(QResizeEvent*) {

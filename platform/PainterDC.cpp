@@ -96,6 +96,37 @@ TPainterDC::TPainterDC(QPaintDevice* device) {
 
 TPainterDC::~TPainterDC() { painter_.end(); }
 
+bool TPainterDC::TDrawState::operator==(const TDrawState& o) const {
+  // A pattern is compared by its pixels: an equal picture made anew draws the same.
+  const bool brushes = Brush.Style == o.Brush.Style && Brush.Color == o.Brush.Color &&
+                       (Brush.Pattern.cacheKey() == o.Brush.Pattern.cacheKey() || Brush.Pattern == o.Brush.Pattern);
+  return brushes && Pen == o.Pen && Font == o.Font && TextColor == o.TextColor && BkColor == o.BkColor &&
+         BkMode == o.BkMode && Align == o.Align && CharExtra == o.CharExtra && Rop == o.Rop && Mapping == o.Mapping &&
+         Pos == o.Pos && Clip == o.Clip;
+}
+
+TPainterDC::TDrawState TPainterDC::DrawState() const {
+  return {pen_, brush_, fontDesc_, textColor_, bkColor_, bkMode_, align_, charExtra_, rop_, mapping_, pos_, clip_};
+}
+
+void TPainterDC::SetDrawState(const TDrawState& s) {
+  SetMapping(s.Mapping);
+  SetPen(s.Pen);
+  SetBrush(s.Brush);
+  SetFont(s.Font);
+  SetTextColor(s.TextColor);
+  SetBkColor(s.BkColor);
+  SetBkMode(s.BkMode);
+  SetTextAlign(s.Align);
+  SetTextCharacterExtra(s.CharExtra);
+  if (s.Rop != rop_) SetRop2(s.Rop);
+  pos_ = s.Pos;
+  if (s.Clip != clip_) {
+    clip_ = s.Clip;
+    ApplyClip();
+  }
+}
+
 // --- Attributes
 
 void TPainterDC::SetPen(const TDCPen& pen) {
@@ -425,6 +456,7 @@ void TPainterDC::MoveTo(int x, int y) {
 }
 
 void TPainterDC::LineTo(int x, int y) {
+  Touch();
   if (inPath_) {
     path_.lineTo(x, y);
   } else {
@@ -450,6 +482,7 @@ void TPainterDC::LineTo(int x, int y) {
 }
 
 void TPainterDC::Polyline(const TPoint* pts, int count) {
+  Touch();
   if (count < 2) return;
   if (inPath_) {
     path_.moveTo(pts[0].X, pts[0].Y);
@@ -468,6 +501,7 @@ void TPainterDC::Polyline(const TPoint* pts, int count) {
 }
 
 void TPainterDC::Polygon(const TPoint* pts, int count) {
+  Touch();
   if (count < 2) return;
   scratch_.resize(count);
   for (int i = 0; i < count; ++i) scratch_[i] = QPoint(pts[i].X, pts[i].Y);
@@ -501,6 +535,7 @@ QRectF TPainterDC::ShapeRect(const TRect& r) const {
 }
 
 void TPainterDC::Rectangle(const TRect& r) {
+  Touch();
   if (inPath_) {
     path_.addRect(ShapeRect(r));
     return;
@@ -510,6 +545,7 @@ void TPainterDC::Rectangle(const TRect& r) {
 }
 
 void TPainterDC::RoundRect(const TRect& r, int cornerW, int cornerH) {
+  Touch();
   if (inPath_) {
     path_.addRoundedRect(ShapeRect(r), cornerW / 2.0, cornerH / 2.0);
     return;
@@ -519,6 +555,7 @@ void TPainterDC::RoundRect(const TRect& r, int cornerW, int cornerH) {
 }
 
 void TPainterDC::Ellipse(const TRect& r) {
+  Touch();
   if (inPath_) {
     path_.addEllipse(ShapeRect(r));
     return;
@@ -528,6 +565,7 @@ void TPainterDC::Ellipse(const TRect& r) {
 }
 
 void TPainterDC::Arc(const TRect& r, TPoint start, TPoint end) {
+  Touch();
   const TArcAngles a = ArcAngles(r, start, end, false);
   if (inPath_) {
     path_.arcMoveTo(ShapeRect(r), a.Start);
@@ -539,6 +577,7 @@ void TPainterDC::Arc(const TRect& r, TPoint start, TPoint end) {
 }
 
 void TPainterDC::ArcTo(const TRect& r, TPoint start, TPoint end, bool clockwise) {
+  Touch();
   const TArcAngles a = ArcAngles(r, start, end, clockwise);
   QPainterPath local;
   QPainterPath& p = inPath_ ? path_ : local;
@@ -552,12 +591,14 @@ void TPainterDC::ArcTo(const TRect& r, TPoint start, TPoint end, bool clockwise)
 }
 
 void TPainterDC::Pie(const TRect& r, TPoint start, TPoint end) {
+  Touch();
   const TArcAngles a = ArcAngles(r, start, end, false);
   UseShapePen();
   painter_.drawPie(ShapeRect(r), int(std::lround(a.Start * 16)), int(std::lround(a.Span * 16)));
 }
 
 void TPainterDC::FillRect(const TRect& r) {
+  Touch();
   if (r.IsEmpty()) return;
   ApplyComposition(QPainter::CompositionMode_SourceOver);
   const QRect q(r.Left, r.Top, r.Width(), r.Height());
@@ -570,6 +611,7 @@ void TPainterDC::FillRect(const TRect& r) {
 }
 
 void TPainterDC::PatBlt(const TRect& r, TDCRop3 rop) {
+  Touch();
   const TRect n = Normalized(r);
   if (n.IsEmpty()) return;
   const QRect q(n.Left, n.Top, n.Width(), n.Height());
@@ -592,6 +634,7 @@ void TPainterDC::PatBlt(const TRect& r, TDCRop3 rop) {
 }
 
 void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx, int sy, TDCRop3 rop) {
+  Touch();
   src.Flush();
   const QImage* img = src.Image();
   if (!img || w <= 0 || h <= 0) return;
@@ -609,17 +652,20 @@ void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx,
 }
 
 void TPainterDC::StretchDraw(const TRect& r, const QImage& image) {
+  Touch();
   if (image.isNull() || r.IsEmpty()) return;
   ApplyComposition(QPainter::CompositionMode_SourceOver);
   painter_.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), image);
 }
 
 void TPainterDC::SetPixel(int x, int y, TColor color) {
+  Touch();
   ApplyComposition(QPainter::CompositionMode_Source);
   painter_.fillRect(QRect(x, y, 1, 1), QtColor(color));
 }
 
 TColor TPainterDC::GetPixel(int x, int y) {
+  Touch();
   if (!image_) return CLR_INVALID;
   const QPoint d = identity_ ? QPoint(x, y) : xf_.map(QPoint(x, y));
   if (!image_->rect().contains(d) || (clip_ && !clip_->contains(d))) return CLR_INVALID;
@@ -636,6 +682,7 @@ TSize TPainterDC::TextExtent(std::string_view text) {
 TDCTextMetrics TPainterDC::TextMetrics() { return font_->Text; }
 
 void TPainterDC::TextOut(int x, int y, std::string_view text) {
+  Touch();
   const TDCTextMetrics& tm = font_->Text;
   if (align_ & TA_UPDATECP) x = pos_.X, y = pos_.Y;
   const unsigned h = align_ & TA_CENTER;
@@ -678,6 +725,7 @@ void TPainterDC::BeginPath() {
 }
 
 void TPainterDC::StrokePath() {
+  Touch();
   inPath_ = false;
   UseShapePen();
   painter_.strokePath(path_, qpen_);
@@ -685,6 +733,7 @@ void TPainterDC::StrokePath() {
 }
 
 void TPainterDC::FillPath() {
+  Touch();
   inPath_ = false;
   UseShapePen();
   painter_.fillPath(path_, qbrush_);
@@ -692,6 +741,7 @@ void TPainterDC::FillPath() {
 }
 
 void TPainterDC::StrokeAndFillPath() {
+  Touch();
   inPath_ = false;
   UseShapePen();
   painter_.drawPath(path_);

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRegion>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,9 +25,37 @@ class TPainterDC final : public IDeviceContext {
 
   TSize Size() const override { return size_; }
   bool IsRaster() const override { return image_ != nullptr; }
-  QImage* Image() override { return image_; }
+  QImage* Image() override {
+    Touch();
+    return image_;
+  }
   void Flush() override {}  // QPainter writes raster pixels immediately
   QPainter& Painter() { return painter_; }
+  // Called before the pixels are drawn on or read, at every call that does
+  // so: the owner of a surface whose pixels are kept elsewhere for a while
+  // brings them back first.
+  std::function<void()> BeforePixels;
+
+  // Everything a drawing call's pixels depend on besides its own arguments:
+  // the attributes, the current position and the clip in force (not the
+  // saved clips). A call made under an equal state draws the same pixels.
+  struct TDrawState {
+    TDCPen Pen;
+    TDCBrush Brush;
+    TDCFont Font;
+    TColor TextColor = clBlack, BkColor = clWhite;
+    TDCBkMode BkMode = TDCBkMode::Opaque;
+    unsigned Align = 0;
+    int CharExtra = 0;
+    TDCRop2 Rop = TDCRop2::CopyPen;
+    TDCMapping Mapping;
+    TPoint Pos;
+    std::optional<QRegion> Clip;
+    bool operator==(const TDrawState& o) const;
+  };
+  TDrawState DrawState() const;
+  // Puts the attributes, position and clip in force back; the saved clips stay.
+  void SetDrawState(const TDrawState& state);
 
   void SetPen(const TDCPen& pen) override;
   const TDCPen& Pen() const override { return pen_; }
@@ -89,6 +118,9 @@ class TPainterDC final : public IDeviceContext {
   void WidenPath() override;
 
  private:
+  void Touch() {
+    if (BeforePixels) BeforePixels();
+  }
   void RemakePen();
   static constexpr int kMaxSteepRows = 127;
   enum class Active : uint8_t { None, Shape, Text };

@@ -115,9 +115,10 @@ TBandAnalyzerForm::TBandAnalyzerForm(IBandScanReceiver& Receiver, IClock& Clock,
     ChartToolVChange();
   };
   timeUpdate_ = new QTimer(this);
-  timeUpdate_->setInterval(1000);
+  timeUpdate_->setSingleShot(true);
+  timeUpdate_->setTimerType(Qt::PreciseTimer);
   connect(timeUpdate_, &QTimer::timeout, this, [this] { TimeUpdateTimer(); });
-  timeUpdate_->start();
+  ScheduleClockTick();
   heldFrame_ = new QTimer(this);
   heldFrame_->setSingleShot(true);
   connect(heldFrame_, &QTimer::timeout, this, [this] { Repaint(); });
@@ -329,6 +330,7 @@ void TBandAnalyzerForm::SpectrumAfterDraw() {
   c.SetBrushColor(chart.GetBackColor());
   c.TextOut(f.Right - 5 - c.TextWidth(now), f.Top + 2, now);
   lastDrawMs_ = clock_.SteadyMs();
+  if (chart.DrawingWindowFrame()) shownClock_ = now;
 }
 
 // ---- Marker and zoom -----------------------------------------------------------------------
@@ -532,9 +534,16 @@ void TBandAnalyzerForm::ChartToolVChange() {
   Repaint();
 }
 
-// The overlay's clock moves on even when nothing else is drawn.
+// The overlay's clock moves on even when nothing else is drawn: a frame
+// follows each new second, and only then.
 void TBandAnalyzerForm::TimeUpdateTimer() {
-  if (clock_.SteadyMs() - lastDrawMs_ > 1000) Repaint();
+  if (ClockText(clock_.Now()) != shownClock_) Repaint();
+  ScheduleClockTick();
+}
+
+void TBandAnalyzerForm::ScheduleClockTick() {
+  const int ms = dt::Decode(clock_.Now()).MilliSecond;
+  timeUpdate_->start(1000 - std::clamp(ms, 0, 999) + 1);
 }
 
 // ---- Layout --------------------------------------------------------------------------------

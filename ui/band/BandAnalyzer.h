@@ -79,6 +79,8 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   int Zoom() const { return zoom_; }
   // The overlay's text line (Latin-1, as drawn).
   std::string OverlayText() const;
+  // The date and time the chart's last frame shows (seconds included).
+  const std::string& ShownClock() const { return shownClock_; }
 
   // Closing stops the scan or the analysis, gives the tuner back and hides
   // Band Info.
@@ -134,6 +136,8 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   void ChartToolHChange();
   void ChartToolVChange();
   void TimeUpdateTimer();
+  // The clock's next tick: just after the next second begins.
+  void ScheduleClockTick();
   void Repaint();
   // A whole frame now, or held back until kScanFrameMs after the last one.
   void ScheduleFrame();
@@ -154,5 +158,6 @@ class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBand
   IClock& clock_;
   int zoom_ = kMinZoom;
   int64_t lastDrawMs_ = 0;
+  std::string shownClock_;
   bool busy_ = false;
 };

@@ -108,6 +108,9 @@ void TMPXController::ComData(const uint8_t* Packet, int High) {
 
 void TMPXController::UpdateMeasurement(TDateTime Time, double Reading) {
   const TDateTime now = clock_.Now();
+  const bool refresh = ChartsShouldRefresh();
+  // Data due from an earlier refresh is made before this reading changes it.
+  if (!refresh || dt::MillisecondsBetween(startTime_, now) < kBufferingMs) PrepareDueCharts();
   if (dt::MillisecondsBetween(startTime_, now) < kBufferingMs) {
     bufferAxisMin_ = now;
     bufferAxisMax_ = dt::AddMilliseconds(now, collector_.WindowMs);
@@ -128,8 +131,7 @@ void TMPXController::UpdateMeasurement(TDateTime Time, double Reading) {
     measureTimeShown_ = shown;
     measureTimeText_ = Format("[ Measure Time: %s ]", ElapsedText(elapsed).c_str());
   }
-  const bool refresh = ChartsShouldRefresh();
-  if (refresh) PrepareCharts();
+  if (refresh) chartsDue_ = true;
   if (Observer) Observer->SampleTaken(refresh);
 }
 
@@ -157,8 +159,13 @@ bool TMPXController::ChartsShouldRefresh() const {
 }
 
 void TMPXController::PrepareCharts() {
+  chartsDue_ = false;
   collector_.PrepareWindow(collector_.WindowMs);
   devPoints_ = collector_.DeviationChartPoints();
+}
+
+void TMPXController::PrepareDueCharts() const {
+  if (chartsDue_) const_cast<TMPXController*>(this)->PrepareCharts();
 }
 
 bool TMPXController::InBuffering() const {
@@ -177,8 +184,10 @@ void TMPXController::SetDeviationUnits(int Units) {
 
 void TMPXController::ResetMeasurement() {
   startTime_ = measureStart_ = clock_.Now();
+  PrepareDueCharts();
   collector_.Clear();
   devPoints_.clear();
+  chartsDue_ = false;
   if (Observer) Observer->MeasurementReset();
 }
 

@@ -145,8 +145,14 @@ class TMPXController {
 
   // Chart data as of the last refresh.
   double Average() const { return collector_.GetAverage(); }
-  const TFMWindow& TimeWindow() const { return collector_.Window(); }
-  const std::vector<TDeviationChartPoint>& DeviationPoints() const { return devPoints_; }
+  const TFMWindow& TimeWindow() const {
+    PrepareDueCharts();
+    return collector_.Window();
+  }
+  const std::vector<TDeviationChartPoint>& DeviationPoints() const {
+    PrepareDueCharts();
+    return devPoints_;
+  }
 
   // The print preview's subtitle: InfoText() and the date and time now.
   std::string PrintSubtitle() const;
@@ -164,6 +170,10 @@ class TMPXController {
 
  private:
   void PublishRemote(double KHz);
+  // Readings come about 56 times a second, the charts follow at most 10 times:
+  // a refresh only marks the chart data due, and it is made when read (or
+  // before anything changes what it was to be made from).
+  void PrepareDueCharts() const;
   bool IsRemoteOpen() const { return RemoteOpen && RemoteOpen(); }
 
   IMPXReceiver& rx_;
@@ -193,4 +203,5 @@ class TMPXController {
   int measureTimeShown_ = -1;  // the seconds measureTimeText_ shows
   std::string measureTimeText_;
   std::vector<TDeviationChartPoint> devPoints_;
+  mutable bool chartsDue_ = false;
 };

@@ -152,6 +152,25 @@ TEST_F(MPXController, ChartsHeldWhilePrintingOrRemote) {
   EXPECT_TRUE(seen.Refreshed == 1 && c.TimeWindow().Count == 23);
 }
 
+// The chart data is that of the last sample that refreshed the charts,
+// however many samples come after it without a refresh and whenever it is read.
+TEST_F(MPXController, ChartDataIsThatOfTheLastRefreshingSample) {
+  Measure(503, 3);
+  EXPECT_EQ(seen.Refreshed, 3);
+  c.SetPrinting(true);
+  for (int i = 0; i < 5; ++i) Next(666);
+  EXPECT_EQ(c.Collector().Parts().size(), 8u);
+  EXPECT_EQ(c.TimeWindow().Count, 3);
+  EXPECT_EQ(c.DeviationPoints().size(), 4u);  // 0, the reading, 75, 80
+  c.SetPrinting(false);
+  Next(666);
+  EXPECT_EQ(c.TimeWindow().Count, 9);
+  // Due, not yet read, then the measurement restarts: nothing of it is left.
+  Next(666);
+  c.ResetMeasurement();
+  EXPECT_TRUE(c.TimeWindow().Count == 0 && c.DeviationPoints().empty());
+}
+
 // The simulated receiver plays a station whose MPX meter reads raw 503 (from
 // a file of readings; calibration offset 0, scale 1 by the scenario's
 // defaults) through the real transport and tuner.
