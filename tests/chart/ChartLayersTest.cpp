@@ -57,7 +57,9 @@ void RunSteps(std::function<F()> make, std::function<TChart&(F&)> chart, const s
     const int hits = chart(kept).Canvas().LayerHits();
     const QImage shown = Frame(chart(kept));
     EXPECT_EQ(Difference(shown, FullFrame(chart(full))), "") << step.Name;
-    if (step.DataOnly) EXPECT_EQ(chart(kept).Canvas().LayerHits(), hits + 1) << step.Name;
+    if (step.DataOnly) {
+      EXPECT_EQ(chart(kept).Canvas().LayerHits(), hits + 1) << step.Name;
+    }
     // The frame after is drawn from the layers just kept.
     EXPECT_EQ(Difference(Frame(chart(kept)), shown), "") << step.Name << ", again";
   }
