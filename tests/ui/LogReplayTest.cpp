@@ -114,7 +114,8 @@ TEST_F(LogReplay, StepsThroughTheRawLogWithoutLogging) {
   EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
   EXPECT_FALSE(f->ReplayMode);
   EXPECT_TRUE(Enabled("btnLogView"));
-  EXPECT_TRUE(Enabled("btnPresets"));
+  // The tuner is set up again; the presets come back with it.
+  EXPECT_TRUE(PumpUntil([&] { return Enabled("btnPresets"); }, 20000));
   // Live RDS flows again: the tuned station's PI comes back.
   EXPECT_TRUE(PumpUntil([&] { return !PI().isEmpty() && !PI().contains("5555"); }, 20000)) << PI().toStdString();
 }
