@@ -68,7 +68,12 @@ TEST(BandScanSim, ScanFindsTheStationsAndVisitsCollectTheirData) {
     EXPECT_EQ(tuner->TargetFreq(), 96.0);
   });
   clock.ReleaseAll();
+  // Taken down on the thread that delivers the packets, the controller's
+  // handlers first: packets keep coming until the transport stops.
   ui.Run([&] {
+    link->ToggleHandlers(*ctl);  // registering again removes them
+    ctl.reset();
+    link.reset();
     tuner.reset();
     dec.reset();
   });
