@@ -51,14 +51,13 @@ class TThreadMessageQueue {
   // Sets flag under the queue's lock. Unless always, the waiter is woken only
   // if it can go on now (WaitForFlag with andMessage): otherwise the next
   // Post or Wake wakes it.
+  // The notification is given under the lock: this runs on another thread,
+  // and a waiter that sees the flag (woken by Wake, say) may go on to destroy
+  // the queue the moment the lock is free.
   void SetAndNotify(bool& flag, bool always) {
-    bool ready;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      flag = true;
-      ready = always || !items_.empty() || woken_;
-    }
-    if (ready) cv_.notify_all();
+    std::lock_guard<std::mutex> lock(mutex_);
+    flag = true;
+    if (always || !items_.empty() || woken_) cv_.notify_all();
   }
 
   // Releases one waiter even if nothing was posted (termination, flush requests).
