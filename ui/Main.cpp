@@ -125,6 +125,7 @@ void TMainForm::PrepareControls() {
                      static_cast<QWidget*>(ui_->ed2RTA), static_cast<QWidget*>(ui_->ed2RTB),
                      static_cast<QWidget*>(ui_->mem0AFDetail)})
     w->setFont(mono);
+  ui_->memGroups->setFont(GroupLineFont(mono));
   // Two whole lines of RadioText in each memo: the document's margin is kept
   // small so that they fit the memo's height.
   for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB}) memo->document()->setDocumentMargin(2);

@@ -83,6 +83,11 @@ void KeepShapedLines(QPlainTextEdit* memo) {
   keep(0, 0, doc->characterCount());
 }
 
+QFont GroupLineFont(QFont font) {
+  font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+  return font;
+}
+
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines) {
   if (!memo || maxLines <= 0) return;
   QTextDocument* doc = memo->document();

@@ -2,6 +2,7 @@
 // The group analyzer: a tool window beside the main window with the RDS group
 // statistics. It holds only its layout, initial texts and the reset button;
 // the main window writes its contents from each statistics snapshot.
+#include <QFont>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -56,5 +57,10 @@ void SetCellText(QTableWidget* grid, int row, int column, const QString& text);
 // shaped again each time it is painted or a cursor is placed in it, which
 // for a memo that changes several times a second costs more than the rest.
 void KeepShapedLines(QPlainTextEdit* memo);
+// The font for a memo of received groups (type, version and four
+// hexadecimal words) in the fixed-pitch font: such a line comes out glyph for
+// glyph as the shaper would set it, so it is laid out without shaping, which
+// costs most of a new line's layout.
+QFont GroupLineFont(QFont font);
 // Appends a line to a memo and deletes the oldest lines beyond maxLines.
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines);

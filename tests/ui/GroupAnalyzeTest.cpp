@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -176,4 +177,38 @@ TEST(GroupAnalyze, MemoKeepingShapedLinesShowsWhatAFreshOneShows) {
   bold.setBold(true);
   for (QPlainTextEdit* memo : {&kept, &fresh}) memo->setFont(bold);
   ASSERT_NO_FATAL_FAILURE(check("new font"));
+}
+
+// Lines of received groups, laid out without shaping in the fixed-pitch
+// font, show what the shaped lines show: every group type and version, every
+// hexadecimal digit, appended beyond the bound.
+TEST(GroupAnalyze, GroupLinesWithoutShapingShowWhatShapedOnesShow) {
+  EnsureQApplication();
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QWidget window;
+  window.resize(500, 210);
+  QPlainTextEdit unshaped(&window), shaped(&window);
+  for (QPlainTextEdit* memo : {&unshaped, &shaped}) {
+    memo->resize(474, 88);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeepShapedLines(memo);
+  }
+  shaped.move(0, 100);
+  unshaped.setFont(GroupLineFont(fixed));
+  shaped.setFont(fixed);
+  window.show();
+  const char* hex = "0123456789abcdef";
+  for (int i = 0; i < 32; ++i) {
+    const QString line = QString::asprintf("%2d%s:%c%c%c%c %c%c%c%c 62%c4 %c0%c0  ", i / 2, i % 2 ? "B" : "A", hex[i % 16],
+                                           hex[(i + 3) % 16], hex[(i + 7) % 16], hex[(i + 11) % 16], hex[15 - i % 16],
+                                           hex[(i + 5) % 16], hex[(i + 9) % 16], hex[(i + 13) % 16], hex[i / 2],
+                                           hex[(i * 7) % 16], hex[(i * 5) % 16]);
+    AppendBoundedLine(&unshaped, line, 6);
+    AppendBoundedLine(&shaped, line, 6);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(unshaped.viewport()->grab().toImage(), shaped.viewport()->grab().toImage()) << line.toStdString();
+  }
 }

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QScreen>
 #include <functional>
 #include <random>
@@ -466,6 +467,24 @@ TEST(MainWindow, ScreenShowsWhatAFreshDrawingShowsWhileTheStationSends) {
   for (const char* name : {"memGroups", "memRTA", "memRTB", "mem0AFDetail"})
     for (QTextBlock b = Find<QPlainTextEdit>(f, name)->document()->firstBlock(); b.isValid(); b = b.next())
       EXPECT_TRUE(b.layout()->cacheEnabled()) << name << " line " << b.blockNumber();
+  // The received groups, laid out without shaping, look as the same lines
+  // shaped in the fixed-pitch font.
+  auto* shown = Find<QPlainTextEdit>(f, "memGroups");
+  QWidget window;
+  QPlainTextEdit shaped(&window);
+  shaped.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  shaped.setPalette(shown->palette());
+  shaped.setReadOnly(true);
+  shaped.setLineWrapMode(QPlainTextEdit::NoWrap);
+  shaped.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  shaped.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  shaped.resize(shown->size());
+  window.show();
+  shaped.setPlainText(shown->toPlainText());
+  shaped.verticalScrollBar()->setValue(shown->verticalScrollBar()->value());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(shown->verticalScrollBar()->value(), shaped.verticalScrollBar()->value());
+  EXPECT_EQ(shown->viewport()->grab().toImage(), shaped.viewport()->grab().toImage()) << shown->toPlainText().toStdString();
 }
 
 // The AF list's detail memo is written again only when what it would show
