@@ -116,6 +116,15 @@ TEST(GroupAnalyze, BoundedMemoShowsAsAppendThenDelete) {
   }
 }
 
+// A memo of group lines as the windows have it, for the comparisons below.
+static void SetUpGroupMemo(QPlainTextEdit* memo) {
+  memo->resize(474, 88);
+  memo->setReadOnly(true);
+  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
 // A memo that keeps its shaped lines shows on screen, after every change,
 // what the same memo drawn from scratch shows, and what a memo without the
 // cache shows: through appends beyond its bound, selections, a new text and
@@ -127,13 +136,7 @@ TEST(GroupAnalyze, MemoKeepingShapedLinesShowsWhatAFreshOneShows) {
   QWidget window;
   window.resize(500, 210);
   QPlainTextEdit kept(&window), fresh(&window);
-  for (QPlainTextEdit* memo : {&kept, &fresh}) {
-    memo->resize(474, 88);
-    memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  }
+  for (QPlainTextEdit* memo : {&kept, &fresh}) SetUpGroupMemo(memo);
   fresh.move(0, 100);
   KeepShapedLines(&kept);
   window.show();
@@ -189,11 +192,7 @@ TEST(GroupAnalyze, GroupLinesWithoutShapingShowWhatShapedOnesShow) {
   window.resize(500, 210);
   QPlainTextEdit unshaped(&window), shaped(&window);
   for (QPlainTextEdit* memo : {&unshaped, &shaped}) {
-    memo->resize(474, 88);
-    memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SetUpGroupMemo(memo);
     KeepShapedLines(memo);
   }
   shaped.move(0, 100);
