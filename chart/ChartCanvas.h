@@ -833,6 +833,7 @@ class TChartCanvas3D final : public TCanvas3D {
   bool layersKept_ = true;  // every layer so far matched the one kept
   int restore_ = -1;        // the kept layer whose pixels the buffer must get before it is drawn on
   bool layersDrawn_ = false;  // a layer of this frame was drawn, not taken from kept pixels
+  bool layersChurn_ = false;  // a layer of this frame changes with every frame, or is drawn as it goes
   int layerHits_ = 0;
   bool bufferStale_ = true, monochrome_ = false, offscreen_ = true, savedView3DActive_ = false;
   double elevationSin_ = 0, rotationSin_ = 0, tiltSin_ = 0, elevationCos_ = 1, rotationCos_ = 1, tiltCos_ = 1;

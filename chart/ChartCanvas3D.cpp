@@ -349,7 +349,7 @@ void TChartCanvas3D::PresentBufferRect(const TRect& r) {
 void TChartCanvas3D::EnableLayers() {
   auto* painter = dynamic_cast<TPainterDC*>(bitmapDC_.get());
   if (!offscreen_ || !painter || surface_ != painter || Metafiling) return;
-  layersOn_ = true, layersKept_ = true, layersDrawn_ = false;
+  layersOn_ = true, layersKept_ = true, layersDrawn_ = false, layersChurn_ = false;
   layer_ = -1, restore_ = -1;
 }
 
@@ -371,6 +371,7 @@ void TChartCanvas3D::EndLayer() {
   SetSurface(bitmapDC_.get());
   if (recorder_->Spilled()) {
     layer = {};
+    layersChurn_ = true;  // never taken from kept pixels
   } else if (recorder_->Commands().empty()) {
     // Draws nothing: the pixels are those of the layers before.
     layer.Commands.clear(), layer.Pixels = QImage();
@@ -388,8 +389,10 @@ void TChartCanvas3D::EndLayer() {
       layer.Changes = same ? 0 : layer.Changes + 1;
       layer.Commands = recorder_->TakeCommands();
       layer.Recorded = true;
-      // A layer that changes with every frame is not worth the copy.
-      if (layer.Changes <= 1) {
+      // A layer that changes with every frame is not worth the copy, nor is
+      // one drawn over such a layer: it is drawn anew with the next frame.
+      if (layer.Changes > 1) layersChurn_ = true;
+      if (!layersChurn_) {
         bitmapDC_->Flush();
         if (layer.Pixels.size() == bitmap_.size() && layer.Pixels.format() == bitmap_.format())
           std::memcpy(layer.Pixels.bits(), bitmap_.constBits(), size_t(bitmap_.sizeInBytes()));

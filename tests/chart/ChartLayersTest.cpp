@@ -191,3 +191,34 @@ TEST(ChartLayers, WindowShowsTheBufferUntilDrawnOn) {
   EXPECT_EQ(c.ShownImage(), frame);
   EXPECT_EQ(c.WindowImage(), frame);
 }
+
+// While the time axis scrolls with every frame, the layers drawn over it are
+// not kept; a change to them in the meantime must show once the scrolling
+// stops, and so must the axis where it stopped.
+TEST(ChartLayers, LayersOverAnAxisScrollingEveryFrameShowWhatFullFramesShow) {
+  EnsureQApplication();
+  using F = TMpxFixture;
+  constexpr double ms = 1.1574074074e-08;
+  F kept = MakeMpxChart(2000, 46000.5), full = MakeMpxChart(2000, 46000.5);
+  auto both = [&](const std::function<void(F&)>& change) {
+    change(kept);
+    change(full);
+    return Difference(Frame(*kept.Chart), FullFrame(*full.Chart));
+  };
+  auto scroll = [](F& f) {
+    TChartAxis& b = f.Chart->BottomAxis();
+    b.FixRange(b.Minimum() + 100 * ms, b.Maximum() + 100 * ms);
+  };
+  EXPECT_EQ(both([](F&) {}), "");
+  EXPECT_EQ(both([](F&) {}), "") << "kept";
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(both(scroll), "") << "scroll " << i;
+  EXPECT_EQ(both([&](F& f) { scroll(f), f.MPXArea->SetStartValue(30); }), "") << "band while scrolling";
+  EXPECT_EQ(both(scroll), "") << "scroll after the band";
+  const int hits = kept.Chart->Canvas().LayerHits();
+  EXPECT_EQ(both([](F& f) { f.MPXSeries->YValues().SetValue(10, 120); }), "") << "scrolling stopped";
+  EXPECT_EQ(both([](F& f) { f.MPXSeries->YValues().SetValue(11, 3); }), "") << "still";
+  EXPECT_EQ(both([](F& f) { f.MPXSeries->YValues().SetValue(12, 50); }), "") << "still";
+  // Once the axis stands still its layers are kept again: the frames after
+  // the first still one are taken from them.
+  EXPECT_EQ(kept.Chart->Canvas().LayerHits(), hits + 2);
+}
