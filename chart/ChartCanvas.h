@@ -10,12 +10,14 @@
 // outline, shadow and gradient) are created on first read, belong to their
 // parent, pass their changes on to it, and are replaced by copying, never by
 // pointer. The Is*Stored predicates say which values a form resource keeps.
+#include <QRect>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/DeviceContext.h"
+#include "platform/PainterDC.h"
 
 class TChartCanvas3D;
 class TChartLayerRecorder;
@@ -792,12 +794,24 @@ class TChartCanvas3D final : public TCanvas3D {
   void ForgetLayers();
   // Frames whose layers were all taken from kept pixels, since the canvas was made.
   int LayerHits() const { return layerHits_; }
+  // Where the buffer's frame differs from the one before: false when that is
+  // not known (or is most of it), else the rectangles outside which the two
+  // are equal. A frame after kept layers brings back the kept pixels only
+  // where the frame before drew after its layers, and differs from it only
+  // there and where it draws after its own.
+  bool FrameChanges(std::vector<QRect>& rects) const {
+    rects = changed_;
+    return changedKnown_;
+  }
 
   // Between frames: drawing goes into the still valid buffer (false when
   // there is none) until PresentBufferRect shows `r` of it on the reference
   // surface.
   bool OpenBuffer();
   void PresentBufferRect(const TRect& r);
+  // The buffer was drawn on outside a frame by other means than OpenBuffer:
+  // the next frame brings back all the kept pixels.
+  void BufferDrawnOn() { tailKnown_ = false; }
   void CopyBufferTo(int x, int y, IDeviceContext& surface);
 
   // The radial fill of a gradient: ellipses from the outside in, the start colour in the middle.
@@ -822,6 +836,8 @@ class TChartCanvas3D final : public TCanvas3D {
   struct TLayer;
   void EndLayer();
   void RestoreKeptPixels();
+  // Ends what the frame drew after its layers (see FrameChanges).
+  void EndTail();
 
   IDeviceContext* reference_;
   QImage bitmap_;
@@ -833,7 +849,16 @@ class TChartCanvas3D final : public TCanvas3D {
   bool layersKept_ = true;  // every layer so far matched the one kept
   int restore_ = -1;        // the kept layer whose pixels the buffer must get before it is drawn on
   bool layersDrawn_ = false;  // a layer of this frame was drawn, not taken from kept pixels
+  bool layersChurn_ = false;  // a layer of this frame changes with every frame, or is drawn as it goes
   int layerHits_ = 0;
+  // What the last frame drew after its kept layers (the layer index whose
+  // pixels it drew on), when the buffer still holds just that.
+  bool tailOn_ = false, tailKnown_ = false;
+  int tailBase_ = -1, tailLayer_ = -1;
+  std::vector<QRect> tailArea_;
+  TPainterDC::TTouched touched_;
+  std::vector<QRect> changed_;
+  bool changedKnown_ = false;
   bool bufferStale_ = true, monochrome_ = false, offscreen_ = true, savedView3DActive_ = false;
   double elevationSin_ = 0, rotationSin_ = 0, tiltSin_ = 0, elevationCos_ = 1, rotationCos_ = 1, tiltCos_ = 1;
   TPoint quad_[4];

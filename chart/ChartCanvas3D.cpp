@@ -214,7 +214,8 @@ TRect TChartCanvas3D::OpenFrame(IDeviceContext* surface, TView3DOptions* options
     ZoomText = options->ZoomText();
     UpdateRotationTrig();
   }
-  if (layersOn_) ForgetLayers();  // the last frame ended inside its layers
+  if (layersOn_ || tailOn_) ForgetLayers();  // the last frame ended inside its layers
+  changed_.clear(), changedKnown_ = false;
   if (offscreen_) {
     if (OnBufferChanging) OnBufferChanging();
     const int w = std::max(0, r.Width()), h = std::max(0, r.Height());
@@ -225,7 +226,10 @@ TRect TChartCanvas3D::OpenFrame(IDeviceContext* surface, TView3DOptions* options
       SetSurface(bitmapDC_.get());
       return {0, 0, w, h};
     }
-    if (bitmap_.width() != w || bitmap_.height() != h) bitmap_ = QImage(w, h, QImage::Format_RGB32);
+    if (bitmap_.width() != w || bitmap_.height() != h) {
+      bitmap_ = QImage(w, h, QImage::Format_RGB32);
+      tailKnown_ = false;
+    }
     bitmapDC_ = std::make_unique<TPainterDC>(&bitmap_);
     SetSurface(bitmapDC_.get());
     return {0, 0, w, h};
@@ -303,6 +307,7 @@ void TChartCanvas3D::FitProjection(const TRect& room, int maxDepth, const TRect&
 
 void TChartCanvas3D::PresentBuffer(IDeviceContext* destination, IDeviceContext* defaultSurface, const TRect& r) {
   EndLayers();
+  EndTail();
   if (offscreen_ && bitmapDC_) {
     CopyBufferTo(r.Left, r.Top, *destination);
     bufferStale_ = false;
@@ -320,6 +325,7 @@ bool TChartCanvas3D::RepaintFromBuffer() {
 bool TChartCanvas3D::FinishBufferFrame(IDeviceContext* defaultSurface) {
   if (!offscreen_ || !bitmapDC_ || bitmap_.isNull()) return false;
   EndLayers();
+  EndTail();
   bufferStale_ = false;
   bitmapDC_.reset();
   SetSurface(defaultSurface ? defaultSurface : reference_);
@@ -331,6 +337,7 @@ bool TChartCanvas3D::OpenBuffer() {
   if (OnBufferChanging) OnBufferChanging();
   bitmapDC_ = std::make_unique<TPainterDC>(&bitmap_);
   SetSurface(bitmapDC_.get());
+  tailKnown_ = false;  // drawn on between frames
   return true;
 }
 
@@ -349,7 +356,7 @@ void TChartCanvas3D::PresentBufferRect(const TRect& r) {
 void TChartCanvas3D::EnableLayers() {
   auto* painter = dynamic_cast<TPainterDC*>(bitmapDC_.get());
   if (!offscreen_ || !painter || surface_ != painter || Metafiling) return;
-  layersOn_ = true, layersKept_ = true, layersDrawn_ = false;
+  layersOn_ = true, layersKept_ = true, layersDrawn_ = false, layersChurn_ = false;
   layer_ = -1, restore_ = -1;
 }
 
@@ -371,6 +378,7 @@ void TChartCanvas3D::EndLayer() {
   SetSurface(bitmapDC_.get());
   if (recorder_->Spilled()) {
     layer = {};
+    layersChurn_ = true;  // never taken from kept pixels
   } else if (recorder_->Commands().empty()) {
     // Draws nothing: the pixels are those of the layers before.
     layer.Commands.clear(), layer.Pixels = QImage();
@@ -388,8 +396,10 @@ void TChartCanvas3D::EndLayer() {
       layer.Changes = same ? 0 : layer.Changes + 1;
       layer.Commands = recorder_->TakeCommands();
       layer.Recorded = true;
-      // A layer that changes with every frame is not worth the copy.
-      if (layer.Changes <= 1) {
+      // A layer that changes with every frame is not worth the copy, nor is
+      // one drawn over such a layer: it is drawn anew with the next frame.
+      if (layer.Changes > 1) layersChurn_ = true;
+      if (!layersChurn_) {
         bitmapDC_->Flush();
         if (layer.Pixels.size() == bitmap_.size() && layer.Pixels.format() == bitmap_.format())
           std::memcpy(layer.Pixels.bits(), bitmap_.constBits(), size_t(bitmap_.sizeInBytes()));
@@ -406,9 +416,51 @@ void TChartCanvas3D::EndLayer() {
 void TChartCanvas3D::EndLayers() {
   if (!layersOn_) return;
   if (layer_ >= 0) EndLayer();
-  RestoreKeptPixels();
-  if (layer_ >= 0 && !layersDrawn_) ++layerHits_;
+  const bool hit = layer_ >= 0 && !layersDrawn_;
+  if (hit) ++layerHits_;
   layersOn_ = false, layer_ = -1;
+  if (!hit || restore_ < 0) {
+    RestoreKeptPixels();
+    tailKnown_ = false;
+    return;
+  }
+  // The buffer holds the kept pixels but where the frame before drew after
+  // its layers, if that frame kept the same ones: only there they come back.
+  // What this frame draws after them is tracked for the next one.
+  tailLayer_ = restore_;
+  if (tailKnown_ && tailBase_ == restore_) {
+    const QImage& kept = layers_[size_t(restore_)].Pixels;
+    restore_ = -1;
+    bitmapDC_->Flush();
+    for (const QRect& r : tailArea_) {
+      const QRect in = r & bitmap_.rect();
+      if (in.isEmpty()) continue;
+      const size_t bytes = size_t(in.width()) * sizeof(uint32_t), offset = size_t(in.left()) * sizeof(uint32_t);
+      for (int y = in.top(); y <= in.bottom(); ++y)
+        std::memcpy(bitmap_.scanLine(y) + offset, kept.constScanLine(y) + offset, bytes);
+    }
+    changed_ = tailArea_;
+    changedKnown_ = true;
+  } else {
+    RestoreKeptPixels();
+  }
+  touched_ = {};
+  static_cast<TPainterDC&>(*bitmapDC_).TrackTouched(&touched_);
+  tailOn_ = true;
+}
+
+void TChartCanvas3D::EndTail() {
+  if (!tailOn_) return;
+  tailOn_ = false;
+  static_cast<TPainterDC&>(*bitmapDC_).TrackTouched(nullptr);
+  int64_t pixels = 0;
+  for (const QRect& r : touched_.Rects) pixels += int64_t(r.width()) * r.height();
+  // Most of the buffer: not worth the bookkeeping.
+  tailKnown_ = !touched_.Anywhere && pixels * 4 <= int64_t(bitmap_.width()) * bitmap_.height() * 3;
+  tailBase_ = tailLayer_;
+  tailArea_ = std::move(touched_.Rects);
+  if (!tailKnown_) changedKnown_ = false;
+  if (changedKnown_) changed_.insert(changed_.end(), tailArea_.begin(), tailArea_.end());
 }
 
 void TChartCanvas3D::RestoreKeptPixels() {
@@ -424,6 +476,8 @@ void TChartCanvas3D::ForgetLayers() {
   recorder_.reset();
   layers_.clear();
   layersOn_ = false, layer_ = -1, restore_ = -1;
+  if (tailOn_ && bitmapDC_) static_cast<TPainterDC&>(*bitmapDC_).TrackTouched(nullptr);
+  tailOn_ = false, tailKnown_ = false;
 }
 
 void TChartCanvas3D::DiscardBuffer() {

@@ -186,10 +186,29 @@ TRect TCustomChartPanel::PanelRectangle() const { return {0, 0, width_, height_}
 void TCustomChartPanel::Paint() {
   if (Printing) return;
   if (!canvas_->BufferStale() && !canvas_->Buffer().isNull()) {
+    if (!windowIsBuffer_) NoteShownChanges(nullptr);
     windowIsBuffer_ = true;  // the window shows the buffer again
     return;
   }
   DrawFrame(*control_, PanelRectangle());
+}
+
+void TCustomChartPanel::NoteShownChanges(const std::vector<QRect>* rects) {
+  if (shownAll_) return;
+  if (!rects || shownChanges_.size() + rects->size() > 32) {
+    shownAll_ = true;
+    shownChanges_.clear();
+    return;
+  }
+  shownChanges_.insert(shownChanges_.end(), rects->begin(), rects->end());
+}
+
+bool TCustomChartPanel::TakeShownChanges(std::vector<QRect>& rects) {
+  rects = std::move(shownChanges_);
+  shownChanges_.clear();
+  const bool known = !shownAll_;
+  shownAll_ = false;
+  return known;
 }
 
 void TCustomChartPanel::Draw(IDeviceContext& surface, const TRect& r) {
@@ -203,6 +222,7 @@ void TCustomChartPanel::Draw(IDeviceContext& surface, const TRect& r) {
 void TCustomChartPanel::DrawFrame(IDeviceContext& surface, const TRect& r) {
   // The window's own frame stays in the buffer, which the window then shows.
   const bool own = &surface == control_.get() && OffscreenBuffering();
+  const bool shownBuffer = windowIsBuffer_;
   framing_ = own;
   struct TEnd {
     bool& flag;
@@ -217,9 +237,13 @@ void TCustomChartPanel::DrawFrame(IDeviceContext& surface, const TRect& r) {
   PaintContent(FrameBounds);
   if (own && canvas_->FinishBufferFrame(control_.get())) {
     windowIsBuffer_ = true;
+    // The window showed the frame before unless it was drawn on since.
+    std::vector<QRect> changes;
+    NoteShownChanges(shownBuffer && canvas_->FrameChanges(changes) ? &changes : nullptr);
     return;
   }
   canvas_->PresentBuffer(&surface, control_.get(), FrameBounds);
+  if (&surface == control_.get()) NoteShownChanges(nullptr);
 }
 
 void TCustomChartPanel::ComputePlotRect() {

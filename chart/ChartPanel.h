@@ -221,6 +221,11 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   // What the window shows now: its pixels, or the buffer they are a copy of
   // (not made until anything else touches them).
   const QImage& ShownImage() const;
+  // Where ShownImage changed with the frames drawn since the last call:
+  // false when it may have changed anywhere, else the rectangles outside
+  // which it shows what it showed then. (Drawing on the window outside a
+  // frame is told through OnInvalidate and OnUpdateRect.)
+  bool TakeShownChanges(std::vector<QRect>& rects);
   // A frame for the window is being drawn (not a print, picture or metafile).
   bool DrawingWindowFrame() const { return framing_; }
   void Assign(const TCustomChartPanel& source);
@@ -314,6 +319,10 @@ class TCustomChartPanel : public TCustomPanelNoCaption {
   // buffer between frames.
   bool windowIsBuffer_ = false;
   bool framing_ = false;  // a frame is drawn into the buffer for the window
+  // Not yet taken by TakeShownChanges.
+  std::vector<QRect> shownChanges_;
+  bool shownAll_ = true;
+  void NoteShownChanges(const std::vector<QRect>* rects);  // nullptr: anywhere
   bool destroying_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "chart/ChartPanelHost.h"
 
+#include <QMetaObject>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -38,7 +40,7 @@ TChartPanelHost::TChartPanelHost(TCustomChartPanel& panel, QWidget* parent) : QW
   panel_.HasWindowParent = true;
   panel_.OnInvalidate = [this] {
     ApplyRegion();  // BorderRound may have changed
-    update();
+    RequestFrame();
   };
   panel_.OnUpdateRect = [this](const TRect& r) { update(r.Left, r.Top, r.Width(), r.Height()); };
   panel_.OnGetCursorPos = [this] {
@@ -57,10 +59,36 @@ TChartPanelHost::~TChartPanelHost() {
   panel_.HasWindowParent = false;
 }
 
-void TChartPanelHost::paintEvent(QPaintEvent*) {
-  // A still valid window (a zoom rectangle drawn on it included) is shown as it is.
+void TChartPanelHost::RequestFrame() {
+  if (framePending_) return;
+  framePending_ = true;
+  QMetaObject::invokeMethod(this, [this] { ShowFrame(); }, Qt::QueuedConnection);
+}
+
+void TChartPanelHost::ShowFrame() {
+  framePending_ = false;
+  // A hidden window is drawn when it is shown, all of it.
+  if (!isVisible()) return;
   if (panel_.Canvas().BufferStale()) panel_.Paint();
-  QPainter(this).drawImage(0, 0, panel_.ShownImage());
+  // Painted now: the frame was asked for on an earlier turn of the loop.
+  std::vector<QRect> changes;
+  if (!panel_.TakeShownChanges(changes)) return repaint();
+  QRegion region;
+  for (const QRect& r : changes) region += r;
+  if (!region.isEmpty()) repaint(region);
+}
+
+void TChartPanelHost::paintEvent(QPaintEvent* event) {
+  // A still valid window (a zoom rectangle drawn on it included) is shown as
+  // it is; a new frame drawn for another reason shows the rest of its
+  // changes on the next turn.
+  if (panel_.Canvas().BufferStale()) {
+    panel_.Paint();
+    RequestFrame();
+  }
+  const QImage& image = panel_.ShownImage();
+  QPainter painter(this);
+  for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), image, r);
 }
 
 void TChartPanelHost::resizeEvent(QResizeEvent*) {

@@ -24,5 +24,10 @@ class TChartPanelHost : public QWidget {
 
  private:
   void ApplyRegion();
+  // A new frame is drawn when the event loop comes back, and only the part
+  // of the window it changed is repainted.
+  void RequestFrame();
+  void ShowFrame();
   TCustomChartPanel& panel_;
+  bool framePending_ = false;
 };

@@ -38,6 +38,7 @@ void DrawSegments(TCustomAxisPanel& chart, const std::vector<TSegment>& segments
     // The buffer is the canvas' own (non-const) image; no frame paints on it now.
     TPainterDC buffer(&const_cast<QImage&>(c.Buffer()));
     draw(buffer);
+    c.BufferDrawnOn();
   }
   if (chart.OnInvalidate) chart.OnInvalidate();
 }

@@ -66,6 +66,19 @@ QPoint BeforeEnd(QPoint from, QPoint to) {
   return {from.x() + int(std::nearbyint(double(y - from.y()) * dx / dy)), y};
 }
 
+// The rectangle from (l, t) up to, not including, (r, b), whichever way round.
+QRect Span(int l, int t, int r, int b) {
+  return QRect(QPoint(std::min(l, r), std::min(t, b)), QPoint(std::max(l, r) - 1, std::max(t, b) - 1));
+}
+
+QRect PointsBox(const TPoint* pts, int count) {
+  if (count <= 0) return {};
+  int l = pts[0].X, t = pts[0].Y, r = l, b = t;
+  for (int i = 1; i < count; ++i)
+    l = std::min(l, pts[i].X), t = std::min(t, pts[i].Y), r = std::max(r, pts[i].X), b = std::max(b, pts[i].Y);
+  return QRect(QPoint(l, t), QPoint(r, b));
+}
+
 QRegion RegionOf(const QPainterPath& path, const QTransform& xf) {
   QRegion region;
   for (const QPolygonF& poly : path.toFillPolygons(xf))
@@ -95,6 +108,37 @@ TPainterDC::TPainterDC(QPaintDevice* device) {
 }
 
 TPainterDC::~TPainterDC() { painter_.end(); }
+
+void TPainterDC::TTouched::Add(const QRect& r) {
+  constexpr size_t kMaxRects = 8;
+  if (Anywhere || r.isEmpty()) return;
+  auto cost = [](const QRect& q) { return int64_t(q.width()) * q.height(); };
+  // Into the rectangle it grows least; a new one while there is room and
+  // joining would add more than its own pixels.
+  size_t best = Rects.size();
+  int64_t growth = 0;
+  for (size_t i = 0; i < Rects.size(); ++i) {
+    const int64_t g = cost(Rects[i] | r) - cost(Rects[i]);
+    if (best == Rects.size() || g < growth) best = i, growth = g;
+    if (g == 0) return;
+  }
+  if (best == Rects.size() || (Rects.size() < kMaxRects && growth > cost(r))) Rects.push_back(r);
+  else Rects[best] |= r;
+}
+
+void TPainterDC::Mark(QRect r, bool outlined) {
+  if (!touched_) return;
+  if (!identity_) {
+    touched_->Anywhere = true;
+    return;
+  }
+  // A pen reaches its width past the points it joins, further at the
+  // corners of a wide one; one pixel more for the end pixels.
+  const int reach = outlined && qpen_.style() != Qt::NoPen ? 2 * std::max(1, pen_.Width) + 2 : 1;
+  r.adjust(-reach, -reach, reach, reach);
+  if (clip_) r &= clip_->boundingRect();
+  touched_->Add(r & QRect(0, 0, size_.cx, size_.cy));
+}
 
 bool TPainterDC::TDrawState::operator==(const TDrawState& o) const {
   // A pattern is compared by its pixels: an equal picture made anew draws the same.
@@ -460,6 +504,10 @@ void TPainterDC::LineTo(int x, int y) {
   if (inPath_) {
     path_.lineTo(x, y);
   } else {
+    if (touched_) {
+      const TPoint ends[2] = {pos_, {x, y}};
+      Mark(PointsBox(ends, 2), true);
+    }
     const QPoint from(pos_.X, pos_.Y), to(x, y);
     if (from != to) {
       if (cosmetic_) {
@@ -489,6 +537,7 @@ void TPainterDC::Polyline(const TPoint* pts, int count) {
     for (int i = 1; i < count; ++i) path_.lineTo(pts[i].X, pts[i].Y);
     return;
   }
+  Mark(PointsBox(pts, count), true);
   scratch_.resize(count);
   for (int i = 0; i < count; ++i) scratch_[i] = QPoint(pts[i].X, pts[i].Y);
   if (cosmetic_) {  // every pixel but the last point's
@@ -510,6 +559,7 @@ void TPainterDC::Polygon(const TPoint* pts, int count) {
     path_.closeSubpath();
     return;
   }
+  Mark(PointsBox(pts, count), true);
   // Without an outline, a polygon on one vertical or horizontal line covers
   // no pixel (the area series' segments between points in one column).
   if (qpen_.style() == Qt::NoPen) {
@@ -540,6 +590,7 @@ void TPainterDC::Rectangle(const TRect& r) {
     path_.addRect(ShapeRect(r));
     return;
   }
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), true);
   UseShapePen();
   painter_.drawRect(ShapeRect(r));
 }
@@ -550,6 +601,7 @@ void TPainterDC::RoundRect(const TRect& r, int cornerW, int cornerH) {
     path_.addRoundedRect(ShapeRect(r), cornerW / 2.0, cornerH / 2.0);
     return;
   }
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), true);
   UseShapePen();
   painter_.drawRoundedRect(ShapeRect(r), cornerW / 2.0, cornerH / 2.0);
 }
@@ -560,6 +612,7 @@ void TPainterDC::Ellipse(const TRect& r) {
     path_.addEllipse(ShapeRect(r));
     return;
   }
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), true);
   UseShapePen();
   painter_.drawEllipse(ShapeRect(r));
 }
@@ -572,6 +625,7 @@ void TPainterDC::Arc(const TRect& r, TPoint start, TPoint end) {
     path_.arcTo(ShapeRect(r), a.Start, a.Span);
     return;
   }
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), true);
   UseShapePen();
   painter_.drawArc(ShapeRect(r), int(std::lround(a.Start * 16)), int(std::lround(a.Span * 16)));
 }
@@ -586,6 +640,7 @@ void TPainterDC::ArcTo(const TRect& r, TPoint start, TPoint end, bool clockwise)
   const QPointF endPos = p.currentPosition();
   pos_ = {int(std::lround(endPos.x())), int(std::lround(endPos.y()))};
   if (inPath_) return;
+  Mark(local.boundingRect().toAlignedRect(), true);
   UseShapePen();
   painter_.strokePath(local, qpen_);
 }
@@ -593,6 +648,7 @@ void TPainterDC::ArcTo(const TRect& r, TPoint start, TPoint end, bool clockwise)
 void TPainterDC::Pie(const TRect& r, TPoint start, TPoint end) {
   Touch();
   const TArcAngles a = ArcAngles(r, start, end, false);
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), true);
   UseShapePen();
   painter_.drawPie(ShapeRect(r), int(std::lround(a.Start * 16)), int(std::lround(a.Span * 16)));
 }
@@ -600,6 +656,7 @@ void TPainterDC::Pie(const TRect& r, TPoint start, TPoint end) {
 void TPainterDC::FillRect(const TRect& r) {
   Touch();
   if (r.IsEmpty()) return;
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), false);
   ApplyComposition(QPainter::CompositionMode_SourceOver);
   const QRect q(r.Left, r.Top, r.Width(), r.Height());
   if (brush_.Style == TDCBrushStyle::Solid) {  // the common case, without a QBrush
@@ -614,6 +671,7 @@ void TPainterDC::PatBlt(const TRect& r, TDCRop3 rop) {
   Touch();
   const TRect n = Normalized(r);
   if (n.IsEmpty()) return;
+  Mark(Span(n.Left, n.Top, n.Right, n.Bottom), false);
   const QRect q(n.Left, n.Top, n.Width(), n.Height());
   switch (rop) {
     case TDCRop3::Blackness: ApplyComposition(QPainter::CompositionMode_Source); painter_.fillRect(q, Qt::black); break;
@@ -638,6 +696,7 @@ void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx,
   src.Flush();
   const QImage* img = src.Image();
   if (!img || w <= 0 || h <= 0) return;
+  Mark(QRect(x, y, w, h), false);
   // A copy only when the source is this very surface.
   const QImage part = img == image_ ? img->copy(sx, sy, w, h) : QImage();
   QPainter::CompositionMode mode = QPainter::CompositionMode_Source;
@@ -654,12 +713,14 @@ void TPainterDC::BitBlt(int x, int y, int w, int h, IDeviceContext& src, int sx,
 void TPainterDC::StretchDraw(const TRect& r, const QImage& image) {
   Touch();
   if (image.isNull() || r.IsEmpty()) return;
+  Mark(Span(r.Left, r.Top, r.Right, r.Bottom), false);
   ApplyComposition(QPainter::CompositionMode_SourceOver);
   painter_.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), image);
 }
 
 void TPainterDC::SetPixel(int x, int y, TColor color) {
   Touch();
+  Mark(QRect(x, y, 1, 1), false);
   ApplyComposition(QPainter::CompositionMode_Source);
   painter_.fillRect(QRect(x, y, 1, 1), QtColor(color));
 }
@@ -686,7 +747,7 @@ void TPainterDC::TextOut(int x, int y, std::string_view text) {
   const TDCTextMetrics& tm = font_->Text;
   if (align_ & TA_UPDATECP) x = pos_.X, y = pos_.Y;
   const unsigned h = align_ & TA_CENTER;
-  const bool needWidth = h != TA_LEFT || bkMode_ == TDCBkMode::Opaque || (align_ & TA_UPDATECP);
+  const bool needWidth = h != TA_LEFT || bkMode_ == TDCBkMode::Opaque || (align_ & TA_UPDATECP) || touched_;
   const int w = needWidth ? TextWidth(*font_, text, charExtra_) : 0;
   const int left = h == TA_CENTER ? x - w / 2 : h == TA_RIGHT ? x - w : x;
   const unsigned v = align_ & TA_BASELINE;
@@ -696,6 +757,14 @@ void TPainterDC::TextOut(int x, int y, std::string_view text) {
 
   QTransform rotation;
   const bool rotated = fontDesc_.Escapement % 3600 != 0;
+  if (touched_ && !inPath_) {
+    // Glyphs may hang over their cell, italics most; a turned text anywhere
+    // around its start.
+    const int pad = tm.Height / 2 + 2, reach = w + tm.Height + pad;
+    Mark(rotated ? QRect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1)
+                 : QRect(left - pad, base - tm.Ascent - pad, w + 2 * pad, tm.Height + 2 * pad),
+         false);
+  }
   if (rotated)
     rotation.translate(x, y).rotate(-fontDesc_.Escapement / 10.0).translate(-x, -y);
   if (inPath_) {
@@ -727,6 +796,7 @@ void TPainterDC::BeginPath() {
 void TPainterDC::StrokePath() {
   Touch();
   inPath_ = false;
+  Mark(path_.boundingRect().toAlignedRect(), true);
   UseShapePen();
   painter_.strokePath(path_, qpen_);
   path_ = QPainterPath();
@@ -735,6 +805,7 @@ void TPainterDC::StrokePath() {
 void TPainterDC::FillPath() {
   Touch();
   inPath_ = false;
+  Mark(path_.boundingRect().toAlignedRect(), true);
   UseShapePen();
   painter_.fillPath(path_, qbrush_);
   path_ = QPainterPath();
@@ -743,6 +814,7 @@ void TPainterDC::FillPath() {
 void TPainterDC::StrokeAndFillPath() {
   Touch();
   inPath_ = false;
+  Mark(path_.boundingRect().toAlignedRect(), true);
   UseShapePen();
   painter_.drawPath(path_);
   path_ = QPainterPath();

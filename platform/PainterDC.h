@@ -27,6 +27,7 @@ class TPainterDC final : public IDeviceContext {
   bool IsRaster() const override { return image_ != nullptr; }
   QImage* Image() override {
     Touch();
+    if (touched_) touched_->Anywhere = true;
     return image_;
   }
   void Flush() override {}  // QPainter writes raster pixels immediately
@@ -35,6 +36,17 @@ class TPainterDC final : public IDeviceContext {
   // so: the owner of a surface whose pixels are kept elsewhere for a while
   // brings them back first.
   std::function<void()> BeforePixels;
+
+  // The pixels drawing calls may have touched: at most a few rectangles
+  // (device pixels, merged where they come close), or Anywhere when that is
+  // not known (the pixels handed out, a mapped surface).
+  struct TTouched {
+    std::vector<QRect> Rects;
+    bool Anywhere = false;
+    void Add(const QRect& r);
+  };
+  // While set, every drawing call adds to it.
+  void TrackTouched(TTouched* touched) { touched_ = touched; }
 
   // Everything a drawing call's pixels depend on besides its own arguments:
   // the attributes, the current position and the clip in force (not the
@@ -122,6 +134,9 @@ class TPainterDC final : public IDeviceContext {
     if (BeforePixels) BeforePixels();
   }
   void RemakePen();
+  // Adds `r` (logical; a shape's outline widened by the pen's reach) to the
+  // touched pixels.
+  void Mark(QRect r, bool outlined);
   static constexpr int kMaxSteepRows = 127;
   enum class Active : uint8_t { None, Shape, Text };
   void UseShapePen();
@@ -176,4 +191,5 @@ class TPainterDC final : public IDeviceContext {
   std::vector<std::optional<QRegion>> clipStack_;
   bool inPath_ = false;
   QPainterPath path_;
+  TTouched* touched_ = nullptr;
 };

@@ -57,6 +57,25 @@ QImage ChartPicture(TChart& Chart, bool Monochrome) {
   return image;
 }
 
+// How many of the window's first points the series holds as its last ones,
+// in order: 0 unless every one of them is there.
+int SharedPoints(const TFastLineSeries& Series, const TFMWindow& W, int N) {
+  const int count = Series.Count();
+  if (count == 0 || N == 0) return 0;
+  int from = count;
+  // The series' point at the window's start time (times rise).
+  for (int lo = 0, hi = count; lo < hi;) {
+    const int mid = (lo + hi) / 2;
+    if (Series.XValue(mid) < W.Times[0]) lo = mid + 1;
+    else hi = from = mid;
+  }
+  const int shared = count - from;
+  if (shared <= 0 || shared > N) return 0;
+  for (int i = 0; i < shared; ++i)
+    if (Series.XValue(from + i) != W.Times[size_t(i)] || Series.YValue(from + i) != W.Values[size_t(i)]) return 0;
+  return shared;
+}
+
 }  // namespace
 
 struct TMPXGraphForm::TCharts {
@@ -204,7 +223,7 @@ void TMPXGraphForm::SampleTaken(bool Refresh) {
     return;
   }
   btnPrint->setEnabled(controller_.PrintEnabled());
-  lbMeasureTime->setText(QString::fromStdString(controller_.MeasureTimeText()));
+  ShowMeasureTime();
   if (!Refresh) return;
   const int64_t since = clock_.SteadyMs() - lastRefreshMs_;
   if (!refreshedOnce_ || since >= kChartRefreshMs || since < 0) RefreshCharts();
@@ -225,9 +244,14 @@ void TMPXGraphForm::RefreshCharts() {
   const TFMWindow& w = controller_.TimeWindow();
   TFastLineSeries& mpx = *c.Time.MPXSeries;
   mpx.BeginUpdate();
-  mpx.Clear();
   const int n = std::min<int>({w.Count, int(w.Values.size()), int(w.Times.size())});
-  for (int i = 0; i < n; ++i) mpx.AppendPoint(w.Times[size_t(i)], w.Values[size_t(i)]);
+  // Most of the minute was shown by the refresh before: its points stay
+  // when they are the window's first ones, only the oldest go and the new
+  // come. Anything else is shown anew.
+  const int shared = SharedPoints(mpx, w, n);
+  if (shared == 0) mpx.Clear();
+  else if (shared < mpx.Count()) mpx.Delete(0, mpx.Count() - shared);
+  for (int i = shared; i < n; ++i) mpx.AppendPoint(w.Times[size_t(i)], w.Values[size_t(i)]);
   mpx.EndUpdate();
   if (w.EndTime > w.StartTime) c.Time.Chart->BottomAxis().FixRange(w.StartTime, w.EndTime);
   TAreaSeries& dev = *c.Dev.DevSerie;
@@ -258,8 +282,18 @@ void TMPXGraphForm::ForgetRefresh() {
   refreshedOnce_ = false;
 }
 
+// The texts change once a second at most, the readings come some 50 times:
+// a label is given its text only when the text differs from the one it has.
 void TMPXGraphForm::InfoChanged() {
-  if (isVisible()) infoLabel->setText(QString::fromUtf8(controller_.InfoText().c_str()));
+  if (!isVisible() || controller_.InfoText() == infoShown_) return;
+  infoShown_ = controller_.InfoText();
+  infoLabel->setText(QString::fromUtf8(infoShown_.c_str()));
+}
+
+void TMPXGraphForm::ShowMeasureTime() {
+  if (controller_.MeasureTimeText() == measureTimeShown_) return;
+  measureTimeShown_ = controller_.MeasureTimeText();
+  lbMeasureTime->setText(QString::fromStdString(measureTimeShown_));
 }
 
 // Hidden, the window only kept the measurement going; it catches up before
@@ -267,7 +301,7 @@ void TMPXGraphForm::InfoChanged() {
 void TMPXGraphForm::showEvent(QShowEvent* Event) {
   QWidget::showEvent(Event);
   InfoChanged();
-  lbMeasureTime->setText(QString::fromStdString(controller_.MeasureTimeText()));
+  ShowMeasureTime();
   if (!chartsBehind_) return;
   chartsBehind_ = false;
   const bool refresh = controller_.ChartsShouldRefresh();
@@ -296,6 +330,9 @@ void TMPXGraphForm::UnitsChanged() {
 // ---- Views ------------------------------------------------------------------------------
 
 int TMPXGraphForm::TimePointCount() const { return charts_->Time.MPXSeries->Count(); }
+std::pair<double, double> TMPXGraphForm::TimePoint(int I) const {
+  return {charts_->Time.MPXSeries->XValue(I), charts_->Time.MPXSeries->YValue(I)};
+}
 int TMPXGraphForm::DeviationPointCount() const { return charts_->Dev.DevSerie->Count(); }
 double TMPXGraphForm::AverageLineValue() const { return charts_->Time.AverageTool->Value(); }
 std::string TMPXGraphForm::TimeOverlayText() const { return charts_->TimeOverlay; }

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "ui/mpx/MPXController.h"
 
@@ -48,6 +49,8 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
 
   // What the charts show, for the tests.
   int TimePointCount() const;
+  // The time graph's point i: time and kHz.
+  std::pair<double, double> TimePoint(int I) const;
   int DeviationPointCount() const;
   double AverageLineValue() const;
   // The overlay text each chart draws now ("BUFFERING", the average, the
@@ -86,6 +89,7 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   QImage CapturedChart(TChart& Chart, bool Monochrome);
   void RefreshCharts();
   void ForgetRefresh();
+  void ShowMeasureTime();
   IClock& clock_;
   TMPXController controller_;
   std::unique_ptr<TCharts> charts_;
@@ -95,6 +99,8 @@ class TMPXGraphForm : public QWidget, public IMPXObserver {
   int64_t lastRefreshMs_ = 0;
   int refreshCount_ = 0;
   bool chartsBehind_ = false;  // samples were taken while hidden
+  // What the labels were last given.
+  std::string infoShown_, measureTimeShown_;
 };
 
 // Runs the MPX print preview modally (the preview's own unit).

@@ -172,6 +172,43 @@ TEST(MPXGraphWindow, ChartRefreshCap) {
   EXPECT_EQ(paints.Count, 1);
 }
 
+// The time graph keeps the points the refresh before showed and takes only
+// the new ones: after every refresh it must hold just the last minute's
+// readings, in order, as a refill from the measurement would, also when the
+// readings slide out of the minute, after "Clear", and after a gap longer
+// than the minute.
+TEST(MPXGraphWindow, TimeGraphHoldsTheLastMinuteAfterEveryRefresh) {
+  EnsureQApplication();
+  TFakeClock clock;
+  TFakeMPXReceiver rx;
+  TMPXGraphForm w(rx, clock);
+  w.show();
+  const std::vector<double>& raw = TMPXController::TableRaw();
+  int reading = 0, checked = 0;
+  auto run = [&](int64_t ms, const char* what) {
+    for (int64_t t = 0; t < ms; t += 20) {
+      clock.Advance(20);
+      const int before = w.ChartRefreshCount();
+      w.Controller().UpdateMeasurement(clock.Now(), raw[size_t(reading++ % int(raw.size()))]);
+      if (w.ChartRefreshCount() == before) continue;
+      const TFMWindow& win = w.Controller().TimeWindow();
+      ASSERT_EQ(w.TimePointCount(), win.Count) << what << " at " << t;
+      for (int i = 0; i < win.Count; ++i)
+        ASSERT_EQ(w.TimePoint(i), std::make_pair(win.Times[size_t(i)], win.Values[size_t(i)]))
+            << what << " at " << t << ", point " << i;
+      ++checked;
+    }
+  };
+  run(3000, "filling");
+  run(70000, "sliding past the minute");
+  w.btnClear->click();
+  run(5000, "after Clear");
+  clock.Advance(90000);
+  run(3000, "after a gap");
+  EXPECT_GT(checked, 700);
+  EXPECT_GT(w.TimePointCount(), 0);
+}
+
 // The printed page: 80 pixels taller than the chart, the chart from y = 40,
 // the logo a tenth of the chart's width wide at its top-right corner.
 TEST(MPXPrintPage, TitleSubtitleChartAndLogo) {
