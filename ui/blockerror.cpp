@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 #include "ui/Pictures.h"
 
@@ -154,12 +155,50 @@ void TBlockError::Paint() {
   if (Box) Box->update();
 }
 
+namespace {
+// Where the toolkit sends a widget's painting: the window's backing image
+// while it repaints the window, or the image a widget is rendered to.
+struct TPaintTarget : QWidget {
+  using QWidget::redirected;
+  using QWidget::sharedPainter;
+};
+
+// Copies the region of the bitmap onto the image the box's painting goes to,
+// when that is a plain 32-bit image at one pixel per pixel and no painter
+// of the caller's (which could scale or clip) draws the box. The box is
+// repainted with every RDS block, and opening a painter on it costs more
+// than the copy.
+bool CopyToTarget(const QWidget& box, const QImage& bitmap, const QRegion& region) {
+  if ((box.*(&TPaintTarget::sharedPainter))()) return false;
+  QPoint offset;  // of the box's origin from the target's, negated
+  QPaintDevice* device = (box.*(&TPaintTarget::redirected))(&offset);
+  if (!device || device->devType() != QInternal::Image) return false;
+  auto* target = static_cast<QImage*>(device);
+  const QImage::Format format = target->format();
+  if (target->devicePixelRatio() != 1.0 || bitmap.format() != QImage::Format_RGB32 ||
+      (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied))
+    return false;
+  // The bitmap's pixels are opaque, so they are the same in either format.
+  for (const QRect& r : region) {
+    const QRect to = r.translated(-offset) & target->rect();
+    const QRect from = to.translated(offset);
+    const size_t bytes = static_cast<size_t>(to.width()) * 4;
+    for (int y = 0; y < to.height(); ++y)
+      std::memcpy(target->scanLine(to.top() + y) + to.left() * 4, bitmap.constScanLine(from.top() + y) + from.left() * 4,
+                  bytes);
+  }
+  return true;
+}
+}  // namespace
+
 bool TBlockError::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Box && event->type() == QEvent::Paint) {
     LastPaint_ = std::chrono::steady_clock::now();
-    QPainter painter(Box);
     const QImage& bitmap = Bitmap();
-    const QRect area = static_cast<QPaintEvent*>(event)->rect();
+    const auto* paint = static_cast<QPaintEvent*>(event);
+    const QRect area = paint->rect();
+    if (bitmap.rect().contains(area) && CopyToTarget(*Box, bitmap, paint->region())) return true;
+    QPainter painter(Box);
     // A box grown since its creation shows its background beyond the bitmap.
     if (!QRect(QPoint(), bitmap.size()).contains(area)) painter.fillRect(area, Box->palette().window());
     const QRect shown = area & bitmap.rect();

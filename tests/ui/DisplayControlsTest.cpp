@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <QPainter>
 #include <QPointer>
+#include <QBackingStore>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -267,6 +268,87 @@ TEST_F(DisplayControls, BlockErrorSampleShownAtOnceFasterOnesTogether) {
   QCoreApplication::processEvents();
   EXPECT_EQ(paints, 2);
   EXPECT_EQ(onScreen(), drawn());
+}
+
+// The box copies its bitmap straight onto the image its painting goes to:
+// at its place in that image, only where it is to be painted, under what lies
+// above it, and through the painter when another one draws it (scaled here).
+TEST_F(DisplayControls, BlockErrorPaintedOntoItsPlaceWhereverItGoes) {
+  QWidget window;
+  window.resize(260, 120);
+  QWidget panel(&window);
+  panel.setGeometry(13, 9, 230, 100);
+  QWidget box(&panel);
+  box.setGeometry(17, 21, 200, 64);
+  TBlockError graph(&box);
+  struct TCover : QWidget {  // a sibling above the box, not opaque
+    using QWidget::QWidget;
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(2, 2, 6, 6, Qt::red); }
+  } cover(&panel);
+  cover.setGeometry(17 + 150, 21 + 30, 10, 10);
+  window.show();
+  QCoreApplication::processEvents();
+  std::mt19937 random(5);
+  for (int n = 0; n < 80; ++n) graph.AddSample(static_cast<int>(random() % 4));
+  QCoreApplication::processEvents();
+  const QImage drawn = DrawnTrace(graph, box.size());
+  const auto screen = [&] {
+    return window.screen()->grabWindow(window.winId(), 30, 30, 200, 64).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  const auto covered = [&](QImage image) {
+    QPainter(&image).fillRect(152, 32, 6, 6, Qt::red);
+    return image;
+  };
+  ASSERT_EQ(screen(), covered(drawn));
+
+  // Two separate parts of the box painted again, after the screen was
+  // spoiled there and next to them.
+  const QRegion parts = QRegion(4, 0, 20, 64) + QRegion(120, 10, 40, 30);
+  {
+    QImage* backing = static_cast<QImage*>(window.backingStore()->paintDevice());
+    QPainter(backing).fillRect(QRect(30, 30, 200, 64), Qt::blue);
+  }
+  box.repaint(parts);
+  QImage expected(drawn.size(), QImage::Format_RGB32);
+  expected.fill(Qt::blue);
+  {
+    QPainter pen(&expected);
+    pen.setClipRegion(parts);
+    pen.drawImage(0, 0, covered(drawn));
+  }
+  EXPECT_EQ(screen(), expected);
+
+  // Rendered into images: at an offset, and in another pixel format.
+  for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB888}) {
+    QImage image(230, 90, format);
+    image.fill(Qt::yellow);
+    box.render(&image, QPoint(9, 11));
+    QImage copy(image.size(), format);
+    copy.fill(Qt::yellow);
+    QPainter(&copy).drawImage(9, 11, drawn);
+    EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), copy.convertToFormat(QImage::Format_RGB32)) << format;
+  }
+  QImage scaled(400, 128, QImage::Format_RGB32);
+  QImage twice(scaled.size(), QImage::Format_RGB32);
+  {
+    QPainter pen(&scaled);
+    pen.scale(2, 2);
+    box.render(&pen);
+    QPainter copy(&twice);
+    copy.scale(2, 2);
+    copy.drawImage(0, 0, drawn);
+  }
+  EXPECT_EQ(scaled, twice);
+
+  // A box grown since its creation: its background beyond the bitmap.
+  cover.hide();
+  box.resize(210, 64);
+  QCoreApplication::processEvents();
+  QImage grown(210, 64, QImage::Format_RGB32);
+  grown.fill(box.palette().window().color());
+  QPainter(&grown).drawImage(0, 0, drawn);
+  EXPECT_EQ(window.screen()->grabWindow(window.winId(), 30, 30, 210, 64).toImage().convertToFormat(QImage::Format_RGB32),
+            grown);
 }
 
 TEST_F(DisplayControls, ColorButtonStatesSizingMouseAndClick) {
