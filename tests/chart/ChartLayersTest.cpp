@@ -93,7 +93,9 @@ void RunSteps(std::function<F()> make, std::function<TChart&(F&)> chart, const s
     EXPECT_EQ(Difference(screen.Frame(chart(kept)), shown), "") << step.Name << ", again";
   }
   // Frames after kept layers change the screen only where they drew.
-  if (partFrames) EXPECT_GT(screen.PartFrames, 0);
+  if (partFrames) {
+    EXPECT_GT(screen.PartFrames, 0);
+  }
 }
 
 }  // namespace
