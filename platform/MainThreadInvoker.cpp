@@ -131,8 +131,8 @@ class TWakeTarget final : public QObject {
   static constexpr QEvent::Type kWake = QEvent::User;
   explicit TWakeTarget(TMainThreadInvoker& invoker) : invoker_(invoker) {}
   bool event(QEvent* e) override {
+    HandOffReceived(this);  // before the event, which the posting thread made, is read
     if (e->type() != kWake) return QObject::event(e);
-    HandOffReceived(this);
     invoker_.ProcessPending();
     return true;
   }
@@ -151,8 +151,9 @@ class TQtMainThreadInvoker final : public TMainThreadInvoker {
 
  protected:
   void Wake() override {
-    HandOffPosted(target_);
-    QCoreApplication::postEvent(target_, new QEvent(TWakeTarget::kWake));
+    auto* wake = new QEvent(TWakeTarget::kWake);
+    HandOffPosted(target_);  // the event included
+    QCoreApplication::postEvent(target_, wake);
   }
 
  private:
