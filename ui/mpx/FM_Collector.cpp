@@ -109,6 +109,13 @@ void TFMCollector::UpdateDeviation(double Value) {
     if (i < 0) FMAddDev(devs, r);
     else ++devs[i].Count;
   }
+  sharesStale_ = true;
+}
+
+const DevsArray& TFMCollector::Shares() const {
+  DevsArray& devs = devs_.Devs;
+  if (!sharesStale_ || devs.empty()) return devs;
+  sharesStale_ = false;
   int32_t cum = 0;
   for (auto it = devs.rbegin(); it != devs.rend(); ++it) cum = it->CumCount = cum + it->Count;
   // With no sample counted yet the table shows only its seeds: 0.0 at 100 %
@@ -116,6 +123,7 @@ void TFMCollector::UpdateDeviation(double Value) {
   const int32_t total = devs.front().CumCount;
   for (TFMDev& d : devs)
     d.Percent = total > 0 ? static_cast<double>(d.CumCount) / total * 100 : (d.Value == 0.0 ? 100 : 0);
+  return devs;
 }
 
 bool TFMCollector::PrepareWindow(int W) {
@@ -141,7 +149,7 @@ std::vector<TDeviationPoint> TFMCollector::GetDeviationPoints(double ValueTolera
                                                               double PercentTolerance) const {
   std::vector<TDeviationPoint> points;
   TDeviationPoint last;
-  for (const TFMDev& d : devs_.Devs) {
+  for (const TFMDev& d : Shares()) {
     const bool always = d.Value == 0.0 || d.Value == Threshold1 || d.Value == Threshold2;
     if (!always && ((ValueTolerance != -1 && std::fabs(d.Value - last.Value) < ValueTolerance) ||
                     (PercentTolerance != -1 && std::fabs(d.Percent - last.Percent) < PercentTolerance)))
@@ -160,7 +168,8 @@ uint32_t TFMCollector::DeviationColor(double Value) const {
 
 std::vector<TDeviationChartPoint> TFMCollector::DeviationChartPoints() const {
   std::vector<TDeviationChartPoint> points;
-  points.reserve(devs_.Devs.size());
-  for (const TFMDev& d : devs_.Devs) points.push_back({d.Value, d.Percent, DeviationColor(d.Value)});
+  const DevsArray& devs = Shares();
+  points.reserve(devs.size());
+  for (const TFMDev& d : devs) points.push_back({d.Value, d.Percent, DeviationColor(d.Value)});
   return points;
 }

@@ -78,8 +78,9 @@ class TFMCollector {
   void Clear();
   void ResetAverage();
   double GetAverage() const;
-  // Counts Value into the exceedance table (when DeviationOn) and refreshes
-  // its shares.
+  // Counts Value into the exceedance table (when DeviationOn). Its shares
+  // are worked out when the table is next read: samples come 50 times a
+  // second, the table is read at most ten times.
   void UpdateDeviation(double Value);
 
   // Fills Window with the last WindowMs of history; false (and nothing done)
@@ -94,7 +95,7 @@ class TFMCollector {
 
   const PartsArray& Parts() const { return parts_; }
   const TFMWindow& Window() const { return window_; }
-  const DevsArray& Devs() const { return devs_.Devs; }
+  const DevsArray& Devs() const { return Shares(); }
   double MinValue() const { return minValue_; }
   double MaxValue() const { return maxValue_; }
 
@@ -112,7 +113,10 @@ class TFMCollector {
   TFMWindow window_;
   int32_t avgCount_ = 0;
   double avgSum_ = 0;
-  TDeviation devs_;
+  // The table with its cumulative counts and shares brought up to date.
+  const DevsArray& Shares() const;
+  mutable TDeviation devs_;
+  mutable bool sharesStale_ = false;  // counts changed since the shares were worked out
   double minValue_ = kNone;
   double maxValue_ = kNone;
 };
