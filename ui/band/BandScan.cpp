@@ -491,15 +491,17 @@ double TBandScanController::VisitFreq() const {
 void TBandScanController::RDSDataChange() {
   if (Quiet()) return;
   if (!analyzing_ || peakIndex_ < 0) return;
+  // Groups can be decoded before the tuner reports the tune done, on a busy
+  // machine well before, and between that report and the tuner marking itself
+  // tuned; the PI is reported once, so one missed there would be missing from
+  // the record. Only groups received on the visited frequency count: those
+  // still in flight from the last station do not.
+  const bool onVisit = FormatFreq(rx_.CurrentFreq()) == FormatFreq(VisitFreq());
   if (visit_ == TVisit::Tuning) {
-    // Groups can be decoded before the tuner reports the tune done, on a busy
-    // machine well before; the PI is reported once, so one missed here would
-    // be missing from the record. Only groups received on the visited
-    // frequency count: those still in flight from the last station do not.
-    if (FormatFreq(rx_.CurrentFreq()) == FormatFreq(VisitFreq())) TakeRDSChanges(early_);
+    if (onVisit) TakeRDSChanges(early_);
     return;
   }
-  if (visit_ != TVisit::Dwell || !rx_.Tuned() || SinceTuneMs() >= kDwellMs) return;
+  if (visit_ != TVisit::Dwell || !(rx_.Tuned() || onVisit) || SinceTuneMs() >= kDwellMs) return;
   const int p = peaks_[static_cast<size_t>(peakIndex_)];
   if (TakeRDSChanges(stations_.back())) SetLabel(p, MarkLabel(curPI_, smooth_[static_cast<size_t>(p)].X, curPS_));
 }

@@ -191,11 +191,17 @@ TEST_F(BandScan, GroupsDecodedBeforeTheTuneIsReportedBelongToTheVisit) {
   EXPECT_EQ(r.PI + "/" + r.PS, "6204/FENWISK ");
   EXPECT_EQ(ctl.Marks()[42].Label, "PI:6204\r88.5 MHz\rFENWISK ");
 
-  // The next visit starts clean.
+  // The next visit starts clean; its groups decoded after the tune is
+  // reported but before the tuner marks itself tuned are its own too.
   ctl.TunerState(tnsWait);
-  rx.IsTuned = true;
+  rx.Current = rx.Tunes.back();
   ctl.TunerState(tnsPostTune);
   EXPECT_EQ(ctl.Stations().at(1).PI, "");
+  Change(dcPI, 0, "C202");
+  EXPECT_EQ(ctl.Stations().at(1).PI, "C202");
+  rx.Current = 88.5;  // not if they come from elsewhere
+  Change(dcPSConfirmed, 1, "ELSEWHRE");
+  EXPECT_EQ(ctl.Stations().at(1).PS, "");
 }
 
 TEST_F(BandScan, MarkerKeepsItsRecordCurrentAndGoesWhenRetuned) {
