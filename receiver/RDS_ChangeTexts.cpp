@@ -31,7 +31,7 @@ void SetNumber(std::string& dst, uint16_t v) {
 // Groups 5, 6, 9, 11 and 12: [0] the address bits, [1] the data in hex.
 void SetAddressAndData(std::string* t, uint16_t bits, uint32_t data) {
   SetNumber(t[0], bits);
-  SetText(t[1], "%.16x", unsigned(data));
+  SetText(t[1], "%.16X", unsigned(data));
 }
 
 }  // namespace
@@ -250,7 +250,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
     case dcPaging:
       SetNumber(t[0], PagingFlag);
       SetNumber(t[1], PagingSegment);
-      SetText(t[2], "%.16x", unsigned(PagingData));
+      SetText(t[2], "%.16X", unsigned(PagingData));
       break;
     case dcTMC:
       SetNumber(t[0], TMCBits);
@@ -272,7 +272,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
       break;
     case dcEnhancedPaging:
       for (int i = 0; i < 4; ++i) SetNumber(t[i], EPSub[i]);
-      SetText(t[4], "%.13x", unsigned(EPData));
+      SetText(t[4], "%.13X", unsigned(EPData));
       break;
     case dcEON: {
       c.Value = EONVariant;
@@ -311,7 +311,7 @@ void TRDSCollector::FillChange(TDataChange& c) {
     case dcGroup:
       c.Value = GroupType;
       c.Extra = Version;
-      SetText(t[0], "%2d%s:%.4x %.4x %.4x %.4x  ", int(GroupType), Version ? "B" : "A",
+      SetText(t[0], "%2d%s:%.4X %.4X %.4X %.4X  ", int(GroupType), Version ? "B" : "A",
               unsigned(Group[0]), unsigned(Group[1]), unsigned(Group[2]), unsigned(Group[3]));
       for (int i = 0; i < 4; ++i) SetText(t[1 + i], "%u", unsigned(Group[i]));
       break;

@@ -74,7 +74,7 @@ TCommandResult TRemoteCommands::Execute(const std::string& Message) {
     if (v == "?") reply("ALIAS=", Alias);
   } else if (is("SERNUM=")) {
     const auto info = Host_.DeviceInfo();
-    if (v == "?") reply("SERNUM=", Format("%.2x%.2x%.2x%.2x", info[2], info[3], info[4], info[5]));
+    if (v == "?") reply("SERNUM=", Format("%.2X%.2X%.2X%.2X", info[2], info[3], info[4], info[5]));
   } else if (is("FIRMWARE=")) {
     const uint8_t fw = Host_.DeviceInfo()[0];
     if (v == "?") reply("FIRMWARE=", Format("%d.%d", fw >> 4, fw & 15));

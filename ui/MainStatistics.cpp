@@ -62,7 +62,7 @@ std::string Chars(uint16_t w) {
 
 std::string DataFlowLine(int index, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
   const std::string cc = Chars(c), dc = Chars(d);
-  return Format("%3s %.4x %.4x %.4x %c%c %.4x %c%c ", GroupName(index).c_str(), a, b, c, cc[0], cc[1], d,
+  return Format("%3s %.4X %.4X %.4X %c%c %.4X %c%c ", GroupName(index).c_str(), a, b, c, cc[0], cc[1], d,
                 dc[0], dc[1]);
 }
 

@@ -27,7 +27,7 @@ std::string VersionText(const std::optional<TFileVersion>& version) {
 }
 
 std::string DeviceIdText(const TDeviceInfoBytes& info) {
-  return Format(" %.2x%.2x%.2x%.2x", info[2], info[3], info[4], info[5]);
+  return Format(" %.2X%.2X%.2X%.2X", info[2], info[3], info[4], info[5]);
 }
 
 std::string FirmwareText(uint8_t firmware) { return Format(" %d.%d", firmware >> 4, firmware & 15); }

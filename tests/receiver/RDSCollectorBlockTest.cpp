@@ -196,6 +196,9 @@ TEST_F(RDSCollectorBlocks, ProcessGroupDecodesWithoutTheBlockLayer) {
   const TDataChange g = Of(dcGroup)[0];
   EXPECT_EQ(g.Texts[0] + "|" + g.Texts[1], " 2B:1234 2800 4142 4344  |4660");
   EXPECT_EQ((std::pair<int, int>(g.Value, g.Extra)), std::pair(2, 1));
+  // The block words are shown with upper-case hex digits.
+  dec.ProcessGroup(0xD318, 0x0548, 0x4142, 0x0A4F);
+  EXPECT_EQ(Of(dcGroup)[1].Texts[0], " 0A:D318 0548 4142 0A4F  ");
 }
 
 TEST_F(RDSCollectorBlocks, DirectCallsStampRecordsAndGroupTimesWithTheirOwnTime) {

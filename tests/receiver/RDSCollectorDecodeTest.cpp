@@ -274,15 +274,15 @@ TEST_F(RDSCollectorDecode, DataGroupsAndVersionBPI) {
   const Case cases[] = {
       {enc.ODA(0x0B, 0x1234, 0xCD46), dcODA, {"11", "4660", "52550"}},
       {enc.Group(5, false, 0x13, 0x0102, 0x0304), dcTDC, {"19", "0000000001020304"}},
-      {enc.Group(5, true, 0x02, 0, 0xBEEF), dcTDC, {"2", "000000000000beef"}},
-      {enc.Group(6, false, 0x01, 0xABCD, 0xEF01), dcInHouse, {"1", "00000000abcdef01"}},
+      {enc.Group(5, true, 0x02, 0, 0xBEEF), dcTDC, {"2", "000000000000BEEF"}},
+      {enc.Group(6, false, 0x01, 0xABCD, 0xEF01), dcInHouse, {"1", "00000000ABCDEF01"}},
       {enc.Group(7, false, 0x15, 0x1122, 0x3344), dcPaging, {"1", "5", "0000000011223344"}},
       {enc.Group(8, false, 0x08, 0x4000, 0x5000), dcTMC, {"8", "16384", "20480"}},
       {enc.Group(9, false, 0x1F, 0x0001, 0x0002), dcGroup9, {"31", "0000000000010002"}},
       {enc.Group(11, true, 0x04, 0, 0x0042), dcGroup11, {"4", "0000000000000042"}},
-      {enc.Group(12, false, 0x00, 0xFFFF, 0xFFFE), dcGroup12, {"0", "00000000fffffffe"}},
+      {enc.Group(12, false, 0x00, 0xFFFF, 0xFFFE), dcGroup12, {"0", "00000000FFFFFFFE"}},
       // Enhanced paging: four sub-fields of C and D, and (D & 0x1FF) x 65536 + D.
-      {enc.Group(13, false, 0, 0x001D, 0xA5C3), dcEnhancedPaging, {"3", "5", "10", "1", "0000001c3a5c3"}},
+      {enc.Group(13, false, 0, 0x001D, 0xA5C3), dcEnhancedPaging, {"3", "5", "10", "1", "0000001C3A5C3"}},
   };
   for (const Case& c : cases) {
     Clear();

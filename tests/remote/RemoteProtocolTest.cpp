@@ -20,7 +20,7 @@ TEST(RemoteCommands, QueriesAnswerWithKeyAndValue) {
       {"SENSE=?", [](auto& h) { h.Record.SensitivityDX = 1; }, "SENSE=0"},
       {"SENSE=?", nullptr, "SENSE=1"},
       {"FIRMWARE=?", nullptr, "FIRMWARE=2.1"},
-      {"SERNUM=?", nullptr, "SERNUM=deadbeef"},
+      {"SERNUM=?", nullptr, "SERNUM=DEADBEEF"},
       {"VER=?", nullptr, "VER=3"},
       {"ANT=?", [](auto& h) { h.Record.InputAntenna = 1; }, "ANT=1"},
       {"RBDS=?", nullptr, "RBDS=0"},

@@ -199,7 +199,7 @@ TEST(GroupAnalyze, GroupLinesWithoutShapingShowWhatShapedOnesShow) {
   unshaped.setFont(GroupLineFont(fixed));
   shaped.setFont(fixed);
   window.show();
-  const char* hex = "0123456789abcdef";
+  const char* hex = "0123456789ABCDEF";
   for (int i = 0; i < 32; ++i) {
     const QString line = QString::asprintf("%2d%s:%c%c%c%c %c%c%c%c 62%c4 %c0%c0  ", i / 2, i % 2 ? "B" : "A", hex[i % 16],
                                            hex[(i + 3) % 16], hex[(i + 7) % 16], hex[(i + 11) % 16], hex[15 - i % 16],

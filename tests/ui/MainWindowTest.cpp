@@ -294,7 +294,7 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   // The data flow of the selected group, never more than seven lines.
   const QStringList flow = ga.Memo1()->toPlainText().split('\n');
   EXPECT_EQ(flow.size(), 7);
-  EXPECT_EQ(flow.last(), " 0A d318 0548 4142 AB 0a43  C ");
+  EXPECT_EQ(flow.last(), " 0A D318 0548 4142 AB 0A43  C ");
 
   // A selection on a fixed cell selects no group: nothing is read for it.
   ga.grpGrid()->setCurrentCell(0, 0);

@@ -98,7 +98,7 @@ TEST_F(Windows, AboutShowsIdentityTakesItsPictureOutlineAndClosesOnClick) {
   EXPECT_TRUE(fresh.ImageAboutPro->isHidden() && fresh.ImageAboutGPS->isHidden());
   TAboutForm unversioned(&main, TDeviceInfoBytes{0xFF, 1, 0xDE, 0xAD, 0x00, 0x01, 0, 0}, std::nullopt);
   EXPECT_EQ(unversioned.VersionLabel->text(), QStringLiteral("Software Ver: "));
-  EXPECT_EQ(unversioned.IDLabel->text(), QStringLiteral("Device ID: dead0001"));
+  EXPECT_EQ(unversioned.IDLabel->text(), QStringLiteral("Device ID: DEAD0001"));
   EXPECT_EQ(unversioned.FirmwareLabel->text(), QStringLiteral("Firmware Ver: 15.15"));
   // The compiled-in version is the one shown by default.
   ASSERT_TRUE(ProgramFileVersion().has_value());
