@@ -33,7 +33,7 @@ inline const std::vector<TDemoStation>& DemoStations() {
        "Try the Band Analyzer (Start Scan) and the MPX Analyzer", {89.6, 97.1, 104.8}, "DEMO POP",
        "fenwisk_mpx.txt", 71, 5},
       {89.6, 13, true, "classic.hex", 0xD402, 14, false, "CLASSIC ", "Now playing: a string quartet in D major",
-       "Classic FM demo - music all day", {87.0, 93.3}, "", "classic_mpx.txt", 62, 7},
+       "Classic FM demo - music all day", {88.8, 93.3}, "", "classic_mpx.txt", 62, 7},
       {93.3, 12, false, "news.hex", 0xD5C3, 1, true, "NEWS 93 ", "Headlines every half hour on News 93",
        "Traffic and weather together on the eights", {107.7}, "NEWS", "news_mpx.txt", 66, 6},
       // A North American station: its PI gives the call letters WFNX when the

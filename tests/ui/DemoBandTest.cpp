@@ -3,9 +3,11 @@
 // station is MainWindowTest's).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
+#include "platform/Format.h"
 #include "receiver/RDS_Collector.h"
 #include "support/DemoBand.h"
 #include "support/FakeClock.h"
@@ -17,8 +19,13 @@ namespace {
 
 std::string DemoScenario() { return TestSourceDir() + "/packaging/demo/band.txt"; }
 
-// The PS and RadioText A a decoder makes of a station's group loop.
-std::pair<std::string, std::string> Decode(const std::vector<TRdsGroupLine>& groups) {
+struct TDecoded {
+  std::string PS, RadioTextA, AFText;
+  int32_t AFCount = 0;
+};
+
+// What a decoder makes of a station's group loop.
+TDecoded Decode(const std::vector<TRdsGroupLine>& groups) {
   TFakeClock clock;
   TRDSCollector dec{nullptr, clock};
   dec.SetActive(true);
@@ -27,7 +34,8 @@ std::pair<std::string, std::string> Decode(const std::vector<TRdsGroupLine>& gro
   std::vector<std::vector<uint8_t>> packets;
   for (int loop = 0; loop < 2; ++loop) channel.Add(groups, packets);
   for (const auto& p : packets) dec.ComData(p.data(), static_cast<int>(p.size()) - 1);
-  return {dec.GetPSText(), std::string(reinterpret_cast<const char*>(dec.RT[0].Confirmed), 64)};
+  return {dec.GetPSText(), std::string(reinterpret_cast<const char*>(dec.RT[0].Confirmed), 64), dec.GetAFText(),
+          dec.GetAFCount()};
 }
 
 }  // namespace
@@ -51,9 +59,13 @@ TEST(DemoBand, ShippedStationsDecodeToWhatTheDemoPromises) {
     EXPECT_EQ(played[i].Mpx.empty(), promised[i].MpxFile.empty());
     if (promised[i].GroupFile.empty()) continue;
     ++withRds;
-    const auto [ps, rtA] = Decode(played[i].Groups);
-    EXPECT_EQ(ps, promised[i].PS);
-    EXPECT_EQ(rtA.substr(0, promised[i].RadioTextA.size()), promised[i].RadioTextA);
+    const TDecoded got = Decode(played[i].Groups);
+    EXPECT_EQ(got.PS, promised[i].PS);
+    EXPECT_EQ(got.RadioTextA.substr(0, promised[i].RadioTextA.size()), promised[i].RadioTextA);
+    // A frequency that is no AF code makes the decoder refuse the whole list.
+    // (A station that sends no list counts -1.)
+    EXPECT_EQ(std::max(got.AFCount, 0), static_cast<int32_t>(promised[i].AF.size())) << got.AFText;
+    for (double af : promised[i].AF) EXPECT_NE(got.AFText.find(Format("%3.1f", af)), std::string::npos) << got.AFText;
     for (const TRdsGroupLine& g : played[i].Groups) EXPECT_EQ(g.Block[0], promised[i].PI);
   }
   EXPECT_GE(withRds, 5);
