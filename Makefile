@@ -73,5 +73,10 @@ asan: deps
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest -j $(JOBS) --output-on-failure --timeout 600
 
+# The benchmarks keep their large fixtures (log databases of millions of
+# rows) in the temporary folder between runs; clean removes them too.
+BENCH_KEEP := $(or $(TMPDIR),/tmp)
+
 clean:
-	@rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD) build-tsan
+	@rm -f $(BENCH_KEEP)/fenwisk-bench-keep-*
