@@ -310,6 +310,39 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(f.RDSCollector->Stats.GroupsTotal, 0u);
 }
 
+// Each block error class in its own cell under its header: classes (and the
+// error-free blocks) counted differently, then no block at all.
+TEST(MainWindow, ErrorClassCellsShowEachClassUnderItsHeader) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  TMainForm& f = *h.form;
+  TGroupAnalyzeForm& ga = *f.GroupAnalyzer;
+  ga.show();
+  QTableWidget* grid = ga.errGrid();
+  const auto row = [grid](int r) {
+    QStringList cells;
+    for (int c = 0; c < grid->columnCount(); ++c) cells << (grid->item(r, c) ? grid->item(r, c)->text() : "<none>");
+    return cells;
+  };
+  EXPECT_EQ(row(0), (QStringList{"2 bits", "5 bits", "fatal"}));
+
+  TRDSStatistics s;
+  s.BlocksTotal = 40;
+  s.ErrorBlocks[0] = 20, s.ErrorBlocks[1] = 2, s.ErrorBlocks[2] = 6, s.ErrorBlocks[3] = 12;
+  f.ShowStatistics(s);
+  EXPECT_EQ(row(1), (QStringList{" 5%", "15%", "30%"}));
+  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 40");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 20");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  50%  2.00 epg");
+
+  f.ShowStatistics(TRDSStatistics{});
+  EXPECT_EQ(row(1), (QStringList{"0%", "0%", "0%"}));
+  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 0");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 0");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage: 0%");
+}
+
 // What a memo shows: the lines from the first visible one (the scroll bar
 // counts lines) that begin inside the viewport.
 static QString VisibleText(QPlainTextEdit* m) {
