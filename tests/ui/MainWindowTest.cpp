@@ -466,6 +466,28 @@ TEST(MainWindow, RdsPagesShowEveryTextWholeAtTheDefaultSize) {
   }
 }
 
+// At the window's default size the received-groups memo shows every line it
+// keeps whole: inside its viewport, the memo inside its page.
+TEST(MainWindow, ReceivedGroupsMemoShowsEveryLineItKeepsWhole) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  auto* memo = Find<QPlainTextEdit>(h.form.get(), "memGroups");
+  Find<QTabWidget>(h.form.get(), "pcRDS")->setCurrentWidget(memo->parentWidget());
+  for (uint16_t i = 0; i < 2 * TMainForm::kGroupMemoLines; ++i)
+    h.form->RDSCollector->ProcessGroup(0xD318, uint16_t(0x0540 | (i & 3)), 0xE0CD, uint16_t(0x4142 + i));
+  QApplication::processEvents();
+  ASSERT_EQ(memo->document()->blockCount(), TMainForm::kGroupMemoLines);
+  const int room = memo->viewport()->height();
+  for (QTextBlock b = memo->document()->firstBlock(); b.isValid(); b = b.next()) {
+    const QRect line = memo->cursorRect(QTextCursor(b));
+    EXPECT_GE(line.top(), 0) << "line " << b.blockNumber();
+    EXPECT_LE(line.bottom(), room - 1) << "line " << b.blockNumber() << " of " << room;
+  }
+  EXPECT_TRUE(memo->rect().contains(memo->viewport()->geometry()));
+  EXPECT_TRUE(memo->parentWidget()->rect().contains(memo->geometry()));
+}
+
 // While a station sends, the parts of the window that repaint with every
 // block, group or segment (the block-error trace, the BER, the RDS pages with
 // their memos and labels) are on screen, whenever the requested repaints are
@@ -505,7 +527,10 @@ TEST(MainWindow, ScreenShowsWhatAFreshDrawingShowsWhileTheStationSends) {
   auto* shown = Find<QPlainTextEdit>(f, "memGroups");
   QWidget window;
   QPlainTextEdit shaped(&window);
-  shaped.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPointSizeF(shown->font().pointSizeF());
+  shaped.setFont(fixed);
+  shaped.document()->setDocumentMargin(shown->document()->documentMargin());
   shaped.setPalette(shown->palette());
   shaped.setReadOnly(true);
   shaped.setLineWrapMode(QPlainTextEdit::NoWrap);
