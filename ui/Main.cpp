@@ -126,9 +126,11 @@ void TMainForm::PrepareControls() {
                      static_cast<QWidget*>(ui_->mem0AFDetail)})
     w->setFont(mono);
   ui_->memGroups->setFont(GroupLineFont(mono));
-  // Two whole lines of RadioText in each memo: the document's margin is kept
-  // small so that they fit the memo's height.
-  for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB}) memo->document()->setDocumentMargin(2);
+  // Two whole lines of RadioText in each memo, and every line the group memo
+  // keeps: the document's margin is kept small so that they fit the memo's
+  // height, and the group lines take a smaller font where they still would not.
+  for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB, ui_->memGroups}) memo->document()->setDocumentMargin(2);
+  FitLinesToHeight(ui_->memGroups, kGroupMemoLines);
   for (QPlainTextEdit* memo : {ui_->memRTA, ui_->memRTB, ui_->memGroups, ui_->mem0AFDetail}) KeepShapedLines(memo);
   // The block-error box repaints with every RDS block, the panel around it
   // with every lamp or gauge: on top of their siblings (none of which they

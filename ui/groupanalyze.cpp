@@ -1,6 +1,7 @@
 #include "ui/groupanalyze.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QMoveEvent>
 #include <QScreen>
@@ -12,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTextCursor>
+#include <cmath>
 
 #include "ui/DialogStyle.h"
 #include "ui/MainStatistics.h"
@@ -86,6 +88,17 @@ void KeepShapedLines(QPlainTextEdit* memo) {
 QFont GroupLineFont(QFont font) {
   font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
   return font;
+}
+
+void FitLinesToHeight(QPlainTextEdit* memo, int lines) {
+  if (!memo || lines <= 0) return;
+  // A memo's lines stand one under the other between its document's margins,
+  // each as high as the font's ascent and descent in whole pixels.
+  const qreal room = memo->contentsRect().height() - 2 * memo->document()->documentMargin();
+  QFont font = memo->font();
+  while (font.pointSizeF() > 6 && lines * std::ceil(QFontMetricsF(font).height()) > room)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  memo->setFont(font);
 }
 
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines) {

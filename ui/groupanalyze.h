@@ -62,5 +62,8 @@ void KeepShapedLines(QPlainTextEdit* memo);
 // glyph as the shaper would set it, so it is laid out without shaping, which
 // costs most of a new line's layout.
 QFont GroupLineFont(QFont font);
+// Makes the memo's font smaller, half a point at a time, till the given
+// number of lines show whole in the memo's height.
+void FitLinesToHeight(QPlainTextEdit* memo, int lines);
 // Appends a line to a memo and deletes the oldest lines beyond maxLines.
 void AppendBoundedLine(QPlainTextEdit* memo, const QString& line, int maxLines);

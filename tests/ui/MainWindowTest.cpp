@@ -310,6 +310,39 @@ TEST(MainWindow, GaugesAndStatisticsDisplay) {
   EXPECT_EQ(f.RDSCollector->Stats.GroupsTotal, 0u);
 }
 
+// Each block error class in its own cell under its header: classes (and the
+// error-free blocks) counted differently, then no block at all.
+TEST(MainWindow, ErrorClassCellsShowEachClassUnderItsHeader) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  TMainForm& f = *h.form;
+  TGroupAnalyzeForm& ga = *f.GroupAnalyzer;
+  ga.show();
+  QTableWidget* grid = ga.errGrid();
+  const auto row = [grid](int r) {
+    QStringList cells;
+    for (int c = 0; c < grid->columnCount(); ++c) cells << (grid->item(r, c) ? grid->item(r, c)->text() : "<none>");
+    return cells;
+  };
+  EXPECT_EQ(row(0), (QStringList{"2 bits", "5 bits", "fatal"}));
+
+  TRDSStatistics s;
+  s.BlocksTotal = 40;
+  s.ErrorBlocks[0] = 20, s.ErrorBlocks[1] = 2, s.ErrorBlocks[2] = 6, s.ErrorBlocks[3] = 12;
+  f.ShowStatistics(s);
+  EXPECT_EQ(row(1), (QStringList{" 5%", "15%", "30%"}));
+  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 40");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 20");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage:  50%  2.00 epg");
+
+  f.ShowStatistics(TRDSStatistics{});
+  EXPECT_EQ(row(1), (QStringList{"0%", "0%", "0%"}));
+  EXPECT_EQ(LabelText(&ga, "blockCount"), "Total Blocks Processed: 0");
+  EXPECT_EQ(LabelText(&ga, "errBlocks"), "Fault Blocks: 0");
+  EXPECT_EQ(LabelText(&ga, "errPerc"), "Error Coverage: 0%");
+}
+
 // What a memo shows: the lines from the first visible one (the scroll bar
 // counts lines) that begin inside the viewport.
 static QString VisibleText(QPlainTextEdit* m) {
@@ -433,6 +466,28 @@ TEST(MainWindow, RdsPagesShowEveryTextWholeAtTheDefaultSize) {
   }
 }
 
+// At the window's default size the received-groups memo shows every line it
+// keeps whole: inside its viewport, the memo inside its page.
+TEST(MainWindow, ReceivedGroupsMemoShowsEveryLineItKeepsWhole) {
+  TMainWindowHarness h;
+  h.devices->Receiver.Unplug();
+  h.Start();
+  auto* memo = Find<QPlainTextEdit>(h.form.get(), "memGroups");
+  Find<QTabWidget>(h.form.get(), "pcRDS")->setCurrentWidget(memo->parentWidget());
+  for (uint16_t i = 0; i < 2 * TMainForm::kGroupMemoLines; ++i)
+    h.form->RDSCollector->ProcessGroup(0xD318, uint16_t(0x0540 | (i & 3)), 0xE0CD, uint16_t(0x4142 + i));
+  QApplication::processEvents();
+  ASSERT_EQ(memo->document()->blockCount(), TMainForm::kGroupMemoLines);
+  const int room = memo->viewport()->height();
+  for (QTextBlock b = memo->document()->firstBlock(); b.isValid(); b = b.next()) {
+    const QRect line = memo->cursorRect(QTextCursor(b));
+    EXPECT_GE(line.top(), 0) << "line " << b.blockNumber();
+    EXPECT_LE(line.bottom(), room - 1) << "line " << b.blockNumber() << " of " << room;
+  }
+  EXPECT_TRUE(memo->rect().contains(memo->viewport()->geometry()));
+  EXPECT_TRUE(memo->parentWidget()->rect().contains(memo->geometry()));
+}
+
 // While a station sends, the parts of the window that repaint with every
 // block, group or segment (the block-error trace, the BER, the RDS pages with
 // their memos and labels) are on screen, whenever the requested repaints are
@@ -472,7 +527,10 @@ TEST(MainWindow, ScreenShowsWhatAFreshDrawingShowsWhileTheStationSends) {
   auto* shown = Find<QPlainTextEdit>(f, "memGroups");
   QWidget window;
   QPlainTextEdit shaped(&window);
-  shaped.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPointSizeF(shown->font().pointSizeF());
+  shaped.setFont(fixed);
+  shaped.document()->setDocumentMargin(shown->document()->documentMargin());
   shaped.setPalette(shown->palette());
   shaped.setReadOnly(true);
   shaped.setLineWrapMode(QPlainTextEdit::NoWrap);

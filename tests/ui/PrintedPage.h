@@ -27,6 +27,20 @@ inline QImage PrintedPdfPage(TPrintPreviewBase& preview, const QTemporaryDir& di
   return QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
 }
 
+// The printed pages' text as pdftotext lays it out (the words of one printed
+// line on one line); empty when printing or reading failed.
+inline QString PrintedPdfText(TPrintPreviewBase& preview, const QTemporaryDir& dir) {
+  const QString pdf = dir.filePath("text.pdf");
+  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
+  preview.Printer().setOutputFileName(pdf);
+  preview.AskPdfFileName = [pdf] { return pdf; };
+  if (!preview.btnPrintClick()) return {};
+  QProcess p;
+  p.start("pdftotext", {"-layout", pdf, "-"});
+  if (!p.waitForFinished(30000) || p.exitCode() != 0) return {};
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 // The smallest rectangle holding every pixel that Picked accepts.
 inline QRect PickedBounds(const QImage& image, const std::function<bool(QRgb)>& Picked) {
   QRect r;

@@ -35,6 +35,12 @@ constexpr int kChartHeight = 420, kScrollBarHeight = 20;
 constexpr TColor kMarkerMarkColor = 0x02AAFFAA;
 constexpr TColor kTagFill = 0x02DDFFFF;
 
+// What the window manager draws around a window's client area.
+QMargins FrameMargins(const QWidget& Window) {
+  const QRect f = Window.frameGeometry(), g = Window.geometry();
+  return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
+
 // "dd mmm yyyy - hh:nn:ss"
 std::string ClockText(TDateTime t) {
   const dt::TDateParts p = dt::Decode(t);
@@ -458,10 +464,24 @@ void TBandAnalyzerForm::btnBandInfoClick() {
     bandInfo_->hide();
     return;
   }
-  QScreen* screen = QApplication::primaryScreen();
-  const int width = screen ? screen->size().width() : this->width();
-  bandInfo_->setGeometry(0, frameGeometry().bottom() + 1, width, bandInfo_->height());
+  QScreen* screen = this->screen() ? this->screen() : QApplication::primaryScreen();
+  const QRect area = screen ? screen->geometry() : QRect(0, 0, width(), height());
+  // Until Band Info has been shown its frame is unknown; it wears the same
+  // decoration as the analyzer.
+  QMargins frame = FrameMargins(*bandInfo_);
+  if (frame.isNull()) frame = FrameMargins(*this);
+  const QRect client = BandInfoClientRect(frameGeometry(), area, frame, bandInfo_->height());
+  bandInfo_->resize(client.size());
+  // A window moves by its frame.
+  bandInfo_->move(client.topLeft() - QPoint(frame.left(), frame.top()));
   bandInfo_->show();
+}
+
+QRect BandInfoClientRect(const QRect& AnalyzerFrame, const QRect& Screen, const QMargins& InfoFrame,
+                         int ClientHeight) {
+  const QRect frame(Screen.left(), AnalyzerFrame.bottom() + 1, Screen.width(),
+                    ClientHeight + InfoFrame.top() + InfoFrame.bottom());
+  return frame.marginsRemoved(InfoFrame);
 }
 
 void TBandAnalyzerForm::btnSettingsClick() { TBandSetForm::Execute(this, this, settings_, save_); }

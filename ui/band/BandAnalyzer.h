@@ -30,6 +30,13 @@ void SetRangeEditShown(TDBNumberEditEx* Edit, const std::string& Text);
 // Runs Action when Enter is released in the edit.
 void OnRangeEditEnter(TDBNumberEditEx* Edit, std::function<void()> Action);
 
+// Where Band Info goes: its frame directly below the analyzer's frame, from
+// the screen's left edge across the screen's width. Returns the client
+// rectangle that puts the frame there, given the margins the window manager
+// draws around Band Info's client area (its title bar among them).
+QRect BandInfoClientRect(const QRect& AnalyzerFrame, const QRect& Screen, const QMargins& InfoFrame,
+                         int ClientHeight);
+
 class TBandAnalyzerForm : public QWidget, public IBandScanObserver, public IBandSetView {
  public:
   // Pictures the export writes, in the save dialog's filter order.

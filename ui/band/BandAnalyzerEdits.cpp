@@ -5,7 +5,10 @@
 
 TDBNumberEditEx* NewRangeEdit(QWidget* Parent, double Value) {
   auto* e = new TDBNumberEditEx(Parent);
+  // One decimal shown ("87.0"), as the frequency box and the presets show
+  // a frequency.
   e->SetDecimalPlaces(1);
+  e->SetDisplayFormat(QStringLiteral("#.0"));
   e->SetIncrement(0.1);
   e->SetMinValue(87.0);
   e->SetMaxValue(108.0);

@@ -148,6 +148,7 @@ void TBandInfoForm::UpdateStation(const TColumnRecord& Record) {
 }
 
 void TBandInfoForm::StationsReset() {
+  ++resets_;
   rows_.clear();
   Refill();
   for (const TColumnRecord& r : host_.Stations()) AddStation(r);
@@ -284,13 +285,15 @@ void TBandInfoForm::btnDelSelClick() {
   const int row = SelectedRow();
   if (row < 0) return;
   if (const std::optional<int> point = SelectedPoint()) {
-    // The host rebuilds the list from its records, which would drop the
-    // rows the operator added: they are put back.
+    // The host rebuilds the list from its records, which drops the rows the
+    // operator added: they are put back. While it analyses it keeps its
+    // records and leaves the list as it is, and so are they.
     std::vector<TRow> own;
     for (const TRow& r : rows_)
       if (!IntOf(r.Cells[colID])) own.push_back(r);
+    const int resets = resets_;
     host_.RemoveStation(*point);
-    if (!own.empty()) {
+    if (resets_ != resets && !own.empty()) {
       rows_.insert(rows_.end(), own.begin(), own.end());
       Sort();
     }

@@ -115,4 +115,6 @@ class TBandInfoForm : public QWidget, public IBandScanObserver {
   IBandInfoHost& host_;
   std::vector<TRow> rows_;
   int sortColumn_ = 0;
+  // Counts the rebuilds of the list from the host's records.
+  int resets_ = 0;
 };

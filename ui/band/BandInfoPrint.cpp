@@ -11,19 +11,36 @@
 namespace {
 
 constexpr const char* kHeader[] = {"Freq", "Mode", "Level", "PI", "PS", "AF List"};
-// Shares of the table's width: wide enough for "102.0 MHz", "34.0 dBµV",
-// "Unknown", a PI and a PS by the width of "W" at the page's resolution; the
-// AF list takes the rest.
-constexpr int kColumnShare[] = {16, 12, 16, 8, 14, 34};
+// Shares of the table's width: on a portrait page, wide enough by the width
+// of "W" for "108.0 MHz", "Unknown", "45.4 dBµV", a PI and a PS, and for the
+// AF list's "Not Transmitted or Unknown" on one line.
+constexpr int kColumnShare[] = {14, 11, 14, 7, 13, 41};
 constexpr int kTileRows = 20;
 
 std::string Latin1Of(const QString& s) { return s.toLatin1().toStdString(); }
 
-// The text cut into lines of at most Chars characters.
+// The text cut into lines of at most Chars characters, at a blank (which
+// goes) or after a comma of a list where it can: a word is cut only when it
+// is longer than a whole line.
 std::vector<QString> Wrapped(const QString& Text, int Chars) {
   std::vector<QString> lines;
-  for (qsizetype i = 0; i < Text.size(); i += Chars) lines.push_back(Text.mid(i, Chars));
-  if (lines.empty()) lines.emplace_back();
+  qsizetype i = 0;
+  while (Text.size() - i > Chars) {
+    qsizetype end = i + Chars, next = end;
+    for (qsizetype k = end; k > i; --k) {
+      if (Text[k] == ' ') {
+        end = k, next = k + 1;
+        break;
+      }
+      if (Text[k - 1] == ',') {
+        end = next = k;
+        break;
+      }
+    }
+    lines.push_back(Text.mid(i, end - i));
+    i = next;
+  }
+  if (i < Text.size() || lines.empty()) lines.push_back(Text.mid(i));
   return lines;
 }
 

@@ -358,6 +358,43 @@ TEST_F(BandAnalyzerSim, ClosedOrUnpluggedMidWorkStopsAndGivesTheReceiverBack) {
   }
 }
 
+// Band Info's frame, title bar included, goes directly below the analyzer's
+// frame, from the screen's left edge across its width: so under a window
+// manager its title bar covers none of the analyzer's buttons. The placement
+// from given frames (a title bar of 23 pixels, a second screen to the right),
+// then the windows as shown, hidden and shown again.
+TEST(BandInfoPlacement, FrameGoesBelowTheAnalyzersFrame) {
+  const QMargins info(1, 23, 1, 1);
+  struct Case {
+    QRect Analyzer, Screen, Frame;
+  } cases[] = {{{0, 0, 1600, 470}, {0, 0, 1600, 1000}, {0, 470, 1600, 284}},
+               {{1700, 30, 1200, 470}, {1600, 0, 1280, 1024}, {1600, 500, 1280, 284}}};
+  for (const Case& c : cases) {
+    const QRect client = BandInfoClientRect(c.Analyzer, c.Screen, info, 260);
+    EXPECT_EQ(client.height(), 260);
+    EXPECT_EQ(client.marginsAdded(info), c.Frame) << c.Screen.x();
+  }
+}
+
+TEST_F(BandAnalyzerSim, BandInfoFrameGoesBelowTheAnalyzersFrame) {
+  TBandAnalyzerForm& a = *h.form->BandAnalyzer;
+  TBandInfoForm& info = a.BandInfo();
+  const QRect screen = a.screen()->geometry();
+  for (int shown = 0; shown < 2; ++shown) {
+    SCOPED_TRACE(shown);
+    a.btnBandInfo->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&info));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return info.frameGeometry().top() == a.frameGeometry().bottom() + 1; }, 2000))
+        << info.frameGeometry().top() << " under " << a.frameGeometry().bottom();
+    EXPECT_NE(info.frameGeometry(), info.geometry());  // there is a frame to place
+    EXPECT_EQ(info.frameGeometry().left(), screen.left());
+    EXPECT_EQ(info.frameGeometry().width(), screen.width());
+    EXPECT_EQ(info.infoList->width(), info.contentsRect().width() - 8);  // within the list's margins
+    a.btnBandInfo->click();
+    EXPECT_FALSE(info.isVisible());
+  }
+}
+
 // While a scan or an analysis owns the receiver, the main window's settings
 // dialogs and tool windows stay shut: a sensitivity switched mid-scan would
 // be named in the scan's description though most points were taken before

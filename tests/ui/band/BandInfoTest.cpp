@@ -257,6 +257,40 @@ TEST_F(BandInfo, PrintedPageThroughPdfScreenshot) {
     page.save(qEnvironmentVariable("FW_SCREENSHOT_DIR") + "/band_info_print.png");
 }
 
+// A station row prints whole, each cell on the row's line: the AF list's
+// "Not Transmitted or Unknown" too, on the portrait page the printer starts
+// with as on the landscape one its setup gives. A list longer than its
+// column breaks after a comma, never inside a frequency.
+TEST_F(BandInfo, PrintedRowsReadWholeAndLongListsBreakBetweenFrequencies) {
+  QTemporaryDir dir;
+  std::string afs = "25A";
+  for (int i = 0; i < 25; ++i) afs += (i ? "," : " ") + std::to_string(876 + 8 * i).insert(i < 16 ? 2 : 3, ".");
+  form.AddStation({99, "D3C2", "WWWWWWWW", "Unknown", afs, "108.0 MHz", std::string("45.4") + kUV});
+  TBandInfoPrintForm preview(form.PrintRows(), "Scan 87.0 - 108.0 MHz");
+  preview.RunPrinterSetup = [](QPrinter&) { return true; };
+  for (bool landscape : {false, true}) {
+    SCOPED_TRACE(landscape ? "landscape" : "portrait");
+    if (landscape) preview.priterSetupClick();
+    ASSERT_EQ(preview.Printer().pageLayout().orientation(), landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    const QStringList lines = PrintedPdfText(preview, dir).split('\n');
+    for (const char* row : {"91\\.2 MHz +Stereo +41\\.6 dB.V +D3C2 +NORDWEST +97\\.4,101\\.2 *$",
+                            "87\\.7 MHz +Mono +9\\.5 dB.V +Not Transmitted or Unknown *$",
+                            "108\\.0 MHz +Unknown +45\\.4 dB.V +D3C2 +WWWWWWWW +25A 87\\.6,"})
+      EXPECT_EQ(lines.filter(QRegularExpression(row)).size(), 1) << row;
+
+    std::vector<std::string> list;  // the last row's AF lines close the page
+    for (const TDCRecord& r : preview.Page().Records)
+      if (r.Op == TDCOp::TextOut && (r.Text.starts_with("25A ") || !list.empty())) list.push_back(r.Text);
+    ASSERT_GT(list.size(), 1u);
+    std::string joined;
+    for (size_t i = 0; i < list.size(); ++i) {
+      EXPECT_TRUE(i + 1 == list.size() || list[i].ends_with(',')) << list[i];
+      joined += list[i];
+    }
+    EXPECT_EQ(joined, afs);
+  }
+}
+
 // A band of 40 stations does not fit one page: the rows go on onto a second
 // page under the title and header again, every station printed once, and the
 // preview shows both pages.

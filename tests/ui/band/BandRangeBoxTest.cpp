@@ -59,8 +59,8 @@ TEST_F(BandRangeBoxes, StepAndActOnEnter) {
   QTest::mouseClick(a.freqEnd->EditButtonControl(), Qt::LeftButton, {}, {4, 2});
   EXPECT_EQ(a.freqEnd->Value(), 108.0);
 
-  // Typed, then Enter: the value written back while the box keeps the focus
-  // (so it shows its edit format, without a trailing ".0").
+  // Typed, then Enter: the value written back while the box keeps the focus,
+  // with one decimal as the frequency box shows it.
   a.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&a));
   const struct {
@@ -79,11 +79,43 @@ TEST_F(BandRangeBoxes, StepAndActOnEnter) {
     QTest::keyClick(e.Box, Qt::Key_Return);
     EXPECT_TRUE(e.Box->hasFocus());
     EXPECT_EQ(e.Box->Value(), e.Value);
-    EXPECT_EQ(e.Box->text(), QString::number(e.Value));
+    EXPECT_EQ(e.Box->text(), QString::number(e.Value, 'f', 1));
   }
   // And as they stand once the focus has left.
   a.btnScan->setFocus();
   EXPECT_EQ(a.freqStart->text(), "93.4");
-  EXPECT_EQ(a.freqEnd->text(), "99");
+  EXPECT_EQ(a.freqEnd->text(), "99.0");
   SaveScreenshot(&a, "band_analyzer_range");
+}
+
+// The boxes show a frequency with one decimal, as the frequency box and the
+// presets do: the band's ends as the window opens and when the settings'
+// full range puts them back, and a range the scan wrote back.
+TEST_F(BandRangeBoxes, ShowOneDecimal) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  const auto chooseRange = [&](bool custom) {
+    WithModal<TBandSetForm>(
+        [custom](TBandSetForm* set) {
+          (custom ? set->CustomRange : set->FullRange)->click();
+          set->btnOK->click();
+        },
+        [&] { a.btnSettings->click(); });
+  };
+  chooseRange(true);
+  EXPECT_EQ(a.freqStart->text(), "87.0");
+  EXPECT_EQ(a.freqEnd->text(), "108.0");
+  EXPECT_EQ(Find<TDBNumberEditEx>(&f, "edFreq")->text(), "87.0");
+
+  a.freqStart->SetText("98");
+  a.freqEnd->SetText("95");
+  a.btnScanClick();  // the reversed range swapped and written back
+  EXPECT_EQ(a.freqStart->text(), "95.0");
+  EXPECT_EQ(a.freqEnd->text(), "98.0");
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));
+
+  chooseRange(false);
+  chooseRange(true);
+  EXPECT_EQ(a.freqStart->text(), "87.0");
+  EXPECT_EQ(a.freqEnd->text(), "108.0");
 }

@@ -2,12 +2,15 @@
 // scan, the end rule, the range, the visits and their timing, the marker.
 #include <gtest/gtest.h>
 
+#include <QTableWidget>
 #include <algorithm>
 
 #include "logstore/SettingsRecord.h"
 #include "receiver/shared.h"
 #include "support/FakeBandScanReceiver.h"
 #include "support/FakeClock.h"
+#include "support/QtApp.h"
+#include "ui/band/BandInfo.h"
 
 namespace {
 
@@ -221,6 +224,48 @@ TEST_F(BandScan, MarkerKeepsItsRecordCurrentAndGoesWhenRetuned) {
   rx.Target = 90.0;  // tuned elsewhere
   Feed(kStatus);
   EXPECT_EQ(ctl.Marker(), -1);
+}
+
+// Band Info over the controller. During an analysis the controller keeps
+// its records and the list: Remove Selected on a station row leaves it, and
+// the operator's row stays once. Once the analysis is over the station goes,
+// and the operator's row stays.
+TEST_F(BandScan, RemoveSelectedDuringAnAnalysisLeavesTheStationAndTheOperatorsRowsOnce) {
+  EnsureQApplication();
+  TBandScanInfoHost host(ctl, rx);
+  TBandInfoForm info(host);
+  ctl.Observer = &info;
+  auto ids = [&] {
+    std::vector<std::string> out;
+    for (int r = 0; r < info.infoList->rowCount(); ++r) {
+      const QTableWidgetItem* item = info.infoList->item(r, TBandInfoForm::colID);
+      out.push_back(item ? item->text().toStdString() : "<none>");
+    }
+    return out;
+  };
+  ScanExample();
+  ctl.AnalyzeClick();
+  Visit();  // the first station's record, point 42, is closed and listed
+  ASSERT_TRUE(ctl.Analyzing());
+  ctl.SetCursorX(95.0);
+  info.btnAddClick();
+  ASSERT_EQ(ids(), (std::vector<std::string>{"??", "42"}));
+  info.SelectRow(1);
+  info.btnDelSelClick();
+  EXPECT_EQ(ids(), (std::vector<std::string>{"??", "42"}));
+  EXPECT_EQ(ctl.Stations().size(), 1u);
+
+  Visit();
+  Visit();
+  ASSERT_FALSE(ctl.Analyzing());
+  ASSERT_EQ(ids(), (std::vector<std::string>{"42", "206", "403"}));
+  ctl.SetCursorX(95.0);
+  info.btnAddClick();
+  info.SelectRow(1);  // 42
+  info.btnDelSelClick();
+  EXPECT_EQ(ids(), (std::vector<std::string>{"??", "206", "403"}));
+  EXPECT_EQ(ctl.Stations().size(), 2u);
+  ctl.Observer = nullptr;
 }
 
 TEST(BandScanRules, PeaksDoubleClickAndUnits) {
