@@ -490,6 +490,8 @@ double TAreaSeries::MaxYValue() {
   double high = useYOrigin_ ? std::max(yOrigin_, HighestY()) : HighestY();
   if (stacking_ == maStacked && ParentChart())
     for (int i = 0; i < Count(); ++i) {
+      // A null point stands nowhere: its sum is no height the axis must reach.
+      if (!std::isfinite(YValue(i))) continue;
       double before = 0, total = 0;
       StackedSums(i, before, total);
       high = std::max(high, before + YValue(i));
