@@ -46,9 +46,6 @@ TChartSeries* TCustomAxisPanel::AddSeries(std::unique_ptr<TChartSeries> owned) {
   s->parent_ = this;
   if (s->StoredSeriesColor() == clPaletteColor) s->ChosenColor = FirstUnusedColor(true, s);
   seriesList_.push_back(s);
-  // Back on a chart, it follows its series sources again.
-  for (TChartComponent* source : s->sources_)
-    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->AddDependent(s);
   SeriesEvent(seAdd, s);
   SeriesEvent(seChangeColor, s);
   s->RefreshFromSource();
@@ -65,9 +62,7 @@ std::unique_ptr<TChartSeries> TCustomAxisPanel::RemoveSeries(TChartSeries* s) {
     Cursor = StashedCursor;
   }
   seriesList_.erase(std::find(seriesList_.begin(), seriesList_.end(), s));
-  // Off the chart it no longer refills from its series sources.
-  for (TChartComponent* source : s->sources_)
-    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->RemoveDependent(s);
+  s->DropSeriesSources();
   s->parent_ = nullptr;
   if (!destroying_) Invalidate();
   return std::unique_ptr<TChartSeries>(s);

@@ -392,6 +392,16 @@ void TChartSeries::ClearDataSources() {
   if (!StoredPoints) Clear();
 }
 
+void TChartSeries::DropSeriesSources() {
+  std::erase_if(sources_, [this](TChartComponent* source) {
+    auto* series = dynamic_cast<TChartSeries*>(source);
+    if (!series) return false;
+    series->RemoveDependent(this);
+    RemoveFreeNotification(source);
+    return true;
+  });
+}
+
 void TChartSeries::AddDependent(TChartSeries* s) {
   if (std::find(dependents_.begin(), dependents_.end(), s) == dependents_.end()) dependents_.push_back(s);
 }

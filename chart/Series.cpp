@@ -407,6 +407,7 @@ void TCustomSeries::HorizAxisMargins(int& a, int& b) {
 void TCustomSeries::VertAxisMargins(int& a, int& b) {
   a = b = pointer_.Visible() ? pointer_.VertSize() : 0;
   if (stairs_) a = std::max(a, LinePen().Width()), b = std::max(b, LinePen().Width());
+  b += MarksValueMargin();
 }
 
 // --- Area
