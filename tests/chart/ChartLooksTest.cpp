@@ -330,6 +330,32 @@ TEST(MarksLook, MultiLineLegendStyleBreaksAtTheColumns) {
   EXPECT_GE(b.Height(), 2 * line);
 }
 
+// The texts the marks draw: one per shown point, none for a point whose
+// own mark is hidden, whatever the series' marks say.
+TEST(MarksLook, HiddenItemsDrawNoMark) {
+  MarkChart m = MakeMarkChart();
+  for (int i = 1; i < 6; ++i) m.Series->AppendPoint(5 + i, 30 + i, "P" + std::to_string(i));
+  auto drawn = [&] {
+    std::vector<std::string> texts;
+    for (const TDCRecord& r : m.Chart->BuildMetafile(m.Chart->PanelRectangle()).Records)
+      if (r.Op == TDCOp::TextOut && (r.Text[0] == 'P' || r.Text == "98.5 MHz") &&
+          r.Args[1] < m.Chart->PlotRect().Bottom)  // not the bottom axis' labels
+        texts.push_back(r.Text);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+  };
+  m.Marks().Item(2).SetVisible(false);
+  m.Marks().Item(4).SetVisible(false);
+  m.Marks().Item(5).SetColor(clLime);  // an item made for its colour stays shown
+  EXPECT_EQ(drawn(), (std::vector<std::string>{"98.5 MHz", "P1", "P3", "P5"}));
+  // The band analyzer's way: every point's mark hidden, then its stations shown.
+  for (int i = 0; i < m.Series->Count(); ++i) m.Marks().Item(i).SetVisible(false);
+  m.Marks().Item(3).SetVisible(true);
+  EXPECT_EQ(drawn(), (std::vector<std::string>{"P3"}));
+  m.Marks().SetVisible(false);
+  EXPECT_TRUE(drawn().empty());
+}
+
 // A line or area series leaves room above its highest point for its marks'
 // arrow and distance: the top marks stay on the panel.
 TEST(MarksLook, ValueAxisLeavesRoomForArrowAndDistance) {
