@@ -434,7 +434,9 @@ TEST(AxisLook, TurnedTitleBoxHoldsItsText) {
     EXPECT_TRUE(box.adjusted(-1, -1, 1, 1).contains(text)) << "box " << box.x() << "," << box.y() << " " << box.width()
                                                          << "x" << box.height() << " text " << text.x() << ","
                                                          << text.y() << " " << text.width() << "x" << text.height();
-    if (angle == 90) EXPECT_GT(box.height(), 2 * box.width());
+    if (angle == 90) {
+      EXPECT_GT(box.height(), 2 * box.width());
+    }
   }
 }
 
