@@ -671,6 +671,9 @@ class TChartCanvas3D final : public TCanvas3D {
 
   // The projection of (x, y, z); false for a point that is not finite.
   bool Project(double x, double y, double z, TPoint& out) const;
+  // How far (x, y, z) lies from the viewer in the current view: larger is
+  // farther. Only the order of two depths means anything.
+  double ViewDepth(double x, double y, double z) const;
 
   TColor GetBackColor() const override { return DC().BkColor(); }
   TCanvasBackMode GetBackgroundMode() const override { return TCanvasBackMode(int(DC().BkMode())); }

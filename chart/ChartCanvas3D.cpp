@@ -530,6 +530,15 @@ bool TChartCanvas3D::Project(double x, double y, double z, TPoint& out) const {
   return true;
 }
 
+double TChartCanvas3D::ViewDepth(double x, double y, double z) const {
+  // Flat and orthogonal views look straight into the depth; a turned view
+  // measures along its line of sight, as the perspective does above.
+  if (OrthoProjection || !View3DActive) return z;
+  const double xp = x - Center.X, yp = y - Center.Y, zp = z - Center.Z;
+  const double zr = zp * rotationCos_ - xp * rotationSin_;
+  return elevationCos_ * zr + yp * elevationSin_;
+}
+
 TPoint TChartCanvas3D::ProjectToPoint(int x, int y, int z) const {
   TPoint p{x, y};
   Project(x, y, z, p);

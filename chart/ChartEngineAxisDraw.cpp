@@ -294,9 +294,18 @@ void TChartAxis::PlaceText(int pixel, int row, const std::string& text, const TC
     const int w = size.cx;
     const int left = (align & TA_CENTER) == TA_CENTER ? x - w / 2 : (align & TA_RIGHT) ? x - w : x;
     const int top = (align & TA_BOTTOM) ? y - h : y;
+    TRect box{left - 1 + d.cx, top + d.cy, left + w + 1 + d.cx, top + height + d.cy};
+    // A turned text turns about its reference point: so does its box, whose
+    // centre goes where the text's centre goes.
+    const int turn = ((angle % 360) + 360) % 360;
+    if (turn != 0) {
+      const double a = turn * M_PI / 180, sn = std::sin(a), co = std::cos(a);
+      const double cx = (box.Left + box.Right) / 2.0 - (x + d.cx), cy = (box.Top + box.Bottom) / 2.0 - (y + d.cy);
+      const int mx = int(std::lround(cx * co + cy * sn - cx)), my = int(std::lround(-cx * sn + cy * co - cy));
+      box = {box.Left + mx, box.Top + my, box.Right + mx, box.Bottom + my};
+    }
     // Every axis draws on the chart's canvas.
-    if (auto* chartCanvas = dynamic_cast<TChartCanvas3D*>(&c))
-      shape->PaintShape(*chartCanvas, {left - 1 + d.cx, top + d.cy, left + w + 1 + d.cx, top + height + d.cy}, 0);
+    if (auto* chartCanvas = dynamic_cast<TChartCanvas3D*>(&c)) shape->PaintShape(*chartCanvas, box, turn);
   }
   if (OnDrawLabel) OnDrawLabel(*this, x, y, z, shown, draw);
   if (!draw) return;

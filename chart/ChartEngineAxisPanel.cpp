@@ -46,9 +46,6 @@ TChartSeries* TCustomAxisPanel::AddSeries(std::unique_ptr<TChartSeries> owned) {
   s->parent_ = this;
   if (s->StoredSeriesColor() == clPaletteColor) s->ChosenColor = FirstUnusedColor(true, s);
   seriesList_.push_back(s);
-  // Back on a chart, it follows its series sources again.
-  for (TChartComponent* source : s->sources_)
-    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->AddDependent(s);
   SeriesEvent(seAdd, s);
   SeriesEvent(seChangeColor, s);
   s->RefreshFromSource();
@@ -65,9 +62,7 @@ std::unique_ptr<TChartSeries> TCustomAxisPanel::RemoveSeries(TChartSeries* s) {
     Cursor = StashedCursor;
   }
   seriesList_.erase(std::find(seriesList_.begin(), seriesList_.end(), s));
-  // Off the chart it no longer refills from its series sources.
-  for (TChartComponent* source : s->sources_)
-    if (auto* series = dynamic_cast<TChartSeries*>(source)) series->RemoveDependent(s);
+  s->DropSeriesSources();
   s->parent_ = nullptr;
   if (!destroying_) Invalidate();
   return std::unique_ptr<TChartSeries>(s);
@@ -476,10 +471,15 @@ void TCustomAxisPanel::DrawAllSeries() {
   std::vector<TChartSeries*> order;
   for (TChartSeries* s : seriesList_)
     if (s->Active()) order.push_back(s);
-  if (ReverseSeriesOrder && !depth_->Inverted()) std::reverse(order.begin(), order.end());
-  const bool clip = clipPoints_ && ClippingAllowed();
   TChartCanvas3D& c = Canvas();
   const TRect plot = TCustomChartPanel::PlotRect;
+  // From the back of the view to its front, so that no series is painted
+  // over by one behind it; the series of one depth slot keep list order.
+  if (View3D())
+    std::stable_sort(order.begin(), order.end(), [this](const TChartSeries* a, const TChartSeries* b) {
+      return ReverseSeriesOrder ? a->DepthIndex() > b->DepthIndex() : a->DepthIndex() < b->DepthIndex();
+    });
+  const bool clip = clipPoints_ && ClippingAllowed();
   auto clipped = [&](bool on, auto draw) {
     if (on) c.ClipToCube(plot, 0, Depth3D());
     draw();
@@ -518,15 +518,13 @@ void TCustomAxisPanel::DrawAllSeries() {
 
 void TCustomAxisPanel::PaintContent(const TRect& r) {
   // 1. No repaint requests while drawing (the flag comes back even when a
-  // drawing step throws); series order of the 3-D view.
+  // drawing step throws).
   struct Restore {
     bool& flag;
     const bool value;
     ~Restore() { flag = value; }
   } restore{AutoRepaint, AutoRepaint};
   AutoRepaint = false;
-  TView3DOptions& o = View3DOptions();
-  ReverseSeriesOrder = View3D() && (o.Orthogonal() ? o.OrthoAngle() > 90 : o.Rotation() < 180);
   // 2. Background. Up to the series the frame is drawn in static layers
   // (see the canvas): background, titles and walls; the axes; what comes
   // before the series.
@@ -549,6 +547,11 @@ void TCustomAxisPanel::PaintContent(const TRect& r) {
   LayoutAxes();
   Canvas().Projection(Depth3D(), TCustomChartPanel::PlotRect);
   Canvas().FitProjection(room, Depth3D(), TCustomChartPanel::PlotRect);
+  // The depth orders count from the front (depth 0): drawn last to first
+  // when the view has the highest order at its back, whichever way it is turned.
+  const TPoint centre = RectCenter(TCustomChartPanel::PlotRect);
+  ReverseSeriesOrder =
+      View3D() && Canvas().ViewDepth(centre.X, centre.Y, Depth3D()) > Canvas().ViewDepth(centre.X, centre.Y, 0);
   // 6.
   DrawWalls();
   // 7-9. Axes behind or in front of the series.

@@ -150,7 +150,8 @@ std::string TSeriesMarks::TextOf(int i) {
     case smsLabelValue: return label() + s + host_->MarkValueText(i);
     case smsLegend: {
       std::string l = host_->MarkLegendText(i);
-      if (!multiLine_) std::replace(l.begin(), l.end(), ChartConst::kColumnSeparator, ' ');
+      // The legend's columns become the mark's parts: lines, or words.
+      std::replace(l.begin(), l.end(), ChartConst::kColumnSeparator, Separator());
       return l;
     }
     case smsPercentTotal: return percentTotal();

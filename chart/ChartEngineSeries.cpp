@@ -392,6 +392,16 @@ void TChartSeries::ClearDataSources() {
   if (!StoredPoints) Clear();
 }
 
+void TChartSeries::DropSeriesSources() {
+  std::erase_if(sources_, [this](TChartComponent* source) {
+    auto* series = dynamic_cast<TChartSeries*>(source);
+    if (!series) return false;
+    series->RemoveDependent(this);
+    RemoveFreeNotification(source);
+    return true;
+  });
+}
+
 void TChartSeries::AddDependent(TChartSeries* s) {
   if (std::find(dependents_.begin(), dependents_.end(), s) == dependents_.end()) dependents_.push_back(s);
 }
@@ -628,11 +638,16 @@ std::string TChartSeries::MarkLegendText(int i) {
 std::string TChartSeries::LegendTextAt(int i, TLegendTextStyle style) {
   if (i < 0 || i >= Count()) return {};
   const std::string label = LabelAt(i), sep(1, kLegendColumnSeparator);
-  const std::string value = ValueText(MandatoryValueAt(i));
+  // A null point has no value to show or to count: its row keeps its label
+  // (and a finite position) with the number columns empty, and it takes no
+  // part in the others' percentages.
+  const bool null = PointIsEmpty(i);
+  const std::string value = null ? std::string() : ValueText(MandatoryValueAt(i));
   double total = 0;
-  for (int k = 0; k < Count(); ++k) total += MandatoryValueAt(k);
-  const std::string percent = PercentText(MandatoryValueAt(i), total);
-  const std::string x = MarkXValueText(i);
+  for (int k = 0; k < Count(); ++k)
+    if (!PointIsEmpty(k)) total += MandatoryValueAt(k);
+  const std::string percent = null ? std::string() : PercentText(MandatoryValueAt(i), total);
+  const std::string x = std::isfinite(xValues_[i]) ? MarkXValueText(i) : std::string();
   switch (style) {
     case ltsPlain: return label;
     case ltsLeftValue: return value + sep + label;

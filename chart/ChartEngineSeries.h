@@ -212,6 +212,9 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
   std::string PercentFormat = "##0.## %";
   TCursor Cursor = 0;
   TSeriesMarks& Marks() { return marks_; }
+  // Pixels visible marks stand above their points: the callout's length and
+  // distance, which the value axis must leave free above the highest point.
+  int MarksValueMargin() { return marks_.Visible() ? marks_.ArrowLength() + marks_.Callout().Distance() : 0; }
 
   // --- Axes
   THorizAxis HorizAxis() const { return horizAxis_; }
@@ -340,6 +343,9 @@ class TChartSeries : public TCustomChartSeries, public IValueListOwner, public I
  private:
   friend class TCustomAxisPanel;
   void ClearDataSources();
+  // Leaving its chart: the series sources are let go (the points stay), so
+  // the series neither names nor follows them once it is added again.
+  void DropSeriesSources();
   void AddDependent(TChartSeries* s);
   void RemoveDependent(TChartSeries* s);
   void InsertColor(int index, TColor c);

@@ -172,6 +172,7 @@ int TCursorTool::NearestPoint() const {
   int best = -1;
   double bestDistance = 0;
   for (int i = first; i <= last; ++i) {
+    if (s->PointIsEmpty(i)) continue;  // a gap has no place to snap to
     double d;
     switch (style_) {
       case cssHorizontal: d = std::fabs(yValue_ - s->YValue(i)); break;

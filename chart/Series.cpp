@@ -407,6 +407,7 @@ void TCustomSeries::HorizAxisMargins(int& a, int& b) {
 void TCustomSeries::VertAxisMargins(int& a, int& b) {
   a = b = pointer_.Visible() ? pointer_.VertSize() : 0;
   if (stairs_) a = std::max(a, LinePen().Width()), b = std::max(b, LinePen().Width());
+  b += MarksValueMargin();
 }
 
 // --- Area
@@ -490,6 +491,8 @@ double TAreaSeries::MaxYValue() {
   double high = useYOrigin_ ? std::max(yOrigin_, HighestY()) : HighestY();
   if (stacking_ == maStacked && ParentChart())
     for (int i = 0; i < Count(); ++i) {
+      // A null point stands nowhere: its sum is no height the axis must reach.
+      if (!std::isfinite(YValue(i))) continue;
       double before = 0, total = 0;
       StackedSums(i, before, total);
       high = std::max(high, before + YValue(i));

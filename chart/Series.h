@@ -47,7 +47,7 @@ class TFastLineSeries : public TCustomLineSeries {
   // A horizontal line across the symbol's vertical middle.
   void PaintLegendSymbol(int index, const TRect& r) override;
   void HorizAxisMargins(int& a, int& b) override { a = b = PenMargin(); }
-  void VertAxisMargins(int& a, int& b) override { a = b = PenMargin(); }
+  void VertAxisMargins(int& a, int& b) override { a = PenMargin(), b = a + MarksValueMargin(); }
   std::string EditorName() const { return "TFastLineSeriesEditor"; }
 
  protected:

@@ -129,6 +129,23 @@ TEST_F(Exported, NoPanelFailsBeforeTouchingTheFile) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
+// A size left out (0) is the panel's own, each along its own side.
+TEST_F(Exported, JpegTakesTheSizeLeftOutFromThePanel) {
+  struct Case {
+    const char* name;
+    int width, height;
+    QSize expected;
+  } cases[] = {{"whole", 0, 0, {300, 200}}, {"tall", 0, 260, {300, 260}}, {"narrow", 120, 0, {120, 200}}};
+  for (const Case& k : cases) {
+    WriteChartJpeg(panel, Path(k.name), k.width, k.height);
+    const QByteArray bytes = ReadAll(Path(k.name) + ".jpg");
+    ASSERT_FALSE(bytes.isEmpty()) << k.name;
+    EXPECT_EQ(QImage::fromData(bytes, "JPG").size(), k.expected) << k.name;
+    const JpegInfo info = ReadJpegHeader(bytes);
+    EXPECT_EQ(QSize(info.width, info.height), k.expected) << k.name;
+  }
+}
+
 TEST_F(Exported, JpegReadBackByQtAndLibjpeg) {
   WriteChartJpeg(panel, Path("x"), 0, 120);
   const QByteArray plain = ReadAll(Path("x.jpg"));

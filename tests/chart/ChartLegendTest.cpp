@@ -347,3 +347,37 @@ TEST(ChartLegendScreenshot, OnePerAlignment) {
     EXPECT_FALSE(f.Chart.Legend().Layout.Box.IsEmpty()) << name;
   }
 }
+
+// With check boxes an inactive series keeps its row: its title and its box,
+// drawn without a tick, between the ticked boxes of the active ones.
+TEST(ChartLegendTest, CheckBoxesKeepInactiveSeries) {
+  for (TLegendAlignment alignment : {laRight, laBottom}) {
+    SCOPED_TRACE(int(alignment));
+    LegendChart f(alignment, 3, 600, 400);
+    TChart& c = f.Chart;
+    c.Legend().CheckBoxes = true;
+    c.Series(1)->SetActive(false);
+    std::map<std::string, TPoint> titles;
+    std::vector<TRect> boxes;
+    std::vector<TPoint> ticks;
+    for (const TDCRecord& r : c.BuildMetafile(c.PanelRectangle()).Records) {
+      if (r.Op == TDCOp::TextOut && r.Text.size() == 2 && r.Text[0] == 'S') titles[r.Text] = {r.Args[0], r.Args[1]};
+      if (r.Op == TDCOp::Rectangle && r.Args[2] - r.Args[0] == 11 && r.Args[3] - r.Args[1] == 11)
+        boxes.push_back({r.Args[0], r.Args[1], r.Args[2], r.Args[3]});
+      if (r.Op == TDCOp::MoveTo) ticks.push_back({r.Args[0], r.Args[1]});
+    }
+    EXPECT_EQ(c.Legend().Layout.TotalItems, 3);
+    ASSERT_EQ(titles.size(), 3u);
+    ASSERT_EQ(boxes.size(), 3u);
+    // Each title has its box just before it on its row; a tick only in the
+    // boxes of the active series.
+    for (const auto& [title, at] : titles) {
+      const auto box = std::find_if(boxes.begin(), boxes.end(), [&](const TRect& b) {
+        return b.Right <= at.X && at.X - b.Right < 40 && b.Top >= at.Y - 2 && b.Top <= at.Y + 12;
+      });
+      ASSERT_NE(box, boxes.end()) << title;
+      const bool ticked = std::count(ticks.begin(), ticks.end(), TPoint{box->Left + 2, box->Top + 5}) > 0;
+      EXPECT_EQ(ticked, title != "S1") << title;
+    }
+  }
+}

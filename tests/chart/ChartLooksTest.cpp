@@ -4,12 +4,16 @@
 
 #include <QDir>
 #include <QImage>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "chart/ChartConst.h"
 #include "chart/ChartSetup.h"
 #include "chart/Series.h"
+#include "platform/RecordingDC.h"
 #include "support/QtApp.h"
 
 namespace {
@@ -302,14 +306,81 @@ TEST(MarksLook, LegendStyleCalloutDistance) {
 
   // Distance moves the box away from its point beyond the arrow's length.
   const TRect near = m.Paint();
+  const int nearY = c.LeftAxis().PixelOfValue(30);
+  EXPECT_EQ(near.Bottom, nearY - m.Marks().Callout().Length());
   m.Marks().Callout().SetDistance(12);
   const TRect far = m.Paint();
-  EXPECT_EQ(near.Bottom - far.Bottom, 12);
   const int y = c.LeftAxis().PixelOfValue(30);
   EXPECT_EQ(far.Bottom, y - m.Marks().Callout().Length() - 12);
 }
 
-TEST(ChartSeries, RemovedSeriesStopsFollowingItsSource) {
+TEST(MarksLook, MultiLineLegendStyleBreaksAtTheColumns) {
+  MarkChart m = MakeMarkChart();
+  m.Chart->Legend().TextStyle = ltsRightValue;
+  m.Marks().SetStyle(smsLegend);
+  m.Marks().SetMultiLine(true);
+  EXPECT_EQ(m.Marks().TextOf(0), "98.5 MHz\r30");
+  std::vector<std::string> drawn;
+  for (const TDCRecord& r : m.Chart->BuildMetafile(m.Chart->PanelRectangle()).Records)
+    if (r.Op == TDCOp::TextOut) drawn.push_back(r.Text);
+  for (const char* line : {"98.5 MHz", "30"}) EXPECT_NE(std::find(drawn.begin(), drawn.end(), line), drawn.end()) << line;
+  for (const std::string& t : drawn) EXPECT_EQ(t.find(ChartConst::kColumnSeparator), std::string::npos) << t;
+  const TRect b = m.Marks().Positions().at(0).Bounds();
+  const int line = m.Chart->AxisMeasure().FontHeight(m.Marks().Font());
+  EXPECT_GE(b.Height(), 2 * line);
+}
+
+// The texts the marks draw: one per shown point, none for a point whose
+// own mark is hidden, whatever the series' marks say.
+TEST(MarksLook, HiddenItemsDrawNoMark) {
+  MarkChart m = MakeMarkChart();
+  for (int i = 1; i < 6; ++i) m.Series->AppendPoint(5 + i, 30 + i, "P" + std::to_string(i));
+  auto drawn = [&] {
+    std::vector<std::string> texts;
+    for (const TDCRecord& r : m.Chart->BuildMetafile(m.Chart->PanelRectangle()).Records)
+      if (r.Op == TDCOp::TextOut && (r.Text[0] == 'P' || r.Text == "98.5 MHz") &&
+          r.Args[1] < m.Chart->PlotRect().Bottom)  // not the bottom axis' labels
+        texts.push_back(r.Text);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+  };
+  m.Marks().Item(2).SetVisible(false);
+  m.Marks().Item(4).SetVisible(false);
+  m.Marks().Item(5).SetColor(clLime);  // an item made for its colour stays shown
+  EXPECT_EQ(drawn(), (std::vector<std::string>{"98.5 MHz", "P1", "P3", "P5"}));
+  // The band analyzer's way: every point's mark hidden, then its stations shown.
+  for (int i = 0; i < m.Series->Count(); ++i) m.Marks().Item(i).SetVisible(false);
+  m.Marks().Item(3).SetVisible(true);
+  EXPECT_EQ(drawn(), (std::vector<std::string>{"P3"}));
+  m.Marks().SetVisible(false);
+  EXPECT_TRUE(drawn().empty());
+}
+
+// A line or area series leaves room above its highest point for its marks'
+// arrow and distance: the top marks stay on the panel.
+TEST(MarksLook, ValueAxisLeavesRoomForArrowAndDistance) {
+  EnsureQApplication();
+  for (bool area : {false, true}) {
+    SCOPED_TRACE(area ? "area" : "fast line");
+    auto c = MakePlainChart(2, 30, 4, 20, 400, 300);
+    TChartSeries* s = area ? static_cast<TChartSeries*>(AddChartSeries<TAreaSeries>(*c, clBlue, "s"))
+                           : AddChartSeries<TFastLineSeries>(*c, clBlue, "s");
+    for (int i = 0; i < 3; ++i) s->AppendPoint(i, i == 1 ? 90 : 40 + 10 * i);
+    s->Marks().SetVisible(true);
+    s->Marks().Callout().SetDistance(25);
+    c->BuildMetafile(c->PanelRectangle());
+    const TRect top = s->Marks().Positions().at(1).Bounds();
+    EXPECT_GE(top.Top, 0);
+    EXPECT_EQ(top.Bottom, s->PointPixelY(1) - s->Marks().ArrowLength() - 25);
+    EXPECT_GE(s->PointPixelY(1) - c->LeftAxis().PixelFrom, s->Marks().ArrowLength() + 25);
+    // Hidden marks claim nothing: the highest point is back at the top.
+    s->Marks().SetVisible(false);
+    c->BuildMetafile(c->PanelRectangle());
+    EXPECT_LT(s->PointPixelY(1) - c->LeftAxis().PixelFrom, 25);
+  }
+}
+
+TEST(ChartSeries, RemovedSeriesLetsGoOfItsSource) {
   EnsureQApplication();
   auto c = MakePlainChart(2, 8, 4, 4, 300, 200);
   auto* src = AddChartSeries<TFastLineSeries>(*c, clRed, "src");
@@ -320,12 +391,53 @@ TEST(ChartSeries, RemovedSeriesStopsFollowingItsSource) {
   std::unique_ptr<TChartSeries> off = c->RemoveSeries(copy);
   src->AppendPoint(4, 4);
   src->Clear();
-  EXPECT_EQ(copy->Count(), 3);
-  EXPECT_EQ(copy->DataSource(), src);  // still its source, followed again once back
+  EXPECT_EQ(copy->Count(), 3);  // its points stay with it
+  EXPECT_EQ(copy->DataSource(), nullptr);
+  EXPECT_TRUE(src->DependentSeries().empty());
   c->AddSeries(std::move(off));
+  EXPECT_EQ(copy->DataSource(), nullptr);
   src->AppendPoint(5, 5);
-  ASSERT_EQ(copy->Count(), 1);  // refilled from the cleared source, then the new point
+  EXPECT_EQ(copy->Count(), 3);  // not linked again
+  EXPECT_TRUE(src->DependentSeries().empty());
+  // Linked anew, it follows the source again.
+  copy->SetDataSource(src);
+  EXPECT_EQ(copy->Count(), 1);
   EXPECT_EQ(copy->XValue(0), 5);
+}
+
+// A title box that is not transparent turns with its text: it lies along
+// the turned text and holds every pixel of it.
+TEST(AxisLook, TurnedTitleBoxHoldsItsText) {
+  for (int angle : {90, 45}) {
+    SCOPED_TRACE(angle);
+    MarkChart m = MakeMarkChart();
+    TChartAxis& a = m.Chart->LeftAxis();
+    a.LabelsFont().SetColor(clRed);  // the black pixels left of the plot are the title's
+    TChartAxisTitle& t = a.Title();
+    t.SetCaption("Level dBuV");
+    t.SetAngle(angle);
+    t.SetTransparent(false);
+    t.SetColor(clYellow);
+    t.Frame().Hide();
+    m.Paint();
+    // The box's pixels and the text's, left of the axis.
+    QRect box, text;
+    const int right = m.Chart->PlotRect().Left - 2;
+    for (int y = 0; y < m.Chart->Height(); ++y)
+      for (int x = 0; x < right; ++x) {
+        const QRgb p = m.At(x, y);
+        if (p == Rgb(clYellow)) box |= QRect(x, y, 1, 1);
+        else if (qRed(p) < 128 && qGreen(p) < 128 && qBlue(p) < 128) text |= QRect(x, y, 1, 1);
+      }
+    ASSERT_FALSE(box.isEmpty());
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_TRUE(box.adjusted(-1, -1, 1, 1).contains(text)) << "box " << box.x() << "," << box.y() << " " << box.width()
+                                                         << "x" << box.height() << " text " << text.x() << ","
+                                                         << text.y() << " " << text.width() << "x" << text.height();
+    if (angle == 90) {
+      EXPECT_GT(box.height(), 2 * box.width());
+    }
+  }
 }
 
 TEST(LegendSymbol, ContinuousAndDefaultPen) {

@@ -10,8 +10,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "chart/ChartSetup.h"
+#include "chart/ChartTools.h"
 #include "chart/Series.h"
 #include "platform/RecordingDC.h"
 #include "support/QtApp.h"
@@ -136,4 +139,99 @@ TEST(ChartNullValues, HugeValuesKeepTheirLabelsInside) {
   // The plot keeps the room the labels leave: the line spans the whole height.
   EXPECT_NEAR(line->PointPixelY(1), c->LeftAxis().PixelFrom, 1);
   EXPECT_NEAR(line->PointPixelY(0), c->LeftAxis().PixelTo, 1);
+}
+
+// A stacked area with an infinite value: the value axis keeps the finite
+// sums, the other points keep their heights, and the infinite point adds
+// nothing to the stack above it.
+TEST(ChartNullValues, StackedAreaSkipsNonFiniteValues) {
+  EnsureQApplication();
+  for (double bad : {kInf, -kInf, kNaN}) {
+    SCOPED_TRACE(bad);
+    auto c = MakePlainChart(10, 10, 10, 10, 400, 300);
+    auto* low = AddChartSeries<TAreaSeries>(*c, clRed, "low");
+    auto* high = AddChartSeries<TAreaSeries>(*c, clBlue, "high");
+    auto* top = AddChartSeries<TAreaSeries>(*c, clGreen, "top");
+    low->SetMultiArea(maStacked);
+    const double lows[] = {1, 2, 3, 2}, highs[] = {1, bad, 1, 1}, tops[] = {1, 1, 1, 1};
+    for (int i = 0; i < 4; ++i) {
+      low->AppendPoint(i, lows[i]);
+      high->AppendPoint(i, highs[i]);
+      top->AppendPoint(i, tops[i]);
+    }
+    QImage image;
+    c->AssignTo(image);
+    const TChartAxis& v = c->LeftAxis();
+    EXPECT_EQ(v.Maximum(), 5);
+    EXPECT_EQ(v.Minimum(), 1);
+    EXPECT_EQ(low->ValuePixelY(2), v.PixelOfValue(3));
+    EXPECT_EQ(high->ValuePixelY(2), v.PixelOfValue(4));
+    EXPECT_EQ(top->ValuePixelY(1), v.PixelOfValue(3)) << "the null point adds nothing under it";
+    EXPECT_EQ(top->OriginPixel(1), v.PixelOfValue(2));
+    EXPECT_EQ(top->ValuePixelY(2), v.PixelOfValue(5));
+  }
+}
+
+// Legend rows of null points show their label without a number, and the
+// percent styles count only the valid values.
+TEST(ChartNullValues, LegendRowsOfNullPoints) {
+  EnsureQApplication();
+  auto c = MakePlainChart(10, 10, 10, 10, 500, 300);
+  auto* s = AddChartSeries<TFastLineSeries>(*c, clRed, "s");
+  const double ys[] = {2, kNaN, 6, kInf};
+  const char* labels[] = {"a", "b", "c", "d"};
+  for (int i = 0; i < 4; ++i) s->AppendPoint(i, ys[i], labels[i]);
+  s->AppendPoint(4, 9, "e", clNone);  // a null point by its colour, for comparison
+  const std::string sep(1, kLegendColumnSeparator);
+  struct Case {
+    TLegendTextStyle style;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {ltsRightValue, {"a" + sep + "2", "b" + sep, "c" + sep + "6", "d" + sep, "e" + sep}},
+      {ltsRightPercent, {"a" + sep + "25 %", "b" + sep, "c" + sep + "75 %", "d" + sep, "e" + sep}},
+      {ltsPercent, {"25 %", "", "75 %", "", ""}},
+      {ltsXAndValue, {"0" + sep + "2", "1" + sep, "2" + sep + "6", "3" + sep, "4" + sep}},
+  };
+  for (const Case& k : cases)
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(s->LegendTextAt(i, k.style), k.rows[size_t(i)]) << int(k.style) << " row " << i;
+
+  // Drawn: the rows are there, and no "NAN" or "INF" among them.
+  c->Legend().SetVisible(true);
+  c->Legend().LegendStyle = lsValues;
+  c->Legend().TextStyle = ltsRightPercent;
+  std::vector<std::string> texts;
+  for (const TDCRecord& r : c->BuildMetafile(c->PanelRectangle()).Records)
+    if (r.Op == TDCOp::TextOut) texts.push_back(r.Text);
+  for (const char* want : {"a", "b", "c", "d", "25 %", "75 %"})
+    EXPECT_NE(std::find(texts.begin(), texts.end(), want), texts.end()) << want;
+  for (const std::string& t : texts) {
+    EXPECT_EQ(t.find("NAN"), std::string::npos) << t;
+    EXPECT_EQ(t.find("INF"), std::string::npos) << t;
+  }
+}
+
+// A vertical cursor that snaps to a series, moved with the mouse, goes to
+// the nearest point that is not null.
+TEST(ChartNullValues, CursorSnapsPastNullPoints) {
+  EnsureQApplication();
+  auto c = MakePlainChart(10, 10, 10, 10, 400, 300);
+  auto* s = AddChartSeries<TFastLineSeries>(*c, clRed, "s");
+  const double ys[] = {1, 4, kNaN, kInf, 2, 3};
+  for (int i = 0; i < 6; ++i) s->AppendPoint(i, ys[i]);
+  s->AppendPoint(6, 5, {}, clNone);
+  auto cursor = MakeCursorTool(*c, cssVertical, clBlue, s);
+  cursor->FollowMouse = true;
+  QImage image;
+  c->AssignTo(image);
+  const TChartAxis& h = c->BottomAxis();
+  struct Case {
+    double x;
+    int snapped;
+  } cases[] = {{2.2, 1}, {2.8, 4}, {3.1, 4}, {6, 5}, {0.9, 1}};
+  for (const Case& k : cases) {
+    c->MouseMove({}, h.PixelOfValue(k.x), c->LeftAxis().PixelMiddle);
+    EXPECT_EQ(cursor->PreviousSnapPoint(), k.snapped) << "x " << k.x;
+    EXPECT_EQ(cursor->XValue(), k.snapped) << "x " << k.x;
+    EXPECT_EQ(cursor->CursorPixelX(), h.PixelOfValue(k.snapped)) << "x " << k.x;
+  }
 }

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QCheckBox>
 #include <QTemporaryDir>
+#include <set>
 
 #include "remote/Remote.h"
 #include "support/BandScanScenario.h"
@@ -25,6 +26,7 @@
 #include "tests/ui/PrintedPage.h"
 #include "ui/band/BandSet.h"
 #include "platform/Format.h"
+#include "platform/RecordingDC.h"
 #include "receiver/shared.h"
 
 namespace {
@@ -101,13 +103,27 @@ class BandAnalyzerSim : public ::testing::Test {
     chart.MouseMove({}, 300, to);
     chart.MouseUp(mbLeft, {}, 300, to);
   }
-  // The station labels drawn on the chart, by point.
+  // The station labels drawn on the chart, by point: the labelled points
+  // whose every label line the chart draws over its plot.
   std::vector<int> ShownLabels() {
-    TFastLineSeries& m = *h.form->BandAnalyzer->Spectrum().SmoothMarks;
+    TSpectrumChart& s = h.form->BandAnalyzer->Spectrum();
+    TChart& chart = *s.Chart;
+    std::set<std::string> drawn;
+    for (const TDCRecord& r : chart.BuildMetafile(chart.PanelRectangle()).Records)
+      if (r.Op == TDCOp::TextOut && r.Args[1] < chart.PlotRect().Bottom) drawn.insert(r.Text);
+    TFastLineSeries& m = *s.SmoothMarks;
     std::vector<int> shown;
-    if (!m.Marks().Visible()) return shown;
-    for (int i = 0; i < m.Count(); ++i)
-      if (m.Marks().Item(i).Visible()) shown.push_back(i);
+    for (int i = 0; i < m.Count(); ++i) {
+      const std::string label = m.LabelAt(i);
+      if (label.empty()) continue;
+      bool whole = true;
+      for (size_t start = 0; start <= label.size();) {
+        const size_t end = std::min(label.find('\r', start), label.size());
+        whole = whole && (end == start || drawn.count(label.substr(start, end - start)) > 0);
+        start = end + 1;
+      }
+      if (whole) shown.push_back(i);
+    }
     return shown;
   }
 };
