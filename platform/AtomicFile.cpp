@@ -16,7 +16,17 @@ TAtomicFileWriter::~TAtomicFileWriter() {
 
 bool TAtomicFileWriter::Open() { return file_->open(QIODevice::WriteOnly); }
 
-bool TAtomicFileWriter::Write(const char* data, qint64 size) { return file_->write(data, size) == size; }
+bool TAtomicFileWriter::Write(const char* data, qint64 size) {
+  // A disk that fills up takes part of a write and reports nothing; only
+  // the write of the rest fails, with the system's reason in errorString.
+  while (size > 0) {
+    const qint64 n = file_->write(data, size);
+    if (n <= 0) return false;
+    data += n;
+    size -= n;
+  }
+  return true;
+}
 
 bool TAtomicFileWriter::Commit() { return file_->commit(); }
 

@@ -356,11 +356,14 @@ void TRemoteSessionManager::ServeCommand(const TConnectionRef& Conn) {
   const TDeadline deadline = registered ? kNoDeadline : DeadlineIn(Limits_.LoginTimeout);
   TBoundedReader reader(*Conn);
   std::string message;
-  // A stranger's first command comes soon or not at all.
+  // A stranger's first command comes soon or not at all. Until its peer has
+  // logged in, nothing it sends is a command (a policy request is answered,
+  // the rest ignored or ended), so it keeps that short deadline.
   for (TDeadline next = registered ? kNoDeadline : std::min(deadline, DeadlineIn(FirstRequestTimeout()));
-       ws ? ws->Read(message, kMaxCommandMessage, next) : reader.ReadUntil('\0', message, kMaxCommandMessage, next);
-       next = deadline)
+       ws ? ws->Read(message, kMaxCommandMessage, next) : reader.ReadUntil('\0', message, kMaxCommandMessage, next);) {
     if (OnCommand_) OnCommand_(Conn, message);
+    if (next != deadline && LoggedIn(Conn->PeerIP())) next = deadline;
+  }
   std::lock_guard<std::mutex> g(Lock);
   TRemoteClient* c = FindClient(Conn->PeerIP());
   // A newer connection of the same peer keeps its registration.

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Drives headless Chromium over its debugging protocol against the remote
-server of a running fenwisk_sim --remote-address ADDR: logs in, waits for the
+server of a running fenwisk_sim --remote-address ADDR: tries a wrong password,
+logs in (neither password kept in the address or the history), waits for the
 scenario's first station and every pushed value under its own label, scans
 from 87.0 and steps afterwards, tunes to the other station, switches to RBDS
 and back (the PI caption follows the pushed PI), checks the page never
@@ -91,11 +92,25 @@ page.call("Page.enable")
 page.call("Emulation.setDeviceMetricsOverride", width=1000, height=900, deviceScaleFactor=1, mobile=False)
 page.call("Page.navigate", url=SERVER)
 page.wait("document.getElementById('password') !== null", "the log-in page")
+
+
+def no_password_kept(what):
+    """The password tried is gone from the address the browser shows and from
+    every entry of its history."""
+    page.wait("location.search === '' && !location.href.includes('password')", f"{what}: the address without it")
+    kept = [e["url"] for e in page.call("Page.getNavigationHistory")["entries"] if "password" in e["url"]]
+    if kept:
+        raise SystemExit(f"FAILED: {what}: the history keeps {kept}")
+    print(f"address after {what}:", page.eval("location.href"))
+
+
+# A mistyped password is close to the real one: it is not kept either.
+page.eval("document.getElementById('password').value = '740916'; document.forms[0].submit()")
+page.wait("/Wrong password/.test(document.body.innerText)", "the wrong-password page")
+no_password_kept("a wrong password")
 page.eval("document.getElementById('password').value = '740915'; document.forms[0].submit()")
 page.wait(f"{text('state')} === 'Connected'", "logged in, command socket ready")
-# The log-in's password is gone from the address the browser shows and keeps.
-page.wait("location.search === '' && !location.href.includes('740915')", "the address without the password")
-print("address after log-in:", page.eval("location.href"))
+no_password_kept("the log-in")
 page.eval("window.loadedOnce = performance.timeOrigin")
 page.wait(f"{text('ps')} === 'RADIO 99' && {text('freq')}.trim() === '87.0'", "PS and frequency of the first station")
 page.wait(f"document.getElementById('player').src === 'http://{ADDR}:8000/'", "the audio element at the playlist's port")

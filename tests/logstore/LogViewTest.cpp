@@ -12,8 +12,15 @@
 #include <QTableView>
 #include <QTimer>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "LogStoreTestSupport.h"
 #include "logstore/LogCsv.h"
@@ -110,6 +117,83 @@ TEST_F(LogView, CsvFilesByteForByte) {
   EXPECT_EQ(Export(TLogView::Changes), header + ps + "\"06.12.2026 10:00:05\",SYSTEM,\"DEVICE CONNECTED" +
                                            std::string(34, ' ') + "\"\r\n06.12.2026,\"Freq Change\",98.5\r\n");
   EXPECT_EQ(Export(TLogView::ChangesNewestFirstHideSystem), header + ps);
+}
+
+// A raw log of Rows rows, read without a database.
+class TRawRowsPager final : public ILogPager {
+ public:
+  explicit TRawRowsPager(int64_t Rows) : Rows_(Rows) {}
+  TLogView View() const override { return TLogView::Raw; }
+  int64_t Count() override { return Rows_; }
+  bool CountIsExact() const override { return true; }
+  int32_t SnapshotMaxId() const override { return static_cast<int32_t>(Rows_); }
+  int64_t CountUpTo(int32_t) override { return Rows_; }
+  void SetExactCount(int64_t) override {}
+  TLogKeyIndex IndexUpTo(int32_t, const std::atomic<bool>*) override { return {}; }
+  void SetIndex(TLogKeyIndex) override {}
+  int64_t Refresh() override { return 0; }
+  void Read(int64_t, int, const TLogRowSink&) override {}
+  void ReadAll(const TLogRowSink& Row) override {
+    TLogRecord r;
+    for (int64_t i = 0; i < Rows_; ++i) {
+      r.Raw = {static_cast<int32_t>(i + 1), 0, {0xD3C2, 0x0420, 0xE0CD, 0x4142, 0, 0}, 115};
+      Row(i, r);
+    }
+  }
+
+ private:
+  int64_t Rows_;
+};
+
+// Gives this (single-threaded) process a 100 KiB file system of its own on
+// Dir; false where the system lets no user do that. The export writes 64 KiB
+// pieces: the second finds room for part of itself, and the system takes
+// that part before it says why it takes no more.
+bool MountSmallDisk(const std::string& Dir) {
+  const std::string uid = std::to_string(getuid()), gid = std::to_string(getgid());
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+  const auto put = [](const char* file, const std::string& text) { return std::ofstream(file) << text ? true : false; };
+  return put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + uid + " 1") &&
+         put("/proc/self/gid_map", "0 " + gid + " 1") &&
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("tmpfs", Dir.c_str(), "tmpfs", 0, "size=100k") == 0;
+}
+
+// The child process's part: an export onto a disk that fills up half-way
+// (where no file system of its own can be had, a file size limit stops the
+// writing in the same way). Prints the error and what is left on the disk.
+void ExportOntoAFullDisk() {
+  namespace fs = std::filesystem;
+  std::string report;
+  {
+    TTempProgramFolder folder(false);
+    const std::string disk = folder.File("disk");
+    fs::create_directory(disk);
+    if (!MountSmallDisk(disk)) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{100 << 10, 100 << 10};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    TRawRowsPager rows(20000);  // about 700 KB
+    try {
+      WriteLogCsv(rows, disk + "/week_raw_log.csv", kFormat);
+      report = "written";
+    } catch (const std::exception& e) {
+      report = Format("%s; %d files left", e.what(), static_cast<int>(std::distance(fs::directory_iterator(disk), {})));
+    }
+    umount2(disk.c_str(), MNT_DETACH);
+  }
+  std::fprintf(stderr, "%s\n", report.c_str());
+  std::exit(0);
+}
+
+// Running out of disk in the middle of writing names the system's reason,
+// as a file that cannot be created does, and leaves no partial file.
+TEST(LogCsvExport, FullDiskHalfWaySaysWhyAndLeavesNoFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a process with no other thread
+  EXPECT_EXIT(ExportOntoAFullDisk(), ::testing::ExitedWithCode(0),
+              "Cannot write file \"[^\"]*/disk/week_raw_log.csv\": (No space left on device|File too large); "
+              "0 files left");
 }
 
 TEST_F(LogView, PagesFromEveryPlaceMatchTheWholeLog) {

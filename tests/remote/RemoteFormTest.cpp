@@ -268,6 +268,38 @@ TEST_F(RemoteForm, WrongPasswordsLockTheAddressOut) {
   EXPECT_EQ(Page("127.0.0.3", "?password=740915"), "in");
 }
 
+// A connection whose peer has not logged in is ended by the first-request
+// time-out whatever it sent: a policy request is answered and a stranger's
+// command ignored, and then it goes, not at the log-in time-out.
+TEST_F(RemoteForm, ConnectionsNotLoggedInEndAtTheFirstRequestTimeOut) {
+  TRemoteLimits limits;
+  limits.LoginTimeout = 1h;
+  limits.FirstRequestTimeout = 300ms;
+  Form.reset();
+  Form = std::make_unique<TRemoteForm>(nullptr, Host, TestBinDir() + "/", limits);
+  StartOrStop();
+  EXPECT_EQ(Page(kBrowser, ""), "login");  // known, not logged in
+  const struct {
+    const char* From;
+    std::string Message, Reply;
+  } cases[] = {{kBrowser, Msg(kPolicyRequest), SocketPolicy()}, {"127.0.0.3", Msg("FREQ=?"), ""}};
+  for (const auto& c : cases) {
+    const auto [reply, end] = WhileServing([&c] {
+      const int fd = ConnectFrom(c.From, "127.0.0.2", gPorts.Command);
+      send(fd, c.Message.data(), c.Message.size(), MSG_NOSIGNAL);
+      std::string got;
+      ReadUntil(fd, got, c.Reply);
+      // Closed by the server (0), well within the socket's 5 s receive time-out.
+      char byte;
+      const ssize_t n = recv(fd, &byte, 1, 0);
+      close(fd);
+      return std::pair(got, n);
+    });
+    EXPECT_EQ(reply, c.Reply) << c.From;
+    EXPECT_EQ(end, 0) << c.From;
+  }
+}
+
 }  // namespace
 
 // A failed send ends the connection: a ready client that stops reading is

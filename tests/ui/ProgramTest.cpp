@@ -23,6 +23,7 @@
 #include "controls/ToolCtrlsEx.h"
 #include "platform/Format.h"
 #include "receiver/shared.h"
+#include "remote/RemoteHost.h"
 #include "support/LogFill.h"
 #include "support/LoopbackClient.h"
 #include "ui/Program.h"
@@ -352,6 +353,10 @@ TEST(Program, DemoRunWithoutTheReceiverStartsTheRemoteServer) {
   fs::create_directory(root / "usb");  // no device plugged in
   const std::string trace = (root / "demo.trace").string();
   const char* kAddress = "127.0.0.13";
+  // The fixed ports may be held by anything else on the machine (here they
+  // are): the demo's server takes ports the system picks, and says which.
+  const THeldPort http(kAddress, TRemotePorts{}.Http), command(kAddress, TRemotePorts{}.Command),
+      audio(kAddress, TRemotePorts{}.Audio);
 
   QProcess run;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -362,16 +367,25 @@ TEST(Program, DemoRunWithoutTheReceiverStartsTheRemoteServer) {
   run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   run.setStandardOutputFile(QProcess::nullDevice());
   run.start("bash", {QString::fromStdString(TestSourceDir() + "/scripts/run.sh"), build.path(), "--trace",
-                     QString::fromStdString(trace), "--remote-address", kAddress, "--quit-after", "15000"});
+                     QString::fromStdString(trace), "--remote-address", kAddress, "--remote-ports", "0,0,0",
+                     "--quit-after", "15000"});
   ASSERT_TRUE(run.waitForStarted(10000));
 
-  // The browser's first request: the client page.
+  // The browser's first request, at the address the remote dialog shows: the
+  // client page.
+  const std::string shown = Format("remote\thttp://%s:", kAddress);
   std::string page;
   QElapsedTimer t;
   t.start();
-  while (page.empty() && t.elapsed() < 14000 && run.state() != QProcess::NotRunning) {
+  for (int port = 0; page.empty() && t.elapsed() < 14000 && run.state() != QProcess::NotRunning;) {
     QThread::msleep(200);
-    const int fd = ConnectFrom(kAddress, kAddress, 8080);
+    if (!port) {
+      std::ifstream in(trace);
+      for (std::string line; std::getline(in, line);)
+        if (line.starts_with(shown)) port = std::atoi(line.c_str() + shown.size());
+      continue;
+    }
+    const int fd = ConnectFrom(kAddress, kAddress, port);
     if (fd < 0) continue;
     const std::string request = "GET / HTTP/1.0\r\n\r\n";
     if (::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size())) {

@@ -3,7 +3,7 @@
 //
 //   fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE]
 //               [--screenshots DIR] [--quit-after MS] [--unplug-after MS]
-//               [--remote] [--remote-address ADDR]
+//               [--remote] [--remote-address ADDR] [--remote-ports H,C,A]
 //
 // --program-folder  the folder taken as the program's own (RDSLOG.FDB, the
 //                   engine files); default: the folder of this program file
@@ -22,6 +22,11 @@
 //                   127.0.0.2, recording a simulated tone
 // --remote-address ADDR  the same on ADDR (a loopback address of the test's
 //                   own, so runs side by side do not share the ports)
+// --remote-ports H,C,A  the HTTP, command and audio ports in place of the
+//                   fixed ones, 0 for one the system picks (so the fixed
+//                   ones may be held by anything else); once the server
+//                   runs, the trace gets a "remote" line with the address
+//                   the dialog shows
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -62,7 +67,17 @@ struct TSimOptions {
   int UnplugAfterMs = -1;
   bool Remote = false;
   std::string RemoteAddress = "127.0.0.2";
+  TRemotePorts RemotePorts;
 };
+
+// "H,C,A": three port numbers of 0 to 65535.
+bool ParsePorts(const std::string& Text, TRemotePorts& Ports) {
+  char rest;
+  if (std::sscanf(Text.c_str(), "%d,%d,%d%c", &Ports.Http, &Ports.Command, &Ports.Audio, &rest) != 3) return false;
+  for (int p : {Ports.Http, Ports.Command, Ports.Audio})
+    if (p < 0 || p > 65535) return false;
+  return true;
+}
 
 bool ParseOptions(int argc, char** argv, TSimOptions& o) {
   for (int i = 1; i < argc; ++i) {
@@ -89,6 +104,9 @@ bool ParseOptions(int argc, char** argv, TSimOptions& o) {
       o.Remote = true;
     } else if (a == "--remote-address") {
       if (!value(o.RemoteAddress)) return false;
+      o.Remote = true;
+    } else if (a == "--remote-ports") {
+      if (!value(v) || !ParsePorts(v, o.RemotePorts)) return false;
       o.Remote = true;
     } else if (!a.empty() && a[0] == '-') {
       return false;
@@ -227,7 +245,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: fenwisk_sim SCENARIO [--program-folder DIR] [--trace FILE] [--screenshots DIR]"
-                 " [--quit-after MS] [--unplug-after MS] [--remote] [--remote-address ADDR]\n");
+                 " [--quit-after MS] [--unplug-after MS] [--remote] [--remote-address ADDR]"
+                 " [--remote-ports H,C,A]\n");
     return 64;
   }
   if (!options.ScreenshotDir.empty() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -272,7 +291,8 @@ int main(int argc, char** argv) {
       });
     }
     if (options.QuitAfterMs >= 0) QTimer::singleShot(options.QuitAfterMs, &form, [&form] { form.close(); });
-    if (options.Remote) StartRemoteDialog(form);
+    if (options.Remote)
+      StartRemoteDialog(form, [&trace](const std::string& Address) { trace.Line("remote", Address); });
     if (!options.ScreenshotDir.empty()) {
       QTimer::singleShot(0, &form, [&form, &options, &sim] {
         TakeScreenshots(form, *sim, QString::fromStdString(options.ScreenshotDir));
@@ -296,6 +316,7 @@ int main(int argc, char** argv) {
                       // A run that is traced or photographs itself has no one to close a box.
                       devices->ShowMessageBoxes = options.TraceFile.empty() && options.ScreenshotDir.empty();
                       devices->RemoteBindAddress = options.RemoteAddress;
+                      devices->RemoteServerPorts = options.RemotePorts;
                       sim = devices.get();
                       return devices;
                     },
