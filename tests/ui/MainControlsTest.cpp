@@ -99,9 +99,11 @@ class MainControls : public ::testing::Test {
 
 }  // namespace
 
-// 200 kHz keeps the receiver on odd tenths; at the band's ends the arrow
-// pointing out of it does nothing; a stored spacing of 0 (the dialog never
-// offers it) retunes where it is. Not tuned, the arrows and seek do nothing.
+// 200 kHz keeps the receiver on odd tenths; 108.0 itself is in the band
+// (reached from 107.9, and from 107.8 with 200 kHz onto 107.9), only the
+// arrow pointing out of the band does nothing; a stored spacing of 0 (the
+// dialog never offers it) retunes where it is. Not tuned, the arrows and
+// seek do nothing.
 TEST_F(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
   TMainForm& f = F();
   const struct {
@@ -109,9 +111,11 @@ TEST_F(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
     double From;
     const char* Arrow;
     std::optional<double> To;
-  } steps[] = {{1, 87.0, "btnRight", 87.1}, {1, 87.1, "btnLeft", 87.0},    {1, 87.0, "btnLeft", std::nullopt},
-               {2, 98.0, "btnRight", 98.1}, {2, 98.0, "btnLeft", 97.9},    {2, 107.9, "btnRight", std::nullopt},
-               {0, 107.9, "btnRight", 107.9}};
+  } steps[] = {{1, 87.0, "btnRight", 87.1},    {1, 87.1, "btnLeft", 87.0},
+               {1, 87.0, "btnLeft", std::nullopt}, {2, 98.0, "btnRight", 98.1},
+               {2, 98.0, "btnLeft", 97.9},        {1, 107.9, "btnRight", 108.0},
+               {1, 108.0, "btnRight", std::nullopt}, {2, 107.8, "btnRight", 107.9},
+               {2, 107.9, "btnRight", std::nullopt}, {0, 107.9, "btnRight", 107.9}};
   const auto tunes = [&] { return CountCommands([](const TBytes& c) { return c[0] == 0x06; }); };
   for (const auto& s : steps) {
     SCOPED_TRACE(Format("%s from %3.1f, spacing %d", s.Arrow, s.From, s.Spacing));
