@@ -416,10 +416,11 @@ bool TTuner::Hold() const {
 
 void TTuner::SetHold(bool Value) {
   std::lock_guard<std::mutex> lock(Lock_);
-  if (Hold_ && !Value) {
+  if (Hold_ && !Value && Configured_) {
     // Whoever held the receiver has moved it (a band scan sweeps the band):
     // what it reported meanwhile says nothing about the target, so the
-    // target is tuned again, even when the last report matches it.
+    // target is tuned again, even when the last report matches it. A
+    // receiver being identified and set up again is tuned at the end of that.
     Tuned_ = false;
     CurrentFreq_ = 0;
     RDSPresent_ = false;

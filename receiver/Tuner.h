@@ -91,7 +91,8 @@ class TTuner : public TThread {
   void RegisterStateListener(const TOnTunerEvent& Listener);
 
   // Set while a remote band scan runs: mutes listeners and suppresses
-  // retuning. Releasing it tunes the receiver back to the target.
+  // retuning. Releasing it tunes the receiver back to the target (a receiver
+  // not set up yet is tuned once it is).
   bool Hold() const;
   void SetHold(bool Value);
 

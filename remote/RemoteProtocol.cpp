@@ -64,9 +64,10 @@ TCommandResult TRemoteCommands::Execute(const std::string& Message) {
     Host_.Send({proto::cmdBandScan});
     Scanning_ = true;
   } else if (is("SCANSTOP=")) {
-    Host_.EnableControls(true);
-    // Releasing the hold tunes the receiver back where it was.
+    // Releasing the hold tunes the receiver back where it was; released
+    // first, it no longer keeps the main window's controls off.
     Host_.SetHold(false);
+    Host_.EnableControls(true);
     Scanning_ = false;
   } else if (is("USB=")) {
     if (v == "?") reply("USB=", Flag(Host_.UsbLampOn()));

@@ -569,6 +569,14 @@ void TMainForm::SetFreqEdit(double MHz) { ui_->edFreq->SetValue(MHz); }
 
 bool TMainForm::BandAnalyzerBusy() const { return BandAnalyzer && BandAnalyzer->Busy(); }
 
+bool TMainForm::ControlsHeldOff() const {
+  // The tuner's configuration stands for the receiver: a disconnection
+  // withdraws it, and it is sent only to a receiver that passed its checks.
+  // (The transport's own link state also drops while its buffer is cleared,
+  // which every mode command does.)
+  return Closing || ReplayMode || BandAnalyzerBusy() || !Tuner || !Tuner->Configured() || Tuner->Hold();
+}
+
 void TMainForm::EnableControls(bool Flag) {
   const bool antenna = Settings.InputAntenna != 0;
   // Tuning and the band scan belong to the antenna input; with the MPX input

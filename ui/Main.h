@@ -164,6 +164,14 @@ class TMainForm : public QMainWindow {
   IMainDevices& Devices() const { return devices_; }
   // True while the band analyzer scans or analyses (it then owns the receiver).
   bool BandAnalyzerBusy() const;
+  // True while something keeps the receiver's controls off, whatever a
+  // control does: a band scan or analysis, a log replay, a receiver that is
+  // missing or not set up yet, a remote band scan's hold, the shut-down.
+  bool ControlsHeldOff() const;
+  // A remote band scan holds the tuner. A hold released during a log replay
+  // stays until the replay ends: releasing it retunes the receiver, and
+  // leaving the replay sets the receiver up and tunes it anyway.
+  void SetTunerHold(bool Value);
 
  signals:
   // The window was closed by the user, a signal or the program: the message
@@ -210,6 +218,8 @@ class TMainForm : public QMainWindow {
   void EnterReplay();
   void LeaveReplay();
   void ReplayPeerGone(uint64_t Peer);
+  // Cancels the tuner settings dialog when it is open.
+  void EndTunerSettingsDialog();
   std::vector<QWidget*> ReplayLockedControls() const;
   // The raw log in insertion order, read a row at a time; taken in again
   // before every request.
@@ -247,5 +257,6 @@ class TMainForm : public QMainWindow {
   // The band analyzer's view of the tuner, transport and decoder.
   std::unique_ptr<TBandScanReceiver> bandLink_;
   int64_t replayRecNo_ = 0;  // current raw-log row, 1-based
+  bool holdUntilReplayEnds_ = false;  // a remote scan's hold released during the replay
   std::set<uint64_t> replayPeers_;  // the message peers that entered replay
 };

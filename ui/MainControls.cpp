@@ -160,7 +160,14 @@ void TMainForm::RadioTrackChange() {
 bool TMainForm::RadioTrackWatchActive() const { return radioTrackWatch_->isActive(); }
 
 void TMainForm::RadioTrackWatchTimer() {
-  if (Closing || BandAnalyzerBusy() || !Tuner || !Tuner->Tuned()) return;
+  // A move made before the replay began or the MPX input was chosen is void:
+  // neither may move the receiver.
+  if (ReplayMode || !Settings.InputAntenna) {
+    radioTrackWatch_->stop();
+    return;
+  }
+  // A scan, an analysis or a remote scan's hold: the tune waits for its end.
+  if (ControlsHeldOff() || !Tuner->Tuned()) return;
   const int position = ui_->RadioTrack->value();
   if (position == FreqToChannelIndex(Tuner->TargetFreq())) {
     // Back where the receiver is: nothing left to do. A timer left running
@@ -205,7 +212,9 @@ void TMainForm::SendModeCommand(int CodeIndex, uint8_t Command) {
     ComUSB->SendBytes({Command});
   }
   ResetDisplay();
-  EnableControls(true);
+  // Whatever keeps the controls off keeps them off: a mode switched during a
+  // scan, a replay or without a receiver must not hand out the receiver.
+  if (!ControlsHeldOff()) EnableControls(true);
 }
 
 void TMainForm::rbANTClick() {
@@ -219,6 +228,7 @@ void TMainForm::rbANTClick() {
 void TMainForm::rbMPXClick() {
   if (!Settings.InputAntenna) return;
   Settings.InputAntenna = 0;
+  radioTrackWatch_->stop();  // the MPX input has no frequency to tune
   SaveSettings();
   SendModeCommand(ccInput, cmdInputMPX);
   LogChange(TDModule::kModeChange, 1, "MODE=MPX");

@@ -30,9 +30,7 @@ class TMainRemoteHost final : public IRemoteHost {
   }
   bool InjectionSide() override { return M.Tuner && M.Tuner->InjectionSide(); }
   std::array<uint8_t, 8> DeviceInfo() override { return M.Tuner ? M.Tuner->Calibration().Info : std::array<uint8_t, 8>{}; }
-  void SetHold(bool Value) override {
-    if (M.Tuner) M.Tuner->SetHold(Value);
-  }
+  void SetHold(bool Value) override { M.SetTunerHold(Value); }
   void SetConfigCode(TCode Which, int32_t Code) override {
     const int index = Which == TCode::StopLevel ? ccStopLevel : Which == TCode::Spacing ? ccSpacing : ccSensitivity;
     if (M.Tuner) M.Tuner->SetConfigCode(index, Code);
@@ -65,7 +63,10 @@ class TMainRemoteHost final : public IRemoteHost {
       case 'F': return M.btnSearchRightClick();
     }
   }
-  void EnableControls(bool Flag) override { M.EnableControls(Flag); }
+  void EnableControls(bool Flag) override {
+    // Handing the controls back waits for whatever else holds them off.
+    if (!Flag || !M.ControlsHeldOff()) M.EnableControls(Flag);
+  }
   bool UsbLampOn() override { return M.Form()->imgUSB->Enabled(); }
   void SetRemoteActive(bool Active) override { M.RemoteActive = Active; }
   void ClearRemoteVars() override {

@@ -5,9 +5,12 @@
 // answers go out as RZ4410_REMOTERESMESSAGE (code, value).
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
 #include <QTabWidget>
 #include <QToolButton>
 #include <exception>
+#include <utility>
 
 #include "controls/DBCtrlsEx.h"
 #include "receiver/shared.h"
@@ -16,6 +19,7 @@
 #include "ui/FreqDisplay.h"
 #include "ui/Main.h"
 #include "ui/MainRemote.h"
+#include "ui/RadioSettings.h"
 #include "ui/mpx/MPXGraph.h"
 #include "ui/groupanalyze.h"
 #include "ui_Main.h"
@@ -80,6 +84,8 @@ void TMainForm::EnterReplay() {
     if (MPXGraph) MPXGraph->close();
     if (GroupAnalyzer) GroupAnalyzer->hide();
     EndRemoteDialog(*this);
+    EndTunerSettingsDialog();
+    radioTrackWatch_->stop();  // a slider move still settling must not tune
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),
                        static_cast<QWidget*>(ui_->rbRBDS), static_cast<QWidget*>(ui_->pcRDS)})
@@ -99,7 +105,12 @@ void TMainForm::LeaveReplay() {
   ReplayMode = false;
   if (DM) DM->SetReplayMode(false);
   if (ComUSB) ComUSB->HandlersMuted = false;
-  if (Tuner) Tuner->Reconfigure(false);
+  if (Tuner) {
+    Tuner->Reconfigure(false);
+    // Only now: released before, the hold would tune the receiver once of
+    // its own before the reconfiguration (which ends with the tune).
+    if (std::exchange(holdUntilReplayEnds_, false)) Tuner->SetHold(false);
+  }
   Reply(kLeaveReplay, kDone);
 }
 
@@ -108,12 +119,26 @@ void TMainForm::ReplayPeerGone(uint64_t Peer) {
   if (replayPeers_.erase(Peer) && replayPeers_.empty() && ReplayMode && !Closing) LeaveReplay();
 }
 
+void TMainForm::SetTunerHold(bool Value) {
+  if (!Tuner) return;
+  holdUntilReplayEnds_ = !Value && ReplayMode;
+  if (!holdUntilReplayEnds_) Tuner->SetHold(Value);
+}
+
+void TMainForm::EndTunerSettingsDialog() {
+  // Cancelled, not confirmed: nothing of it reaches the receiver, and the
+  // band analyzer's preview goes back to the stored level.
+  for (TRadioSettingsForm* dialog : findChildren<TRadioSettingsForm*>(Qt::FindDirectChildrenOnly))
+    if (dialog->isVisible()) dialog->reject();
+}
+
 std::vector<QWidget*> TMainForm::ReplayLockedControls() const {
   return {ui_->btnBandAnalyzer, ui_->btnRadioSettings, ui_->btnLogSettings, ui_->btnLogView, ui_->btnPresets,
           ui_->btnMPXGraph,     ui_->btnRemote,        ui_->btnSET,         ui_->edFreq,     ui_->prs1,
           ui_->prs2,            ui_->prs3,             ui_->prs4,           ui_->prs5,       ui_->pr1,
           ui_->pr2,             ui_->pr3,              ui_->pr4,            ui_->pr5,        ui_->rbANT,
-          ui_->rbMPX,           ui_->btnSearchRight,   ui_->btnRight,       ui_->btnLeft,    ui_->btnSearchLeft};
+          ui_->rbMPX,           ui_->btnSearchRight,   ui_->btnRight,       ui_->btnLeft,    ui_->btnSearchLeft,
+          ui_->RadioTrack};
 }
 
 ILogPager& TMainForm::ReplayLog() {

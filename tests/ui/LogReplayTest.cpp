@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QWheelEvent>
 #include <QTableView>
 #include <QTest>
 #include <QTemporaryDir>
@@ -16,6 +19,7 @@
 #include "support/LoopbackClient.h"
 #include "support/ReplayClient.h"
 #include "ui/FreqDisplay.h"
+#include "ui/RadioSettings.h"
 #include "ui/band/BandAnalyzer.h"
 #include "ui/band/SpectrumChart.h"
 #include "ui/mpx/MPXGraph.h"
@@ -231,6 +235,131 @@ TEST_F(LogReplay, EnteringMidScanClosesTheBandAnalyzerAndTheTunerIsFollowedAfter
   EXPECT_EQ(f->FreqDisplay->Value(), 871);
   EXPECT_TRUE(Enabled("btnBandAnalyzer"));
   EXPECT_TRUE(Enabled("btnRadioSettings"));
+}
+
+// The receiver stays where it is through a replay, whatever the operator
+// tries in the main window: the RDS button (while RBDS is on) switches the
+// receiver's mode as always but leaves tuning, the tool windows and Remote
+// locked, and a slider move made just before the replay began never tunes.
+// Before the replay the same button enables the controls as always.
+TEST_F(LogReplay, PresentationButtonAndSliderLeaveTheReceiverAloneDuringTheReplay) {
+  Start();
+  TMainForm* f = h.form.get();
+  TSimReceiver& rx = h.devices->Receiver;
+  auto* track = Find<QSlider>(f, "RadioTrack");
+  auto* box = Find<QLineEdit>(f, "edFreq");
+  const char* locked[] = {"btnSET", "edFreq", "RadioTrack", "btnRight", "pr1", "btnRadioSettings", "btnPresets",
+                          "btnRemote", "btnBandAnalyzer", "btnMPXGraph", "rbANT"};
+  ASSERT_TRUE(PumpUntil([&] { return Enabled("btnSET"); }));
+  rx.ClearCommands();
+  QTest::mouseClick(Find<QWidget>(f, "rbRBDS"), Qt::LeftButton);
+  ASSERT_TRUE(rx.WaitForCommands(1));
+  EXPECT_EQ(rx.Commands(), (std::vector<std::vector<uint8_t>>{{0x01}}));
+  for (const char* name : locked) EXPECT_TRUE(Enabled(name)) << name;
+
+  // The slider moved to 91.0 a moment before the controller enters.
+  track->setValue(40);
+  ASSERT_TRUE(f->RadioTrackWatchActive());
+  rx.ClearCommands();
+  EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+  EXPECT_EQ(Ask(2, 0, 1), (TReplies{{9, 1}}));
+  EXPECT_EQ(box->text(), "87.0");
+  EXPECT_FALSE(f->RadioTrackWatchActive());
+  f->LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs;
+  f->RadioTrackWatchTimer();  // a tick that was already due
+
+  // The slider does not follow the mouse, the keys or the wheel.
+  const int position = track->value();
+  QTest::mouseClick(track, Qt::LeftButton, {}, {track->width() - 4, track->height() / 2});
+  QTest::mouseClick(track, Qt::LeftButton, {}, {track->width() - 4, track->height() / 2});
+  QTest::keyClick(track, Qt::Key_PageUp);
+  QWheelEvent wheel({10.0, 5.0}, track->mapToGlobal(QPointF(10.0, 5.0)), {}, {0, 120}, Qt::NoButton, {},
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(track, &wheel);
+  EXPECT_EQ(track->value(), position);
+  EXPECT_EQ(box->text(), "87.0");
+
+  QTest::mouseClick(Find<QWidget>(f, "rbRDS"), Qt::LeftButton);
+  EXPECT_EQ(Find<QLabel>(f, "lblPICaption")->text(), "PI");
+  ASSERT_TRUE(rx.WaitForCommands(1));
+  for (const char* name : locked) EXPECT_FALSE(Enabled(name)) << name;
+  EXPECT_TRUE(Enabled("pcRDS"));
+  PumpFor(TMainForm::kTrackSettleMs + 1000);
+  EXPECT_EQ(rx.Commands(), (std::vector<std::vector<uint8_t>>{{0x00}}));  // the mode, no tune
+  EXPECT_EQ(f->Tuner->TargetFreq(), 87.0);
+
+  // Afterwards the tuner is set up again where it was, and the controls follow.
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+  ASSERT_TRUE(h.WaitTuned("87.0", 2));
+  EXPECT_TRUE(PumpUntil([&] { return Enabled("btnSET") && Enabled("RadioTrack"); }));
+  EXPECT_EQ(track->value(), 0);
+}
+
+// A tuner settings dialog open when the replay begins is cancelled: its
+// choices never reach the receiver, and the band's preview level goes back.
+TEST_F(LogReplay, EnteringEndsTheTunerSettingsDialogUnapplied) {
+  Start();
+  TMainForm* f = h.form.get();
+  TSimReceiver& rx = h.devices->Receiver;
+  const TSettingsRecord before = f->Settings;
+  const TTuner::TConfigCodes codes = f->Tuner->ConfigCodes();
+  const double band = f->BandAnalyzer->SearchBandStartValue();
+  ASSERT_TRUE(PumpUntil([&] { return Enabled("btnRadioSettings"); }));
+  WithModal<TRadioSettingsForm>(
+      [&](TRadioSettingsForm* form) {
+        form->sp200->click();
+        form->l10->click();
+        form->snLDX->click();
+        rx.ClearCommands();
+        EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+        EXPECT_FALSE(form->isVisible());
+        if (form->isVisible()) form->btnOK->click();  // what the operator would do with it
+      },
+      [&] { QTest::mouseClick(Find<QWidget>(f, "btnRadioSettings"), Qt::LeftButton); });
+  PumpFor(300);
+  EXPECT_TRUE(rx.Commands().empty());
+  EXPECT_EQ(f->Settings.Spacing, before.Spacing);
+  EXPECT_EQ(f->Settings.SensitivityDX, before.SensitivityDX);
+  EXPECT_EQ(f->Settings.SearchStopLevel, before.SearchStopLevel);
+  EXPECT_EQ(f->Tuner->ConfigCodes(), codes);
+  EXPECT_EQ(f->BandAnalyzer->SearchBandStartValue(), band);
+  EXPECT_FALSE(Enabled("btnRadioSettings"));
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+}
+
+// A remote band scan holds the tuner. Entering the replay ends the remote
+// dialog, which releases the hold: the receiver is not retuned while the
+// replay lasts, and after it the tuner sets the receiver up and tunes it.
+TEST_F(LogReplay, RemoteScanEndedByTheReplayDoesNotRetuneDuringIt) {
+  Start();
+  TMainForm* f = h.form.get();
+  TSimReceiver& rx = h.devices->Receiver;
+  h.devices->RemoteBindAddress = "127.0.0.8";
+  h.devices->RemoteServerPorts = {0, 0, 0};
+  std::filesystem::copy_file(TestBinDir() + "/fw.rrf", h.Folder() + "fw.rrf");
+  ASSERT_TRUE(PumpUntil([&] { return Enabled("btnRemote"); }));
+  WithModal<TRemoteForm>(
+      [&](TRemoteForm* remote) {
+        remote->btnStartClick();
+        ASSERT_TRUE(f->RemoteActive);
+        remote->Commands().Execute("SCANSTART=1");
+        ASSERT_TRUE(PumpUntil([&] { return rx.Scanning(); }));
+        EXPECT_TRUE(f->Tuner->Hold());
+        rx.ClearCommands();
+        EXPECT_EQ(Ask(1, 3, 1), (TReplies{{3, 3}}));
+        EXPECT_FALSE(remote->isVisible());
+      },
+      [&] { QTest::mouseClick(Find<QWidget>(f, "btnRemote"), Qt::LeftButton); });
+  EXPECT_EQ(Ask(1, 7, 2), (TReplies{{7, 3}, {9, 1}}));
+  PumpFor(2 * 2000 + 500);  // the tuner would resend an unanswered tune every 2 s
+  EXPECT_EQ(rx.Commands().size(), 0u);
+  for (const char* name : {"btnSET", "RadioTrack", "btnRemote", "btnBandAnalyzer"})
+    EXPECT_FALSE(Enabled(name)) << name;
+
+  EXPECT_EQ(Ask(1, 4, 1), (TReplies{{4, 3}}));
+  ASSERT_TRUE(h.WaitTuned("87.0", 2));
+  EXPECT_FALSE(f->Tuner->Hold());
+  EXPECT_TRUE(PumpUntil([&] { return Enabled("btnSET") && Enabled("btnRemote"); }));
 }
 
 }  // namespace

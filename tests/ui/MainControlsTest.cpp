@@ -99,9 +99,11 @@ class MainControls : public ::testing::Test {
 
 }  // namespace
 
-// 200 kHz keeps the receiver on odd tenths; at the band's ends the arrow
-// pointing out of it does nothing; a stored spacing of 0 (the dialog never
-// offers it) retunes where it is. Not tuned, the arrows and seek do nothing.
+// 200 kHz keeps the receiver on odd tenths; 108.0 itself is in the band
+// (reached from 107.9, and from 107.8 with 200 kHz onto 107.9), only the
+// arrow pointing out of the band does nothing; a stored spacing of 0 (the
+// dialog never offers it) retunes where it is. Not tuned, the arrows and
+// seek do nothing.
 TEST_F(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
   TMainForm& f = F();
   const struct {
@@ -109,9 +111,11 @@ TEST_F(MainControls, ArrowsStepByTheSpacingAndStayInTheBand) {
     double From;
     const char* Arrow;
     std::optional<double> To;
-  } steps[] = {{1, 87.0, "btnRight", 87.1}, {1, 87.1, "btnLeft", 87.0},    {1, 87.0, "btnLeft", std::nullopt},
-               {2, 98.0, "btnRight", 98.1}, {2, 98.0, "btnLeft", 97.9},    {2, 107.9, "btnRight", std::nullopt},
-               {0, 107.9, "btnRight", 107.9}};
+  } steps[] = {{1, 87.0, "btnRight", 87.1},    {1, 87.1, "btnLeft", 87.0},
+               {1, 87.0, "btnLeft", std::nullopt}, {2, 98.0, "btnRight", 98.1},
+               {2, 98.0, "btnLeft", 97.9},        {1, 107.9, "btnRight", 108.0},
+               {1, 108.0, "btnRight", std::nullopt}, {2, 107.8, "btnRight", 107.9},
+               {2, 107.9, "btnRight", std::nullopt}, {0, 107.9, "btnRight", 107.9}};
   const auto tunes = [&] { return CountCommands([](const TBytes& c) { return c[0] == 0x06; }); };
   for (const auto& s : steps) {
     SCOPED_TRACE(Format("%s from %3.1f, spacing %d", s.Arrow, s.From, s.Spacing));
@@ -216,6 +220,84 @@ TEST_F(MainControls, SliderTunesOnceAfterItHasRested) {
   f.Tuner->SetHold(false);
   PumpFor(TMainForm::kTrackSettleMs + 500);
   EXPECT_EQ(f.Tuner->TargetFreq(), 90.0);
+}
+
+
+// A slider move still settling when the MPX input is chosen is dropped: the
+// MPX input has no frequency to tune. Back on the antenna, the slider tunes.
+TEST_F(MainControls, SliderMoveStillSettlingIsDroppedByTheMpxInput) {
+  TMainForm& f = F();
+  auto* track = Child<QSlider>("RadioTrack");
+  auto* tuned = Child<QLabel>("lblTuned");
+  const auto rested = [&] { f.LastTrackMoveMs = h.devices->Clock().SteadyMs() - TMainForm::kTrackSettleMs; };
+  const auto tunes = [&] { return CountCommands([](const TBytes& c) { return c[0] == 0x06; }); };
+
+  track->setValue(40);  // 91.0
+  ASSERT_TRUE(f.RadioTrackWatchActive());
+  Rx().ClearCommands();
+  ClickButton("rbMPX");
+  EXPECT_FALSE(f.RadioTrackWatchActive());
+  EXPECT_FALSE(track->isEnabled());
+  rested();
+  f.RadioTrackWatchTimer();  // a tick that was already due
+  PumpFor(300);
+  EXPECT_EQ(Rx().Commands(), std::vector<TBytes>{{0x02}});
+  EXPECT_EQ(tunes(), 0u);
+  EXPECT_EQ(tuned->text(), "Tuned at: 87.0");
+
+  ClickButton("rbANT");
+  ASSERT_TRUE(track->isEnabled());
+  ASSERT_TRUE(Retunes(
+      [&] {
+        track->setValue(115);
+        rested();
+        f.RadioTrackWatchTimer();
+      },
+      "98.5"));
+  EXPECT_EQ(tunes(), 1u);
+}
+
+// Without a receiver the presentation buttons change the presentation (and
+// the stored setting) only: the display stays grey and tuning, the tool
+// windows and Remote stay off. With the receiver back they enable as usual.
+TEST(MainControlsWithoutReceiver, PresentationButtonsLeaveTheControlsOff) {
+  TMainWindowHarness h;
+  TSimReceiver& rx = h.devices->Receiver;
+  rx.Unplug();
+  h.Start();
+  TMainForm& f = *h.form;
+  const auto enabled = [&](const char* name) { return Find<QWidget>(&f, name)->isEnabled(); };
+  const auto display = [&] { return Find<QWidget>(&f, "Shape1")->palette().color(QPalette::Window); };
+  const char* held[] = {"btnSET",      "edFreq",    "RadioTrack",      "btnRight",        "pr1",
+                        "btnPresets",  "btnRemote", "btnBandAnalyzer", "btnGroupAnalyze", "btnMPXGraph",
+                        "btnRadioSettings", "rbMPX"};
+  PumpFor(300);
+  ASSERT_FALSE(enabled("btnSET"));
+  const QColor grey = display();
+  auto* piCaption = Find<QLabel>(&f, "lblPICaption");
+
+  QTest::mouseClick(Find<QWidget>(&f, "rbRBDS"), Qt::LeftButton);
+  PumpFor(300);
+  EXPECT_EQ(piCaption->text(), "CALL");
+  EXPECT_EQ(f.Settings.RBDS, 1);
+  for (const char* name : held) EXPECT_FALSE(enabled(name)) << name;
+  EXPECT_EQ(display(), grey);
+  QTest::mouseClick(Find<QWidget>(&f, "rbRDS"), Qt::LeftButton);
+  PumpFor(300);
+  EXPECT_EQ(piCaption->text(), "PI");
+  for (const char* name : held) EXPECT_FALSE(enabled(name)) << name;
+  EXPECT_EQ(display(), grey);
+  EXPECT_TRUE(rx.Commands().empty());
+
+  rx.Plug();
+  ASSERT_TRUE(h.WaitTuned());
+  ASSERT_TRUE(PumpUntil([&] { return enabled("btnSET"); }));
+  rx.ClearCommands();
+  QTest::mouseClick(Find<QWidget>(&f, "rbRBDS"), Qt::LeftButton);
+  ASSERT_TRUE(rx.WaitForCommands(1));
+  EXPECT_EQ(rx.Commands(), std::vector<TBytes>{{0x01}});
+  for (const char* name : held) EXPECT_TRUE(enabled(name)) << name;
+  EXPECT_NE(display(), grey);
 }
 
 
@@ -451,7 +533,17 @@ TEST_F(MainControls, RemoteScanFromTheBandsStartGivesTheReceiverBack) {
         ASSERT_TRUE(Retunes([&] { c.Execute("FREQ=87.0"); }, "87.0"));
         c.Execute("SCANSTART=1");
         ASSERT_TRUE(PumpUntil([&] { return Rx().Scanning(); }));
+        // The client's RBDS switch during its scan sends the mode and gives
+        // the main window's controls back no earlier than the scan's end.
+        Rx().ClearCommands();
+        c.Execute("RBDS=1");
+        ASSERT_TRUE(Rx().WaitForCommands(1));
+        EXPECT_EQ(Rx().Commands(), std::vector<TBytes>{{0x01}});
+        EXPECT_TRUE(Child<QRadioButton>("rbRBDS")->isChecked());
+        for (const char* name : {"btnSET", "RadioTrack", "btnRadioSettings", "btnBandAnalyzer"})
+          EXPECT_FALSE(Child<QWidget>(name)->isEnabled()) << name;
         ASSERT_TRUE(Retunes([&] { c.Execute("SCANSTOP=1"); }, "87.0"));
+        EXPECT_TRUE(Child<QWidget>("btnSET")->isEnabled());
         std::string pushed;
         EXPECT_TRUE(PumpUntil(
             [&] { return (pushed += f.RemoteObject->GetChanges(true)).find("LVL=") != std::string::npos; }, 3000));

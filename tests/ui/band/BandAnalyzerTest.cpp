@@ -445,6 +445,66 @@ TEST_F(BandAnalyzerSim, ScanAndAnalysisHoldTheSettingsAndToolButtons) {
   for (const char* name : held) EXPECT_TRUE(Enabled(name)) << name;
 }
 
+// The presentation buttons stay usable during a scan and an analysis and
+// send their mode, but give the main window's controls back no earlier than
+// the scan or analysis does: the operator cannot tune or change the tuner's
+// settings mid-sweep, and the sweep and the visits run to their end. After
+// them the same button enables the controls as always.
+TEST_F(BandAnalyzerSim, PresentationButtonsLeaveTheControlsOffDuringAScanAndAnAnalysis) {
+  TMainForm& f = *h.form;
+  TBandAnalyzerForm& a = *f.BandAnalyzer;
+  TSimReceiver& rx = h.devices->Receiver;
+  const char* held[] = {"btnRadioSettings", "btnPresets", "btnLogSettings", "btnSET", "edFreq", "RadioTrack",
+                        "pr1", "prs1", "btnRemote", "btnBandAnalyzer", "btnMPXGraph", "btnGroupAnalyze"};
+  const std::vector<uint8_t> tune100{0x06, uint8_t(FreqToPLLWord(true, 100.0) >> 8),
+                                     uint8_t(FreqToPLLWord(true, 100.0) & 0xFF)};
+  const auto sent = [&](const std::vector<uint8_t>& command) {
+    const auto all = rx.Commands();
+    return std::count(all.begin(), all.end(), command);
+  };
+  // What the operator tries in the main window: the mode, then tuning.
+  Find<QPushButton>(&f, "pr1")->setText("100.0");
+  const auto tryTheMainWindow = [&](const char* mode) {
+    QTest::mouseClick(Find<QWidget>(&f, mode), Qt::LeftButton);
+    QTest::mouseClick(Find<QWidget>(&f, "pr1"), Qt::LeftButton);
+    QTest::mouseClick(Find<QWidget>(&f, "btnRight"), Qt::LeftButton);
+  };
+
+  a.btnScan->click();
+  ASSERT_TRUE(PumpUntil([&] { return a.Spectrum().Discrete->Count() > 20; }));
+  rx.ClearCommands();
+  tryTheMainWindow("rbRBDS");
+  EXPECT_EQ(Find<QLabel>(&f, "lblPICaption")->text(), "CALL");
+  for (const char* name : held) EXPECT_FALSE(Enabled(name)) << name;
+  EXPECT_EQ(a.btnScan->text(), "Stop Scan");
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }));  // the sweep reached its end by itself
+  EXPECT_EQ(sent({0x01}), 1);
+  EXPECT_EQ(sent(tune100), 0);
+  ExpectBackAt("87.0");
+
+  // Nothing holds the controls: the button sends and the controls are on.
+  rx.ClearCommands();
+  QTest::mouseClick(Find<QWidget>(&f, "rbRDS"), Qt::LeftButton);
+  ASSERT_TRUE(rx.WaitForCommands(1));
+  EXPECT_EQ(rx.Commands(), (std::vector<std::vector<uint8_t>>{{0x00}}));
+  for (const char* name : held) EXPECT_TRUE(Enabled(name)) << name;
+
+  DragReferenceTo(7);
+  a.btnAnalyze->click();
+  ASSERT_TRUE(a.Controller().Analyzing());
+  rx.ClearCommands();
+  tryTheMainWindow("rbRBDS");
+  for (const char* name : held) EXPECT_FALSE(Enabled(name)) << name;
+  ASSERT_TRUE(PumpUntil([&] { return !a.Busy(); }, 60000));
+  // Every peak visited (the mode command drops the packets queued at that
+  // moment, so the scan may have lost a point or two).
+  EXPECT_EQ(size_t(a.BandInfo().infoList->rowCount()), a.Controller().Peaks().size());
+  EXPECT_GE(a.BandInfo().infoList->rowCount(), 3);
+  EXPECT_EQ(sent({0x01}), 1);
+  EXPECT_EQ(sent(tune100), 0);
+  ExpectBackAt("87.0");
+}
+
 // With the MPX input the band cannot be scanned: selecting it closes the
 // analyzer (and Band Info) after a scan, and its button stays off through
 // the tunes that follow until the antenna input is back.
