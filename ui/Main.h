@@ -212,6 +212,9 @@ class TMainForm : public QMainWindow {
   void SendModeCommand(int CodeIndex, uint8_t Command);
   // Sets the slider from the tuner without counting it as a user move.
   void SetTrackPosition(int Index);
+  // Forgets a slider move that has not tuned yet: the slider and the
+  // frequency box go back to the tuner's frequency.
+  void DropTrackMove();
 
   // Log replay (MainReplay.cpp).
   void Reply(int64_t Code, int64_t Value);

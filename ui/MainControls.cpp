@@ -159,11 +159,21 @@ void TMainForm::RadioTrackChange() {
 
 bool TMainForm::RadioTrackWatchActive() const { return radioTrackWatch_->isActive(); }
 
+void TMainForm::DropTrackMove() {
+  if (!radioTrackWatch_->isActive()) return;
+  radioTrackWatch_->stop();
+  // The slider and the frequency box show where the receiver is again, not
+  // a frequency it will not go to.
+  if (!Tuner) return;
+  SetTrackPosition(FreqToChannelIndex(Tuner->TargetFreq()));
+  SetFreqEdit(Tuner->TargetFreq());
+}
+
 void TMainForm::RadioTrackWatchTimer() {
   // A move made before the replay began or the MPX input was chosen is void:
   // neither may move the receiver.
   if (ReplayMode || !Settings.InputAntenna) {
-    radioTrackWatch_->stop();
+    DropTrackMove();
     return;
   }
   // A scan, an analysis or a remote scan's hold: the tune waits for its end.
@@ -228,7 +238,7 @@ void TMainForm::rbANTClick() {
 void TMainForm::rbMPXClick() {
   if (!Settings.InputAntenna) return;
   Settings.InputAntenna = 0;
-  radioTrackWatch_->stop();  // the MPX input has no frequency to tune
+  DropTrackMove();  // the MPX input has no frequency to tune
   SaveSettings();
   SendModeCommand(ccInput, cmdInputMPX);
   LogChange(TDModule::kModeChange, 1, "MODE=MPX");

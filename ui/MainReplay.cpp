@@ -85,7 +85,7 @@ void TMainForm::EnterReplay() {
     if (GroupAnalyzer) GroupAnalyzer->hide();
     EndRemoteDialog(*this);
     EndTunerSettingsDialog();
-    radioTrackWatch_->stop();  // a slider move still settling must not tune
+    DropTrackMove();  // a slider move still settling must not tune
     ResetDisplay();
     for (QWidget* w : {static_cast<QWidget*>(ui_->btnGroupAnalyze), static_cast<QWidget*>(ui_->rbRDS),
                        static_cast<QWidget*>(ui_->rbRBDS), static_cast<QWidget*>(ui_->pcRDS)})

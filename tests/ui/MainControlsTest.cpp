@@ -238,6 +238,9 @@ TEST_F(MainControls, SliderMoveStillSettlingIsDroppedByTheMpxInput) {
   ClickButton("rbMPX");
   EXPECT_FALSE(f.RadioTrackWatchActive());
   EXPECT_FALSE(track->isEnabled());
+  // The dropped move no longer shows: slider and box are where the receiver is.
+  EXPECT_EQ(track->value(), 0);
+  EXPECT_EQ(Child<TDBNumberEditEx>("edFreq")->Text(), "87.0");
   rested();
   f.RadioTrackWatchTimer();  // a tick that was already due
   PumpFor(300);
